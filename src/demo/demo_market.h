@@ -1,0 +1,30 @@
+#pragma once
+
+#include <memory>
+#include <string>
+
+// The demo marketplace: a local server that answers the marketplace's endpoints with pages that
+// hold what the program looks for, so every job runs offline. It binds 127.0.0.1 only.
+
+namespace tarvisk::demo {
+
+class DemoMarket {
+public:
+    /// Starts serving on 127.0.0.1:`port` (0: a free port) and returns once it accepts connections.
+    /// Throws std::runtime_error when the port cannot be bound.
+    explicit DemoMarket(int port = 0);
+    /// Stops the server and waits for its thread.
+    ~DemoMarket();
+    DemoMarket(const DemoMarket&) = delete;
+    DemoMarket& operator=(const DemoMarket&) = delete;
+
+    int port() const;
+    /// "127.0.0.1:PORT", the route for the request routines.
+    std::string hostPort() const;
+
+private:
+    struct Impl;
+    std::unique_ptr<Impl> m_impl;
+};
+
+} // namespace tarvisk::demo

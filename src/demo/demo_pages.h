@@ -1,0 +1,21 @@
+#pragma once
+
+#include <httplib.h>
+
+// The demo marketplace is one server for every host: handlers tell the marketplace's hosts
+// apart by the Host header, as the real servers are told apart by name.
+
+namespace tarvisk::demo {
+
+/// Pages that exercise the request routines: echo, cookies, redirects, slow and silent
+/// answers, GBK pages, and the misbehaving answers of the reliability tests.
+void RegisterTestEndpoints(httplib::Server& server);
+/// The login page, member profiles, rating pages, the member home page and the badge images.
+void RegisterAccountPages(httplib::Server& server);
+/// Item search result pages, shop search pages and item pictures.
+void RegisterMarketPages(httplib::Server& server);
+
+/// The host an incoming request was addressed to, without port, lower-cased.
+std::string RequestHost(const httplib::Request& request);
+
+} // namespace tarvisk::demo

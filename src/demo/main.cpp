@@ -1,0 +1,38 @@
+// tarvisk-demo-market: serves the demo marketplace on 127.0.0.1 until SIGINT or SIGTERM.
+
+#include <csignal>
+#include <cstdio>
+#include <exception>
+
+#include <pthread.h>
+
+#include <CLI/CLI.hpp>
+
+#include "demo/demo_market.h"
+
+int main(int argc, char** argv) {
+    CLI::App app{"The Tarvisk demo marketplace: every marketplace endpoint, served on 127.0.0.1."};
+    int port = 0;
+    app.add_option("--port", port, "port to listen on (0 or none: a free port)")->check(CLI::Range(0, 65535));
+    CLI11_PARSE(app, argc, argv);
+
+    // Block the stop signals before the server threads start, so they inherit the mask and the
+    // main thread alone receives them in sigwait.
+    sigset_t stopSignals;
+    sigemptyset(&stopSignals);
+    sigaddset(&stopSignals, SIGINT);
+    sigaddset(&stopSignals, SIGTERM);
+    pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
+
+    try {
+        tarvisk::demo::DemoMarket market(port);
+        std::printf("listening on %s\n", market.hostPort().c_str());
+        std::fflush(stdout);
+        int signal = 0;
+        sigwait(&stopSignals, &signal);
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "tarvisk-demo-market: %s\n", e.what());
+        return 1;
+    }
+    return 0;
+}

@@ -1,0 +1,19 @@
+#pragma once
+
+#include <string>
+
+namespace tarvisk {
+
+/// The XMLHTTP-style request that marketplace pages are fetched with: a form POST of
+/// `body` + "&x=" + a random field, with the browser's cookies (net/browser_cookies.h), polled
+/// every 10 ms with the event pump running between polls. decodeMode 0: by the charset the
+/// response declares; 1: GBK bytes; other: empty text. timeoutSeconds <= 0 waits without limit
+/// (until the job is cancelled). When no request handle can be made, shows "创建XML失败" through
+/// the message sink and returns that text.
+std::u16string XmlHttpRequest(const std::u16string& url, const std::u16string& body, int decodeMode,
+                              int timeoutSeconds);
+
+/// Waits about `ms` milliseconds in 10 ms steps, pumping events after each step (below 10: no wait).
+void Delay(int ms);
+
+} // namespace tarvisk
