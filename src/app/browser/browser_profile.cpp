@@ -1,0 +1,75 @@
+#include "app/browser/browser_profile.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QStandardPaths>
+#include <QWebEngineProfile>
+
+#include "app/browser/cookie_bridge.h"
+
+namespace tarvisk {
+
+namespace {
+
+struct ProfileState {
+    bool offTheRecord = false;
+    QWebEngineProfile* profile = nullptr;
+    QString trustedHost;
+    QByteArray trustedDigest;
+};
+
+ProfileState& state() {
+    static ProfileState s;
+    return s;
+}
+
+// The login cookies are as good as a password: the folder that keeps them is the user's alone.
+QString privateStorageFolder() {
+    const QString folder = QStandardPaths::writableLocation(QStandardPaths::AppLocalDataLocation) + "/browser";
+    QDir().mkpath(folder);
+    QFile::setPermissions(folder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    return folder;
+}
+
+QWebEngineProfile* createProfile() {
+    if (state().offTheRecord) {
+        return new QWebEngineProfile(qApp);
+    }
+    auto* profile = new QWebEngineProfile(QCoreApplication::applicationName(), qApp);
+    const QString folder = privateStorageFolder();
+    profile->setPersistentStoragePath(folder);
+    profile->setCachePath(folder + "/cache");
+    // The marketplace's login cookies are mostly session cookies; the login must outlive the program.
+    profile->setPersistentCookiesPolicy(QWebEngineProfile::ForcePersistentCookies);
+    return profile;
+}
+
+} // namespace
+
+QWebEngineProfile* BrowserProfile() {
+    ProfileState& s = state();
+    if (s.profile == nullptr) {
+        s.profile = createProfile();
+        QObject::connect(s.profile, &QObject::destroyed, [] { state().profile = nullptr; });
+        new CookieBridge(s.profile->cookieStore(), s.profile);
+    }
+    return s.profile;
+}
+
+void UseOffTheRecordProfile(bool offTheRecord) {
+    state().offTheRecord = offTheRecord;
+}
+
+void TrustCertificate(const QString& host, const QByteArray& sha256) {
+    state().trustedHost = host.toLower();
+    state().trustedDigest = sha256;
+}
+
+bool IsTrustedCertificate(const QString& host, const QByteArray& sha256) {
+    const ProfileState& s = state();
+    return !s.trustedHost.isEmpty() && !s.trustedDigest.isEmpty() &&
+           host.compare(s.trustedHost, Qt::CaseInsensitive) == 0 && sha256 == s.trustedDigest;
+}
+
+} // namespace tarvisk

@@ -1,0 +1,62 @@
+#include "app/browser/browser_view.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QWebEngineScript>
+#include <QWebEngineSettings>
+
+#include "app/browser/browser_profile.h"
+#include "app/browser/silent_page.h"
+
+namespace tarvisk {
+
+namespace {
+
+// The engine refuses documents of about 2 MB and more given in one piece; larger bodies go in by script.
+constexpr qsizetype kDirectHtmlLimit = 1500 * 1024;
+
+} // namespace
+
+BrowserView::BrowserView(QWidget* parent) : BrowserView(BrowserProfile(), parent) {}
+
+BrowserView::BrowserView(QWebEngineProfile* profile, QWidget* parent) : QWebEngineView(parent) {
+    setPage(new SilentPage(profile, this));
+    connect(this, &QWebEngineView::loadFinished, this, &BrowserView::fillPendingBody);
+}
+
+void BrowserView::setBodyHtml(const QString& html, const QUrl& base) {
+    // Shown documents are texts from outside (account names, titles, addresses): they may draw, never run.
+    page()->settings()->setAttribute(QWebEngineSettings::JavascriptEnabled, false);
+    const QString head = QStringLiteral("<html><head><meta charset=\"utf-8\"></head>");
+    const QString bodyTag =
+        m_bodyMargin < 0 ? QStringLiteral("<body>") : QStringLiteral("<body style=\"margin:%1px\">").arg(m_bodyMargin);
+    const QString document = head + bodyTag + html + QStringLiteral("</body></html>");
+    if (document.toUtf8().size() < kDirectHtmlLimit) {
+        m_pendingBody.clear();
+        setHtml(document, base);
+        return;
+    }
+    m_pendingBody = html;
+    setHtml(head + bodyTag + QStringLiteral("</body></html>"), base);
+}
+
+void BrowserView::setBodyMargin(int pixels) {
+    m_bodyMargin = pixels;
+}
+
+void BrowserView::Navigate(const QString& address) {
+    m_pendingBody.clear();
+    setUrl(QUrl::fromUserInput(address));
+}
+
+void BrowserView::fillPendingBody(bool ok) {
+    if (!ok || m_pendingBody.isNull()) {
+        return;
+    }
+    const QString text = QString::fromUtf8(QJsonDocument(QJsonArray{m_pendingBody}).toJson(QJsonDocument::Compact));
+    m_pendingBody = QString();
+    page()->runJavaScript(QStringLiteral("document.body.innerHTML = %1[0];").arg(text),
+                          QWebEngineScript::ApplicationWorld);
+}
+
+} // namespace tarvisk

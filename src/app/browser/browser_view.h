@@ -1,0 +1,36 @@
+#pragma once
+
+#include <QUrl>
+#include <QWebEngineView>
+
+class QWebEngineProfile;
+
+namespace tarvisk {
+
+/// An embedded browser: a web view whose page never opens a dialog (alerts, confirms, prompts, script errors
+/// and certificate questions are answered silently) on the program's browser profile.
+class BrowserView : public QWebEngineView {
+    Q_OBJECT
+public:
+    explicit BrowserView(QWidget* parent = nullptr);
+    /// A view on the given profile (the default is the program's profile, see BrowserProfile()).
+    BrowserView(QWebEngineProfile* profile, QWidget* parent);
+
+    /// Shows a document given as body HTML; relative addresses (tbimgs/...) resolve against `base`, which must
+    /// end with "/" for a folder.
+    void setBodyHtml(const QString& html, const QUrl& base = {});
+    /// The margin of the document body in pixels, kept across documents (the report browser uses 0).
+    void setBodyMargin(int pixels);
+    int bodyMargin() const { return m_bodyMargin; }
+
+    /// Opens an address the way the user would type it.
+    void Navigate(const QString& address);
+
+private:
+    void fillPendingBody(bool ok);
+
+    int m_bodyMargin = -1;
+    QString m_pendingBody; ///< a body too large to load in one piece, filled in once its empty page has loaded
+};
+
+} // namespace tarvisk
