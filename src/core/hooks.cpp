@@ -1,0 +1,112 @@
+#include "core/hooks.h"
+
+#include <ctime>
+#include <iostream>
+#include <mutex>
+
+#include "text/encoding.h"
+
+namespace tarvisk {
+
+namespace {
+
+// Front ends may run a job on a worker thread while the window thread installs or replaces a
+// hook, so every hook is read and written under one lock and called outside it.
+std::mutex& HookMutex() {
+    static std::mutex mutex;
+    return mutex;
+}
+
+MessageSink& InstalledSink() {
+    static MessageSink sink;
+    return sink;
+}
+
+EventPump& InstalledPump() {
+    static EventPump pump;
+    return pump;
+}
+
+Clock& InstalledClock() {
+    static Clock clock;
+    return clock;
+}
+
+template <typename Hook> Hook CurrentHook(Hook& hook) {
+    const std::lock_guard lock(HookMutex());
+    return hook;
+}
+
+template <typename Hook> void InstallHook(Hook& hook, Hook value) {
+    const std::lock_guard lock(HookMutex());
+    hook = std::move(value);
+}
+
+void PrintMessage(const std::u16string& text, const std::u16string& title) {
+    std::string line = title.empty() ? ToUtf8(text) : ToUtf8(title) + ": " + ToUtf8(text);
+    std::cerr << line << std::endl;
+}
+
+Date LocalDate() {
+    const std::time_t now = std::time(nullptr);
+    std::tm local{};
+    localtime_r(&now, &local);
+    return {local.tm_year + 1900, local.tm_mon + 1, local.tm_mday};
+}
+
+/// Days since 1970-01-01 of a proleptic Gregorian date (H. Hinnant's days-from-civil).
+long DaysFromCivil(const Date& date) {
+    const long year = date.year - (date.month <= 2 ? 1 : 0);
+    const long era = (year >= 0 ? year : year - 399) / 400;
+    const long yearOfEra = year - era * 400;
+    const long dayOfYear = (153 * (date.month + (date.month > 2 ? -3 : 9)) + 2) / 5 + date.day - 1;
+    const long dayOfEra = yearOfEra * 365 + yearOfEra / 4 - yearOfEra / 100 + dayOfYear;
+    return era * 146097 + dayOfEra - 719468;
+}
+
+} // namespace
+
+void SetMessageSink(MessageSink sink) {
+    InstallHook(InstalledSink(), std::move(sink));
+}
+
+void ShowMessage(const std::u16string& text, const std::u16string& title) {
+    const MessageSink sink = CurrentHook(InstalledSink());
+    if (sink)
+        sink(text, title);
+    else
+        PrintMessage(text, title);
+}
+
+void SetEventPump(EventPump pump) {
+    InstallHook(InstalledPump(), std::move(pump));
+}
+
+void PumpEvents() {
+    const EventPump pump = CurrentHook(InstalledPump());
+    if (pump)
+        pump();
+}
+
+void SetClock(Clock clock) {
+    InstallHook(InstalledClock(), std::move(clock));
+}
+
+Date Today() {
+    const Clock clock = CurrentHook(InstalledClock());
+    return clock ? clock() : LocalDate();
+}
+
+int DaysBetween(const Date& from, const Date& to) {
+    return static_cast<int>(DaysFromCivil(to) - DaysFromCivil(from));
+}
+
+bool IsValidDate(const Date& date) {
+    static constexpr int kDaysInMonth[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+    if (date.year < 1 || date.year > 9999 || date.month < 1 || date.month > 12 || date.day < 1)
+        return false;
+    const bool leap = (date.year % 4 == 0 && date.year % 100 != 0) || date.year % 400 == 0;
+    return date.day <= kDaysInMonth[date.month - 1] + (date.month == 2 && leap ? 1 : 0);
+}
+
+} // namespace tarvisk

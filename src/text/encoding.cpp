@@ -1,0 +1,403 @@
+#include "text/encoding.h"
+
+#include <array>
+#include <cerrno>
+#include <cctype>
+#include <memory>
+
+#include <iconv.h>
+
+namespace tarvisk {
+
+namespace {
+
+constexpr char16_t kReplacement = u'\uFFFD';
+constexpr char kHexDigits[] = "0123456789ABCDEF";
+
+/// An iconv descriptor that closes itself; invalid when the conversion is unknown.
+class Converter {
+public:
+    Converter(const char* to, const char* from) : m_cd(iconv_open(to, from)) {}
+    ~Converter() {
+        if (valid())
+            iconv_close(m_cd);
+    }
+    Converter(const Converter&) = delete;
+    Converter& operator=(const Converter&) = delete;
+
+    bool valid() const { return m_cd != reinterpret_cast<iconv_t>(-1); }
+
+    /// Converts as much of [in, in + size) as possible into `out`; returns the iconv result and
+    /// leaves errno as iconv set it. The shift state is reset first.
+    std::size_t convert(const char*& in, std::size_t& size, std::string& out) const {
+        iconv(m_cd, nullptr, nullptr, nullptr, nullptr);
+        std::size_t result = 0;
+        do {
+            char buffer[4096];
+            char* outPtr = buffer;
+            std::size_t outLeft = sizeof buffer;
+            char* inPtr = const_cast<char*>(in);
+            result = iconv(m_cd, &inPtr, &size, &outPtr, &outLeft);
+            const int error = errno;
+            out.append(buffer, outPtr);
+            in = inPtr;
+            errno = error;
+        } while (result == static_cast<std::size_t>(-1) && errno == E2BIG);
+        return result;
+    }
+
+private:
+    iconv_t m_cd;
+};
+
+std::u16string FromUtf16Le(const std::string& bytes) {
+    std::u16string text(bytes.size() / 2, u'\0');
+    for (std::size_t i = 0; i < text.size(); ++i)
+        text[i] = static_cast<char16_t>(static_cast<unsigned char>(bytes[2 * i]) |
+                                        static_cast<unsigned char>(bytes[2 * i + 1]) << 8);
+    return text;
+}
+
+void AppendPercentByte(std::u16string& out, unsigned value) {
+    out += u'%';
+    out += static_cast<char16_t>(kHexDigits[(value >> 4) & 0xF]);
+    out += static_cast<char16_t>(kHexDigits[value & 0xF]);
+}
+
+bool IsAsciiLetter(char16_t c) {
+    return (c >= u'A' && c <= u'Z') || (c >= u'a' && c <= u'z');
+}
+bool IsHighSurrogate(char16_t c) {
+    return c >= 0xD800 && c <= 0xDBFF;
+}
+bool IsLowSurrogate(char16_t c) {
+    return c >= 0xDC00 && c <= 0xDFFF;
+}
+
+int HexValue(char16_t c) {
+    if (c >= u'0' && c <= u'9')
+        return c - u'0';
+    if (c >= u'a' && c <= u'f')
+        return c - u'a' + 10;
+    if (c >= u'A' && c <= u'F')
+        return c - u'A' + 10;
+    return -1;
+}
+
+/// The value of `count` hexadecimal digits at text[at], or -1 when one of them is not a digit.
+long HexNumber(const std::u16string& text, std::size_t at, std::size_t count) {
+    long value = 0;
+    for (std::size_t i = at; i < at + count; ++i) {
+        const int digit = HexValue(text[i]);
+        if (digit < 0)
+            return -1;
+        value = value * 16 + digit;
+    }
+    return value;
+}
+
+/// Code page 936 double-byte codes 0x8000..0xFFFF to UTF-16, U+FFFD where the code page has no
+/// character. Built once from iconv so every pair decodes at the cost of a lookup.
+using GbkTable = std::array<char16_t, 0x8000>;
+
+std::unique_ptr<GbkTable> BuildGbkTable() {
+    auto table = std::make_unique<GbkTable>();
+    table->fill(kReplacement);
+    const Converter converter("UTF-16LE", "CP936");
+    if (!converter.valid())
+        return table;
+    std::string out;
+    // 0x80 and 0xFF are single bytes (or nothing) to iconv, never the start of a pair.
+    for (unsigned lead = 0x81; lead <= 0xFE; ++lead) {
+        for (unsigned trail = 0; trail <= 0xFF; ++trail) {
+            const char pair[2] = {static_cast<char>(lead), static_cast<char>(trail)};
+            const char* in = pair;
+            std::size_t size = 2;
+            out.clear();
+            if (converter.convert(in, size, out) != static_cast<std::size_t>(-1) && size == 0 && out.size() == 2)
+                (*table)[(lead - 0x80) << 8 | trail] = FromUtf16Le(out)[0];
+        }
+    }
+    return table;
+}
+
+const GbkTable& GbkDecodeTable() {
+    static const std::unique_ptr<GbkTable> table = BuildGbkTable();
+    return *table;
+}
+
+/// The code page 936 bytes of one UTF-16 code unit; empty when the code page cannot hold it.
+std::string GbkBytesOf(char16_t unit) {
+    thread_local const Converter converter("CP936", "UTF-16LE");
+    std::string out;
+    if (unit < 0x80)
+        return out.assign(1, static_cast<char>(unit));
+    if (!converter.valid() || IsHighSurrogate(unit) || IsLowSurrogate(unit))
+        return out;
+    const char in[2] = {static_cast<char>(unit & 0xFF), static_cast<char>(unit >> 8)};
+    const char* ptr = in;
+    std::size_t size = 2;
+    if (converter.convert(ptr, size, out) == static_cast<std::size_t>(-1) || size != 0)
+        out.clear();
+    return out;
+}
+
+/// The length of the UTF-8 sequence that `lead` starts, or 0 when no sequence starts with it.
+std::size_t Utf8Length(unsigned char lead) {
+    if (lead >= 0xC2 && lead <= 0xDF)
+        return 2;
+    if (lead >= 0xE0 && lead <= 0xEF)
+        return 3;
+    if (lead >= 0xF0 && lead <= 0xF4)
+        return 4;
+    return 0;
+}
+
+/// True when `next` may follow `lead` as the second byte of a sequence: E0, ED, F0 and F4 allow
+/// a narrower range (no overlong forms, no surrogates, nothing above U+10FFFF).
+bool Utf8SecondByteFits(unsigned char lead, unsigned char next) {
+    if ((next & 0xC0) != 0x80)
+        return false;
+    switch (lead) {
+    case 0xE0:
+        return next >= 0xA0;
+    case 0xED:
+        return next <= 0x9F;
+    case 0xF0:
+        return next >= 0x90;
+    case 0xF4:
+        return next <= 0x8F;
+    default:
+        return true;
+    }
+}
+
+/// How many bytes at bytes[i] form one character, or one broken character (the longest start of
+/// a valid sequence, at least one byte); `code` receives the code point, or U+FFFD.
+std::size_t Utf8Character(const std::string& bytes, std::size_t i, char32_t& code) {
+    const auto byte = [&](std::size_t k) { return static_cast<unsigned char>(bytes[k]); };
+    const unsigned char lead = byte(i);
+    const std::size_t length = Utf8Length(lead);
+    code = kReplacement;
+    if (length == 0)
+        return 1;
+    if (i + 1 >= bytes.size() || !Utf8SecondByteFits(lead, byte(i + 1)))
+        return 1;
+    char32_t value = lead & (0x7F >> length);
+    std::size_t k = 1;
+    for (; k < length && i + k < bytes.size() && (byte(i + k) & 0xC0) == 0x80; ++k)
+        value = value << 6 | (byte(i + k) & 0x3F);
+    if (k == length)
+        code = value;
+    return k;
+}
+
+void AppendUtf16(std::u16string& out, char32_t code) {
+    if (code < 0x10000) {
+        out += static_cast<char16_t>(code);
+    } else {
+        code -= 0x10000;
+        out += static_cast<char16_t>(0xD800 | (code >> 10));
+        out += static_cast<char16_t>(0xDC00 | (code & 0x3FF));
+    }
+}
+
+void AppendUtf8(std::string& out, char32_t code) {
+    if (code < 0x80) {
+        out += static_cast<char>(code);
+    } else if (code < 0x800) {
+        out += static_cast<char>(0xC0 | code >> 6);
+        out += static_cast<char>(0x80 | (code & 0x3F));
+    } else if (code < 0x10000) {
+        out += static_cast<char>(0xE0 | code >> 12);
+        out += static_cast<char>(0x80 | (code >> 6 & 0x3F));
+        out += static_cast<char>(0x80 | (code & 0x3F));
+    } else {
+        out += static_cast<char>(0xF0 | code >> 18);
+        out += static_cast<char>(0x80 | (code >> 12 & 0x3F));
+        out += static_cast<char>(0x80 | (code >> 6 & 0x3F));
+        out += static_cast<char>(0x80 | (code & 0x3F));
+    }
+}
+
+std::string LowerAscii(std::string text) {
+    for (char& c : text)
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return text;
+}
+
+} // namespace
+
+std::u16string UrlEncodeUtf8(const std::u16string& text) {
+    std::u16string out;
+    out.reserve(text.size() * 3);
+    for (const char16_t c : text) {
+        if (c < 0x80) {
+            if (IsAsciiLetter(c) || (c >= u'0' && c <= u'9') || c == u'-' || c == u'.' || c == u'_')
+                out += c;
+            else
+                AppendPercentByte(out, c);
+        } else if (c < 0x800) {
+            AppendPercentByte(out, 0xC0 | c >> 6);
+            AppendPercentByte(out, 0x80 | (c & 0x3F));
+        } else {
+            // Each surrogate half is a code unit of its own here, as the marketplace expects.
+            AppendPercentByte(out, 0xE0 | c >> 12);
+            AppendPercentByte(out, 0x80 | (c >> 6 & 0x3F));
+            AppendPercentByte(out, 0x80 | (c & 0x3F));
+        }
+    }
+    return out;
+}
+
+std::u16string UrlEncodeGbk(const std::u16string& text) {
+    std::u16string out;
+    out.reserve(text.size() * 3);
+    for (const char16_t c : text) {
+        std::string bytes = GbkBytesOf(c);
+        // A unit the code page cannot hold (a lone surrogate, a character outside GBK) is sent as
+        // the code page's default character "?", as the system conversion does.
+        if (bytes.empty())
+            bytes = "?";
+        if (bytes.size() == 1 && IsAsciiLetter(c)) {
+            out += c;
+            continue;
+        }
+        for (const char byte : bytes)
+            AppendPercentByte(out, static_cast<unsigned char>(byte));
+    }
+    return out;
+}
+
+std::u16string UnescapeText(const std::u16string& source) {
+    std::u16string text = source;
+    for (char16_t& c : text) {
+        if (c == u'\\')
+            c = u'%';
+    }
+    std::u16string out;
+    out.reserve(text.size());
+    const std::size_t n = text.size();
+    for (std::size_t i = 0; i < n; ++i) {
+        if (text[i] == u'%' && i + 1 < n && text[i + 1] == u'u' && i + 5 < n) {
+            const long value = HexNumber(text, i + 2, 4);
+            if (value >= 0) {
+                out += static_cast<char16_t>(value);
+                i += 5;
+            } else {
+                out += u'%';
+            }
+        } else if (text[i] == u'%' && i + 2 < n) {
+            const long value = HexNumber(text, i + 1, 2);
+            if (value >= 0) {
+                out += static_cast<char16_t>(value);
+                i += 2;
+            }
+            // Otherwise the "%" is dropped and what follows it is read normally.
+        } else {
+            out += text[i];
+        }
+    }
+    return out;
+}
+
+std::u16string DecodeGbkBytes(const std::string& bytes) {
+    const GbkTable& table = GbkDecodeTable();
+    std::u16string out;
+    out.reserve(bytes.size());
+    for (std::size_t i = 0; i < bytes.size(); ++i) {
+        const unsigned char lead = static_cast<unsigned char>(bytes[i]);
+        if (lead < 0x80) {
+            out += static_cast<char16_t>(lead);
+        } else if (i + 1 < bytes.size()) {
+            // Every byte from 0x80 up takes the next byte with it, whatever that byte is.
+            out += table[(lead - 0x80) << 8 | static_cast<unsigned char>(bytes[++i])];
+        } else {
+            // A lead byte cut off at the end: keep everything before it and mark the loss.
+            out += kReplacement;
+        }
+    }
+    return out;
+}
+
+std::u16string DecodeUtf8Bytes(const std::string& bytes) {
+    std::u16string out;
+    out.reserve(bytes.size());
+    std::size_t i = 0;
+    while (i < bytes.size()) {
+        const unsigned char lead = static_cast<unsigned char>(bytes[i]);
+        if (lead < 0x80) {
+            out += static_cast<char16_t>(lead);
+            ++i;
+            continue;
+        }
+        char32_t code = 0;
+        i += Utf8Character(bytes, i, code);
+        AppendUtf16(out, code);
+    }
+    return out;
+}
+
+std::u16string DecodeCharsetBytes(const std::string& bytes, const std::string& charset) {
+    std::string name = LowerAscii(charset);
+    if (name == "utf-8" || name == "utf8")
+        return DecodeUtf8Bytes(bytes);
+    // Pages that say GB2312 are written in its superset GBK, as browsers read them.
+    if (name == "gb2312" || name == "x-gbk" || name == "windows-936")
+        name = "cp936";
+    const Converter converter("UTF-16LE", name.c_str());
+    if (!converter.valid())
+        return DecodeUtf8Bytes(bytes);
+    std::string utf16;
+    const char* in = bytes.data();
+    std::size_t size = bytes.size();
+    while (size > 0) {
+        if (converter.convert(in, size, utf16) != static_cast<std::size_t>(-1))
+            break;
+        // An invalid or cut-off sequence: mark it and go on after its first byte.
+        utf16 += "\xFD\xFF";
+        ++in;
+        --size;
+    }
+    return FromUtf16Le(utf16);
+}
+
+std::string EncodeGbk(const std::u16string& text) {
+    std::string out;
+    out.reserve(text.size() * 2);
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const std::string bytes = GbkBytesOf(text[i]);
+        if (!bytes.empty()) {
+            out += bytes;
+            continue;
+        }
+        out += '?';
+        // A surrogate pair is one character: one "?" for both halves.
+        if (IsHighSurrogate(text[i]) && i + 1 < text.size() && IsLowSurrogate(text[i + 1]))
+            ++i;
+    }
+    return out;
+}
+
+std::string ToUtf8(const std::u16string& text) {
+    std::string out;
+    out.reserve(text.size() * 3);
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const char16_t c = text[i];
+        if (IsHighSurrogate(c) && i + 1 < text.size() && IsLowSurrogate(text[i + 1])) {
+            AppendUtf8(out, 0x10000 + ((c - 0xD800) << 10 | (text[i + 1] - 0xDC00)));
+            ++i;
+        } else if (IsHighSurrogate(c) || IsLowSurrogate(c)) {
+            out += '?';
+        } else {
+            AppendUtf8(out, c);
+        }
+    }
+    return out;
+}
+
+std::u16string FromUtf8(const std::string& text) {
+    return DecodeUtf8Bytes(text);
+}
+
+} // namespace tarvisk
