@@ -1,0 +1,392 @@
+#include "text/settings.h"
+
+#include <cerrno>
+#include <cstdlib>
+#include <fstream>
+#include <iterator>
+#include <mutex>
+#include <optional>
+#include <vector>
+
+#include <fcntl.h>
+#include <pwd.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "text/encoding.h"
+
+namespace tarvisk {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// A settings file is a few hundred bytes; anything this large was not written by the program.
+constexpr std::uintmax_t kMaxFileBytes = 1u << 20;
+
+std::mutex& settingsMutex() {
+    static std::mutex mutex;
+    return mutex;
+}
+
+std::optional<fs::path>& folderOverride() {
+    static std::optional<fs::path> folder;
+    return folder;
+}
+
+bool isBlank(char16_t c) {
+    return c == u' ' || c == u'\t' || c == u'\r' || c == u'\v' || c == u'\f';
+}
+
+std::u16string trimmed(std::u16string_view text) {
+    std::size_t begin = 0;
+    std::size_t end = text.size();
+    while (begin < end && isBlank(text[begin])) {
+        ++begin;
+    }
+    while (end > begin && isBlank(text[end - 1])) {
+        --end;
+    }
+    return std::u16string(text.substr(begin, end - begin));
+}
+
+char16_t asciiLower(char16_t c) {
+    return c >= u'A' && c <= u'Z' ? static_cast<char16_t>(c - u'A' + u'a') : c;
+}
+
+bool sameName(std::u16string_view a, std::u16string_view b) {
+    if (a.size() != b.size()) {
+        return false;
+    }
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        if (asciiLower(a[i]) != asciiLower(b[i])) {
+            return false;
+        }
+    }
+    return true;
+}
+
+bool hasLineBreak(std::u16string_view text) {
+    return text.find_first_of(u"\r\n") != std::u16string_view::npos;
+}
+
+bool whollyQuoted(std::u16string_view value) {
+    return value.size() >= 2 && (value.front() == u'"' || value.front() == u'\'') && value.back() == value.front();
+}
+
+/// The bytes of a line without its line break.
+std::string_view lineContent(std::string_view line) {
+    if (line.ends_with("\r\n")) {
+        return line.substr(0, line.size() - 2);
+    }
+    return line.ends_with('\n') ? line.substr(0, line.size() - 1) : line;
+}
+
+/// What one line of the file says.
+struct Line {
+    enum class Kind { Blank, Other, Section, Key };
+    Kind kind = Kind::Other;
+    std::u16string name;  // section or key name, trimmed
+    std::u16string value; // key value, trimmed and unquoted
+};
+
+Line parseLine(std::string_view bytes) {
+    const std::u16string text = trimmed(DecodeGbkBytes(std::string(lineContent(bytes))));
+    Line line;
+    if (text.empty()) {
+        line.kind = Line::Kind::Blank;
+        return line;
+    }
+    if (text.front() == u';') {
+        return line;
+    }
+    if (text.front() == u'[') {
+        const std::size_t close = text.rfind(u']');
+        if (close != std::u16string::npos && close > 0) {
+            line.kind = Line::Kind::Section;
+            line.name = trimmed(std::u16string_view(text).substr(1, close - 1));
+        }
+        return line;
+    }
+    const std::size_t equals = text.find(u'=');
+    if (equals == std::u16string::npos) {
+        return line;
+    }
+    line.kind = Line::Kind::Key;
+    line.name = trimmed(std::u16string_view(text).substr(0, equals));
+    line.value = trimmed(std::u16string_view(text).substr(equals + 1));
+    if (whollyQuoted(line.value)) {
+        line.value = line.value.substr(1, line.value.size() - 2);
+    }
+    return line;
+}
+
+/// The file as raw lines, each with its own line break, so that a write leaves every line it does not
+/// change byte for byte as it was.
+struct Document {
+    std::vector<std::string> lines;
+    std::string eol = "\r\n"; // for new lines: the file's own line break, CRLF for a new file
+
+    void terminate(std::size_t index) {
+        std::string& line = lines[index];
+        if (!line.ends_with('\n')) {
+            if (line.ends_with('\r')) {
+                line.pop_back();
+            }
+            line += eol;
+        }
+    }
+};
+
+Document splitLines(const std::string& bytes) {
+    Document doc;
+    std::size_t start = 0;
+    while (start < bytes.size()) {
+        const std::size_t end = bytes.find('\n', start);
+        const std::size_t next = end == std::string::npos ? bytes.size() : end + 1;
+        doc.lines.push_back(bytes.substr(start, next - start));
+        start = next;
+    }
+    if (!doc.lines.empty() && doc.lines.front().ends_with('\n') && !doc.lines.front().ends_with("\r\n")) {
+        doc.eol = "\n";
+    }
+    return doc;
+}
+
+fs::path settingsFile() {
+    return SettingsFolder() / fs::path(ToUtf8(kSettingsFileName));
+}
+
+/// The file's bytes; nothing when it is missing, unreadable or not a settings file (binary, oversized).
+std::optional<std::string> loadFile(const fs::path& file) {
+    std::error_code error;
+    const std::uintmax_t size = fs::file_size(file, error);
+    if (error || size > kMaxFileBytes) {
+        return std::nullopt;
+    }
+    std::ifstream in(file, std::ios::binary);
+    if (!in) {
+        return std::nullopt;
+    }
+    std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    if (in.bad() || bytes.find('\0') != std::string::npos) {
+        return std::nullopt;
+    }
+    return bytes;
+}
+
+/// Position of the first line holding `key` in a section named `section`, and of the line after which
+/// a new key of that section belongs (the last non-blank line of its first occurrence).
+struct KeyPlace {
+    std::optional<std::size_t> keyLine;
+    std::optional<std::size_t> sectionEnd;
+};
+
+KeyPlace findKey(const Document& doc, std::u16string_view section, std::u16string_view key) {
+    KeyPlace place;
+    bool inSection = false;
+    bool inFirstSection = false;
+    for (std::size_t i = 0; i < doc.lines.size(); ++i) {
+        const Line line = parseLine(doc.lines[i]);
+        if (line.kind == Line::Kind::Section) {
+            inSection = sameName(line.name, section);
+            inFirstSection = inSection && !place.sectionEnd;
+            if (inFirstSection) {
+                place.sectionEnd = i;
+            }
+            continue;
+        }
+        if (inFirstSection && line.kind != Line::Kind::Blank) {
+            place.sectionEnd = i;
+        }
+        if (inSection && line.kind == Line::Kind::Key && sameName(line.name, key) && !place.keyLine) {
+            place.keyLine = i;
+        }
+    }
+    return place;
+}
+
+/// Cuts GBK bytes to at most `limit` bytes without splitting a two-byte character (lead bytes 0x81-0xFE).
+std::size_t characterBoundary(const std::string& bytes, std::size_t limit) {
+    std::size_t at = 0;
+    while (at < bytes.size()) {
+        const auto byte = static_cast<unsigned char>(bytes[at]);
+        const std::size_t width = byte >= 0x81 && byte <= 0xFE ? 2 : 1;
+        if (at + width > limit) {
+            break;
+        }
+        at += width;
+    }
+    return at;
+}
+
+std::u16string limitValue(const std::u16string& value) {
+    const std::string bytes = EncodeGbk(value);
+    if (bytes.size() <= kSettingValueMaxBytes) {
+        return value;
+    }
+    return DecodeGbkBytes(bytes.substr(0, characterBoundary(bytes, kSettingValueMaxBytes)));
+}
+
+/// The value as it must stand in the file to read back unchanged.
+std::u16string storedValue(const std::u16string& value) {
+    std::u16string text = value;
+    for (char16_t& c : text) {
+        if (c == u'\r' || c == u'\n') {
+            c = u' ';
+        }
+    }
+    if (!text.empty() && (isBlank(text.front()) || isBlank(text.back()) || whollyQuoted(text))) {
+        text = u"\"" + text + u"\"";
+    }
+    return text;
+}
+
+bool validKey(std::u16string_view key) {
+    return !key.empty() && key.front() != u';' && key.front() != u'[' && key.find(u'=') == std::u16string_view::npos &&
+           !hasLineBreak(key);
+}
+
+bool validSection(std::u16string_view section) {
+    return !section.empty() && section.find(u']') == std::u16string_view::npos && !hasLineBreak(section);
+}
+
+/// Writes `bytes` to a fresh file beside `file`, flushes it to disk and renames it over `file`.
+bool replaceFile(const fs::path& file, const std::string& bytes) {
+    std::string pattern = (file.parent_path() / ("." + file.filename().string() + ".XXXXXX")).string();
+    const int fd = ::mkstemp(pattern.data()); // created with mode 0600: the file is the user's alone
+    if (fd < 0) {
+        return false;
+    }
+    bool ok = ::fchmod(fd, S_IRUSR | S_IWUSR) == 0;
+    std::size_t written = 0;
+    while (ok && written < bytes.size()) {
+        const ssize_t n = ::write(fd, bytes.data() + written, bytes.size() - written);
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        ok = n > 0;
+        written += ok ? static_cast<std::size_t>(n) : 0;
+    }
+    ok = ::fsync(fd) == 0 && ok;
+    ok = ::close(fd) == 0 && ok;
+    if (ok && ::rename(pattern.c_str(), file.c_str()) == 0) {
+        // The rename itself must reach the disk as well.
+        if (const int dir = ::open(file.parent_path().c_str(), O_RDONLY | O_DIRECTORY); dir >= 0) {
+            ::fsync(dir);
+            ::close(dir);
+        }
+        return true;
+    }
+    ::unlink(pattern.c_str());
+    return false;
+}
+
+} // namespace
+
+bool FolderIsWritable(const fs::path& folder) {
+    std::error_code error;
+    if (folder.empty() || !fs::is_directory(folder, error)) {
+        return false;
+    }
+    std::string probe = (folder / ".tarvisk-probe.XXXXXX").string();
+    const int fd = ::mkstemp(probe.data());
+    if (fd < 0) {
+        return false;
+    }
+    ::close(fd);
+    ::unlink(probe.c_str());
+    return true;
+}
+
+fs::path UserConfigFolder() {
+    // Relative values of XDG_CONFIG_HOME are invalid and ignored, as the XDG rules ask.
+    if (const char* xdg = std::getenv("XDG_CONFIG_HOME"); xdg != nullptr && fs::path(xdg).is_absolute()) {
+        return fs::path(xdg) / "Tarvisk";
+    }
+    const char* home = std::getenv("HOME");
+    if (home == nullptr || *home == '\0') {
+        const passwd* entry = ::getpwuid(::getuid());
+        home = entry != nullptr ? entry->pw_dir : "";
+    }
+    return fs::path(home) / ".config" / "Tarvisk";
+}
+
+fs::path ResolveSettingsFolder(const fs::path& programFolder, const std::function<bool(const fs::path&)>& writable) {
+    return writable(programFolder) ? programFolder : UserConfigFolder();
+}
+
+fs::path ProgramFolder() {
+    std::error_code error;
+    const fs::path program = fs::read_symlink("/proc/self/exe", error);
+    return error ? fs::path() : program.parent_path();
+}
+
+void SetSettingsFolder(const fs::path& folder) {
+    std::lock_guard lock(settingsMutex());
+    folderOverride() = folder.empty() ? std::nullopt : std::optional<fs::path>(folder);
+}
+
+fs::path SettingsFolder() {
+    {
+        std::lock_guard lock(settingsMutex());
+        if (folderOverride()) {
+            return *folderOverride();
+        }
+    }
+    static const fs::path defaultFolder = ResolveSettingsFolder(ProgramFolder());
+    return defaultFolder;
+}
+
+std::u16string ReadSetting(const std::u16string& key, const std::u16string& section) {
+    const fs::path file = settingsFile();
+    std::lock_guard lock(settingsMutex());
+    const std::optional<std::string> bytes = loadFile(file);
+    if (!bytes) {
+        return {};
+    }
+    const Document doc = splitLines(*bytes);
+    const std::u16string wantedSection = section.empty() ? std::u16string(kSettingsSection) : trimmed(section);
+    const KeyPlace place = findKey(doc, wantedSection, trimmed(key));
+    return place.keyLine ? limitValue(parseLine(doc.lines[*place.keyLine]).value) : std::u16string();
+}
+
+bool WriteSetting(const std::u16string& key, const std::u16string& value, const std::u16string& section) {
+    const std::u16string name = trimmed(key);
+    const std::u16string wantedSection = section.empty() ? std::u16string(kSettingsSection) : trimmed(section);
+    if (!validKey(name) || !validSection(wantedSection)) {
+        return false;
+    }
+    const fs::path file = settingsFile();
+    std::lock_guard lock(settingsMutex());
+    std::error_code error;
+    fs::create_directories(file.parent_path(), error);
+    if (error) {
+        return false;
+    }
+
+    // A file that cannot be read as a settings file holds nothing the program could use: start afresh.
+    Document doc = splitLines(loadFile(file).value_or(std::string()));
+    const std::string keyLine = EncodeGbk(name + u"=" + storedValue(value));
+    const KeyPlace place = findKey(doc, wantedSection, name);
+    if (place.keyLine) {
+        std::string& old = doc.lines[*place.keyLine];
+        old = keyLine + old.substr(lineContent(old).size());
+    } else if (place.sectionEnd) {
+        doc.terminate(*place.sectionEnd);
+        doc.lines.insert(doc.lines.begin() + static_cast<std::ptrdiff_t>(*place.sectionEnd) + 1, keyLine + doc.eol);
+    } else {
+        if (!doc.lines.empty()) {
+            doc.terminate(doc.lines.size() - 1);
+        }
+        doc.lines.push_back(EncodeGbk(u"[" + wantedSection + u"]") + doc.eol);
+        doc.lines.push_back(keyLine + doc.eol);
+    }
+    std::string bytes;
+    for (const std::string& line : doc.lines) {
+        bytes += line;
+    }
+    return replaceFile(file, bytes);
+}
+
+} // namespace tarvisk

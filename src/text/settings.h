@@ -1,0 +1,64 @@
+#pragma once
+
+#include <filesystem>
+#include <functional>
+#include <string>
+
+// The windows remember their input fields in Setting.ini, section 配置. Users carry their program
+// folder (and its Setting.ini) between machines, and those files were written by the Windows
+// private-profile functions, so the file keeps their rules: text in code page 936, section and key
+// names compared without regard to ASCII letter case, blanks around names and values trimmed, a value
+// wholly enclosed in a matching pair of double or single quotes read without them, lines starting
+// with ";" ignored, the first of two equal keys winning, and at most 1023 bytes of a value read.
+//
+// Every read and write opens the file afresh; there is no in-memory copy. A write replaces the file
+// atomically (temporary file in the same folder, flushed to disk, renamed over the old one), so a
+// crash or a full disk leaves either the old or the new file, never a half-written one.
+
+namespace tarvisk {
+
+/// The section every window uses.
+inline constexpr char16_t kSettingsSection[] = u"配置";
+/// The file every window uses.
+inline constexpr char16_t kSettingsFileName[] = u"Setting.ini";
+/// A read returns at most this many bytes (in code page 936) of a value.
+inline constexpr std::size_t kSettingValueMaxBytes = 1023;
+
+/// True when files can be created in `folder` (it exists and a file can be made and removed there).
+bool FolderIsWritable(const std::filesystem::path& folder);
+
+/// The per-user configuration folder: $XDG_CONFIG_HOME/Tarvisk, else ~/.config/Tarvisk.
+std::filesystem::path UserConfigFolder();
+
+/// Where Setting.ini lives: `programFolder` when `writable` says files can be made there (portable
+/// use), else the per-user configuration folder.
+std::filesystem::path
+ResolveSettingsFolder(const std::filesystem::path& programFolder,
+                      const std::function<bool(const std::filesystem::path&)>& writable = FolderIsWritable);
+
+/// The folder of the running program (empty when the system cannot tell).
+std::filesystem::path ProgramFolder();
+
+/// Uses `folder` for every later read and write; an empty path goes back to the default,
+/// ResolveSettingsFolder(ProgramFolder()), decided on first use.
+void SetSettingsFolder(const std::filesystem::path& folder);
+std::filesystem::path SettingsFolder();
+
+/// The value stored under `key` in `section` (empty: 配置) of Setting.ini in the settings folder; the
+/// empty text when the file, the section or the key is missing, or when the file is not a settings file
+/// at all (binary or larger than 1 MiB). A longer value is cut to 1023 bytes of code page
+/// 936, at a character boundary: a two-byte character that would straddle the limit is left out whole,
+/// so the result is then 1022 bytes.
+std::u16string ReadSetting(const std::u16string& key, const std::u16string& section = {});
+
+/// Stores `value` under `key` in `section` (empty: 配置) of Setting.ini: replaces the key's line where
+/// it is, else appends "key=value" to the section, creating the section at the end of the file. An
+/// empty value is stored as an empty value, not as a deletion. Line breaks in the value are stored as
+/// blanks (they would otherwise start new lines of the file), and a value with blanks at either end or
+/// wholly enclosed in quotes is written inside double quotes, so that it reads back unchanged. Returns
+/// false, leaving the file as it was, when the key or section is not a valid name (empty; a key with "="
+/// or starting with ";" or "["; a section with "]"; either with a line break) or when the file cannot be
+/// written; the windows carry on then. A file that is not a settings file at all is replaced by a new one.
+bool WriteSetting(const std::u16string& key, const std::u16string& value, const std::u16string& section = {});
+
+} // namespace tarvisk

@@ -1,0 +1,306 @@
+#include "text/settings.h"
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <optional>
+#include <string>
+
+#include <sys/stat.h>
+
+#include <gtest/gtest.h>
+
+#include "text/encoding.h"
+
+namespace tarvisk {
+namespace {
+
+namespace fs = std::filesystem;
+
+class SettingsFile : public ::testing::Test {
+protected:
+    void SetUp() override {
+        std::string pattern = (fs::temp_directory_path() / "tarvisk-settings-XXXXXX").string();
+        ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
+        m_folder = pattern;
+        SetSettingsFolder(m_folder);
+    }
+    void TearDown() override {
+        SetSettingsFolder({});
+        fs::remove_all(m_folder);
+    }
+
+    fs::path file() const { return m_folder / "Setting.ini"; }
+
+    void putFile(const std::string& bytes) const {
+        std::ofstream out(file(), std::ios::binary);
+        out << bytes;
+    }
+
+    std::string fileBytes() const {
+        std::ifstream in(file(), std::ios::binary);
+        return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    }
+
+    fs::path m_folder;
+};
+
+// "[配置]" in code page 936.
+const std::string kSection = EncodeGbk(u"[配置]");
+
+TEST_F(SettingsFile, ValuesReadBackExactlyAsWritten) {
+    const struct {
+        const char* what;
+        std::u16string value;
+    } cases[] = {
+        {"Chinese text", u"软件开发 店铺"},
+        {"empty value", u""},
+        {"blanks at both ends", u"  关键字 "},
+        {"wholly double-quoted", u"\"x\""},
+        {"wholly single-quoted", u"'42054041382'"},
+        {"lone quote", u"\""},
+        {"equals signs and semicolons", u"a=b;c"},
+        {"an address", u"https://shop123.taobao.com/search.htm?v=1&pageNo=2"},
+        {"brackets", u"[配置]"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        ASSERT_TRUE(WriteSetting(u"KeyWord", c.value));
+        EXPECT_EQ(ReadSetting(u"KeyWord"), c.value);
+    }
+}
+
+TEST_F(SettingsFile, StoresTextInCodePage936) {
+    ASSERT_TRUE(WriteSetting(u"KeyWord", u"中文"));
+    EXPECT_EQ(fileBytes(), kSection + "\r\n" + "KeyWord=\xD6\xD0\xCE\xC4\r\n");
+}
+
+TEST_F(SettingsFile, MissingFileSectionOrKeyReadsEmpty) {
+    EXPECT_EQ(ReadSetting(u"SURL"), u"");
+    EXPECT_FALSE(fs::exists(file())) << "a read must not create the file";
+    ASSERT_TRUE(WriteSetting(u"KeyWord", u"x"));
+    EXPECT_EQ(ReadSetting(u"SURL"), u"");
+    EXPECT_EQ(ReadSetting(u"KeyWord", u"其他"), u"");
+}
+
+TEST_F(SettingsFile, ReadsFilesWrittenByOtherTools) {
+    const struct {
+        const char* what;
+        std::string content;
+        std::u16string key;
+        std::u16string expected;
+    } cases[] = {
+        {"key letter case ignored", kSection + "\r\nkeyword=a\r\n", u"KeyWord", u"a"},
+        {"blanks around names and value", "  " + kSection + "  \r\n  Pages \t=  12 \r\n", u"Pages", u"12"},
+        {"blanks inside the brackets", EncodeGbk(u"[ 配置 ]") + "\nop=2\n", u"op", u"2"},
+        {"double quotes removed", kSection + "\nSURL=\"//a.com/\"\n", u"SURL", u"//a.com/"},
+        {"single quotes removed", kSection + "\nSURL='x y'\n", u"SURL", u"x y"},
+        {"mismatched quotes kept", kSection + "\nSURL=\"x'\n", u"SURL", u"\"x'"},
+        {"quote inside kept", kSection + "\nSURL=a\"b\"\n", u"SURL", u"a\"b\""},
+        {"comment line ignored", kSection + "\n;Goods=1\nGoods=2\n", u"Goods", u"2"},
+        {"commented key alone is missing", kSection + "\n; Goods=1\n", u"Goods", u""},
+        {"key before any section ignored", "Goods=1\n" + kSection + "\n", u"Goods", u""},
+        {"key of another section ignored", "[other]\nGoods=1\n" + kSection + "\nop=1\n", u"Goods", u""},
+        {"first of two equal keys wins", kSection + "\nGoods=1\ngoods=2\n", u"Goods", u"1"},
+        {"repeated section is searched", kSection + "\nop=1\n[x]\n" + kSection + "\nGoods=7\n", u"Goods", u"7"},
+        {"no line break at the end", kSection + "\r\nPages=5", u"Pages", u"5"},
+        {"only the first equals sign splits", kSection + "\nSURL=a=b\n", u"SURL", u"a=b"},
+        {"line without equals sign", kSection + "\nGoods\nop=1\n", u"Goods", u""},
+        {"empty value", kSection + "\nGoods=\n", u"Goods", u""},
+        {"header without closing bracket", "[配置\nGoods=1\n", u"Goods", u""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        putFile(c.content);
+        EXPECT_EQ(ReadSetting(c.key), c.expected);
+    }
+}
+
+TEST_F(SettingsFile, WritesChangeOnlyTheKeysLine) {
+    const std::string s = kSection;
+    const struct {
+        const char* what;
+        std::string before;
+        std::u16string key;
+        std::u16string value;
+        std::string after;
+    } cases[] = {
+        {"new file", "", u"op", u"1", s + "\r\nop=1\r\n"},
+        {"replace in place, other lines untouched", ";note\r\n" + s + "\r\n a = 1 \r\nop=2\r\n", u"A", u"9",
+         ";note\r\n" + s + "\r\nA=9\r\nop=2\r\n"},
+        {"replace the first of two", s + "\r\nop=1\r\nop=2\r\n", u"op", u"3", s + "\r\nop=3\r\nop=2\r\n"},
+        {"append to the section before the next one", s + "\r\nop=1\r\n\r\n[x]\r\ny=2\r\n", u"Pages", u"5",
+         s + "\r\nop=1\r\nPages=5\r\n\r\n[x]\r\ny=2\r\n"},
+        {"append to an empty section", s + "\r\n[x]\r\n", u"op", u"1", s + "\r\nop=1\r\n[x]\r\n"},
+        {"create the section at the end", "[x]\r\ny=2\r\n", u"op", u"1", "[x]\r\ny=2\r\n" + s + "\r\nop=1\r\n"},
+        {"last line without line break", s + "\r\nop=1", u"Pages", u"5", s + "\r\nop=1\r\nPages=5\r\n"},
+        {"file with LF line breaks keeps them", "[x]\ny=2", u"op", u"1", "[x]\ny=2\n" + s + "\nop=1\n"},
+        {"replace keeps the line break of the line", s + "\nop=1", u"op", u"2", s + "\nop=2"},
+        {"line breaks in the value become blanks", "", u"op", u"a\r\nb", s + "\r\nop=a  b\r\n"},
+        {"value with outer blanks is quoted", "", u"op", u" a", s + "\r\nop=\" a\"\r\n"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        fs::remove(file());
+        if (!c.before.empty()) {
+            putFile(c.before);
+        }
+        ASSERT_TRUE(WriteSetting(c.key, c.value));
+        EXPECT_EQ(fileBytes(), c.after);
+    }
+}
+
+TEST_F(SettingsFile, LongValuesAreCutTo1023BytesWithoutSplittingACharacter) {
+    const struct {
+        const char* what;
+        std::u16string value;
+        std::u16string expected;
+    } cases[] = {
+        {"1023 ASCII bytes stay", std::u16string(1023, u'a'), std::u16string(1023, u'a')},
+        {"1024 ASCII bytes lose one", std::u16string(1024, u'a'), std::u16string(1023, u'a')},
+        {"two-byte characters stop at 1022", std::u16string(600, u'中'), std::u16string(511, u'中')},
+        {"odd start fills 1023 exactly", u"a" + std::u16string(600, u'中'), u"a" + std::u16string(511, u'中')},
+        {"511 characters and 1 byte stay", std::u16string(511, u'中') + u"a", std::u16string(511, u'中') + u"a"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        ASSERT_TRUE(WriteSetting(u"KeyWord", c.value));
+        EXPECT_EQ(ReadSetting(u"KeyWord"), c.expected);
+        EXPECT_LE(EncodeGbk(ReadSetting(u"KeyWord")).size(), kSettingValueMaxBytes);
+    }
+}
+
+TEST_F(SettingsFile, FilesThatAreNotSettingsReadAsMissingAndAreReplacedOnWrite) {
+    const struct {
+        const char* what;
+        std::string content;
+    } cases[] = {
+        {"binary", kSection + "\r\nop=1\r\n" + std::string("\0\x01\x02", 3)},
+        {"oversized", kSection + "\r\nop=1\r\n" + std::string(2u << 20, ';')},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        putFile(c.content);
+        EXPECT_EQ(ReadSetting(u"op"), u"");
+        ASSERT_TRUE(WriteSetting(u"Pages", u"3"));
+        EXPECT_EQ(fileBytes(), kSection + "\r\nPages=3\r\n");
+    }
+}
+
+TEST_F(SettingsFile, UndecodableBytesInOtherLinesSurviveAWrite) {
+    const std::string content = kSection + "\r\nnote=\xFF\xFF\x81\r\n";
+    putFile(content);
+    ASSERT_TRUE(WriteSetting(u"op", u"2"));
+    EXPECT_EQ(fileBytes(), kSection + "\r\nnote=\xFF\xFF\x81\r\nop=2\r\n");
+}
+
+TEST_F(SettingsFile, InvalidNamesAreRefusedAndLeaveTheFileAlone) {
+    putFile(kSection + "\r\nop=1\r\n");
+    const struct {
+        std::u16string key;
+        std::u16string section;
+    } cases[] = {
+        {u"", u""},    {u"  ", u""},   {u"a=b", u""},   {u";op", u""},
+        {u"[op", u""}, {u"o\np", u""}, {u"op", u"a]b"}, {u"op", u"a\nb"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(ToUtf8(c.key + u" / " + c.section));
+        EXPECT_FALSE(WriteSetting(c.key, u"x", c.section));
+    }
+    EXPECT_EQ(fileBytes(), kSection + "\r\nop=1\r\n");
+}
+
+TEST_F(SettingsFile, ReplacesTheFileAtomicallyWithOwnerOnlyMode) {
+    putFile(kSection + "\r\nop=1\r\n");
+    fs::permissions(file(), fs::perms::all);
+    ASSERT_TRUE(WriteSetting(u"op", u"2"));
+    struct stat info {};
+    ASSERT_EQ(::stat(file().c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 07777, 0600u);
+    std::size_t entries = 0;
+    for ([[maybe_unused]] const auto& entry : fs::directory_iterator(m_folder)) {
+        ++entries;
+    }
+    EXPECT_EQ(entries, 1u) << "no temporary file may be left behind";
+}
+
+TEST_F(SettingsFile, ShopAddressIsOneKeyForBothWindows) {
+    // The shop window writes SURL on every change; the ranking window reads the same key at load.
+    ASSERT_TRUE(WriteSetting(u"SURL", u"//shop1.taobao.com/"));
+    ASSERT_TRUE(WriteSetting(u"surl", u"//shop2.taobao.com/"));
+    EXPECT_EQ(ReadSetting(u"SURL"), u"//shop2.taobao.com/");
+    EXPECT_EQ(fileBytes(), kSection + "\r\nsurl=//shop2.taobao.com/\r\n");
+}
+
+TEST_F(SettingsFile, WriteIntoAFolderThatCannotBeCreatedFailsQuietly) {
+    putFile("not a folder");
+    SetSettingsFolder(file() / "sub");
+    EXPECT_FALSE(WriteSetting(u"op", u"1"));
+    EXPECT_EQ(ReadSetting(u"op"), u"");
+}
+
+TEST_F(SettingsFile, CreatesTheSettingsFolderOnFirstWrite) {
+    SetSettingsFolder(m_folder / "config" / "Tarvisk");
+    ASSERT_TRUE(WriteSetting(u"op", u"1"));
+    EXPECT_TRUE(fs::exists(m_folder / "config" / "Tarvisk" / "Setting.ini"));
+    EXPECT_EQ(ReadSetting(u"op"), u"1");
+}
+
+/// Sets an environment variable for one scope and restores it afterwards.
+class ScopedEnv {
+public:
+    ScopedEnv(const char* name, const char* value) : m_name(name) {
+        if (const char* old = std::getenv(name)) {
+            m_old = old;
+        }
+        value != nullptr ? ::setenv(name, value, 1) : ::unsetenv(name);
+    }
+    ~ScopedEnv() { m_old ? ::setenv(m_name, m_old->c_str(), 1) : ::unsetenv(m_name); }
+
+private:
+    const char* m_name;
+    std::optional<std::string> m_old;
+};
+
+TEST_F(SettingsFile, ProgramFolderIsUsedOnlyWhenWritable) {
+    // Tests run as root, where permissions do not stop writes: the writability check is injected.
+    const ScopedEnv xdg("XDG_CONFIG_HOME", (m_folder / "xdg").c_str());
+    const auto yes = [](const fs::path&) { return true; };
+    const auto no = [](const fs::path&) { return false; };
+    EXPECT_EQ(ResolveSettingsFolder("/opt/tarvisk", yes), fs::path("/opt/tarvisk"));
+    EXPECT_EQ(ResolveSettingsFolder("/opt/tarvisk", no), m_folder / "xdg" / "Tarvisk");
+}
+
+TEST_F(SettingsFile, UserConfigFolderFollowsXdgThenHome) {
+    const ScopedEnv home("HOME", "/home/seller");
+    const struct {
+        const char* xdg;
+        fs::path expected;
+    } cases[] = {
+        {"/cfg", "/cfg/Tarvisk"},
+        {nullptr, "/home/seller/.config/Tarvisk"},
+        {"relative/cfg", "/home/seller/.config/Tarvisk"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.xdg != nullptr ? c.xdg : "(unset)");
+        const ScopedEnv xdg("XDG_CONFIG_HOME", c.xdg);
+        EXPECT_EQ(UserConfigFolder(), c.expected);
+    }
+}
+
+TEST_F(SettingsFile, WritableFolderCheck) {
+    putFile("x");
+    EXPECT_TRUE(FolderIsWritable(m_folder));
+    EXPECT_FALSE(FolderIsWritable(m_folder / "missing"));
+    EXPECT_FALSE(FolderIsWritable(file()));
+    EXPECT_FALSE(FolderIsWritable({}));
+    std::size_t entries = 0;
+    for ([[maybe_unused]] const auto& entry : fs::directory_iterator(m_folder)) {
+        ++entries;
+    }
+    EXPECT_EQ(entries, 1u) << "the check must not leave its probe file behind";
+}
+
+} // namespace
+} // namespace tarvisk
