@@ -1,0 +1,40 @@
+#include "app/ui/qt_hooks.h"
+
+#include <QApplication>
+#include <QThread>
+
+#include "app/ui/message_box.h"
+#include "core/hooks.h"
+
+namespace tarvisk {
+
+namespace {
+
+bool onWindowThread() {
+    return QThread::currentThread() == qApp->thread();
+}
+
+void showCoreMessage(const std::u16string& text, const std::u16string& title) {
+    const QString shownText = QString::fromStdU16String(text);
+    const QString shownTitle = QString::fromStdU16String(title);
+    const auto show = [shownText, shownTitle] { ShowMessageBox(QApplication::activeWindow(), shownText, shownTitle); };
+    if (onWindowThread()) {
+        show();
+    } else {
+        // A job on another thread waits until the user has read its message, as it would on the window thread.
+        QMetaObject::invokeMethod(qApp, show, Qt::BlockingQueuedConnection);
+    }
+}
+
+} // namespace
+
+void InstallWindowHooks() {
+    SetMessageSink(&showCoreMessage);
+    SetEventPump([] {
+        if (onWindowThread()) {
+            QCoreApplication::processEvents();
+        }
+    });
+}
+
+} // namespace tarvisk
