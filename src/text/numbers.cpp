@@ -1,0 +1,137 @@
+#include "text/numbers.h"
+
+#include <algorithm>
+#include <charconv>
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <random>
+#include <string>
+
+namespace tarvisk {
+
+namespace {
+
+std::u16string Widen(const char* first, const char* last) {
+    return std::u16string(first, last);
+}
+
+/// The end of a decimal number without the trailing zeros of its fraction (and without a
+/// point left bare): "0.5000" ends after "0.5", "12.000" after "12", "100" stays.
+const char* TrimFraction(const char* first, const char* last) {
+    if (std::find(first, last, '.') == last)
+        return last;
+    while (last[-1] == '0')
+        --last;
+    return last[-1] == '.' ? last - 1 : last;
+}
+
+/// Rewrites a scientific form "1.5e-05" the way the number-to-text conversion of the
+/// marketplace's own pages and of the original front end writes it: "1.5E-05".
+void UpperExponent(char* first, char* last) {
+    for (char* p = first; p != last; ++p) {
+        if (*p == 'e')
+            *p = 'E';
+    }
+}
+
+std::u16string NonFiniteText(double value) {
+    if (std::isnan(value))
+        return u"NaN";
+    return value < 0 ? u"-Infinity" : u"Infinity";
+}
+
+} // namespace
+
+double LeadingNumber(const std::u16string& text) {
+    std::size_t i = 0;
+    while (i < text.size() && (text[i] == u' ' || text[i] == u'\t' || text[i] == u'\r' || text[i] == u'\n'))
+        ++i;
+    std::string number;
+    if (i < text.size() && (text[i] == u'+' || text[i] == u'-')) {
+        if (text[i] == u'-')
+            number += '-';
+        ++i;
+    }
+    bool point = false;
+    bool digits = false;
+    for (; i < text.size(); ++i) {
+        const char16_t c = text[i];
+        if (c >= u'0' && c <= u'9') {
+            digits = true;
+            number += static_cast<char>(c);
+        } else if (c == u'.' && !point) {
+            point = true;
+            number += '.';
+        } else {
+            break;
+        }
+    }
+    if (!digits)
+        return 0;
+    double value = 0;
+    const auto result = std::from_chars(number.data(), number.data() + number.size(), value);
+    if (result.ec == std::errc::result_out_of_range) {
+        // Too many digits for a double: huge when there is a non-zero digit before the point,
+        // else too small to tell from 0.
+        const auto integer = number.substr(0, number.find('.'));
+        const bool huge = integer.find_first_not_of("-0") != std::string::npos;
+        value = huge ? (number[0] == '-' ? -HUGE_VAL : HUGE_VAL) : 0;
+    }
+    return value == 0 ? 0 : value;
+}
+
+std::u16string NumberText(double value) {
+    if (!std::isfinite(value))
+        return NonFiniteText(value);
+    if (value == 0)
+        return u"0";
+    // Plain digits for everything a page or a count can hold (a nine-digit credit score stays
+    // "100000000", not "1e+08"); the exponent form only for the very large and the very small.
+    const double magnitude = std::fabs(value);
+    const bool plain = magnitude >= 1e-5 && magnitude < 1e15;
+    char buffer[64];
+    const auto result = std::to_chars(buffer, buffer + sizeof buffer, value,
+                                      plain ? std::chars_format::fixed : std::chars_format::scientific);
+    UpperExponent(buffer, result.ptr);
+    return Widen(buffer, result.ptr);
+}
+
+std::u16string SingleText(float value) {
+    if (!std::isfinite(value))
+        return NonFiniteText(value);
+    if (value == 0)
+        return u"0";
+    // Round once to seven significant digits; the exponent after rounding decides the form.
+    char digits[32];
+    char* digitsEnd = std::to_chars(digits, digits + sizeof digits, value, std::chars_format::scientific, 6).ptr;
+    char* e = std::find(digits, digitsEnd, 'e');
+    const int exponent = std::atoi(e + 1);
+    std::string text;
+    if (exponent < -4 || exponent >= 7) {
+        // Mantissa without trailing zeros, "E", a signed exponent of at least two digits: 3.051758E-05.
+        text.assign(digits, TrimFraction(digits, e) - digits);
+        char exponentText[8];
+        std::snprintf(exponentText, sizeof exponentText, "E%c%02d", exponent < 0 ? '-' : '+', std::abs(exponent));
+        text += exponentText;
+    } else {
+        char fixed[64];
+        char* fixedEnd = std::to_chars(fixed, fixed + sizeof fixed, value, std::chars_format::fixed, 6 - exponent).ptr;
+        text.assign(fixed, TrimFraction(fixed, fixedEnd) - fixed);
+    }
+    return std::u16string(text.begin(), text.end());
+}
+
+std::u16string RandomField() {
+    // Re-seeded from the clock on every call, as each request draws a fresh cache-busting value.
+    const auto ticks = std::chrono::high_resolution_clock::now().time_since_epoch().count();
+    std::seed_seq seed{static_cast<std::uint32_t>(ticks), static_cast<std::uint32_t>(ticks >> 32)};
+    std::mt19937 generator(seed);
+    // 24 random bits scaled by 2^-24: every value is exact in single precision and below 1, which
+    // a float distribution does not promise after rounding.
+    const float r = static_cast<float>(generator() >> 8) * 0x1p-24f;
+    return SingleText(r);
+}
+
+} // namespace tarvisk
