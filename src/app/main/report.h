@@ -1,0 +1,31 @@
+#pragma once
+
+#include <string>
+
+#include "app/main/reputation.h"
+
+// The HTML report of a reputation check as the report browser shows it, with a row of credit
+// badges after each credit score. The top-tier badges are local files under "tbimgs/", written as
+// relative addresses: the window gives the report a base address in the program's folder.
+
+namespace tarvisk {
+
+/// Badge kinds of toimg.
+inline constexpr int kSellerBadges = 1;
+inline constexpr int kBuyerBadges = 2;
+
+/// The badge row of a credit score: up to five red, blue or cap images, or above 500000 the local
+/// top-tier image followed by " +". `thistype` 1 gives the seller images, 2 the buyer images, any
+/// other value empty text; a score of 4 or less gives empty text. Every threshold is exclusive:
+/// 250 gives five red images, 251 one blue image.
+std::u16string toimg(double thisint, int thistype);
+
+/// The report of a completed query. The account name is HTML-escaped (it is typed text going into
+/// a page); every other piece is written as found.
+std::u16string RenderReport(const ReputationFacts& facts);
+
+/// `text` with &, <, >, " and ' replaced by their character references, safe inside elements and
+/// quoted attributes.
+std::u16string EscapeHtml(const std::u16string& text);
+
+} // namespace tarvisk
