@@ -27,8 +27,7 @@ const char* TrimFraction(const char* first, const char* last) {
     return last[-1] == '.' ? last - 1 : last;
 }
 
-/// Rewrites a scientific form "1.5e-05" the way the number-to-text conversion of the
-/// marketplace's own pages and of the original front end writes it: "1.5E-05".
+/// Number texts write the exponent with a capital E: "1.5E-05", not "1.5e-05".
 void UpperExponent(char* first, char* last) {
     for (char* p = first; p != last; ++p) {
         if (*p == 'e')

@@ -21,7 +21,14 @@ struct RegexHit {
 
 /// All matches of `pattern` in `text`, in order, not overlapping.
 /// Throws std::invalid_argument when the engine rejects the pattern.
+/// The list belongs to this thread's scan cache: it stays valid until the next call of a helper
+/// of this header on the same thread. A match attempt that exceeds the engine's work limits (a
+/// pattern backtracking without end on a hostile page) ends the scan with the matches found so far.
 const std::vector<RegexHit>& RegexScan(const std::u16string& text, const std::u16string& pattern);
+
+/// The same scan without any cache: compiles the pattern and scans the whole text on every call.
+/// For measurements and cross-checks of the cached scan.
+std::vector<RegexHit> RegexScanFresh(const std::u16string& text, const std::u16string& pattern);
 
 /// Text of the index-th match (1-based); index 0 means the last match; empty when there is none
 /// (also for a negative index). Throws std::invalid_argument for an invalid pattern.
@@ -40,6 +47,8 @@ std::u16string TextBetween(const std::u16string& text, const std::u16string& sta
 /// The part of the index-th match of `pattern` that `wildcard` matched: the pattern is split at
 /// the wildcard into a prefix and a suffix pattern, and what they matched is cut off the match.
 /// Example: RegexCapture(u"<td class=\"rateok\">3</td>", u"<td class=\"rateok\">.*?</td>", 1, u".*?") == u"3".
+/// An empty wildcard counts as absent; pieces that overlap inside the match give empty text.
+/// Throws std::invalid_argument when the pattern or one of its pieces is not a valid pattern.
 std::u16string RegexCapture(const std::u16string& text, const std::u16string& pattern, int index,
                             const std::u16string& wildcard);
 
