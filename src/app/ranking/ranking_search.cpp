@@ -1,0 +1,192 @@
+#include "app/ranking/ranking_search.h"
+
+#include <algorithm>
+#include <cmath>
+#include <optional>
+#include <unordered_set>
+
+#include "net/endpoints.h"
+#include "net/win_http.h"
+#include "text/encoding.h"
+#include "text/numbers.h"
+#include "text/regex.h"
+
+namespace tarvisk {
+
+namespace {
+
+constexpr char16_t kMarker[] = u"dynamic";
+constexpr char16_t kIdPattern[] = u"nid\":\"(\\d{10,12})";
+constexpr char16_t kPicturePattern[] = u"pic_url\":\".*?\"";
+constexpr char16_t kTitlePattern[] = u"raw_title\":\".*?\"";
+constexpr char16_t kSalesPattern[] = u"view_sales\":\"(\\d){1,9}";
+// Lengths of the field prefixes cut off a match: nid":" pic_url":" raw_title":"
+constexpr std::size_t kIdPrefix = 6;
+constexpr std::size_t kPicturePrefix = 10;
+constexpr std::size_t kTitlePrefix = 12;
+
+std::u16string defaultFetch(std::u16string& url) {
+    return WinHttpFetch(url, {}, u"POST", {}, 0, 10, 0, {}, {});
+}
+
+// The texts of the first `limit` matches of a pattern, copied out of the scan cache.
+std::vector<std::u16string> firstMatches(const std::u16string& text, const std::u16string& pattern, std::size_t limit) {
+    const std::vector<RegexHit>& hits = RegexScan(text, pattern);
+    std::vector<std::u16string> values;
+    values.reserve(std::min(limit, hits.size()));
+    for (std::size_t i = 0; i < hits.size() && i < limit; ++i) {
+        values.push_back(hits[i].value);
+    }
+    return values;
+}
+
+// A field match without its prefix and its closing quote; empty for a missing match.
+std::u16string quotedValue(const std::u16string& match, std::size_t prefix) {
+    return match.size() > prefix ? match.substr(prefix, match.size() - prefix - 1) : std::u16string();
+}
+
+void replaceAll(std::u16string& text, const std::u16string& from, const std::u16string& to) {
+    for (std::size_t at = text.find(from); at != std::u16string::npos; at = text.find(from, at + to.size())) {
+        text.replace(at, from.size(), to);
+    }
+}
+
+std::u16string twoDigits(int value) {
+    return (value < 10 ? u"0" : u"") + NumberText(value);
+}
+
+std::u16string dateDigits(const Date& date) {
+    std::u16string year = NumberText(date.year);
+    year.insert(0, year.size() < 4 ? 4 - year.size() : 0, u'0');
+    return year + twoDigits(date.month) + twoDigits(date.day);
+}
+
+} // namespace
+
+std::u16string RankingSearchUrl(const std::u16string& keyword, const Date& today, const std::u16string& randomField) {
+    return u"http://" + std::u16string(endpoints::kSearchHost) + u"/search?initiative_id=tbindexz_" +
+           dateDigits(today) +
+           u"&spm=1.7274553.1997520841.1&sourceId=tb.index&search_type=item&ssid=s5-e&commend=all&q=" +
+           UrlEncodeUtf8(keyword) + u"&suggest=history_1&_input_charset=utf-8&source=suggest&_" + randomField;
+}
+
+void SetPageOffset(std::u16string& url, int page) {
+    const std::u16string field = u"&s=" + NumberText((page - 1) * kRankingItemsPerPage);
+    const std::u16string last = RegexMatch(url, u"[&]s[=](\\d){1,5}", 0);
+    if (last.empty()) {
+        url += field;
+    } else {
+        replaceAll(url, last, field);
+    }
+}
+
+std::u16string PositionText(int page, int k) {
+    return NumberText(page) + u"页 " + NumberText((k - 1) / 4 + 1) + u"行 第" + NumberText((k - 1) % 4 + 1);
+}
+
+std::vector<RankingItem> ParseRankingPage(const std::u16string& pageText) {
+    const std::size_t marker = pageText.find(kMarker);
+    if (marker == std::u16string::npos) {
+        return {};
+    }
+    const std::vector<std::u16string> ids =
+        firstMatches(pageText.substr(marker, kRankingCutLength), kIdPattern, std::u16string::npos);
+    if (ids.empty()) {
+        return {};
+    }
+    // The k-th id goes with the k-th occurrence of each other field in the whole page text.
+    const std::vector<std::u16string> pictures = firstMatches(pageText, kPicturePattern, ids.size());
+    const std::vector<std::u16string> titles = firstMatches(pageText, kTitlePattern, ids.size());
+    const std::vector<std::u16string> sales = firstMatches(pageText, kSalesPattern, ids.size());
+
+    std::vector<RankingItem> items(ids.size());
+    for (std::size_t k = 0; k < ids.size(); ++k) {
+        RankingItem& item = items[k];
+        item.id = ids[k].substr(kIdPrefix);
+        if (k < pictures.size()) {
+            std::u16string picture = pictures[k];
+            replaceAll(picture, u"\\/", u"/");
+            item.picture = quotedValue(picture, kPicturePrefix);
+        }
+        if (k < titles.size()) {
+            item.title = UnescapeText(quotedValue(titles[k], kTitlePrefix));
+        }
+        if (k < sales.size()) {
+            item.sales = RegexMatch(sales[k], u"(\\d){1,9}", 0);
+        }
+    }
+    return items;
+}
+
+RankingResult RunRankingSearch(const RankingQuery& query, ResultTable& table, const RankingOptions& options) {
+    std::optional<CancelScope> scope;
+    if (options.cancel != nullptr) {
+        scope.emplace(*options.cancel);
+    }
+    const RankingPageFetch fetch = options.fetch ? options.fetch : RankingPageFetch(defaultFetch);
+    const auto setCaption = [&options](const std::u16string& text) {
+        if (options.caption) {
+            options.caption(text);
+        }
+    };
+    const std::unordered_set<std::u16string> shopIds(query.shopItemIds.begin(), query.shopItemIds.end());
+    const auto isTarget = [&](const std::u16string& id) {
+        return query.target == RankingTarget::OneItem ? query.itemId == id : shopIds.contains(id);
+    };
+
+    RankingResult result;
+    setCaption({});
+    ListViewClearItems(table);
+    std::u16string url = RankingSearchUrl(query.keyword, options.today ? options.today() : Today(), RandomField());
+    const int lastPage = query.pages < 1 ? 0 : static_cast<int>(std::min<double>(query.pages, kRankingMaxPages));
+
+    for (int page = 1; page <= lastPage && !result.found && !CancelRequested(); ++page) {
+        if (options.progress) {
+            options.progress(page, lastPage);
+        }
+        SetPageOffset(url, page);
+        const std::u16string pageText = fetch(url);
+        ++result.pagesFetched;
+
+        int k = 0;
+        for (RankingItem& item : ParseRankingPage(pageText)) {
+            RankingRow row{table.rowCount() + 1, PositionText(page, ++k), std::move(item)};
+            ListViewAddRow(table, u"No.", row.number);
+            ListViewSetCell(table, u"id", 0, row.item.id);
+            ListViewSetCell(table, u"图片", 0, row.item.picture);
+            ListViewSetCell(table, u"宝贝名", 0, row.item.title);
+            ListViewSetCell(table, u"位置", 0, row.position);
+            setCaption(row.position);
+            ListViewSetCell(table, u"销售量", 0, row.item.sales);
+            if (options.rowAdded) {
+                options.rowAdded(row);
+            }
+            if (isTarget(row.item.id)) {
+                result.found = true;
+                result.caption = row.position;
+                result.toolTip = kRankingFound;
+                break;
+            }
+        }
+    }
+    if (!result.found) {
+        result.caption = kRankingNotFound;
+        setCaption(result.caption);
+    }
+    result.cancelled = CancelRequested();
+    return result;
+}
+
+std::u16string BoundedPagesText(const std::u16string& text) {
+    const double pages = LeadingNumber(text);
+    if (pages <= 0) {
+        return u"1";
+    }
+    return pages > kRankingMaxPages ? NumberText(kRankingMaxPages) : text;
+}
+
+std::u16string ItemIdFromText(const std::u16string& text) {
+    return RegexMatch(text, u"\\d{9,12}", 0);
+}
+
+} // namespace tarvisk

@@ -1,0 +1,116 @@
+#include "app/shop/shop_crawl.h"
+
+#include <algorithm>
+#include <optional>
+
+#include "net/endpoints.h"
+#include "net/xml_http.h"
+#include "text/numbers.h"
+#include "text/regex.h"
+
+namespace tarvisk {
+
+namespace {
+
+std::u16string defaultFetch(const std::u16string& url) {
+    return XmlHttpRequest(url, {}, 0, 0);
+}
+
+} // namespace
+
+std::u16string ShopItemPattern() {
+    // The host goes in as written: its dots match any character, as the marketplace's links
+    // never differ there.
+    return std::u16string(u"item-name.*?href=\"http://") + endpoints::kItemHost +
+           u"/item.htm[?]id=(\\d{10,13})\" target=\"_blank\">.*?</a>";
+}
+
+std::u16string NormalizeShopAddress(std::u16string& address) {
+    std::ranges::transform(address, address.begin(), [](char16_t c) {
+        return c >= u'A' && c <= u'Z' ? static_cast<char16_t>(c + (u'a' - u'A')) : c;
+    });
+    if (address.find(u'/') == std::u16string::npos) {
+        address += u'/';
+    }
+    if (address.find(u"//") == std::u16string::npos) {
+        address.insert(0, u"//");
+    }
+    return address;
+}
+
+std::u16string ShopNameOf(const std::u16string& address) {
+    return TextBetween(address, u"//", u".com/", 0, 0);
+}
+
+std::u16string ShopPageUrl(const std::u16string& shopName, int page) {
+    return u"http://" + shopName + u".com/search.htm?v=1&pageNo=" + NumberText(page);
+}
+
+std::vector<ShopItem> ParseShopPage(const std::u16string& pageText, int* linkCount) {
+    // One scan of the page gives every link; the first 100 are the ones a link-by-link lookup of
+    // match 1 to 100 would see.
+    const std::vector<RegexHit>& hits = RegexScan(pageText, ShopItemPattern());
+    const std::size_t looked = std::min<std::size_t>(hits.size(), kShopMaxLinksPerPage);
+    std::vector<std::u16string> links;
+    links.reserve(looked);
+    for (std::size_t i = 0; i < looked; ++i) {
+        links.push_back(hits[i].value);
+    }
+    if (linkCount != nullptr) {
+        *linkCount = static_cast<int>(looked);
+    }
+    std::vector<ShopItem> items;
+    for (const std::u16string& link : links) {
+        std::u16string title = TextBetween(link, u">", u"<", 0, 0);
+        if (title.empty()) {
+            continue;
+        }
+        // The last run of digits: the id in the link, unless the title itself holds such a run.
+        items.push_back(ShopItem{RegexMatch(link, u"\\d{9,13}", 0), std::move(title)});
+    }
+    return items;
+}
+
+std::u16string ShopStatusText(int count) {
+    return u"共查到" + NumberText(count) + u"个宝贝";
+}
+
+ShopCrawlResult CrawlShop(std::u16string& address, const ShopCrawlOptions& options) {
+    std::optional<CancelScope> scope;
+    if (options.cancel != nullptr) {
+        scope.emplace(*options.cancel);
+    }
+    const ShopPageFetch& fetch = options.fetch ? options.fetch : ShopPageFetch(defaultFetch);
+
+    NormalizeShopAddress(address);
+    const std::u16string shopName = ShopNameOf(address);
+
+    ShopCrawlResult result;
+    for (int page = 1; page <= kShopMaxPages && !CancelRequested(); ++page) {
+        if (options.progress) {
+            options.progress(page, kShopMaxPages);
+        }
+        const std::u16string pageText = fetch(ShopPageUrl(shopName, page));
+        ++result.pagesFetched;
+        if (pageText.find(kShopEndNotice) != std::u16string::npos) {
+            break;
+        }
+        int links = 0;
+        for (ShopItem& item : ParseShopPage(pageText, &links)) {
+            result.text += item.id + u" " + item.title + u"\r\n";
+            if (options.itemListed) {
+                options.itemListed(item);
+            }
+            result.items.push_back(std::move(item));
+        }
+        // A page without any item link (a failed request included) ends the crawl.
+        if (links == 0) {
+            break;
+        }
+    }
+    result.cancelled = CancelRequested();
+    result.status = ShopStatusText(result.count());
+    return result;
+}
+
+} // namespace tarvisk

@@ -1,0 +1,118 @@
+#pragma once
+
+#include <atomic>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "core/cancel.h"
+#include "core/hooks.h"
+#include "table/result_table.h"
+
+// The ranking walk: for a search keyword it walks the marketplace's item search result pages,
+// appends one table row per item it passes (with its position on the pages) and stops at the
+// first item that is the target: one given item, or any item of a given shop.
+
+namespace tarvisk {
+
+/// The columns of the ranking result table, as the ranking window sets them up.
+inline constexpr char16_t kRankingColumnTitles[] = u"No.|宝贝名|位置|id|图片|销售量";
+inline constexpr char16_t kRankingColumnWidths[] = u"30|300|100|100|80|80";
+
+/// Items on one result page, the most pages the marketplace lists for a search (a longer walk
+/// stops there), and how many characters from the "dynamic" marker hold the ids.
+inline constexpr int kRankingItemsPerPage = 44;
+inline constexpr int kRankingMaxPages = 100;
+inline constexpr std::size_t kRankingCutLength = 3000;
+
+/// The status texts of a walk.
+inline constexpr char16_t kRankingFound[] = u"已找到";
+inline constexpr char16_t kRankingNotFound[] = u"未找到";
+
+/// One result item as the page lists it.
+struct RankingItem {
+    std::u16string id;
+    std::u16string picture; ///< with "\/" made "/"
+    std::u16string title;   ///< unescaped
+    std::u16string sales;   ///< digits only
+    friend bool operator==(const RankingItem&, const RankingItem&) = default;
+};
+
+/// One row the walk added: its number, position text and item.
+struct RankingRow {
+    int number = 0;
+    std::u16string position;
+    RankingItem item;
+};
+
+enum class RankingTarget {
+    OneItem,   ///< the item whose id is `itemId`
+    ShopItems, ///< any item whose id is in `shopItemIds`
+};
+
+struct RankingQuery {
+    std::u16string keyword;
+    /// How many pages to walk: pages 1, 2, ... up to this number (below 1: none; 2.5: two).
+    double pages = 0;
+    RankingTarget target = RankingTarget::OneItem;
+    std::u16string itemId;
+    std::vector<std::u16string> shopItemIds;
+};
+
+/// Fetches one result page; `url` is the walk's address variable, which the fetch may rewrite.
+using RankingPageFetch = std::function<std::u16string(std::u16string& url)>;
+
+struct RankingOptions {
+    /// The page fetch; empty means WinHttpFetch(url, POST, empty body and headers, mode 0,
+    /// 10 seconds, jar slot 0), which lower-cases the address variable.
+    RankingPageFetch fetch;
+    /// Told "page i of n" before page i is fetched.
+    ProgressSink progress;
+    /// Told about each row once it is in the table (on the walking thread).
+    std::function<void(const RankingRow&)> rowAdded;
+    /// Told the status caption whenever it changes: empty at the start, the position of each
+    /// row, "未找到" at the end of a walk that did not find the target.
+    std::function<void(const std::u16string&)> caption;
+    /// Today's date for the address; empty means Today().
+    Clock today;
+    /// When set, the walk runs inside a CancelScope on this flag: it fetches no further page once
+    /// the flag is set, and a request under way gives up. Rows added so far stay.
+    const std::atomic<bool>* cancel = nullptr;
+};
+
+struct RankingResult {
+    bool found = false;
+    std::u16string caption; ///< the position of the found item, or "未找到"
+    std::u16string toolTip; ///< "已找到" when found, else empty
+    int pagesFetched = 0;
+    bool cancelled = false;
+};
+
+/// The search address of a keyword, without the page offset.
+std::u16string RankingSearchUrl(const std::u16string& keyword, const Date& today, const std::u16string& randomField);
+
+/// Sets the page offset of `url` for page `page` (1-based, 44 items a page): every "&s=" + digits
+/// equal to the last such field becomes "&s=" + (page - 1) * 44; without one, the field is
+/// appended.
+void SetPageOffset(std::u16string& url, int page);
+
+/// The position text of the k-th item (from 1) of a page: u"2页 2行 第3" for k = 7 on page 2.
+std::u16string PositionText(int page, int k);
+
+/// The items of one result page: the ids in the 3000 characters from the first "dynamic", each
+/// paired with the title, picture and sales fields of the same ordinal in the whole page text
+/// (empty where the page has fewer). A page without "dynamic" has no items.
+std::vector<RankingItem> ParseRankingPage(const std::u16string& pageText);
+
+/// Runs the walk into `table` (whose rows it clears; its columns are the ranking columns).
+RankingResult RunRankingSearch(const RankingQuery& query, ResultTable& table, const RankingOptions& options = {});
+
+/// The ranking window's page-count rule: a text that reads as 0 or less becomes u"1", above 100
+/// u"100"; any other text stays as typed (u"2.5" stays).
+std::u16string BoundedPagesText(const std::u16string& text);
+
+/// The target item id in a typed or pasted text: its last run of 9 to 12 digits, empty if none.
+/// u"http://item.taobao.com/item.htm?id=42054041382" gives u"42054041382".
+std::u16string ItemIdFromText(const std::u16string& text);
+
+} // namespace tarvisk

@@ -1,0 +1,81 @@
+#pragma once
+
+#include <atomic>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "core/cancel.h"
+
+// The shop crawl: turns a shop address into the list of the shop's items by walking the shop's
+// own search pages ("http://" + ShopName + ".com/search.htm?v=1&pageNo=" + n) and taking every
+// item link out of each page. It stops at the end notice, at the first page without any item
+// link, or after the last page it may fetch.
+
+namespace tarvisk {
+
+/// The most pages one crawl fetches, and the most item links it looks at on one page.
+inline constexpr int kShopMaxPages = 100;
+inline constexpr int kShopMaxLinksPerPage = 100;
+
+/// The marketplace's notice on a shop search page without results.
+inline constexpr char16_t kShopEndNotice[] = u"很抱歉，搜索到";
+
+/// One listed item of a shop.
+struct ShopItem {
+    std::u16string id;
+    std::u16string title;
+    friend bool operator==(const ShopItem&, const ShopItem&) = default;
+};
+
+/// Fetches one shop page and returns its text (empty when the request failed).
+using ShopPageFetch = std::function<std::u16string(const std::u16string& url)>;
+
+struct ShopCrawlOptions {
+    /// The page fetch; empty means XmlHttpRequest(url, empty body, mode 0, no time limit).
+    ShopPageFetch fetch;
+    /// Told "page i of 100" before page i is fetched.
+    ProgressSink progress;
+    /// Told about each item as it is listed (on the crawling thread).
+    std::function<void(const ShopItem&)> itemListed;
+    /// When set, the crawl runs inside a CancelScope on this flag: it fetches no further page
+    /// once the flag is set, and a request under way gives up. Items listed so far stay.
+    const std::atomic<bool>* cancel = nullptr;
+};
+
+struct ShopCrawlResult {
+    std::vector<ShopItem> items; ///< in the order found, duplicates kept
+    std::u16string text;         ///< id + " " + title + CR LF for every item
+    std::u16string status;       ///< "共查到" + count + "个宝贝"
+    int pagesFetched = 0;
+    bool cancelled = false;
+    int count() const { return static_cast<int>(items.size()); }
+};
+
+/// The item link pattern of a shop page, with the item page host written in as plain text.
+std::u16string ShopItemPattern();
+
+/// Normalises a typed shop address in place: lower case, "/" appended when it has none, "//" put
+/// in front when it then has no "//". Returns the new address. u"Shop1.Taobao.COM" becomes
+/// u"//shop1.taobao.com/"; u"http://x.com" stays (it already has "//").
+std::u16string NormalizeShopAddress(std::u16string& address);
+
+/// The shop's host name without its final ".com": the text after the first "//" up to the first
+/// ".com/" (any character, then "com/"); empty when there is none.
+std::u16string ShopNameOf(const std::u16string& address);
+
+/// The address of search page `page` of the shop `shopName`.
+std::u16string ShopPageUrl(const std::u16string& shopName, int page);
+
+/// The items of one shop page: the first 100 item links, each with the link text as title and
+/// the last run of 9 to 13 digits of the link as id; links with an empty text are left out.
+/// `linkCount` receives the number of links looked at (listed or not).
+std::vector<ShopItem> ParseShopPage(const std::u16string& pageText, int* linkCount = nullptr);
+
+/// The status line of a crawl that listed `count` items.
+std::u16string ShopStatusText(int count);
+
+/// Runs the crawl for the address in `address`, which is normalised in place first.
+ShopCrawlResult CrawlShop(std::u16string& address, const ShopCrawlOptions& options = {});
+
+} // namespace tarvisk

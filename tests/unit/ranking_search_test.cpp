@@ -1,0 +1,386 @@
+#include "app/ranking/ranking_search.h"
+
+#include <algorithm>
+#include <atomic>
+#include <cctype>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "text/encoding.h"
+#include "text/numbers.h"
+
+namespace tarvisk {
+namespace {
+
+struct PageItem {
+    std::u16string id;
+    std::u16string rawTitle = u"t";
+    std::u16string rawPicture = u"\\/\\/pics.taobaocdn.com\\/p.jpg";
+    std::u16string sales = u"12人付款";
+};
+
+// A result page as the marketplace sends it: the item data in a script, then the "dynamic"
+// section that lists the ids in the same order.
+std::u16string resultPage(const std::vector<PageItem>& items) {
+    std::u16string page = u"<html><head><title>搜索</title></head><body>\n<script>g_page_config = {\"auctions\":[";
+    for (const PageItem& item : items) {
+        page += u"{\"nid\":\"" + item.id + u"\",\"raw_title\":\"" + item.rawTitle + u"\",\"pic_url\":\"" +
+                item.rawPicture + u"\",\"view_price\":\"9.90\",\"view_sales\":\"" + item.sales + u"\"},";
+    }
+    page += u"],\"dynamic\":{\"items\":[";
+    for (const PageItem& item : items) {
+        page += u"{\"nid\":\"" + item.id + u"\"},";
+    }
+    return page + u"]}};</script>\n</body></html>";
+}
+
+// A page of `count` items with ids base + 1 .. base + count.
+std::u16string numberedPage(long long base, int count) {
+    std::vector<PageItem> items;
+    for (int k = 1; k <= count; ++k) {
+        items.push_back(PageItem{NumberText(static_cast<double>(base + k))});
+    }
+    return resultPage(items);
+}
+
+std::u16string idOf(long long base, int k) {
+    return NumberText(static_cast<double>(base + k));
+}
+
+// A fake search host: one page text per page number (missing pages are empty answers); records
+// the address of every request and lower-cases the address variable as the request routine does.
+struct FakeSearch {
+    std::vector<std::u16string> pages;
+    std::vector<std::u16string> requested;
+    std::vector<std::u16string> events;
+
+    RankingOptions options() {
+        RankingOptions o;
+        o.today = [] { return Date{2024, 3, 5}; };
+        o.fetch = [this](std::u16string& url) {
+            requested.push_back(url);
+            std::ranges::transform(url, url.begin(), [](char16_t c) {
+                return c >= u'A' && c <= u'Z' ? static_cast<char16_t>(c + 32) : c;
+            });
+            const std::size_t n = requested.size();
+            return n <= pages.size() ? pages[n - 1] : std::u16string();
+        };
+        o.caption = [this](const std::u16string& caption) { events.push_back(u"caption " + caption); };
+        return o;
+    }
+};
+
+ResultTable rankingTable() {
+    ResultTable table;
+    ListViewSetColumns(table, kRankingColumnTitles, kRankingColumnWidths);
+    return table;
+}
+
+std::vector<std::u16string> column(const ResultTable& table, const std::u16string& title) {
+    std::vector<std::u16string> cells;
+    for (int row = 1; row <= table.rowCount(); ++row) {
+        cells.push_back(title == u"No." ? table.text(row, 0) : ListViewGetCell(table, title, row));
+    }
+    return cells;
+}
+
+TEST(PositionText, FourItemsARow) {
+    const std::tuple<int, int, std::u16string> cases[] = {
+        {1, 1, u"1页 1行 第1"}, {1, 4, u"1页 1行 第4"},   {1, 5, u"1页 2行 第1"},
+        {2, 7, u"2页 2行 第3"}, {3, 44, u"3页 11行 第4"}, {100, 45, u"100页 12行 第1"},
+    };
+    for (const auto& [page, k, expected] : cases) {
+        EXPECT_EQ(PositionText(page, k), expected) << page << " " << k;
+    }
+}
+
+TEST(RankingSearchUrl, BuildsTheAddressOnce) {
+    EXPECT_EQ(RankingSearchUrl(u"中 a", Date{2024, 3, 5}, u"0.7055475"),
+              u"http://s.taobao.com/search?initiative_id=tbindexz_20240305&spm=1.7274553.1997520841.1"
+              u"&sourceId=tb.index&search_type=item&ssid=s5-e&commend=all&q=%E4%B8%AD%20a"
+              u"&suggest=history_1&_input_charset=utf-8&source=suggest&_0.7055475");
+    EXPECT_NE(RankingSearchUrl(u"", Date{987, 12, 31}, u"0.5").find(u"tbindexz_09871231&"), std::u16string::npos);
+    EXPECT_NE(RankingSearchUrl(u"", Date{2024, 1, 1}, u"0.5").find(u"&q=&suggest"), std::u16string::npos);
+}
+
+TEST(SetPageOffset, FortyFourItemsAPage) {
+    const std::tuple<std::u16string, int, std::u16string> cases[] = {
+        {u"http://h/search?q=a&_0.5", 1, u"http://h/search?q=a&_0.5&s=0"},
+        {u"http://h/search?q=a&_0.5&s=0", 2, u"http://h/search?q=a&_0.5&s=44"},
+        {u"http://h/search?q=a&_0.5&s=44", 3, u"http://h/search?q=a&_0.5&s=88"},
+        {u"http://h/search?q=a&_0.5&s=4312", 100, u"http://h/search?q=a&_0.5&s=4356"},
+        {u"http://h/search?s=44&q=a&s=44", 3, u"http://h/search?s=44&q=a&s=88"},           // only "&s=" counts
+        {u"http://h/search?x=1&s=0&q=a&s=44", 4, u"http://h/search?x=1&s=0&q=a&s=132"},    // the last field
+        {u"http://h/search?x=1&s=44&q=a&s=44", 5, u"http://h/search?x=1&s=176&q=a&s=176"}, // every copy
+        {u"http://h/search?q=a&S=44", 3, u"http://h/search?q=a&s=88"},                     // found ignoring case
+    };
+    for (const auto& [before, page, after] : cases) {
+        std::u16string url = before;
+        SetPageOffset(url, page);
+        EXPECT_EQ(url, after) << ToUtf8(before) << " page " << page;
+    }
+}
+
+TEST(ParseRankingPage, PairsTheFieldsOfOneItem) {
+    const std::vector<PageItem> items = {
+        {u"12345678901", u"\\u7ea2\\u8272 dress \\/ 2024", u"\\/\\/pics.taobaocdn.com\\/a\\/1.jpg", u"1234人付款"},
+        {u"123456789012", u"plain", u"http:\\/\\/x\\/2.png", u"0人付款"},
+        {u"1234567890", u"%41%u4E2D", u"", u"99"},
+    };
+    const std::vector<RankingItem> expected = {
+        {u"12345678901", u"//pics.taobaocdn.com/a/1.jpg", u"红色 dress / 2024", u"1234"},
+        {u"123456789012", u"http://x/2.png", u"plain", u"0"},
+        {u"1234567890", u"", u"A中", u"99"},
+    };
+    EXPECT_EQ(ParseRankingPage(resultPage(items)), expected);
+}
+
+TEST(ParseRankingPage, WhereTheIdsAreTaken) {
+    const std::u16string id = u"{\"nid\":\"11111111111\"}";
+    struct Case {
+        const char* name;
+        std::u16string page;
+        std::vector<std::u16string> ids;
+    };
+    const Case cases[] = {
+        {"no marker", u"{\"nid\":\"11111111111\"}", {}},
+        {"empty page", u"", {}},
+        {"marker is case-sensitive", u"Dynamic" + id, {}},
+        {"ids before the marker do not count", id + u"dynamic", {}},
+        {"the marker starts the cut", u"dynamic" + id, {u"11111111111"}},
+        {"inside the 3000 characters", u"dynamic" + std::u16string(2974, u' ') + id, {u"11111111111"}},
+        {"the cut shortens an id", u"dynamic" + std::u16string(2975, u' ') + id, {u"1111111111"}},
+        {"the cut leaves too few digits", u"dynamic" + std::u16string(2976, u' ') + id, {}},
+        {"the first marker counts", u"dynamic" + std::u16string(3000, u' ') + u"dynamic" + id, {}},
+        {"ids of 10 to 12 digits",
+         u"dynamic{\"nid\":\"123456789\"}{\"nid\":\"1234567890123\"}{\"NID\":\"2222222222\"}",
+         {u"123456789012", u"2222222222"}},
+    };
+    for (const Case& c : cases) {
+        std::vector<std::u16string> ids;
+        for (const RankingItem& item : ParseRankingPage(c.page)) {
+            ids.push_back(item.id);
+        }
+        EXPECT_EQ(ids, c.ids) << c.name;
+    }
+}
+
+TEST(ParseRankingPage, FieldsAreCountedFromTheStartOfThePage) {
+    // Two pictures for three ids: the third item has none; a stray title before the item list
+    // shifts every title by one.
+    std::u16string page = u"{\"raw_title\":\"banner\"}" + resultPage({{u"11111111111"}, {u"22222222222"}});
+    page += u"dynamic{\"nid\":\"33333333333\"}";
+    const std::vector<RankingItem> items = ParseRankingPage(page);
+    ASSERT_EQ(items.size(), 3u); // the first "dynamic" is inside the page's own data section
+    EXPECT_EQ(items[0].title, u"banner");
+    EXPECT_EQ(items[1].title, u"t");
+    EXPECT_EQ(items[2].id, u"33333333333");
+    EXPECT_EQ(items[2].picture, u"");
+    EXPECT_EQ(items[2].title, u"t");
+    EXPECT_EQ(items[2].sales, u"");
+}
+
+TEST(RunRankingSearch, WalksEveryPageWithoutATarget) {
+    FakeSearch search;
+    search.pages = {numberedPage(10000000000, 44), numberedPage(20000000000, 44), numberedPage(30000000000, 3)};
+    ResultTable table = rankingTable();
+    ListViewAddRow(table, u"id", u"stale row");
+    std::vector<std::pair<int, int>> progress;
+    RankingOptions options = search.options();
+    options.progress = [&](int page, int pages) { progress.emplace_back(page, pages); };
+    const RankingResult result =
+        RunRankingSearch(RankingQuery{u"软件开发", 3, RankingTarget::OneItem, u"99999999999", {}}, table, options);
+
+    ASSERT_EQ(search.requested.size(), 3u);
+    const std::u16string first = search.requested[0];
+    EXPECT_TRUE(first.starts_with(u"http://s.taobao.com/search?initiative_id=tbindexz_20240305&"));
+    EXPECT_NE(first.find(u"&sourceId=tb.index&"), std::u16string::npos);
+    EXPECT_NE(first.find(u"&q=%E8%BD%AF%E4%BB%B6%E5%BC%80%E5%8F%91&"), std::u16string::npos);
+    // The random field follows "&_" directly, and the offset comes right after it.
+    const std::size_t random = first.find(u"&source=suggest&_0.");
+    ASSERT_NE(random, std::u16string::npos);
+    const std::u16string tail = first.substr(random + 17);
+    EXPECT_TRUE(tail.ends_with(u"&s=0"));
+    EXPECT_EQ(tail.find(u'='), tail.size() - 2);
+    // Later pages go out with the lower-cased address the request routine left behind.
+    std::u16string lowered = first.substr(0, first.size() - 4);
+    std::ranges::transform(lowered, lowered.begin(), [](char16_t c) { return c < 128 ? std::tolower(c) : c; });
+    EXPECT_EQ(search.requested[1], lowered + u"&s=44");
+    EXPECT_EQ(search.requested[2], lowered + u"&s=88");
+    EXPECT_NE(search.requested[2].find(u"&sourceid=tb.index&"), std::u16string::npos);
+    EXPECT_NE(search.requested[2].find(u"&q=%e8%bd%af"), std::u16string::npos);
+
+    EXPECT_EQ(progress, (std::vector<std::pair<int, int>>{{1, 3}, {2, 3}, {3, 3}}));
+    ASSERT_EQ(table.rowCount(), 91);
+    EXPECT_EQ(table.text(45, 0), u"45"); // "No." goes on counting across pages
+    EXPECT_EQ(ListViewGetCell(table, u"id", 45), idOf(20000000000, 1));
+    EXPECT_EQ(ListViewGetCell(table, u"位置", 45), u"2页 1行 第1");
+    EXPECT_EQ(ListViewGetCell(table, u"位置", 44), u"1页 11行 第4");
+    EXPECT_EQ(ListViewGetCell(table, u"位置", 91), u"3页 1行 第3");
+    EXPECT_FALSE(result.found);
+    EXPECT_EQ(result.caption, u"未找到");
+    EXPECT_EQ(result.toolTip, u"");
+    EXPECT_EQ(search.events.front(), u"caption ");
+    EXPECT_EQ(search.events[search.events.size() - 2], u"caption 3页 1行 第3");
+    EXPECT_EQ(search.events.back(), u"caption 未找到");
+}
+
+TEST(RunRankingSearch, StopsAtTheTarget) {
+    struct Case {
+        const char* name;
+        RankingQuery query;
+        int fetched;
+        int rows;
+        std::u16string caption;
+    };
+    const std::u16string seventhOfPage2 = idOf(20000000000, 7);
+    const Case cases[] = {
+        {"one item, 7th of page 2", {u"k", 3, RankingTarget::OneItem, seventhOfPage2, {}}, 2, 51, u"2页 2行 第3"},
+        {"one item, first of page 1",
+         {u"k", 3, RankingTarget::OneItem, idOf(10000000000, 1), {}},
+         1,
+         1,
+         u"1页 1行 第1"},
+        {"shop items: the first met wins",
+         {u"k", 3, RankingTarget::ShopItems, {}, {idOf(30000000000, 2), seventhOfPage2, u"1"}},
+         2,
+         51,
+         u"2页 2行 第3"},
+        {"shop mode ignores the item id", {u"k", 3, RankingTarget::ShopItems, seventhOfPage2, {}}, 3, 132, u"未找到"},
+        {"item mode ignores the shop ids", {u"k", 3, RankingTarget::OneItem, {}, {seventhOfPage2}}, 3, 132, u"未找到"},
+        {"ids are compared as text", {u"k", 3, RankingTarget::OneItem, u" " + seventhOfPage2, {}}, 3, 132, u"未找到"},
+        {"no pages", {u"k", 0, RankingTarget::OneItem, seventhOfPage2, {}}, 0, 0, u"未找到"},
+        {"negative pages", {u"k", -2, RankingTarget::OneItem, seventhOfPage2, {}}, 0, 0, u"未找到"},
+        {"a fraction of a page", {u"k", 2.5, RankingTarget::OneItem, u"1", {}}, 2, 88, u"未找到"},
+    };
+    for (const Case& c : cases) {
+        FakeSearch search;
+        search.pages = {numberedPage(10000000000, 44), numberedPage(20000000000, 44), numberedPage(30000000000, 44)};
+        ResultTable table = rankingTable();
+        const RankingResult result = RunRankingSearch(c.query, table, search.options());
+        EXPECT_EQ(static_cast<int>(search.requested.size()), c.fetched) << c.name;
+        EXPECT_EQ(result.pagesFetched, c.fetched) << c.name;
+        EXPECT_EQ(table.rowCount(), c.rows) << c.name;
+        EXPECT_EQ(result.caption, c.caption) << c.name;
+        EXPECT_EQ(result.found, c.caption != u"未找到") << c.name;
+        EXPECT_EQ(result.toolTip, result.found ? u"已找到" : u"") << c.name;
+        if (result.found) {
+            EXPECT_EQ(ListViewGetCell(table, u"位置", 0.0 + table.rowCount()), c.caption) << c.name;
+            EXPECT_EQ(search.events.back(), u"caption " + c.caption) << c.name;
+        }
+    }
+}
+
+TEST(RunRankingSearch, FillsEachRowInOrder) {
+    FakeSearch search;
+    search.pages = {resultPage({{u"12345678901", u"\\u7ea2 a", u"http:\\/\\/p\\/1.jpg", u"7人付款"}})};
+    ResultTable table = rankingTable();
+    table.setObserver([&](const TableChange& change) {
+        if (change.kind == TableChange::Kind::RowAdded) {
+            search.events.push_back(u"row " + NumberText(change.row));
+        } else if (change.kind == TableChange::Kind::CellChanged) {
+            search.events.push_back(table.columns()[change.column].title + u"=" +
+                                    table.text(change.row, change.column));
+        }
+    });
+    std::vector<RankingRow> rows;
+    RankingOptions options = search.options();
+    options.rowAdded = [&](const RankingRow& row) { rows.push_back(row); };
+    RunRankingSearch(RankingQuery{u"k", 1, RankingTarget::OneItem, u"12345678901", {}}, table, options);
+
+    const std::vector<std::u16string> expected = {
+        u"caption ",
+        u"row 1",
+        u"id=12345678901",
+        u"图片=http://p/1.jpg",
+        u"宝贝名=红 a",
+        u"位置=1页 1行 第1",
+        u"caption 1页 1行 第1",
+        u"销售量=7",
+    };
+    EXPECT_EQ(search.events, expected);
+    ASSERT_EQ(rows.size(), 1u);
+    EXPECT_EQ(rows[0].number, 1);
+    EXPECT_EQ(rows[0].position, u"1页 1行 第1");
+    EXPECT_EQ(rows[0].item, (RankingItem{u"12345678901", u"http://p/1.jpg", u"红 a", u"7"}));
+}
+
+TEST(RunRankingSearch, PagesWithoutItemsAddNoRows) {
+    FakeSearch search;
+    // Page 2 has no marker: nothing of page 1 may be scanned again. Page 3 is an empty answer.
+    search.pages = {numberedPage(10000000000, 2), u"<html>访问受限</html>", u"", numberedPage(40000000000, 1)};
+    ResultTable table = rankingTable();
+    RunRankingSearch(RankingQuery{u"k", 4, RankingTarget::OneItem, u"1", {}}, table, search.options());
+    EXPECT_EQ(search.requested.size(), 4u);
+    EXPECT_EQ(column(table, u"位置"), (std::vector<std::u16string>{u"1页 1行 第1", u"1页 1行 第2", u"4页 1行 第1"}));
+    EXPECT_EQ(column(table, u"No."), (std::vector<std::u16string>{u"1", u"2", u"3"}));
+}
+
+TEST(RunRankingSearch, TheSameIdTwiceGivesTwoRows) {
+    FakeSearch search;
+    search.pages = {resultPage({{u"12345678901"}, {u"12345678901"}}), resultPage({{u"12345678901"}})};
+    ResultTable table = rankingTable();
+    RunRankingSearch(RankingQuery{u"k", 2, RankingTarget::OneItem, u"2", {}}, table, search.options());
+    EXPECT_EQ(column(table, u"id"), std::vector<std::u16string>(3, u"12345678901"));
+    EXPECT_EQ(column(table, u"位置"), (std::vector<std::u16string>{u"1页 1行 第1", u"1页 1行 第2", u"2页 1行 第1"}));
+}
+
+TEST(RunRankingSearch, CancelKeepsTheRowsFoundSoFar) {
+    std::atomic<bool> cancel = false;
+    FakeSearch search;
+    search.pages = {numberedPage(10000000000, 5), numberedPage(20000000000, 5), numberedPage(30000000000, 5)};
+    RankingOptions options = search.options();
+    options.cancel = &cancel;
+    options.rowAdded = [&](const RankingRow& row) {
+        if (row.number == 7) {
+            cancel = true; // pressed while page 2 is being listed
+        }
+    };
+    ResultTable table = rankingTable();
+    const RankingResult result =
+        RunRankingSearch(RankingQuery{u"k", 10, RankingTarget::OneItem, u"1", {}}, table, options);
+    EXPECT_EQ(search.requested.size(), 2u);
+    EXPECT_EQ(table.rowCount(), 10);
+    EXPECT_TRUE(result.cancelled);
+    EXPECT_EQ(result.caption, u"未找到");
+    EXPECT_FALSE(CancelRequested());
+}
+
+TEST(RunRankingSearch, WalksAtMostAHundredPages) {
+    FakeSearch search;
+    ResultTable table = rankingTable();
+    const RankingResult result =
+        RunRankingSearch(RankingQuery{u"k", 1e9, RankingTarget::OneItem, u"1", {}}, table, search.options());
+    EXPECT_EQ(result.pagesFetched, 100);
+    EXPECT_TRUE(search.requested.back().ends_with(u"&s=4356"));
+}
+
+TEST(BoundedPagesText, HeldBetweenOneAndAHundred) {
+    const std::pair<std::u16string, std::u16string> cases[] = {
+        {u"10", u"10"},   {u"0", u"1"},     {u"-5", u"1"},    {u"abc", u"1"},           {u"", u"1"},
+        {u"150", u"100"}, {u"100", u"100"}, {u"2.5", u"2.5"}, {u"7 pages", u"7 pages"}, {u"100.5", u"100"},
+    };
+    for (const auto& [typed, held] : cases) {
+        EXPECT_EQ(BoundedPagesText(typed), held) << ToUtf8(typed);
+    }
+}
+
+TEST(ItemIdFromText, LastRunOfNineToTwelveDigits) {
+    const std::pair<std::u16string, std::u16string> cases[] = {
+        {u"42054041382", u"42054041382"},
+        {u"http://item.taobao.com/item.htm?spm=a1z10.1&id=42054041382", u"42054041382"},
+        {u"https://detail.tmall.com/item.htm?id=520813250866&skuId=3100000001", u"3100000001"},
+        {u"12345678", u""},
+        {u"1234567890123", u"123456789012"},
+        {u"123456789012345678901", u"345678901"},
+        {u"", u""},
+    };
+    for (const auto& [text, id] : cases) {
+        EXPECT_EQ(ItemIdFromText(text), id) << ToUtf8(text);
+    }
+}
+
+} // namespace
+} // namespace tarvisk

@@ -1,0 +1,238 @@
+#include "app/shop/shop_crawl.h"
+
+#include <atomic>
+#include <map>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "text/encoding.h"
+#include "text/numbers.h"
+
+namespace tarvisk {
+namespace {
+
+std::u16string link(const std::u16string& id, const std::u16string& title) {
+    return u"<dd><a class=\"item-name\" href=\"http://item.taobao.com/item.htm?id=" + id + u"\" target=\"_blank\">" +
+           title + u"</a></dd>\n";
+}
+
+// A shop page with `count` links whose ids are first, first + 1, ...
+std::u16string pageOf(long long first, int count) {
+    std::u16string page = u"<html><body><div class=\"shop-hesper\">\n";
+    for (int i = 0; i < count; ++i) {
+        const std::u16string id = NumberText(static_cast<double>(first + i));
+        page += u"<a class=\"pic-link\" href=\"http://item.taobao.com/item.htm?id=" + id + u"\"><img></a>\n";
+        page += link(id, u"宝贝 " + NumberText(i + 1));
+    }
+    return page + u"</div></body></html>";
+}
+
+const std::u16string kEndPage = u"<div class=\"no-result\">很抱歉，搜索到0个宝贝</div>";
+
+// A fake shop: page texts by address, every request recorded.
+struct FakeShop {
+    std::map<std::u16string, std::u16string> pages;
+    std::vector<std::u16string> requested;
+
+    ShopCrawlOptions options() {
+        ShopCrawlOptions o;
+        o.fetch = [this](const std::u16string& url) {
+            requested.push_back(url);
+            const auto found = pages.find(url);
+            return found == pages.end() ? std::u16string() : found->second;
+        };
+        return o;
+    }
+};
+
+std::u16string shopUrl(int page) {
+    return u"http://shop1.taobao.com/search.htm?v=1&pageNo=" + NumberText(page);
+}
+
+TEST(NormalizeShopAddress, RewritesTheFieldAndFindsTheShopName) {
+    struct Case {
+        std::u16string typed;
+        std::u16string normalized;
+        std::u16string shopName;
+    };
+    const Case cases[] = {
+        {u"SHOP1.TAOBAO.COM", u"//shop1.taobao.com/", u"shop1.taobao"},
+        {u"https://shop1.taobao.com/", u"https://shop1.taobao.com/", u"shop1.taobao"},
+        {u"shop1.taobao.com/?spm=a1z10", u"//shop1.taobao.com/?spm=a1z10", u"shop1.taobao"},
+        {u"http://shop1.taobao.com", u"http://shop1.taobao.com", u""}, // no slash after ".com"
+        {u"", u"///", u""},
+        {u"http://a.com/b.com/", u"http://a.com/b.com/", u"a"}, // the first ".com/" ends the name
+        {u"//xcom/", u"//xcom/", u""},                          // "." of ".com/" is any character: here the "x"
+        {u"//shopXcom/", u"//shopxcom/", u"shop"},
+    };
+    for (const Case& c : cases) {
+        std::u16string field = c.typed;
+        EXPECT_EQ(NormalizeShopAddress(field), c.normalized) << ToUtf8(c.typed);
+        EXPECT_EQ(field, c.normalized) << ToUtf8(c.typed);
+        EXPECT_EQ(ShopNameOf(field), c.shopName) << ToUtf8(c.typed);
+    }
+}
+
+TEST(ParseShopPage, LinksTitlesAndIds) {
+    struct Case {
+        const char* name;
+        std::u16string page;
+        std::vector<ShopItem> items;
+        int links;
+    };
+    const Case cases[] = {
+        {"plain links",
+         link(u"12345678901", u"红色连衣裙") + link(u"1234567890123", u"T恤"),
+         {{u"12345678901", u"红色连衣裙"}, {u"1234567890123", u"T恤"}},
+         2},
+        {"empty title is counted but not listed",
+         link(u"12345678901", u"") + link(u"22345678901", u"b"),
+         {{u"22345678901", u"b"}},
+         2},
+        {"digits in the title make the id",
+         link(u"12345678901", u"款号 987654321 新款"),
+         {{u"987654321", u"款号 987654321 新款"}},
+         1},
+        {"eight digits in the title do not",
+         link(u"12345678901", u"款号 98765432"),
+         {{u"12345678901", u"款号 98765432"}},
+         1},
+        {"an id of nine digits does not match the link", link(u"123456789", u"x"), {}, 0},
+        {"other hosts do not match",
+         u"<a class=\"item-name\" href=\"http://detail.tmall.com/item.htm?id=12345678901\" "
+         u"target=\"_blank\">x</a>",
+         {},
+         0},
+        {"the host's dots match any character",
+         u"<a class=\"item-name\" href=\"http://itemXtaobao-com/item.htm?id="
+         u"12345678901\" target=\"_blank\">x</a>",
+         {{u"12345678901", u"x"}},
+         1},
+        {"a line feed breaks a link",
+         u"<a class=\"item-name\"\nhref=\"http://item.taobao.com/item.htm?id=12345678901\" "
+         u"target=\"_blank\">x</a>",
+         {},
+         0},
+        {"title up to the first tag", link(u"12345678901", u"<b>hot</b> sale"), {}, 1},
+    };
+    for (const Case& c : cases) {
+        int links = -1;
+        EXPECT_EQ(ParseShopPage(c.page, &links), c.items) << c.name;
+        EXPECT_EQ(links, c.links) << c.name;
+    }
+}
+
+TEST(ParseShopPage, LooksAtTheFirstHundredLinksOnly) {
+    int links = 0;
+    const std::vector<ShopItem> items = ParseShopPage(pageOf(10000000000, 120), &links);
+    EXPECT_EQ(links, 100);
+    ASSERT_EQ(items.size(), 100u);
+    EXPECT_EQ(items.front().id, u"10000000000");
+    EXPECT_EQ(items.back().id, u"10000000099");
+}
+
+TEST(CrawlShop, WalksPagesUntilTheEndNotice) {
+    FakeShop shop;
+    shop.pages[shopUrl(1)] = pageOf(10000000000, 3);
+    shop.pages[shopUrl(2)] = pageOf(20000000000, 2) + link(u"10000000000", u"again");
+    shop.pages[shopUrl(3)] = pageOf(30000000000, 5) + kEndPage; // the notice wins over its links
+    std::u16string address = u"Shop1.taobao.com";
+    std::vector<std::pair<int, int>> progress;
+    std::vector<std::u16string> listed;
+    ShopCrawlOptions options = shop.options();
+    options.progress = [&](int page, int pages) { progress.emplace_back(page, pages); };
+    options.itemListed = [&](const ShopItem& item) { listed.push_back(item.id); };
+
+    const ShopCrawlResult result = CrawlShop(address, options);
+
+    EXPECT_EQ(address, u"//shop1.taobao.com/");
+    EXPECT_EQ(shop.requested, (std::vector<std::u16string>{shopUrl(1), shopUrl(2), shopUrl(3)}));
+    EXPECT_EQ(progress, (std::vector<std::pair<int, int>>{{1, 100}, {2, 100}, {3, 100}}));
+    ASSERT_EQ(result.count(), 6);
+    EXPECT_EQ(listed, (std::vector<std::u16string>{u"10000000000", u"10000000001", u"10000000002", u"20000000000",
+                                                   u"20000000001", u"10000000000"}));
+    EXPECT_EQ(result.items[5], (ShopItem{u"10000000000", u"again"})); // no de-duplication
+    EXPECT_EQ(result.text, u"10000000000 宝贝 1\r\n10000000001 宝贝 2\r\n10000000002 宝贝 3\r\n"
+                           u"20000000000 宝贝 1\r\n20000000001 宝贝 2\r\n10000000000 again\r\n");
+    EXPECT_EQ(result.status, u"共查到6个宝贝");
+    EXPECT_FALSE(result.cancelled);
+}
+
+TEST(CrawlShop, EndsAtTheFirstPageWithoutLinks) {
+    struct Case {
+        const char* name;
+        std::vector<std::u16string> pages; // page 1, 2, ...; beyond: failed requests (empty text)
+        int fetched;
+        int count;
+    };
+    const Case cases[] = {
+        {"end notice on the first page", {pageOf(10000000000, 4) + kEndPage}, 1, 0},
+        {"failed first request", {}, 1, 0},
+        {"failed second request keeps the first page's items", {pageOf(10000000000, 4)}, 2, 4},
+        {"a page of empty titles still counts as a page with items",
+         {link(u"10000000000", u""), pageOf(20000000000, 1), u"<html>nothing here</html>"},
+         3,
+         1},
+    };
+    for (const Case& c : cases) {
+        FakeShop shop;
+        for (std::size_t i = 0; i < c.pages.size(); ++i) {
+            shop.pages[shopUrl(static_cast<int>(i) + 1)] = c.pages[i];
+        }
+        std::u16string address = u"http://shop1.taobao.com/";
+        const ShopCrawlResult result = CrawlShop(address, shop.options());
+        EXPECT_EQ(static_cast<int>(shop.requested.size()), c.fetched) << c.name;
+        EXPECT_EQ(result.pagesFetched, c.fetched) << c.name;
+        EXPECT_EQ(result.count(), c.count) << c.name;
+        EXPECT_EQ(result.status, ShopStatusText(c.count)) << c.name;
+    }
+}
+
+TEST(CrawlShop, StopsAfterAHundredPages) {
+    std::u16string address = u"shop1.taobao.com/";
+    int fetched = 0;
+    ShopCrawlOptions options;
+    options.fetch = [&](const std::u16string&) {
+        ++fetched;
+        return pageOf(10000000000 + fetched * 1000LL, 2);
+    };
+    const ShopCrawlResult result = CrawlShop(address, options);
+    EXPECT_EQ(fetched, 100);
+    EXPECT_EQ(result.count(), 200);
+    EXPECT_EQ(result.status, u"共查到200个宝贝");
+}
+
+TEST(CrawlShop, EmptyShopNameStillRequestsAndListsNothing) {
+    FakeShop shop;
+    std::u16string address = u"http://shop1.taobao.com";
+    const ShopCrawlResult result = CrawlShop(address, shop.options());
+    EXPECT_EQ(shop.requested, std::vector<std::u16string>{u"http://.com/search.htm?v=1&pageNo=1"});
+    EXPECT_EQ(result.status, u"共查到0个宝贝");
+    EXPECT_TRUE(result.text.empty());
+}
+
+TEST(CrawlShop, CancelKeepsTheItemsFoundSoFar) {
+    std::atomic<bool> cancel = false;
+    std::u16string address = u"shop1.taobao.com";
+    ShopCrawlOptions options;
+    options.cancel = &cancel;
+    int fetched = 0;
+    options.fetch = [&](const std::u16string&) {
+        if (++fetched == 3) {
+            cancel = true; // the user stops the crawl while page 3 is on its way
+            return std::u16string();
+        }
+        return pageOf(10000000000 + fetched * 1000LL, 5);
+    };
+    const ShopCrawlResult result = CrawlShop(address, options);
+    EXPECT_EQ(fetched, 3);
+    EXPECT_TRUE(result.cancelled);
+    EXPECT_EQ(result.count(), 10);
+    EXPECT_EQ(result.status, u"共查到10个宝贝");
+    EXPECT_FALSE(CancelRequested()); // the scope ends with the crawl
+}
+
+} // namespace
+} // namespace tarvisk
