@@ -340,7 +340,8 @@ std::u16string DecodeUtf8Bytes(const std::string& bytes) {
 
 std::u16string DecodeCharsetBytes(const std::string& bytes, const std::string& charset) {
     std::string name = LowerAscii(charset);
-    if (name == "utf-8" || name == "utf8")
+    // iconv reads an empty name as the locale's charset; a page that names none is read as UTF-8.
+    if (name.empty() || name == "utf-8" || name == "utf8")
         return DecodeUtf8Bytes(bytes);
     // Pages that say GB2312 are written in its superset GBK, as browsers read them.
     if (name == "gb2312" || name == "x-gbk" || name == "windows-936")

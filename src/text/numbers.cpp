@@ -111,7 +111,7 @@ std::u16string SingleText(float value) {
     if (exponent < -4 || exponent >= 7) {
         // Mantissa without trailing zeros, "E", a signed exponent of at least two digits: 3.051758E-05.
         text.assign(digits, TrimFraction(digits, e) - digits);
-        char exponentText[8];
+        char exponentText[16];
         std::snprintf(exponentText, sizeof exponentText, "E%c%02d", exponent < 0 ? '-' : '+', std::abs(exponent));
         text += exponentText;
     } else {

@@ -1,0 +1,283 @@
+#include "text/regex.h"
+
+#include <random>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "text/encoding.h"
+
+namespace tarvisk {
+namespace {
+
+struct MatchCase {
+    std::u16string text;
+    std::u16string pattern;
+    int index;
+    std::u16string expected;
+};
+
+void PrintTo(const MatchCase& c, std::ostream* os) {
+    *os << '"' << ToUtf8(c.pattern) << "\" #" << c.index << " in \"" << ToUtf8(c.text) << '"';
+}
+
+class RegexMatchCases : public ::testing::TestWithParam<MatchCase> {};
+
+TEST_P(RegexMatchCases, ReturnsTheChosenWholeMatch) {
+    const MatchCase& c = GetParam();
+    EXPECT_EQ(ToUtf8(RegexMatch(c.text, c.pattern, c.index)), ToUtf8(c.expected));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Indices, RegexMatchCases,
+    ::testing::Values(MatchCase{u"a1 a2 a3", uR"(a\d)", 1, u"a1"}, MatchCase{u"a1 a2 a3", uR"(a\d)", 2, u"a2"},
+                      MatchCase{u"a1 a2 a3", uR"(a\d)", 3, u"a3"}, MatchCase{u"a1 a2 a3", uR"(a\d)", 0, u"a3"},
+                      MatchCase{u"a1 a2 a3", uR"(a\d)", 4, u""}, MatchCase{u"a1 a2 a3", uR"(a\d)", -1, u""},
+                      MatchCase{u"a1 a2 a3", uR"(a\d)", 2147483647, u""}, MatchCase{u"no digits", uR"(\d)", 0, u""},
+                      MatchCase{u"no digits", uR"(\d)", 1, u""}, MatchCase{u"", uR"(\d)", 0, u""}));
+
+INSTANTIATE_TEST_SUITE_P(
+    Dialect, RegexMatchCases,
+    ::testing::Values(
+        // Capture groups only group: the whole match comes back.
+        MatchCase{u"id=42;", uR"(id=(\d+))", 1, u"id=42"},
+        // Letters match in either case, in the pattern and in classes.
+        MatchCase{u"<Item-Name>", u"item-name", 1, u"Item-Name"}, MatchCase{u"ABC", u"[a-c]+", 1, u"ABC"},
+        // "." stops at a line feed but takes a carriage return.
+        MatchCase{u"a\nb", u"a.b", 0, u""}, MatchCase{u"a\rb", u"a.b", 1, u"a\rb"},
+        MatchCase{u"<p>x\r\ny</p>", u"<p>.*?</p>", 1, u""},
+        // Anchors only at the ends of the whole text; "$" not before a final line feed.
+        MatchCase{u"a\nb", u"^b", 1, u""}, MatchCase{u"a\nb", u"a$", 1, u""}, MatchCase{u"b\n", u"b$", 1, u""},
+        MatchCase{u"a\nb", u"^a", 1, u"a"}, MatchCase{u"a\nb", u"b$", 1, u"b"},
+        // \d and \w are ASCII only.
+        MatchCase{u"１２3", uR"(\d+)", 1, u"3"}, MatchCase{u"éa_1", uR"(\w+)", 1, u"a_1"},
+        // Lazy and counted repetition, a "?" in a class, \u escapes.
+        MatchCase{u"<b>1</b><b>2</b>", u"<b>.*?</b>", 2, u"<b>2</b>"},
+        MatchCase{u"id 12345678 123456789012345", uR"(\d{9,12})", 0, u"123456789012"},
+        MatchCase{u"a.htm?id=5", u"htm[?]id=\\d", 1, u"htm?id=5"}, MatchCase{u"价格中文", uR"(\u4e2d.)", 1, u"中文"},
+        // A lone surrogate is an ordinary code unit.
+        MatchCase{u"x\xD800y", u"x.y", 1, u"x\xD800y"}));
+
+struct PositionCase {
+    std::u16string text;
+    std::u16string pattern;
+    int index;
+    int expected;
+};
+
+class RegexPositionCases : public ::testing::TestWithParam<PositionCase> {};
+
+TEST_P(RegexPositionCases, CountsFromOne) {
+    const PositionCase& c = GetParam();
+    EXPECT_EQ(RegexPosition(c.text, c.pattern, c.index), c.expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(Positions, RegexPositionCases,
+                         ::testing::Values(PositionCase{u"ab ab", u"ab", 1, 1}, PositionCase{u"ab ab", u"ab", 2, 4},
+                                           PositionCase{u"ab ab", u"ab", 0, 0}, PositionCase{u"ab ab", u"ab", 3, 0},
+                                           PositionCase{u"ab ab", u"ab", -1, 0}, PositionCase{u"ab ab", u"x", 1, 0},
+                                           PositionCase{std::u16string(32767, u'.') + u"ab", u"ab", 1, 32768},
+                                           PositionCase{std::u16string(100000, u'.') + u"ab", u"ab", 1, 100001}));
+
+TEST(RegexScan, FollowsTheEcmaScriptGlobalScanOverEmptyMatches) {
+    struct Case {
+        std::u16string text;
+        std::u16string pattern;
+        std::vector<std::size_t> offsets;
+        std::vector<std::u16string> values;
+    };
+    const Case cases[] = {
+        {u"axb", u"x*", {0, 1, 2, 3}, {u"", u"x", u"", u""}},
+        // After an empty match the next attempt starts one unit further: no "a" at offset 0.
+        {u"a", u"|a", {0, 1}, {u"", u""}},
+        {u"ab", u"a|", {0, 1, 2}, {u"a", u"", u""}},
+        {u"", u"", {0}, {u""}},
+        {u"aaa", u"aa", {0}, {u"aa"}},
+    };
+    for (const Case& c : cases) {
+        std::vector<std::size_t> offsets;
+        std::vector<std::u16string> values;
+        for (const RegexHit& hit : RegexScan(c.text, c.pattern)) {
+            offsets.push_back(hit.offset);
+            values.push_back(hit.value);
+        }
+        EXPECT_EQ(offsets, c.offsets) << ToUtf8(c.pattern) << " in " << ToUtf8(c.text);
+        EXPECT_EQ(values, c.values) << ToUtf8(c.pattern) << " in " << ToUtf8(c.text);
+    }
+}
+
+TEST(RegexScan, EndsWithTheMatchesFoundSoFarWhenBacktrackingRunsAway) {
+    const std::u16string text = u"ok1 ok2 " + std::u16string(40, u'a') + u"! ok3";
+    std::vector<std::u16string> values;
+    for (const RegexHit& hit : RegexScan(text, uR"(ok\d|(a|a)*c)"))
+        values.push_back(hit.value);
+    EXPECT_EQ(values, (std::vector<std::u16string>{u"ok1", u"ok2"}));
+}
+
+TEST(RegexScan, RejectsAnInvalidPatternWithItsReason) {
+    for (const std::u16string pattern : {u"(", u"[a-", u"a{2,1}", u"*x"}) {
+        try {
+            RegexScan(u"text", pattern);
+            ADD_FAILURE() << "accepted " << ToUtf8(pattern);
+        } catch (const std::invalid_argument& error) {
+            EXPECT_NE(std::string(error.what()).find(ToUtf8(pattern)), std::string::npos) << error.what();
+        }
+        EXPECT_THROW(RegexMatch(u"text", pattern, 1), std::invalid_argument);
+        EXPECT_THROW(RegexPosition(u"text", pattern, 1), std::invalid_argument);
+        EXPECT_THROW(RegexScanFresh(u"text", pattern), std::invalid_argument);
+    }
+}
+
+struct BetweenCase {
+    std::u16string text;
+    std::u16string startMarker;
+    std::u16string endMarker;
+    int startIndex;
+    int endIndex;
+    std::u16string expected;
+};
+
+class TextBetweenCases : public ::testing::TestWithParam<BetweenCase> {};
+
+TEST_P(TextBetweenCases, CutsBetweenTheMarkers) {
+    const BetweenCase& c = GetParam();
+    EXPECT_EQ(ToUtf8(TextBetween(c.text, c.startMarker, c.endMarker, c.startIndex, c.endIndex)), ToUtf8(c.expected));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Markers, TextBetweenCases,
+    ::testing::Values(BetweenCase{u"x<b>bold</b>y", u"<b>", u"</b>", 0, 0, u"bold"},
+                      BetweenCase{u"x>Title</a>", u">", u"<", 0, 0, u"Title"},
+                      BetweenCase{u"a<b>", u">", u"<", 0, 0, u""}, BetweenCase{u"x<b>bold", u"<b>", u"</b>", 0, 0, u""},
+                      BetweenCase{u"<i>1</i><i>2</i>", u"<i>", u"</i>", 2, 2, u"2"},
+                      BetweenCase{u"<i>1</i><i>2</i>", u"<i>", u"</i>", 1, 2, u"1</i><i>2"},
+                      // Markers are patterns: letters in either case.
+                      BetweenCase{u"x<B>bold</B>y", u"<b>", u"</b>", 0, 0, u"bold"},
+                      // A missing start marker counts as position 0 and the cut still runs.
+                      BetweenCase{u"abc</b>", u"<b>", u"</b>", 0, 0, u"c"},
+                      // An invalid marker reads as a missing one instead of failing.
+                      BetweenCase{u"ab)cd", u"(", u"d", 0, 0, u"ab)c"}, BetweenCase{u"ab)cd", u"a", u"(", 0, 0, u""},
+                      // The start marker's own length counts, not what it matched.
+                      BetweenCase{u"<div id=5>x</div>", u"<div.*?>", u"</div>", 0, 0, u"5>x"},
+                      BetweenCase{std::u16string(40000, u' ') + u"<b>far</b>", u"<b>", u"</b>", 0, 0, u"far"}));
+
+struct CaptureCase {
+    std::u16string text;
+    std::u16string pattern;
+    int index;
+    std::u16string wildcard;
+    std::u16string expected;
+};
+
+class RegexCaptureCases : public ::testing::TestWithParam<CaptureCase> {};
+
+TEST_P(RegexCaptureCases, ReturnsWhatTheWildcardMatched) {
+    const CaptureCase& c = GetParam();
+    EXPECT_EQ(ToUtf8(RegexCapture(c.text, c.pattern, c.index, c.wildcard)), ToUtf8(c.expected));
+}
+
+const std::u16string kRateRow = u"<tr><td class=\"rateok\">4</td><td class=\"rateok\"><a href=\"x\">12</a></td></tr>";
+
+INSTANTIATE_TEST_SUITE_P(
+    Cells, RegexCaptureCases,
+    ::testing::Values(CaptureCase{u"<td class=\"rateok\">3</td>", u"<td class=\"rateok\">.*?</td>", 1, u".*?", u"3"},
+                      CaptureCase{kRateRow, u"<td class=\"rateok\">.*?</td>", 1, u".*?", u"4"},
+                      CaptureCase{kRateRow, u"<td class=\"rateok\">.*?</td>", 2, u".*?", u"<a href=\"x\">12</a>"},
+                      CaptureCase{kRateRow, u"<td class=\"rateok\">.*?</td>", 3, u".*?", u""},
+                      CaptureCase{kRateRow, u"<td class=\"ratebad\">.*?</td>", 1, u".*?", u""},
+                      CaptureCase{kRateRow, u"<td class=\"ratebad\">.*?</td>", 0, u".*?", u""},
+                      // The pieces are patterns too, so they match in either case.
+                      CaptureCase{u"<TD CLASS=\"RATEOK\">7</TD>", u"<td class=\"rateok\">.*?</td>", 1, u".*?", u"7"},
+                      // Without the wildcard in the pattern the whole match comes back.
+                      CaptureCase{u"id=42", uR"(id=\d+)", 1, u".*?", u"id=42"},
+                      CaptureCase{u"id=42", uR"(id=\d+)", 1, u"", u"id=42"},
+                      // Only the first two pieces count: the suffix is "\]\[", the last piece is ignored.
+                      CaptureCase{u"[a][b]", uR"(\[.*?\]\[.*?\])", 1, u".*?", u"a]["}));
+
+struct StripCase {
+    std::u16string text;
+    std::u16string expected;
+};
+
+TEST(StripTags, KeepsOnlyTheTextBetweenTags) {
+    const StripCase cases[] = {
+        {u"<a>x</a><b>y</b>", u"xy"},
+        {u"5", u""},
+        {u"<td><a href=\"#\">3</a></td>", u"3"},
+        {u"a>b", u""},
+        {u"a<b>", u""},
+        {u"<p>line\none</p>", u""},
+        {u"<p>line\rone</p>", u"line\rone"},
+        {u"", u""},
+    };
+    for (const StripCase& c : cases)
+        EXPECT_EQ(ToUtf8(StripTags(c.text)), ToUtf8(c.expected)) << ToUtf8(c.text);
+}
+
+// The caches must never change an answer: every call has to equal a fresh scan.
+void ExpectSameAsFresh(const std::u16string& text, const std::u16string& pattern) {
+    const std::vector<RegexHit> fresh = RegexScanFresh(text, pattern);
+    const std::vector<RegexHit>& cached = RegexScan(text, pattern);
+    ASSERT_EQ(cached.size(), fresh.size()) << ToUtf8(pattern) << " in " << ToUtf8(text);
+    for (std::size_t i = 0; i < fresh.size(); ++i) {
+        EXPECT_EQ(cached[i].offset, fresh[i].offset);
+        EXPECT_EQ(cached[i].value, fresh[i].value);
+    }
+}
+
+TEST(RegexCache, AnswersForTheTextAndPatternAskedAbout) {
+    const std::u16string page = u"a1 b2 a3 b4";
+    EXPECT_EQ(RegexMatch(page, uR"(a\d)", 2), u"a3");
+    EXPECT_EQ(RegexMatch(page, uR"(b\d)", 2), u"b4");
+    // Same pattern, another text of the same size.
+    EXPECT_EQ(RegexMatch(u"a5 b6 a7 b8", uR"(a\d)", 2), u"a7");
+    // Interleaved lookups.
+    EXPECT_EQ(RegexMatch(page, uR"(a\d)", 1), u"a1");
+    EXPECT_EQ(RegexMatch(u"a5 b6 a7 b8", uR"(a\d)", 1), u"a5");
+    EXPECT_EQ(RegexPosition(page, uR"(b\d)", 1), 4);
+}
+
+TEST(RegexCache, SeesATextChangedInPlace) {
+    std::u16string page = u"item 11 item 22";
+    EXPECT_EQ(RegexMatch(page, uR"(\d+)", 0), u"22");
+    page[13] = u'9';
+    EXPECT_EQ(RegexMatch(page, uR"(\d+)", 0), u"92");
+    page.replace(5, 2, u"3");
+    EXPECT_EQ(RegexMatch(page, uR"(\d+)", 1), u"3");
+}
+
+TEST(RegexCache, AcceptsArgumentsTakenFromItsOwnLatestResult) {
+    // A page larger than the whole cache: the next scan pushes its scan out while one of its
+    // matches is still the argument being read.
+    std::u16string page(9 * 1024 * 1024, u'z');
+    page += u"<b>x1</b><b>x2</b>";
+    const std::vector<RegexHit>& hits = RegexScan(page, u"<b>.*?</b>");
+    ASSERT_EQ(hits.size(), 2u);
+    EXPECT_EQ(RegexMatch(hits[1].value, hits[1].value, 1), u"<b>x2</b>");
+    EXPECT_EQ(RegexPosition(page, u"<b>", 2), 9 * 1024 * 1024 + 10);
+}
+
+TEST(RegexCache, MatchesFreshScansUnderRandomInterleaving) {
+    std::mt19937 random(20140611);
+    const std::u16string alphabet = u"abAB<>/\n\r1";
+    const std::vector<std::u16string> patterns = {u"a", u"ab*", uR"(<.*?>)", u"b|", uR"(\d)", u"A.b", u"^a", u"b$"};
+    std::vector<std::u16string> texts;
+    for (int i = 0; i < 24; ++i) {
+        std::u16string text;
+        const int length = static_cast<int>(random() % 40);
+        for (int k = 0; k < length; ++k)
+            text += alphabet[random() % alphabet.size()];
+        texts.push_back(text);
+    }
+    for (int round = 0; round < 600; ++round) {
+        std::u16string& text = texts[random() % texts.size()];
+        if (random() % 7 == 0 && !text.empty())
+            text[random() % text.size()] = alphabet[random() % alphabet.size()];
+        ExpectSameAsFresh(text, patterns[random() % patterns.size()]);
+    }
+}
+
+} // namespace
+} // namespace tarvisk
