@@ -21,6 +21,10 @@ public:
     int port() const;
     /// "127.0.0.1:PORT", the route for the request routines.
     std::string hostPort() const;
+    /// The port of the HTTPS server that serves the login host (a free port of its own).
+    int httpsPort() const;
+    /// The self-signed certificate of the HTTPS server (PEM), made at start for the login host.
+    std::string certificatePem() const;
 
 private:
     struct Impl;

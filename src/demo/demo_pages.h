@@ -1,5 +1,8 @@
 #pragma once
 
+#include <chrono>
+#include <string>
+
 #include <httplib.h>
 
 // The demo marketplace is one server for every host: handlers tell the marketplace's hosts
@@ -14,6 +17,10 @@ void RegisterTestEndpoints(httplib::Server& server);
 void RegisterAccountPages(httplib::Server& server);
 /// Item search result pages, shop search pages and item pictures.
 void RegisterMarketPages(httplib::Server& server);
+
+/// Holds an answer back for up to `duration`, returning early (false) as soon as the demo
+/// marketplace that runs `server` begins to stop, so slow and silent pages never delay a stop.
+bool WaitWhileServing(const httplib::Server& server, std::chrono::milliseconds duration);
 
 /// The host an incoming request was addressed to, without port, lower-cased.
 std::string RequestHost(const httplib::Request& request);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <array>
+#include <mutex>
 #include <string>
 
 // WinHttpFetch's private cookie jar: 21 flat slots of "name=value; " entries, kept in memory
@@ -18,6 +19,9 @@ public:
     /// The slot's text; a slot outside 0..20 means slot 0.
     std::u16string slot(int index) const;
     void setSlot(int index, std::u16string text);
+    /// Stores MergeCookies(slot, fresh) into the slot in one step, so concurrent requests that
+    /// share a slot lose no cookie.
+    void mergeIntoSlot(int index, const std::u16string& fresh);
     /// Empties every slot (tests only; the program never clears the jar).
     void clear();
 
@@ -25,6 +29,8 @@ public:
     static int slotIndex(int index);
 
 private:
+    // A front end may run a job on a worker thread while another reads or writes the jar.
+    mutable std::mutex m_mutex;
     std::array<std::u16string, kSlots> m_slots;
 };
 

@@ -1,0 +1,105 @@
+#include "net/cookie_jar.h"
+
+#include <algorithm>
+#include <cstddef>
+#include <unordered_map>
+#include <vector>
+
+#include "net/text_ops.h"
+
+namespace tarvisk {
+
+namespace {
+
+std::u16string WithoutBlanks(std::u16string text) {
+    std::erase(text, u' ');
+    return text;
+}
+
+} // namespace
+
+CookieJar& CookieJar::instance() {
+    static CookieJar jar;
+    return jar;
+}
+
+int CookieJar::slotIndex(int index) {
+    return index >= 0 && index < kSlots ? index : 0;
+}
+
+std::u16string CookieJar::slot(int index) const {
+    std::lock_guard lock(m_mutex);
+    return m_slots[slotIndex(index)];
+}
+
+void CookieJar::setSlot(int index, std::u16string text) {
+    std::lock_guard lock(m_mutex);
+    m_slots[slotIndex(index)] = std::move(text);
+}
+
+void CookieJar::mergeIntoSlot(int index, const std::u16string& fresh) {
+    std::lock_guard lock(m_mutex);
+    std::u16string& text = m_slots[slotIndex(index)];
+    text = MergeCookies(text, fresh);
+}
+
+void CookieJar::clear() {
+    std::lock_guard lock(m_mutex);
+    m_slots.fill({});
+}
+
+std::u16string MergeCookies(const std::u16string& stored, const std::u16string& fresh) {
+    // Every piece of both texts in order; a name keeps the position of its first piece and the
+    // value of its last one. Attributes such as "path=/" are pieces like any other.
+    std::vector<std::pair<std::u16string, std::u16string>> entries;
+    std::unordered_map<std::u16string, std::size_t> positions;
+    for (const std::u16string* text : {&stored, &fresh}) {
+        for (const std::u16string& piece : net::SplitAt(WithoutBlanks(*text), u";")) {
+            std::u16string name = TextBefore(piece, u"=");
+            if (name.empty())
+                continue;
+            std::u16string value = TextAfter(piece, u"=");
+            const auto [found, added] = positions.try_emplace(name, entries.size());
+            if (added)
+                entries.emplace_back(std::move(name), std::move(value));
+            else
+                entries[found->second].second = std::move(value);
+        }
+    }
+    std::u16string merged;
+    for (const auto& [name, value] : entries)
+        merged += name + u'=' + value + u"; ";
+    return merged;
+}
+
+std::u16string TextBefore(const std::u16string& text, const std::u16string& separator) {
+    const std::size_t at = text.find(separator);
+    return at == std::u16string::npos ? std::u16string() : text.substr(0, at);
+}
+
+std::u16string TextAfter(const std::u16string& text, const std::u16string& separator) {
+    const std::size_t at = text.find(separator);
+    if (at != std::u16string::npos)
+        return text.substr(at + separator.size());
+    // Without the separator the routine keeps the last L(text) - L(separator) + 1 characters:
+    // the whole text for a one-character separator.
+    const std::ptrdiff_t keep =
+        static_cast<std::ptrdiff_t>(text.size()) - static_cast<std::ptrdiff_t>(separator.size()) + 1;
+    return keep <= 0 ? std::u16string() : text.substr(text.size() - static_cast<std::size_t>(keep));
+}
+
+std::u16string NormalizeUrl(std::u16string& url) {
+    std::replace(url.begin(), url.end(), u'\\', u'/');
+    std::u16string result = url;
+    url = net::LowerAscii(url);
+    if (url.compare(0, 4, u"http") != 0)
+        result = u"http://" + url;
+    // "http:" with one slash or none gets its slashes back, one per pass.
+    for (int pass = 0; pass < 2; ++pass) {
+        if (net::LowerAscii(result).find(u"http://") == std::u16string::npos)
+            result = net::ReplaceAll(result, u"http:", u"http:/");
+    }
+    return result;
+}
+
+} // namespace tarvisk

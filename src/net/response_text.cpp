@@ -1,0 +1,83 @@
+#include "net/response_text.h"
+
+#include <algorithm>
+#include <cstddef>
+
+#include "text/encoding.h"
+
+namespace tarvisk {
+
+namespace {
+
+// Pages declare their charset near the top; browsers look no further than this.
+constexpr std::size_t kMetaScanBytes = 2048;
+
+char LowerAscii(char c) {
+    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
+std::string Lowered(std::string text) {
+    std::transform(text.begin(), text.end(), text.begin(), LowerAscii);
+    return text;
+}
+
+bool IsBlank(char c) {
+    return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\f';
+}
+
+bool IsCharsetCharacter(char c) {
+    return (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '-' || c == '_' || c == '.' || c == ':';
+}
+
+/// The charset named after the first "charset" in `text` (lower-cased), searched from `from` up
+/// to `to`: blanks, "=", blanks, an optional quote, then the name. Empty when there is none.
+std::string CharsetAfterKeyword(const std::string& text, std::size_t from, std::size_t to) {
+    for (std::size_t at = text.find("charset", from); at != std::string::npos && at < to;
+         at = text.find("charset", at + 1)) {
+        std::size_t i = at + 7;
+        while (i < to && IsBlank(text[i]))
+            ++i;
+        if (i >= to || text[i] != '=')
+            continue;
+        ++i;
+        while (i < to && IsBlank(text[i]))
+            ++i;
+        if (i < to && (text[i] == '"' || text[i] == '\''))
+            ++i;
+        const std::size_t start = i;
+        while (i < to && IsCharsetCharacter(text[i]))
+            ++i;
+        if (i > start)
+            return text.substr(start, i - start);
+    }
+    return {};
+}
+
+std::string MetaCharset(const std::string& body) {
+    const std::string head = Lowered(body.substr(0, kMetaScanBytes));
+    for (std::size_t tag = head.find("<meta"); tag != std::string::npos; tag = head.find("<meta", tag + 5)) {
+        const std::size_t end = std::min(head.find('>', tag), head.size());
+        std::string charset = CharsetAfterKeyword(head, tag, end);
+        if (!charset.empty())
+            return charset;
+    }
+    return {};
+}
+
+} // namespace
+
+std::string DeclaredCharset(const std::string& contentType, const std::string& body) {
+    const std::string type = Lowered(contentType);
+    // The parameters follow the media type after ";".
+    const std::size_t parameters = type.find(';');
+    std::string charset =
+        parameters == std::string::npos ? std::string() : CharsetAfterKeyword(type, parameters, type.size());
+    return charset.empty() ? MetaCharset(body) : charset;
+}
+
+std::u16string ResponseText(const std::string& contentType, const std::string& body) {
+    const std::string charset = DeclaredCharset(contentType, body);
+    return charset.empty() ? DecodeUtf8Bytes(body) : DecodeCharsetBytes(body, charset);
+}
+
+} // namespace tarvisk

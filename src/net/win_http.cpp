@@ -1,0 +1,92 @@
+#include "net/win_http.h"
+
+#include "core/cancel.h"
+#include "net/cookie_jar.h"
+#include "net/curl_request.h"
+#include "net/text_ops.h"
+#include "net/win_http_steps.h"
+#include "net/response_text.h"
+#include "text/encoding.h"
+
+namespace tarvisk {
+
+namespace {
+
+// A wait of 0 or less would give up before any answer could arrive, or wait forever; such a
+// fetch waits this long instead, the receive limit the request object applies on its own.
+constexpr long kDefaultWaitMs = 30'000;
+// How often the blocked call looks at the cancel flag while nothing arrives.
+constexpr int kPollMs = 20;
+
+void SetMethod(CURL* easy, net::CurlRequest& request, const std::u16string& method, const std::u16string& body) {
+    const std::string name = ToUtf8(method);
+    if (net::EqualsIgnoringCase(method, u"HEAD")) {
+        curl_easy_setopt(easy, CURLOPT_NOBODY, 1L);
+    } else if (method.empty() || (net::EqualsIgnoringCase(method, u"GET") && body.empty())) {
+        curl_easy_setopt(easy, CURLOPT_HTTPGET, 1L);
+    } else {
+        request.setBody(ToUtf8(body));
+    }
+    if (!method.empty())
+        curl_easy_setopt(easy, CURLOPT_CUSTOMREQUEST, name.c_str());
+}
+
+std::u16string BodyText(const net::CurlRequest& request, int decodeMode) {
+    switch (decodeMode) {
+    case 1:
+        return DecodeGbkBytes(request.body());
+    case 2:
+        return DecodeUtf8Bytes(request.body());
+    default:
+        return ResponseText(request.headers().value("Content-Type").value_or(""), request.body());
+    }
+}
+
+} // namespace
+
+std::u16string WinHttpFetch(std::u16string& url, const std::u16string& body, const std::u16string& method,
+                            const std::u16string& headerText, int decodeMode, int waitSeconds, int jarSlot,
+                            const std::u16string& responseHeaderName, const std::u16string& proxy) {
+    const std::u16string address = NormalizeUrl(url);
+    if (!method.empty() && !net::IsToken(method))
+        return {};
+    net::CurlRequest request(address);
+    if (!request.valid())
+        return {};
+    CURL* easy = request.easy();
+
+    // Only an explicit proxy; an empty text also keeps proxies of the environment away.
+    const std::string proxyServer = ToUtf8(net::ProxyServer(proxy));
+    curl_easy_setopt(easy, CURLOPT_PROXY, proxyServer.c_str());
+    // Self-signed, expired and mismatched certificates are accepted, and redirects returned as they are.
+    curl_easy_setopt(easy, CURLOPT_SSL_VERIFYPEER, 0L);
+    curl_easy_setopt(easy, CURLOPT_SSL_VERIFYHOST, 0L);
+    curl_easy_setopt(easy, CURLOPT_FOLLOWLOCATION, 0L);
+    curl_easy_setopt(easy, CURLOPT_TIMEOUT_MS, waitSeconds > 0 ? waitSeconds * 1000L : kDefaultWaitMs);
+    SetMethod(easy, request, method, body);
+
+    const int slot = CookieJar::slotIndex(jarSlot);
+    std::vector<std::string> lines;
+    for (const net::HeaderField& field : net::RequestHeaderFields(headerText, CookieJar::instance().slot(slot)))
+        lines.push_back(ToUtf8(field.name) + ": " + ToUtf8(field.value));
+    request.setHeaders(lines);
+
+    if (!request.perform(kPollMs, [] { return !CancelRequested(); }))
+        return {};
+
+    std::u16string result = BodyText(request, decodeMode);
+    const std::u16string allHeaders = FromUtf8(request.headers().all());
+    if (!responseHeaderName.empty()) {
+        if (net::EqualsIgnoringCase(responseHeaderName, u"all")) {
+            result = allHeaders + u"\r\n\r\n" + result;
+        } else if (const auto value = request.headers().value(ToUtf8(responseHeaderName))) {
+            result = FromUtf8(*value) + u"\r\n\r\n" + result;
+        }
+    }
+    const std::u16string cookies = net::CollectSetCookies(allHeaders);
+    if (!cookies.empty())
+        CookieJar::instance().mergeIntoSlot(slot, cookies);
+    return result;
+}
+
+} // namespace tarvisk
