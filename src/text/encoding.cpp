@@ -254,15 +254,15 @@ std::u16string UrlEncodeGbk(const std::u16string& text) {
     std::u16string out;
     out.reserve(text.size() * 3);
     for (const char16_t c : text) {
-        std::string bytes = GbkBytesOf(c);
-        // A unit the code page cannot hold (a lone surrogate, a character outside GBK) is sent as
-        // the code page's default character "?", as the system conversion does.
-        if (bytes.empty())
-            bytes = "?";
-        if (bytes.size() == 1 && IsAsciiLetter(c)) {
+        if (IsAsciiLetter(c)) {
             out += c;
             continue;
         }
+        const std::string bytes = GbkBytesOf(c);
+        // A unit the code page cannot hold (a lone surrogate, a character outside GBK) is sent as
+        // the code page's default character "?", as the system conversion does.
+        if (bytes.empty())
+            AppendPercentByte(out, '?');
         for (const char byte : bytes)
             AppendPercentByte(out, static_cast<unsigned char>(byte));
     }
