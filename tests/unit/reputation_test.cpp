@@ -37,8 +37,10 @@ std::u16string RatingPage(const std::u16string& extra, const std::u16string& sel
     };
     return u"<html><head><meta charset=\"gbk\"><title>信用评价</title></head><body>\r\n" + extra +
            u"\r\n<ul>\r\n<li>卖家信用：<a href=\"#\">" + sellerCredit + u"</a></li>\r\n<li>买家信用：<a href=\"#\">" +
-           buyerCredit + u"</a></li>\r\n</ul>\r\n<table class=\"tb-rate-table\">\r\n" + row(u"rateok", good) +
-           row(u"ratenormal", neutral) + row(u"ratebad", bad) + u"</table></body></html>\r\n";
+           buyerCredit +
+           u"</a></li>\r\n</ul>\r\n<table class=\"tb-rate-table\">\r\n<tr><th>&nbsp;</th><th>最近1周</th>"
+           u"<th>最近1个月</th><th>总计</th></tr>\r\n" +
+           row(u"rateok", good) + row(u"ratenormal", neutral) + row(u"ratebad", bad) + u"</table></body></html>\r\n";
 }
 
 std::u16string Linked(const std::u16string& number) {

@@ -1,0 +1,103 @@
+// tarvisk-cli: the reputation check, the ranking walk and the shop listing from the terminal, on
+// the same core as the desktop program. Global options choose where the marketplace is reached.
+
+#include <cstdio>
+#include <exception>
+#include <iostream>
+#include <memory>
+#include <string>
+
+#include "cli/commands.h"
+#include "core/hooks.h"
+#include "demo/demo_login.h"
+#include "demo/demo_market.h"
+#include "net/browser_cookies.h"
+#include "net/endpoints.h"
+#include "text/encoding.h"
+
+namespace {
+
+using tarvisk::cli::kUsageError;
+
+/// Exit status when the program cannot start its work (the demo marketplace did not let it in).
+constexpr int kStartFailure = 1;
+
+/// "HOST:PORT" with a port from 1 to 65535.
+std::string CheckHostPort(const std::string& value) {
+    const std::size_t colon = value.rfind(':');
+    const std::string error = "expected HOST:PORT, got \"" + value + "\"";
+    if (colon == std::string::npos || colon == 0 || value.find_first_of(" \t/") != std::string::npos) {
+        return error;
+    }
+    const std::string port = value.substr(colon + 1);
+    if (port.empty() || port.size() > 5 || port.find_first_not_of("0123456789") != std::string::npos) {
+        return error;
+    }
+    const int number = std::stoi(port);
+    return number >= 1 && number <= 65535 ? std::string() : error;
+}
+
+int Run(int argc, char** argv) {
+    CLI::App app{"tarvisk-cli: reputation checks, item ranking and shop listings on the Taobao marketplace."};
+    app.require_subcommand(1);
+    app.fallthrough();
+
+    std::string route;
+    std::string cookieFile;
+    bool demo = false;
+    CLI::Option* routeOption =
+        app.add_option("--route", route, "send every connection to HOST:PORT (addresses and Host headers stay)")
+            ->check(CheckHostPort);
+    app.add_option("--cookies", cookieFile, "load the browser cookies from a Netscape cookies.txt file");
+    app.add_flag("--demo", demo, "start the demo marketplace on a free loopback port and log in to it")
+        ->excludes(routeOption);
+
+    tarvisk::cli::CommandRunner runner;
+    tarvisk::cli::AddCheckCommand(app, runner);
+    tarvisk::cli::AddShopCommand(app, runner);
+    tarvisk::cli::AddRankCommand(app, runner);
+
+    try {
+        app.parse(argc, argv);
+    } catch (const CLI::ParseError& error) {
+        return app.exit(error) == 0 ? 0 : kUsageError;
+    }
+
+    tarvisk::SetMessageSink([](const std::u16string& text, const std::u16string& title) {
+        std::cerr << "tarvisk-cli: " << (title.empty() ? std::string("Tarvisk") : tarvisk::ToUtf8(title)) << ": "
+                  << tarvisk::ToUtf8(text) << '\n';
+    });
+
+    if (!route.empty()) {
+        tarvisk::endpoints::SetRoute(route);
+    }
+    if (!cookieFile.empty() && !tarvisk::BrowserCookies::instance().loadNetscapeFile(cookieFile)) {
+        std::cerr << "tarvisk-cli: cannot read the cookies file " << cookieFile << '\n';
+        return kUsageError;
+    }
+
+    std::unique_ptr<tarvisk::demo::DemoMarket> market;
+    if (demo) {
+        market = std::make_unique<tarvisk::demo::DemoMarket>();
+        tarvisk::endpoints::SetRoute(market->hostPort(), "127.0.0.1:" + std::to_string(market->httpsPort()));
+        tarvisk::endpoints::SetTrustedCertificate(market->certificatePem());
+        if (!tarvisk::demo::LogInToDemo()) {
+            std::cerr << "tarvisk-cli: could not log in to the demo marketplace\n";
+            return kStartFailure;
+        }
+    }
+    return runner ? runner() : kUsageError;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    try {
+        return Run(argc, argv);
+    } catch (const std::exception& error) {
+        std::cerr << "tarvisk-cli: " << error.what() << '\n';
+    } catch (...) {
+        std::cerr << "tarvisk-cli: unexpected failure\n";
+    }
+    return 1;
+}

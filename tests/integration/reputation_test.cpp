@@ -1,0 +1,218 @@
+// The reputation check over real HTTP against the demo marketplace: login, profile and rating pages,
+// every stop, and the images the report points at.
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+#include <httplib.h>
+
+#include "app/main/report.h"
+#include "app/main/reputation.h"
+#include "demo/demo_login.h"
+#include "demo/demo_market.h"
+#include "net/browser_cookies.h"
+#include "net/endpoints.h"
+#include "net/xml_http.h"
+#include "text/encoding.h"
+#include "text/regex.h"
+
+namespace tarvisk {
+namespace {
+
+class ReputationOverHttp : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        s_market = std::make_unique<demo::DemoMarket>();
+        endpoints::SetRoute(s_market->hostPort(), "127.0.0.1:" + std::to_string(s_market->httpsPort()));
+        endpoints::SetTrustedCertificate(s_market->certificatePem());
+    }
+    static void TearDownTestSuite() {
+        endpoints::SetRoute({});
+        endpoints::SetTrustedCertificate({});
+        BrowserCookies::instance().clear();
+        s_market.reset();
+    }
+    void SetUp() override { BrowserCookies::instance().clear(); }
+
+    /// GET on a marketplace host through the demo server, as the report browser loads images.
+    static httplib::Result Get(const std::string& host, const std::string& path) {
+        httplib::Client client("127.0.0.1", s_market->port());
+        return client.Get(path.c_str(), {{"Host", host}});
+    }
+
+    static std::unique_ptr<demo::DemoMarket> s_market;
+};
+
+std::unique_ptr<demo::DemoMarket> ReputationOverHttp::s_market;
+
+TEST_F(ReputationOverHttp, WithoutLoginTheProfileIsEmptyAndTheQueryStops) {
+    EXPECT_EQ(XmlHttpRequest(ProfileUrl(u"老实买家"), {}, 0, 5), u"");
+    ReputationQuery query;
+    const ReputationOutcome outcome = query.run(u"老实买家");
+    ASSERT_EQ(outcome.status, ReputationOutcome::Status::Stopped);
+    EXPECT_EQ(outcome.stop.message, kNotLoggedInMessage);
+    EXPECT_EQ(outcome.stop.title, u"");
+}
+
+TEST_F(ReputationOverHttp, LoginSetsADomainCookieForPlainHttpHosts) {
+    ASSERT_TRUE(demo::LogInToDemo());
+    bool found = false;
+    for (const BrowserCookie& cookie : BrowserCookies::instance().all()) {
+        if (cookie.name == demo::kLoginCookieName) {
+            found = true;
+            EXPECT_EQ(cookie.domain, ".taobao.com");
+            EXPECT_FALSE(cookie.secure);
+        }
+    }
+    EXPECT_TRUE(found);
+    EXPECT_NE(XmlHttpRequest(ProfileUrl(u"老实买家"), {}, 0, 5), u"");
+}
+
+TEST_F(ReputationOverHttp, WrongPasswordShowsTheFormAgainWithoutCookie) {
+    const std::u16string url = std::u16string(u"https://") + endpoints::kLoginHost + u"/member/login.jhtml";
+    const std::u16string answer = XmlHttpRequest(url, u"TPL_username=tarvisk_demo&TPL_password=wrong", 0, 5);
+    EXPECT_NE(answer.find(u"账号名或登录密码不正确"), std::u16string::npos);
+    EXPECT_NE(answer.find(u"name=\"TPL_password\""), std::u16string::npos);
+    EXPECT_TRUE(BrowserCookies::instance().all().empty());
+}
+
+TEST_F(ReputationOverHttp, EveryCastMemberGetsItsVerdict) {
+    const struct {
+        std::u16string account;
+        int days;
+        Role role;
+        Certification certification;
+        std::u16string goodRate;
+        double sellerCredit;
+        double buyerCredit;
+        double weekGood;
+        double monthGood;
+        Verdict verdict;
+    } cases[] = {
+        {u"小白新号", 12, Role::Buyer, Certification::None, u"", 0, 2, 1, 2, Verdict::Unsafe},
+        {u"三十天整", 30, Role::Buyer, Certification::None, u"100.00", 0, 6, 0, 3, Verdict::Unsafe},
+        {u"卡线买家", 31, Role::Buyer, Certification::None, u"100.00", 0, 19, 4, 15, Verdict::Safe},
+        {u"  老实买家  ", 2250, Role::Buyer, Certification::Personal, u"99.65", 0, 286, 1, 6, Verdict::Safe},
+        {u"demo_buyer", 1500, Role::Buyer, Certification::None, u"100.00", 0, 38, 0, 2, Verdict::Safe},
+        {u"刷单小号", 400, Role::Buyer, Certification::None, u"98.7", 0, 75, 7, 11, Verdict::Unsafe},
+        {u"月度大户", 900, Role::Buyer, Certification::Personal, u"99.2", 0, 640, 3, 22, Verdict::Unsafe},
+        {u"小本卖家", 1800, Role::Seller, Certification::Personal, u"99.5", 8600, 130, 12, 60, Verdict::Safe},
+        {u"皇冠旗舰店", 3650, Role::Seller, Certification::Enterprise, u"99.85", 1286400, 56, 320, 1350, Verdict::Safe},
+    };
+    ASSERT_TRUE(demo::LogInToDemo());
+    ReputationQuery query;
+    for (const auto& c : cases) {
+        const ReputationOutcome outcome = query.run(c.account);
+        const std::string name = ToUtf8(c.account);
+        ASSERT_EQ(outcome.status, ReputationOutcome::Status::Report) << name << ": " << ToUtf8(outcome.stop.message);
+        const ReputationFacts& facts = outcome.facts;
+        EXPECT_EQ(facts.account, TrimAccount(c.account)) << name;
+        EXPECT_EQ(facts.daysSinceRegistration, c.days) << name;
+        EXPECT_EQ(facts.newAccount, c.days <= 30) << name;
+        EXPECT_EQ(facts.userId.size(), 32u) << name;
+        EXPECT_EQ(facts.ratingLink, RatingLink(facts.userId)) << name;
+        EXPECT_EQ(facts.role, c.role) << name;
+        EXPECT_EQ(facts.certification, c.certification) << name;
+        EXPECT_EQ(facts.goodRate, c.goodRate) << name;
+        EXPECT_EQ(facts.sellerCredit, c.sellerCredit) << name;
+        EXPECT_EQ(facts.buyerCredit, c.buyerCredit) << name;
+        EXPECT_EQ(facts.weekGood, c.weekGood) << name;
+        EXPECT_EQ(facts.monthGood, c.monthGood) << name;
+        EXPECT_EQ(facts.verdict, c.verdict) << name;
+        // The GBK rating page arrives decoded: the account's Chinese name is in it.
+        EXPECT_NE(facts.rawRatingText.find(TrimAccount(c.account)), std::u16string::npos) << name;
+    }
+}
+
+TEST_F(ReputationOverHttp, EveryStopHasItsMessage) {
+    const struct {
+        std::u16string account;
+        std::u16string message;
+        std::u16string title;
+    } cases[] = {
+        {u"   ", kEmptyAccountMessage, u""},           {u"盘点中的店", kAuditMessage, kAuditTitle},
+        {u"没有这个人", kAuditMessage, kAuditTitle},   {u"被封账号", kBannedMessage, kBannedTitle},
+        {u"资料残缺", kUnreadableProfileMessage, u""},
+    };
+    ASSERT_TRUE(demo::LogInToDemo());
+    ReputationQuery query;
+    for (const auto& c : cases) {
+        const ReputationOutcome outcome = query.run(c.account);
+        ASSERT_EQ(outcome.status, ReputationOutcome::Status::Stopped) << ToUtf8(c.account);
+        EXPECT_EQ(outcome.stop.message, c.message) << ToUtf8(c.account);
+        EXPECT_EQ(outcome.stop.title, c.title) << ToUtf8(c.account);
+    }
+}
+
+TEST_F(ReputationOverHttp, RatingPageIsGbkWithItsCharsetDeclared) {
+    ASSERT_TRUE(demo::LogInToDemo());
+    const ProfileFacts profile = ReadProfile(XmlHttpRequest(ProfileUrl(u"老实买家"), {}, 0, 5));
+    ASSERT_EQ(profile.userId.size(), 32u);
+    const auto page = Get(ToUtf8(endpoints::kRatingHost), "/user-rate-" + ToUtf8(profile.userId) + ".htm");
+    ASSERT_TRUE(page);
+    EXPECT_EQ(page->status, 200);
+    EXPECT_EQ(page->get_header_value("Content-Type"), "text/html; charset=GBK");
+    EXPECT_NE(page->body.find(EncodeGbk(u"好评率：99.65%")), std::string::npos);
+    EXPECT_NE(page->body.find("\r\n"), std::string::npos);
+    EXPECT_EQ(DecodeGbkBytes(page->body).find(u"\uFFFD"), std::u16string::npos);
+}
+
+TEST_F(ReputationOverHttp, ReportImagesAreServed) {
+    ASSERT_TRUE(demo::LogInToDemo());
+    ReputationQuery query;
+    std::u16string reports;
+    for (const char16_t* account : {u"老实买家", u"小本卖家", u"皇冠旗舰店", u"月度大户"}) {
+        const ReputationOutcome outcome = query.run(account);
+        ASSERT_EQ(outcome.status, ReputationOutcome::Status::Report);
+        reports += RenderReport(outcome.facts);
+    }
+    // Every badge row, both kinds, plus the certification images.
+    for (const double score : {5.0, 300.0, 20000.0}) {
+        reports += toimg(score, kSellerBadges) + toimg(score, kBuyerBadges);
+    }
+    int images = 0;
+    for (int i = 1;; ++i) {
+        const std::u16string address = RegexMatch(reports, u"src='http://[^']+'", i);
+        if (address.empty()) {
+            break;
+        }
+        const std::u16string url = address.substr(5, address.size() - 6);
+        const std::size_t slash = url.find(u'/', 7);
+        const auto image = Get(ToUtf8(url.substr(7, slash - 7)), ToUtf8(url.substr(slash)));
+        ASSERT_TRUE(image) << ToUtf8(url);
+        EXPECT_EQ(image->status, 200) << ToUtf8(url);
+        const bool gif = image->body.rfind("GIF89a", 0) == 0;
+        const bool png = image->body.rfind("\x89PNG\r\n\x1A\n", 0) == 0;
+        EXPECT_TRUE(gif || png) << ToUtf8(url);
+        ++images;
+    }
+    EXPECT_GE(images, 10);
+}
+
+TEST_F(ReputationOverHttp, MemberHomeNeedsTheLogin) {
+    const std::string home = ToUtf8(endpoints::kMemberHomeHost);
+    const auto before = Get(home, "/my_taobao.htm");
+    ASSERT_TRUE(before);
+    EXPECT_EQ(before->status, 302);
+    EXPECT_EQ(before->get_header_value("Location"), "https://login.taobao.com/member/login.jhtml");
+
+    ASSERT_TRUE(demo::LogInToDemo());
+    const std::u16string page =
+        XmlHttpRequest(std::u16string(u"http://") + endpoints::kMemberHomeHost + u"/my_taobao.htm", u"_=0.5", 0, 5);
+    EXPECT_NE(page.find(u"我的淘宝"), std::u16string::npos);
+}
+
+TEST_F(ReputationOverHttp, PagesAnswerOnlyOnTheirOwnHosts) {
+    ASSERT_TRUE(demo::LogInToDemo());
+    std::u16string wrongHost = ProfileUrl(u"老实买家");
+    wrongHost.replace(7, std::u16string(endpoints::kMemberHost).size(), endpoints::kRatingHost);
+    EXPECT_EQ(XmlHttpRequest(wrongHost, {}, 0, 5), u"not found");
+    const auto gif = Get(ToUtf8(endpoints::kStaticImageHost), "/newrank/s_red_1.gif");
+    ASSERT_TRUE(gif);
+    EXPECT_EQ(gif->status, 404);
+}
+
+} // namespace
+} // namespace tarvisk
