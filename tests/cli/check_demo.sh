@@ -1,0 +1,114 @@
+#!/usr/bin/env bash
+# tarvisk-cli check against the in-process demo marketplace: the JSON lines, the HTML report, the
+# account file, --date, the stops and their exit status. Usage: check_demo.sh PATH-TO-TARVISK-CLI
+set -u
+export LC_ALL=C
+cli="$1"
+work=$(mktemp -d)
+server_pid=""
+cleanup() {
+    [ -n "$server_pid" ] && kill "$server_pid" 2>/dev/null && wait "$server_pid" 2>/dev/null
+    rm -rf "$work"
+}
+trap cleanup EXIT
+
+failures=0
+fail() {
+    echo "FAIL: $*" >&2
+    failures=$((failures + 1))
+}
+
+# run NAME EXPECTED-STATUS ARGS...: runs the CLI, keeps stdout in $out, checks the exit status.
+run() {
+    local name="$1" want="$2"
+    shift 2
+    out=$("$cli" "$@" 2>"$work/stderr")
+    local status=$?
+    [ "$status" -eq "$want" ] || fail "$name: exit status $status, expected $want ($(cat "$work/stderr"))"
+}
+
+# expect_line NAME N EXTENDED-REGEX: line N of $out matches the whole pattern.
+expect_line() {
+    local line
+    line=$(printf '%s\n' "$out" | sed -n "$2p")
+    printf '%s\n' "$line" | grep -Eq "^$3\$" || fail "$1: line $2 is: $line"
+}
+
+expect_lines() {
+    local count
+    count=$(printf '%s\n' "$out" | grep -c .)
+    [ "$count" -eq "$2" ] || fail "$1: $count lines, expected $2: $out"
+}
+
+id='[A-Za-z0-9]{32}'
+date_re='[0-9]{4}年[0-9]{2}月[0-9]{2}日'
+
+run "report json" 0 --demo check 老实买家 皇冠旗舰店
+expect_lines "report json" 2
+expect_line "old quiet buyer" 1 "\{\"account\":\"老实买家\",\"registration_date\":\"$date_re\",\"days_since_registration\":2250,\"new_account\":false,\"user_id\":\"$id\",\"rating_link\":\"http://rate\.taobao\.com/user-rate-$id\.htm\",\"good_rate\":\"99\.65\",\"certification\":\"personal\",\"role\":\"buyer\",\"seller_credit\":0,\"buyer_credit\":286,\"week\":\{\"good\":1,\"neutral\":0,\"bad\":0\},\"month\":\{\"good\":6,\"neutral\":1,\"bad\":0\},\"verdict\":\"安全\"\}"
+expect_line "top seller" 2 "\{\"account\":\"皇冠旗舰店\",.*\"certification\":\"enterprise\",\"role\":\"seller\",\"seller_credit\":1286400,\"buyer_credit\":56,\"week\":\{\"good\":320,\"neutral\":6,\"bad\":2\},\"month\":\{\"good\":1350,\"neutral\":21,\"bad\":5\},\"verdict\":\"安全\"\}"
+
+run "unsafe buyers" 0 --demo check 小白新号 刷单小号 月度大户 "  卡线买家  "
+expect_lines "unsafe buyers" 4
+expect_line "new account" 1 "\{\"account\":\"小白新号\",.*\"days_since_registration\":12,\"new_account\":true,.*\"good_rate\":\"\",\"certification\":\"none\",.*\"verdict\":\"不安全\"\}"
+expect_line "busy week" 2 "\{\"account\":\"刷单小号\",.*\"week\":\{\"good\":7,.*\"verdict\":\"不安全\"\}"
+expect_line "busy month" 3 "\{\"account\":\"月度大户\",.*\"month\":\{\"good\":22,.*\"verdict\":\"不安全\"\}"
+expect_line "boundary buyer, trimmed" 4 "\{\"account\":\"卡线买家\",.*\"days_since_registration\":31,.*\"verdict\":\"安全\"\}"
+
+run "stops" 3 --demo check 被封账号 老实买家 盘点中的店 资料残缺 " "
+expect_lines "stops" 5
+expect_line "banned" 1 '\{"account":"被封账号","message":"对不起，亲输入的淘宝账号已被查封","title":"提示信息"\}'
+expect_line "report between stops" 2 '\{"account":"老实买家",.*"verdict":"安全"\}'
+expect_line "audit" 3 '\{"account":"盘点中的店","message":"对不起，亲输入的淘宝账号不存在或正被盘点","title":"信息校验出错"\}'
+expect_line "no date" 4 '\{"account":"资料残缺","message":"[^"]+","title":""\}'
+expect_line "empty" 5 '\{"account":"","message":"亲输入的淘宝账号不能为空","title":""\}'
+
+run "html" 0 --demo check --html 小本卖家
+printf '%s' "$out" | grep -Fq "<div><h3 style='color:#df4040;font-size:20px;'>小本卖家</h3></div>" || fail "html: no heading: $out"
+printf '%s' "$out" | grep -Fq "卖家信用：<span style='color:#36c'>8600</span> <img align=\"absmiddle\" src='http://pics.taobaocdn.com/newrank/s_blue_1.gif' />" ||
+    fail "html: no seller badges: $out"
+printf '%s' "$out" | grep -Fq '"verdict"' && fail "html: JSON printed"
+
+run "html stop" 3 --demo check --html 被封账号
+expect_line "html stop" 1 '\{"account":"被封账号","message":"对不起，亲输入的淘宝账号已被查封","title":"提示信息"\}'
+
+# The account's age follows --date: 18 days from now the 12-day-old account is 30 days old.
+run "date 30" 0 --demo check --date "$(date -d '+18 days' +%F)" 小白新号
+expect_line "date 30" 1 '\{"account":"小白新号",.*"days_since_registration":30,"new_account":true,.*"verdict":"不安全"\}'
+run "date 31" 0 --demo check --date "$(date -d '+19 days' +%F)" 小白新号
+expect_line "date 31" 1 '\{"account":"小白新号",.*"days_since_registration":31,"new_account":false,.*"verdict":"安全"\}'
+
+# Accounts from a file come after the named ones: BOM, CR LF and blank lines are handled.
+printf '\xEF\xBB\xBF老实买家\r\n\r\n   \r\n刷单小号\r\n\n' >"$work/accounts.txt"
+run "file" 0 --demo check 小本卖家 --file "$work/accounts.txt"
+expect_lines "file" 3
+expect_line "file 1" 1 '\{"account":"小本卖家",.*\}'
+expect_line "file 2" 2 '\{"account":"老实买家",.*\}'
+expect_line "file 3" 3 '\{"account":"刷单小号",.*\}'
+
+# A cookies file that does not hold the login leaves the demo login working.
+printf '# Netscape HTTP Cookie File\n.example.com\tTRUE\t/\tFALSE\t0\tother\tvalue\n' >"$work/cookies.txt"
+run "cookies" 0 --cookies "$work/cookies.txt" --demo check demo_buyer
+expect_line "cookies" 1 '\{"account":"demo_buyer",.*"verdict":"安全"\}'
+
+# Without a login the marketplace sends empty profiles: a separate demo server, reached by --route.
+demo_server="$(dirname "$cli")/../demo/tarvisk-demo-market"
+if [ -x "$demo_server" ]; then
+    "$demo_server" >"$work/server.out" &
+    server_pid=$!
+    for _ in $(seq 100); do
+        grep -q listening "$work/server.out" 2>/dev/null && break
+        sleep 0.05
+    done
+    route=$(sed -n 's/^listening on //p' "$work/server.out")
+    run "not logged in" 3 --route "$route" check 老实买家
+    expect_line "not logged in" 1 '\{"account":"老实买家","message":"对不起，由于官方限制，亲需要成功登录任意一个淘宝账号（建议用小号）\\r\\n\\r\\n如果一直本提示 代码亲查询的账号不是一个纯买家账号，代表安全呢","title":""\}'
+else
+    fail "demo server program not found beside the CLI: $demo_server"
+fi
+
+if [ "$failures" -ne 0 ]; then
+    echo "$failures check(s) failed" >&2
+    exit 1
+fi
+echo "check_demo: all checks passed"

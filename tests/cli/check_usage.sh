@@ -1,0 +1,63 @@
+#!/usr/bin/env bash
+# tarvisk-cli usage errors: exit status 2 with a message on stderr, nothing on stdout, no request.
+# Usage: check_usage.sh PATH-TO-TARVISK-CLI
+set -u
+export LC_ALL=C
+cli="$1"
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+
+failures=0
+fail() {
+    echo "FAIL: $*" >&2
+    failures=$((failures + 1))
+}
+
+# usage NAME STDERR-WORD ARGS...: exit status 2, stderr mentions the word, stdout empty.
+usage() {
+    local name="$1" word="$2"
+    shift 2
+    local out status
+    out=$("$cli" "$@" 2>"$work/stderr")
+    status=$?
+    [ "$status" -eq 2 ] || fail "$name: exit status $status, expected 2"
+    [ -z "$out" ] || fail "$name: printed on stdout: $out"
+    grep -qi -- "$word" "$work/stderr" || fail "$name: stderr does not mention '$word': $(cat "$work/stderr")"
+}
+
+mkdir "$work/folder"
+: >"$work/empty.txt"
+printf '\n  \r\n\r\n' >"$work/blank.txt"
+
+usage "no accounts" "no account" check
+usage "only blank lines" "no account" check --file "$work/blank.txt"
+usage "empty file" "no account" check --file "$work/empty.txt"
+usage "missing file" "account file" check --file "$work/missing.txt" someone
+usage "folder as file" "account file" check --file "$work/folder" someone
+usage "impossible date" "date" check --date 2014-02-30 someone
+usage "date without dashes" "date" check --date 20140101 someone
+usage "date with letters" "date" check --date 2014-1a-01 someone
+usage "route without port" "HOST:PORT" --route 127.0.0.1 check someone
+usage "route with bad port" "HOST:PORT" --route 127.0.0.1:70000 check someone
+usage "route with port 0" "HOST:PORT" --route 127.0.0.1:0 check someone
+usage "route and demo" "demo" --route 127.0.0.1:8080 --demo check someone
+usage "missing cookies file" "cookies" --cookies "$work/missing.txt" check someone
+usage "no command" "subcommand" --demo
+usage "unknown option" "--nope" check --nope someone
+
+help=$("$cli" --help)
+status=$?
+[ "$status" -eq 0 ] || fail "--help: exit status $status"
+for word in check shop rank --route --cookies --demo; do
+    printf '%s' "$help" | grep -q -- "$word" || fail "--help does not mention $word"
+done
+check_help=$("$cli" check --help)
+for word in --html --date --file ACCOUNT; do
+    printf '%s' "$check_help" | grep -q -- "$word" || fail "check --help does not mention $word"
+done
+
+if [ "$failures" -ne 0 ]; then
+    echo "$failures check(s) failed" >&2
+    exit 1
+fi
+echo "check_usage: all checks passed"
