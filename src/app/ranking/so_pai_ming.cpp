@@ -1,0 +1,322 @@
+#include "app/ranking/so_pai_ming.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QFrame>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTableView>
+
+#include "app/browser/browser_view.h"
+#include "app/ranking/picture_view.h"
+#include "app/ranking/result_table_model.h"
+#include "app/shop/so_shop_goods.h"
+#include "app/ui/job_progress.h"
+#include "app/ui/message_box.h"
+#include "app/ui/window_font.h"
+#include "app/ui/window_helpers.h"
+#include "net/endpoints.h"
+#include "text/numbers.h"
+#include "text/settings.h"
+
+namespace tarvisk {
+
+namespace {
+
+QString qs(const std::u16string& text) {
+    return QString::fromStdU16String(text);
+}
+
+} // namespace
+
+SoPaiMing::SoPaiMing(QWidget* parent)
+    : QWidget(parent, Qt::Window), m_model(std::make_unique<ResultTableModel>(m_table)),
+      m_label4(new QLabel(QStringLiteral("1.关键字："), this)),
+      m_keyWord(new QLineEdit(QStringLiteral("软件开发"), this)), m_label2(new QLabel(QStringLiteral("查询前"), this)),
+      m_pages(new QLineEdit(QStringLiteral("10"), this)), m_label3(new QLabel(QStringLiteral("页"), this)),
+      m_label1(new QLabel(this)), m_command2(new QPushButton(QStringLiteral("图示→"), this)),
+      m_op2(new QRadioButton(QStringLiteral("查询店铺所有宝贝"), this)), m_surl(new QLineEdit(this)),
+      m_command3(new QPushButton(QStringLiteral("读取"), this)),
+      m_command4(new QPushButton(QStringLiteral("详情"), this)),
+      m_op1(new QRadioButton(QStringLiteral("查询单款宝贝，请输入宝贝id或宝贝URL地址"), this)),
+      m_text2(new QLineEdit(QStringLiteral("42054041382"), this)),
+      m_command1(new QPushButton(QStringLiteral("查询排名"), this)), m_list0(new QTableView(this)),
+      m_picture1(new QFrame(this)), m_w1(new BrowserView(m_picture1)), m_progress(new JobProgress(this)) {
+    setObjectName(QStringLiteral("SoPaiMing"));
+    setWindowTitle(QStringLiteral("淘宝宝贝排名查询"));
+    setFont(WindowFont(9));
+    SetClientTwips(*this, 16080, 10530);
+
+    const struct {
+        QWidget* control;
+        const char* name;
+        int left, top, width, height;
+        int tabIndex;
+    } layout[] = {
+        {m_label4, "Label4", 120, 240, 975, 255, 16},
+        {m_keyWord, "KeyWord", 1080, 120, 4455, 375, 0},
+        {m_label2, "Label2", 5640, 120, 735, 255, 9},
+        {m_pages, "Pages", 6360, 120, 375, 270, 8},
+        {m_label3, "Label3", 6840, 120, 255, 255, 10},
+        {m_label1, "Label1", 7320, 120, 2055, 375, 7},
+        {m_command2, "Command2", 9480, 120, 1095, 375, 3},
+        {m_op2, "Op2", 120, 720, 1935, 255, 12},
+        {m_surl, "SURL", 2040, 720, 6495, 270, 13},
+        {m_command3, "Command3", 8640, 720, 975, 255, 14},
+        {m_command4, "Command4", 9720, 720, 855, 255, 15},
+        {m_op1, "Op1", 120, 1200, 4095, 255, 11},
+        {m_text2, "Text2", 4080, 1200, 4455, 270, 2},
+        {m_command1, "Command1", 8640, 1080, 1935, 375, 1},
+        {m_list0, "List0", 120, 1560, 10455, 8895, 4},
+        {m_picture1, "Picture1", 10680, 120, 5295, 10335, 5},
+        {m_w1, "W1", -15, -15, 5295, 10335, 6},
+    };
+    std::vector<QWidget*> tabChain(std::size(layout));
+    for (const auto& place : layout) {
+        place.control->setObjectName(QString::fromLatin1(place.name));
+        PlaceTwips(*place.control, place.left, place.top, place.width, place.height);
+        tabChain[static_cast<std::size_t>(place.tabIndex)] = place.control;
+    }
+    for (std::size_t i = 1; i < tabChain.size(); ++i) {
+        setTabOrder(tabChain[i - 1], tabChain[i]);
+    }
+    // The strip with the page count and the cancel button lies over the foot of the result table during a walk.
+    PlaceTwips(*m_progress, 135, 9960, 5400, 435);
+
+    m_keyWord->setFont(WindowFont(12));
+    m_label1->setFont(WindowFont(12, true));
+    m_text2->setToolTip(QStringLiteral("您还可以把宝贝URL地址粘贴到这里"));
+    m_op1->setChecked(true);
+    m_picture1->setFrameShape(QFrame::NoFrame);
+
+    m_list0->setModel(m_model.get());
+    m_list0->setSelectionBehavior(QAbstractItemView::SelectRows);
+    m_list0->setSelectionMode(QAbstractItemView::SingleSelection);
+    m_list0->setShowGrid(true);
+    m_list0->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    m_list0->setWordWrap(false);
+    m_list0->verticalHeader()->hide();
+    m_list0->verticalHeader()->setDefaultSectionSize(m_list0->fontMetrics().height() + 4);
+    connect(m_model.get(), &ResultTableModel::columnsReset, this, [this] {
+        for (int column = 0; column < m_table.columnCount(); ++column) {
+            const int width = m_table.columns()[static_cast<std::size_t>(column)].width;
+            m_list0->setColumnWidth(column, width > 0 ? width : m_list0->horizontalHeader()->defaultSectionSize());
+        }
+    });
+
+    connect(m_keyWord, &QLineEdit::textChanged, this, &SoPaiMing::KeyWord_Change);
+    connect(m_pages, &QLineEdit::textChanged, this, &SoPaiMing::Pages_Change);
+    connect(m_text2, &QLineEdit::textChanged, this, &SoPaiMing::Text2_Change);
+    connect(m_op1, &QRadioButton::clicked, this, &SoPaiMing::Op1_Click);
+    connect(m_op2, &QRadioButton::clicked, this, &SoPaiMing::Op2_Click);
+    connect(m_command1, &QPushButton::clicked, this, &SoPaiMing::Command1_Click);
+    connect(m_command2, &QPushButton::clicked, this, &SoPaiMing::Command2_Click);
+    connect(m_command3, &QPushButton::clicked, this, &SoPaiMing::Command3_Click);
+    connect(m_command4, &QPushButton::clicked, this, &SoPaiMing::Command4_Click);
+    connect(m_progress, &JobProgress::cancelRequested, this, &SoPaiMing::cancelSearch);
+    m_keyWord->installEventFilter(this);
+
+    Form_Load();
+}
+
+SoPaiMing::~SoPaiMing() = default;
+
+SoShopGoods& SoPaiMing::shopWindow() {
+    if (!m_shop) {
+        m_shop = new SoShopGoods(this);
+        // A crawl started in the shop window itself also keeps Command3 from starting a second one.
+        connect(m_shop, &SoShopGoods::crawlStarted, this, [this] { m_command3->setEnabled(false); });
+        connect(m_shop, &SoShopGoods::crawlFinished, this, &SoPaiMing::finishShopRead);
+    }
+    return *m_shop;
+}
+
+int SoPaiMing::shopItemCount() const {
+    return m_shop ? static_cast<int>(m_shop->itemIds().size()) : 0;
+}
+
+void SoPaiMing::Form_Load() {
+    CenterForm(*this);
+    m_w1->Navigate(QStringLiteral("about:blank"));
+    ListViewSetColumns(m_table, kRankingColumnTitles, kRankingColumnWidths);
+    // Each assignment runs the field's change handler when it changes the text, as a user's change would.
+    m_keyWord->setText(ReadControlSetting(*m_keyWord));
+    m_text2->setText(qs(ReadSetting(u"Goods")));
+    m_surl->setText(ReadControlSetting(*m_surl));
+    m_pages->setText(ReadControlSetting(*m_pages));
+    const double op = LeadingNumber(ReadSetting(u"op"));
+    if (op == 1 && !m_op1->isChecked()) {
+        m_op1->setChecked(true);
+        Op1_Click();
+    } else if (op == 2 && !m_op2->isChecked()) {
+        m_op2->setChecked(true);
+        Op2_Click();
+    }
+}
+
+void SoPaiMing::KeyWord_Change() {
+    WriteControlSetting(*m_keyWord);
+}
+
+void SoPaiMing::KeyWord_DblClick() {
+    SelectAllText(*m_keyWord);
+}
+
+void SoPaiMing::Pages_Change() {
+    // Setting a corrected text runs this handler again for it before this run stores the text.
+    const QString bounded = qs(BoundedPagesText(m_pages->text().toStdU16String()));
+    if (bounded != m_pages->text()) {
+        m_pages->setText(bounded);
+    }
+    WriteControlSetting(*m_pages);
+}
+
+void SoPaiMing::Text2_Change() {
+    m_text2->setText(qs(ItemIdFromText(m_text2->text().toStdU16String())));
+    WriteControlSetting(*m_text2, QStringLiteral("Goods"));
+}
+
+void SoPaiMing::Op1_Click() {
+    if (m_op1->isChecked() && m_shop) {
+        m_shop->hide();
+    }
+    WriteSetting(u"op", u"1");
+    allowCommand1(true);
+}
+
+void SoPaiMing::Op2_Click() {
+    WriteSetting(u"op", u"2");
+    allowCommand1(shopItemCount() > 0);
+}
+
+void SoPaiMing::allowCommand1(bool allowed) {
+    m_command1Allowed = allowed;
+    m_command1->setEnabled(allowed && !isSearching());
+}
+
+void SoPaiMing::Command1_Click() {
+    if (isSearching()) {
+        return;
+    }
+    RankingQuery query;
+    query.keyword = m_keyWord->text().toStdU16String();
+    query.pages = LeadingNumber(m_pages->text().toStdU16String());
+    query.target = m_op1->isChecked() ? RankingTarget::OneItem : RankingTarget::ShopItems;
+    query.itemId = m_text2->text().toStdU16String();
+    if (query.target == RankingTarget::ShopItems && m_shop) {
+        for (const QString& id : m_shop->itemIds()) {
+            query.shopItemIds.push_back(id.toStdU16String());
+        }
+    }
+
+    m_label1->setText({});
+    m_label1->setToolTip({});
+    ListViewClearItems(m_table);
+    m_command1->setEnabled(false);
+    m_progress->begin();
+
+    // The walk fills a table of its own on the worker thread; each finished row is copied into List0 here.
+    auto walkTable = std::make_shared<ResultTable>();
+    walkTable->resetColumns(m_table.columns());
+    auto result = std::make_shared<RankingResult>();
+    RankingOptions options;
+    options.fetch = m_fetch;
+    options.cancel = m_job.cancelFlag();
+    options.progress = [this](int page, int pages) {
+        m_job.post([this, page, pages] { m_progress->setPage(page, pages); });
+    };
+    options.caption = [this](const std::u16string& caption) {
+        m_job.post([this, text = qs(caption)] { m_label1->setText(text); });
+    };
+    options.rowAdded = [this, walkTable](const RankingRow& row) {
+        std::vector<std::u16string> cells;
+        for (int column = 1; column < walkTable->columnCount(); ++column) {
+            cells.push_back(walkTable->text(row.number, column));
+        }
+        m_job.post([this, cells = std::move(cells)]() mutable {
+            const int added = m_table.addRow();
+            for (std::size_t i = 0; i < cells.size(); ++i) {
+                m_table.setText(added, static_cast<int>(i) + 1, std::move(cells[i]));
+            }
+        });
+    };
+    m_job.start([query, walkTable, result, options] { *result = RunRankingSearch(query, *walkTable, options); },
+                [this, result] { finishSearch(*result); });
+}
+
+void SoPaiMing::finishSearch(const RankingResult& result) {
+    m_label1->setText(qs(result.caption));
+    m_label1->setToolTip(qs(result.toolTip));
+    m_progress->end();
+    m_command1->setEnabled(m_command1Allowed);
+    Command2_Click();
+    emit searchFinished();
+}
+
+void SoPaiMing::cancelSearch() {
+    m_job.cancel();
+}
+
+void SoPaiMing::Command2_Click() {
+    // Picture addresses come as "//host/path": they resolve against the marketplace's http address.
+    const QUrl base(QStringLiteral("http://%1/").arg(qs(endpoints::kSearchHost)));
+    m_w1->setBodyMargin(0);
+    m_w1->setBodyHtml(qs(PictureViewHtml(m_table)), base);
+}
+
+void SoPaiMing::Command3_Click() {
+    SoShopGoods& shop = shopWindow();
+    if (shop.isCrawling()) {
+        return;
+    }
+    shop.setShopAddress(m_surl->text());
+    m_awaitingShopCount = true;
+    shop.Command1_Click();
+}
+
+void SoPaiMing::finishShopRead() {
+    m_command3->setEnabled(true);
+    if (!m_awaitingShopCount) {
+        return;
+    }
+    m_awaitingShopCount = false;
+    const int count = shopItemCount();
+    ShowMessageBox(this, QStringLiteral("共查到%1款宝贝").arg(count));
+    if (count > 0) {
+        allowCommand1(true);
+    }
+}
+
+void SoPaiMing::Command4_Click() {
+    SoShopGoods& shop = shopWindow();
+    shop.show();
+    shop.raise();
+    shop.activateWindow();
+}
+
+void SoPaiMing::closeEvent(QCloseEvent* event) {
+    m_job.cancel();
+    if (m_shop) {
+        m_shop->cancelCrawl();
+        m_shop->hide();
+    }
+    event->accept();
+    // Closing the ranking window ends the program: every other window closes too.
+    QApplication::closeAllWindows();
+    QCoreApplication::quit();
+}
+
+bool SoPaiMing::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == m_keyWord && event->type() == QEvent::MouseButtonDblClick) {
+        // The box's own handling (word selection) first, so that the whole-text selection wins.
+        watched->event(event);
+        KeyWord_DblClick();
+        return true;
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+} // namespace tarvisk

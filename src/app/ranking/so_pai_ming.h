@@ -1,0 +1,108 @@
+#pragma once
+
+#include <memory>
+
+#include <QPointer>
+#include <QWidget>
+
+#include "app/ranking/ranking_search.h"
+#include "app/ui/background_job.h"
+#include "table/result_table.h"
+
+class QFrame;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QRadioButton;
+class QTableView;
+
+namespace tarvisk {
+
+class BrowserView;
+class JobProgress;
+class ResultTableModel;
+class SoShopGoods;
+
+/// The ranking window "淘宝宝贝排名查询": for a keyword it walks the marketplace's search result pages and finds
+/// the position of one item or of the first item of a shop, listing every item it passes in the result table
+/// List0 and drawing their pictures in W1. It remembers its fields in the settings file and drives the shop
+/// window for the shop's item ids. Closing it ends the program.
+class SoPaiMing : public QWidget {
+    Q_OBJECT
+public:
+    /// Creates and loads the window (hidden until shown).
+    explicit SoPaiMing(QWidget* parent = nullptr);
+    ~SoPaiMing() override;
+
+    /// The result table behind List0.
+    const ResultTable& results() const { return m_table; }
+    /// The shop window, created hidden on first use.
+    SoShopGoods& shopWindow();
+    /// True while a ranking walk runs.
+    bool isSearching() const { return m_job.isRunning(); }
+
+    /// The page fetch of the walk; empty means the marketplace request (tests give their own pages).
+    void setPageFetch(RankingPageFetch fetch) { m_fetch = std::move(fetch); }
+
+public slots:
+    void Form_Load();
+    void KeyWord_Change();
+    void KeyWord_DblClick();
+    void Pages_Change();
+    void Text2_Change();
+    void Op1_Click();
+    void Op2_Click();
+    /// Starts the ranking walk; searchFinished follows once its results and pictures are shown.
+    void Command1_Click();
+    /// Draws the picture view of the result table into W1.
+    void Command2_Click();
+    /// Reads the item list of the shop in SURL through the shop window and tells how many items it has.
+    void Command3_Click();
+    void Command4_Click();
+    /// Stops a running walk; the rows found so far stay.
+    void cancelSearch();
+
+signals:
+    void searchFinished();
+
+protected:
+    /// Form_Unload: ends the program.
+    void closeEvent(QCloseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void finishSearch(const RankingResult& result);
+    /// After a crawl of the shop window: the count message when Command3 asked for it.
+    void finishShopRead();
+    /// Command1 may be pressed (the option and shop list rules), and is enabled when no walk runs.
+    void allowCommand1(bool allowed);
+    int shopItemCount() const;
+
+    ResultTable m_table;
+    std::unique_ptr<ResultTableModel> m_model; // after the table it observes, so it goes first
+    QLabel* m_label4;
+    QLineEdit* m_keyWord;
+    QLabel* m_label2;
+    QLineEdit* m_pages;
+    QLabel* m_label3;
+    QLabel* m_label1;
+    QPushButton* m_command2;
+    QRadioButton* m_op2;
+    QLineEdit* m_surl;
+    QPushButton* m_command3;
+    QPushButton* m_command4;
+    QRadioButton* m_op1;
+    QLineEdit* m_text2;
+    QPushButton* m_command1;
+    QTableView* m_list0;
+    QFrame* m_picture1;
+    BrowserView* m_w1;
+    JobProgress* m_progress;
+    QPointer<SoShopGoods> m_shop;
+    RankingPageFetch m_fetch;
+    bool m_command1Allowed = true;
+    bool m_awaitingShopCount = false;
+    BackgroundJob m_job; // last: stopped before the members a running walk reports into
+};
+
+} // namespace tarvisk

@@ -1,0 +1,175 @@
+#include "app/shop/so_shop_goods.h"
+
+#include <memory>
+
+#include <QApplication>
+#include <QClipboard>
+#include <QCloseEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMouseEvent>
+#include <QPlainTextEdit>
+#include <QPushButton>
+
+#include "app/ui/job_progress.h"
+#include "app/ui/message_box.h"
+#include "app/ui/window_font.h"
+#include "app/ui/window_helpers.h"
+
+namespace tarvisk {
+
+SoShopGoods::SoShopGoods(QWidget* parent)
+    : QWidget(parent, Qt::Window), m_label1(new QLabel(QStringLiteral("C店地址："), this)), m_surl(new QLineEdit(this)),
+      m_command1(new QPushButton(QStringLiteral("查询"), this)), m_text1(new QPlainTextEdit(this)),
+      m_label2(new QLabel(QStringLiteral("双击我复制信息"), this)), m_label3(new QLabel(this)),
+      m_list1(new QListWidget(this)), m_list2(new QListWidget(this)), m_progress(new JobProgress(this)) {
+    setObjectName(QStringLiteral("SoShopGoods"));
+    setWindowTitle(QStringLiteral("查询淘宝店铺宝贝"));
+    SetClientTwips(*this, 9600, 6525);
+
+    const struct {
+        QWidget* control;
+        const char* name;
+        int left, top, width, height;
+    } layout[] = {
+        {m_label1, "Label1", 240, 360, 1455, 495},     {m_surl, "SURL", 1560, 240, 6855, 375},
+        {m_command1, "Command1", 8520, 240, 855, 375}, {m_text1, "Text1", 1560, 840, 6855, 4935},
+        {m_label2, "Label2", 6240, 5880, 2055, 375},   {m_label3, "Label3", 1560, 5880, 1935, 255},
+        {m_list1, "List1", 1560, 840, 1455, 4920},     {m_list2, "List2", 3000, 840, 5415, 4920},
+    };
+    for (const auto& place : layout) {
+        place.control->setObjectName(QString::fromLatin1(place.name));
+        PlaceTwips(*place.control, place.left, place.top, place.width, place.height);
+    }
+    // Tab order follows the table order of the controls.
+    for (std::size_t i = 1; i < std::size(layout); ++i) {
+        setTabOrder(layout[i - 1].control, layout[i].control);
+    }
+    // The progress strip covers the status line while a crawl runs.
+    PlaceTwips(*m_progress, 1560, 5820, 4560, 435);
+
+    m_label1->setFont(WindowFont(12, true));
+    m_label2->setFont(WindowFont(10.5));
+    m_label3->setFont(WindowFont(12));
+    m_label2->setCursor(Qt::PointingHandCursor);
+    m_text1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    // The id and title lists lie over the result text, in front of it.
+    m_list1->raise();
+    m_list2->raise();
+
+    connect(m_surl, &QLineEdit::textChanged, this, &SoShopGoods::SURL_Change);
+    connect(m_command1, &QPushButton::clicked, this, &SoShopGoods::Command1_Click);
+    connect(m_progress, &JobProgress::cancelRequested, this, &SoShopGoods::cancelCrawl);
+    m_surl->installEventFilter(this);
+    m_text1->viewport()->installEventFilter(this);
+    m_label2->installEventFilter(this);
+
+    Form_Load();
+}
+
+SoShopGoods::~SoShopGoods() = default;
+
+QStringList SoShopGoods::itemIds() const {
+    QStringList ids;
+    for (int i = 0; i < m_list1->count(); ++i) {
+        ids.append(m_list1->item(i)->text());
+    }
+    return ids;
+}
+
+void SoShopGoods::setShopAddress(const QString& address) {
+    m_surl->setText(address);
+}
+
+void SoShopGoods::Form_Load() {
+    CenterForm(*this);
+    m_surl->setText(ReadControlSetting(*m_surl));
+}
+
+void SoShopGoods::Command1_Click() {
+    if (isCrawling()) {
+        return;
+    }
+    // The address is normalised in the field first (which stores it), then crawled as it stands there.
+    std::u16string address = m_surl->text().toStdU16String();
+    m_surl->setText(QString::fromStdU16String(NormalizeShopAddress(address)));
+
+    m_list1->clear();
+    m_list2->clear();
+    m_command1->setEnabled(false);
+    m_progress->begin();
+    emit crawlStarted();
+
+    auto result = std::make_shared<ShopCrawlResult>();
+    ShopCrawlOptions options;
+    options.fetch = m_fetch;
+    options.cancel = m_job.cancelFlag();
+    options.progress = [this](int page, int pages) {
+        m_job.post([this, page, pages] { m_progress->setPage(page, pages); });
+    };
+    options.itemListed = [this](const ShopItem& item) {
+        m_job.post([this, id = QString::fromStdU16String(item.id), title = QString::fromStdU16String(item.title)] {
+            m_list1->addItem(id);
+            m_list2->addItem(title);
+        });
+    };
+    m_job.start([result, address, options]() mutable { *result = CrawlShop(address, options); },
+                [this, result] { finishCrawl(*result); });
+}
+
+void SoShopGoods::finishCrawl(const ShopCrawlResult& result) {
+    m_label3->setText(QString::fromStdU16String(result.status));
+    m_text1->setPlainText(QString::fromStdU16String(result.text));
+    m_progress->end();
+    m_command1->setEnabled(true);
+    emit crawlFinished(result.count());
+}
+
+void SoShopGoods::cancelCrawl() {
+    m_job.cancel();
+}
+
+void SoShopGoods::SURL_Change() {
+    WriteControlSetting(*m_surl);
+}
+
+void SoShopGoods::SURL_DblClick() {
+    SelectAllText(*m_surl);
+}
+
+void SoShopGoods::Text1_DblClick() {
+    SelectAllText(*m_text1);
+}
+
+void SoShopGoods::Label2_Click() {
+    QClipboard* clipboard = QApplication::clipboard();
+    clipboard->clear();
+    // The box keeps its lines apart with "\n"; the result text's lines end with CR LF, and so does the copy.
+    clipboard->setText(m_text1->toPlainText().replace(QLatin1Char('\n'), QStringLiteral("\r\n")));
+    ShowMessageBox(this, QStringLiteral("复制成功"));
+}
+
+void SoShopGoods::closeEvent(QCloseEvent* event) {
+    event->ignore();
+    hide();
+}
+
+bool SoShopGoods::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::MouseButtonDblClick && (watched == m_surl || watched == m_text1->viewport())) {
+        // The box's own handling (word selection) first, so that the whole-text selection wins.
+        watched->event(event);
+        watched == m_surl ? SURL_DblClick() : Text1_DblClick();
+        return true;
+    }
+    if (watched == m_label2 && event->type() == QEvent::MouseButtonRelease) {
+        const auto* mouse = static_cast<QMouseEvent*>(event);
+        if (mouse->button() == Qt::LeftButton && m_label2->rect().contains(mouse->position().toPoint())) {
+            Label2_Click();
+            return true;
+        }
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+} // namespace tarvisk

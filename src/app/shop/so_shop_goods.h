@@ -1,0 +1,77 @@
+#pragma once
+
+#include <QWidget>
+
+#include "app/shop/shop_crawl.h"
+#include "app/ui/background_job.h"
+
+class QLabel;
+class QLineEdit;
+class QListWidget;
+class QPlainTextEdit;
+class QPushButton;
+
+namespace tarvisk {
+
+class JobProgress;
+
+/// The shop window "查询淘宝店铺宝贝": lists the ids and titles of all items of one shop and copies the result text
+/// to the clipboard. The ranking window owns it, shows and hides it, and runs its crawl to read the shop's item
+/// ids. Closing it only hides it; it keeps its lists until the next crawl.
+class SoShopGoods : public QWidget {
+    Q_OBJECT
+public:
+    /// Creates the window hidden and loads it (centred, address from the settings file).
+    explicit SoShopGoods(QWidget* parent = nullptr);
+    ~SoShopGoods() override;
+
+    /// True while a crawl runs.
+    bool isCrawling() const { return m_job.isRunning(); }
+
+    /// The listed item ids (List1), in the order found.
+    QStringList itemIds() const;
+
+    /// Sets the shop address (SURL), as typed.
+    void setShopAddress(const QString& address);
+
+    /// The page fetch of the crawl; empty means the marketplace request (tests give their own pages).
+    void setPageFetch(ShopPageFetch fetch) { m_fetch = std::move(fetch); }
+
+public slots:
+    void Form_Load();
+    /// Starts the crawl of the shop in SURL; crawlFinished follows once it has ended. Refused while a crawl runs.
+    void Command1_Click();
+    void SURL_Change();
+    void SURL_DblClick();
+    void Text1_DblClick();
+    void Label2_Click();
+    /// Stops a running crawl; the items listed so far stay.
+    void cancelCrawl();
+
+signals:
+    void crawlStarted();
+    /// The crawl has ended and its results are in the window; `count` items were listed.
+    void crawlFinished(int count);
+
+protected:
+    /// Form_Unload: the user's close only hides the window.
+    void closeEvent(QCloseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void finishCrawl(const ShopCrawlResult& result);
+
+    QLabel* m_label1;
+    QLineEdit* m_surl;
+    QPushButton* m_command1;
+    QPlainTextEdit* m_text1;
+    QLabel* m_label2;
+    QLabel* m_label3;
+    QListWidget* m_list1;
+    QListWidget* m_list2;
+    JobProgress* m_progress;
+    ShopPageFetch m_fetch;
+    BackgroundJob m_job; // last: stopped before the members a running crawl reports into
+};
+
+} // namespace tarvisk

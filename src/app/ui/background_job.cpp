@@ -1,0 +1,37 @@
+#include "app/ui/background_job.h"
+
+#include <QThread>
+
+namespace tarvisk {
+
+BackgroundJob::BackgroundJob(QObject* parent) : QObject(parent) {}
+
+BackgroundJob::~BackgroundJob() {
+    if (m_thread != nullptr) {
+        m_cancel = true;
+        m_thread->wait();
+        delete m_thread;
+    }
+}
+
+void BackgroundJob::start(std::function<void()> work, std::function<void()> done) {
+    if (m_thread != nullptr) {
+        return;
+    }
+    m_cancel = false;
+    m_thread = QThread::create(std::move(work));
+    // Queued to this object's thread, behind every task the job posted before it ended.
+    connect(m_thread, &QThread::finished, this, [this, done = std::move(done)] {
+        m_thread->wait();
+        delete m_thread;
+        m_thread = nullptr;
+        done();
+    });
+    m_thread->start();
+}
+
+void BackgroundJob::post(std::function<void()> task) {
+    QMetaObject::invokeMethod(this, std::move(task), Qt::QueuedConnection);
+}
+
+} // namespace tarvisk

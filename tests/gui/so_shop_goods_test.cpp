@@ -1,0 +1,312 @@
+#include <atomic>
+#include <mutex>
+
+#include <QApplication>
+#include <QClipboard>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTest>
+
+#include "app/browser/browser_profile.h"
+#include "app/shop/so_shop_goods.h"
+#include "app/ui/window_font.h"
+#include "core/cancel.h"
+#include "text/settings.h"
+#include "window_test_support.h"
+
+using namespace tarvisk;
+
+namespace {
+
+/// One item link of a shop search page, as the marketplace writes it.
+QString itemLink(const QString& id, const QString& title) {
+    return QStringLiteral("<dd><a class=\"item-name J_TGoldData\" href=\"http://item.taobao.com/item.htm?id=%1\" "
+                          "target=\"_blank\">%2</a></dd>\n")
+        .arg(id, title);
+}
+
+/// A shop whose search pages list `perPage` items on each of `pages` pages; later pages show the end notice.
+/// Thread-safe: the crawl fetches on its own thread.
+class FakeShop {
+public:
+    FakeShop(int pages, int perPage) : m_pages(pages), m_perPage(perPage) {}
+
+    ShopPageFetch fetch() {
+        return [this](const std::u16string& url) {
+            const QString address = QString::fromStdU16String(url);
+            {
+                std::lock_guard lock(m_mutex);
+                m_urls.append(address);
+            }
+            while (m_hold) {
+                if (CancelRequested()) {
+                    return std::u16string();
+                }
+                QThread::msleep(5);
+            }
+            const int page = address.section(QStringLiteral("pageNo="), 1).toInt();
+            if (page > m_pages) {
+                return std::u16string(u"<p>很抱歉，搜索到0个宝贝</p>");
+            }
+            QString html = QStringLiteral("<html><body>");
+            for (int k = 1; k <= m_perPage; ++k) {
+                html += itemLink(QString::number(5200000000LL + page * 100 + k),
+                                 QStringLiteral("宝贝%1-%2").arg(page).arg(k));
+            }
+            return (html + QStringLiteral("</body></html>")).toStdU16String();
+        };
+    }
+
+    QStringList urls() const {
+        std::lock_guard lock(m_mutex);
+        return m_urls;
+    }
+    /// While held, page requests wait (and give up when the crawl is cancelled).
+    void hold(bool held) { m_hold = held; }
+
+private:
+    int m_pages;
+    int m_perPage;
+    std::atomic<bool> m_hold = false;
+    mutable std::mutex m_mutex;
+    QStringList m_urls;
+};
+
+} // namespace
+
+class SoShopGoodsTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase() { UseOffTheRecordProfile(true); }
+
+    void init() {
+        m_settings = std::make_unique<test::ScratchSettings>();
+        m_messages = std::make_unique<test::MessageRecorder>();
+    }
+    void cleanup() {
+        m_messages.reset();
+        m_settings.reset();
+    }
+
+    void controlsHaveTheirNamesKindsCaptionsAndPlaces() {
+        SoShopGoods window;
+        QCOMPARE(window.windowTitle(), QStringLiteral("查询淘宝店铺宝贝"));
+        QCOMPARE(window.size(), QSize(9600 / 15, 6525 / 15));
+        QVERIFY(window.isHidden());
+        const struct {
+            const char* name;
+            const char* kind;
+            QString caption;
+            QRect place;
+        } controls[] = {
+            {"Label1", "QLabel", QStringLiteral("C店地址："), test::twips(240, 360, 1455, 495)},
+            {"SURL", "QLineEdit", {}, test::twips(1560, 240, 6855, 375)},
+            {"Command1", "QPushButton", QStringLiteral("查询"), test::twips(8520, 240, 855, 375)},
+            {"Text1", "QPlainTextEdit", {}, test::twips(1560, 840, 6855, 4935)},
+            {"Label2", "QLabel", QStringLiteral("双击我复制信息"), test::twips(6240, 5880, 2055, 375)},
+            {"Label3", "QLabel", {}, test::twips(1560, 5880, 1935, 255)},
+            {"List1", "QListWidget", {}, test::twips(1560, 840, 1455, 4920)},
+            {"List2", "QListWidget", {}, test::twips(3000, 840, 5415, 4920)},
+        };
+        for (const auto& c : controls) {
+            QWidget* control = window.findChild<QWidget*>(QString::fromLatin1(c.name));
+            QVERIFY2(control != nullptr, c.name);
+            QVERIFY2(control->inherits(c.kind), c.name);
+            QCOMPARE(control->geometry(), c.place);
+            if (auto* label = qobject_cast<QLabel*>(control)) {
+                QCOMPARE(label->text(), c.caption);
+            } else if (auto* button = qobject_cast<QPushButton*>(control)) {
+                QCOMPARE(button->text(), c.caption);
+            }
+        }
+        auto* label1 = window.findChild<QLabel*>(QStringLiteral("Label1"));
+        QCOMPARE(label1->font().family(), WindowFontFamily());
+        QCOMPARE(label1->font().pointSizeF(), 12.0);
+        QVERIFY(label1->font().bold());
+        QCOMPARE(window.findChild<QLabel*>(QStringLiteral("Label2"))->font().pointSizeF(), 10.5);
+        // The lists lie in front of the result text.
+        QWidget* text1 = window.findChild<QWidget*>(QStringLiteral("Text1"));
+        auto* list1 = window.findChild<QListWidget*>(QStringLiteral("List1"));
+        QWidget* front = window.childAt(test::twips(1560, 840, 1455, 4920).center());
+        QVERIFY(front == list1 || list1->isAncestorOf(front));
+        QVERIFY(text1->isVisibleTo(&window));
+        // Tab order: Label1, SURL, Command1, Text1 ... as the controls are listed.
+        QCOMPARE(window.findChild<QWidget*>(QStringLiteral("SURL"))->nextInFocusChain(),
+                 window.findChild<QWidget*>(QStringLiteral("Command1")));
+    }
+
+    void loadReadsTheSharedShopAddress() {
+        QVERIFY(WriteSetting(u"SURL", u"//shop7.taobao.com/"));
+        SoShopGoods window;
+        QCOMPARE(window.findChild<QLineEdit*>(QStringLiteral("SURL"))->text(), QStringLiteral("//shop7.taobao.com/"));
+    }
+
+    void missingSettingsLeaveTheAddressEmpty() {
+        SoShopGoods window;
+        QCOMPARE(window.findChild<QLineEdit*>(QStringLiteral("SURL"))->text(), QString());
+    }
+
+    void typingStoresTheAddressOnEveryKeystroke() {
+        SoShopGoods window;
+        auto* surl = window.findChild<QLineEdit*>(QStringLiteral("SURL"));
+        QTest::keyClicks(surl, QStringLiteral("ab"));
+        QCOMPARE(ReadSetting(u"SURL"), u"ab");
+        QTest::keyClick(surl, Qt::Key_Backspace);
+        QCOMPARE(ReadSetting(u"SURL"), u"a");
+        QTest::keyClick(surl, Qt::Key_Backspace);
+        QCOMPARE(ReadSetting(u"SURL"), u"");
+    }
+
+    void crawlListsEveryItemAndNormalisesTheAddress() {
+        FakeShop shop(2, 3);
+        SoShopGoods window;
+        window.setPageFetch(shop.fetch());
+        window.setShopAddress(QStringLiteral("Shop1.Taobao.COM"));
+        QSignalSpy finished(&window, &SoShopGoods::crawlFinished);
+        QTest::mouseClick(window.findChild<QPushButton*>(QStringLiteral("Command1")), Qt::LeftButton);
+        QVERIFY(finished.wait(10000));
+        QCOMPARE(finished.first().first().toInt(), 6);
+
+        QCOMPARE(window.findChild<QLineEdit*>(QStringLiteral("SURL"))->text(), QStringLiteral("//shop1.taobao.com/"));
+        QCOMPARE(ReadSetting(u"SURL"), u"//shop1.taobao.com/");
+        QCOMPARE(shop.urls(), (QStringList{QStringLiteral("http://shop1.taobao.com/search.htm?v=1&pageNo=1"),
+                                           QStringLiteral("http://shop1.taobao.com/search.htm?v=1&pageNo=2"),
+                                           QStringLiteral("http://shop1.taobao.com/search.htm?v=1&pageNo=3")}));
+        const QStringList ids{"5200000101", "5200000102", "5200000103", "5200000201", "5200000202", "5200000203"};
+        QCOMPARE(window.itemIds(), ids);
+        auto* list2 = window.findChild<QListWidget*>(QStringLiteral("List2"));
+        QCOMPARE(list2->count(), 6);
+        QCOMPARE(list2->item(4)->text(), QStringLiteral("宝贝2-2"));
+        QCOMPARE(window.findChild<QLabel*>(QStringLiteral("Label3"))->text(), QStringLiteral("共查到6个宝贝"));
+        QString expected;
+        for (int i = 0; i < 6; ++i) {
+            expected += ids[i] + QStringLiteral(" 宝贝%1-%2\r\n").arg(i / 3 + 1).arg(i % 3 + 1);
+        }
+        // The box shows each CR LF as one line break.
+        QCOMPARE(window.findChild<QPlainTextEdit*>(QStringLiteral("Text1"))->toPlainText(),
+                 expected.replace(QStringLiteral("\r\n"), QStringLiteral("\n")));
+        QVERIFY(window.findChild<QPushButton*>(QStringLiteral("Command1"))->isEnabled());
+    }
+
+    void aRunningCrawlShowsProgressDisablesTheButtonAndCanBeCancelled() {
+        FakeShop shop(5, 2);
+        SoShopGoods window;
+        window.setPageFetch(shop.fetch());
+        window.setShopAddress(QStringLiteral("//shop2.taobao.com/"));
+        QSignalSpy finished(&window, &SoShopGoods::crawlFinished);
+        shop.hold(true);
+        window.Command1_Click();
+        auto* command1 = window.findChild<QPushButton*>(QStringLiteral("Command1"));
+        auto* progress = window.findChild<QWidget*>(QStringLiteral("JobProgress"));
+        QVERIFY(!command1->isEnabled());
+        QTRY_VERIFY(progress->isVisibleTo(&window));
+        QTRY_COMPARE(window.findChild<QLabel*>(QStringLiteral("JobProgressText"))->text(),
+                     QStringLiteral("正在查询第 1 / 100 页"));
+        window.Command1_Click(); // a second start is refused
+        QCOMPARE(shop.urls().size(), 1);
+
+        QTest::mouseClick(window.findChild<QPushButton*>(QStringLiteral("CancelJob")), Qt::LeftButton);
+        QVERIFY(finished.wait(10000));
+        QCOMPARE(finished.first().first().toInt(), 0);
+        QVERIFY(command1->isEnabled());
+        QVERIFY(!progress->isVisibleTo(&window));
+        QCOMPARE(window.findChild<QLabel*>(QStringLiteral("Label3"))->text(), QStringLiteral("共查到0个宝贝"));
+    }
+
+    void endNoticeOnTheFirstPageListsNothing() {
+        FakeShop shop(0, 3);
+        SoShopGoods window;
+        window.setPageFetch(shop.fetch());
+        window.findChild<QListWidget*>(QStringLiteral("List1"))->addItem(QStringLiteral("old"));
+        window.findChild<QPlainTextEdit*>(QStringLiteral("Text1"))->setPlainText(QStringLiteral("old"));
+        QSignalSpy finished(&window, &SoShopGoods::crawlFinished);
+        window.setShopAddress(QStringLiteral("shop3.taobao.com"));
+        window.Command1_Click();
+        QVERIFY(finished.wait(10000));
+        QCOMPARE(window.itemIds(), QStringList());
+        QCOMPARE(window.findChild<QPlainTextEdit*>(QStringLiteral("Text1"))->toPlainText(), QString());
+        QCOMPARE(window.findChild<QLabel*>(QStringLiteral("Label3"))->text(), QStringLiteral("共查到0个宝贝"));
+    }
+
+    void clickingTheCopyLabelPutsTheResultTextOnTheClipboard() {
+        FakeShop shop(1, 2);
+        SoShopGoods window;
+        window.setPageFetch(shop.fetch());
+        window.setShopAddress(QStringLiteral("//shop4.taobao.com/"));
+        QSignalSpy finished(&window, &SoShopGoods::crawlFinished);
+        window.Command1_Click();
+        QVERIFY(finished.wait(10000));
+        QApplication::clipboard()->setText(QStringLiteral("before"));
+        QTest::mouseClick(window.findChild<QLabel*>(QStringLiteral("Label2")), Qt::LeftButton);
+        QCOMPARE(QApplication::clipboard()->text(), QStringLiteral("5200000101 宝贝1-1\r\n5200000102 宝贝1-2\r\n"));
+        QCOMPARE(m_messages->messages().size(), 1);
+        QCOMPARE(m_messages->messages().first().first, QStringLiteral("复制成功"));
+        QCOMPARE(m_messages->messages().first().second, ProductCaption());
+    }
+
+    void anEmptyResultIsCopiedAndReportedToo() {
+        SoShopGoods window;
+        QApplication::clipboard()->setText(QStringLiteral("before"));
+        window.Label2_Click();
+        QCOMPARE(QApplication::clipboard()->text(), QString());
+        QCOMPARE(m_messages->messages().size(), 1);
+    }
+
+    void doubleClickSelectsTheWholeText() {
+        SoShopGoods window;
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        auto* surl = window.findChild<QLineEdit*>(QStringLiteral("SURL"));
+        surl->setText(QStringLiteral("//shop5.taobao.com/ with words"));
+        QTest::mouseDClick(surl, Qt::LeftButton, {}, QPoint(5, surl->height() / 2));
+        QCOMPARE(surl->selectedText(), surl->text());
+
+        auto* text1 = window.findChild<QPlainTextEdit*>(QStringLiteral("Text1"));
+        text1->setPlainText(QStringLiteral("5200000101 one\r\n5200000102 two\r\n"));
+        // Text1 lies behind the lists: its double-click handling is the window's own.
+        window.Text1_DblClick();
+        QCOMPARE(text1->textCursor().selectedText().size(), text1->toPlainText().size());
+    }
+
+    void closingOnlyHidesAndKeepsTheResults() {
+        FakeShop shop(1, 2);
+        SoShopGoods window;
+        window.setPageFetch(shop.fetch());
+        window.setShopAddress(QStringLiteral("//shop6.taobao.com/"));
+        QSignalSpy finished(&window, &SoShopGoods::crawlFinished);
+        window.Command1_Click();
+        QVERIFY(finished.wait(10000));
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        QVERIFY(!window.close());
+        QVERIFY(window.isHidden());
+        window.show();
+        QCOMPARE(window.itemIds().size(), 2);
+        QCOMPARE(window.findChild<QLabel*>(QStringLiteral("Label3"))->text(), QStringLiteral("共查到2个宝贝"));
+    }
+
+    void destroyingTheWindowDuringACrawlStopsIt() {
+        FakeShop shop(5, 2);
+        shop.hold(true);
+        {
+            SoShopGoods window;
+            window.setPageFetch(shop.fetch());
+            window.setShopAddress(QStringLiteral("//shop8.taobao.com/"));
+            window.Command1_Click();
+            QTRY_COMPARE(shop.urls().size(), 1);
+        }
+        QCOMPARE(shop.urls().size(), 1);
+    }
+
+private:
+    std::unique_ptr<test::ScratchSettings> m_settings;
+    std::unique_ptr<test::MessageRecorder> m_messages;
+};
+
+QTEST_MAIN(SoShopGoodsTest)
+#include "so_shop_goods_test.moc"

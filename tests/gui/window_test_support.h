@@ -1,0 +1,70 @@
+#pragma once
+
+#include <memory>
+#include <optional>
+
+#include <QDir>
+#include <QList>
+#include <QPair>
+#include <QRect>
+#include <QString>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QWebEnginePage>
+#include <QWebEngineView>
+
+#include "app/ui/message_box.h"
+#include "text/settings.h"
+
+// Shared by the window tests: a scratch settings folder, a recorder for message boxes (so no test blocks on a
+// modal box) and a synchronous read of a browser's document.
+
+namespace tarvisk::test {
+
+/// Points the settings file at a fresh empty folder for the life of the object.
+class ScratchSettings {
+public:
+    ScratchSettings() { SetSettingsFolder(m_folder.path().toStdString()); }
+    ~ScratchSettings() { SetSettingsFolder({}); }
+    ScratchSettings(const ScratchSettings&) = delete;
+    ScratchSettings& operator=(const ScratchSettings&) = delete;
+
+    QString filePath() const { return QDir(m_folder.path()).filePath(QStringLiteral("Setting.ini")); }
+    void removeFile() const { QFile::remove(filePath()); }
+
+private:
+    QTemporaryDir m_folder;
+};
+
+/// Records every message box (text, title) instead of showing it.
+class MessageRecorder {
+public:
+    MessageRecorder() {
+        SetMessageBoxHook([this](const QString& text, const QString& title) { m_messages.append({text, title}); });
+    }
+    ~MessageRecorder() { SetMessageBoxHook({}); }
+    MessageRecorder(const MessageRecorder&) = delete;
+    MessageRecorder& operator=(const MessageRecorder&) = delete;
+
+    const QList<QPair<QString, QString>>& messages() const { return m_messages; }
+    void clear() { m_messages.clear(); }
+
+private:
+    QList<QPair<QString, QString>> m_messages;
+};
+
+/// A control's rectangle from twips (15 twips a pixel).
+inline QRect twips(int left, int top, int width, int height) {
+    return QRect(left / 15, top / 15, width / 15, height / 15);
+}
+
+/// The document of a browser as HTML, once the engine has answered (empty after 10 s without an answer).
+inline QString documentHtml(QWebEngineView& view) {
+    // Shared with the callback, which may still come after a timeout.
+    auto html = std::make_shared<std::optional<QString>>();
+    view.page()->toHtml([html](const QString& text) { *html = text; });
+    static_cast<void>(QTest::qWaitFor([&] { return html->has_value(); }, 10000));
+    return html->value_or(QString());
+}
+
+} // namespace tarvisk::test
