@@ -56,7 +56,10 @@ std::string CharsetAfterKeyword(const std::string& text, std::size_t from, std::
 std::string MetaCharset(const std::string& body) {
     const std::string head = Lowered(body.substr(0, kMetaScanBytes));
     for (std::size_t tag = head.find("<meta"); tag != std::string::npos; tag = head.find("<meta", tag + 5)) {
-        const std::size_t end = std::min(head.find('>', tag), head.size());
+        // A tag cut off by the scan window names no charset: its name may be cut as well.
+        const std::size_t end = head.find('>', tag);
+        if (end == std::string::npos)
+            break;
         std::string charset = CharsetAfterKeyword(head, tag, end);
         if (!charset.empty())
             return charset;
