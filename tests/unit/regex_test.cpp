@@ -3,6 +3,7 @@
 #include <random>
 #include <stdexcept>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -19,67 +20,65 @@ struct MatchCase {
     std::u16string expected;
 };
 
-void PrintTo(const MatchCase& c, std::ostream* os) {
-    *os << '"' << ToUtf8(c.pattern) << "\" #" << c.index << " in \"" << ToUtf8(c.text) << '"';
+void ExpectMatches(const std::vector<MatchCase>& cases) {
+    for (const MatchCase& c : cases)
+        EXPECT_EQ(ToUtf8(RegexMatch(c.text, c.pattern, c.index)), ToUtf8(c.expected))
+            << ToUtf8(c.pattern) << " #" << c.index << " in " << ToUtf8(c.text);
 }
 
-class RegexMatchCases : public ::testing::TestWithParam<MatchCase> {};
-
-TEST_P(RegexMatchCases, ReturnsTheChosenWholeMatch) {
-    const MatchCase& c = GetParam();
-    EXPECT_EQ(ToUtf8(RegexMatch(c.text, c.pattern, c.index)), ToUtf8(c.expected));
+TEST(RegexMatch, ChoosesTheMatchByIndexZeroMeaningTheLast) {
+    ExpectMatches({{u"a1 a2 a3", uR"(a\d)", 1, u"a1"},
+                   {u"a1 a2 a3", uR"(a\d)", 2, u"a2"},
+                   {u"a1 a2 a3", uR"(a\d)", 0, u"a3"},
+                   {u"a1 a2 a3", uR"(a\d)", 4, u""},
+                   {u"a1 a2 a3", uR"(a\d)", -1, u""},
+                   {u"a1 a2 a3", uR"(a\d)", 2147483647, u""},
+                   {u"no digits", uR"(\d)", 0, u""},
+                   {u"no digits", uR"(\d)", 1, u""}});
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Indices, RegexMatchCases,
-    ::testing::Values(MatchCase{u"a1 a2 a3", uR"(a\d)", 1, u"a1"}, MatchCase{u"a1 a2 a3", uR"(a\d)", 2, u"a2"},
-                      MatchCase{u"a1 a2 a3", uR"(a\d)", 3, u"a3"}, MatchCase{u"a1 a2 a3", uR"(a\d)", 0, u"a3"},
-                      MatchCase{u"a1 a2 a3", uR"(a\d)", 4, u""}, MatchCase{u"a1 a2 a3", uR"(a\d)", -1, u""},
-                      MatchCase{u"a1 a2 a3", uR"(a\d)", 2147483647, u""}, MatchCase{u"no digits", uR"(\d)", 0, u""},
-                      MatchCase{u"no digits", uR"(\d)", 1, u""}, MatchCase{u"", uR"(\d)", 0, u""}));
-
-INSTANTIATE_TEST_SUITE_P(
-    Dialect, RegexMatchCases,
-    ::testing::Values(
+TEST(RegexMatch, SpeaksThePageDialect) {
+    ExpectMatches({
         // Capture groups only group: the whole match comes back.
-        MatchCase{u"id=42;", uR"(id=(\d+))", 1, u"id=42"},
+        {u"id=42;", uR"(id=(\d+))", 1, u"id=42"},
         // Letters match in either case, in the pattern and in classes.
-        MatchCase{u"<Item-Name>", u"item-name", 1, u"Item-Name"}, MatchCase{u"ABC", u"[a-c]+", 1, u"ABC"},
+        {u"<Item-Name>", u"item-name", 1, u"Item-Name"},
+        {u"ABC", u"[a-c]+", 1, u"ABC"},
         // "." stops at a line feed but takes a carriage return.
-        MatchCase{u"a\nb", u"a.b", 0, u""}, MatchCase{u"a\rb", u"a.b", 1, u"a\rb"},
-        MatchCase{u"<p>x\r\ny</p>", u"<p>.*?</p>", 1, u""},
+        {u"a\nb", u"a.b", 0, u""},
+        {u"a\rb", u"a.b", 1, u"a\rb"},
         // Anchors only at the ends of the whole text; "$" not before a final line feed.
-        MatchCase{u"a\nb", u"^b", 1, u""}, MatchCase{u"a\nb", u"a$", 1, u""}, MatchCase{u"b\n", u"b$", 1, u""},
-        MatchCase{u"a\nb", u"^a", 1, u"a"}, MatchCase{u"a\nb", u"b$", 1, u"b"},
+        {u"a\nb", u"^b", 1, u""},
+        {u"a\nb", u"a$", 1, u""},
+        {u"b\n", u"b$", 1, u""},
+        {u"a\nb", u"b$", 1, u"b"},
         // \d and \w are ASCII only.
-        MatchCase{u"１２3", uR"(\d+)", 1, u"3"}, MatchCase{u"éa_1", uR"(\w+)", 1, u"a_1"},
+        {u"１２3", uR"(\d+)", 1, u"3"},
+        {u"éa_1", uR"(\w+)", 1, u"a_1"},
         // Lazy and counted repetition, a "?" in a class, \u escapes.
-        MatchCase{u"<b>1</b><b>2</b>", u"<b>.*?</b>", 2, u"<b>2</b>"},
-        MatchCase{u"id 12345678 123456789012345", uR"(\d{9,12})", 0, u"123456789012"},
-        MatchCase{u"a.htm?id=5", u"htm[?]id=\\d", 1, u"htm?id=5"}, MatchCase{u"价格中文", uR"(\u4e2d.)", 1, u"中文"},
+        {u"<b>1</b><b>2</b>", u"<b>.*?</b>", 2, u"<b>2</b>"},
+        {u"id 12345678 123456789012345", uR"(\d{9,12})", 0, u"123456789012"},
+        {u"a.htm?id=5", uR"(htm[?]id=\d)", 1, u"htm?id=5"},
+        {u"价格中文", uR"(\u4e2d.)", 1, u"中文"},
         // A lone surrogate is an ordinary code unit.
-        MatchCase{u"x\xD800y", u"x.y", 1, u"x\xD800y"}));
-
-struct PositionCase {
-    std::u16string text;
-    std::u16string pattern;
-    int index;
-    int expected;
-};
-
-class RegexPositionCases : public ::testing::TestWithParam<PositionCase> {};
-
-TEST_P(RegexPositionCases, CountsFromOne) {
-    const PositionCase& c = GetParam();
-    EXPECT_EQ(RegexPosition(c.text, c.pattern, c.index), c.expected);
+        {u"x\xD800y", u"x.y", 1, u"x\xD800y"},
+    });
 }
 
-INSTANTIATE_TEST_SUITE_P(Positions, RegexPositionCases,
-                         ::testing::Values(PositionCase{u"ab ab", u"ab", 1, 1}, PositionCase{u"ab ab", u"ab", 2, 4},
-                                           PositionCase{u"ab ab", u"ab", 0, 0}, PositionCase{u"ab ab", u"ab", 3, 0},
-                                           PositionCase{u"ab ab", u"ab", -1, 0}, PositionCase{u"ab ab", u"x", 1, 0},
-                                           PositionCase{std::u16string(32767, u'.') + u"ab", u"ab", 1, 32768},
-                                           PositionCase{std::u16string(100000, u'.') + u"ab", u"ab", 1, 100001}));
+TEST(RegexPosition, CountsFromOneBeyondSixteenBits) {
+    const std::pair<std::tuple<std::u16string, int>, int> cases[] = {
+        {{u"ab ab", 1}, 1},
+        {{u"ab ab", 2}, 4},
+        {{u"ab ab", 0}, 0},
+        {{u"ab ab", 3}, 0},
+        {{u"ab ab", -1}, 0},
+        {{u"xy", 1}, 0},
+        {{std::u16string(32767, u'.') + u"ab", 1}, 32768},
+        {{std::u16string(100000, u'.') + u"ab", 1}, 100001},
+    };
+    for (const auto& [args, expected] : cases)
+        EXPECT_EQ(RegexPosition(std::get<0>(args), u"ab", std::get<1>(args)), expected) << std::get<0>(args).size();
+}
 
 TEST(RegexScan, FollowsTheEcmaScriptGlobalScanOverEmptyMatches) {
     struct Case {
@@ -130,79 +129,69 @@ TEST(RegexScan, RejectsAnInvalidPatternWithItsReason) {
     }
 }
 
-struct BetweenCase {
-    std::u16string text;
-    std::u16string startMarker;
-    std::u16string endMarker;
-    int startIndex;
-    int endIndex;
-    std::u16string expected;
-};
-
-class TextBetweenCases : public ::testing::TestWithParam<BetweenCase> {};
-
-TEST_P(TextBetweenCases, CutsBetweenTheMarkers) {
-    const BetweenCase& c = GetParam();
-    EXPECT_EQ(ToUtf8(TextBetween(c.text, c.startMarker, c.endMarker, c.startIndex, c.endIndex)), ToUtf8(c.expected));
+TEST(TextBetween, CutsBetweenTheMarkers) {
+    struct Case {
+        std::u16string text;
+        std::u16string startMarker;
+        std::u16string endMarker;
+        int startIndex;
+        int endIndex;
+        std::u16string expected;
+    };
+    const Case cases[] = {
+        {u"x<b>bold</b>y", u"<b>", u"</b>", 0, 0, u"bold"},
+        {u"x>Title</a>", u">", u"<", 0, 0, u"Title"},
+        {u"a<b>", u">", u"<", 0, 0, u""},
+        {u"x<b>bold", u"<b>", u"</b>", 0, 0, u""},
+        {u"<i>1</i><i>2</i>", u"<i>", u"</i>", 2, 2, u"2"},
+        {u"<i>1</i><i>2</i>", u"<i>", u"</i>", 1, 2, u"1</i><i>2"},
+        // Markers are patterns: letters in either case.
+        {u"x<B>bold</B>y", u"<b>", u"</b>", 0, 0, u"bold"},
+        // A missing start marker counts as position 0 and the cut still runs.
+        {u"abc</b>", u"<b>", u"</b>", 0, 0, u"c"},
+        // An invalid marker reads as a missing one instead of failing.
+        {u"ab)cd", u"(", u"d", 0, 0, u"ab)c"},
+        {u"ab)cd", u"a", u"(", 0, 0, u""},
+        // The start marker's own length counts, not what it matched.
+        {u"<div id=5>x</div>", u"<div.*?>", u"</div>", 0, 0, u"5>x"},
+        {std::u16string(40000, u' ') + u"<b>far</b>", u"<b>", u"</b>", 0, 0, u"far"},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(ToUtf8(TextBetween(c.text, c.startMarker, c.endMarker, c.startIndex, c.endIndex)), ToUtf8(c.expected))
+            << ToUtf8(c.startMarker) << " .. " << ToUtf8(c.endMarker) << " in " << ToUtf8(c.text.substr(0, 40));
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Markers, TextBetweenCases,
-    ::testing::Values(BetweenCase{u"x<b>bold</b>y", u"<b>", u"</b>", 0, 0, u"bold"},
-                      BetweenCase{u"x>Title</a>", u">", u"<", 0, 0, u"Title"},
-                      BetweenCase{u"a<b>", u">", u"<", 0, 0, u""}, BetweenCase{u"x<b>bold", u"<b>", u"</b>", 0, 0, u""},
-                      BetweenCase{u"<i>1</i><i>2</i>", u"<i>", u"</i>", 2, 2, u"2"},
-                      BetweenCase{u"<i>1</i><i>2</i>", u"<i>", u"</i>", 1, 2, u"1</i><i>2"},
-                      // Markers are patterns: letters in either case.
-                      BetweenCase{u"x<B>bold</B>y", u"<b>", u"</b>", 0, 0, u"bold"},
-                      // A missing start marker counts as position 0 and the cut still runs.
-                      BetweenCase{u"abc</b>", u"<b>", u"</b>", 0, 0, u"c"},
-                      // An invalid marker reads as a missing one instead of failing.
-                      BetweenCase{u"ab)cd", u"(", u"d", 0, 0, u"ab)c"}, BetweenCase{u"ab)cd", u"a", u"(", 0, 0, u""},
-                      // The start marker's own length counts, not what it matched.
-                      BetweenCase{u"<div id=5>x</div>", u"<div.*?>", u"</div>", 0, 0, u"5>x"},
-                      BetweenCase{std::u16string(40000, u' ') + u"<b>far</b>", u"<b>", u"</b>", 0, 0, u"far"}));
-
-struct CaptureCase {
-    std::u16string text;
-    std::u16string pattern;
-    int index;
-    std::u16string wildcard;
-    std::u16string expected;
-};
-
-class RegexCaptureCases : public ::testing::TestWithParam<CaptureCase> {};
-
-TEST_P(RegexCaptureCases, ReturnsWhatTheWildcardMatched) {
-    const CaptureCase& c = GetParam();
-    EXPECT_EQ(ToUtf8(RegexCapture(c.text, c.pattern, c.index, c.wildcard)), ToUtf8(c.expected));
+TEST(RegexCapture, ReturnsWhatTheWildcardMatched) {
+    struct Case {
+        std::u16string text;
+        std::u16string pattern;
+        int index;
+        std::u16string wildcard;
+        std::u16string expected;
+    };
+    const std::u16string row = u"<tr><td class=\"rateok\">4</td><td class=\"rateok\"><a href=\"x\">12</a></td></tr>";
+    const std::u16string ok = u"<td class=\"rateok\">.*?</td>";
+    const Case cases[] = {
+        {u"<td class=\"rateok\">3</td>", ok, 1, u".*?", u"3"},
+        {row, ok, 1, u".*?", u"4"},
+        {row, ok, 2, u".*?", u"<a href=\"x\">12</a>"},
+        {row, ok, 3, u".*?", u""},
+        {row, u"<td class=\"ratebad\">.*?</td>", 0, u".*?", u""},
+        // The pieces are patterns too, so they match in either case.
+        {u"<TD CLASS=\"RATEOK\">7</TD>", ok, 1, u".*?", u"7"},
+        // Without the wildcard in the pattern the whole match comes back.
+        {u"id=42", uR"(id=\d+)", 1, u".*?", u"id=42"},
+        {u"id=42", uR"(id=\d+)", 1, u"", u"id=42"},
+        // Only the first two pieces count: the suffix is "\]\[", the last piece is ignored.
+        {u"[a][b]", uR"(\[.*?\]\[.*?\])", 1, u".*?", u"a]["},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(ToUtf8(RegexCapture(c.text, c.pattern, c.index, c.wildcard)), ToUtf8(c.expected))
+            << ToUtf8(c.pattern) << " #" << c.index << " in " << ToUtf8(c.text);
 }
-
-const std::u16string kRateRow = u"<tr><td class=\"rateok\">4</td><td class=\"rateok\"><a href=\"x\">12</a></td></tr>";
-
-INSTANTIATE_TEST_SUITE_P(
-    Cells, RegexCaptureCases,
-    ::testing::Values(CaptureCase{u"<td class=\"rateok\">3</td>", u"<td class=\"rateok\">.*?</td>", 1, u".*?", u"3"},
-                      CaptureCase{kRateRow, u"<td class=\"rateok\">.*?</td>", 1, u".*?", u"4"},
-                      CaptureCase{kRateRow, u"<td class=\"rateok\">.*?</td>", 2, u".*?", u"<a href=\"x\">12</a>"},
-                      CaptureCase{kRateRow, u"<td class=\"rateok\">.*?</td>", 3, u".*?", u""},
-                      CaptureCase{kRateRow, u"<td class=\"ratebad\">.*?</td>", 1, u".*?", u""},
-                      CaptureCase{kRateRow, u"<td class=\"ratebad\">.*?</td>", 0, u".*?", u""},
-                      // The pieces are patterns too, so they match in either case.
-                      CaptureCase{u"<TD CLASS=\"RATEOK\">7</TD>", u"<td class=\"rateok\">.*?</td>", 1, u".*?", u"7"},
-                      // Without the wildcard in the pattern the whole match comes back.
-                      CaptureCase{u"id=42", uR"(id=\d+)", 1, u".*?", u"id=42"},
-                      CaptureCase{u"id=42", uR"(id=\d+)", 1, u"", u"id=42"},
-                      // Only the first two pieces count: the suffix is "\]\[", the last piece is ignored.
-                      CaptureCase{u"[a][b]", uR"(\[.*?\]\[.*?\])", 1, u".*?", u"a]["}));
-
-struct StripCase {
-    std::u16string text;
-    std::u16string expected;
-};
 
 TEST(StripTags, KeepsOnlyTheTextBetweenTags) {
-    const StripCase cases[] = {
+    const std::pair<std::u16string, std::u16string> cases[] = {
         {u"<a>x</a><b>y</b>", u"xy"},
         {u"5", u""},
         {u"<td><a href=\"#\">3</a></td>", u"3"},
@@ -212,8 +201,8 @@ TEST(StripTags, KeepsOnlyTheTextBetweenTags) {
         {u"<p>line\rone</p>", u"line\rone"},
         {u"", u""},
     };
-    for (const StripCase& c : cases)
-        EXPECT_EQ(ToUtf8(StripTags(c.text)), ToUtf8(c.expected)) << ToUtf8(c.text);
+    for (const auto& [text, expected] : cases)
+        EXPECT_EQ(ToUtf8(StripTags(text)), ToUtf8(expected)) << ToUtf8(text);
 }
 
 // The caches must never change an answer: every call has to equal a fresh scan.
