@@ -74,18 +74,10 @@ std::string UserId(const std::string& name) {
     return id;
 }
 
-const CastMember* FindByName(const std::string& name) {
+/// The cast member whose name (or, with `byUserId`, whose user id) is `key`; null when none.
+const CastMember* FindMember(const std::string& key, bool byUserId) {
     for (const CastMember& member : kCast) {
-        if (name == member.name) {
-            return &member;
-        }
-    }
-    return nullptr;
-}
-
-const CastMember* FindByUserId(const std::string& id) {
-    for (const CastMember& member : kCast) {
-        if (id == UserId(member.name)) {
+        if (key == (byUserId ? UserId(member.name) : std::string(member.name))) {
             return &member;
         }
     }
@@ -317,7 +309,7 @@ void RegisterMemberPages(httplib::Server& server) {
                   return;
               }
               const std::string name = ToUtf8(DecodeGbkBytes(request.get_param_value("userID")));
-              const CastMember* member = FindByName(name);
+              const CastMember* member = FindMember(name, false);
               if (member == nullptr || member->standing == Standing::UnderAudit) {
                   // Unknown accounts get the same notice as accounts under audit.
                   SendGbkPage(response, NoticePage("淘宝正在对该店铺盘点，请稍后再来"));
@@ -331,7 +323,7 @@ void RegisterMemberPages(httplib::Server& server) {
     const std::string ratingHost = ToUtf8(endpoints::kRatingHost);
     Serve(server, R"(/user-rate-(\w*)\.htm)",
           [ratingHost](const httplib::Request& request, httplib::Response& response) {
-              const CastMember* member = FindByUserId(request.matches[1]);
+              const CastMember* member = FindMember(request.matches[1], true);
               if (RequestHost(request) != ratingHost || member == nullptr) {
                   SendGbkPage(response, NoticePage("您查看的用户不存在"), 404);
                   return;

@@ -2,21 +2,8 @@
 # tarvisk-cli check against the in-process demo marketplace: the JSON lines, the HTML report, the
 # account file, --date, the stops and their exit status. Usage: check_demo.sh PATH-TO-TARVISK-CLI
 set -u
-export LC_ALL=C
 cli="$1"
-work=$(mktemp -d)
-server_pid=""
-cleanup() {
-    [ -n "$server_pid" ] && kill "$server_pid" 2>/dev/null && wait "$server_pid" 2>/dev/null
-    rm -rf "$work"
-}
-trap cleanup EXIT
-
-failures=0
-fail() {
-    echo "FAIL: $*" >&2
-    failures=$((failures + 1))
-}
+source "$(dirname "$0")/check_lib.bash"
 
 # run NAME EXPECTED-STATUS ARGS...: runs the CLI, keeps stdout in $out, checks the exit status.
 run() {
@@ -107,8 +94,4 @@ else
     fail "demo server program not found beside the CLI: $demo_server"
 fi
 
-if [ "$failures" -ne 0 ]; then
-    echo "$failures check(s) failed" >&2
-    exit 1
-fi
-echo "check_demo: all checks passed"
+finish check_demo

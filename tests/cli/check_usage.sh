@@ -2,16 +2,8 @@
 # tarvisk-cli usage errors: exit status 2 with a message on stderr, nothing on stdout, no request.
 # Usage: check_usage.sh PATH-TO-TARVISK-CLI
 set -u
-export LC_ALL=C
 cli="$1"
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
-
-failures=0
-fail() {
-    echo "FAIL: $*" >&2
-    failures=$((failures + 1))
-}
+source "$(dirname "$0")/check_lib.bash"
 
 # usage NAME STDERR-WORD ARGS...: exit status 2, stderr mentions the word, stdout empty.
 usage() {
@@ -56,8 +48,4 @@ for word in --html --date --file ACCOUNT; do
     printf '%s' "$check_help" | grep -q -- "$word" || fail "check --help does not mention $word"
 done
 
-if [ "$failures" -ne 0 ]; then
-    echo "$failures check(s) failed" >&2
-    exit 1
-fi
-echo "check_usage: all checks passed"
+finish check_usage

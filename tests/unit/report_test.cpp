@@ -170,21 +170,5 @@ TEST(RenderReport, VariesWithTheFacts) {
     }
 }
 
-TEST(EscapeHtml, ReplacesMarkupCharacters) {
-    const struct {
-        std::u16string text;
-        std::u16string escaped;
-    } cases[] = {
-        {u"", u""},
-        {u"张三", u"张三"},
-        {u"<script>alert(1)</script>", u"&lt;script&gt;alert(1)&lt;/script&gt;"},
-        {u"a&amp;", u"a&amp;amp;"},
-        {u"'\"", u"&#39;&quot;"},
-    };
-    for (const auto& c : cases) {
-        EXPECT_EQ(EscapeHtml(c.text), c.escaped) << ToUtf8(c.text);
-    }
-}
-
 } // namespace
 } // namespace tarvisk

@@ -3,6 +3,7 @@
 #include <array>
 
 #include "net/endpoints.h"
+#include "text/html.h"
 #include "text/numbers.h"
 
 namespace tarvisk {
@@ -118,33 +119,6 @@ std::u16string toimg(double thisint, int thistype) {
         }
     }
     return {};
-}
-
-std::u16string EscapeHtml(const std::u16string& text) {
-    std::u16string escaped;
-    escaped.reserve(text.size());
-    for (const char16_t c : text) {
-        switch (c) {
-        case u'&':
-            escaped += u"&amp;";
-            break;
-        case u'<':
-            escaped += u"&lt;";
-            break;
-        case u'>':
-            escaped += u"&gt;";
-            break;
-        case u'"':
-            escaped += u"&quot;";
-            break;
-        case u'\'':
-            escaped += u"&#39;";
-            break;
-        default:
-            escaped.push_back(c);
-        }
-    }
-    return escaped;
 }
 
 std::u16string RenderReport(const ReputationFacts& facts) {

@@ -24,8 +24,4 @@ std::u16string toimg(double thisint, int thistype);
 /// a page); every other piece is written as found.
 std::u16string RenderReport(const ReputationFacts& facts);
 
-/// `text` with &, <, >, " and ' replaced by their character references, safe inside elements and
-/// quoted attributes.
-std::u16string EscapeHtml(const std::u16string& text);
-
 } // namespace tarvisk

@@ -1,0 +1,29 @@
+# Shared by the tarvisk-cli check scripts (sourced, not run by itself): a scratch folder removed on
+# exit together with a server the script started, and failure counting.
+export LC_ALL=C
+work=$(mktemp -d)
+server_pid=""
+failures=0
+
+cleanup() {
+    if [ -n "$server_pid" ]; then
+        kill "$server_pid" 2>/dev/null
+        wait "$server_pid" 2>/dev/null
+    fi
+    rm -rf "$work"
+}
+trap cleanup EXIT
+
+fail() {
+    echo "FAIL: $*" >&2
+    failures=$((failures + 1))
+}
+
+# finish NAME: the script's exit status, 1 when any check failed.
+finish() {
+    if [ "$failures" -ne 0 ]; then
+        echo "$1: $failures check(s) failed" >&2
+        exit 1
+    fi
+    echo "$1: all checks passed"
+}
