@@ -99,6 +99,8 @@ SoPaiMing::SoPaiMing(QWidget* parent)
     m_list0->setEditTriggers(QAbstractItemView::NoEditTriggers);
     m_list0->setWordWrap(false);
     m_list0->verticalHeader()->hide();
+    // The row-number column is narrow (30 pixels), below the header's usual minimum.
+    m_list0->horizontalHeader()->setMinimumSectionSize(16);
     m_list0->verticalHeader()->setDefaultSectionSize(m_list0->fontMetrics().height() + 4);
     connect(m_model.get(), &ResultTableModel::columnsReset, this, [this] {
         for (int column = 0; column < m_table.columnCount(); ++column) {

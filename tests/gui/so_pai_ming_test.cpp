@@ -1,0 +1,497 @@
+#include <atomic>
+#include <mutex>
+
+#include <QFile>
+#include <QFontDatabase>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QRegularExpression>
+#include <QSignalSpy>
+#include <QTableView>
+#include <QTest>
+
+#include "app/browser/browser_profile.h"
+#include "app/browser/browser_view.h"
+#include "app/ranking/so_pai_ming.h"
+#include "app/shop/so_shop_goods.h"
+#include "app/ui/window_font.h"
+#include "core/cancel.h"
+#include "text/settings.h"
+#include "window_test_support.h"
+
+using namespace tarvisk;
+
+namespace {
+
+/// The id of the k-th item of result page `page` in the fake search.
+QString itemId(int page, int k) {
+    return QString::number(42054000000LL + page * 100 + k);
+}
+
+/// A marketplace search whose every result page holds 44 items: the ids in the part after the "dynamic" marker,
+/// titles, pictures and sales further down. Thread-safe: the walk fetches on its own thread.
+class FakeSearch {
+public:
+    RankingPageFetch fetch() {
+        return [this](std::u16string& url) {
+            const QString address = QString::fromStdU16String(url);
+            {
+                std::lock_guard lock(m_mutex);
+                m_urls.append(address);
+            }
+            while (m_hold) {
+                if (CancelRequested()) {
+                    return std::u16string();
+                }
+                QThread::msleep(5);
+            }
+            const int offset = address.section(QStringLiteral("&s="), -1).toInt();
+            return page(offset / 44 + 1).toStdU16String();
+        };
+    }
+
+    static QString page(int number) {
+        QString ids;
+        QString details;
+        for (int k = 1; k <= 44; ++k) {
+            ids += QStringLiteral("{\"nid\":\"%1\"},").arg(itemId(number, k));
+            // The first title is written with JSON escapes (手机).
+            const QString title =
+                k == 1 ? QStringLiteral("\\u624b\\u673a") : QStringLiteral("宝贝%1-%2").arg(number).arg(k);
+            details += QStringLiteral("\"raw_title\":\"%1\",\"pic_url\":\"http:\\/\\/127.0.0.1:9\\/p%2_%3\","
+                                      "\"view_sales\":\"%4人付款\",")
+                           .arg(title)
+                           .arg(number)
+                           .arg(k)
+                           .arg(k * 3);
+        }
+        return QStringLiteral("<html><script>g_page_config = {\"dynamic\":[%1]};</script><div>%2</div></html>")
+            .arg(ids, details);
+    }
+
+    QStringList urls() const {
+        std::lock_guard lock(m_mutex);
+        return m_urls;
+    }
+    void hold(bool held) { m_hold = held; }
+
+private:
+    std::atomic<bool> m_hold = false;
+    mutable std::mutex m_mutex;
+    QStringList m_urls;
+};
+
+/// A shop with `count` items on its first search page, the given ids first.
+ShopPageFetch shopFetch(int count, const QStringList& firstIds = {}) {
+    return [count, firstIds](const std::u16string& url) {
+        if (!QString::fromStdU16String(url).endsWith(QStringLiteral("pageNo=1"))) {
+            return std::u16string(u"很抱歉，搜索到0个宝贝");
+        }
+        QString html;
+        for (int i = 0; i < count; ++i) {
+            const QString id = i < firstIds.size() ? firstIds[i] : QString::number(5300000000LL + i);
+            html += QStringLiteral("<a class=\"item-name\" href=\"http://item.taobao.com/item.htm?id=%1\" "
+                                   "target=\"_blank\">宝贝%2</a>")
+                        .arg(id)
+                        .arg(i);
+        }
+        return html.toStdU16String();
+    };
+}
+
+template <typename T> T* control(QWidget& window, const char* name) {
+    T* found = window.findChild<T*>(QString::fromLatin1(name));
+    if (found == nullptr) {
+        qFatal("no control %s", name);
+    }
+    return found;
+}
+
+QString settingsText(const test::ScratchSettings& settings) {
+    QFile file(settings.filePath());
+    return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
+}
+
+} // namespace
+
+class SoPaiMingTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase() { UseOffTheRecordProfile(true); }
+
+    void init() {
+        m_settings = std::make_unique<test::ScratchSettings>();
+        m_messages = std::make_unique<test::MessageRecorder>();
+    }
+    void cleanup() {
+        m_messages.reset();
+        m_settings.reset();
+    }
+
+    void chineseFontIsInstalled() {
+        QVERIFY2(!QFontDatabase::families(QFontDatabase::SimplifiedChinese).isEmpty(),
+                 "without a CJK font every Chinese character shows as a box (install fonts-noto-cjk)");
+        QVERIFY(QFontDatabase::families(QFontDatabase::SimplifiedChinese).contains(WindowFontFamily()) ||
+                WindowFontFamily() == QStringLiteral("宋体"));
+    }
+
+    void controlsHaveTheirNamesKindsCaptionsAndPlaces() {
+        SoPaiMing window;
+        QCOMPARE(window.windowTitle(), QStringLiteral("淘宝宝贝排名查询"));
+        QCOMPARE(window.size(), QSize(16080 / 15, 10530 / 15));
+        const struct {
+            const char* name;
+            const char* kind;
+            QString caption;
+            QRect place;
+        } controls[] = {
+            {"Label4", "QLabel", QStringLiteral("1.关键字："), test::twips(120, 240, 975, 255)},
+            {"KeyWord", "QLineEdit", {}, test::twips(1080, 120, 4455, 375)},
+            {"Label2", "QLabel", QStringLiteral("查询前"), test::twips(5640, 120, 735, 255)},
+            {"Pages", "QLineEdit", {}, test::twips(6360, 120, 375, 270)},
+            {"Label3", "QLabel", QStringLiteral("页"), test::twips(6840, 120, 255, 255)},
+            {"Label1", "QLabel", {}, test::twips(7320, 120, 2055, 375)},
+            {"Command2", "QPushButton", QStringLiteral("图示→"), test::twips(9480, 120, 1095, 375)},
+            {"Op2", "QRadioButton", QStringLiteral("查询店铺所有宝贝"), test::twips(120, 720, 1935, 255)},
+            {"SURL", "QLineEdit", {}, test::twips(2040, 720, 6495, 270)},
+            {"Command3", "QPushButton", QStringLiteral("读取"), test::twips(8640, 720, 975, 255)},
+            {"Command4", "QPushButton", QStringLiteral("详情"), test::twips(9720, 720, 855, 255)},
+            {"Op1", "QRadioButton", QStringLiteral("查询单款宝贝，请输入宝贝id或宝贝URL地址"),
+             test::twips(120, 1200, 4095, 255)},
+            {"Text2", "QLineEdit", {}, test::twips(4080, 1200, 4455, 270)},
+            {"Command1", "QPushButton", QStringLiteral("查询排名"), test::twips(8640, 1080, 1935, 375)},
+            {"List0", "QTableView", {}, test::twips(120, 1560, 10455, 8895)},
+            {"Picture1", "QFrame", {}, test::twips(10680, 120, 5295, 10335)},
+            {"W1", "QWebEngineView", {}, QRect(-1, -1, 5295 / 15, 10335 / 15)},
+        };
+        for (const auto& c : controls) {
+            QWidget* widget = control<QWidget>(window, c.name);
+            QVERIFY2(widget->inherits(c.kind), c.name);
+            QCOMPARE(widget->geometry(), c.place);
+            if (auto* label = qobject_cast<QLabel*>(widget)) {
+                QCOMPARE(label->text(), c.caption);
+            } else if (auto* button = qobject_cast<QAbstractButton*>(widget)) {
+                QCOMPARE(button->text(), c.caption);
+            }
+        }
+        QCOMPARE(control<QWidget>(window, "W1")->parentWidget(), control<QWidget>(window, "Picture1"));
+        QCOMPARE(control<QLineEdit>(window, "Text2")->toolTip(), QStringLiteral("您还可以把宝贝URL地址粘贴到这里"));
+        QCOMPARE(control<QLineEdit>(window, "KeyWord")->font().pointSizeF(), 12.0);
+        QCOMPARE(control<QLabel>(window, "Label1")->font().pointSizeF(), 12.0);
+        QVERIFY(control<QLabel>(window, "Label1")->font().bold());
+        QCOMPARE(control<QLabel>(window, "Label1")->font().family(), WindowFontFamily());
+
+        // Tab order: KeyWord, Command1, Text2, Command2, List0 ... by the controls' tab indexes.
+        QCOMPARE(control<QWidget>(window, "KeyWord")->nextInFocusChain(), control<QWidget>(window, "Command1"));
+        QCOMPARE(control<QWidget>(window, "Command1")->nextInFocusChain(), control<QWidget>(window, "Text2"));
+        QCOMPARE(control<QWidget>(window, "Text2")->nextInFocusChain(), control<QWidget>(window, "Command2"));
+        QCOMPARE(control<QWidget>(window, "Command2")->nextInFocusChain(), control<QWidget>(window, "List0"));
+
+        auto* list0 = control<QTableView>(window, "List0");
+        const QStringList titles{"No.", "宝贝名", "位置", "id", "图片", "销售量"};
+        const int widths[] = {30, 300, 100, 100, 80, 80};
+        QCOMPARE(list0->model()->columnCount(), 6);
+        for (int column = 0; column < 6; ++column) {
+            QCOMPARE(list0->model()->headerData(column, Qt::Horizontal).toString(), titles[column]);
+            QCOMPARE(list0->columnWidth(column), widths[column]);
+        }
+    }
+
+    void firstStartWithoutSettingsFile() {
+        SoPaiMing window;
+        QCOMPARE(control<QLineEdit>(window, "KeyWord")->text(), QString());
+        QCOMPARE(control<QLineEdit>(window, "Text2")->text(), QString());
+        QCOMPARE(control<QLineEdit>(window, "Pages")->text(), QStringLiteral("1"));
+        QCOMPARE(control<QLineEdit>(window, "SURL")->text(), QString());
+        QVERIFY(control<QRadioButton>(window, "Op1")->isChecked());
+        QVERIFY(control<QPushButton>(window, "Command1")->isEnabled());
+        const QString file = settingsText(*m_settings);
+        QVERIFY2(file.contains(QStringLiteral("KeyWord=\r\n")), qPrintable(file));
+        QVERIFY(file.contains(QStringLiteral("Goods=\r\n")));
+        QVERIFY(file.contains(QStringLiteral("Pages=1\r\n")));
+        QVERIFY(!file.contains(QStringLiteral("op=")));
+        QVERIFY(!file.contains(QStringLiteral("SURL=")));
+    }
+
+    void loadsTheStoredFields() {
+        QVERIFY(WriteSetting(u"KeyWord", u"连衣裙 夏"));
+        QVERIFY(WriteSetting(u"Goods", u"42054041382"));
+        QVERIFY(WriteSetting(u"SURL", u"//shop1.taobao.com/"));
+        QVERIFY(WriteSetting(u"Pages", u"5"));
+        QVERIFY(WriteSetting(u"op", u"2"));
+        SoPaiMing window;
+        QCOMPARE(control<QLineEdit>(window, "KeyWord")->text(), QStringLiteral("连衣裙 夏"));
+        QCOMPARE(control<QLineEdit>(window, "Text2")->text(), QStringLiteral("42054041382"));
+        QCOMPARE(control<QLineEdit>(window, "SURL")->text(), QStringLiteral("//shop1.taobao.com/"));
+        QCOMPARE(control<QLineEdit>(window, "Pages")->text(), QStringLiteral("5"));
+        QVERIFY(control<QRadioButton>(window, "Op2")->isChecked());
+        // Shop mode without a shop list: the ranking button waits for Command3.
+        QVERIFY(!control<QPushButton>(window, "Command1")->isEnabled());
+    }
+
+    void storedValuesAreCorrectedByTheFieldRulesAtLoad() {
+        QVERIFY(WriteSetting(u"Pages", u"150"));
+        QVERIFY(WriteSetting(u"Goods", u"http://item.taobao.com/item.htm?id=42054041382&spm=1"));
+        QVERIFY(WriteSetting(u"op", u"7"));
+        SoPaiMing window;
+        QCOMPARE(control<QLineEdit>(window, "Pages")->text(), QStringLiteral("100"));
+        QCOMPARE(ReadSetting(u"Pages"), u"100");
+        QCOMPARE(control<QLineEdit>(window, "Text2")->text(), QStringLiteral("42054041382"));
+        QCOMPARE(ReadSetting(u"Goods"), u"42054041382");
+        QVERIFY(control<QRadioButton>(window, "Op1")->isChecked());
+    }
+
+    void pagesAreHeldBetween1And100_data() {
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QString>("shown");
+        QTest::newRow("zero") << "0"
+                              << "1";
+        QTest::newRow("negative") << "-5"
+                                  << "1";
+        QTest::newRow("not a number") << "abc"
+                                      << "1";
+        QTest::newRow("empty") << ""
+                               << "1";
+        QTest::newRow("above") << "150"
+                               << "100";
+        QTest::newRow("upper bound") << "100"
+                                     << "100";
+        QTest::newRow("fraction stays") << "2.5"
+                                        << "2.5";
+        QTest::newRow("leading number") << "3页"
+                                        << "3页";
+    }
+    void pagesAreHeldBetween1And100() {
+        QFETCH(QString, typed);
+        QFETCH(QString, shown);
+        SoPaiMing window;
+        auto* pages = control<QLineEdit>(window, "Pages");
+        pages->setText(QStringLiteral("7"));
+        pages->setText(typed);
+        QCOMPARE(pages->text(), shown);
+        QCOMPARE(QString::fromStdU16String(ReadSetting(u"Pages")), shown);
+    }
+
+    void itemFieldKeepsOnlyTheId_data() {
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QString>("shown");
+        QTest::newRow("pasted address") << "https://item.taobao.com/item.htm?spm=a1z10.1&id=520123456789"
+                                        << "520123456789";
+        QTest::newRow("last run of digits wins") << "id=123456789&x=987654321"
+                                                 << "987654321";
+        QTest::newRow("one digit") << "4"
+                                   << "";
+        QTest::newRow("eight digits") << "12345678"
+                                      << "";
+        QTest::newRow("15 digits keep the first 12") << "123456789012345"
+                                                     << "123456789012";
+        QTest::newRow("22 digits keep those after 12") << "1234567890123456789012"
+                                                       << "3456789012";
+        QTest::newRow("no digits") << "abc"
+                                   << "";
+    }
+    void itemFieldKeepsOnlyTheId() {
+        QFETCH(QString, typed);
+        QFETCH(QString, shown);
+        SoPaiMing window;
+        auto* text2 = control<QLineEdit>(window, "Text2");
+        text2->setText(typed);
+        QCOMPARE(text2->text(), shown);
+        QCOMPARE(QString::fromStdU16String(ReadSetting(u"Goods")), shown);
+    }
+
+    void keywordIsStoredOnEveryChangeAndSelectedByDoubleClick() {
+        SoPaiMing window;
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        auto* keyWord = control<QLineEdit>(window, "KeyWord");
+        QTest::keyClicks(keyWord, QStringLiteral("ab c"));
+        QCOMPARE(ReadSetting(u"KeyWord"), u"ab c");
+        QTest::mouseDClick(keyWord, Qt::LeftButton, {}, QPoint(4, keyWord->height() / 2));
+        QCOMPARE(keyWord->selectedText(), QStringLiteral("ab c"));
+    }
+
+    void optionsSwitchTheTargetMode() {
+        SoPaiMing window;
+        auto* command1 = control<QPushButton>(window, "Command1");
+        QTest::mouseClick(control<QRadioButton>(window, "Op2"), Qt::LeftButton);
+        QCOMPARE(ReadSetting(u"op"), u"2");
+        QVERIFY(!command1->isEnabled());
+
+        QTest::mouseClick(control<QPushButton>(window, "Command4"), Qt::LeftButton);
+        QVERIFY(window.shopWindow().isVisible());
+        QTest::mouseClick(control<QRadioButton>(window, "Op1"), Qt::LeftButton);
+        QCOMPARE(ReadSetting(u"op"), u"1");
+        QVERIFY(command1->isEnabled());
+        QVERIFY(window.shopWindow().isHidden());
+    }
+
+    void readingTheShopListTellsTheCountAndEnablesTheSearch() {
+        SoPaiMing window;
+        window.shopWindow().setPageFetch(shopFetch(25));
+        QTest::mouseClick(control<QRadioButton>(window, "Op2"), Qt::LeftButton);
+        QVERIFY(!control<QPushButton>(window, "Command1")->isEnabled());
+        control<QLineEdit>(window, "SURL")->setText(QStringLiteral("Shop9.Taobao.com"));
+        QTest::mouseClick(control<QPushButton>(window, "Command3"), Qt::LeftButton);
+        QVERIFY(!control<QPushButton>(window, "Command3")->isEnabled());
+        QTRY_COMPARE(m_messages->messages().size(), 1);
+        QCOMPARE(m_messages->messages().first().first, QStringLiteral("共查到25款宝贝"));
+        QCOMPARE(m_messages->messages().first().second, ProductCaption());
+        QVERIFY(control<QPushButton>(window, "Command1")->isEnabled());
+        QVERIFY(control<QPushButton>(window, "Command3")->isEnabled());
+        // The shop window ran hidden and stored the normalised address under the shared key.
+        QVERIFY(window.shopWindow().isHidden());
+        QCOMPARE(ReadSetting(u"SURL"), u"//shop9.taobao.com/");
+    }
+
+    void anEmptyShopListLeavesTheSearchDisabled() {
+        SoPaiMing window;
+        window.shopWindow().setPageFetch(shopFetch(0));
+        QTest::mouseClick(control<QRadioButton>(window, "Op2"), Qt::LeftButton);
+        window.Command3_Click();
+        QTRY_COMPARE(m_messages->messages().size(), 1);
+        QCOMPARE(m_messages->messages().first().first, QStringLiteral("共查到0款宝贝"));
+        QVERIFY(!control<QPushButton>(window, "Command1")->isEnabled());
+    }
+
+    void rankingFindsOneItemAndDrawsThePictures() {
+        FakeSearch search;
+        SoPaiMing window;
+        window.setPageFetch(search.fetch());
+        control<QLineEdit>(window, "KeyWord")->setText(QStringLiteral("手机"));
+        control<QLineEdit>(window, "Pages")->setText(QStringLiteral("3"));
+        control<QLineEdit>(window, "Text2")->setText(itemId(2, 7));
+        QSignalSpy finished(&window, &SoPaiMing::searchFinished);
+        QTest::mouseClick(control<QPushButton>(window, "Command1"), Qt::LeftButton);
+        QVERIFY(finished.wait(10000));
+
+        QCOMPARE(search.urls().size(), 2);
+        QVERIFY(search.urls()[0].endsWith(QStringLiteral("&s=0")));
+        QVERIFY(search.urls()[1].endsWith(QStringLiteral("&s=44")));
+        QVERIFY(search.urls()[0].contains(QStringLiteral("&q=%E6%89%8B%E6%9C%BA&")));
+        auto* label1 = control<QLabel>(window, "Label1");
+        QCOMPARE(label1->text(), QStringLiteral("2页 2行 第3"));
+        QCOMPARE(label1->toolTip(), QStringLiteral("已找到"));
+
+        const ResultTable& table = window.results();
+        QCOMPARE(table.rowCount(), 51);
+        QCOMPARE(control<QTableView>(window, "List0")->model()->rowCount(), 51);
+        const struct {
+            int row;
+            QStringList cells; // No., 宝贝名, 位置, id, 图片, 销售量
+        } rows[] = {
+            {1, {"1", "手机", "1页 1行 第1", itemId(1, 1), "http://127.0.0.1:9/p1_1", "3"}},
+            {45, {"45", "手机", "2页 1行 第1", itemId(2, 1), "http://127.0.0.1:9/p2_1", "3"}},
+            {51, {"51", "宝贝2-7", "2页 2行 第3", itemId(2, 7), "http://127.0.0.1:9/p2_7", "21"}},
+        };
+        for (const auto& r : rows) {
+            for (int column = 0; column < 6; ++column) {
+                QCOMPARE(QString::fromStdU16String(table.text(r.row, column)), r.cells[column]);
+            }
+        }
+        QVERIFY(control<QPushButton>(window, "Command1")->isEnabled());
+
+        // The picture view: 51 pictures in groups of four, each with its position as tool tip, no body margin.
+        auto* w1 = control<BrowserView>(window, "W1");
+        QString html;
+        QTRY_VERIFY_WITH_TIMEOUT((html = test::documentHtml(*w1)).count(QStringLiteral("<img")) == 51, 10000);
+        QCOMPARE(html.count(QStringLiteral("<div>")), 13);
+        QVERIFY(html.contains(QStringLiteral("title=\"2页 2行 第3\"")));
+        QVERIFY(html.contains(QStringLiteral("src=\"http://127.0.0.1:9/p2_7_80x80.jpg\"")));
+        QVERIFY(html.contains(QRegularExpression(QStringLiteral("<body[^>]*margin: ?0px"))));
+    }
+
+    void rankingWithoutTheTargetSaysNotFound() {
+        FakeSearch search;
+        SoPaiMing window;
+        window.setPageFetch(search.fetch());
+        control<QLineEdit>(window, "Pages")->setText(QStringLiteral("2"));
+        control<QLineEdit>(window, "Text2")->setText(QStringLiteral("999999999999"));
+        QSignalSpy finished(&window, &SoPaiMing::searchFinished);
+        window.Command1_Click();
+        QVERIFY(finished.wait(10000));
+        QCOMPARE(search.urls().size(), 2);
+        QCOMPARE(window.results().rowCount(), 88);
+        QCOMPARE(window.results().text(88, 0), u"88");
+        QCOMPARE(control<QLabel>(window, "Label1")->text(), QStringLiteral("未找到"));
+        QCOMPARE(control<QLabel>(window, "Label1")->toolTip(), QString());
+    }
+
+    void rankingFindsTheFirstItemOfTheShop() {
+        FakeSearch search;
+        SoPaiMing window;
+        window.setPageFetch(search.fetch());
+        window.shopWindow().setPageFetch(shopFetch(3, {itemId(2, 30), itemId(1, 5)}));
+        control<QLineEdit>(window, "Pages")->setText(QStringLiteral("3"));
+        QTest::mouseClick(control<QRadioButton>(window, "Op2"), Qt::LeftButton);
+        window.Command3_Click();
+        QTRY_VERIFY(control<QPushButton>(window, "Command1")->isEnabled());
+        QSignalSpy finished(&window, &SoPaiMing::searchFinished);
+        QTest::mouseClick(control<QPushButton>(window, "Command1"), Qt::LeftButton);
+        QVERIFY(finished.wait(10000));
+        QCOMPARE(control<QLabel>(window, "Label1")->text(), QStringLiteral("1页 2行 第1"));
+        QCOMPARE(control<QLabel>(window, "Label1")->toolTip(), QStringLiteral("已找到"));
+        QCOMPARE(window.results().rowCount(), 5);
+        QCOMPARE(search.urls().size(), 1);
+    }
+
+    void aRunningWalkShowsProgressAndCanBeCancelled() {
+        FakeSearch search;
+        SoPaiMing window;
+        window.setPageFetch(search.fetch());
+        control<QLineEdit>(window, "Pages")->setText(QStringLiteral("3"));
+        auto* command1 = control<QPushButton>(window, "Command1");
+        search.hold(true);
+        QSignalSpy finished(&window, &SoPaiMing::searchFinished);
+        QTest::mouseClick(command1, Qt::LeftButton);
+        QVERIFY(!command1->isEnabled());
+        QTRY_COMPARE(control<QLabel>(window, "JobProgressText")->text(), QStringLiteral("正在查询第 1 / 3 页"));
+        QVERIFY(control<QWidget>(window, "JobProgress")->isVisibleTo(&window));
+        // Neither the option rules nor a second press start another walk.
+        QTest::mouseClick(control<QRadioButton>(window, "Op1"), Qt::LeftButton);
+        QVERIFY(!command1->isEnabled());
+        window.Command1_Click();
+        QCOMPARE(search.urls().size(), 1);
+
+        QTest::mouseClick(control<QPushButton>(window, "CancelJob"), Qt::LeftButton);
+        QVERIFY(finished.wait(10000));
+        QCOMPARE(search.urls().size(), 1);
+        QCOMPARE(control<QLabel>(window, "Label1")->text(), QStringLiteral("未找到"));
+        QVERIFY(command1->isEnabled());
+        QVERIFY(!control<QWidget>(window, "JobProgress")->isVisibleTo(&window));
+    }
+
+    void picturesOfAnEmptyTableLeaveAnEmptyBody() {
+        SoPaiMing window;
+        window.Command2_Click();
+        auto* w1 = control<BrowserView>(window, "W1");
+        QString html;
+        QTRY_VERIFY_WITH_TIMEOUT((html = test::documentHtml(*w1)).contains(QStringLiteral("margin")), 10000);
+        QVERIFY(!html.contains(QStringLiteral("<img")));
+        QVERIFY(!html.contains(QStringLiteral("<div>")));
+    }
+
+    // Last: ending the program asks the application to quit.
+    void closingTheRankingWindowClosesEveryWindow() {
+        QWidget mainWindow;
+        mainWindow.show();
+        SoPaiMing window;
+        window.show();
+        QTest::mouseClick(control<QPushButton>(window, "Command4"), Qt::LeftButton);
+        QVERIFY(window.shopWindow().isVisible());
+        QVERIFY(window.close());
+        QVERIFY(!mainWindow.isVisible());
+        QVERIFY(!window.shopWindow().isVisible());
+    }
+
+private:
+    std::unique_ptr<test::ScratchSettings> m_settings;
+    std::unique_ptr<test::MessageRecorder> m_messages;
+};
+
+QTEST_MAIN(SoPaiMingTest)
+#include "so_pai_ming_test.moc"
