@@ -9,6 +9,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QRegularExpression>
+#include <QScopeGuard>
 #include <QSignalSpy>
 #include <QTableView>
 #include <QTest>
@@ -19,6 +20,8 @@
 #include "app/shop/so_shop_goods.h"
 #include "app/ui/window_font.h"
 #include "core/cancel.h"
+#include "demo/demo_market.h"
+#include "net/endpoints.h"
 #include "text/settings.h"
 #include "window_test_support.h"
 
@@ -473,6 +476,34 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT((html = test::documentHtml(*w1)).contains(QStringLiteral("margin")), 10000);
         QVERIFY(!html.contains(QStringLiteral("<img")));
         QVERIFY(!html.contains(QStringLiteral("<div>")));
+    }
+
+    void demoMarketRanksItsItemAndListsItsShop() {
+        // The whole road over HTTP: the walk with the marketplace request, the shop list with the browser's.
+        demo::DemoMarket market;
+        endpoints::SetRoute(market.hostPort());
+        const auto unroute = qScopeGuard([] { endpoints::SetRoute({}); });
+        SoPaiMing window;
+        control<QLineEdit>(window, "KeyWord")->setText(QStringLiteral("软件开发"));
+        control<QLineEdit>(window, "Pages")->setText(QStringLiteral("3"));
+        control<QLineEdit>(window, "Text2")->setText(QStringLiteral("42054041382"));
+        QSignalSpy finished(&window, &SoPaiMing::searchFinished);
+        window.Command1_Click();
+        QVERIFY(finished.wait(60000));
+        QCOMPARE(control<QLabel>(window, "Label1")->text(), QStringLiteral("2页 2行 第3"));
+        QCOMPARE(control<QLabel>(window, "Label1")->toolTip(), QStringLiteral("已找到"));
+        QCOMPARE(window.results().rowCount(), 51);
+
+        control<QLineEdit>(window, "SURL")->setText(QStringLiteral("demoshop1.taobao.com"));
+        QTest::mouseClick(control<QRadioButton>(window, "Op2"), Qt::LeftButton);
+        window.Command3_Click();
+        QTRY_COMPARE_WITH_TIMEOUT(m_messages->messages().size(), 1, 60000);
+        QCOMPARE(m_messages->messages().first().first, QStringLiteral("共查到25款宝贝"));
+        QVERIFY(window.shopWindow().itemIds().contains(QStringLiteral("42054041382")));
+        window.Command1_Click();
+        QVERIFY(finished.wait(60000));
+        QCOMPARE(control<QLabel>(window, "Label1")->toolTip(), QStringLiteral("已找到"));
+        QCOMPARE(control<QLabel>(window, "Label1")->text(), QStringLiteral("2页 2行 第3"));
     }
 
     // Last: ending the program asks the application to quit.
