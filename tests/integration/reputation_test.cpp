@@ -204,15 +204,5 @@ TEST_F(ReputationOverHttp, MemberHomeNeedsTheLogin) {
     EXPECT_NE(page.find(u"我的淘宝"), std::u16string::npos);
 }
 
-TEST_F(ReputationOverHttp, PagesAnswerOnlyOnTheirOwnHosts) {
-    ASSERT_TRUE(demo::LogInToDemo());
-    std::u16string wrongHost = ProfileUrl(u"老实买家");
-    wrongHost.replace(7, std::u16string(endpoints::kMemberHost).size(), endpoints::kRatingHost);
-    EXPECT_EQ(XmlHttpRequest(wrongHost, {}, 0, 5), u"not found");
-    const auto gif = Get(ToUtf8(endpoints::kStaticImageHost), "/newrank/s_red_1.gif");
-    ASSERT_TRUE(gif);
-    EXPECT_EQ(gif->status, 404);
-}
-
 } // namespace
 } // namespace tarvisk

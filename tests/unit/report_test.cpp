@@ -18,65 +18,42 @@ std::u16string Badges(const std::u16string& file, int count) {
 }
 
 TEST(Toimg, ThresholdsAreExclusiveAndKindsParallel) {
+    // Each range of whole scores, tested at both ends: its first score is one above a threshold.
     const struct {
-        double score;
+        double lowest;
+        double highest;
         const char16_t* tier; // file name without the kind prefix
         int count;
     } cases[] = {
-        {-3, u"", 0},
-        {0, u"", 0},
-        {4, u"", 0},
-        {4.5, u"red_1.gif", 1},
-        {5, u"red_1.gif", 1},
-        {10, u"red_1.gif", 1},
-        {11, u"red_1.gif", 2},
-        {40, u"red_1.gif", 2},
-        {41, u"red_1.gif", 3},
-        {90, u"red_1.gif", 3},
-        {91, u"red_1.gif", 4},
-        {150, u"red_1.gif", 4},
-        {151, u"red_1.gif", 5},
-        {250, u"red_1.gif", 5},
-        {251, u"blue_1.gif", 1},
-        {500, u"blue_1.gif", 1},
-        {501, u"blue_1.gif", 2},
-        {1000, u"blue_1.gif", 2},
-        {1001, u"blue_1.gif", 3},
-        {2000, u"blue_1.gif", 3},
-        {2001, u"blue_1.gif", 4},
-        {5000, u"blue_1.gif", 4},
-        {5001, u"blue_1.gif", 5},
-        {10000, u"blue_1.gif", 5},
-        {10001, u"cap_1.gif", 1},
-        {20000, u"cap_1.gif", 1},
-        {20001, u"cap_1.gif", 2},
-        {50000, u"cap_1.gif", 2},
-        {50001, u"cap_1.gif", 3},
-        {100000, u"cap_1.gif", 3},
-        {100001, u"cap_1.gif", 4},
-        {200000, u"cap_1.gif", 4},
-        {200001, u"cap_1.gif", 5},
-        {500000, u"cap_1.gif", 5},
+        {-3, 4, u"", 0},
+        {4.5, 10, u"red_1.gif", 1},
+        {11, 40, u"red_1.gif", 2},
+        {41, 90, u"red_1.gif", 3},
+        {91, 150, u"red_1.gif", 4},
+        {151, 250, u"red_1.gif", 5},
+        {251, 500, u"blue_1.gif", 1},
+        {501, 1000, u"blue_1.gif", 2},
+        {1001, 2000, u"blue_1.gif", 3},
+        {2001, 5000, u"blue_1.gif", 4},
+        {5001, 10000, u"blue_1.gif", 5},
+        {10001, 20000, u"cap_1.gif", 1},
+        {20001, 50000, u"cap_1.gif", 2},
+        {50001, 100000, u"cap_1.gif", 3},
+        {100001, 200000, u"cap_1.gif", 4},
+        {200001, 500000, u"cap_1.gif", 5},
     };
     for (const auto& c : cases) {
-        EXPECT_EQ(toimg(c.score, 1), Badges(u"s_" + std::u16string(c.tier), c.count)) << c.score;
-        EXPECT_EQ(toimg(c.score, 2), Badges(u"b_" + std::u16string(c.tier), c.count)) << c.score;
+        for (const double score : {c.lowest, c.highest}) {
+            EXPECT_EQ(toimg(score, 1), Badges(u"s_" + std::u16string(c.tier), c.count)) << score;
+            EXPECT_EQ(toimg(score, 2), Badges(u"b_" + std::u16string(c.tier), c.count)) << score;
+        }
     }
 }
 
 TEST(Toimg, TopTierIsTheLocalImage) {
-    const struct {
-        double score;
-        int kind;
-        std::u16string markup;
-    } cases[] = {
-        {500001, 1, u"<img align=\"absmiddle\" src='tbimgs/jhuang.png' /> +"},
-        {500001, 2, u"<img align=\"absmiddle\" src='tbimgs/jhuang.gif' /> +"},
-        {500000.5, 1, u"<img align=\"absmiddle\" src='tbimgs/jhuang.png' /> +"},
-        {999999999, 2, u"<img align=\"absmiddle\" src='tbimgs/jhuang.gif' /> +"},
-    };
-    for (const auto& c : cases) {
-        EXPECT_EQ(toimg(c.score, c.kind), c.markup) << c.score << " " << c.kind;
+    for (const double score : {500000.5, 500001.0, 999999999.0}) {
+        EXPECT_EQ(toimg(score, 1), u"<img align=\"absmiddle\" src='tbimgs/jhuang.png' /> +") << score;
+        EXPECT_EQ(toimg(score, 2), u"<img align=\"absmiddle\" src='tbimgs/jhuang.gif' /> +") << score;
     }
 }
 

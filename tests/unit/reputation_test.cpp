@@ -218,11 +218,9 @@ TEST(ParseReputationFacts, NewAccountBoundary) {
         int days;
         bool isNew;
         Verdict verdict;
-    } cases[] = {
-        {{2014, 12, 26}, 30, true, Verdict::Unsafe}, {{2014, 12, 27}, 31, false, Verdict::Safe},
-        {{2014, 11, 26}, 0, true, Verdict::Unsafe},  {{2014, 11, 1}, -25, true, Verdict::Unsafe},
-        {{2016, 11, 26}, 731, false, Verdict::Safe},
-    };
+    } cases[] = {{{2014, 12, 26}, 30, true, Verdict::Unsafe},
+                 {{2014, 12, 27}, 31, false, Verdict::Safe},
+                 {{2014, 11, 1}, -25, true, Verdict::Unsafe}};
     const std::u16string quiet = RatingPage(u"", u"0", u"3", {u"", u""}, {u"", u""}, {u"", u""});
     for (const auto& c : cases) {
         const auto facts = ParseReputationFacts(Profile(u"2014年11月26日"), quiet, c.today);
