@@ -8,6 +8,8 @@
 #include <stdexcept>
 #include <thread>
 
+#include <sys/socket.h>
+
 #include <openssl/bio.h>
 #include <openssl/evp.h>
 #include <openssl/pem.h>
@@ -105,6 +107,13 @@ std::string PemOf(X509* certificate) {
 }
 
 void Configure(httplib::Server& server) {
+    // The library's default also sets SO_REUSEPORT, which would let a second market bind a port
+    // that is in use and silently share its connections; reusing an address in TIME_WAIT is all
+    // a restart needs.
+    server.set_socket_options([](socket_t sock) {
+        const int yes = 1;
+        setsockopt(sock, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
+    });
     server.set_keep_alive_timeout(1);
     server.new_task_queue = [] { return new httplib::ThreadPool(kWorkers); };
 }
@@ -179,6 +188,8 @@ DemoMarket::DemoMarket(int port) : m_impl(std::make_unique<Impl>()) {
     RegisterAccountPages(impl.http);
     RegisterMarketPages(impl.http);
     RegisterAccountPages(*impl.https);
+    // The test pages over TLS too, for checking certificate handling and Secure cookies.
+    RegisterTestEndpoints(*impl.https);
 
     if (port == 0) {
         impl.port = impl.http.bind_to_any_port(kLoopback);

@@ -109,7 +109,7 @@ void RegisterTestEndpoints(httplib::Server& server) {
     // Every test page answers every method, also when asked through a proxy with the whole
     // address in the request line ("POST http://shop.example.com/test/echo HTTP/1.1").
     const auto everyMethod = [&server](const std::string& path, const httplib::Server::Handler& handler) {
-        const std::string pattern = "(?:http://[^/]*)?" + path;
+        const std::string pattern = "(?:https?://[^/]*)?" + path;
         server.Get(pattern, handler);
         server.Post(pattern, handler);
         server.Put(pattern, handler);

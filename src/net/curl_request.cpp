@@ -151,6 +151,12 @@ void CurlRequest::setHeaders(const std::vector<std::string>& lines) {
     curl_easy_setopt(m_easy, CURLOPT_HTTPHEADER, m_headerList);
 }
 
+void CurlRequest::setProxy(const std::string& server) {
+    curl_easy_setopt(m_easy, CURLOPT_PROXY, server.c_str());
+    if (!server.empty())
+        curl_easy_setopt(m_easy, CURLOPT_CONNECT_TO, nullptr);
+}
+
 void CurlRequest::setBody(std::string body) {
     m_sent = std::move(body);
     curl_easy_setopt(m_easy, CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(m_sent.size()));

@@ -65,6 +65,10 @@ public:
     /// The request header lines ("Name: value"). libcurl's own Accept and Expect lines are
     /// suppressed unless a line names them.
     void setHeaders(const std::vector<std::string>& lines);
+    /// Sends the request through this proxy server ("host:port"); empty: straight to the server,
+    /// without proxies of the environment. Routing applies to direct connections only: a request
+    /// through a proxy goes wherever the proxy sends it.
+    void setProxy(const std::string& server);
     /// The request body, sent as given with its Content-Length.
     void setBody(std::string body);
     /// Called with every header line received, before the transfer ends.

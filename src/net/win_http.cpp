@@ -55,9 +55,8 @@ std::u16string WinHttpFetch(std::u16string& url, const std::u16string& body, con
         return {};
     CURL* easy = request.easy();
 
-    // Only an explicit proxy; an empty text also keeps proxies of the environment away.
-    const std::string proxyServer = ToUtf8(net::ProxyServer(proxy));
-    curl_easy_setopt(easy, CURLOPT_PROXY, proxyServer.c_str());
+    // Only an explicit proxy, never one of the environment.
+    request.setProxy(ToUtf8(net::ProxyServer(proxy)));
     // Self-signed, expired and mismatched certificates are accepted, and redirects returned as they are.
     curl_easy_setopt(easy, CURLOPT_SSL_VERIFYPEER, 0L);
     curl_easy_setopt(easy, CURLOPT_SSL_VERIFYHOST, 0L);
