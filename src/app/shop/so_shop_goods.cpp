@@ -26,6 +26,7 @@ SoShopGoods::SoShopGoods(QWidget* parent)
       m_list1(new QListWidget(this)), m_list2(new QListWidget(this)), m_progress(new JobProgress(this)) {
     setObjectName(QStringLiteral("SoShopGoods"));
     setWindowTitle(QStringLiteral("查询淘宝店铺宝贝"));
+    setFont(WindowFont(9));
     SetClientTwips(*this, 9600, 6525);
 
     const struct {
