@@ -1,6 +1,3 @@
-#include <atomic>
-#include <mutex>
-
 #include <QFile>
 #include <QFontDatabase>
 #include <QHeaderView>
@@ -19,7 +16,6 @@
 #include "app/ranking/so_pai_ming.h"
 #include "app/shop/so_shop_goods.h"
 #include "app/ui/window_font.h"
-#include "core/cancel.h"
 #include "demo/demo_market.h"
 #include "net/endpoints.h"
 #include "text/settings.h"
@@ -35,24 +31,16 @@ QString itemId(int page, int k) {
 }
 
 /// A marketplace search whose every result page holds 44 items: the ids in the part after the "dynamic" marker,
-/// titles, pictures and sales further down. Thread-safe: the walk fetches on its own thread.
-class FakeSearch {
+/// titles, pictures and sales further down.
+class FakeSearch : public test::RequestLog {
 public:
     RankingPageFetch fetch() {
         return [this](std::u16string& url) {
             const QString address = QString::fromStdU16String(url);
-            {
-                std::lock_guard lock(m_mutex);
-                m_urls.append(address);
+            if (!enter(address)) {
+                return std::u16string();
             }
-            while (m_hold) {
-                if (CancelRequested()) {
-                    return std::u16string();
-                }
-                QThread::msleep(5);
-            }
-            const int offset = address.section(QStringLiteral("&s="), -1).toInt();
-            return page(offset / 44 + 1).toStdU16String();
+            return page(address.section(QStringLiteral("&s="), -1).toInt() / 44 + 1).toStdU16String();
         };
     }
 
@@ -74,17 +62,6 @@ public:
         return QStringLiteral("<html><script>g_page_config = {\"dynamic\":[%1]};</script><div>%2</div></html>")
             .arg(ids, details);
     }
-
-    QStringList urls() const {
-        std::lock_guard lock(m_mutex);
-        return m_urls;
-    }
-    void hold(bool held) { m_hold = held; }
-
-private:
-    std::atomic<bool> m_hold = false;
-    mutable std::mutex m_mutex;
-    QStringList m_urls;
 };
 
 /// A shop with `count` items on its first search page, the given ids first.
@@ -424,24 +401,6 @@ private slots:
         QCOMPARE(control<QLabel>(window, "Label1")->toolTip(), QString());
     }
 
-    void rankingFindsTheFirstItemOfTheShop() {
-        FakeSearch search;
-        SoPaiMing window;
-        window.setPageFetch(search.fetch());
-        window.shopWindow().setPageFetch(shopFetch(3, {itemId(2, 30), itemId(1, 5)}));
-        control<QLineEdit>(window, "Pages")->setText(QStringLiteral("3"));
-        QTest::mouseClick(control<QRadioButton>(window, "Op2"), Qt::LeftButton);
-        window.Command3_Click();
-        QTRY_VERIFY(control<QPushButton>(window, "Command1")->isEnabled());
-        QSignalSpy finished(&window, &SoPaiMing::searchFinished);
-        QTest::mouseClick(control<QPushButton>(window, "Command1"), Qt::LeftButton);
-        QVERIFY(finished.wait(10000));
-        QCOMPARE(control<QLabel>(window, "Label1")->text(), QStringLiteral("1页 2行 第1"));
-        QCOMPARE(control<QLabel>(window, "Label1")->toolTip(), QStringLiteral("已找到"));
-        QCOMPARE(window.results().rowCount(), 5);
-        QCOMPARE(search.urls().size(), 1);
-    }
-
     void aRunningWalkShowsProgressAndCanBeCancelled() {
         FakeSearch search;
         SoPaiMing window;
@@ -466,16 +425,6 @@ private slots:
         QCOMPARE(control<QLabel>(window, "Label1")->text(), QStringLiteral("未找到"));
         QVERIFY(command1->isEnabled());
         QVERIFY(!control<QWidget>(window, "JobProgress")->isVisibleTo(&window));
-    }
-
-    void picturesOfAnEmptyTableLeaveAnEmptyBody() {
-        SoPaiMing window;
-        window.Command2_Click();
-        auto* w1 = control<BrowserView>(window, "W1");
-        QString html;
-        QTRY_VERIFY_WITH_TIMEOUT((html = test::documentHtml(*w1)).contains(QStringLiteral("margin")), 10000);
-        QVERIFY(!html.contains(QStringLiteral("<img")));
-        QVERIFY(!html.contains(QStringLiteral("<div>")));
     }
 
     void demoMarketRanksItsItemAndListsItsShop() {

@@ -1,6 +1,8 @@
 #pragma once
 
+#include <atomic>
 #include <memory>
+#include <mutex>
 #include <optional>
 
 #include <QDir>
@@ -8,12 +10,15 @@
 #include <QPair>
 #include <QRect>
 #include <QString>
+#include <QStringList>
 #include <QTemporaryDir>
+#include <QThread>
 #include <QTest>
 #include <QWebEnginePage>
 #include <QWebEngineView>
 
 #include "app/ui/message_box.h"
+#include "core/cancel.h"
 #include "text/settings.h"
 
 // Shared by the window tests: a scratch settings folder, a recorder for message boxes (so no test blocks on a
@@ -51,6 +56,36 @@ public:
 
 private:
     QList<QPair<QString, QString>> m_messages;
+};
+
+/// The requests of a fake page fetch, which runs on the job's thread: records each address and, while held,
+/// keeps the request waiting until the job is cancelled.
+class RequestLog {
+public:
+    /// Records `url`; false when the request was held and then cancelled (the fetch then fails).
+    bool enter(const QString& url) {
+        {
+            std::lock_guard lock(m_mutex);
+            m_urls.append(url);
+        }
+        while (m_hold) {
+            if (CancelRequested()) {
+                return false;
+            }
+            QThread::msleep(5);
+        }
+        return true;
+    }
+    QStringList urls() const {
+        std::lock_guard lock(m_mutex);
+        return m_urls;
+    }
+    void hold(bool held) { m_hold = held; }
+
+private:
+    std::atomic<bool> m_hold = false;
+    mutable std::mutex m_mutex;
+    QStringList m_urls;
 };
 
 /// A control's rectangle from twips (15 twips a pixel).
