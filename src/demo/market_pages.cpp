@@ -282,7 +282,10 @@ std::u16string SearchResultPage(const std::u16string& keyword, int offset, std::
         page += u"<script>\ng_page_config = {\"pageName\":\"mainsrp\",\"mods\":{\"itemlist\":{\"status\":\"show\","
                 u"\"data\":{\"auctions\":[";
         for (std::size_t i = 0; i < items.size(); ++i) {
-            page += (i == 0 ? u"" : u",") + auctionJson(keyword, items[i]);
+            if (i > 0) {
+                page += u',';
+            }
+            page += auctionJson(keyword, items[i]);
         }
         page += u"]}},\"pager\":{\"data\":{\"pageSize\":44,\"totalCount\":" + number(resultCount(keyword)) +
                 u",\"currentPage\":" + number(first / kSearchPageItems + 1) + u"}}}};\n</script>\n";

@@ -51,14 +51,14 @@ void replaceAll(std::u16string& text, const std::u16string& from, const std::u16
     }
 }
 
-std::u16string twoDigits(int value) {
-    return (value < 10 ? u"0" : u"") + NumberText(value);
+// A number with leading zeros up to `width` digits.
+std::u16string padded(int value, std::size_t width) {
+    const std::u16string digits = NumberText(value);
+    return std::u16string(digits.size() < width ? width - digits.size() : 0, u'0') + digits;
 }
 
 std::u16string dateDigits(const Date& date) {
-    std::u16string year = NumberText(date.year);
-    year.insert(0, year.size() < 4 ? 4 - year.size() : 0, u'0');
-    return year + twoDigits(date.month) + twoDigits(date.day);
+    return padded(date.year, 4) + padded(date.month, 2) + padded(date.day, 2);
 }
 
 } // namespace
