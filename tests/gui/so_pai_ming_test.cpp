@@ -103,14 +103,8 @@ class SoPaiMingTest : public QObject {
 private slots:
     void initTestCase() { UseOffTheRecordProfile(true); }
 
-    void init() {
-        m_settings = std::make_unique<test::ScratchSettings>();
-        m_messages = std::make_unique<test::MessageRecorder>();
-    }
-    void cleanup() {
-        m_messages.reset();
-        m_settings.reset();
-    }
+    void init() { m_scope.emplace(); }
+    void cleanup() { m_scope.reset(); }
 
     void chineseFontIsInstalled() {
         QVERIFY2(!QFontDatabase::families(QFontDatabase::SimplifiedChinese).isEmpty(),
@@ -189,7 +183,7 @@ private slots:
         QCOMPARE(control<QLineEdit>(window, "SURL")->text(), QString());
         QVERIFY(control<QRadioButton>(window, "Op1")->isChecked());
         QVERIFY(control<QPushButton>(window, "Command1")->isEnabled());
-        const QString file = settingsText(*m_settings);
+        const QString file = settingsText(m_scope->settings);
         QVERIFY2(file.contains(QStringLiteral("KeyWord=\r\n")), qPrintable(file));
         QVERIFY(file.contains(QStringLiteral("Goods=\r\n")));
         QVERIFY(file.contains(QStringLiteral("Pages=1\r\n")));
@@ -318,9 +312,9 @@ private slots:
         control<QLineEdit>(window, "SURL")->setText(QStringLiteral("Shop9.Taobao.com"));
         QTest::mouseClick(control<QPushButton>(window, "Command3"), Qt::LeftButton);
         QVERIFY(!control<QPushButton>(window, "Command3")->isEnabled());
-        QTRY_COMPARE(m_messages->messages().size(), 1);
-        QCOMPARE(m_messages->messages().first().first, QStringLiteral("共查到25款宝贝"));
-        QCOMPARE(m_messages->messages().first().second, ProductCaption());
+        QTRY_COMPARE(m_scope->messages.messages().size(), 1);
+        QCOMPARE(m_scope->messages.messages().first().first, QStringLiteral("共查到25款宝贝"));
+        QCOMPARE(m_scope->messages.messages().first().second, ProductCaption());
         QVERIFY(control<QPushButton>(window, "Command1")->isEnabled());
         QVERIFY(control<QPushButton>(window, "Command3")->isEnabled());
         // The shop window ran hidden and stored the normalised address under the shared key.
@@ -333,8 +327,8 @@ private slots:
         window.shopWindow().setPageFetch(shopFetch(0));
         QTest::mouseClick(control<QRadioButton>(window, "Op2"), Qt::LeftButton);
         window.Command3_Click();
-        QTRY_COMPARE(m_messages->messages().size(), 1);
-        QCOMPARE(m_messages->messages().first().first, QStringLiteral("共查到0款宝贝"));
+        QTRY_COMPARE(m_scope->messages.messages().size(), 1);
+        QCOMPARE(m_scope->messages.messages().first().first, QStringLiteral("共查到0款宝贝"));
         QVERIFY(!control<QPushButton>(window, "Command1")->isEnabled());
     }
 
@@ -446,8 +440,8 @@ private slots:
         control<QLineEdit>(window, "SURL")->setText(QStringLiteral("demoshop1.taobao.com"));
         QTest::mouseClick(control<QRadioButton>(window, "Op2"), Qt::LeftButton);
         window.Command3_Click();
-        QTRY_COMPARE_WITH_TIMEOUT(m_messages->messages().size(), 1, 60000);
-        QCOMPARE(m_messages->messages().first().first, QStringLiteral("共查到25款宝贝"));
+        QTRY_COMPARE_WITH_TIMEOUT(m_scope->messages.messages().size(), 1, 60000);
+        QCOMPARE(m_scope->messages.messages().first().first, QStringLiteral("共查到25款宝贝"));
         QVERIFY(window.shopWindow().itemIds().contains(QStringLiteral("42054041382")));
         window.Command1_Click();
         QVERIFY(finished.wait(60000));
@@ -469,8 +463,7 @@ private slots:
     }
 
 private:
-    std::unique_ptr<test::ScratchSettings> m_settings;
-    std::unique_ptr<test::MessageRecorder> m_messages;
+    std::optional<test::WindowTestScope> m_scope;
 };
 
 QTEST_MAIN(SoPaiMingTest)

@@ -54,6 +54,15 @@ private:
     int m_perPage;
 };
 
+/// Crawls `address` in `window` with the pages of `shop` to the end; the number of items listed, -1 on timeout.
+int crawlToEnd(SoShopGoods& window, FakeShop& shop, const QString& address) {
+    window.setPageFetch(shop.fetch());
+    window.setShopAddress(address);
+    QSignalSpy finished(&window, &SoShopGoods::crawlFinished);
+    window.Command1_Click();
+    return finished.wait(10000) ? finished.first().first().toInt() : -1;
+}
+
 } // namespace
 
 class SoShopGoodsTest : public QObject {
@@ -62,14 +71,8 @@ class SoShopGoodsTest : public QObject {
 private slots:
     void initTestCase() { UseOffTheRecordProfile(true); }
 
-    void init() {
-        m_settings = std::make_unique<test::ScratchSettings>();
-        m_messages = std::make_unique<test::MessageRecorder>();
-    }
-    void cleanup() {
-        m_messages.reset();
-        m_settings.reset();
-    }
+    void init() { m_scope.emplace(); }
+    void cleanup() { m_scope.reset(); }
 
     void controlsHaveTheirNamesKindsCaptionsAndPlaces() {
         SoShopGoods window;
@@ -196,13 +199,9 @@ private slots:
     void endNoticeOnTheFirstPageListsNothing() {
         FakeShop shop(0, 3);
         SoShopGoods window;
-        window.setPageFetch(shop.fetch());
         window.findChild<QListWidget*>(QStringLiteral("List1"))->addItem(QStringLiteral("old"));
         window.findChild<QPlainTextEdit*>(QStringLiteral("Text1"))->setPlainText(QStringLiteral("old"));
-        QSignalSpy finished(&window, &SoShopGoods::crawlFinished);
-        window.setShopAddress(QStringLiteral("shop3.taobao.com"));
-        window.Command1_Click();
-        QVERIFY(finished.wait(10000));
+        QCOMPARE(crawlToEnd(window, shop, QStringLiteral("shop3.taobao.com")), 0);
         QCOMPARE(window.itemIds(), QStringList());
         QCOMPARE(window.findChild<QPlainTextEdit*>(QStringLiteral("Text1"))->toPlainText(), QString());
         QCOMPARE(window.findChild<QLabel*>(QStringLiteral("Label3"))->text(), QStringLiteral("共查到0个宝贝"));
@@ -211,17 +210,13 @@ private slots:
     void clickingTheCopyLabelPutsTheResultTextOnTheClipboard() {
         FakeShop shop(1, 2);
         SoShopGoods window;
-        window.setPageFetch(shop.fetch());
-        window.setShopAddress(QStringLiteral("//shop4.taobao.com/"));
-        QSignalSpy finished(&window, &SoShopGoods::crawlFinished);
-        window.Command1_Click();
-        QVERIFY(finished.wait(10000));
+        QCOMPARE(crawlToEnd(window, shop, QStringLiteral("//shop4.taobao.com/")), 2);
         QApplication::clipboard()->setText(QStringLiteral("before"));
         QTest::mouseClick(window.findChild<QLabel*>(QStringLiteral("Label2")), Qt::LeftButton);
         QCOMPARE(QApplication::clipboard()->text(), QStringLiteral("5200000101 宝贝1-1\r\n5200000102 宝贝1-2\r\n"));
-        QCOMPARE(m_messages->messages().size(), 1);
-        QCOMPARE(m_messages->messages().first().first, QStringLiteral("复制成功"));
-        QCOMPARE(m_messages->messages().first().second, ProductCaption());
+        QCOMPARE(m_scope->messages.messages().size(), 1);
+        QCOMPARE(m_scope->messages.messages().first().first, QStringLiteral("复制成功"));
+        QCOMPARE(m_scope->messages.messages().first().second, ProductCaption());
     }
 
     void anEmptyResultIsCopiedAndReportedToo() {
@@ -229,7 +224,7 @@ private slots:
         QApplication::clipboard()->setText(QStringLiteral("before"));
         window.Label2_Click();
         QCOMPARE(QApplication::clipboard()->text(), QString());
-        QCOMPARE(m_messages->messages().size(), 1);
+        QCOMPARE(m_scope->messages.messages().size(), 1);
     }
 
     void doubleClickSelectsTheWholeText() {
@@ -251,11 +246,7 @@ private slots:
     void closingOnlyHidesAndKeepsTheResults() {
         FakeShop shop(1, 2);
         SoShopGoods window;
-        window.setPageFetch(shop.fetch());
-        window.setShopAddress(QStringLiteral("//shop6.taobao.com/"));
-        QSignalSpy finished(&window, &SoShopGoods::crawlFinished);
-        window.Command1_Click();
-        QVERIFY(finished.wait(10000));
+        QCOMPARE(crawlToEnd(window, shop, QStringLiteral("//shop6.taobao.com/")), 2);
         window.show();
         QVERIFY(QTest::qWaitForWindowExposed(&window));
         QVERIFY(!window.close());
@@ -279,8 +270,7 @@ private slots:
     }
 
 private:
-    std::unique_ptr<test::ScratchSettings> m_settings;
-    std::unique_ptr<test::MessageRecorder> m_messages;
+    std::optional<test::WindowTestScope> m_scope;
 };
 
 QTEST_MAIN(SoShopGoodsTest)

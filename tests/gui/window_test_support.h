@@ -58,6 +58,12 @@ private:
     QList<QPair<QString, QString>> m_messages;
 };
 
+/// What every window test runs in: a scratch settings file and recorded message boxes.
+struct WindowTestScope {
+    ScratchSettings settings;
+    MessageRecorder messages;
+};
+
 /// The requests of a fake page fetch, which runs on the job's thread: records each address and, while held,
 /// keeps the request waiting until the job is cancelled.
 class RequestLog {
