@@ -15,8 +15,6 @@ namespace {
 struct ProfileState {
     bool offTheRecord = false;
     QWebEngineProfile* profile = nullptr;
-    QString trustedHost;
-    QByteArray trustedDigest;
 };
 
 ProfileState& state() {
@@ -59,17 +57,6 @@ QWebEngineProfile* BrowserProfile() {
 
 void UseOffTheRecordProfile(bool offTheRecord) {
     state().offTheRecord = offTheRecord;
-}
-
-void TrustCertificate(const QString& host, const QByteArray& sha256) {
-    state().trustedHost = host.toLower();
-    state().trustedDigest = sha256;
-}
-
-bool IsTrustedCertificate(const QString& host, const QByteArray& sha256) {
-    const ProfileState& s = state();
-    return !s.trustedHost.isEmpty() && !s.trustedDigest.isEmpty() &&
-           host.compare(s.trustedHost, Qt::CaseInsensitive) == 0 && sha256 == s.trustedDigest;
 }
 
 } // namespace tarvisk

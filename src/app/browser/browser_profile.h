@@ -1,8 +1,5 @@
 #pragma once
 
-#include <QByteArray>
-#include <QString>
-
 class QWebEngineProfile;
 
 namespace tarvisk {
@@ -16,11 +13,5 @@ QWebEngineProfile* BrowserProfile();
 /// Chooses an off-the-record profile (demo mode, tests). Takes effect when called before the first
 /// BrowserProfile().
 void UseOffTheRecordProfile(bool offTheRecord);
-
-/// Accepts the certificate of `host` with this SHA-256 digest (of its DER form) although no authority vouches
-/// for it: the demo marketplace's login host. Every other certificate error is refused.
-void TrustCertificate(const QString& host, const QByteArray& sha256);
-/// True when a certificate presented by `host` with this digest was trusted by TrustCertificate.
-bool IsTrustedCertificate(const QString& host, const QByteArray& sha256);
 
 } // namespace tarvisk

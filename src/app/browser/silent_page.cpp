@@ -3,7 +3,7 @@
 #include <QSslCertificate>
 #include <QWebEngineCertificateError>
 
-#include "app/browser/browser_profile.h"
+#include "app/browser/demo_routing.h"
 
 namespace tarvisk {
 

@@ -20,7 +20,7 @@ void showCoreMessage(const std::u16string& text, const std::u16string& title) {
     const auto show = [shownText, shownTitle] { ShowMessageBox(QApplication::activeWindow(), shownText, shownTitle); };
     if (onWindowThread()) {
         show();
-    } else {
+    } else if (qApp != nullptr) {
         // A job on another thread waits until the user has read its message, as it would on the window thread.
         QMetaObject::invokeMethod(qApp, show, Qt::BlockingQueuedConnection);
     }

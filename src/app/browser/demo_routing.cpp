@@ -1,0 +1,61 @@
+#include "app/browser/demo_routing.h"
+
+#include <string>
+
+#include <QCryptographicHash>
+#include <QSslCertificate>
+#include <QtGlobal>
+
+#include "demo/demo_market.h"
+#include "net/endpoints.h"
+
+namespace tarvisk {
+
+namespace {
+
+struct TrustedCertificate {
+    QString host;
+    QByteArray sha256;
+};
+
+TrustedCertificate& trusted() {
+    static TrustedCertificate certificate;
+    return certificate;
+}
+
+} // namespace
+
+QByteArray WithDemoHostRules(const QByteArray& existing, int httpPort, int httpsPort) {
+    // The rule for port 443 comes first: Chromium takes the first rule that matches.
+    const QByteArray rules = QStringLiteral("--host-resolver-rules=\"MAP *:443 127.0.0.1:%1, MAP * 127.0.0.1:%2\"")
+                                 .arg(httpsPort)
+                                 .arg(httpPort)
+                                 .toUtf8();
+    const QByteArray flags = existing.trimmed();
+    return flags.isEmpty() ? rules : flags + ' ' + rules;
+}
+
+void RouteBrowsersToDemo(int httpPort, int httpsPort) {
+    qputenv("QTWEBENGINE_CHROMIUM_FLAGS",
+            WithDemoHostRules(qgetenv("QTWEBENGINE_CHROMIUM_FLAGS"), httpPort, httpsPort));
+}
+
+void RouteToDemoMarket(const demo::DemoMarket& market) {
+    endpoints::SetRoute(market.hostPort(), "127.0.0.1:" + std::to_string(market.httpsPort()));
+    endpoints::SetTrustedCertificate(market.certificatePem());
+    RouteBrowsersToDemo(market.port(), market.httpsPort());
+    const QSslCertificate certificate(QByteArray::fromStdString(market.certificatePem()), QSsl::Pem);
+    TrustCertificate(QString::fromStdU16String(endpoints::kLoginHost), certificate.digest(QCryptographicHash::Sha256));
+}
+
+void TrustCertificate(const QString& host, const QByteArray& sha256) {
+    trusted() = {host.toLower(), sha256};
+}
+
+bool IsTrustedCertificate(const QString& host, const QByteArray& sha256) {
+    const TrustedCertificate& certificate = trusted();
+    return !certificate.host.isEmpty() && !certificate.sha256.isEmpty() &&
+           host.compare(certificate.host, Qt::CaseInsensitive) == 0 && sha256 == certificate.sha256;
+}
+
+} // namespace tarvisk

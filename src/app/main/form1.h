@@ -1,0 +1,93 @@
+#pragma once
+
+#include <atomic>
+#include <functional>
+#include <string>
+
+#include <QPointer>
+#include <QString>
+#include <QWidget>
+
+#include "app/main/login_keeper.h"
+#include "app/main/reputation.h"
+
+class QCheckBox;
+class QFrame;
+class QLabel;
+class QLineEdit;
+class QPlainTextEdit;
+class QPushButton;
+class QTimer;
+class QUrl;
+
+namespace tarvisk {
+
+class BrowserView;
+
+/// The main window: the login browser W1 on the left; the account box ww, the query button Command1 and the
+/// report browser W2 on the right; the keep-alive switch Check1 with its timer Timer1; Command2 opens the
+/// ranking window. Its handlers read the controls, call the core and write the results back.
+class Form1 : public QWidget {
+    Q_OBJECT
+public:
+    /// What the window takes from its surroundings; empty members mean the real thing.
+    struct Environment {
+        std::function<QString()> programFolder;       ///< the folder of the program file
+        std::function<std::u16string()> fetchNotice;  ///< the maker's notice page's answer
+        std::function<void(const QUrl&)> openBrowser; ///< opens an address in the user's browser
+        ReputationQuery::PageFetch fetchPage;         ///< the reputation query's page requests
+        LoginKeeper::PageFetch keepAlive;             ///< the keep-alive request
+    };
+
+    explicit Form1(Environment environment = {}, QWidget* parent = nullptr);
+    ~Form1() override;
+
+    /// The start-up steps, before the window is shown. False when the program is to end instead: it runs
+    /// from an archive tool's folder, or the maker's notice came (its message shown, its address opened).
+    bool Form_Load();
+
+    /// The ranking window (a SoPaiMing), once Command2 has opened it.
+    QWidget* rankingWindow() const { return m_ranking; }
+
+public slots:
+    /// The reputation check of the account in ww; the report goes into W2.
+    void Command1_Click();
+    /// Shows the ranking window (created on the first press), not modal.
+    void Command2_Click();
+    /// The keep-alive tick.
+    void Timer1_Timer();
+    /// A page finished loading in the login browser: scrolled 500 pixels right and 100 down.
+    void W1_DocumentComplete();
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void ww_GotFocus();
+    bool ww_KeyDown(int keyCode, Qt::KeyboardModifiers shift);
+    void createControls();
+    QString programFolder() const;
+
+    Environment m_environment;
+    ReputationQuery m_query;
+    LoginKeeper m_keeper;
+    std::atomic<bool> m_closing{false};
+    QPointer<QWidget> m_ranking;
+
+    QTimer* Timer1;
+    QCheckBox* Check1;
+    QPushButton* Command2;
+    QPlainTextEdit* Text1;
+    QFrame* P2;
+    BrowserView* W2;
+    QFrame* P1;
+    BrowserView* W1;
+    QPushButton* Command1;
+    QLineEdit* ww;
+    QLabel* Label2;
+    QLabel* Label1;
+};
+
+} // namespace tarvisk

@@ -1,0 +1,75 @@
+#include "app/main/program.h"
+
+#include <cstdio>
+#include <exception>
+#include <memory>
+
+#include <QApplication>
+
+#include "app/browser/browser_profile.h"
+#include "app/browser/demo_routing.h"
+#include "app/main/form1.h"
+#include "app/ui/message_box.h"
+#include "app/ui/qt_hooks.h"
+#include "demo/demo_market.h"
+
+namespace tarvisk {
+
+namespace {
+
+// The demo marketplace serves this process; the browsers' flags are read once, so it starts before the
+// QApplication and the ports are known when the flags are written.
+std::unique_ptr<demo::DemoMarket> startDemoMarket() {
+    auto market = std::make_unique<demo::DemoMarket>();
+    RouteToDemoMarket(*market);
+    return market;
+}
+
+int runWindows(QApplication& app) {
+    Form1 form;
+    if (!form.Form_Load()) {
+        return 0;
+    }
+    form.show();
+    return app.exec();
+}
+
+} // namespace
+
+bool WantsDemo(const QStringList& arguments) {
+    return arguments.mid(1).contains(QStringLiteral("--demo"));
+}
+
+int RunProgram(int argc, char** argv, const QString& caption) {
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i) {
+        arguments << QString::fromLocal8Bit(argv[i]);
+    }
+    const bool demo = WantsDemo(arguments);
+    std::unique_ptr<demo::DemoMarket> market;
+    try {
+        if (demo) {
+            market = startDemoMarket();
+        }
+    } catch (const std::exception& error) {
+        std::fprintf(stderr, "%s: 演示市场无法启动 (the demo marketplace cannot start): %s\n",
+                     caption.toLocal8Bit().constData(), error.what());
+        return 1;
+    }
+
+    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+    QApplication app(argc, argv);
+    app.setApplicationName(caption.toLower());
+    app.setApplicationDisplayName(caption);
+    SetProductCaption(caption);
+    InstallWindowHooks();
+    UseOffTheRecordProfile(demo);
+    try {
+        return runWindows(app);
+    } catch (const std::exception& error) {
+        ShowMessageBox(nullptr, QStringLiteral("程序出错，即将退出：%1").arg(QString::fromLocal8Bit(error.what())));
+        return 1;
+    }
+}
+
+} // namespace tarvisk
