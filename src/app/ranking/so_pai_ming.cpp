@@ -50,12 +50,7 @@ SoPaiMing::SoPaiMing(QWidget* parent)
     setFont(WindowFont(9));
     SetClientTwips(*this, 16080, 10530);
 
-    const struct {
-        QWidget* control;
-        const char* name;
-        int left, top, width, height;
-        int tabIndex;
-    } layout[] = {
+    const ControlPlace layout[] = {
         {m_label4, "Label4", 120, 240, 975, 255, 16},
         {m_keyWord, "KeyWord", 1080, 120, 4455, 375, 0},
         {m_label2, "Label2", 5640, 120, 735, 255, 9},
@@ -74,15 +69,7 @@ SoPaiMing::SoPaiMing(QWidget* parent)
         {m_picture1, "Picture1", 10680, 120, 5295, 10335, 5},
         {m_w1, "W1", -15, -15, 5295, 10335, 6},
     };
-    std::vector<QWidget*> tabChain(std::size(layout));
-    for (const auto& place : layout) {
-        place.control->setObjectName(QString::fromLatin1(place.name));
-        PlaceTwips(*place.control, place.left, place.top, place.width, place.height);
-        tabChain[static_cast<std::size_t>(place.tabIndex)] = place.control;
-    }
-    for (std::size_t i = 1; i < tabChain.size(); ++i) {
-        setTabOrder(tabChain[i - 1], tabChain[i]);
-    }
+    LayOutControls(layout);
     // The strip with the page count and the cancel button lies over the foot of the result table during a walk.
     PlaceTwips(*m_progress, 135, 9960, 5400, 435);
 
@@ -119,7 +106,7 @@ SoPaiMing::SoPaiMing(QWidget* parent)
     connect(m_command3, &QPushButton::clicked, this, &SoPaiMing::Command3_Click);
     connect(m_command4, &QPushButton::clicked, this, &SoPaiMing::Command4_Click);
     connect(m_progress, &JobProgress::cancelRequested, this, &SoPaiMing::cancelSearch);
-    m_keyWord->installEventFilter(this);
+    OnDoubleClick(*m_keyWord, [this] { KeyWord_DblClick(); });
 
     Form_Load();
 }
@@ -309,16 +296,6 @@ void SoPaiMing::closeEvent(QCloseEvent* event) {
     // Closing the ranking window ends the program: every other window closes too.
     QApplication::closeAllWindows();
     QCoreApplication::quit();
-}
-
-bool SoPaiMing::eventFilter(QObject* watched, QEvent* event) {
-    if (watched == m_keyWord && event->type() == QEvent::MouseButtonDblClick) {
-        // The box's own handling (word selection) first, so that the whole-text selection wins.
-        watched->event(event);
-        KeyWord_DblClick();
-        return true;
-    }
-    return QWidget::eventFilter(watched, event);
 }
 
 } // namespace tarvisk

@@ -68,7 +68,6 @@ signals:
 protected:
     /// Form_Unload: ends the program.
     void closeEvent(QCloseEvent* event) override;
-    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void finishSearch(const RankingResult& result);

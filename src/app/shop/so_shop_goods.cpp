@@ -8,7 +8,6 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
-#include <QMouseEvent>
 #include <QPlainTextEdit>
 #include <QPushButton>
 
@@ -29,24 +28,13 @@ SoShopGoods::SoShopGoods(QWidget* parent)
     setFont(WindowFont(9));
     SetClientTwips(*this, 9600, 6525);
 
-    const struct {
-        QWidget* control;
-        const char* name;
-        int left, top, width, height;
-    } layout[] = {
-        {m_label1, "Label1", 240, 360, 1455, 495},     {m_surl, "SURL", 1560, 240, 6855, 375},
-        {m_command1, "Command1", 8520, 240, 855, 375}, {m_text1, "Text1", 1560, 840, 6855, 4935},
-        {m_label2, "Label2", 6240, 5880, 2055, 375},   {m_label3, "Label3", 1560, 5880, 1935, 255},
-        {m_list1, "List1", 1560, 840, 1455, 4920},     {m_list2, "List2", 3000, 840, 5415, 4920},
+    const ControlPlace layout[] = {
+        {m_label1, "Label1", 240, 360, 1455, 495, 0},     {m_surl, "SURL", 1560, 240, 6855, 375, 1},
+        {m_command1, "Command1", 8520, 240, 855, 375, 2}, {m_text1, "Text1", 1560, 840, 6855, 4935, 3},
+        {m_label2, "Label2", 6240, 5880, 2055, 375, 4},   {m_label3, "Label3", 1560, 5880, 1935, 255, 5},
+        {m_list1, "List1", 1560, 840, 1455, 4920, 6},     {m_list2, "List2", 3000, 840, 5415, 4920, 7},
     };
-    for (const auto& place : layout) {
-        place.control->setObjectName(QString::fromLatin1(place.name));
-        PlaceTwips(*place.control, place.left, place.top, place.width, place.height);
-    }
-    // Tab order follows the table order of the controls.
-    for (std::size_t i = 1; i < std::size(layout); ++i) {
-        setTabOrder(layout[i - 1].control, layout[i].control);
-    }
+    LayOutControls(layout);
     // The progress strip covers the status line while a crawl runs.
     PlaceTwips(*m_progress, 1560, 5820, 4560, 435);
 
@@ -62,9 +50,9 @@ SoShopGoods::SoShopGoods(QWidget* parent)
     connect(m_surl, &QLineEdit::textChanged, this, &SoShopGoods::SURL_Change);
     connect(m_command1, &QPushButton::clicked, this, &SoShopGoods::Command1_Click);
     connect(m_progress, &JobProgress::cancelRequested, this, &SoShopGoods::cancelCrawl);
-    m_surl->installEventFilter(this);
-    m_text1->viewport()->installEventFilter(this);
-    m_label2->installEventFilter(this);
+    OnDoubleClick(*m_surl, [this] { SURL_DblClick(); });
+    OnDoubleClick(*m_text1->viewport(), [this] { Text1_DblClick(); });
+    OnClick(*m_label2, [this] { Label2_Click(); });
 
     Form_Load();
 }
@@ -154,23 +142,6 @@ void SoShopGoods::Label2_Click() {
 void SoShopGoods::closeEvent(QCloseEvent* event) {
     event->ignore();
     hide();
-}
-
-bool SoShopGoods::eventFilter(QObject* watched, QEvent* event) {
-    if (event->type() == QEvent::MouseButtonDblClick && (watched == m_surl || watched == m_text1->viewport())) {
-        // The box's own handling (word selection) first, so that the whole-text selection wins.
-        watched->event(event);
-        watched == m_surl ? SURL_DblClick() : Text1_DblClick();
-        return true;
-    }
-    if (watched == m_label2 && event->type() == QEvent::MouseButtonRelease) {
-        const auto* mouse = static_cast<QMouseEvent*>(event);
-        if (mouse->button() == Qt::LeftButton && m_label2->rect().contains(mouse->position().toPoint())) {
-            Label2_Click();
-            return true;
-        }
-    }
-    return QWidget::eventFilter(watched, event);
 }
 
 } // namespace tarvisk

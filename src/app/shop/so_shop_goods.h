@@ -56,7 +56,6 @@ signals:
 protected:
     /// Form_Unload: the user's close only hides the window.
     void closeEvent(QCloseEvent* event) override;
-    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void finishCrawl(const ShopCrawlResult& result);

@@ -1,7 +1,10 @@
 #include "app/ui/window_helpers.h"
 
+#include <vector>
+
 #include <QGuiApplication>
 #include <QLineEdit>
+#include <QMouseEvent>
 #include <QPlainTextEdit>
 #include <QScreen>
 #include <QTextCursor>
@@ -12,6 +15,56 @@ namespace tarvisk {
 
 void PlaceTwips(QWidget& widget, int left, int top, int width, int height) {
     widget.setGeometry(left / kTwipsPerPixel, top / kTwipsPerPixel, width / kTwipsPerPixel, height / kTwipsPerPixel);
+}
+
+namespace {
+
+/// Turns one kind of left-button mouse event on a widget into a handler call; lives as long as the widget.
+class MouseAction : public QObject {
+public:
+    MouseAction(QWidget& target, QEvent::Type type, std::function<void()> handler)
+        : QObject(&target), m_type(type), m_handler(std::move(handler)) {
+        target.installEventFilter(this);
+    }
+
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() != m_type || static_cast<QMouseEvent*>(event)->button() != Qt::LeftButton) {
+            return false;
+        }
+        const auto* target = static_cast<QWidget*>(watched);
+        if (!target->rect().contains(static_cast<QMouseEvent*>(event)->position().toPoint())) {
+            return false;
+        }
+        watched->event(event);
+        m_handler();
+        return true;
+    }
+
+private:
+    QEvent::Type m_type;
+    std::function<void()> m_handler;
+};
+
+} // namespace
+
+void LayOutControls(std::span<const ControlPlace> controls) {
+    std::vector<QWidget*> tabChain(controls.size());
+    for (const ControlPlace& place : controls) {
+        place.control->setObjectName(QString::fromLatin1(place.name));
+        PlaceTwips(*place.control, place.left, place.top, place.width, place.height);
+        tabChain.at(static_cast<std::size_t>(place.tabIndex)) = place.control;
+    }
+    for (std::size_t i = 1; i < tabChain.size(); ++i) {
+        QWidget::setTabOrder(tabChain[i - 1], tabChain[i]);
+    }
+}
+
+void OnDoubleClick(QWidget& target, std::function<void()> handler) {
+    new MouseAction(target, QEvent::MouseButtonDblClick, std::move(handler));
+}
+
+void OnClick(QWidget& target, std::function<void()> handler) {
+    new MouseAction(target, QEvent::MouseButtonRelease, std::move(handler));
 }
 
 void SetClientTwips(QWidget& window, int width, int height) {

@@ -1,5 +1,8 @@
 #pragma once
 
+#include <functional>
+#include <span>
+
 #include <QString>
 
 class QLineEdit;
@@ -13,6 +16,24 @@ inline constexpr int kTwipsPerPixel = 15;
 
 /// Puts `widget` at the rectangle given in twips (left, top, width, height) within its parent.
 void PlaceTwips(QWidget& widget, int left, int top, int width, int height);
+
+/// One control of a window's layout: its name (objectName), its rectangle in twips and its tab index.
+struct ControlPlace {
+    QWidget* control;
+    const char* name;
+    int left, top, width, height;
+    int tabIndex;
+};
+
+/// Names and places the controls, and chains the tab order by their tab indexes (0 .. n - 1, each once).
+void LayOutControls(std::span<const ControlPlace> controls);
+
+/// Runs `handler` on every double-click on `target`, after the target's own handling of it (so a text box's
+/// word selection comes first). For a scrolling box pass its viewport.
+void OnDoubleClick(QWidget& target, std::function<void()> handler);
+
+/// Runs `handler` when `target` is clicked: the left button pressed and released on it.
+void OnClick(QWidget& target, std::function<void()> handler);
 
 /// Gives `window` a fixed client area of `width` x `height` twips.
 void SetClientTwips(QWidget& window, int width, int height);
