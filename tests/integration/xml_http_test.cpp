@@ -31,7 +31,7 @@ protected:
 
 /// The random field as the generator writes it: 0 <= r < 1 in general format.
 bool IsRandomField(const std::string& text) {
-    static const std::regex form(R"(0|0\.[0-9]{1,7}|[1-9](\.[0-9]{1,6})?E-[0-9]{2})");
+    static const std::regex form(R"(0|0\.[0-9]+|[1-9](\.[0-9]+)?E-[0-9]{2})");
     return std::regex_match(text, form) && std::stod(text) < 1.0;
 }
 
