@@ -12,6 +12,8 @@ namespace tarvisk {
 /// decodeMode 1: GBK bytes, 2: UTF-8 bytes, other: by the charset the response declares.
 /// With `responseHeaderName` "all" (any case) or a header name, that header text, CR LF CR LF
 /// come before the body. Failures give empty text and leave the jar unchanged.
+/// A `waitSeconds` of 0 or less waits at most 30 s; a cancelled job (core/cancel.h) stops at once.
+/// An answer above 16 MiB fails. With a proxy, routing (net/endpoints.h) does not apply.
 std::u16string WinHttpFetch(std::u16string& url, const std::u16string& body, const std::u16string& method,
                             const std::u16string& headerText, int decodeMode, int waitSeconds, int jarSlot,
                             const std::u16string& responseHeaderName, const std::u16string& proxy);

@@ -9,7 +9,10 @@ namespace tarvisk {
 /// every 10 ms with the event pump running between polls. decodeMode 0: by the charset the
 /// response declares; 1: GBK bytes; other: empty text. timeoutSeconds <= 0 waits without limit
 /// (until the job is cancelled). When no request handle can be made, shows "创建XML失败" through
-/// the message sink and returns that text.
+/// the message sink and returns that text. As a browser does, it follows redirects and verifies
+/// certificates: against the trusted certificate of net/endpoints.h when one is set, else against
+/// the system's authorities.
+/// An answer above 16 MiB fails.
 std::u16string XmlHttpRequest(const std::u16string& url, const std::u16string& body, int decodeMode,
                               int timeoutSeconds);
 
