@@ -559,7 +559,13 @@ private slots:
         const QString report = evaluate(w2, "document.body.innerText").toString();
         QVERIFY2(report.contains("安全"), qPrintable(report));
         QVERIFY(report.contains("99.85%"));
-        // The top-tier badge is a file of the program's folder.
+        // The buyer badges come from the marketplace's picture host, the seller's top-tier badge is a file of the
+        // program's folder.
+        QTRY_COMPARE_WITH_TIMEOUT(
+            evaluate(w2, "Array.from(document.images).filter(i => i.src.includes('/newrank/b_red_1.gif'))"
+                         ".map(i => i.naturalWidth > 0).join()")
+                .toString(),
+            QString("true,true,true"), 10000);
         QTRY_COMPARE_WITH_TIMEOUT(
             evaluate(w2, "var i = document.querySelector(\"img[src='tbimgs/jhuang.png']\"); i ? i.naturalWidth : -1")
                 .toInt(),

@@ -26,7 +26,10 @@ BrowserView::BrowserView(QWebEngineProfile* profile, QWidget* parent) : QWebEngi
 
 void BrowserView::setBodyHtml(const QString& html, const QUrl& base) {
     // Shown documents are texts from outside (account names, titles, addresses): they may draw, never run.
-    page()->settings()->setAttribute(QWebEngineSettings::JavascriptEnabled, false);
+    QWebEngineSettings* settings = page()->settings();
+    settings->setAttribute(QWebEngineSettings::JavascriptEnabled, false);
+    // A document based in the program's folder still shows the marketplace's images.
+    settings->setAttribute(QWebEngineSettings::LocalContentCanAccessRemoteUrls, true);
     const QString head = QStringLiteral("<html><head><meta charset=\"utf-8\"></head>");
     const QString bodyTag =
         m_bodyMargin < 0 ? QStringLiteral("<body>") : QStringLiteral("<body style=\"margin:%1px\">").arg(m_bodyMargin);
