@@ -61,6 +61,10 @@ std::string MetaCharset(const std::string& body) {
         if (end == std::string::npos)
             break;
         std::string charset = CharsetAfterKeyword(head, tag, end);
+        // A page that could be read this far is no UTF-16 whatever its tag says; browsers read
+        // such a page as UTF-8.
+        if (charset.starts_with("utf-16"))
+            return "utf-8";
         if (!charset.empty())
             return charset;
     }

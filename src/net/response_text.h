@@ -10,7 +10,7 @@ namespace tarvisk {
 /// The charset a response declares, lower-cased: the "charset" parameter of `contentType`, else
 /// the charset of the first <meta ...> tag that names one within the first 2048 bytes of `body`
 /// (both <meta charset="gbk"> and <meta http-equiv="Content-Type" content="text/html; charset=gbk">).
-/// Empty when neither declares one.
+/// A meta tag that says UTF-16 counts as UTF-8, as browsers read it. Empty when neither declares one.
 std::string DeclaredCharset(const std::string& contentType, const std::string& body);
 
 /// The body decoded in its declared charset (DeclaredCharset), else as UTF-8. Never fails:

@@ -43,6 +43,8 @@ INSTANTIATE_TEST_SUITE_P(
         CharsetCase{"empty header charset falls back to meta", "text/html; charset=", "<meta charset=gbk>", "gbk"},
         CharsetCase{"the first meta that names one", "",
                     "<meta name=\"keywords\" content=\"x\"><meta charset=\"gbk\"><meta charset=\"utf-8\">", "gbk"},
+        CharsetCase{"a meta tag cannot make an ASCII page UTF-16", "", "<meta charset=\"UTF-16LE\">", "utf-8"},
+        CharsetCase{"the header may say UTF-16", "text/html; charset=utf-16le", "", "utf-16le"},
         CharsetCase{"charset outside a meta tag is no declaration", "", "<p>charset=gbk</p>", ""},
         CharsetCase{"meta beyond the first 2048 bytes", "", std::string(2048, ' ') + "<meta charset=\"gbk\">", ""},
         CharsetCase{"meta cut by the 2048 byte limit", "", std::string(2030, ' ') + "<meta charset=\"gbk\">", ""},
