@@ -59,9 +59,10 @@ TEST_F(XmlHttpRequestTest, PumpsEventsWhileItWaits) {
     int pumped = 0;
     SetEventPump([&pumped] { ++pumped; });
     EXPECT_EQ(XmlHttpRequest(u"http://shop.example.com/test/slow?ms=200", u"", 0, 5), u"slow answer after 200 ms");
-    // One pump after each 10 ms pause.
-    EXPECT_GE(pumped, 10);
-    EXPECT_LE(pumped, 40);
+    // One pump after each 10 ms pause (a loaded machine pauses longer, never shorter): a
+    // handful, not the thousands of a loop that does not pause.
+    EXPECT_GE(pumped, 3);
+    EXPECT_LE(pumped, 100);
 }
 
 TEST_F(XmlHttpRequestTest, AnEventHandlerMayRequestAgainWhileTheFirstWaits) {
