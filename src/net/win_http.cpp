@@ -3,9 +3,9 @@
 #include "core/cancel.h"
 #include "net/cookie_jar.h"
 #include "net/curl_request.h"
+#include "net/response_text.h"
 #include "net/text_ops.h"
 #include "net/win_http_steps.h"
-#include "net/response_text.h"
 #include "text/encoding.h"
 
 namespace tarvisk {
@@ -18,7 +18,8 @@ constexpr long kDefaultWaitMs = 30'000;
 // How often the blocked call looks at the cancel flag while nothing arrives.
 constexpr int kPollMs = 20;
 
-void SetMethod(CURL* easy, net::CurlRequest& request, const std::u16string& method, const std::u16string& body) {
+void SetMethod(net::CurlRequest& request, const std::u16string& method, const std::u16string& body) {
+    CURL* easy = request.easy();
     const std::string name = ToUtf8(method);
     if (net::EqualsIgnoringCase(method, u"HEAD")) {
         curl_easy_setopt(easy, CURLOPT_NOBODY, 1L);
@@ -62,7 +63,7 @@ std::u16string WinHttpFetch(std::u16string& url, const std::u16string& body, con
     curl_easy_setopt(easy, CURLOPT_SSL_VERIFYHOST, 0L);
     curl_easy_setopt(easy, CURLOPT_FOLLOWLOCATION, 0L);
     curl_easy_setopt(easy, CURLOPT_TIMEOUT_MS, waitSeconds > 0 ? waitSeconds * 1000L : kDefaultWaitMs);
-    SetMethod(easy, request, method, body);
+    SetMethod(request, method, body);
 
     const int slot = CookieJar::slotIndex(jarSlot);
     std::vector<std::string> lines;
