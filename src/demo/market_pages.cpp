@@ -8,6 +8,7 @@
 #include "demo/demo_pages.h"
 #include "net/endpoints.h"
 #include "text/encoding.h"
+#include "text/html.h"
 #include "text/numbers.h"
 
 namespace tarvisk::demo {
@@ -89,29 +90,6 @@ std::u16string jsonText(const std::u16string& text) {
                 out += kHex[(c >> shift) & 0xF];
             }
         } else {
-            out += c;
-        }
-    }
-    return out;
-}
-
-std::u16string htmlText(const std::u16string& text) {
-    std::u16string out;
-    for (const char16_t c : text) {
-        switch (c) {
-        case u'&':
-            out += u"&amp;";
-            break;
-        case u'<':
-            out += u"&lt;";
-            break;
-        case u'>':
-            out += u"&gt;";
-            break;
-        case u'"':
-            out += u"&quot;";
-            break;
-        default:
             out += c;
         }
     }
@@ -278,7 +256,7 @@ std::u16string SearchResultPage(const std::u16string& keyword, int offset, std::
             page += u"{\"nid\":\"" + item.id + u"\"},";
         }
         page += u"{}]};</script>\n<script>\n/* " + std::u16string(kIdPadding, u'-') + u" */\n</script>\n";
-        page += u"<div class=\"search-box\"><input name=\"q\" value=\"" + htmlText(keyword) + u"\"></div>\n";
+        page += u"<div class=\"search-box\"><input name=\"q\" value=\"" + EscapeHtml(keyword) + u"\"></div>\n";
         page += u"<script>\ng_page_config = {\"pageName\":\"mainsrp\",\"mods\":{\"itemlist\":{\"status\":\"show\","
                 u"\"data\":{\"auctions\":[";
         for (std::size_t i = 0; i < items.size(); ++i) {
@@ -303,7 +281,7 @@ std::u16string ShopSearchPage(const std::string& host, int page) {
     for (int n = first; n <= last; ++n) {
         const std::u16string id = DemoShopItemId(*shop, n);
         const std::u16string link = u"http://" + std::u16string(endpoints::kItemHost) + u"/item.htm?id=" + id;
-        const std::u16string title = htmlText(shopItemTitle(*shop, n));
+        const std::u16string title = EscapeHtml(shopItemTitle(*shop, n));
         html += u"<dl class=\"item\" data-id=\"" + id + u"\"><dt class=\"photo\"><a href=\"" + link +
                 u"\" target=\"_blank\"><img alt=\"" + title + u"\" src=\"http://" + endpoints::kPictureHost +
                 u"/bao/uploaded/i1/" + id +

@@ -5,17 +5,9 @@
 set -u
 cli="$1"
 source "$(dirname "$0")/check_lib.bash"
+source "$(dirname "$0")/shop_rank_lib.bash"
 
 header=$'No.\t宝贝名\t位置\tid\t图片\t销售量'
-
-# rank NAME EXPECTED-STATUS ARGS...: stdout into $work/out, stderr into $work/err.
-rank() {
-    local name="$1" want="$2"
-    shift 2
-    "$cli" "$@" >"$work/out" 2>"$work/err"
-    local status=$?
-    [ "$status" -eq "$want" ] || fail "$name: exit status $status, expected $want ($(cat "$work/err"))"
-}
 
 # expect_table NAME ROWS LAST-LINE: header, ROWS numbered rows of six cells, then LAST-LINE.
 expect_table() {
@@ -36,7 +28,7 @@ expect_table() {
 # row N: row N of the table (line N + 1).
 row() { sed -n "$(($1 + 1))p" "$work/out"; }
 
-rank "one item on page 2" 0 --demo rank 软件开发 --item 42054041382
+run "one item on page 2" 0 --demo rank 软件开发 --item 42054041382
 expect_table "one item on page 2" 51 "已找到 2页 2行 第3"
 row 51 | grep -Eq $'^51\t演示店铺一 包邮 第1款\t2页 2行 第3\t42054041382\thttp://pics\\.taobaocdn\\.com/bao/uploaded/i[1-4]/42054041382\\.jpg\t[0-9]+$' ||
     fail "row 51 is $(row 51)"
@@ -44,25 +36,25 @@ row 51 | grep -Eq $'^51\t演示店铺一 包邮 第1款\t2页 2行 第3\t4205404
 [ "$(row 44 | cut -f3)" = "1页 11行 第4" ] || fail "row 44 is $(row 44)"
 [ ! -s "$work/err" ] || fail "stderr not empty off a terminal: $(cat "$work/err")"
 
-rank "a pasted item address" 0 --demo rank 软件开发 --item 'http://item.taobao.com/item.htm?spm=a1z10.3&id=42054041382'
+run "a pasted item address" 0 --demo rank 软件开发 --item 'http://item.taobao.com/item.htm?spm=a1z10.3&id=42054041382'
 expect_table "a pasted item address" 51 "已找到 2页 2行 第3"
 
-rank "target past the pages walked" 0 --demo rank 软件开发 --item 42054041382 --pages 1
+run "target past the pages walked" 0 --demo rank 软件开发 --item 42054041382 --pages 1
 expect_table "target past the pages walked" 44 "未找到"
 
-rank "pages below one" 0 --demo rank 软件开发 --item 42054041382 --pages 0
+run "pages below one" 0 --demo rank 软件开发 --item 42054041382 --pages 0
 expect_table "pages below one" 44 "未找到"
-rank "pages not a number" 0 --demo rank 软件开发 --item 42054041382 --pages abc
+run "pages not a number" 0 --demo rank 软件开发 --item 42054041382 --pages abc
 expect_table "pages not a number" 44 "未找到"
-rank "fraction of a page" 0 --demo rank 冷门宝贝 --item 42054041382 --pages 2.5
+run "fraction of a page" 0 --demo rank 冷门宝贝 --item 42054041382 --pages 2.5
 expect_table "fraction of a page" 50 "未找到"
 
-rank "first item of a shop" 0 --demo rank 连衣裙 --shop demoshop2.taobao.com
+run "first item of a shop" 0 --demo rank 连衣裙 --shop demoshop2.taobao.com
 expect_table "first item of a shop" 10 "已找到 1页 3行 第2"
 [ "$(row 10 | cut -f4)" = "43100000021" ] || fail "shop item row is $(row 10)"
 [ "$(tail -n 1 "$work/err")" = "共查到109个宝贝" ] || fail "shop crawl status: $(cat "$work/err")"
 
-rank "shop without items" 0 --demo rank 冷门宝贝 --shop nosuchshop.taobao.com --pages 2
+run "shop without items" 0 --demo rank 冷门宝贝 --shop nosuchshop.taobao.com --pages 2
 expect_table "shop without items" 50 "未找到"
 
 # On a terminal, stderr shows "page i/n" as the walk goes.
@@ -72,11 +64,11 @@ if command -v script >/dev/null; then
     printf '%s\n' "$progress" | grep -q '^page 2/2' || fail "no progress for page 2 on a terminal: $progress"
 fi
 
-rank "no target" 2 rank 软件开发
-rank "two targets" 2 rank 软件开发 --item 42054041382 --shop demoshop1.taobao.com
-rank "item without an id" 2 rank 软件开发 --item 12345678
+run "no target" 2 rank 软件开发
+run "two targets" 2 rank 软件开发 --item 42054041382 --shop demoshop1.taobao.com
+run "item without an id" 2 rank 软件开发 --item 12345678
 grep -q -- "--item" "$work/err" || fail "item without an id: stderr does not name --item: $(cat "$work/err")"
-rank "no keyword" 2 rank --item 42054041382
+run "no keyword" 2 rank --item 42054041382
 [ ! -s "$work/out" ] || fail "usage error printed on stdout"
 
 finish rank_demo

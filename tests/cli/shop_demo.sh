@@ -5,15 +5,7 @@
 set -u
 cli="$1"
 source "$(dirname "$0")/check_lib.bash"
-
-# shop NAME EXPECTED-STATUS ARGS...: stdout into $work/out, stderr into $work/err.
-shop() {
-    local name="$1" want="$2"
-    shift 2
-    "$cli" "$@" >"$work/out" 2>"$work/err"
-    local status=$?
-    [ "$status" -eq "$want" ] || fail "$name: exit status $status, expected $want ($(cat "$work/err"))"
-}
+source "$(dirname "$0")/shop_rank_lib.bash"
 
 # expect_status NAME TEXT: the last line on stderr is exactly TEXT.
 expect_status() {
@@ -33,7 +25,7 @@ expect_items() {
         fail "$1: the last line does not end in CR LF"
 }
 
-shop "two pages and the end notice" 0 --demo shop DEMOSHOP1.TAOBAO.COM
+run "two pages and the end notice" 0 --demo shop DEMOSHOP1.TAOBAO.COM
 expect_items "two pages and the end notice" 25
 expect_status "two pages and the end notice" "共查到25个宝贝"
 [ "$(head -n 1 "$work/out")" = $'42054041382 演示店铺一 包邮 第1款\r' ] ||
@@ -41,27 +33,27 @@ expect_status "two pages and the end notice" "共查到25个宝贝"
 [ "$(sed -n 25p "$work/out")" = $'42054065694 演示店铺一 包邮 第25款\r' ] || fail "last item: $(sed -n 25p "$work/out")"
 [ "$(grep -c '' "$work/err")" -eq 1 ] || fail "stderr holds more than the status line (no progress off a terminal)"
 
-shop "first hundred links of a page" 0 --demo shop http://demoshop2.taobao.com/
+run "first hundred links of a page" 0 --demo shop http://demoshop2.taobao.com/
 expect_items "first hundred links of a page" 109
 expect_status "first hundred links of a page" "共查到109个宝贝"
 grep -q '^43100000343 ' "$work/out" && fail "the link without text (item 50) was listed"
 grep -q '^43100000833 ' "$work/out" && fail "item 120, past the first 100 links of page 1, was listed"
 
-shop "page without links ends the crawl" 0 --demo shop demoshop3.taobao.com
+run "page without links ends the crawl" 0 --demo shop demoshop3.taobao.com
 expect_items "page without links ends the crawl" 45
 grep -q $'^123456789 演示店铺三 型号 123456789 加厚\r$' "$work/out" || fail "digits in a title did not make the id"
 
-shop "unknown shop" 0 --demo shop nosuchshop.taobao.com
+run "unknown shop" 0 --demo shop nosuchshop.taobao.com
 expect_items "unknown shop" 0
 [ ! -s "$work/out" ] || fail "unknown shop: stdout not empty"
 expect_status "unknown shop" "共查到0个宝贝"
 
-shop "no shop name" 0 --demo shop http://demoshop1.taobao.com
+run "no shop name" 0 --demo shop http://demoshop1.taobao.com
 [ ! -s "$work/out" ] || fail "no shop name: stdout not empty"
 expect_status "no shop name" "共查到0个宝贝"
 
-shop "missing address" 2 shop
+run "missing address" 2 shop
 [ ! -s "$work/out" ] || fail "missing address: stdout not empty"
-shop "two addresses" 2 shop a.taobao.com b.taobao.com
+run "two addresses" 2 shop a.taobao.com b.taobao.com
 
 finish shop_demo

@@ -1,38 +1,8 @@
 #include "app/ranking/picture_view.h"
 
+#include "text/html.h"
+
 namespace tarvisk {
-
-namespace {
-
-// Escapes a text for an HTML attribute quoted with either kind of quote.
-std::u16string attributeText(const std::u16string& text) {
-    std::u16string escaped;
-    escaped.reserve(text.size());
-    for (const char16_t c : text) {
-        switch (c) {
-        case u'&':
-            escaped += u"&amp;";
-            break;
-        case u'<':
-            escaped += u"&lt;";
-            break;
-        case u'>':
-            escaped += u"&gt;";
-            break;
-        case u'"':
-            escaped += u"&quot;";
-            break;
-        case u'\'':
-            escaped += u"&#39;";
-            break;
-        default:
-            escaped += c;
-        }
-    }
-    return escaped;
-}
-
-} // namespace
 
 std::u16string PictureViewHtml(const ResultTable& table) {
     std::u16string html;
@@ -40,9 +10,9 @@ std::u16string PictureViewHtml(const ResultTable& table) {
     for (int first = 1; first <= rows; first += 4) {
         html += u"<div>";
         for (int row = first; row < first + 4 && row <= table.rowCount(); ++row) {
-            html += u"<img title='" + attributeText(ListViewGetCell(table, u"位置", row)) +
+            html += u"<img title='" + EscapeHtml(ListViewGetCell(table, u"位置", row)) +
                     u"' style='border:0px solid #0f0' width='80' height='80' src='" +
-                    attributeText(ListViewGetCell(table, u"图片", row) + u"_80x80.jpg") + u"'/> ";
+                    EscapeHtml(ListViewGetCell(table, u"图片", row) + u"_80x80.jpg") + u"'/> ";
         }
         html += u"</div>";
     }
