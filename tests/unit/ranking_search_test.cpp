@@ -252,7 +252,6 @@ TEST(RunRankingSearch, StopsAtTheTarget) {
         {"item mode ignores the shop ids", {u"k", 3, RankingTarget::OneItem, {}, {seventhOfPage2}}, 3, 132, u"未找到"},
         {"ids are compared as text", {u"k", 3, RankingTarget::OneItem, u" " + seventhOfPage2, {}}, 3, 132, u"未找到"},
         {"no pages", {u"k", 0, RankingTarget::OneItem, seventhOfPage2, {}}, 0, 0, u"未找到"},
-        {"negative pages", {u"k", -2, RankingTarget::OneItem, seventhOfPage2, {}}, 0, 0, u"未找到"},
         {"a fraction of a page", {u"k", 2.5, RankingTarget::OneItem, u"1", {}}, 2, 88, u"未找到"},
     };
     for (const Case& c : cases) {

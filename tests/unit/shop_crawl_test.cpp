@@ -204,15 +204,6 @@ TEST(CrawlShop, StopsAfterAHundredPages) {
     EXPECT_EQ(result.status, u"共查到200个宝贝");
 }
 
-TEST(CrawlShop, EmptyShopNameStillRequestsAndListsNothing) {
-    FakeShop shop;
-    std::u16string address = u"http://shop1.taobao.com";
-    const ShopCrawlResult result = CrawlShop(address, shop.options());
-    EXPECT_EQ(shop.requested, std::vector<std::u16string>{u"http://.com/search.htm?v=1&pageNo=1"});
-    EXPECT_EQ(result.status, u"共查到0个宝贝");
-    EXPECT_TRUE(result.text.empty());
-}
-
 TEST(CrawlShop, CancelKeepsTheItemsFoundSoFar) {
     std::atomic<bool> cancel = false;
     std::u16string address = u"shop1.taobao.com";
