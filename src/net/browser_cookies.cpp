@@ -186,6 +186,13 @@ bool BrowserCookies::loadNetscapeFile(const std::string& path) {
     return !file.bad();
 }
 
+std::string BrowserCookies::netscapeText() const {
+    std::string text = "# Netscape HTTP Cookie File\n";
+    for (const BrowserCookie& cookie : all())
+        text += NetscapeLine(cookie) + '\n';
+    return text;
+}
+
 int BrowserCookies::addObserver(Observer observer) {
     std::lock_guard lock(m_impl->observerMutex);
     const int id = m_impl->nextObserverId++;

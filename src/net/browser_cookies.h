@@ -35,6 +35,9 @@ public:
 
     /// Loads a Netscape cookies.txt file; false when it cannot be read.
     bool loadNetscapeFile(const std::string& path);
+    /// The cookies, session cookies too, as the text of a Netscape cookies.txt file (what
+    /// loadNetscapeFile reads back).
+    std::string netscapeText() const;
 
     /// Observers are told of every cookie a response sets: the Set-Cookie header value and the
     /// address of the request it answered. Returns an id for removeObserver.

@@ -50,7 +50,11 @@ QWebEngineProfile* BrowserProfile() {
     if (s.profile == nullptr) {
         s.profile = createProfile();
         QObject::connect(s.profile, &QObject::destroyed, [] { state().profile = nullptr; });
-        new CookieBridge(s.profile->cookieStore(), s.profile);
+        // An off-the-record profile forgets its cookies, and so does the bridge.
+        const QString savePath = s.profile->isOffTheRecord()
+                                     ? QString()
+                                     : s.profile->persistentStoragePath() + QStringLiteral("/request-cookies.txt");
+        new CookieBridge(s.profile->cookieStore(), savePath, s.profile);
     }
     return s.profile;
 }
