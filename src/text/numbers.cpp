@@ -106,7 +106,10 @@ std::u16string SingleText(float value) {
     char digits[32];
     char* digitsEnd = std::to_chars(digits, digits + sizeof digits, value, std::chars_format::scientific, 6).ptr;
     char* e = std::find(digits, digitsEnd, 'e');
-    const int exponent = std::atoi(e + 1);
+    // to_chars does not terminate the buffer: read the exponent within its bounds only.
+    int exponent = 0;
+    const char* exponentStart = e + 1 < digitsEnd && e[1] == '+' ? e + 2 : e + 1;
+    std::from_chars(exponentStart, digitsEnd, exponent);
     std::string text;
     if (exponent < -4 || exponent >= 7) {
         // Mantissa without trailing zeros, "E", a signed exponent of at least two digits: 3.051758E-05.
