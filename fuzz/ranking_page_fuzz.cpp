@@ -1,0 +1,79 @@
+// The ranking walk over fuzzed result pages, fed through its injectable page fetch: every page asks
+// for its own offset, every item a page lists becomes one numbered row with its position, the walk
+// stops at the target, and the rows match what the page parser finds.
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "app/ranking/ranking_search.h"
+#include "fuzz_support.h"
+#include "table/result_table.h"
+#include "text/numbers.h"
+
+namespace {
+
+using tarvisk::fuzz::Check;
+
+constexpr std::size_t kMaxPages = 4;
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    if (size == 0)
+        return 0;
+    const std::size_t pageCount = 1 + data[0] % kMaxPages;
+    const auto pieces = tarvisk::fuzz::Pieces(data + 1, size - 1, pageCount + 1);
+    std::vector<std::u16string> pages;
+    std::vector<std::vector<tarvisk::RankingItem>> parsed;
+    for (std::size_t i = 1; i <= pageCount; ++i) {
+        pages.push_back(tarvisk::fuzz::PageText(pieces[i]));
+        parsed.push_back(tarvisk::ParseRankingPage(pages.back()));
+    }
+
+    tarvisk::RankingQuery query;
+    query.keyword = tarvisk::fuzz::PageText(pieces[0]);
+    query.pages = static_cast<double>(pageCount);
+    // The target is the last item of the last page that lists one, or an id no page lists.
+    query.itemId = u"not an id";
+    for (const auto& items : parsed) {
+        if (!items.empty())
+            query.itemId = items.back().id;
+    }
+
+    tarvisk::ResultTable table;
+    tarvisk::ListViewSetColumns(table, tarvisk::kRankingColumnTitles, tarvisk::kRankingColumnWidths);
+    tarvisk::RankingOptions options;
+    options.today = [] { return tarvisk::Date{2015, 3, 9}; };
+    int fetched = 0;
+    options.fetch = [&](std::u16string& url) {
+        ++fetched;
+        Check(url.ends_with(u"&s=" + tarvisk::NumberText((fetched - 1) * tarvisk::kRankingItemsPerPage)),
+              "every page asks for its own offset");
+        return pages[static_cast<std::size_t>(fetched - 1)];
+    };
+    const tarvisk::RankingResult result = tarvisk::RunRankingSearch(query, table, options);
+
+    // The rows the walk should have added: every listed item up to the first target.
+    std::vector<std::u16string> positions;
+    std::vector<std::u16string> ids;
+    bool found = false;
+    for (std::size_t page = 0; page < parsed.size() && !found; ++page) {
+        for (std::size_t k = 0; k < parsed[page].size() && !found; ++k) {
+            positions.push_back(tarvisk::PositionText(static_cast<int>(page) + 1, static_cast<int>(k) + 1));
+            ids.push_back(parsed[page][k].id);
+            found = parsed[page][k].id == query.itemId;
+        }
+    }
+    Check(result.found == found, "the walk finds the target exactly when a page lists it");
+    Check(table.rowCount() == static_cast<int>(ids.size()), "one row for every item passed");
+    for (int row = 1; row <= table.rowCount(); ++row) {
+        Check(tarvisk::ListViewGetCell(table, u"No.", row).empty(), "the number column is the row text");
+        Check(tarvisk::ListViewGetCell(table, u"id", row) == ids[row - 1], "a row holds its item's id");
+        Check(tarvisk::ListViewGetCell(table, u"位置", row) == positions[row - 1], "a row holds its position");
+    }
+    Check(result.caption == (found ? positions.back() : std::u16string(tarvisk::kRankingNotFound)),
+          "the caption is the found position or the not-found text");
+    return 0;
+}
