@@ -74,6 +74,12 @@ bool whollyQuoted(std::u16string_view value) {
     return value.size() >= 2 && (value.front() == u'"' || value.front() == u'\'') && value.back() == value.front();
 }
 
+/// Text of the file's bytes in code page 936, where 0x80 is the euro sign the writer puts there (the
+/// marketplace decoder would take it for the first byte of a pair).
+std::u16string fromCodePage(const std::string& bytes) {
+    return DecodeCharsetBytes(bytes, "cp936");
+}
+
 /// The bytes of a line without its line break.
 std::string_view lineContent(std::string_view line) {
     if (line.ends_with("\r\n")) {
@@ -91,7 +97,7 @@ struct Line {
 };
 
 Line parseLine(std::string_view bytes) {
-    const std::u16string text = trimmed(DecodeGbkBytes(std::string(lineContent(bytes))));
+    const std::u16string text = trimmed(fromCodePage(std::string(lineContent(bytes))));
     Line line;
     if (text.empty()) {
         line.kind = Line::Kind::Blank;
@@ -225,12 +231,14 @@ std::u16string limitValue(const std::u16string& value) {
     if (bytes.size() <= kSettingValueMaxBytes) {
         return value;
     }
-    return DecodeGbkBytes(bytes.substr(0, characterBoundary(bytes, kSettingValueMaxBytes)));
+    return fromCodePage(bytes.substr(0, characterBoundary(bytes, kSettingValueMaxBytes)));
 }
 
-/// The value as it must stand in the file to read back unchanged.
+/// The value as it must stand in the file to read back unchanged. A NUL ends the value, as it ends the
+/// text the private-profile functions are given; written into the file it would make the whole file
+/// unreadable, and every other setting with it.
 std::u16string storedValue(const std::u16string& value) {
-    std::u16string text = value;
+    std::u16string text = value.substr(0, value.find(u'\0'));
     for (char16_t& c : text) {
         if (c == u'\r' || c == u'\n') {
             c = u' ';
