@@ -1,4 +1,6 @@
 #include <atomic>
+#include <memory>
+#include <optional>
 #include <tuple>
 #include <functional>
 #include <vector>
@@ -35,6 +37,7 @@
 #include "app/ui/message_box.h"
 #include "app/ui/qt_hooks.h"
 #include "app/ui/window_font.h"
+#include "window_test_support.h"
 #include "core/cancel.h"
 #include "demo/demo_login.h"
 #include "demo/demo_market.h"
@@ -45,20 +48,14 @@ using namespace tarvisk;
 
 namespace {
 
-struct Message {
-    QString text;
-    QString title;
-};
-
-// Runs `script` in the view's page and waits for its value.
+// Runs `script` in the view's page and waits for its value (invalid after 10 s without an answer).
 QVariant evaluate(QWebEngineView* view, const QString& script) {
-    QVariant value;
-    bool done = false;
-    view->page()->runJavaScript(script, QWebEngineScript::ApplicationWorld, [&](const QVariant& result) {
-        value = result;
-        done = true;
-    });
-    return QTest::qWaitFor([&] { return done; }, 10000) ? value : QVariant();
+    // Shared with the callback, which may still come after a timeout.
+    auto value = std::make_shared<std::optional<QVariant>>();
+    view->page()->runJavaScript(script, QWebEngineScript::ApplicationWorld,
+                                [value](const QVariant& result) { *value = result; });
+    static_cast<void>(QTest::qWaitFor([&] { return value->has_value(); }, 10000));
+    return value->value_or(QVariant());
 }
 
 bool hasBrowserCookie(const std::string& name, const std::string& value = {}) {
@@ -83,7 +80,7 @@ class Form1Test : public QObject {
     Q_OBJECT
 
 private:
-    std::vector<Message> m_messages;
+    test::MessageRecorder m_messages;
     QTemporaryDir m_programFolder;
 
     // A window with the given surroundings; the notice page answers nothing unless told otherwise.
@@ -117,40 +114,35 @@ private slots:
         for (const char* file : {"jhuang.png", "jhuang.gif"}) {
             QVERIFY(QFile::copy(tbimgsSource() + "/" + file, m_programFolder.filePath(QString("tbimgs/") + file)));
         }
-        SetMessageBoxHook([this](const QString& text, const QString& title) { m_messages.push_back({text, title}); });
     }
 
     void init() { m_messages.clear(); }
-
-    void cleanupTestCase() { SetMessageBoxHook({}); }
 
     void controlsHaveTheirCaptionsPlacesAndFonts_data() {
         QTest::addColumn<QString>("name");
         QTest::addColumn<QString>("caption");
         QTest::addColumn<QRect>("geometry");
-        QTest::newRow("Check1") << "Check1"
-                                << "保持登录状态" << QRect(576, 16, 105, 17);
-        QTest::newRow("Command2") << "Command2"
-                                  << "⑵ 店铺宝贝关键字排名查询系统" << QRect(704, 496, 273, 57);
-        QTest::newRow("Text1") << "Text1"
-                               << "" << QRect(184, 184, 449, 345);
-        QTest::newRow("Command1") << "Command1"
-                                  << "查询" << QRect(896, 40, 89, 25);
-        QTest::newRow("ww") << "ww"
-                            << "" << QRect(696, 40, 193, 25);
-        QTest::newRow("Label2") << "Label2"
-                                << "2.输入买家淘宝ID查询" << QRect(696, 16, 225, 25);
-        QTest::newRow("Label1") << "Label1"
-                                << "1.登录任意淘宝ID" << QRect(8, 16, 161, 25);
-        // The browsers' borders lie outside their frames once the window has loaded.
-        QTest::newRow("P1") << "P1"
-                            << "" << QRect(8, 40, 678, 535);
-        QTest::newRow("W1") << "W1"
-                            << "" << QRect(-2, -2, 681, 537);
-        QTest::newRow("P2") << "P2"
-                            << "" << QRect(696, 72, 286, 399);
-        QTest::newRow("W2") << "W2"
-                            << "" << QRect(-2, -2, 305, 401);
+        const struct {
+            const char* name;
+            const char* caption;
+            QRect geometry;
+        } controls[] = {
+            {"Check1", "保持登录状态", test::twips(8640, 240, 1575, 255)},
+            {"Command2", "⑵ 店铺宝贝关键字排名查询系统", test::twips(10560, 7440, 4095, 855)},
+            {"Text1", "", test::twips(2760, 2760, 6735, 5175)},
+            {"Command1", "查询", test::twips(13440, 600, 1335, 375)},
+            {"ww", "", test::twips(10440, 600, 2895, 375)},
+            {"Label2", "2.输入买家淘宝ID查询", test::twips(10440, 240, 3375, 375)},
+            {"Label1", "1.登录任意淘宝ID", test::twips(120, 240, 2415, 375)},
+            // The browsers' borders lie outside their frames once the window has loaded.
+            {"P1", "", test::twips(120, 600, 10215 - 45, 8055 - 30)},
+            {"W1", "", test::twips(-30, -30, 10215, 8055)},
+            {"P2", "", test::twips(10440, 1080, 4335 - 45, 6015 - 30)},
+            {"W2", "", test::twips(-30, -30, 4575, 6015)},
+        };
+        for (const auto& c : controls) {
+            QTest::newRow(c.name) << QString(c.name) << QString(c.caption) << c.geometry;
+        }
     }
 
     void controlsHaveTheirCaptionsPlacesAndFonts() {
@@ -194,8 +186,8 @@ private slots:
         QCOMPARE(form->windowTitle(), QString("Tarvix"));
         ShowMessageBox(form.get(), "x");
         SetProductCaption(previous);
-        QCOMPARE(m_messages.size(), 1u);
-        QCOMPARE(m_messages[0].title, QString("Tarvix"));
+        QCOMPARE(m_messages.messages().size(), 1u);
+        QCOMPARE(m_messages.messages()[0].second, QString("Tarvix"));
     }
 
     void aChineseFontIsInstalled() {
@@ -225,11 +217,11 @@ private slots:
         };
         auto form = makeForm(environment);
         QCOMPARE(form->Form_Load(), !ends);
-        QCOMPARE(m_messages.size(), ends ? 1u : 0u);
+        QCOMPARE(m_messages.messages().size(), ends ? 1u : 0u);
         QCOMPARE(noticeFetches, ends ? 0 : 1);
         if (ends) {
-            QCOMPARE(m_messages[0].text, QString("请把文件全部解压，再运行"));
-            QCOMPARE(m_messages[0].title, ProductCaption());
+            QCOMPARE(m_messages.messages()[0].first, QString("请把文件全部解压，再运行"));
+            QCOMPARE(m_messages.messages()[0].second, ProductCaption());
         }
     }
 
@@ -267,10 +259,10 @@ private slots:
         environment.openBrowser = [&](const QUrl& url) { openedUrls << url.toString(); };
         auto form = makeForm(environment);
         QCOMPARE(form->Form_Load(), !ends);
-        QCOMPARE(m_messages.size(), message.isEmpty() ? 0u : 1u);
+        QCOMPARE(m_messages.messages().size(), message.isEmpty() ? 0u : 1u);
         if (!message.isEmpty()) {
-            QCOMPARE(m_messages[0].text, message);
-            QCOMPARE(m_messages[0].title, ProductCaption());
+            QCOMPARE(m_messages.messages()[0].first, message);
+            QCOMPARE(m_messages.messages()[0].second, ProductCaption());
         }
         QCOMPARE(openedUrls, opened.isEmpty() ? QStringList() : QStringList{opened});
     }
@@ -319,8 +311,8 @@ private slots:
         ww->setFocus();
         ww->setText("   ");
         QTest::keyClick(ww, Qt::Key_Return);
-        QCOMPARE(m_messages.size(), 1u);
-        QCOMPARE(m_messages[0].text, QString::fromStdU16String(kEmptyAccountMessage));
+        QCOMPARE(m_messages.messages().size(), 1u);
+        QCOMPARE(m_messages.messages()[0].first, QString::fromStdU16String(kEmptyAccountMessage));
         QCOMPARE(ww->text(), QString());
     }
 
@@ -366,9 +358,9 @@ private slots:
         if (fetches > 0) {
             QCOMPARE(urls[0], ProfileUrl(u"abc"));
         }
-        QCOMPARE(m_messages.size(), 1u);
-        QCOMPARE(m_messages[0].text, message);
-        QCOMPARE(m_messages[0].title, title);
+        QCOMPARE(m_messages.messages().size(), 1u);
+        QCOMPARE(m_messages.messages()[0].first, message);
+        QCOMPARE(m_messages.messages()[0].second, title);
         QCOMPARE(ww->text(), typed.trimmed());
         QCOMPARE(text1->toPlainText(), QString("earlier rating page"));
         QVERIFY(ww->isEnabled());
@@ -395,7 +387,7 @@ private slots:
         form->Command1_Click();
         QCOMPARE(fetches, 1);
         QVERIFY(controlsDisabled);
-        QCOMPARE(m_messages.size(), 1u);
+        QCOMPARE(m_messages.messages().size(), 1u);
         QCOMPARE(control<QLineEdit>(*form, "ww")->text(), QString("abc"));
     }
 
@@ -415,7 +407,7 @@ private slots:
         control<QLineEdit>(*form, "ww")->setText("abc");
         form->Command1_Click();
         QVERIFY(cancelled);
-        QCOMPARE(m_messages.size(), 0u);
+        QCOMPARE(m_messages.messages().size(), 0u);
         QVERIFY(!CancelRequested());
     }
 
@@ -428,7 +420,7 @@ private slots:
         };
         auto form = makeForm(environment);
         auto* check1 = control<QCheckBox>(*form, "Check1");
-        const std::pair<bool, std::size_t> ticks[] = {{true, 1}, {false, 1}, {true, 2}};
+        const std::pair<bool, qsizetype> ticks[] = {{true, 1}, {false, 1}, {true, 2}};
         for (const auto& [ticked, total] : ticks) {
             check1->setChecked(ticked);
             form->Timer1_Timer();
@@ -552,7 +544,7 @@ private slots:
         auto* ww = control<QLineEdit>(*form, "ww");
         ww->setText("  皇冠旗舰店 ");
         form->Command1_Click();
-        QCOMPARE(m_messages.size(), 0u);
+        QCOMPARE(m_messages.messages().size(), 0u);
         QCOMPARE(ww->text(), QString());
         QVERIFY(control<QPlainTextEdit>(*form, "Text1")->toPlainText().contains("卖家信用评价展示"));
         QTRY_VERIFY_WITH_TIMEOUT(evaluate(w2, "document.body.innerHTML").toString().contains("皇冠旗舰店"), 10000);
