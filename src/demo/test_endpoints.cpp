@@ -143,6 +143,7 @@ void RegisterTestEndpoints(httplib::Server& server) {
     everyMethod("/test/gbk/undeclared", GbkPage("text/html", u""));
     everyMethod("/test/gbk/meta",
                 GbkPage("text/html", u"<meta http-equiv=\"Content-Type\" content=\"text/html; charset=gb2312\">"));
+    RegisterHostileEndpoints(server);
 }
 
 } // namespace tarvisk::demo
