@@ -75,6 +75,14 @@ private:
     std::thread m_thread;
 };
 
+#if defined(__SANITIZE_ADDRESS__)
+// AddressSanitizer keeps freed memory aside (its quarantine), so a peak then measures all that was ever
+// allocated, not what was held at once.
+constexpr bool kFreedMemoryIsKept = true;
+#else
+constexpr bool kFreedMemoryIsKept = false;
+#endif
+
 /// WinHttpFetch as the start-up notice and the ranking walk call it, with a short wait.
 std::u16string Fetch(std::u16string url, int waitSeconds = 1, const std::u16string& responseHeader = {}) {
     return WinHttpFetch(url, {}, u"POST", {}, 0, waitSeconds, 0, responseHeader, {});
@@ -130,7 +138,8 @@ TEST_F(HostileServer, AHundredMegabyteBodyIsCutOffAtTheLimitWithoutFillingMemory
             ASSERT_GT(before, 0);
             EXPECT_EQ(routine(u"http://shop.example.com" + std::u16string(path)), u"");
             const long grown = StatusKiB("VmHWM") - before;
-            EXPECT_LT(grown, bound) << "the peak grew by " << grown << " KiB";
+            if (!kFreedMemoryIsKept)
+                EXPECT_LT(grown, bound) << "the peak grew by " << grown << " KiB";
         }
     }
 }
@@ -296,7 +305,7 @@ TEST_F(HostileServer, MalformedStatusLinesAndHeadersFailOrAreReadSafely) {
         {"unknown status code", "HTTP/1.1 999 Odd\r\nContent-Length: 4\r\n\r\nbody", u"body"},
         {"only a status line", ok, u""},
         {"header line without a colon", ok + "NoColonHere\r\nContent-Length: 4\r\n\r\nbody", u""},
-        {"NUL inside a header", ok + std::string("X-A: a\0b\r\nContent-Length: 4\r\n\r\nbody", 37), u""},
+        {"NUL inside a header", ok + "X-A: a" + std::string(1, '\0') + "b\r\nContent-Length: 4\r\n\r\nbody", u""},
         {"negative length", ok + "Content-Length: -5\r\n\r\nbody", u""},
         {"length beyond 64 bits", ok + "Content-Length: 99999999999999999999999\r\n\r\nbody", u""},
         {"length longer than the body", ok + "Content-Length: 400\r\n\r\nbody", u""},
