@@ -23,6 +23,12 @@ std::vector<std::string> Pieces(const std::uint8_t* data, std::size_t size, std:
     return pieces;
 }
 
+std::optional<ModedInput> ModeAndPieces(const std::uint8_t* data, std::size_t size, std::size_t count) {
+    if (size == 0)
+        return std::nullopt;
+    return ModedInput{data[0], Pieces(data + 1, size - 1, count)};
+}
+
 std::u16string PageText(const std::string& bytes) {
     return ResponseText({}, bytes);
 }

@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -13,6 +14,14 @@ namespace tarvisk::fuzz {
 /// The input cut at NUL bytes into at most `count` pieces; the last piece keeps any further NUL
 /// bytes, and pieces the input does not reach are empty.
 std::vector<std::string> Pieces(const std::uint8_t* data, std::size_t size, std::size_t count);
+
+/// An input whose first byte says how a program reads the rest, and the rest cut into pieces.
+struct ModedInput {
+    std::uint8_t mode = 0;
+    std::vector<std::string> pieces;
+};
+/// The first byte as the mode and the rest cut into `count` pieces as Pieces does; none for an empty input.
+std::optional<ModedInput> ModeAndPieces(const std::uint8_t* data, std::size_t size, std::size_t count);
 
 /// Page bytes as a request routine turns them into text: in the charset the page declares, else UTF-8.
 std::u16string PageText(const std::string& bytes);

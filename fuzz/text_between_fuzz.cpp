@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <stdexcept>
 #include <string>
+#include <vector>
 
 #include "fuzz_support.h"
 #include "text/regex.h"
@@ -28,10 +29,11 @@ int Position(const std::u16string& text, const std::u16string& marker, int index
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    if (size == 0)
+    const auto input = tarvisk::fuzz::ModeAndPieces(data, size, 3);
+    if (!input)
         return 0;
-    const std::uint8_t mode = data[0];
-    const auto pieces = tarvisk::fuzz::Pieces(data + 1, size - 1, 3);
+    const std::uint8_t mode = input->mode;
+    const std::vector<std::string>& pieces = input->pieces;
     std::u16string text = tarvisk::fuzz::PageText(pieces[2]);
     std::u16string start;
     std::u16string end;
