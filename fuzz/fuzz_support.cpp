@@ -23,10 +23,11 @@ std::vector<std::string> Pieces(const std::uint8_t* data, std::size_t size, std:
     return pieces;
 }
 
-std::optional<ModedInput> ModeAndPieces(const std::uint8_t* data, std::size_t size, std::size_t count) {
+std::optional<PatternsAndPage> ReadPatternsAndPage(const std::uint8_t* data, std::size_t size) {
     if (size == 0)
         return std::nullopt;
-    return ModedInput{data[0], Pieces(data + 1, size - 1, count)};
+    const std::vector<std::string> pieces = Pieces(data + 1, size - 1, 3);
+    return PatternsAndPage{data[0], PageText(pieces[0]), PageText(pieces[1]), PageText(pieces[2])};
 }
 
 std::u16string PageText(const std::string& bytes) {

@@ -15,13 +15,16 @@ namespace tarvisk::fuzz {
 /// bytes, and pieces the input does not reach are empty.
 std::vector<std::string> Pieces(const std::uint8_t* data, std::size_t size, std::size_t count);
 
-/// An input whose first byte says how a program reads the rest, and the rest cut into pieces.
-struct ModedInput {
+/// The input of a program that matches two patterns (or markers) against a page: a first byte saying how
+/// to read the rest, then the two pattern texts and the page text, NUL between them.
+struct PatternsAndPage {
     std::uint8_t mode = 0;
-    std::vector<std::string> pieces;
+    std::u16string first;
+    std::u16string second;
+    std::u16string page;
 };
-/// The first byte as the mode and the rest cut into `count` pieces as Pieces does; none for an empty input.
-std::optional<ModedInput> ModeAndPieces(const std::uint8_t* data, std::size_t size, std::size_t count);
+/// None for an empty input; the texts are read as PageText reads them.
+std::optional<PatternsAndPage> ReadPatternsAndPage(const std::uint8_t* data, std::size_t size);
 
 /// Page bytes as a request routine turns them into text: in the charset the page declares, else UTF-8.
 std::u16string PageText(const std::string& bytes);

@@ -25,19 +25,18 @@ const char16_t* const kCellPatterns[] = {
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    const auto input = tarvisk::fuzz::ModeAndPieces(data, size, 3);
+    auto input = tarvisk::fuzz::ReadPatternsAndPage(data, size);
     if (!input)
         return 0;
     const std::uint8_t mode = input->mode;
-    const std::vector<std::string>& pieces = input->pieces;
-    std::u16string text = tarvisk::fuzz::PageText(pieces[2]);
+    std::u16string& text = input->page;
     std::u16string pattern;
     std::u16string wildcard = u".*?";
     if ((mode & 0x80) == 0) {
         pattern = kCellPatterns[mode % std::size(kCellPatterns)];
     } else {
-        pattern = tarvisk::fuzz::PageText(pieces[0]).substr(0, kMaxPatternUnits);
-        wildcard = tarvisk::fuzz::PageText(pieces[1]).substr(0, kMaxPatternUnits / 2);
+        pattern = input->first.substr(0, kMaxPatternUnits);
+        wildcard = input->second.substr(0, kMaxPatternUnits / 2);
         text.resize(std::min(text.size(), kMaxTextForPatterns));
     }
     const int index = (mode >> 2) % 4;

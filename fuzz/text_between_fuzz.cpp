@@ -29,12 +29,11 @@ int Position(const std::u16string& text, const std::u16string& marker, int index
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    const auto input = tarvisk::fuzz::ModeAndPieces(data, size, 3);
+    auto input = tarvisk::fuzz::ReadPatternsAndPage(data, size);
     if (!input)
         return 0;
     const std::uint8_t mode = input->mode;
-    const std::vector<std::string>& pieces = input->pieces;
-    std::u16string text = tarvisk::fuzz::PageText(pieces[2]);
+    std::u16string& text = input->page;
     std::u16string start;
     std::u16string end;
     switch (mode % 4) {
@@ -47,12 +46,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         end = u".com/";
         break;
     case 2: // fuzzed literal markers: the pattern text is longer than what it matches
-        start = u"\\Q" + tarvisk::fuzz::PageText(pieces[0]) + u"\\E";
-        end = u"\\Q" + tarvisk::fuzz::PageText(pieces[1]) + u"\\E";
+        start = u"\\Q" + input->first + u"\\E";
+        end = u"\\Q" + input->second + u"\\E";
         break;
     default: // short fuzzed patterns, valid or not, over a short text
-        start = tarvisk::fuzz::PageText(pieces[0]).substr(0, kMaxPatternUnits);
-        end = tarvisk::fuzz::PageText(pieces[1]).substr(0, kMaxPatternUnits);
+        start = input->first.substr(0, kMaxPatternUnits);
+        end = input->second.substr(0, kMaxPatternUnits);
         text.resize(std::min(text.size(), kMaxTextForPatterns));
         break;
     }
