@@ -212,10 +212,11 @@ TEST_F(HostileServer, ARedirectLoopEnds) {
     EXPECT_LT(SecondsSince(start), 2.0);
 }
 
-/// A TCP listener on 127.0.0.1 that answers every request with the same raw bytes, however wrong.
+/// A TCP listener on 127.0.0.1 that answers every request with the same raw bytes, however wrong, and
+/// then closes the connection, or resets it (as a crashing server's system does).
 class RawServer {
 public:
-    explicit RawServer(std::string answer) : m_answer(std::move(answer)) {
+    RawServer(std::string answer, bool reset) : m_answer(std::move(answer)), m_reset(reset) {
         m_listener = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
         sockaddr_in address{};
         address.sin_family = AF_INET;
@@ -252,6 +253,14 @@ private:
                     break;
                 sent += static_cast<std::size_t>(n);
             }
+            if (m_reset) {
+                // Closing with a zero linger time sends a reset instead of the end of the stream.
+                std::this_thread::sleep_for(std::chrono::milliseconds(50));
+                const linger abort{1, 0};
+                ::setsockopt(connection, SOL_SOCKET, SO_LINGER, &abort, sizeof abort);
+                ::close(connection);
+                continue;
+            }
             ::shutdown(connection, SHUT_WR);
             // Let the client read everything before the socket goes.
             pollfd peer{connection, POLLIN, 0};
@@ -283,6 +292,7 @@ private:
     }
 
     std::string m_answer;
+    bool m_reset;
     int m_listener = -1;
     int m_port = 0;
     std::atomic<bool> m_stopping{false};
@@ -295,6 +305,7 @@ TEST_F(HostileServer, MalformedStatusLinesAndHeadersFailOrAreReadSafely) {
         const char* what;
         std::string answer;
         std::u16string text; // what both routines return
+        bool reset = false;  // the connection is reset after the answer
     } cases[] = {
         {"no status line at all", "just some text\r\n\r\nbody", u""},
         {"status line without a code", "HTTP/1.1 OK\r\nContent-Length: 4\r\n\r\nbody", u""},
@@ -306,6 +317,7 @@ TEST_F(HostileServer, MalformedStatusLinesAndHeadersFailOrAreReadSafely) {
         {"negative length", ok + "Content-Length: -5\r\n\r\nbody", u""},
         {"length beyond 64 bits", ok + "Content-Length: 99999999999999999999999\r\n\r\nbody", u""},
         {"length longer than the body", ok + "Content-Length: 400\r\n\r\nbody", u""},
+        {"connection reset mid-body", ok + "Content-Length: 4000\r\n\r\n" + std::string(1000, 'b'), u"", true},
         {"chunk size that is no number", ok + "Transfer-Encoding: chunked\r\n\r\nzz\r\nbody\r\n0\r\n\r\n", u""},
         {"chunk size beyond 64 bits", ok + "Transfer-Encoding: chunked\r\n\r\nFFFFFFFFFFFFFFFFFF\r\nbody\r\n", u""},
         {"header line of 200 KB", ok + "X-Long: " + std::string(200'000, 'a') + "\r\n\r\nbody", u""},
@@ -322,7 +334,7 @@ TEST_F(HostileServer, MalformedStatusLinesAndHeadersFailOrAreReadSafely) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
-        const RawServer server(c.answer);
+        const RawServer server(c.answer, c.reset);
         endpoints::SetRoute(server.hostPort());
         const auto start = Clock::now();
         EXPECT_EQ(Fetch(u"http://raw.example.com/", 2), c.text);
