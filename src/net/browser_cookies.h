@@ -12,7 +12,7 @@
 namespace tarvisk {
 
 struct BrowserCookie {
-    std::string domain;   ///< "example.com" host-only, ".example.com" for the domain and its subdomains
+    std::string domain; ///< "example.com" host-only, ".example.com" for the domain and its subdomains
     std::string path = "/";
     bool secure = false;
     bool httpOnly = false;
