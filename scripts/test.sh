@@ -11,6 +11,7 @@ export QT_QPA_PLATFORM=offscreen
 
 cmake --preset default
 cmake --build --preset default
+cmake --build --preset default --target format-check
 ctest --preset default -j2
 
 cmake --preset asan
