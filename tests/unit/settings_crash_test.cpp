@@ -18,6 +18,7 @@
 #include "text/encoding.h"
 #include "text/regex.h"
 #include "text/settings.h"
+#include "settings_test_support.h"
 
 extern char** environ;
 
@@ -26,21 +27,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-class SettingsUnderFaults : public ::testing::Test {
-protected:
-    void SetUp() override {
-        std::string pattern = (fs::temp_directory_path() / "tarvisk-settings-crash-XXXXXX").string();
-        ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
-        m_folder = pattern;
-        SetSettingsFolder(m_folder);
-    }
-    void TearDown() override {
-        SetSettingsFolder({});
-        fs::remove_all(m_folder);
-    }
-
-    fs::path m_folder;
-};
+class SettingsUnderFaults : public test::ScratchSettingsFolder {};
 
 /// The round number in a value the writer stored ("round 12 宝宝… end", "//shop12.taobao.com/");
 /// -1 when the value is not one whole value of the writer.
@@ -107,9 +94,7 @@ TEST_F(SettingsUnderFaults, ValuesThatOnceBrokeTheFileReadBackAndSpareTheOtherKe
 
 TEST_F(SettingsUnderFaults, AProgramFolderThatCannotBeWrittenFallsBackToTheUserFolder) {
     const std::string xdg = (m_folder / "xdg").string();
-    const char* old = std::getenv("XDG_CONFIG_HOME");
-    const std::string saved = old != nullptr ? old : "";
-    ::setenv("XDG_CONFIG_HOME", xdg.c_str(), 1);
+    const test::ScopedEnv xdgHome("XDG_CONFIG_HOME", xdg.c_str());
     // /proc refuses new files even to root, who may write into any ordinary folder.
     for (const fs::path& programFolder : {fs::path("/proc"), m_folder / "missing", fs::path()}) {
         SCOPED_TRACE(programFolder.string());
@@ -125,7 +110,6 @@ TEST_F(SettingsUnderFaults, AProgramFolderThatCannotBeWrittenFallsBackToTheUserF
     SetSettingsFolder("/proc/tarvisk");
     EXPECT_FALSE(WriteSetting(u"Pages", u"8"));
     EXPECT_EQ(ReadSetting(u"Pages"), u"");
-    old != nullptr ? ::setenv("XDG_CONFIG_HOME", saved.c_str(), 1) : ::unsetenv("XDG_CONFIG_HOME");
 }
 
 } // namespace

@@ -12,25 +12,15 @@
 #include <gtest/gtest.h>
 
 #include "text/encoding.h"
+#include "settings_test_support.h"
 
 namespace tarvisk {
 namespace {
 
 namespace fs = std::filesystem;
 
-class SettingsFile : public ::testing::Test {
+class SettingsFile : public test::ScratchSettingsFolder {
 protected:
-    void SetUp() override {
-        std::string pattern = (fs::temp_directory_path() / "tarvisk-settings-XXXXXX").string();
-        ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
-        m_folder = pattern;
-        SetSettingsFolder(m_folder);
-    }
-    void TearDown() override {
-        SetSettingsFolder({});
-        fs::remove_all(m_folder);
-    }
-
     fs::path file() const { return m_folder / "Setting.ini"; }
 
     void putFile(const std::string& bytes) const {
@@ -42,8 +32,6 @@ protected:
         std::ifstream in(file(), std::ios::binary);
         return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     }
-
-    fs::path m_folder;
 };
 
 // "[配置]" in code page 936.
@@ -247,25 +235,9 @@ TEST_F(SettingsFile, CreatesTheSettingsFolderOnFirstWrite) {
     EXPECT_EQ(ReadSetting(u"op"), u"1");
 }
 
-/// Sets an environment variable for one scope and restores it afterwards.
-class ScopedEnv {
-public:
-    ScopedEnv(const char* name, const char* value) : m_name(name) {
-        if (const char* old = std::getenv(name)) {
-            m_old = old;
-        }
-        value != nullptr ? ::setenv(name, value, 1) : ::unsetenv(name);
-    }
-    ~ScopedEnv() { m_old ? ::setenv(m_name, m_old->c_str(), 1) : ::unsetenv(m_name); }
-
-private:
-    const char* m_name;
-    std::optional<std::string> m_old;
-};
-
 TEST_F(SettingsFile, ProgramFolderIsUsedOnlyWhenWritable) {
     // Tests run as root, where permissions do not stop writes: the writability check is injected.
-    const ScopedEnv xdg("XDG_CONFIG_HOME", (m_folder / "xdg").c_str());
+    const test::ScopedEnv xdg("XDG_CONFIG_HOME", (m_folder / "xdg").c_str());
     const auto yes = [](const fs::path&) { return true; };
     const auto no = [](const fs::path&) { return false; };
     EXPECT_EQ(ResolveSettingsFolder("/opt/tarvisk", yes), fs::path("/opt/tarvisk"));
@@ -273,7 +245,7 @@ TEST_F(SettingsFile, ProgramFolderIsUsedOnlyWhenWritable) {
 }
 
 TEST_F(SettingsFile, UserConfigFolderFollowsXdgThenHome) {
-    const ScopedEnv home("HOME", "/home/seller");
+    const test::ScopedEnv home("HOME", "/home/seller");
     const struct {
         const char* xdg;
         fs::path expected;
@@ -284,7 +256,7 @@ TEST_F(SettingsFile, UserConfigFolderFollowsXdgThenHome) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.xdg != nullptr ? c.xdg : "(unset)");
-        const ScopedEnv xdg("XDG_CONFIG_HOME", c.xdg);
+        const test::ScopedEnv xdg("XDG_CONFIG_HOME", c.xdg);
         EXPECT_EQ(UserConfigFolder(), c.expected);
     }
 }
