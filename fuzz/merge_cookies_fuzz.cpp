@@ -10,7 +10,7 @@
 
 #include "fuzz_support.h"
 #include "net/cookie_jar.h"
-#include "net/text_ops.h"
+#include "text/text_ops.h"
 
 namespace {
 
@@ -38,7 +38,7 @@ std::map<std::u16string, std::u16string> LastValues(const std::u16string& stored
     for (const std::u16string* text : {&stored, &fresh}) {
         std::u16string blankless = *text;
         std::erase(blankless, u' ');
-        for (const std::u16string& piece : tarvisk::net::SplitAt(blankless, u";")) {
+        for (const std::u16string& piece : tarvisk::SplitAt(blankless, u";")) {
             const std::size_t equals = piece.find(u'=');
             if (equals != std::u16string::npos && equals > 0)
                 values[piece.substr(0, equals)] = piece.substr(equals + 1);

@@ -10,7 +10,7 @@
 #include "fuzz_support.h"
 #include "net/cookie_jar.h"
 #include "net/curl_request.h"
-#include "net/text_ops.h"
+#include "text/text_ops.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     using tarvisk::fuzz::Check;
@@ -21,7 +21,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     Check(url.find(u'\\') == std::u16string::npos && address.find(u'\\') == std::u16string::npos,
           "backslashes become forward slashes");
-    Check(url == tarvisk::net::LowerAscii(url), "the caller's variable is lower-cased");
+    Check(url == tarvisk::LowerAscii(url), "the caller's variable is lower-cased");
     Check(url.size() == typed.size(), "the caller's variable keeps its length");
     Check(address.size() >= url.size(), "the address to open is never shorter than the typed one");
 

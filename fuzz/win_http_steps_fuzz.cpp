@@ -9,7 +9,7 @@
 
 #include "fuzz_support.h"
 #include "net/curl_request.h"
-#include "net/text_ops.h"
+#include "text/text_ops.h"
 #include "net/win_http_steps.h"
 
 namespace {
@@ -32,7 +32,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         Check(tarvisk::net::IsToken(field.name), "a header name is an HTTP token");
         Check(!HoldsLineBreakOrNul(field.value), "a header value holds no line break and no NUL");
         Check(!field.value.empty(), "no header is sent without a value");
-        Check(names.insert(tarvisk::net::LowerAscii(field.name)).second, "every header is sent once");
+        Check(names.insert(tarvisk::LowerAscii(field.name)).second, "every header is sent once");
     }
 
     const std::u16string proxy = tarvisk::net::ProxyServer(slot);

@@ -20,6 +20,7 @@
 #include "demo/demo_pages.h"
 #include "net/endpoints.h"
 #include "text/encoding.h"
+#include "text/text_ops.h"
 
 namespace tarvisk::demo {
 
@@ -140,9 +141,7 @@ std::string RequestHost(const httplib::Request& request) {
     const std::size_t colon = host.rfind(':');
     if (colon != std::string::npos && host.find(']', colon) == std::string::npos)
         host.erase(colon);
-    std::transform(host.begin(), host.end(), host.begin(),
-                   [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; });
-    return host;
+    return LowerAscii(std::move(host));
 }
 
 struct DemoMarket::Impl {

@@ -10,6 +10,7 @@
 #include "text/encoding.h"
 #include "text/html.h"
 #include "text/numbers.h"
+#include "text/text_ops.h"
 
 namespace tarvisk::demo {
 
@@ -49,18 +50,11 @@ std::uint64_t mix(std::uint64_t x) {
     return x ^ (x >> 31);
 }
 
-std::u16string lowerAscii(std::u16string text) {
-    std::ranges::transform(text, text.begin(), [](char16_t c) {
-        return c >= u'A' && c <= u'Z' ? static_cast<char16_t>(c + (u'a' - u'A')) : c;
-    });
-    return text;
-}
-
 // The marketplace's search ignores the letter case of a keyword (and later result pages are asked
 // for with a lower-cased address), so the items depend on the lower-cased keyword.
 std::uint64_t keywordHash(const std::u16string& keyword) {
     std::uint64_t hash = 0xCBF29CE484222325ull;
-    for (const char16_t c : lowerAscii(keyword)) {
+    for (const char16_t c : LowerAscii(keyword)) {
         hash = (hash ^ c) * 0x100000001B3ull;
     }
     return hash;
@@ -136,7 +130,7 @@ struct SearchItem {
 
 int resultCount(const std::u16string& keyword) {
     for (const auto& [word, count] : kShortResults) {
-        if (lowerAscii(keyword) == word) {
+        if (LowerAscii(keyword) == word) {
             return count;
         }
     }
@@ -148,7 +142,7 @@ SearchItem searchItem(const std::u16string& keyword, std::uint64_t hash, int ind
     const std::uint64_t seed = mix(hash ^ static_cast<std::uint64_t>(index));
     for (const Placement& placement : kPlacements) {
         if ((placement.page - 1) * kSearchPageItems + placement.k - 1 == index &&
-            lowerAscii(keyword) == placement.keyword) {
+            LowerAscii(keyword) == placement.keyword) {
             const DemoShop& shop = *shopByHost(placement.shopHost);
             return {DemoShopItemId(shop, placement.item), shopItemTitle(shop, placement.item), seed};
         }

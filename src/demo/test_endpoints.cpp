@@ -8,6 +8,7 @@
 
 #include "demo/demo_pages.h"
 #include "text/encoding.h"
+#include "text/text_ops.h"
 
 namespace tarvisk::demo {
 
@@ -26,11 +27,6 @@ long NumberParam(const httplib::Request& request, const char* name, long fallbac
     if (!text.empty() && std::from_chars(text.data(), text.data() + text.size(), value).ec != std::errc())
         value = fallback;
     return std::clamp(value, low, high);
-}
-
-std::string Trimmed(const std::string& text) {
-    const std::size_t first = text.find_first_not_of(' ');
-    return first == std::string::npos ? std::string() : text.substr(first, text.find_last_not_of(' ') - first + 1);
 }
 
 /// Waits before answering; when the server stops meanwhile, the connection is closed after the
@@ -55,7 +51,7 @@ void Echo(const httplib::Request& request, httplib::Response& response) {
         const std::string line = request.get_header_value("Cookie", i);
         for (std::size_t start = 0; start <= line.size();) {
             const std::size_t end = std::min(line.find(';', start), line.size());
-            const std::string cookie = Trimmed(line.substr(start, end - start));
+            const std::string cookie(TrimBlanks(std::string_view(line).substr(start, end - start)));
             if (!cookie.empty())
                 text += "cookie: " + cookie + "\n";
             start = end + 1;
@@ -78,7 +74,8 @@ void Headers(const httplib::Request& request, httplib::Response& response) {
         const std::string line = request.get_param_value("h", i);
         const std::size_t colon = line.find(':');
         if (colon != std::string::npos)
-            response.set_header(Trimmed(line.substr(0, colon)), Trimmed(line.substr(colon + 1)));
+            response.set_header(std::string(TrimBlanks(std::string_view(line).substr(0, colon))),
+                                std::string(TrimBlanks(std::string_view(line).substr(colon + 1))));
     }
     response.set_content("headers set", "text/plain");
 }

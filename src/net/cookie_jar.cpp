@@ -5,7 +5,7 @@
 #include <unordered_map>
 #include <vector>
 
-#include "net/text_ops.h"
+#include "text/text_ops.h"
 
 namespace tarvisk {
 
@@ -54,7 +54,7 @@ std::u16string MergeCookies(const std::u16string& stored, const std::u16string& 
     std::vector<std::pair<std::u16string, std::u16string>> entries;
     std::unordered_map<std::u16string, std::size_t> positions;
     for (const std::u16string* text : {&stored, &fresh}) {
-        for (const std::u16string& piece : net::SplitAt(WithoutBlanks(*text), u";")) {
+        for (const std::u16string& piece : SplitAt(WithoutBlanks(*text), u";")) {
             std::u16string name = TextBefore(piece, u"=");
             if (name.empty())
                 continue;
@@ -91,13 +91,13 @@ std::u16string TextAfter(const std::u16string& text, const std::u16string& separ
 std::u16string NormalizeUrl(std::u16string& url) {
     std::replace(url.begin(), url.end(), u'\\', u'/');
     std::u16string result = url;
-    url = net::LowerAscii(url);
+    url = LowerAscii(url);
     if (url.compare(0, 4, u"http") != 0)
         result = u"http://" + url;
     // "http:" with one slash or none gets its slashes back, one per pass.
     for (int pass = 0; pass < 2; ++pass) {
-        if (net::LowerAscii(result).find(u"http://") == std::u16string::npos)
-            result = net::ReplaceAll(result, u"http:", u"http:/");
+        if (LowerAscii(result).find(u"http://") == std::u16string::npos)
+            result = ReplaceAll(result, u"http:", u"http:/");
     }
     return result;
 }

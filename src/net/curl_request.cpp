@@ -5,7 +5,7 @@
 #include <mutex>
 
 #include "net/endpoints.h"
-#include "net/text_ops.h"
+#include "text/text_ops.h"
 #include "text/encoding.h"
 
 namespace tarvisk::net {
@@ -17,24 +17,18 @@ curl_slist* Append(curl_slist* list, const std::string& line) {
     return grown != nullptr ? grown : list;
 }
 
-std::string_view Trimmed(std::string_view text) {
-    const auto blank = [](char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; };
-    while (!text.empty() && blank(text.front()))
-        text.remove_prefix(1);
-    while (!text.empty() && blank(text.back()))
-        text.remove_suffix(1);
-    return text;
-}
+// Header lines arrive with their line end; names and values lose tabs and blanks around them.
+constexpr std::string_view kHeaderBlanks = " \t\r\n";
 
 } // namespace
 
 std::string_view HeaderName(std::string_view line) {
-    return Trimmed(line.substr(0, std::min(line.find(':'), line.size())));
+    return TrimBlanks(line.substr(0, std::min(line.find(':'), line.size())), kHeaderBlanks);
 }
 
 std::string_view HeaderValue(std::string_view line) {
     const std::size_t colon = line.find(':');
-    return colon == std::string_view::npos ? std::string_view() : Trimmed(line.substr(colon + 1));
+    return colon == std::string_view::npos ? std::string_view() : TrimBlanks(line.substr(colon + 1), kHeaderBlanks);
 }
 
 void InitCurl() {

@@ -4,6 +4,7 @@
 #include <cstddef>
 
 #include "text/encoding.h"
+#include "text/text_ops.h"
 
 namespace tarvisk {
 
@@ -11,15 +12,6 @@ namespace {
 
 // Pages declare their charset near the top; browsers look no further than this.
 constexpr std::size_t kMetaScanBytes = 2048;
-
-char LowerAscii(char c) {
-    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
-std::string Lowered(std::string text) {
-    std::transform(text.begin(), text.end(), text.begin(), LowerAscii);
-    return text;
-}
 
 bool IsBlank(char c) {
     return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\f';
@@ -54,7 +46,7 @@ std::string CharsetAfterKeyword(const std::string& text, std::size_t from, std::
 }
 
 std::string MetaCharset(const std::string& body) {
-    const std::string head = Lowered(body.substr(0, kMetaScanBytes));
+    const std::string head = LowerAscii(body.substr(0, kMetaScanBytes));
     for (std::size_t tag = head.find("<meta"); tag != std::string::npos; tag = head.find("<meta", tag + 5)) {
         // A tag cut off by the scan window names no charset: its name may be cut as well.
         const std::size_t end = head.find('>', tag);
@@ -74,7 +66,7 @@ std::string MetaCharset(const std::string& body) {
 } // namespace
 
 std::string DeclaredCharset(const std::string& contentType, const std::string& body) {
-    const std::string type = Lowered(contentType);
+    const std::string type = LowerAscii(contentType);
     // The parameters follow the media type after ";".
     const std::size_t parameters = type.find(';');
     std::string charset =

@@ -4,7 +4,7 @@
 #include "net/cookie_jar.h"
 #include "net/curl_request.h"
 #include "net/response_text.h"
-#include "net/text_ops.h"
+#include "text/text_ops.h"
 #include "net/win_http_steps.h"
 #include "text/encoding.h"
 
@@ -21,9 +21,9 @@ constexpr int kPollMs = 20;
 void SetMethod(net::CurlRequest& request, const std::u16string& method, const std::u16string& body) {
     CURL* easy = request.easy();
     const std::string name = ToUtf8(method);
-    if (net::EqualsIgnoringCase(method, u"HEAD")) {
+    if (EqualsIgnoringCase(method, u"HEAD")) {
         curl_easy_setopt(easy, CURLOPT_NOBODY, 1L);
-    } else if (method.empty() || (net::EqualsIgnoringCase(method, u"GET") && body.empty())) {
+    } else if (method.empty() || (EqualsIgnoringCase(method, u"GET") && body.empty())) {
         curl_easy_setopt(easy, CURLOPT_HTTPGET, 1L);
     } else {
         request.setBody(ToUtf8(body));
@@ -77,7 +77,7 @@ std::u16string WinHttpFetch(std::u16string& url, const std::u16string& body, con
     std::u16string result = BodyText(request, decodeMode);
     const std::u16string allHeaders = FromUtf8(request.headers().all());
     if (!responseHeaderName.empty()) {
-        if (net::EqualsIgnoringCase(responseHeaderName, u"all")) {
+        if (EqualsIgnoringCase(responseHeaderName, u"all")) {
             result = allHeaders + u"\r\n\r\n" + result;
         } else if (const auto value = request.headers().value(ToUtf8(responseHeaderName))) {
             result = FromUtf8(*value) + u"\r\n\r\n" + result;

@@ -3,7 +3,7 @@
 #include <algorithm>
 
 #include "net/cookie_jar.h"
-#include "net/text_ops.h"
+#include "text/text_ops.h"
 
 namespace tarvisk::net {
 

@@ -10,7 +10,7 @@
 #include "net/browser_cookies.h"
 #include "net/curl_request.h"
 #include "net/response_text.h"
-#include "net/text_ops.h"
+#include "text/text_ops.h"
 #include "text/encoding.h"
 #include "text/numbers.h"
 
@@ -55,7 +55,7 @@ std::u16string XmlHttpRequest(const std::u16string& url, const std::u16string& b
     // Each cookie set along the way is told with the address of the answer that set it.
     std::vector<std::pair<std::string, std::string>> setCookies;
     request.onHeaderLine([&](std::string_view line) {
-        if (!net::EqualsIgnoringCase(net::HeaderName(line), "Set-Cookie") || line.find(':') == std::string_view::npos)
+        if (!EqualsIgnoringCase(net::HeaderName(line), "Set-Cookie") || line.find(':') == std::string_view::npos)
             return;
         char* answered = nullptr;
         curl_easy_getinfo(easy, CURLINFO_EFFECTIVE_URL, &answered);

@@ -5,31 +5,11 @@
 #include <utility>
 
 #include "text/numbers.h"
+#include "text/text_ops.h"
 
 namespace tarvisk {
 
 namespace {
-
-char16_t lowerAscii(char16_t c) {
-    return c >= u'A' && c <= u'Z' ? static_cast<char16_t>(c + (u'a' - u'A')) : c;
-}
-
-bool equalIgnoringCase(const std::u16string& a, const std::u16string& b) {
-    return std::ranges::equal(a, b, [](char16_t x, char16_t y) { return lowerAscii(x) == lowerAscii(y); });
-}
-
-std::vector<std::u16string> splitAtBars(const std::u16string& text) {
-    std::vector<std::u16string> pieces;
-    std::size_t start = 0;
-    for (;;) {
-        const std::size_t bar = text.find(u'|', start);
-        pieces.push_back(text.substr(start, bar - start));
-        if (bar == std::u16string::npos) {
-            return pieces;
-        }
-        start = bar + 1;
-    }
-}
 
 // A row number as the list items take it: a fractional number is rounded to the nearest whole
 // number (half to even); anything outside the table's reach reads as "no row".
@@ -98,13 +78,13 @@ void ListViewClearItems(ResultTable& table) {
 void ListViewSetColumns(ResultTable& table, const std::u16string& titles, const std::u16string& widths) {
     std::vector<TableColumn> columns;
     if (!titles.empty()) {
-        for (std::u16string& title : splitAtBars(titles)) {
+        for (std::u16string& title : SplitAt(titles, u"|")) {
             columns.push_back(TableColumn{std::move(title), 0});
         }
     }
     // A single width without a separator is ignored; missing pieces keep the default width.
     if (widths.find(u'|') != std::u16string::npos) {
-        const std::vector<std::u16string> pieces = splitAtBars(widths);
+        const std::vector<std::u16string> pieces = SplitAt(widths, u"|");
         for (std::size_t i = 0; i < columns.size() && i < pieces.size(); ++i) {
             const double width = LeadingNumber(pieces[i]);
             if (width > 0) {
@@ -118,7 +98,7 @@ void ListViewSetColumns(ResultTable& table, const std::u16string& titles, const 
 std::optional<int> ListViewColumnIndex(const ResultTable& table, const std::u16string& title) {
     const auto& columns = table.columns();
     for (std::size_t i = 0; i < columns.size(); ++i) {
-        if (equalIgnoringCase(columns[i].title, title)) {
+        if (EqualsIgnoringCase(columns[i].title, title)) {
             return static_cast<int>(i);
         }
     }

@@ -7,6 +7,8 @@
 
 #include <iconv.h>
 
+#include "text/text_ops.h"
+
 namespace tarvisk {
 
 namespace {
@@ -218,12 +220,6 @@ void AppendUtf8(std::string& out, char32_t code) {
         out += static_cast<char>(0x80 | (code >> 6 & 0x3F));
         out += static_cast<char>(0x80 | (code & 0x3F));
     }
-}
-
-std::string LowerAscii(std::string text) {
-    for (char& c : text)
-        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return text;
 }
 
 } // namespace

@@ -14,6 +14,7 @@
 #include <unistd.h>
 
 #include "text/encoding.h"
+#include "text/text_ops.h"
 
 namespace tarvisk {
 
@@ -34,36 +35,11 @@ std::optional<fs::path>& folderOverride() {
     return folder;
 }
 
-bool isBlank(char16_t c) {
-    return c == u' ' || c == u'\t' || c == u'\r' || c == u'\v' || c == u'\f';
-}
+// The private-profile functions trim these around names and values.
+constexpr std::u16string_view kProfileBlanks = u" \t\r\v\f";
 
 std::u16string trimmed(std::u16string_view text) {
-    std::size_t begin = 0;
-    std::size_t end = text.size();
-    while (begin < end && isBlank(text[begin])) {
-        ++begin;
-    }
-    while (end > begin && isBlank(text[end - 1])) {
-        --end;
-    }
-    return std::u16string(text.substr(begin, end - begin));
-}
-
-char16_t asciiLower(char16_t c) {
-    return c >= u'A' && c <= u'Z' ? static_cast<char16_t>(c - u'A' + u'a') : c;
-}
-
-bool sameName(std::u16string_view a, std::u16string_view b) {
-    if (a.size() != b.size()) {
-        return false;
-    }
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        if (asciiLower(a[i]) != asciiLower(b[i])) {
-            return false;
-        }
-    }
-    return true;
+    return TrimBlanks(text, kProfileBlanks);
 }
 
 bool hasLineBreak(std::u16string_view text) {
@@ -195,7 +171,7 @@ KeyPlace findKey(const Document& doc, std::u16string_view section, std::u16strin
     for (std::size_t i = 0; i < doc.lines.size(); ++i) {
         const Line line = parseLine(doc.lines[i]);
         if (line.kind == Line::Kind::Section) {
-            inSection = sameName(line.name, section);
+            inSection = EqualsIgnoringCase(line.name, section);
             inFirstSection = inSection && !place.sectionEnd;
             if (inFirstSection) {
                 place.sectionEnd = i;
@@ -205,7 +181,7 @@ KeyPlace findKey(const Document& doc, std::u16string_view section, std::u16strin
         if (inFirstSection && line.kind != Line::Kind::Blank) {
             place.sectionEnd = i;
         }
-        if (inSection && line.kind == Line::Kind::Key && sameName(line.name, key) && !place.keyLine) {
+        if (inSection && line.kind == Line::Kind::Key && EqualsIgnoringCase(line.name, key) && !place.keyLine) {
             place.keyLine = i;
         }
     }
@@ -244,7 +220,7 @@ std::u16string storedValue(const std::u16string& value) {
             c = u' ';
         }
     }
-    if (!text.empty() && (isBlank(text.front()) || isBlank(text.back()) || whollyQuoted(text))) {
+    if (!text.empty() && (trimmed(text) != text || whollyQuoted(text))) {
         text = u"\"" + text + u"\"";
     }
     return text;

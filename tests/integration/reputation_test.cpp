@@ -17,6 +17,7 @@
 #include "net/xml_http.h"
 #include "text/encoding.h"
 #include "text/regex.h"
+#include "text/text_ops.h"
 
 namespace tarvisk {
 namespace {
@@ -108,7 +109,7 @@ TEST_F(ReputationOverHttp, EveryCastMemberGetsItsVerdict) {
         const std::string name = ToUtf8(c.account);
         ASSERT_EQ(outcome.status, ReputationOutcome::Status::Report) << name << ": " << ToUtf8(outcome.stop.message);
         const ReputationFacts& facts = outcome.facts;
-        EXPECT_EQ(facts.account, TrimAccount(c.account)) << name;
+        EXPECT_EQ(facts.account, TrimBlanks(c.account)) << name;
         EXPECT_EQ(facts.daysSinceRegistration, c.days) << name;
         EXPECT_EQ(facts.newAccount, c.days <= 30) << name;
         EXPECT_EQ(facts.userId.size(), 32u) << name;
@@ -122,7 +123,7 @@ TEST_F(ReputationOverHttp, EveryCastMemberGetsItsVerdict) {
         EXPECT_EQ(facts.monthGood, c.monthGood) << name;
         EXPECT_EQ(facts.verdict, c.verdict) << name;
         // The GBK rating page arrives decoded: the account's Chinese name is in it.
-        EXPECT_NE(facts.rawRatingText.find(TrimAccount(c.account)), std::u16string::npos) << name;
+        EXPECT_NE(facts.rawRatingText.find(TrimBlanks(c.account)), std::u16string::npos) << name;
     }
 }
 

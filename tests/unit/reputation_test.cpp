@@ -8,6 +8,7 @@
 
 #include "core/hooks.h"
 #include "text/encoding.h"
+#include "text/text_ops.h"
 
 namespace tarvisk {
 namespace {
@@ -50,20 +51,6 @@ std::u16string Linked(const std::u16string& number) {
 const std::u16string kBuyerRating =
     RatingPage(u"<em>好评率：99.85%</em><span>个人认证</span>", u"0", u"286", {Linked(u"3"), Linked(u"12")},
                {Linked(u"1"), Linked(u"2")}, {u"0", Linked(u"1")});
-
-TEST(TrimAccount, RemovesOnlySpacesAtBothEnds) {
-    const struct {
-        std::u16string typed;
-        std::u16string account;
-    } cases[] = {
-        {u"  abc  ", u"abc"},     {u"   ", u""},    {u"", u""},
-        {u"\tabc ", u"\tabc"},    {u"a b", u"a b"}, {u" 张三\u3000", u"张三\u3000"},
-        {u"abc\r\n", u"abc\r\n"}, {u" x ", u"x"},
-    };
-    for (const auto& c : cases) {
-        EXPECT_EQ(TrimAccount(c.typed), c.account) << ToUtf8(c.typed);
-    }
-}
 
 TEST(ReputationAddresses, ProfileCarriesTheGbkEncodedAccount) {
     EXPECT_EQ(ProfileUrl(u"查ab-1"),
@@ -320,7 +307,7 @@ TEST_F(ReputationQueryTest, StopsWithTheRightMessage) {
         EXPECT_EQ(outcome.status, ReputationOutcome::Status::Stopped) << ToUtf8(c.profile);
         EXPECT_EQ(outcome.stop.message, c.message) << ToUtf8(c.profile);
         EXPECT_EQ(outcome.stop.title, c.title) << ToUtf8(c.profile);
-        EXPECT_EQ(outcome.account, TrimAccount(c.typed));
+        EXPECT_EQ(outcome.account, TrimBlanks(c.typed));
         EXPECT_EQ(market.requests.size(), c.requests) << ToUtf8(c.profile);
     }
 }

@@ -22,6 +22,7 @@
 #include "app/ui/window_helpers.h"
 #include "core/cancel.h"
 #include "text/settings.h"
+#include "text/text_ops.h"
 
 namespace tarvisk {
 
@@ -182,7 +183,7 @@ void Form1::Command1_Click() {
     if (m_query.busy()) {
         return;
     }
-    ww->setText(QString::fromStdU16String(TrimAccount(ww->text().toStdU16String())));
+    ww->setText(QString::fromStdU16String(TrimBlanks(ww->text().toStdU16String())));
     const bool hadFocus = ww->hasFocus();
     ww->setEnabled(false);
     Command1->setEnabled(false);

@@ -7,6 +7,7 @@
 #include "text/encoding.h"
 #include "text/numbers.h"
 #include "text/regex.h"
+#include "text/text_ops.h"
 
 namespace tarvisk {
 
@@ -114,15 +115,6 @@ ReputationFacts ComposeFacts(const ProfileFacts& profile, const std::u16string& 
 
 } // namespace
 
-std::u16string TrimAccount(const std::u16string& typed) {
-    const std::size_t first = typed.find_first_not_of(u' ');
-    if (first == std::u16string::npos) {
-        return {};
-    }
-    const std::size_t last = typed.find_last_not_of(u' ');
-    return typed.substr(first, last - first + 1);
-}
-
 std::u16string ProfileUrl(const std::u16string& account) {
     return std::u16string(u"http://") + endpoints::kMemberHost + u"/member/userProfile.jhtml?asker=wangwang&userID=" +
            UrlEncodeGbk(account);
@@ -185,14 +177,14 @@ ReputationOutcome ReputationQuery::run(const std::u16string& typedAccount) {
     if (m_busy.exchange(true)) {
         ReputationOutcome refused;
         refused.status = ReputationOutcome::Status::Busy;
-        refused.account = TrimAccount(typedAccount);
+        refused.account = TrimBlanks(typedAccount);
         return refused;
     }
     struct Release {
         std::atomic<bool>& busy;
         ~Release() { busy = false; }
     } release{m_busy};
-    return query(TrimAccount(typedAccount));
+    return query(TrimBlanks(typedAccount));
 }
 
 ReputationOutcome ReputationQuery::query(const std::u16string& account) {

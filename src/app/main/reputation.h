@@ -67,9 +67,6 @@ inline constexpr char16_t kBannedMarker[] = u"查封";
 /// Only a seller's rating page carries this heading.
 inline constexpr char16_t kSellerMarker[] = u"卖家信用评价展示";
 
-/// The account as typed with leading and trailing spaces removed (tabs and other blanks stay).
-std::u16string TrimAccount(const std::u16string& typed);
-
 /// The member profile address of an account (the account percent-encoded in GBK).
 std::u16string ProfileUrl(const std::u16string& account);
 /// The rating page address of a user id, as linked from the report.

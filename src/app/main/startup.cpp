@@ -2,25 +2,14 @@
 
 #include "net/endpoints.h"
 #include "net/win_http.h"
+#include "text/text_ops.h"
 
 namespace tarvisk {
 
 namespace {
 
-char16_t asciiLower(char16_t c) {
-    return c >= u'A' && c <= u'Z' ? static_cast<char16_t>(c + (u'a' - u'A')) : c;
-}
-
-bool startsWithNoCase(const std::u16string& text, std::u16string_view prefix) {
-    if (text.size() < prefix.size()) {
-        return false;
-    }
-    for (std::size_t i = 0; i < prefix.size(); ++i) {
-        if (asciiLower(text[i]) != prefix[i]) {
-            return false;
-        }
-    }
-    return true;
+bool startsWithNoCase(std::u16string_view text, std::u16string_view prefix) {
+    return EqualsIgnoringCase(text.substr(0, prefix.size()), prefix);
 }
 
 } // namespace

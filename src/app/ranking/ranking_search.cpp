@@ -10,6 +10,7 @@
 #include "text/encoding.h"
 #include "text/numbers.h"
 #include "text/regex.h"
+#include "text/text_ops.h"
 
 namespace tarvisk {
 
@@ -45,12 +46,6 @@ std::u16string quotedValue(const std::u16string& match, std::size_t prefix) {
     return match.size() > prefix ? match.substr(prefix, match.size() - prefix - 1) : std::u16string();
 }
 
-void replaceAll(std::u16string& text, const std::u16string& from, const std::u16string& to) {
-    for (std::size_t at = text.find(from); at != std::u16string::npos; at = text.find(from, at + to.size())) {
-        text.replace(at, from.size(), to);
-    }
-}
-
 // A number with leading zeros up to `width` digits.
 std::u16string padded(int value, std::size_t width) {
     const std::u16string digits = NumberText(value);
@@ -76,7 +71,7 @@ void SetPageOffset(std::u16string& url, int page) {
     if (last.empty()) {
         url += field;
     } else {
-        replaceAll(url, last, field);
+        url = ReplaceAll(url, last, field);
     }
 }
 
@@ -104,9 +99,7 @@ std::vector<RankingItem> ParseRankingPage(const std::u16string& pageText) {
         RankingItem& item = items[k];
         item.id = ids[k].substr(kIdPrefix);
         if (k < pictures.size()) {
-            std::u16string picture = pictures[k];
-            replaceAll(picture, u"\\/", u"/");
-            item.picture = quotedValue(picture, kPicturePrefix);
+            item.picture = quotedValue(ReplaceAll(pictures[k], u"\\/", u"/"), kPicturePrefix);
         }
         if (k < titles.size()) {
             item.title = UnescapeText(quotedValue(titles[k], kTitlePrefix));

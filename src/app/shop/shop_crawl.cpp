@@ -7,6 +7,7 @@
 #include "net/xml_http.h"
 #include "text/numbers.h"
 #include "text/regex.h"
+#include "text/text_ops.h"
 
 namespace tarvisk {
 
@@ -26,9 +27,7 @@ std::u16string ShopItemPattern() {
 }
 
 std::u16string NormalizeShopAddress(std::u16string& address) {
-    std::ranges::transform(address, address.begin(), [](char16_t c) {
-        return c >= u'A' && c <= u'Z' ? static_cast<char16_t>(c + (u'a' - u'A')) : c;
-    });
+    address = LowerAscii(std::move(address));
     if (address.find(u'/') == std::u16string::npos) {
         address += u'/';
     }

@@ -1,0 +1,35 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+// The small text operations every layer shares, with the semantics of the string functions the
+// program was first written with: letter case is ASCII only, and "blank" means what each
+// function says (U+0020 alone unless named). Each has a UTF-16 form for page and window text and
+// a byte form for headers, file names and the demo marketplace.
+
+namespace tarvisk {
+
+/// ASCII letters lower-cased; every other unit unchanged.
+std::u16string LowerAscii(std::u16string text);
+std::string LowerAscii(std::string text);
+
+/// Equal when lower-cased by LowerAscii.
+bool EqualsIgnoringCase(std::u16string_view a, std::u16string_view b);
+bool EqualsIgnoringCase(std::string_view a, std::string_view b);
+
+/// Every occurrence of `from` (not empty), left to right without overlap, replaced by `to`.
+std::u16string ReplaceAll(std::u16string_view text, std::u16string_view from, std::u16string_view to);
+std::string ReplaceAll(std::string_view text, std::string_view from, std::string_view to);
+
+/// The pieces between separators; n separators give n + 1 pieces, empty ones included.
+std::vector<std::u16string> SplitAt(std::u16string_view text, std::u16string_view separator);
+std::vector<std::string> SplitAt(std::string_view text, std::string_view separator);
+
+/// Removes leading and trailing units found in `blanks` (by default the blank U+0020 alone, so
+/// tabs stay). TrimBlanks(u"  a b ") == u"a b".
+std::u16string TrimBlanks(std::u16string_view text, std::u16string_view blanks = u" ");
+std::string_view TrimBlanks(std::string_view text, std::string_view blanks = " ");
+
+} // namespace tarvisk

@@ -1,0 +1,63 @@
+#include "text/text_ops.h"
+
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "text/encoding.h"
+
+namespace tarvisk {
+namespace {
+
+TEST(TrimBlanks, RemovesOnlyTheNamedBlanksAtBothEnds) {
+    const struct {
+        std::u16string typed;
+        std::u16string trimmed;
+    } cases[] = {
+        {u"  abc  ", u"abc"},     {u"   ", u""},    {u"", u""},
+        {u"\tabc ", u"\tabc"},    {u"a b", u"a b"}, {u" 张三\u3000", u"张三\u3000"},
+        {u"abc\r\n", u"abc\r\n"}, {u" x ", u"x"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(TrimBlanks(c.typed), c.trimmed) << ToUtf8(c.typed);
+        EXPECT_EQ(TrimBlanks(ToUtf8(c.typed)), ToUtf8(c.trimmed)) << ToUtf8(c.typed);
+    }
+    EXPECT_EQ(TrimBlanks(" \tName: \r\n", " \t\r\n"), "Name:");
+}
+
+TEST(LowerAscii, LowersOnlyAsciiLetters) {
+    EXPECT_EQ(LowerAscii(std::u16string(u"HTTP://Shop.TAOBAO.com/Ä")), u"http://shop.taobao.com/Ä");
+    EXPECT_EQ(LowerAscii(std::string("Content-TYPE: \xC3\x84")), "content-type: \xC3\x84");
+    EXPECT_TRUE(EqualsIgnoringCase(u"Set-Cookie", u"set-cookie"));
+    EXPECT_FALSE(EqualsIgnoringCase(u"Ä", u"ä"));
+    EXPECT_FALSE(EqualsIgnoringCase("cookie", "cookies"));
+    EXPECT_TRUE(EqualsIgnoringCase("ALL", "all"));
+}
+
+TEST(ReplaceAll, ReplacesLeftToRightWithoutOverlap) {
+    const struct {
+        std::u16string text, from, to, replaced;
+    } cases[] = {
+        {u"a\\/b\\/c", u"\\/", u"/", u"a/b/c"},
+        {u"aaa", u"aa", u"b", u"ba"},
+        {u"&s=44&s=44", u"&s=44", u"&s=88", u"&s=88&s=88"},
+        {u"x", u"x", u"xx", u"xx"},
+        {u"a    b", u"  ", u" ", u"a  b"},
+        {u"abc", u"", u"-", u"abc"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(ReplaceAll(c.text, c.from, c.to), c.replaced) << ToUtf8(c.text);
+        EXPECT_EQ(ReplaceAll(ToUtf8(c.text), ToUtf8(c.from), ToUtf8(c.to)), ToUtf8(c.replaced)) << ToUtf8(c.text);
+    }
+}
+
+TEST(SplitAt, KeepsEmptyPieces) {
+    EXPECT_EQ(SplitAt(u"a|b||", u"|"), (std::vector<std::u16string>{u"a", u"b", u"", u""}));
+    EXPECT_EQ(SplitAt(u"", u"|"), (std::vector<std::u16string>{u""}));
+    EXPECT_EQ(SplitAt("k1: v\r\nk2: w", "\r\n"), (std::vector<std::string>{"k1: v", "k2: w"}));
+    EXPECT_EQ(SplitAt(u"abc", u""), (std::vector<std::u16string>{u"abc"}));
+}
+
+} // namespace
+} // namespace tarvisk
