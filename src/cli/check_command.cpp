@@ -34,7 +34,7 @@ struct CheckOptions {
 };
 
 /// "YYYY-MM-DD" as a real calendar date.
-std::optional<Date> ParseIsoDate(const std::string& text) {
+std::optional<Date> parseIsoDate(const std::string& text) {
     if (text.size() != 10 || text[4] != '-' || text[7] != '-') {
         return std::nullopt;
     }
@@ -50,17 +50,17 @@ std::optional<Date> ParseIsoDate(const std::string& text) {
     return date;
 }
 
-std::string CheckIsoDate(const std::string& text) {
-    return ParseIsoDate(text) ? std::string() : "not a calendar date in the form YYYY-MM-DD: " + text;
+std::string checkIsoDate(const std::string& text) {
+    return parseIsoDate(text) ? std::string() : "not a calendar date in the form YYYY-MM-DD: " + text;
 }
 
-bool IsBlank(const std::string& line) {
+bool isBlank(const std::string& line) {
     return line.find_first_not_of(" \t") == std::string::npos;
 }
 
 /// The accounts of a file, one a line: UTF-8 (a leading byte-order mark is dropped), CR removed,
 /// blank lines skipped. None when the file cannot be read.
-std::optional<std::vector<std::u16string>> ReadAccountFile(const std::string& path) {
+std::optional<std::vector<std::u16string>> readAccountFile(const std::string& path) {
     std::error_code error;
     if (std::filesystem::is_directory(path, error)) {
         return std::nullopt;
@@ -78,7 +78,7 @@ std::optional<std::vector<std::u16string>> ReadAccountFile(const std::string& pa
         }
         first = false;
         std::erase(line, '\r');
-        if (!IsBlank(line)) {
+        if (!isBlank(line)) {
             accounts.push_back(FromUtf8(line));
         }
     }
@@ -89,14 +89,14 @@ std::optional<std::vector<std::u16string>> ReadAccountFile(const std::string& pa
 }
 
 /// Counts and credits as JSON numbers: whole numbers without a fraction.
-nlohmann::ordered_json Number(double value) {
+nlohmann::ordered_json number(double value) {
     if (std::isfinite(value) && value == std::trunc(value) && std::fabs(value) < 9007199254740992.0) {
         return static_cast<std::int64_t>(value);
     }
     return value;
 }
 
-const char* CertificationName(Certification certification) {
+const char* certificationName(Certification certification) {
     switch (certification) {
     case Certification::Personal:
         return "personal";
@@ -108,7 +108,7 @@ const char* CertificationName(Certification certification) {
     return "none";
 }
 
-nlohmann::ordered_json FactsJson(const ReputationFacts& facts) {
+nlohmann::ordered_json factsJson(const ReputationFacts& facts) {
     nlohmann::ordered_json json;
     json["account"] = ToUtf8(facts.account);
     json["registration_date"] = ToUtf8(facts.registrationDate);
@@ -117,19 +117,19 @@ nlohmann::ordered_json FactsJson(const ReputationFacts& facts) {
     json["user_id"] = ToUtf8(facts.userId);
     json["rating_link"] = ToUtf8(facts.ratingLink);
     json["good_rate"] = ToUtf8(facts.goodRate);
-    json["certification"] = CertificationName(facts.certification);
+    json["certification"] = certificationName(facts.certification);
     json["role"] = facts.role == Role::Seller ? "seller" : "buyer";
-    json["seller_credit"] = Number(facts.sellerCredit);
-    json["buyer_credit"] = Number(facts.buyerCredit);
+    json["seller_credit"] = number(facts.sellerCredit);
+    json["buyer_credit"] = number(facts.buyerCredit);
     json["week"] = {
-        {"good", Number(facts.weekGood)}, {"neutral", Number(facts.weekNeutral)}, {"bad", Number(facts.weekBad)}};
+        {"good", number(facts.weekGood)}, {"neutral", number(facts.weekNeutral)}, {"bad", number(facts.weekBad)}};
     json["month"] = {
-        {"good", Number(facts.monthGood)}, {"neutral", Number(facts.monthNeutral)}, {"bad", Number(facts.monthBad)}};
+        {"good", number(facts.monthGood)}, {"neutral", number(facts.monthNeutral)}, {"bad", number(facts.monthBad)}};
     json["verdict"] = facts.verdict == Verdict::Safe ? "安全" : "不安全";
     return json;
 }
 
-nlohmann::ordered_json StopJson(const std::u16string& account, const ReputationStop& stop) {
+nlohmann::ordered_json stopJson(const std::u16string& account, const ReputationStop& stop) {
     nlohmann::ordered_json json;
     json["account"] = ToUtf8(account);
     json["message"] = ToUtf8(stop.message);
@@ -137,17 +137,17 @@ nlohmann::ordered_json StopJson(const std::u16string& account, const ReputationS
     return json;
 }
 
-void PrintLine(const nlohmann::ordered_json& json) {
+void printLine(const nlohmann::ordered_json& json) {
     std::cout << json.dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace) << '\n';
 }
 
-int RunCheck(const CheckOptions& options) {
+int runCheck(const CheckOptions& options) {
     std::vector<std::u16string> accounts;
     for (const std::string& account : options.accounts) {
         accounts.push_back(FromUtf8(account));
     }
     if (!options.file.empty()) {
-        const auto fromFile = ReadAccountFile(options.file);
+        const auto fromFile = readAccountFile(options.file);
         if (!fromFile) {
             std::cerr << "check: cannot read the account file " << options.file << '\n';
             return kUsageError;
@@ -159,7 +159,7 @@ int RunCheck(const CheckOptions& options) {
         return kUsageError;
     }
     if (!options.date.empty()) {
-        const Date today = *ParseIsoDate(options.date);
+        const Date today = *parseIsoDate(options.date);
         SetClock([today] { return today; });
     }
 
@@ -171,10 +171,10 @@ int RunCheck(const CheckOptions& options) {
             if (options.html) {
                 std::cout << ToUtf8(RenderReport(outcome.facts)) << '\n';
             } else {
-                PrintLine(FactsJson(outcome.facts));
+                printLine(factsJson(outcome.facts));
             }
         } else {
-            PrintLine(StopJson(outcome.account, outcome.stop));
+            printLine(stopJson(outcome.account, outcome.stop));
             status = kQueryStopped;
         }
         std::cout.flush();
@@ -191,9 +191,9 @@ void AddCheckCommand(CLI::App& app, CommandRunner& runner) {
                  "stopped with a message)");
     check->add_option("ACCOUNT", options->accounts, "account names (Wangwang IDs), checked in order");
     check->add_flag("--html", options->html, "print the HTML report instead of the JSON line");
-    check->add_option("--date", options->date, "today's date for the account age, YYYY-MM-DD")->check(CheckIsoDate);
+    check->add_option("--date", options->date, "today's date for the account age, YYYY-MM-DD")->check(checkIsoDate);
     check->add_option("--file", options->file, "read further accounts from a UTF-8 file, one a line");
-    check->callback([&runner, options] { runner = [options] { return RunCheck(*options); }; });
+    check->callback([&runner, options] { runner = [options] { return runCheck(*options); }; });
 }
 
 } // namespace tarvisk::cli

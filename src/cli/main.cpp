@@ -23,7 +23,7 @@ using tarvisk::cli::kUsageError;
 constexpr int kStartFailure = 1;
 
 /// "HOST:PORT" with a port from 1 to 65535.
-std::string CheckHostPort(const std::string& value) {
+std::string checkHostPort(const std::string& value) {
     const std::size_t colon = value.rfind(':');
     const std::string error = "expected HOST:PORT, got \"" + value + "\"";
     if (colon == std::string::npos || colon == 0 || value.find_first_of(" \t/") != std::string::npos) {
@@ -37,7 +37,7 @@ std::string CheckHostPort(const std::string& value) {
     return number >= 1 && number <= 65535 ? std::string() : error;
 }
 
-int Run(int argc, char** argv) {
+int run(int argc, char** argv) {
     CLI::App app{"tarvisk-cli: reputation checks, item ranking and shop listings on the Taobao marketplace."};
     app.require_subcommand(1);
     app.fallthrough();
@@ -47,7 +47,7 @@ int Run(int argc, char** argv) {
     bool demo = false;
     CLI::Option* routeOption =
         app.add_option("--route", route, "send every connection to HOST:PORT (addresses and Host headers stay)")
-            ->check(CheckHostPort);
+            ->check(checkHostPort);
     app.add_option("--cookies", cookieFile, "load the browser cookies from a Netscape cookies.txt file");
     app.add_flag("--demo", demo, "start the demo marketplace on a free loopback port and log in to it")
         ->excludes(routeOption);
@@ -93,7 +93,7 @@ int Run(int argc, char** argv) {
 
 int main(int argc, char** argv) {
     try {
-        return Run(argc, argv);
+        return run(argc, argv);
     } catch (const std::exception& error) {
         std::cerr << "tarvisk-cli: " << error.what() << '\n';
     } catch (...) {

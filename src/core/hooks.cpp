@@ -12,42 +12,42 @@ namespace {
 
 // Front ends may run a job on a worker thread while the window thread installs or replaces a
 // hook, so every hook is read and written under one lock and called outside it.
-std::mutex& HookMutex() {
+std::mutex& hookMutex() {
     static std::mutex mutex;
     return mutex;
 }
 
-MessageSink& InstalledSink() {
+MessageSink& installedSink() {
     static MessageSink sink;
     return sink;
 }
 
-EventPump& InstalledPump() {
+EventPump& installedPump() {
     static EventPump pump;
     return pump;
 }
 
-Clock& InstalledClock() {
+Clock& installedClock() {
     static Clock clock;
     return clock;
 }
 
-template <typename Hook> Hook CurrentHook(Hook& hook) {
-    const std::lock_guard lock(HookMutex());
+template <typename Hook> Hook currentHook(Hook& hook) {
+    const std::lock_guard lock(hookMutex());
     return hook;
 }
 
-template <typename Hook> void InstallHook(Hook& hook, Hook value) {
-    const std::lock_guard lock(HookMutex());
+template <typename Hook> void installHook(Hook& hook, Hook value) {
+    const std::lock_guard lock(hookMutex());
     hook = std::move(value);
 }
 
-void PrintMessage(const std::u16string& text, const std::u16string& title) {
+void printMessage(const std::u16string& text, const std::u16string& title) {
     std::string line = title.empty() ? ToUtf8(text) : ToUtf8(title) + ": " + ToUtf8(text);
     std::cerr << line << std::endl;
 }
 
-Date LocalDate() {
+Date localDate() {
     const std::time_t now = std::time(nullptr);
     std::tm local{};
     localtime_r(&now, &local);
@@ -55,7 +55,7 @@ Date LocalDate() {
 }
 
 /// Days since 1970-01-01 of a proleptic Gregorian date (H. Hinnant's days-from-civil).
-long DaysFromCivil(const Date& date) {
+long daysFromCivil(const Date& date) {
     const long year = date.year - (date.month <= 2 ? 1 : 0);
     const long era = (year >= 0 ? year : year - 399) / 400;
     const long yearOfEra = year - era * 400;
@@ -67,38 +67,38 @@ long DaysFromCivil(const Date& date) {
 } // namespace
 
 void SetMessageSink(MessageSink sink) {
-    InstallHook(InstalledSink(), std::move(sink));
+    installHook(installedSink(), std::move(sink));
 }
 
 void ShowMessage(const std::u16string& text, const std::u16string& title) {
-    const MessageSink sink = CurrentHook(InstalledSink());
+    const MessageSink sink = currentHook(installedSink());
     if (sink)
         sink(text, title);
     else
-        PrintMessage(text, title);
+        printMessage(text, title);
 }
 
 void SetEventPump(EventPump pump) {
-    InstallHook(InstalledPump(), std::move(pump));
+    installHook(installedPump(), std::move(pump));
 }
 
 void PumpEvents() {
-    const EventPump pump = CurrentHook(InstalledPump());
+    const EventPump pump = currentHook(installedPump());
     if (pump)
         pump();
 }
 
 void SetClock(Clock clock) {
-    InstallHook(InstalledClock(), std::move(clock));
+    installHook(installedClock(), std::move(clock));
 }
 
 Date Today() {
-    const Clock clock = CurrentHook(InstalledClock());
-    return clock ? clock() : LocalDate();
+    const Clock clock = currentHook(installedClock());
+    return clock ? clock() : localDate();
 }
 
 int DaysBetween(const Date& from, const Date& to) {
-    return static_cast<int>(DaysFromCivil(to) - DaysFromCivil(from));
+    return static_cast<int>(daysFromCivil(to) - daysFromCivil(from));
 }
 
 bool IsValidDate(const Date& date) {

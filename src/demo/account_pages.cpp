@@ -58,7 +58,7 @@ const CastMember kCast[] = {
 };
 
 /// A stable 32-character user id per account, like the marketplace's own.
-std::string UserId(const std::string& name) {
+std::string userId(const std::string& name) {
     static constexpr char kAlphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
     std::uint64_t hash = 1469598103934665603ull;
     for (const char byte : name) {
@@ -75,9 +75,9 @@ std::string UserId(const std::string& name) {
 }
 
 /// The cast member whose name (or, with `byUserId`, whose user id) is `key`; null when none.
-const CastMember* FindMember(const std::string& key, bool byUserId) {
+const CastMember* findMember(const std::string& key, bool byUserId) {
     for (const CastMember& member : kCast) {
-        if (key == (byUserId ? UserId(member.name) : std::string(member.name))) {
+        if (key == (byUserId ? userId(member.name) : std::string(member.name))) {
             return &member;
         }
     }
@@ -85,7 +85,7 @@ const CastMember* FindMember(const std::string& key, bool byUserId) {
 }
 
 /// The date `ageDays` before the server's local date, printed as the profile prints it.
-std::string RegistrationDate(int ageDays) {
+std::string registrationDate(int ageDays) {
     const std::time_t now = std::time(nullptr);
     std::tm local{};
     localtime_r(&now, &local);
@@ -100,7 +100,7 @@ std::string RegistrationDate(int ageDays) {
 }
 
 /// The random session value of this run's login cookie.
-const std::string& SessionToken() {
+const std::string& sessionToken() {
     static const std::string token = [] {
         std::random_device device;
         std::string value;
@@ -114,8 +114,8 @@ const std::string& SessionToken() {
     return token;
 }
 
-bool LoggedIn(const httplib::Request& request) {
-    const std::string wanted = std::string(kLoginCookieName) + "=" + SessionToken();
+bool loggedIn(const httplib::Request& request) {
+    const std::string wanted = std::string(kLoginCookieName) + "=" + sessionToken();
     const std::string cookies = request.get_header_value("Cookie");
     std::size_t start = 0;
     while (start <= cookies.size()) {
@@ -134,7 +134,7 @@ bool LoggedIn(const httplib::Request& request) {
 }
 
 /// Sends a page in GBK, declared in the header as the marketplace does, with CR LF line ends.
-void SendGbkPage(httplib::Response& response, const std::string& utf8Lines, int status = 200) {
+void sendGbkPage(httplib::Response& response, const std::string& utf8Lines, int status = 200) {
     std::string withCrLf;
     for (const char c : utf8Lines) {
         if (c == '\n') {
@@ -147,19 +147,19 @@ void SendGbkPage(httplib::Response& response, const std::string& utf8Lines, int 
     response.set_content(EncodeGbk(FromUtf8(withCrLf)), "text/html; charset=GBK");
 }
 
-void SendNotFound(httplib::Response& response) {
+void sendNotFound(httplib::Response& response) {
     response.status = 404;
     response.set_content("not found", "text/plain");
 }
 
-std::string PageHead(const std::string& title, const std::string& charset) {
+std::string pageHead(const std::string& title, const std::string& charset) {
     return "<!DOCTYPE html>\n<html>\n<head>\n<meta http-equiv=\"Content-Type\" content=\"text/html; charset=" +
            charset + "\" />\n<title>" + title + "</title>\n</head>\n<body>\n";
 }
 
-std::string ProfilePage(const CastMember& member) {
-    const std::string id = UserId(member.name);
-    std::string page = PageHead(std::string(member.name) + " - 会员档案 - 淘宝网", "gbk");
+std::string profilePage(const CastMember& member) {
+    const std::string id = userId(member.name);
+    std::string page = pageHead(std::string(member.name) + " - 会员档案 - 淘宝网", "gbk");
     page += "<div id=\"page\">\n<div class=\"hd\"><a href=\"http://www.taobao.com/\" class=\"logo\">淘宝网</a></div>\n";
     page += "<div class=\"profile-box\">\n<h2 class=\"nick\">" + std::string(member.name) + "</h2>\n";
     page += "<ul class=\"profile-info\">\n";
@@ -167,19 +167,19 @@ std::string ProfilePage(const CastMember& member) {
             ".htm\" target=\"_blank\">查看信用评价</a></li>\n";
     if (member.standing != Standing::WithoutDate) {
         page += "<li><span class=\"label\">注册时间：</span>\n<span class=\"value\">" +
-                RegistrationDate(member.ageDays) + "</span></li>\n";
+                registrationDate(member.ageDays) + "</span></li>\n";
     }
     page += "<li><span class=\"label\">所在地区：</span><span class=\"value\">浙江 杭州</span></li>\n";
     page += "</ul>\n</div>\n</div>\n</body>\n</html>\n";
     return page;
 }
 
-std::string NoticePage(const std::string& notice) {
-    return PageHead("会员档案 - 淘宝网", "gbk") + "<div class=\"notice\">\n<p>" + notice +
+std::string noticePage(const std::string& notice) {
+    return pageHead("会员档案 - 淘宝网", "gbk") + "<div class=\"notice\">\n<p>" + notice +
            "</p>\n<p><a href=\"http://www.taobao.com/\">返回淘宝首页</a></p>\n</div>\n</body>\n</html>\n";
 }
 
-std::string RatingCell(const std::string& kind, int count, const std::string& link) {
+std::string ratingCell(const std::string& kind, int count, const std::string& link) {
     if (count == 0) {
         return "<td class=\"" + kind + "\">0</td>";
     }
@@ -187,18 +187,18 @@ std::string RatingCell(const std::string& kind, int count, const std::string& li
            "</a></td>";
 }
 
-std::string RatingRow(const std::string& label, const std::string& kind, int week, int month, const std::string& link) {
+std::string ratingRow(const std::string& label, const std::string& kind, int week, int month, const std::string& link) {
     // Six months hold the month, earlier ratings add as many again.
     const int halfYear = month * 4;
     const int earlier = month * 3;
-    return "<tr>\n<td class=\"rate-type\">" + label + "</td>" + RatingCell(kind, week, link) +
-           RatingCell(kind, month, link) + RatingCell(kind, halfYear, link) + RatingCell(kind, earlier, link) +
-           RatingCell(kind, halfYear + earlier, link) + "\n</tr>\n";
+    return "<tr>\n<td class=\"rate-type\">" + label + "</td>" + ratingCell(kind, week, link) +
+           ratingCell(kind, month, link) + ratingCell(kind, halfYear, link) + ratingCell(kind, earlier, link) +
+           ratingCell(kind, halfYear + earlier, link) + "\n</tr>\n";
 }
 
-std::string RatingPage(const CastMember& member) {
-    const std::string link = "http://rate.taobao.com/user-rate-" + UserId(member.name) + ".htm";
-    std::string page = PageHead(std::string("淘宝信用评价 - ") + member.name, "gbk");
+std::string ratingPage(const CastMember& member) {
+    const std::string link = "http://rate.taobao.com/user-rate-" + userId(member.name) + ".htm";
+    std::string page = pageHead(std::string("淘宝信用评价 - ") + member.name, "gbk");
     page += "<div id=\"content\">\n<div class=\"personal-info\">\n<div class=\"nick\">" + std::string(member.name) +
             "</div>\n<ul class=\"info-list\">\n";
     page += "<li>卖家信用：<a href=\"" + link + "?from=seller\" target=\"_blank\">" +
@@ -216,14 +216,14 @@ std::string RatingPage(const CastMember& member) {
     page += "</a></li></ul></div>\n<table class=\"tb-rate-table\" cellspacing=\"0\">\n<thead><tr><th>&nbsp;</th>"
             "<th>最近1周</th><th>最近1个月</th><th>最近6个月</th><th>6个月前</th><th>总计</th></tr></thead>\n"
             "<tbody>\n";
-    page += RatingRow("好评", "rateok", member.week.good, member.month.good, link + "?result=1");
-    page += RatingRow("中评", "ratenormal", member.week.neutral, member.month.neutral, link + "?result=0");
-    page += RatingRow("差评", "ratebad", member.week.bad, member.month.bad, link + "?result=-1");
+    page += ratingRow("好评", "rateok", member.week.good, member.month.good, link + "?result=1");
+    page += ratingRow("中评", "ratenormal", member.week.neutral, member.month.neutral, link + "?result=0");
+    page += ratingRow("差评", "ratebad", member.week.bad, member.month.bad, link + "?result=-1");
     page += "</tbody>\n</table>\n</div>\n</body>\n</html>\n";
     return page;
 }
 
-std::string LoginPage(bool failed) {
+std::string loginPage(bool failed) {
     std::string page = "<!DOCTYPE html>\n<html>\n<head>\n<meta charset=\"utf-8\">\n<title>淘宝网 - 会员登录</title>\n"
                        "<style>body{font-family:sans-serif;background:#f5f5f5}.box{width:320px;margin:40px auto;"
                        "padding:20px;background:#fff;border:1px solid #ddd}label{display:block;margin:10px 0}"
@@ -242,7 +242,7 @@ std::string LoginPage(bool failed) {
     return page;
 }
 
-std::string LoggedInPage() {
+std::string loggedInPage() {
     return "<!DOCTYPE html>\n<html>\n<head>\n<meta charset=\"utf-8\">\n"
            "<meta http-equiv=\"refresh\" content=\"1;url=http://i.taobao.com/my_taobao.htm\">\n"
            "<title>淘宝网 - 会员登录</title>\n</head>\n<body>\n<p>" +
@@ -250,17 +250,17 @@ std::string LoggedInPage() {
            "</p>\n<p><a href=\"http://i.taobao.com/my_taobao.htm\">我的淘宝</a></p>\n</body>\n</html>\n";
 }
 
-void Serve(httplib::Server& server, const std::string& pattern, const httplib::Server::Handler& handler) {
+void serve(httplib::Server& server, const std::string& pattern, const httplib::Server::Handler& handler) {
     server.Get(pattern, handler);
     server.Post(pattern, handler);
 }
 
-void ServeImage(httplib::Server& server, const std::string& host, const std::string& path, std::string bytes,
+void serveImage(httplib::Server& server, const std::string& host, const std::string& path, std::string bytes,
                 const std::string& type) {
     server.Get(path,
                [host, bytes = std::move(bytes), type](const httplib::Request& request, httplib::Response& response) {
                    if (RequestHost(request) != host) {
-                       SendNotFound(response);
+                       sendNotFound(response);
                        return;
                    }
                    response.set_header("Cache-Control", "max-age=86400");
@@ -268,85 +268,85 @@ void ServeImage(httplib::Server& server, const std::string& host, const std::str
                });
 }
 
-void RegisterLogin(httplib::Server& server) {
+void registerLogin(httplib::Server& server) {
     const std::string host = ToUtf8(endpoints::kLoginHost);
     server.Get("/member/login.jhtml", [host](const httplib::Request& request, httplib::Response& response) {
         if (RequestHost(request) != host) {
-            SendNotFound(response);
+            sendNotFound(response);
             return;
         }
-        response.set_content(LoginPage(false), "text/html; charset=utf-8");
+        response.set_content(loginPage(false), "text/html; charset=utf-8");
     });
     server.Post("/member/login.jhtml", [host](const httplib::Request& request, httplib::Response& response) {
         if (RequestHost(request) != host) {
-            SendNotFound(response);
+            sendNotFound(response);
             return;
         }
         if (request.get_param_value("TPL_username") != kDemoLoginName ||
             request.get_param_value("TPL_password") != kDemoPassword) {
-            response.set_content(LoginPage(true), "text/html; charset=utf-8");
+            response.set_content(loginPage(true), "text/html; charset=utf-8");
             return;
         }
         // Not Secure and for the whole domain: the member pages are fetched over plain http.
-        response.set_header("Set-Cookie", std::string(kLoginCookieName) + "=" + SessionToken() +
+        response.set_header("Set-Cookie", std::string(kLoginCookieName) + "=" + sessionToken() +
                                               "; Domain=.taobao.com; Path=/; HttpOnly");
         response.set_header("Set-Cookie", std::string("_nk_=") + kDemoLoginName + "; Domain=.taobao.com; Path=/");
-        response.set_content(LoggedInPage(), "text/html; charset=utf-8");
+        response.set_content(loggedInPage(), "text/html; charset=utf-8");
     });
 }
 
-void RegisterMemberPages(httplib::Server& server) {
+void registerMemberPages(httplib::Server& server) {
     const std::string memberHost = ToUtf8(endpoints::kMemberHost);
-    Serve(server, "/member/userProfile.jhtml",
+    serve(server, "/member/userProfile.jhtml",
           [memberHost](const httplib::Request& request, httplib::Response& response) {
               if (RequestHost(request) != memberHost) {
-                  SendNotFound(response);
+                  sendNotFound(response);
                   return;
               }
               // The marketplace sends nothing at all to a visitor who is not logged in.
-              if (!LoggedIn(request)) {
+              if (!loggedIn(request)) {
                   response.set_content("", "text/html; charset=GBK");
                   return;
               }
               const std::string name = ToUtf8(DecodeGbkBytes(request.get_param_value("userID")));
-              const CastMember* member = FindMember(name, false);
+              const CastMember* member = findMember(name, false);
               if (member == nullptr || member->standing == Standing::UnderAudit) {
                   // Unknown accounts get the same notice as accounts under audit.
-                  SendGbkPage(response, NoticePage("淘宝正在对该店铺盘点，请稍后再来"));
+                  sendGbkPage(response, noticePage("淘宝正在对该店铺盘点，请稍后再来"));
               } else if (member->standing == Standing::Banned) {
-                  SendGbkPage(response, NoticePage("该用户因违反淘宝规则，账号已被查封"));
+                  sendGbkPage(response, noticePage("该用户因违反淘宝规则，账号已被查封"));
               } else {
-                  SendGbkPage(response, ProfilePage(*member));
+                  sendGbkPage(response, profilePage(*member));
               }
           });
 
     const std::string ratingHost = ToUtf8(endpoints::kRatingHost);
-    Serve(server, R"(/user-rate-(\w*)\.htm)",
+    serve(server, R"(/user-rate-(\w*)\.htm)",
           [ratingHost](const httplib::Request& request, httplib::Response& response) {
-              const CastMember* member = FindMember(request.matches[1], true);
+              const CastMember* member = findMember(request.matches[1], true);
               if (RequestHost(request) != ratingHost || member == nullptr) {
-                  SendGbkPage(response, NoticePage("您查看的用户不存在"), 404);
+                  sendGbkPage(response, noticePage("您查看的用户不存在"), 404);
                   return;
               }
-              SendGbkPage(response, RatingPage(*member));
+              sendGbkPage(response, ratingPage(*member));
           });
 
     const std::string homeHost = ToUtf8(endpoints::kMemberHomeHost);
-    Serve(server, "/my_taobao.htm", [homeHost](const httplib::Request& request, httplib::Response& response) {
+    serve(server, "/my_taobao.htm", [homeHost](const httplib::Request& request, httplib::Response& response) {
         if (RequestHost(request) != homeHost) {
-            SendNotFound(response);
+            sendNotFound(response);
             return;
         }
-        if (!LoggedIn(request)) {
+        if (!loggedIn(request)) {
             response.set_redirect(std::string("https://") + ToUtf8(endpoints::kLoginHost) + "/member/login.jhtml");
             return;
         }
-        SendGbkPage(response, PageHead("我的淘宝", "gbk") + "<h1>我的淘宝</h1>\n<p>您好，" + kDemoLoginName +
+        sendGbkPage(response, pageHead("我的淘宝", "gbk") + "<h1>我的淘宝</h1>\n<p>您好，" + kDemoLoginName +
                                   "</p>\n</body>\n</html>\n");
     });
 }
 
-void RegisterBadgeImages(httplib::Server& server) {
+void registerBadgeImages(httplib::Server& server) {
     const std::string pictureHost = ToUtf8(endpoints::kPictureHost);
     const struct {
         const char* tier;
@@ -356,22 +356,22 @@ void RegisterBadgeImages(httplib::Server& server) {
         for (const char* kind : {"s", "b"}) {
             // Seller badges have a dark border, buyer badges a light one.
             const Rgb border = *kind == 's' ? Rgb{80, 20, 20} : Rgb{200, 200, 200};
-            ServeImage(server, pictureHost, std::string("/newrank/") + kind + "_" + tier.tier + "_1.gif",
+            serveImage(server, pictureHost, std::string("/newrank/") + kind + "_" + tier.tier + "_1.gif",
                        EncodeGif(DiamondBadge(16, tier.fill, border)), "image/gif");
         }
     }
-    ServeImage(server, pictureHost, "/zfb_person_small.gif", EncodeGif(DiamondBadge(16, {0, 150, 220}, {0, 90, 160})),
+    serveImage(server, pictureHost, "/zfb_person_small.gif", EncodeGif(DiamondBadge(16, {0, 150, 220}, {0, 90, 160})),
                "image/gif");
-    ServeImage(server, ToUtf8(endpoints::kStaticImageHost), "/tps/i1/T1YE.JXXXcXXb1HYPe-35-35.png",
+    serveImage(server, ToUtf8(endpoints::kStaticImageHost), "/tps/i1/T1YE.JXXXcXXb1HYPe-35-35.png",
                EncodePng(DiamondBadge(35, {250, 120, 0}, {160, 70, 0})), "image/png");
 }
 
 } // namespace
 
 void RegisterAccountPages(httplib::Server& server) {
-    RegisterLogin(server);
-    RegisterMemberPages(server);
-    RegisterBadgeImages(server);
+    registerLogin(server);
+    registerMemberPages(server);
+    registerBadgeImages(server);
 }
 
 } // namespace tarvisk::demo

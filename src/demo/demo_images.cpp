@@ -7,12 +7,12 @@ namespace tarvisk::demo {
 
 namespace {
 
-void PutLe16(std::string& out, int value) {
+void putLe16(std::string& out, int value) {
     out.push_back(static_cast<char>(value & 0xFF));
     out.push_back(static_cast<char>((value >> 8) & 0xFF));
 }
 
-void PutBe32(std::string& out, std::uint32_t value) {
+void putBe32(std::string& out, std::uint32_t value) {
     for (int shift = 24; shift >= 0; shift -= 8) {
         out.push_back(static_cast<char>((value >> shift) & 0xFF));
     }
@@ -43,7 +43,7 @@ private:
     int m_bits = 0;
 };
 
-std::uint32_t Crc32(const std::string& bytes) {
+std::uint32_t crc32(const std::string& bytes) {
     std::uint32_t crc = 0xFFFFFFFFu;
     for (const char byte : bytes) {
         crc ^= static_cast<std::uint8_t>(byte);
@@ -54,7 +54,7 @@ std::uint32_t Crc32(const std::string& bytes) {
     return crc ^ 0xFFFFFFFFu;
 }
 
-std::uint32_t Adler32(const std::string& bytes) {
+std::uint32_t adler32(const std::string& bytes) {
     std::uint32_t a = 1;
     std::uint32_t b = 0;
     for (const char byte : bytes) {
@@ -64,11 +64,11 @@ std::uint32_t Adler32(const std::string& bytes) {
     return (b << 16) | a;
 }
 
-void PutPngChunk(std::string& out, const char* type, const std::string& data) {
-    PutBe32(out, static_cast<std::uint32_t>(data.size()));
+void putPngChunk(std::string& out, const char* type, const std::string& data) {
+    putBe32(out, static_cast<std::uint32_t>(data.size()));
     const std::string typed = type + data;
     out += typed;
-    PutBe32(out, Crc32(typed));
+    putBe32(out, crc32(typed));
 }
 
 } // namespace
@@ -82,8 +82,8 @@ std::string EncodeGif(const IndexedImage& image) {
     constexpr int kCodeWidth = kMinCodeSize + 1;
 
     std::string out = "GIF89a";
-    PutLe16(out, image.width);
-    PutLe16(out, image.height);
+    putLe16(out, image.width);
+    putLe16(out, image.height);
     out.push_back(static_cast<char>(0x80 | (1 << 4) | 1)); // global table of 4 colours
     out.push_back(0);
     out.push_back(0);
@@ -94,10 +94,10 @@ std::string EncodeGif(const IndexedImage& image) {
         out.push_back(static_cast<char>(colour.b));
     }
     out.push_back(0x2C);
-    PutLe16(out, 0);
-    PutLe16(out, 0);
-    PutLe16(out, image.width);
-    PutLe16(out, image.height);
+    putLe16(out, 0);
+    putLe16(out, 0);
+    putLe16(out, image.width);
+    putLe16(out, image.height);
     out.push_back(0);
     out.push_back(kMinCodeSize);
 
@@ -120,8 +120,8 @@ std::string EncodeGif(const IndexedImage& image) {
 
 std::string EncodePng(const IndexedImage& image) {
     std::string header;
-    PutBe32(header, static_cast<std::uint32_t>(image.width));
-    PutBe32(header, static_cast<std::uint32_t>(image.height));
+    putBe32(header, static_cast<std::uint32_t>(image.width));
+    putBe32(header, static_cast<std::uint32_t>(image.height));
     header += std::string{8, 2, 0, 0, 0}; // 8 bits, truecolour, deflate, no filter, no interlace
 
     std::string raw;
@@ -140,17 +140,17 @@ std::string EncodePng(const IndexedImage& image) {
         const std::size_t length = std::min<std::size_t>(65535, raw.size() - at);
         const bool last = at + length == raw.size();
         zlib.push_back(last ? 1 : 0);
-        PutLe16(zlib, static_cast<int>(length));
-        PutLe16(zlib, static_cast<int>(~length & 0xFFFF));
+        putLe16(zlib, static_cast<int>(length));
+        putLe16(zlib, static_cast<int>(~length & 0xFFFF));
         zlib.append(raw, at, length);
         at += length;
     } while (at < raw.size());
-    PutBe32(zlib, Adler32(raw));
+    putBe32(zlib, adler32(raw));
 
     std::string out = "\x89PNG\r\n\x1A\n";
-    PutPngChunk(out, "IHDR", header);
-    PutPngChunk(out, "IDAT", zlib);
-    PutPngChunk(out, "IEND", {});
+    putPngChunk(out, "IHDR", header);
+    putPngChunk(out, "IDAT", zlib);
+    putPngChunk(out, "IEND", {});
     return out;
 }
 

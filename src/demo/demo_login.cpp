@@ -14,7 +14,7 @@ namespace {
 /// The demo answers at once; a login that takes longer than this has failed.
 constexpr int kLoginTimeoutSeconds = 10;
 
-bool HasLoginCookie() {
+bool hasLoginCookie() {
     for (const BrowserCookie& cookie : BrowserCookies::instance().all()) {
         if (cookie.name == kLoginCookieName && !cookie.value.empty()) {
             return true;
@@ -30,7 +30,7 @@ bool LogInToDemo() {
     const std::u16string form =
         u"TPL_username=" + FromUtf8(kDemoLoginName) + u"&TPL_password=" + FromUtf8(kDemoPassword);
     const std::u16string answer = XmlHttpRequest(url, form, 0, kLoginTimeoutSeconds);
-    return answer.find(FromUtf8(kLoginSuccessText)) != std::u16string::npos && HasLoginCookie();
+    return answer.find(FromUtf8(kLoginSuccessText)) != std::u16string::npos && hasLoginCookie();
 }
 
 } // namespace tarvisk::demo

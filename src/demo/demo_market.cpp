@@ -50,36 +50,36 @@ struct BioDeleter {
 using Key = std::unique_ptr<EVP_PKEY, KeyDeleter>;
 using Certificate = std::unique_ptr<X509, CertificateDeleter>;
 
-void Require(bool ok, const char* what) {
+void require(bool ok, const char* what) {
     if (!ok)
         throw std::runtime_error(std::string("demo marketplace certificate: ") + what);
 }
 
-void AddExtension(X509* certificate, int nid, const char* value) {
+void addExtension(X509* certificate, int nid, const char* value) {
     X509V3_CTX context;
     X509V3_set_ctx_nodb(&context);
     X509V3_set_ctx(&context, certificate, certificate, nullptr, nullptr, 0);
     X509_EXTENSION* extension = X509V3_EXT_conf_nid(nullptr, &context, nid, value);
-    Require(extension != nullptr, "extension");
+    require(extension != nullptr, "extension");
     const bool added = X509_add_ext(certificate, extension, -1) == 1;
     X509_EXTENSION_free(extension);
-    Require(added, "extension");
+    require(added, "extension");
 }
 
 /// A self-signed certificate for the login host, made fresh at every start so no private key
 /// is ever stored; browsers and the request routines are told to trust exactly this one.
-std::pair<Key, Certificate> MakeCertificate(const std::string& host) {
+std::pair<Key, Certificate> makeCertificate(const std::string& host) {
     Key key(EVP_EC_gen("P-256"));
-    Require(key != nullptr, "key");
+    require(key != nullptr, "key");
     Certificate certificate(X509_new());
-    Require(certificate != nullptr, "new");
+    require(certificate != nullptr, "new");
     X509* cert = certificate.get();
-    Require(X509_set_version(cert, 2) == 1, "version");
+    require(X509_set_version(cert, 2) == 1, "version");
     unsigned char serial[8];
-    Require(RAND_bytes(serial, sizeof serial) == 1, "serial");
+    require(RAND_bytes(serial, sizeof serial) == 1, "serial");
     serial[0] &= 0x7F;
     BIGNUM* number = BN_bin2bn(serial, sizeof serial, nullptr);
-    Require(number != nullptr && BN_to_ASN1_INTEGER(number, X509_get_serialNumber(cert)) != nullptr, "serial");
+    require(number != nullptr && BN_to_ASN1_INTEGER(number, X509_get_serialNumber(cert)) != nullptr, "serial");
     BN_free(number);
     X509_gmtime_adj(X509_getm_notBefore(cert), -24L * 3600);
     X509_gmtime_adj(X509_getm_notAfter(cert), 365L * 24 * 3600);
@@ -88,26 +88,26 @@ std::pair<Key, Certificate> MakeCertificate(const std::string& host) {
                                reinterpret_cast<const unsigned char*>("Tarvisk demo marketplace"), -1, -1, 0);
     X509_NAME_add_entry_by_txt(name, "CN", MBSTRING_ASC, reinterpret_cast<const unsigned char*>(host.c_str()), -1, -1,
                                0);
-    Require(X509_set_issuer_name(cert, name) == 1, "issuer");
-    Require(X509_set_pubkey(cert, key.get()) == 1, "public key");
-    AddExtension(cert, NID_basic_constraints, "critical,CA:FALSE");
-    AddExtension(cert, NID_key_usage, "critical,digitalSignature");
-    AddExtension(cert, NID_ext_key_usage, "serverAuth");
-    AddExtension(cert, NID_subject_key_identifier, "hash");
-    AddExtension(cert, NID_subject_alt_name, ("DNS:" + host).c_str());
-    Require(X509_sign(cert, key.get(), EVP_sha256()) > 0, "signature");
+    require(X509_set_issuer_name(cert, name) == 1, "issuer");
+    require(X509_set_pubkey(cert, key.get()) == 1, "public key");
+    addExtension(cert, NID_basic_constraints, "critical,CA:FALSE");
+    addExtension(cert, NID_key_usage, "critical,digitalSignature");
+    addExtension(cert, NID_ext_key_usage, "serverAuth");
+    addExtension(cert, NID_subject_key_identifier, "hash");
+    addExtension(cert, NID_subject_alt_name, ("DNS:" + host).c_str());
+    require(X509_sign(cert, key.get(), EVP_sha256()) > 0, "signature");
     return {std::move(key), std::move(certificate)};
 }
 
-std::string PemOf(X509* certificate) {
+std::string pemOf(X509* certificate) {
     std::unique_ptr<BIO, BioDeleter> bio(BIO_new(BIO_s_mem()));
-    Require(bio != nullptr && PEM_write_bio_X509(bio.get(), certificate) == 1, "PEM");
+    require(bio != nullptr && PEM_write_bio_X509(bio.get(), certificate) == 1, "PEM");
     char* data = nullptr;
     const long size = BIO_get_mem_data(bio.get(), &data);
     return std::string(data, static_cast<std::size_t>(size));
 }
 
-void Configure(httplib::Server& server) {
+void configure(httplib::Server& server) {
     // The library's default also sets SO_REUSEPORT, which would let a second market bind a port
     // that is in use and silently share its connections; reusing an address in TIME_WAIT is all
     // a restart needs.
@@ -119,7 +119,7 @@ void Configure(httplib::Server& server) {
     server.new_task_queue = [] { return new httplib::ThreadPool(kWorkers); };
 }
 
-void WaitUntilRunning(const httplib::Server& server) {
+void waitUntilRunning(const httplib::Server& server) {
     const auto deadline = std::chrono::steady_clock::now() + kStartLimit;
     while (!server.is_running()) {
         if (std::chrono::steady_clock::now() > deadline)
@@ -174,15 +174,15 @@ struct DemoMarket::Impl {
 
 DemoMarket::DemoMarket(int port) : m_impl(std::make_unique<Impl>()) {
     Impl& impl = *m_impl;
-    auto [key, certificate] = MakeCertificate(ToUtf8(endpoints::kLoginHost));
-    impl.certificatePem = PemOf(certificate.get());
+    auto [key, certificate] = makeCertificate(ToUtf8(endpoints::kLoginHost));
+    impl.certificatePem = pemOf(certificate.get());
     // The server takes its own references to the key and the certificate.
     impl.https = std::make_unique<httplib::SSLServer>(certificate.get(), key.get());
     if (!impl.https->is_valid())
         throw std::runtime_error("demo marketplace: the HTTPS server cannot be set up");
 
-    Configure(impl.http);
-    Configure(*impl.https);
+    configure(impl.http);
+    configure(*impl.https);
     RegisterTestEndpoints(impl.http);
     RegisterAccountPages(impl.http);
     RegisterMarketPages(impl.http);
@@ -204,8 +204,8 @@ DemoMarket::DemoMarket(int port) : m_impl(std::make_unique<Impl>()) {
     impl.httpThread = std::thread([&impl] { impl.http.listen_after_bind(); });
     impl.httpsThread = std::thread([&impl] { impl.https->listen_after_bind(); });
     try {
-        WaitUntilRunning(impl.http);
-        WaitUntilRunning(*impl.https);
+        waitUntilRunning(impl.http);
+        waitUntilRunning(*impl.https);
     } catch (...) {
         impl.stop();
         throw;

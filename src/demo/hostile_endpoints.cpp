@@ -43,7 +43,7 @@ constexpr std::size_t kBombMatches = 406'000;
 constexpr std::string_view kHostilePrefix = "hostile-";
 constexpr std::string_view kCookieEchoPrefix = "cookie-echo";
 
-long NumberParam(const httplib::Request& request, const char* name, long fallback, long high) {
+long numberParam(const httplib::Request& request, const char* name, long fallback, long high) {
     const std::string text = request.get_param_value(name);
     long value = fallback;
     if (text.empty() || std::from_chars(text.data(), text.data() + text.size(), value).ec != std::errc())
@@ -53,7 +53,7 @@ long NumberParam(const httplib::Request& request, const char* name, long fallbac
 
 /// A body of `size` bytes of `fill`, produced chunk by chunk as the connection takes it. With `cutAt`
 /// below `size`, the connection is dropped once that many bytes are out, though the answer promised more.
-void StreamBody(httplib::Response& response, std::size_t size, char fill, std::size_t cutAt, const char* type) {
+void streamBody(httplib::Response& response, std::size_t size, char fill, std::size_t cutAt, const char* type) {
     response.set_content_provider(size, type,
                                   [fill, cutAt](std::size_t offset, std::size_t length, httplib::DataSink& sink) {
                                       if (offset >= cutAt)
@@ -65,7 +65,7 @@ void StreamBody(httplib::Response& response, std::size_t size, char fill, std::s
 }
 
 /// A body of kHugeBytes in chunks, with no length announced: only reading it shows how long it is.
-void Flood(httplib::Response& response) {
+void flood(httplib::Response& response) {
     response.set_chunked_content_provider("text/html", [](std::size_t offset, httplib::DataSink& sink) {
         if (offset >= kHugeBytes) {
             sink.done();
@@ -77,7 +77,7 @@ void Flood(httplib::Response& response) {
 }
 
 /// A body that arrives one byte a second; it ends early when the client goes or the server stops.
-void Drip(const httplib::Server& server, httplib::Response& response) {
+void drip(const httplib::Server& server, httplib::Response& response) {
     response.set_content_provider(kDripBytes, "text/plain",
                                   [&server](std::size_t, std::size_t, httplib::DataSink& sink) {
                                       return sink.write("x", 1) && WaitWhileServing(server, std::chrono::seconds(1));
@@ -85,19 +85,19 @@ void Drip(const httplib::Server& server, httplib::Response& response) {
 }
 
 /// Sends the misbehaving answer named `fault`; false for a name that is no fault.
-bool SendFault(std::string_view fault, const httplib::Server& server, httplib::Response& response) {
+bool sendFault(std::string_view fault, const httplib::Server& server, httplib::Response& response) {
     if (fault == "cut") {
-        StreamBody(response, 2 * kCutBytes, 'c', kCutBytes, "text/html");
+        streamBody(response, 2 * kCutBytes, 'c', kCutBytes, "text/html");
     } else if (fault == "huge") {
-        StreamBody(response, kHugeBytes, 'h', kHugeBytes, "text/html");
+        streamBody(response, kHugeBytes, 'h', kHugeBytes, "text/html");
     } else if (fault == "flood") {
-        Flood(response);
+        flood(response);
     } else if (fault == "silent") {
         if (!WaitWhileServing(server, kSilentLimit))
             response.set_header("Connection", "close");
         response.status = 504;
     } else if (fault == "drip") {
-        Drip(server, response);
+        drip(server, response);
     } else if (fault == "error") {
         response.status = 500;
         response.set_content("<html><body><h1>500 Internal Server Error</h1></body></html>", "text/html");
@@ -109,7 +109,7 @@ bool SendFault(std::string_view fault, const httplib::Server& server, httplib::R
 
 /// The gzip bomb: one fixed-Huffman deflate block of a zero byte and then kBombMatches copies of
 /// the longest match at distance 1, built bit by bit so that nothing large is ever held.
-const std::string& GzipBomb() {
+const std::string& gzipBomb() {
     static const std::string bomb = [] {
         std::string out = {'\x1f', '\x8b', 8, 0, 0, 0, 0, 0, 0, 3}; // gzip header: deflate, no name, Unix
         std::uint32_t bits = 0;
@@ -159,13 +159,13 @@ const std::string& GzipBomb() {
     return bomb;
 }
 
-std::string ItemLink(const std::string& id, const std::string& title) {
+std::string itemLink(const std::string& id, const std::string& title) {
     return "<dl class=\"item\"><dd class=\"detail\"><a class=\"item-name\" href=\"http://" +
            ToUtf8(endpoints::kItemHost) + "/item.htm?id=" + id + "\" target=\"_blank\">" + title + "</a></dd></dl>\n";
 }
 
 /// A shop page that lists every cookie of the request as an item title, then the end notice.
-std::string CookieEchoPage(const httplib::Request& request, int page) {
+std::string cookieEchoPage(const httplib::Request& request, int page) {
     std::string html = "<html><head><meta charset=\"utf-8\"><title>cookie echo</title></head><body>\n";
     if (page > 1) {
         return html + ToUtf8(u"<p>很抱歉，搜索到 0 个宝贝</p>") + "</body></html>\n";
@@ -178,43 +178,43 @@ std::string CookieEchoPage(const httplib::Request& request, int page) {
             std::string cookie = line.substr(start, end - start);
             cookie.erase(0, cookie.find_first_not_of(' '));
             if (!cookie.empty())
-                html += ItemLink(std::to_string(id++), cookie);
+                html += itemLink(std::to_string(id++), cookie);
             start = end + 1;
         }
     }
     // One item that is always there, so that a page without cookies still counts as a page of items.
-    html += ItemLink(std::to_string(id), "cookie-echo");
+    html += itemLink(std::to_string(id), "cookie-echo");
     return html + "</body></html>\n";
 }
 
-int PageParam(const httplib::Request& request, const char* name, int fallback) {
-    return static_cast<int>(NumberParam(request, name, fallback, 1'000'000));
+int pageParam(const httplib::Request& request, const char* name, int fallback) {
+    return static_cast<int>(numberParam(request, name, fallback, 1'000'000));
 }
 
 /// The job-level faults and the cookie echo: handled before routing, so the ordinary market pages
 /// answer every other shop and keyword.
-httplib::Server::HandlerResponse RouteHostile(const httplib::Server& server, const httplib::Request& request,
+httplib::Server::HandlerResponse routeHostile(const httplib::Server& server, const httplib::Request& request,
                                               httplib::Response& response) {
     using Handled = httplib::Server::HandlerResponse;
     const std::string host = RequestHost(request);
     const bool shopPage = request.path.ends_with("/search.htm");
     if (shopPage && host.starts_with(kCookieEchoPrefix)) {
-        response.set_content(CookieEchoPage(request, PageParam(request, "pageNo", 1)), "text/html; charset=utf-8");
+        response.set_content(cookieEchoPage(request, pageParam(request, "pageNo", 1)), "text/html; charset=utf-8");
         return Handled::Handled;
     }
     if (shopPage && host.starts_with(kHostilePrefix)) {
         const std::string fault = host.substr(kHostilePrefix.size(), host.find('.') - kHostilePrefix.size());
-        if (PageParam(request, "pageNo", 1) > 1)
-            return SendFault(fault, server, response) ? Handled::Handled : Handled::Unhandled;
+        if (pageParam(request, "pageNo", 1) > 1)
+            return sendFault(fault, server, response) ? Handled::Handled : Handled::Unhandled;
         response.set_content(EncodeGbk(ShopSearchPage(DemoShops().front().host, 1)), "text/html; charset=GBK");
         return Handled::Handled;
     }
     const std::string keyword = request.get_param_value("q");
     if (request.path.ends_with("/search") && host == ToUtf8(endpoints::kSearchHost) &&
         keyword.starts_with(kHostilePrefix)) {
-        const int offset = PageParam(request, "s", 0);
+        const int offset = pageParam(request, "s", 0);
         if (offset > 0)
-            return SendFault(std::string_view(keyword).substr(kHostilePrefix.size()), server, response)
+            return sendFault(std::string_view(keyword).substr(kHostilePrefix.size()), server, response)
                        ? Handled::Handled
                        : Handled::Unhandled;
         response.set_content(ToUtf8(SearchResultPage(FromUtf8(keyword), 0)), "text/html; charset=utf-8");
@@ -233,10 +233,10 @@ void RegisterHostileEndpoints(httplib::Server& server) {
     };
     serve("(cut|huge|flood|silent|drip|error)",
           [&server](const httplib::Request& request, httplib::Response& response) {
-              SendFault(request.matches[1].str(), server, response);
+              sendFault(request.matches[1].str(), server, response);
           });
     serve("cookies", [](const httplib::Request& request, httplib::Response& response) {
-        const long count = NumberParam(request, "n", 1000, kMaxCookies);
+        const long count = numberParam(request, "n", 1000, kMaxCookies);
         for (long i = 0; i < count; ++i)
             response.headers.emplace("Set-Cookie", "c" + std::to_string(i) + "=v" + std::to_string(i) + "; Path=/");
         response.set_content(std::to_string(count) + " cookies set", "text/plain");
@@ -258,17 +258,17 @@ void RegisterHostileEndpoints(httplib::Server& server) {
                                                               ? request.get_header_value("Accept-Encoding")
                                                               : "none");
         response.set_header("Content-Encoding", "gzip");
-        response.set_content(GzipBomb(), "text/html");
+        response.set_content(gzipBomb(), "text/html");
     });
     serve("loop", [](const httplib::Request& request, httplib::Response& response) {
-        const long hop = NumberParam(request, "hop", 0, 1'000'000);
+        const long hop = numberParam(request, "hop", 0, 1'000'000);
         response.status = 302;
         response.set_header("Location", "/test/hostile/loop?hop=" + std::to_string(hop + 1));
         response.headers.emplace("Set-Cookie", "hop=" + std::to_string(hop) + "; Path=/");
         response.set_content("round and round", "text/plain");
     });
     server.set_pre_routing_handler([&server](const httplib::Request& request, httplib::Response& response) {
-        return RouteHostile(server, request, response);
+        return routeHostile(server, request, response);
     });
 }
 

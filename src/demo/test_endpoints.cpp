@@ -21,7 +21,7 @@ constexpr long kMaxBigBytes = 64L << 20;
 
 constexpr char16_t kGbkPageText[] = u"查询结果：中文页面，价格￥99";
 
-long NumberParam(const httplib::Request& request, const char* name, long fallback, long low, long high) {
+long numberParam(const httplib::Request& request, const char* name, long fallback, long low, long high) {
     const std::string text = request.get_param_value(name);
     long value = fallback;
     if (!text.empty() && std::from_chars(text.data(), text.data() + text.size(), value).ec != std::errc())
@@ -31,14 +31,14 @@ long NumberParam(const httplib::Request& request, const char* name, long fallbac
 
 /// Waits before answering; when the server stops meanwhile, the connection is closed after the
 /// answer instead of being kept open for another request.
-void HoldBack(const httplib::Server& server, std::chrono::milliseconds duration, httplib::Response& response) {
+void holdBack(const httplib::Server& server, std::chrono::milliseconds duration, httplib::Response& response) {
     if (!WaitWhileServing(server, duration))
         response.set_header("Connection", "close");
 }
 
 /// What the server received, one item a line: method, target, host, each header (names as the
 /// client wrote them), each cookie, then the body as the rest of the answer after "body: ".
-void Echo(const httplib::Request& request, httplib::Response& response) {
+void echo(const httplib::Request& request, httplib::Response& response) {
     std::string text =
         "method: " + request.method + "\ntarget: " + request.target + "\nhost: " + RequestHost(request) + "\n";
     for (const auto& [name, value] : request.headers) {
@@ -62,14 +62,14 @@ void Echo(const httplib::Request& request, httplib::Response& response) {
 }
 
 /// One Set-Cookie line per "c" parameter, in order.
-void SetCookies(const httplib::Request& request, httplib::Response& response) {
+void setCookies(const httplib::Request& request, httplib::Response& response) {
     for (std::size_t i = 0; i < request.get_param_value_count("c"); ++i)
         response.headers.emplace("Set-Cookie", request.get_param_value("c", i));
     response.set_content("cookies set", "text/plain");
 }
 
 /// Answer headers exactly as given: one "Name: value" per "h" parameter.
-void Headers(const httplib::Request& request, httplib::Response& response) {
+void headers(const httplib::Request& request, httplib::Response& response) {
     for (std::size_t i = 0; i < request.get_param_value_count("h"); ++i) {
         const std::string line = request.get_param_value("h", i);
         const std::size_t colon = line.find(':');
@@ -81,17 +81,17 @@ void Headers(const httplib::Request& request, httplib::Response& response) {
 }
 
 /// A redirect ("code", default 302) to "to" (default the echo page) that also sets "cookie".
-void Redirect(const httplib::Request& request, httplib::Response& response) {
+void redirect(const httplib::Request& request, httplib::Response& response) {
     const std::string to = request.has_param("to") ? request.get_param_value("to") : "/test/echo";
     const std::string cookie = request.has_param("cookie") ? request.get_param_value("cookie") : "redirected=yes";
-    response.status = static_cast<int>(NumberParam(request, "code", 302, 300, 399));
+    response.status = static_cast<int>(numberParam(request, "code", 302, 300, 399));
     response.set_header("Location", to);
     response.headers.emplace("Set-Cookie", cookie);
     response.set_content("moved to " + to, "text/plain");
 }
 
 /// A page in GBK bytes; `contentType` and `head` say as much about its charset as wanted.
-httplib::Server::Handler GbkPage(std::string contentType, std::u16string head) {
+httplib::Server::Handler gbkPage(std::string contentType, std::u16string head) {
     return [contentType = std::move(contentType), head = std::move(head)](const httplib::Request&,
                                                                           httplib::Response& response) {
         const std::u16string page =
@@ -114,32 +114,32 @@ void RegisterTestEndpoints(httplib::Server& server) {
         server.Delete(pattern, handler);
         server.Options(pattern, handler);
     };
-    everyMethod("/test/echo", Echo);
-    everyMethod("/test/set-cookie", SetCookies);
-    everyMethod("/test/headers", Headers);
-    everyMethod("/test/redirect", Redirect);
+    everyMethod("/test/echo", echo);
+    everyMethod("/test/set-cookie", setCookies);
+    everyMethod("/test/headers", headers);
+    everyMethod("/test/redirect", redirect);
     everyMethod("/test/slow", [&server](const httplib::Request& request, httplib::Response& response) {
-        const long ms = NumberParam(request, "ms", 1000, 0, kMaxSlowMs);
-        HoldBack(server, std::chrono::milliseconds(ms), response);
+        const long ms = numberParam(request, "ms", 1000, 0, kMaxSlowMs);
+        holdBack(server, std::chrono::milliseconds(ms), response);
         response.set_content("slow answer after " + std::to_string(ms) + " ms", "text/plain");
     });
     everyMethod("/test/silent", [&server](const httplib::Request&, httplib::Response& response) {
-        HoldBack(server, kSilentLimit, response);
+        holdBack(server, kSilentLimit, response);
         response.status = 504;
     });
     everyMethod("/test/status", [](const httplib::Request& request, httplib::Response& response) {
-        response.status = static_cast<int>(NumberParam(request, "code", 500, 200, 599));
+        response.status = static_cast<int>(numberParam(request, "code", 500, 200, 599));
         response.set_content("status " + std::to_string(response.status), "text/plain");
     });
     everyMethod("/test/big", [](const httplib::Request& request, httplib::Response& response) {
         response.set_content(
-            std::string(static_cast<std::size_t>(NumberParam(request, "bytes", 0, 0, kMaxBigBytes)), 'a'),
+            std::string(static_cast<std::size_t>(numberParam(request, "bytes", 0, 0, kMaxBigBytes)), 'a'),
             "text/plain");
     });
-    everyMethod("/test/gbk/declared", GbkPage("text/html; charset=GBK", u""));
-    everyMethod("/test/gbk/undeclared", GbkPage("text/html", u""));
+    everyMethod("/test/gbk/declared", gbkPage("text/html; charset=GBK", u""));
+    everyMethod("/test/gbk/undeclared", gbkPage("text/html", u""));
     everyMethod("/test/gbk/meta",
-                GbkPage("text/html", u"<meta http-equiv=\"Content-Type\" content=\"text/html; charset=gb2312\">"));
+                gbkPage("text/html", u"<meta http-equiv=\"Content-Type\" content=\"text/html; charset=gb2312\">"));
     RegisterHostileEndpoints(server);
 }
 

@@ -18,12 +18,12 @@ namespace {
 
 constexpr std::string_view kHttpOnlyPrefix = "#HttpOnly_";
 
-bool HasLineBreakOrTab(const std::string& text) {
+bool hasLineBreakOrTab(const std::string& text) {
     return text.find_first_of("\t\r\n") != std::string::npos;
 }
 
 /// A cookie as one line of a Netscape cookies.txt file, the form libcurl takes and gives.
-std::string NetscapeLine(const BrowserCookie& cookie) {
+std::string netscapeLine(const BrowserCookie& cookie) {
     const bool domainWide = cookie.domain.starts_with('.');
     return (cookie.httpOnly ? std::string(kHttpOnlyPrefix) : std::string()) + cookie.domain + '\t' +
            (domainWide ? "TRUE" : "FALSE") + '\t' + cookie.path + '\t' + (cookie.secure ? "TRUE" : "FALSE") + '\t' +
@@ -31,7 +31,7 @@ std::string NetscapeLine(const BrowserCookie& cookie) {
 }
 
 /// The cookie of one cookies.txt line; nullopt for comments, blank and malformed lines.
-std::optional<BrowserCookie> ParseNetscapeLine(std::string_view line) {
+std::optional<BrowserCookie> parseNetscapeLine(std::string_view line) {
     while (!line.empty() && (line.back() == '\r' || line.back() == '\n'))
         line.remove_suffix(1);
     BrowserCookie cookie;
@@ -69,11 +69,11 @@ std::optional<BrowserCookie> ParseNetscapeLine(std::string_view line) {
 
 using ShareMutexes = std::array<std::mutex, CURL_LOCK_DATA_LAST>;
 
-void LockShare(CURL*, curl_lock_data data, curl_lock_access, void* mutexes) {
+void lockShare(CURL*, curl_lock_data data, curl_lock_access, void* mutexes) {
     (*static_cast<ShareMutexes*>(mutexes))[data].lock();
 }
 
-void UnlockShare(CURL*, curl_lock_data data, void* mutexes) {
+void unlockShare(CURL*, curl_lock_data data, void* mutexes) {
     (*static_cast<ShareMutexes*>(mutexes))[data].unlock();
 }
 
@@ -102,8 +102,8 @@ BrowserCookies::BrowserCookies() : m_impl(new Impl) {
     net::InitCurl();
     m_impl->share = curl_share_init();
     if (m_impl->share != nullptr) {
-        curl_share_setopt(m_impl->share, CURLSHOPT_LOCKFUNC, &LockShare);
-        curl_share_setopt(m_impl->share, CURLSHOPT_UNLOCKFUNC, &UnlockShare);
+        curl_share_setopt(m_impl->share, CURLSHOPT_LOCKFUNC, &lockShare);
+        curl_share_setopt(m_impl->share, CURLSHOPT_UNLOCKFUNC, &unlockShare);
         curl_share_setopt(m_impl->share, CURLSHOPT_USERDATA, &m_impl->shareMutexes);
         curl_share_setopt(m_impl->share, CURLSHOPT_SHARE, CURL_LOCK_DATA_COOKIE);
         m_impl->editor = curl_easy_init();
@@ -130,18 +130,18 @@ BrowserCookies& BrowserCookies::instance() {
 void BrowserCookies::set(const BrowserCookie& cookie) {
     // A cookie without a domain would go to every host; a tab or line break would make a
     // second cookie of the caller's making.
-    if (cookie.domain.empty() || cookie.domain == "." || HasLineBreakOrTab(cookie.domain) ||
-        HasLineBreakOrTab(cookie.path) || HasLineBreakOrTab(cookie.name) || HasLineBreakOrTab(cookie.value))
+    if (cookie.domain.empty() || cookie.domain == "." || hasLineBreakOrTab(cookie.domain) ||
+        hasLineBreakOrTab(cookie.path) || hasLineBreakOrTab(cookie.name) || hasLineBreakOrTab(cookie.value))
         return;
     BrowserCookie stored = cookie;
     if (stored.path.empty())
         stored.path = "/";
-    m_impl->edit(NetscapeLine(stored));
+    m_impl->edit(netscapeLine(stored));
 }
 
 void BrowserCookies::remove(const BrowserCookie& cookie) {
-    if (cookie.domain.empty() || HasLineBreakOrTab(cookie.domain) || HasLineBreakOrTab(cookie.path) ||
-        HasLineBreakOrTab(cookie.name))
+    if (cookie.domain.empty() || hasLineBreakOrTab(cookie.domain) || hasLineBreakOrTab(cookie.path) ||
+        hasLineBreakOrTab(cookie.name))
         return;
     // The store has no removal of one cookie: it is replaced by an expired one, which libcurl
     // then drops and never sends.
@@ -150,7 +150,7 @@ void BrowserCookies::remove(const BrowserCookie& cookie) {
     expired.expires = 1;
     if (expired.path.empty())
         expired.path = "/";
-    m_impl->edit(NetscapeLine(expired));
+    m_impl->edit(netscapeLine(expired));
 }
 
 std::vector<BrowserCookie> BrowserCookies::all() const {
@@ -163,7 +163,7 @@ std::vector<BrowserCookie> BrowserCookies::all() const {
     }
     const std::int64_t now = std::time(nullptr);
     for (const curl_slist* line = lines; line != nullptr; line = line->next) {
-        std::optional<BrowserCookie> cookie = ParseNetscapeLine(line->data);
+        std::optional<BrowserCookie> cookie = parseNetscapeLine(line->data);
         if (cookie && (cookie->expires == 0 || cookie->expires > now))
             cookies.push_back(std::move(*cookie));
     }
@@ -180,7 +180,7 @@ bool BrowserCookies::loadNetscapeFile(const std::string& path) {
     if (!file)
         return false;
     for (std::string line; std::getline(file, line);) {
-        if (const std::optional<BrowserCookie> cookie = ParseNetscapeLine(line))
+        if (const std::optional<BrowserCookie> cookie = parseNetscapeLine(line))
             set(*cookie);
     }
     return !file.bad();
@@ -189,7 +189,7 @@ bool BrowserCookies::loadNetscapeFile(const std::string& path) {
 std::string BrowserCookies::netscapeText() const {
     std::string text = "# Netscape HTTP Cookie File\n";
     for (const BrowserCookie& cookie : all())
-        text += NetscapeLine(cookie) + '\n';
+        text += netscapeLine(cookie) + '\n';
     return text;
 }
 

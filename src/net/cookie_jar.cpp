@@ -11,7 +11,7 @@ namespace tarvisk {
 
 namespace {
 
-std::u16string WithoutBlanks(std::u16string text) {
+std::u16string withoutBlanks(std::u16string text) {
     std::erase(text, u' ');
     return text;
 }
@@ -54,7 +54,7 @@ std::u16string MergeCookies(const std::u16string& stored, const std::u16string& 
     std::vector<std::pair<std::u16string, std::u16string>> entries;
     std::unordered_map<std::u16string, std::size_t> positions;
     for (const std::u16string* text : {&stored, &fresh}) {
-        for (const std::u16string& piece : SplitAt(WithoutBlanks(*text), u";")) {
+        for (const std::u16string& piece : SplitAt(withoutBlanks(*text), u";")) {
             std::u16string name = TextBefore(piece, u"=");
             if (name.empty())
                 continue;

@@ -12,7 +12,7 @@ namespace tarvisk::net {
 
 namespace {
 
-curl_slist* Append(curl_slist* list, const std::string& line) {
+curl_slist* append(curl_slist* list, const std::string& line) {
     curl_slist* grown = curl_slist_append(list, line.c_str());
     return grown != nullptr ? grown : list;
 }
@@ -103,9 +103,9 @@ CurlRequest::CurlRequest(const std::u16string& url) {
     const std::string httpsRoute = endpoints::HttpsRoute();
     const std::string route = endpoints::Route();
     if (!httpsRoute.empty())
-        m_connectTo = Append(m_connectTo, ":443:" + httpsRoute);
+        m_connectTo = append(m_connectTo, ":443:" + httpsRoute);
     if (!route.empty())
-        m_connectTo = Append(m_connectTo, "::" + route);
+        m_connectTo = append(m_connectTo, "::" + route);
     if (m_connectTo != nullptr) {
         curl_easy_setopt(m_easy, CURLOPT_CONNECT_TO, m_connectTo);
         curl_easy_setopt(m_easy, CURLOPT_PROXY, "");
@@ -135,13 +135,13 @@ void CurlRequest::setHeaders(const std::vector<std::string>& lines) {
     for (const std::string& line : lines) {
         acceptGiven = acceptGiven || EqualsIgnoringCase(HeaderName(line), "Accept");
         expectGiven = expectGiven || EqualsIgnoringCase(HeaderName(line), "Expect");
-        m_headerList = Append(m_headerList, line);
+        m_headerList = append(m_headerList, line);
     }
     // A header name followed by a bare ":" tells libcurl to leave its own line out.
     if (!acceptGiven)
-        m_headerList = Append(m_headerList, "Accept:");
+        m_headerList = append(m_headerList, "Accept:");
     if (!expectGiven)
-        m_headerList = Append(m_headerList, "Expect:");
+        m_headerList = append(m_headerList, "Expect:");
     curl_easy_setopt(m_easy, CURLOPT_HTTPHEADER, m_headerList);
 }
 

@@ -18,7 +18,7 @@ constexpr long kDefaultWaitMs = 30'000;
 // How often the blocked call looks at the cancel flag while nothing arrives.
 constexpr int kPollMs = 20;
 
-void SetMethod(net::CurlRequest& request, const std::u16string& method, const std::u16string& body) {
+void setMethod(net::CurlRequest& request, const std::u16string& method, const std::u16string& body) {
     CURL* easy = request.easy();
     const std::string name = ToUtf8(method);
     if (EqualsIgnoringCase(method, u"HEAD")) {
@@ -32,7 +32,7 @@ void SetMethod(net::CurlRequest& request, const std::u16string& method, const st
         curl_easy_setopt(easy, CURLOPT_CUSTOMREQUEST, name.c_str());
 }
 
-std::u16string BodyText(const net::CurlRequest& request, int decodeMode) {
+std::u16string bodyText(const net::CurlRequest& request, int decodeMode) {
     switch (decodeMode) {
     case 1:
         return DecodeGbkBytes(request.body());
@@ -63,7 +63,7 @@ std::u16string WinHttpFetch(std::u16string& url, const std::u16string& body, con
     curl_easy_setopt(easy, CURLOPT_SSL_VERIFYHOST, 0L);
     curl_easy_setopt(easy, CURLOPT_FOLLOWLOCATION, 0L);
     curl_easy_setopt(easy, CURLOPT_TIMEOUT_MS, waitSeconds > 0 ? waitSeconds * 1000L : kDefaultWaitMs);
-    SetMethod(request, method, body);
+    setMethod(request, method, body);
 
     const int slot = CookieJar::slotIndex(jarSlot);
     std::vector<std::string> lines;
@@ -74,7 +74,7 @@ std::u16string WinHttpFetch(std::u16string& url, const std::u16string& body, con
     if (!request.perform(kPollMs, [] { return !CancelRequested(); }))
         return {};
 
-    std::u16string result = BodyText(request, decodeMode);
+    std::u16string result = bodyText(request, decodeMode);
     const std::u16string allHeaders = FromUtf8(request.headers().all());
     if (!responseHeaderName.empty()) {
         if (EqualsIgnoringCase(responseHeaderName, u"all")) {

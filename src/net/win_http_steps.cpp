@@ -13,7 +13,7 @@ constexpr char16_t kUserAgent[] =
     u"Mozilla/5.0 (Windows NT 6.1; WOW64) AppleWebKit/537.36 (KHTML, like Gecko) Chrome/31.0.1650.63 Safari/537.36";
 
 /// Sets one header the way the request object does: same name replaces, empty value removes.
-void SetHeader(std::vector<HeaderField>& fields, const std::u16string& name, std::u16string value) {
+void setHeader(std::vector<HeaderField>& fields, const std::u16string& name, std::u16string value) {
     if (!IsToken(name))
         return;
     // A line break inside a value would start a header of the caller's making.
@@ -54,8 +54,8 @@ std::u16string ProxyServer(const std::u16string& proxy) {
 
 std::vector<HeaderField> RequestHeaderFields(const std::u16string& headerText, const std::u16string& slotText) {
     std::vector<HeaderField> fields;
-    SetHeader(fields, u"Content-Type", u"application/x-www-form-urlencoded");
-    SetHeader(fields, u"User-Agent", kUserAgent);
+    setHeader(fields, u"Content-Type", u"application/x-www-form-urlencoded");
+    setHeader(fields, u"User-Agent", kUserAgent);
     const std::u16string slot = TrimBlanks(slotText);
     bool cookieGiven = false;
     std::u16string lines = headerText;
@@ -70,14 +70,14 @@ std::vector<HeaderField> RequestHeaderFields(const std::u16string& headerText, c
             // Only a name of exactly "cookie" in any case, blanks around it not allowed.
             if (EqualsIgnoringCase(name, u"cookie")) {
                 cookieGiven = true;
-                SetHeader(fields, TrimBlanks(name), value + slot);
+                setHeader(fields, TrimBlanks(name), value + slot);
             } else {
-                SetHeader(fields, TrimBlanks(name), value);
+                setHeader(fields, TrimBlanks(name), value);
             }
         }
     }
     if (!slot.empty() && !cookieGiven)
-        SetHeader(fields, u"Cookie", slot);
+        setHeader(fields, u"Cookie", slot);
     return fields;
 }
 

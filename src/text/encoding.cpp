@@ -52,7 +52,7 @@ private:
     iconv_t m_cd;
 };
 
-std::u16string FromUtf16Le(const std::string& bytes) {
+std::u16string fromUtf16Le(const std::string& bytes) {
     std::u16string text(bytes.size() / 2, u'\0');
     for (std::size_t i = 0; i < text.size(); ++i)
         text[i] = static_cast<char16_t>(static_cast<unsigned char>(bytes[2 * i]) |
@@ -60,23 +60,23 @@ std::u16string FromUtf16Le(const std::string& bytes) {
     return text;
 }
 
-void AppendPercentByte(std::u16string& out, unsigned value) {
+void appendPercentByte(std::u16string& out, unsigned value) {
     out += u'%';
     out += static_cast<char16_t>(kHexDigits[(value >> 4) & 0xF]);
     out += static_cast<char16_t>(kHexDigits[value & 0xF]);
 }
 
-bool IsAsciiLetter(char16_t c) {
+bool isAsciiLetter(char16_t c) {
     return (c >= u'A' && c <= u'Z') || (c >= u'a' && c <= u'z');
 }
-bool IsHighSurrogate(char16_t c) {
+bool isHighSurrogate(char16_t c) {
     return c >= 0xD800 && c <= 0xDBFF;
 }
-bool IsLowSurrogate(char16_t c) {
+bool isLowSurrogate(char16_t c) {
     return c >= 0xDC00 && c <= 0xDFFF;
 }
 
-int HexValue(char16_t c) {
+int hexValue(char16_t c) {
     if (c >= u'0' && c <= u'9')
         return c - u'0';
     if (c >= u'a' && c <= u'f')
@@ -87,10 +87,10 @@ int HexValue(char16_t c) {
 }
 
 /// The value of `count` hexadecimal digits at text[at], or -1 when one of them is not a digit.
-long HexNumber(const std::u16string& text, std::size_t at, std::size_t count) {
+long hexNumber(const std::u16string& text, std::size_t at, std::size_t count) {
     long value = 0;
     for (std::size_t i = at; i < at + count; ++i) {
-        const int digit = HexValue(text[i]);
+        const int digit = hexValue(text[i]);
         if (digit < 0)
             return -1;
         value = value * 16 + digit;
@@ -102,7 +102,7 @@ long HexNumber(const std::u16string& text, std::size_t at, std::size_t count) {
 /// character. Built once from iconv so every pair decodes at the cost of a lookup.
 using GbkTable = std::array<char16_t, 0x8000>;
 
-std::unique_ptr<GbkTable> BuildGbkTable() {
+std::unique_ptr<GbkTable> buildGbkTable() {
     auto table = std::make_unique<GbkTable>();
     table->fill(kReplacement);
     const Converter converter("UTF-16LE", "CP936");
@@ -117,24 +117,24 @@ std::unique_ptr<GbkTable> BuildGbkTable() {
             std::size_t size = 2;
             out.clear();
             if (converter.convert(in, size, out) != static_cast<std::size_t>(-1) && size == 0 && out.size() == 2)
-                (*table)[(lead - 0x80) << 8 | trail] = FromUtf16Le(out)[0];
+                (*table)[(lead - 0x80) << 8 | trail] = fromUtf16Le(out)[0];
         }
     }
     return table;
 }
 
-const GbkTable& GbkDecodeTable() {
-    static const std::unique_ptr<GbkTable> table = BuildGbkTable();
+const GbkTable& gbkDecodeTable() {
+    static const std::unique_ptr<GbkTable> table = buildGbkTable();
     return *table;
 }
 
 /// The code page 936 bytes of one UTF-16 code unit; empty when the code page cannot hold it.
-std::string GbkBytesOf(char16_t unit) {
+std::string gbkBytesOf(char16_t unit) {
     thread_local const Converter converter("CP936", "UTF-16LE");
     std::string out;
     if (unit < 0x80)
         return out.assign(1, static_cast<char>(unit));
-    if (!converter.valid() || IsHighSurrogate(unit) || IsLowSurrogate(unit))
+    if (!converter.valid() || isHighSurrogate(unit) || isLowSurrogate(unit))
         return out;
     const char in[2] = {static_cast<char>(unit & 0xFF), static_cast<char>(unit >> 8)};
     const char* ptr = in;
@@ -145,7 +145,7 @@ std::string GbkBytesOf(char16_t unit) {
 }
 
 /// The length of the UTF-8 sequence that `lead` starts, or 0 when no sequence starts with it.
-std::size_t Utf8Length(unsigned char lead) {
+std::size_t utf8Length(unsigned char lead) {
     if (lead >= 0xC2 && lead <= 0xDF)
         return 2;
     if (lead >= 0xE0 && lead <= 0xEF)
@@ -157,7 +157,7 @@ std::size_t Utf8Length(unsigned char lead) {
 
 /// True when `next` may follow `lead` as the second byte of a sequence: E0, ED, F0 and F4 allow
 /// a narrower range (no overlong forms, no surrogates, nothing above U+10FFFF).
-bool Utf8SecondByteFits(unsigned char lead, unsigned char next) {
+bool utf8SecondByteFits(unsigned char lead, unsigned char next) {
     if ((next & 0xC0) != 0x80)
         return false;
     switch (lead) {
@@ -176,14 +176,14 @@ bool Utf8SecondByteFits(unsigned char lead, unsigned char next) {
 
 /// How many bytes at bytes[i] form one character, or one broken character (the longest start of
 /// a valid sequence, at least one byte); `code` receives the code point, or U+FFFD.
-std::size_t Utf8Character(const std::string& bytes, std::size_t i, char32_t& code) {
+std::size_t utf8Character(const std::string& bytes, std::size_t i, char32_t& code) {
     const auto byte = [&](std::size_t k) { return static_cast<unsigned char>(bytes[k]); };
     const unsigned char lead = byte(i);
-    const std::size_t length = Utf8Length(lead);
+    const std::size_t length = utf8Length(lead);
     code = kReplacement;
     if (length == 0)
         return 1;
-    if (i + 1 >= bytes.size() || !Utf8SecondByteFits(lead, byte(i + 1)))
+    if (i + 1 >= bytes.size() || !utf8SecondByteFits(lead, byte(i + 1)))
         return 1;
     char32_t value = lead & (0x7F >> length);
     std::size_t k = 1;
@@ -194,7 +194,7 @@ std::size_t Utf8Character(const std::string& bytes, std::size_t i, char32_t& cod
     return k;
 }
 
-void AppendUtf16(std::u16string& out, char32_t code) {
+void appendUtf16(std::u16string& out, char32_t code) {
     if (code < 0x10000) {
         out += static_cast<char16_t>(code);
     } else {
@@ -204,7 +204,7 @@ void AppendUtf16(std::u16string& out, char32_t code) {
     }
 }
 
-void AppendUtf8(std::string& out, char32_t code) {
+void appendUtf8(std::string& out, char32_t code) {
     if (code < 0x80) {
         out += static_cast<char>(code);
     } else if (code < 0x800) {
@@ -229,18 +229,18 @@ std::u16string UrlEncodeUtf8(const std::u16string& text) {
     out.reserve(text.size() * 3);
     for (const char16_t c : text) {
         if (c < 0x80) {
-            if (IsAsciiLetter(c) || (c >= u'0' && c <= u'9') || c == u'-' || c == u'.' || c == u'_')
+            if (isAsciiLetter(c) || (c >= u'0' && c <= u'9') || c == u'-' || c == u'.' || c == u'_')
                 out += c;
             else
-                AppendPercentByte(out, c);
+                appendPercentByte(out, c);
         } else if (c < 0x800) {
-            AppendPercentByte(out, 0xC0 | c >> 6);
-            AppendPercentByte(out, 0x80 | (c & 0x3F));
+            appendPercentByte(out, 0xC0 | c >> 6);
+            appendPercentByte(out, 0x80 | (c & 0x3F));
         } else {
             // Each surrogate half is a code unit of its own here, as the marketplace expects.
-            AppendPercentByte(out, 0xE0 | c >> 12);
-            AppendPercentByte(out, 0x80 | (c >> 6 & 0x3F));
-            AppendPercentByte(out, 0x80 | (c & 0x3F));
+            appendPercentByte(out, 0xE0 | c >> 12);
+            appendPercentByte(out, 0x80 | (c >> 6 & 0x3F));
+            appendPercentByte(out, 0x80 | (c & 0x3F));
         }
     }
     return out;
@@ -250,17 +250,17 @@ std::u16string UrlEncodeGbk(const std::u16string& text) {
     std::u16string out;
     out.reserve(text.size() * 3);
     for (const char16_t c : text) {
-        if (IsAsciiLetter(c)) {
+        if (isAsciiLetter(c)) {
             out += c;
             continue;
         }
-        const std::string bytes = GbkBytesOf(c);
+        const std::string bytes = gbkBytesOf(c);
         // A unit the code page cannot hold (a lone surrogate, a character outside GBK) is sent as
         // the code page's default character "?", as the system conversion does.
         if (bytes.empty())
-            AppendPercentByte(out, '?');
+            appendPercentByte(out, '?');
         for (const char byte : bytes)
-            AppendPercentByte(out, static_cast<unsigned char>(byte));
+            appendPercentByte(out, static_cast<unsigned char>(byte));
     }
     return out;
 }
@@ -276,7 +276,7 @@ std::u16string UnescapeText(const std::u16string& source) {
     const std::size_t n = text.size();
     for (std::size_t i = 0; i < n; ++i) {
         if (text[i] == u'%' && i + 1 < n && text[i + 1] == u'u' && i + 5 < n) {
-            const long value = HexNumber(text, i + 2, 4);
+            const long value = hexNumber(text, i + 2, 4);
             if (value >= 0) {
                 out += static_cast<char16_t>(value);
                 i += 5;
@@ -284,7 +284,7 @@ std::u16string UnescapeText(const std::u16string& source) {
                 out += u'%';
             }
         } else if (text[i] == u'%' && i + 2 < n) {
-            const long value = HexNumber(text, i + 1, 2);
+            const long value = hexNumber(text, i + 1, 2);
             if (value >= 0) {
                 out += static_cast<char16_t>(value);
                 i += 2;
@@ -298,7 +298,7 @@ std::u16string UnescapeText(const std::u16string& source) {
 }
 
 std::u16string DecodeGbkBytes(const std::string& bytes) {
-    const GbkTable& table = GbkDecodeTable();
+    const GbkTable& table = gbkDecodeTable();
     std::u16string out;
     out.reserve(bytes.size());
     for (std::size_t i = 0; i < bytes.size(); ++i) {
@@ -328,8 +328,8 @@ std::u16string DecodeUtf8Bytes(const std::string& bytes) {
             continue;
         }
         char32_t code = 0;
-        i += Utf8Character(bytes, i, code);
-        AppendUtf16(out, code);
+        i += utf8Character(bytes, i, code);
+        appendUtf16(out, code);
     }
     return out;
 }
@@ -356,21 +356,21 @@ std::u16string DecodeCharsetBytes(const std::string& bytes, const std::string& c
         ++in;
         --size;
     }
-    return FromUtf16Le(utf16);
+    return fromUtf16Le(utf16);
 }
 
 std::string EncodeGbk(const std::u16string& text) {
     std::string out;
     out.reserve(text.size() * 2);
     for (std::size_t i = 0; i < text.size(); ++i) {
-        const std::string bytes = GbkBytesOf(text[i]);
+        const std::string bytes = gbkBytesOf(text[i]);
         if (!bytes.empty()) {
             out += bytes;
             continue;
         }
         out += '?';
         // A surrogate pair is one character: one "?" for both halves.
-        if (IsHighSurrogate(text[i]) && i + 1 < text.size() && IsLowSurrogate(text[i + 1]))
+        if (isHighSurrogate(text[i]) && i + 1 < text.size() && isLowSurrogate(text[i + 1]))
             ++i;
     }
     return out;
@@ -381,13 +381,13 @@ std::string ToUtf8(const std::u16string& text) {
     out.reserve(text.size() * 3);
     for (std::size_t i = 0; i < text.size(); ++i) {
         const char16_t c = text[i];
-        if (IsHighSurrogate(c) && i + 1 < text.size() && IsLowSurrogate(text[i + 1])) {
-            AppendUtf8(out, 0x10000 + ((c - 0xD800) << 10 | (text[i + 1] - 0xDC00)));
+        if (isHighSurrogate(c) && i + 1 < text.size() && isLowSurrogate(text[i + 1])) {
+            appendUtf8(out, 0x10000 + ((c - 0xD800) << 10 | (text[i + 1] - 0xDC00)));
             ++i;
-        } else if (IsHighSurrogate(c) || IsLowSurrogate(c)) {
+        } else if (isHighSurrogate(c) || isLowSurrogate(c)) {
             out += '?';
         } else {
-            AppendUtf8(out, c);
+            appendUtf8(out, c);
         }
     }
     return out;

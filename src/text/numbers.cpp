@@ -13,13 +13,13 @@ namespace tarvisk {
 
 namespace {
 
-std::u16string Widen(const char* first, const char* last) {
+std::u16string widen(const char* first, const char* last) {
     return std::u16string(first, last);
 }
 
 /// The end of a decimal number without the trailing zeros of its fraction (and without a
 /// point left bare): "0.5000" ends after "0.5", "12.000" after "12", "100" stays.
-const char* TrimFraction(const char* first, const char* last) {
+const char* trimFraction(const char* first, const char* last) {
     if (std::find(first, last, '.') == last)
         return last;
     while (last[-1] == '0')
@@ -28,14 +28,14 @@ const char* TrimFraction(const char* first, const char* last) {
 }
 
 /// Number texts write the exponent with a capital E: "1.5E-05", not "1.5e-05".
-void UpperExponent(char* first, char* last) {
+void upperExponent(char* first, char* last) {
     for (char* p = first; p != last; ++p) {
         if (*p == 'e')
             *p = 'E';
     }
 }
 
-std::u16string NonFiniteText(double value) {
+std::u16string nonFiniteText(double value) {
     if (std::isnan(value))
         return u"NaN";
     return value < 0 ? u"-Infinity" : u"Infinity";
@@ -83,7 +83,7 @@ double LeadingNumber(const std::u16string& text) {
 
 std::u16string NumberText(double value) {
     if (!std::isfinite(value))
-        return NonFiniteText(value);
+        return nonFiniteText(value);
     if (value == 0)
         return u"0";
     // Plain digits for everything a page or a count can hold (a nine-digit credit score stays
@@ -93,13 +93,13 @@ std::u16string NumberText(double value) {
     char buffer[64];
     const auto result = std::to_chars(buffer, buffer + sizeof buffer, value,
                                       plain ? std::chars_format::fixed : std::chars_format::scientific);
-    UpperExponent(buffer, result.ptr);
-    return Widen(buffer, result.ptr);
+    upperExponent(buffer, result.ptr);
+    return widen(buffer, result.ptr);
 }
 
 std::u16string SingleText(float value) {
     if (!std::isfinite(value))
-        return NonFiniteText(value);
+        return nonFiniteText(value);
     if (value == 0)
         return u"0";
     // Round once to seven significant digits; the exponent after rounding decides the form.
@@ -113,14 +113,14 @@ std::u16string SingleText(float value) {
     std::string text;
     if (exponent < -4 || exponent >= 7) {
         // Mantissa without trailing zeros, "E", a signed exponent of at least two digits: 3.051758E-05.
-        text.assign(digits, TrimFraction(digits, e) - digits);
+        text.assign(digits, trimFraction(digits, e) - digits);
         char exponentText[16];
         std::snprintf(exponentText, sizeof exponentText, "E%c%02d", exponent < 0 ? '-' : '+', std::abs(exponent));
         text += exponentText;
     } else {
         char fixed[64];
         char* fixedEnd = std::to_chars(fixed, fixed + sizeof fixed, value, std::chars_format::fixed, 6 - exponent).ptr;
-        text.assign(fixed, TrimFraction(fixed, fixedEnd) - fixed);
+        text.assign(fixed, trimFraction(fixed, fixedEnd) - fixed);
     }
     return std::u16string(text.begin(), text.end());
 }

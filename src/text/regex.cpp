@@ -36,13 +36,13 @@ constexpr std::size_t kMaxPatterns = 64;
 constexpr std::size_t kMaxScans = 8;
 constexpr std::size_t kMaxScannedUnits = 8 * 1024 * 1024;
 
-PCRE2_SPTR16 Units(const std::u16string& text) {
+PCRE2_SPTR16 units(const std::u16string& text) {
     return reinterpret_cast<PCRE2_SPTR16>(text.data());
 }
 
 /// Whole-content equality at memory speed (the character-wise comparison of std::u16string is
 /// several times slower on a page); a cache lookup costs one such comparison.
-bool SameText(const std::u16string& a, const std::u16string& b) {
+bool sameText(const std::u16string& a, const std::u16string& b) {
     return a.size() == b.size() && std::memcmp(a.data(), b.data(), a.size() * sizeof(char16_t)) == 0;
 }
 
@@ -85,7 +85,7 @@ public:
         int errorCode = 0;
         PCRE2_SIZE errorOffset = 0;
         m_code =
-            pcre2_compile_16(Units(pattern), pattern.size(), kCompileOptions, &errorCode, &errorOffset, compileContext);
+            pcre2_compile_16(units(pattern), pattern.size(), kCompileOptions, &errorCode, &errorOffset, compileContext);
         pcre2_compile_context_free_16(compileContext);
         if (m_code == nullptr) {
             PCRE2_UCHAR16 message[256];
@@ -116,7 +116,7 @@ public:
         std::size_t start = 0;
         while (start <= text.size()) {
             const int result =
-                pcre2_match_16(m_code, Units(text), text.size(), start, 0, m_matchData, resources.context());
+                pcre2_match_16(m_code, units(text), text.size(), start, 0, m_matchData, resources.context());
             if (result < 0)
                 break;
             const PCRE2_SIZE* ovector = pcre2_get_ovector_pointer_16(m_matchData);
@@ -134,7 +134,7 @@ private:
 };
 
 /// The compiled form of `pattern` from this thread's cache of recently used patterns.
-const CompiledPattern& Compiled(const std::u16string& pattern) {
+const CompiledPattern& compiled(const std::u16string& pattern) {
     using Entry = std::pair<std::u16string, std::unique_ptr<CompiledPattern>>;
     thread_local std::vector<Entry> cache; // most recently used first
     const auto found = std::find_if(cache.begin(), cache.end(), [&](const Entry& e) { return e.first == pattern; });
@@ -163,7 +163,7 @@ class ScanCache {
 public:
     const Scan* find(const std::u16string& text, const std::u16string& pattern) {
         const auto found = std::find_if(m_scans.begin(), m_scans.end(), [&](const std::unique_ptr<Scan>& scan) {
-            return scan->pattern == pattern && SameText(*scan->text, text);
+            return scan->pattern == pattern && sameText(*scan->text, text);
         });
         if (found == m_scans.end())
             return nullptr;
@@ -175,7 +175,7 @@ public:
         // The shop crawl runs several patterns over one page: keep one copy of the page.
         std::shared_ptr<const std::u16string> shared;
         for (const auto& scan : m_scans) {
-            if (SameText(*scan->text, text)) {
+            if (sameText(*scan->text, text)) {
                 shared = scan->text;
                 break;
             }
@@ -198,7 +198,7 @@ private:
 };
 
 /// The 1-based position of a marker's index-th match, 0 when it is missing or not a valid pattern.
-int MarkerPosition(const std::u16string& text, const std::u16string& marker, int index) {
+int markerPosition(const std::u16string& text, const std::u16string& marker, int index) {
     try {
         return RegexPosition(text, marker, index);
     } catch (const std::invalid_argument&) {
@@ -212,7 +212,7 @@ const std::vector<RegexHit>& RegexScan(const std::u16string& text, const std::u1
     thread_local ScanCache cache;
     if (const Scan* scan = cache.find(text, pattern))
         return scan->hits;
-    std::vector<RegexHit> hits = Compiled(pattern).scan(text);
+    std::vector<RegexHit> hits = compiled(pattern).scan(text);
     return cache.insert(text, pattern, std::move(hits)).hits;
 }
 
@@ -237,8 +237,8 @@ int RegexPosition(const std::u16string& text, const std::u16string& pattern, int
 
 std::u16string TextBetween(const std::u16string& text, const std::u16string& startMarker,
                            const std::u16string& endMarker, int startIndex, int endIndex) {
-    const long long p1 = MarkerPosition(text, startMarker, startIndex == 0 ? 1 : startIndex);
-    const long long p2 = MarkerPosition(text, endMarker, endIndex == 0 ? 1 : endIndex);
+    const long long p1 = markerPosition(text, startMarker, startIndex == 0 ? 1 : startIndex);
+    const long long p2 = markerPosition(text, endMarker, endIndex == 0 ? 1 : endIndex);
     // The start marker's own length counts, not the length of what it matched.
     const long long markerLength = static_cast<long long>(startMarker.size());
     const long long start = p1 + markerLength;

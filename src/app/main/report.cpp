@@ -40,11 +40,11 @@ constexpr std::array<BadgeStep, 15> kBadgeSteps{{
 /// Above this score a single local top-tier image replaces the rows.
 constexpr double kTopTierAbove = 500000;
 
-std::u16string BadgeImage(const std::u16string& address) {
+std::u16string badgeImage(const std::u16string& address) {
     return u"<img align=\"absmiddle\" src='" + address + u"' />";
 }
 
-std::u16string BadgeFile(Tier tier, bool seller) {
+std::u16string badgeFile(Tier tier, bool seller) {
     std::u16string file = seller ? u"s_" : u"b_";
     switch (tier) {
     case Tier::Red:
@@ -60,7 +60,7 @@ std::u16string BadgeFile(Tier tier, bool seller) {
     return file + u"_1.gif";
 }
 
-std::u16string CertificationMarkup(Certification certification) {
+std::u16string certificationMarkup(Certification certification) {
     const auto image = [](const std::u16string& address, const std::u16string& label) {
         return u"<img align=\"absmiddle\" src='" + address + u"' alt='" + label + u"' title='" + label + u"' />";
     };
@@ -76,21 +76,21 @@ std::u16string CertificationMarkup(Certification certification) {
     return u"未认证";
 }
 
-std::u16string RoleMarkup(Role role) {
+std::u16string roleMarkup(Role role) {
     if (role == Role::Seller) {
         return u"<span style='background:#F60;color:#fff;font-size:12px;padding:2px 5px;'>卖家</span>";
     }
     return u"<span style='background:#00ADFF;color:#fff;font-size:12px;padding:2px 5px;'>买家</span>";
 }
 
-std::u16string VerdictMarkup(Verdict verdict) {
+std::u16string verdictMarkup(Verdict verdict) {
     if (verdict == Verdict::Safe) {
         return u"<span style='font-size:30px;background:#25df25;color:#fff;padding:10px 30px;'>安全</span>";
     }
     return u"<span style='font-size:30px;background:#df2525;color:#fff;padding:10px 30px;'>不安全</span>";
 }
 
-std::u16string DisplayedDate(const ReputationFacts& facts) {
+std::u16string displayedDate(const ReputationFacts& facts) {
     if (facts.newAccount) {
         return u"<span style='background:#df2525;color:#fff;padding:2px 4px'>" + facts.registrationDate + u"</span>";
     }
@@ -105,12 +105,12 @@ std::u16string toimg(double thisint, int thistype) {
     }
     const bool seller = thistype == kSellerBadges;
     if (thisint > kTopTierAbove) {
-        return BadgeImage(seller ? u"tbimgs/jhuang.png" : u"tbimgs/jhuang.gif") + u" +";
+        return badgeImage(seller ? u"tbimgs/jhuang.png" : u"tbimgs/jhuang.gif") + u" +";
     }
     for (const BadgeStep& step : kBadgeSteps) {
         if (thisint > step.above) {
-            const std::u16string image = BadgeImage(std::u16string(u"http://") + endpoints::kPictureHost +
-                                                    u"/newrank/" + BadgeFile(step.tier, seller));
+            const std::u16string image = badgeImage(std::u16string(u"http://") + endpoints::kPictureHost +
+                                                    u"/newrank/" + badgeFile(step.tier, seller));
             std::u16string row;
             for (int i = 0; i < step.count; ++i) {
                 row += image;
@@ -124,16 +124,16 @@ std::u16string toimg(double thisint, int thistype) {
 std::u16string RenderReport(const ReputationFacts& facts) {
     std::u16string html;
     html += u"<div><h3 style='color:#df4040;font-size:20px;'>" + EscapeHtml(facts.account) + u"</h3></div>";
-    html += u"<div style='color:#333;font-size:14px'>" + CertificationMarkup(facts.certification) + u" " +
-            RoleMarkup(facts.role) + u" 好评率:" + facts.goodRate + u"%</div>";
-    html += u"<div style='color:#333;font-size:14px'>注册时间：" + DisplayedDate(facts) + u" </div>";
+    html += u"<div style='color:#333;font-size:14px'>" + certificationMarkup(facts.certification) + u" " +
+            roleMarkup(facts.role) + u" 好评率:" + facts.goodRate + u"%</div>";
+    html += u"<div style='color:#333;font-size:14px'>注册时间：" + displayedDate(facts) + u" </div>";
     html += u"<div style='color:#333;font-size:14px'>卖家信用：<span style='color:#36c'>" +
             NumberText(facts.sellerCredit) + u"</span> " + toimg(facts.sellerCredit, kSellerBadges) + u"</div>";
     html += u"<div style='color:#333;font-size:14px'>买家信用：<span style='color:#36c'>" +
             NumberText(facts.buyerCredit) + u"</span> " + toimg(facts.buyerCredit, kBuyerBadges) + u"</div>";
     html +=
         u"<div style='margin-top:10px;border-bottom:1px solid #eee'></div><div align='center' style='height:55px;'>" +
-        VerdictMarkup(facts.verdict);
+        verdictMarkup(facts.verdict);
     html +=
         u"</div><div style='font-size:14px;color:#966'>最近一周：</div><div style='font-size:14px;color:#966'>好评[" +
         NumberText(facts.weekGood) + u"] [中评" + NumberText(facts.weekNeutral) + u"] [差评" +

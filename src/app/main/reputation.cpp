@@ -19,12 +19,12 @@ constexpr int kNewAccountDays = 30;
 constexpr double kWeekGoodLimit = 4;
 constexpr double kMonthGoodLimit = 15;
 
-bool Contains(const std::u16string& text, const char16_t* needle) {
+bool contains(const std::u16string& text, const char16_t* needle) {
     return text.find(needle) != std::u16string::npos;
 }
 
 /// Removes every CR LF pair; a lone CR or LF stays, so "." still stops at a bare line feed.
-std::u16string RemoveCrLf(const std::u16string& text) {
+std::u16string removeCrLf(const std::u16string& text) {
     std::u16string result;
     result.reserve(text.size());
     for (std::size_t i = 0; i < text.size(); ++i) {
@@ -37,7 +37,7 @@ std::u16string RemoveCrLf(const std::u16string& text) {
     return result;
 }
 
-int DigitsValue(const std::u16string& text, std::size_t from, std::size_t count) {
+int digitsValue(const std::u16string& text, std::size_t from, std::size_t count) {
     int value = 0;
     for (std::size_t i = from; i < from + count; ++i) {
         value = value * 10 + (text[i] - u'0');
@@ -46,11 +46,11 @@ int DigitsValue(const std::u16string& text, std::size_t from, std::size_t count)
 }
 
 /// Reads "2014年11月26日" (the only form the date pattern finds); none when it is not a real date.
-std::optional<Date> ParseRegistrationDate(const std::u16string& text) {
+std::optional<Date> parseRegistrationDate(const std::u16string& text) {
     if (text.size() != 11) {
         return std::nullopt;
     }
-    const Date date{DigitsValue(text, 0, 4), DigitsValue(text, 5, 2), DigitsValue(text, 8, 2)};
+    const Date date{digitsValue(text, 0, 4), digitsValue(text, 5, 2), digitsValue(text, 8, 2)};
     if (!IsValidDate(date)) {
         return std::nullopt;
     }
@@ -58,57 +58,57 @@ std::optional<Date> ParseRegistrationDate(const std::u16string& text) {
 }
 
 /// The number in the wildcard part of the index-th cell of a rating table class.
-double RatingCount(const std::u16string& rawRating, const std::u16string& cellPattern, int index) {
+double ratingCount(const std::u16string& rawRating, const std::u16string& cellPattern, int index) {
     return LeadingNumber(StripTags(RegexCapture(rawRating, cellPattern, index, u".*?")));
 }
 
-double Credit(const std::u16string& strippedRating, const std::u16string& labelPattern) {
+double credit(const std::u16string& strippedRating, const std::u16string& labelPattern) {
     const std::u16string labelled = RegexMatch(strippedRating, labelPattern, 1);
     return LeadingNumber(RegexMatch(labelled, u"\\d{1,9}", 1));
 }
 
 /// Fills in what the rating page says; `ratingText` is the page with its CR LF pairs removed.
-void ReadRating(const std::u16string& ratingText, ReputationFacts& facts) {
+void readRating(const std::u16string& ratingText, ReputationFacts& facts) {
     const std::u16string rateLine = RegexMatch(ratingText, u"好评率：\\d{1,3}\\.\\d{1,2}\\%", 1);
     facts.goodRate = RegexMatch(rateLine, u"\\d{1,3}\\.\\d{1,2}", 0);
 
-    if (Contains(ratingText, u"个人认证")) {
+    if (contains(ratingText, u"个人认证")) {
         facts.certification = Certification::Personal;
-    } else if (Contains(ratingText, u"企业认证")) {
+    } else if (contains(ratingText, u"企业认证")) {
         facts.certification = Certification::Enterprise;
     } else {
         facts.certification = Certification::None;
     }
 
     facts.rawRatingText = ratingText;
-    facts.role = Contains(ratingText, kSellerMarker) ? Role::Seller : Role::Buyer;
+    facts.role = contains(ratingText, kSellerMarker) ? Role::Seller : Role::Buyer;
 
     // The credits are read from the text between the tags, where label and score sit side by side.
     const std::u16string stripped = StripTags(ratingText);
-    facts.sellerCredit = Credit(stripped, u"卖家信用：.*?\\d{1,9}");
-    facts.buyerCredit = Credit(stripped, u"买家信用：.*?\\d{1,9}");
+    facts.sellerCredit = credit(stripped, u"卖家信用：.*?\\d{1,9}");
+    facts.buyerCredit = credit(stripped, u"买家信用：.*?\\d{1,9}");
 
     // The rating table's first column is the last week, its second the last month.
     const std::u16string good = u"<td class=\"rateok\">.*?</td>";
     const std::u16string neutral = u"<td class=\"ratenormal\">.*?</td>";
     const std::u16string bad = u"<td class=\"ratebad\">.*?</td>";
-    facts.weekGood = RatingCount(ratingText, good, 1);
-    facts.weekNeutral = RatingCount(ratingText, neutral, 1);
-    facts.weekBad = RatingCount(ratingText, bad, 1);
-    facts.monthGood = RatingCount(ratingText, good, 2);
-    facts.monthNeutral = RatingCount(ratingText, neutral, 2);
-    facts.monthBad = RatingCount(ratingText, bad, 2);
+    facts.weekGood = ratingCount(ratingText, good, 1);
+    facts.weekNeutral = ratingCount(ratingText, neutral, 1);
+    facts.weekBad = ratingCount(ratingText, bad, 1);
+    facts.monthGood = ratingCount(ratingText, good, 2);
+    facts.monthNeutral = ratingCount(ratingText, neutral, 2);
+    facts.monthBad = ratingCount(ratingText, bad, 2);
 }
 
 /// The record of a readable profile (it has a registration date) and its rating page.
-ReputationFacts ComposeFacts(const ProfileFacts& profile, const std::u16string& ratingText, const Date& today) {
+ReputationFacts composeFacts(const ProfileFacts& profile, const std::u16string& ratingText, const Date& today) {
     ReputationFacts facts;
     facts.registrationDate = profile.registrationDate;
     facts.daysSinceRegistration = DaysBetween(*profile.registeredOn, today);
     facts.newAccount = facts.daysSinceRegistration <= kNewAccountDays;
     facts.userId = profile.userId;
     facts.ratingLink = RatingLink(profile.userId);
-    ReadRating(RemoveCrLf(ratingText), facts);
+    readRating(removeCrLf(ratingText), facts);
     facts.verdict = Decide(facts);
     return facts;
 }
@@ -125,10 +125,10 @@ std::u16string RatingLink(const std::u16string& userId) {
 }
 
 std::optional<ReputationStop> ProfileStop(const std::u16string& profileText) {
-    if (Contains(profileText, kAuditMarker)) {
+    if (contains(profileText, kAuditMarker)) {
         return ReputationStop{kAuditMessage, kAuditTitle};
     }
-    if (Contains(profileText, kBannedMarker)) {
+    if (contains(profileText, kBannedMarker)) {
         return ReputationStop{kBannedMessage, kBannedTitle};
     }
     if (profileText.empty()) {
@@ -138,11 +138,11 @@ std::optional<ReputationStop> ProfileStop(const std::u16string& profileText) {
 }
 
 ProfileFacts ReadProfile(const std::u16string& profileText) {
-    const std::u16string text = RemoveCrLf(profileText);
+    const std::u16string text = removeCrLf(profileText);
     ProfileFacts profile;
     const std::u16string dateLine = RegexMatch(text, u"注册时间：.*?\\d{4}年\\d{2}月\\d{2}日", 1);
     profile.registrationDate = RegexMatch(dateLine, u"\\d{4}年\\d{2}月\\d{2}日", 1);
-    profile.registeredOn = ParseRegistrationDate(profile.registrationDate);
+    profile.registeredOn = parseRegistrationDate(profile.registrationDate);
     profile.userId = RegexMatch(text, u"\\w{32}", 1);
     return profile;
 }
@@ -164,7 +164,7 @@ std::optional<ReputationFacts> ParseReputationFacts(const std::u16string& profil
     if (!profile.registeredOn) {
         return std::nullopt;
     }
-    return ComposeFacts(profile, ratingText, today);
+    return composeFacts(profile, ratingText, today);
 }
 
 ReputationQuery::ReputationQuery(PageFetch fetch) : m_fetch(std::move(fetch)) {
@@ -210,7 +210,7 @@ ReputationOutcome ReputationQuery::query(const std::u16string& account) {
 
     const std::u16string ratingText = m_fetch(RatingLink(profile.userId) + u"?_=" + RandomField());
     outcome.status = ReputationOutcome::Status::Report;
-    outcome.facts = ComposeFacts(profile, ratingText, Today());
+    outcome.facts = composeFacts(profile, ratingText, Today());
     outcome.facts.account = account;
     return outcome;
 }
