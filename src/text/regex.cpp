@@ -197,6 +197,16 @@ private:
     std::size_t m_units = 0;
 };
 
+/// All matches of `pattern` in `text` from this thread's scan cache. The list stays valid only
+/// until the next scan on this thread, so it never leaves this file.
+const std::vector<RegexHit>& cachedScan(const std::u16string& text, const std::u16string& pattern) {
+    thread_local ScanCache cache;
+    if (const Scan* scan = cache.find(text, pattern))
+        return scan->hits;
+    std::vector<RegexHit> hits = compiled(pattern).scan(text);
+    return cache.insert(text, pattern, std::move(hits)).hits;
+}
+
 /// The 1-based position of a marker's index-th match, 0 when it is missing or not a valid pattern.
 int markerPosition(const std::u16string& text, const std::u16string& marker, int index) {
     try {
@@ -208,12 +218,9 @@ int markerPosition(const std::u16string& text, const std::u16string& marker, int
 
 } // namespace
 
-const std::vector<RegexHit>& RegexScan(const std::u16string& text, const std::u16string& pattern) {
-    thread_local ScanCache cache;
-    if (const Scan* scan = cache.find(text, pattern))
-        return scan->hits;
-    std::vector<RegexHit> hits = compiled(pattern).scan(text);
-    return cache.insert(text, pattern, std::move(hits)).hits;
+std::vector<RegexHit> RegexMatches(const std::u16string& text, const std::u16string& pattern, std::size_t limit) {
+    const std::vector<RegexHit>& hits = cachedScan(text, pattern);
+    return {hits.begin(), hits.begin() + static_cast<std::ptrdiff_t>(std::min(limit, hits.size()))};
 }
 
 std::vector<RegexHit> RegexScanFresh(const std::u16string& text, const std::u16string& pattern) {
@@ -221,14 +228,14 @@ std::vector<RegexHit> RegexScanFresh(const std::u16string& text, const std::u16s
 }
 
 std::u16string RegexMatch(const std::u16string& text, const std::u16string& pattern, int index) {
-    const std::vector<RegexHit>& hits = RegexScan(text, pattern);
+    const std::vector<RegexHit>& hits = cachedScan(text, pattern);
     if (hits.empty() || index < 0 || static_cast<std::size_t>(index) > hits.size())
         return {};
     return index == 0 ? hits.back().value : hits[index - 1].value;
 }
 
 int RegexPosition(const std::u16string& text, const std::u16string& pattern, int index) {
-    const std::vector<RegexHit>& hits = RegexScan(text, pattern);
+    const std::vector<RegexHit>& hits = cachedScan(text, pattern);
     if (index < 1 || static_cast<std::size_t>(index) > hits.size())
         return 0;
     const std::size_t offset = hits[index - 1].offset;
@@ -268,7 +275,7 @@ std::u16string RegexCapture(const std::u16string& text, const std::u16string& pa
 
 std::u16string StripTags(const std::u16string& text) {
     std::u16string out;
-    for (const RegexHit& hit : RegexScan(text, u">.*?<"))
+    for (const RegexHit& hit : cachedScan(text, u">.*?<"))
         out.append(hit.value, 1, hit.value.size() - 2);
     return out;
 }

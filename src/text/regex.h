@@ -19,12 +19,12 @@ struct RegexHit {
     std::size_t offset = 0;
 };
 
-/// All matches of `pattern` in `text`, in order, not overlapping.
-/// Throws std::invalid_argument when the engine rejects the pattern.
-/// The list belongs to this thread's scan cache: it stays valid until the next call of a helper
-/// of this header on the same thread. A match attempt that exceeds the engine's work limits (a
-/// pattern backtracking without end on a hostile page) ends the scan with the matches found so far.
-const std::vector<RegexHit>& RegexScan(const std::u16string& text, const std::u16string& pattern);
+/// The first `limit` matches of `pattern` in `text` (all of them by default), in order, not
+/// overlapping, copied out of this thread's scan cache. Throws std::invalid_argument when the
+/// engine rejects the pattern. A match attempt that exceeds the engine's work limits (a pattern
+/// backtracking without end on a hostile page) ends the scan with the matches found so far.
+std::vector<RegexHit> RegexMatches(const std::u16string& text, const std::u16string& pattern,
+                                   std::size_t limit = static_cast<std::size_t>(-1));
 
 /// The same scan without any cache: compiles the pattern and scans the whole text on every call.
 /// For measurements and cross-checks of the cached scan.

@@ -80,7 +80,7 @@ TEST(RegexPosition, CountsFromOneBeyondSixteenBits) {
         EXPECT_EQ(RegexPosition(std::get<0>(args), u"ab", std::get<1>(args)), expected) << std::get<0>(args).size();
 }
 
-TEST(RegexScan, FollowsTheEcmaScriptGlobalScanOverEmptyMatches) {
+TEST(RegexMatches, FollowsTheEcmaScriptGlobalScanOverEmptyMatches) {
     struct Case {
         std::u16string text;
         std::u16string pattern;
@@ -98,7 +98,7 @@ TEST(RegexScan, FollowsTheEcmaScriptGlobalScanOverEmptyMatches) {
     for (const Case& c : cases) {
         std::vector<std::size_t> offsets;
         std::vector<std::u16string> values;
-        for (const RegexHit& hit : RegexScan(c.text, c.pattern)) {
+        for (const RegexHit& hit : RegexMatches(c.text, c.pattern)) {
             offsets.push_back(hit.offset);
             values.push_back(hit.value);
         }
@@ -107,18 +107,32 @@ TEST(RegexScan, FollowsTheEcmaScriptGlobalScanOverEmptyMatches) {
     }
 }
 
-TEST(RegexScan, EndsWithTheMatchesFoundSoFarWhenBacktrackingRunsAway) {
+TEST(RegexMatches, EndsWithTheMatchesFoundSoFarWhenBacktrackingRunsAway) {
     const std::u16string text = u"ok1 ok2 " + std::u16string(40, u'a') + u"! ok3";
     std::vector<std::u16string> values;
-    for (const RegexHit& hit : RegexScan(text, uR"(ok\d|(a|a)*c)"))
+    for (const RegexHit& hit : RegexMatches(text, uR"(ok\d|(a|a)*c)"))
         values.push_back(hit.value);
     EXPECT_EQ(values, (std::vector<std::u16string>{u"ok1", u"ok2"}));
 }
 
-TEST(RegexScan, RejectsAnInvalidPatternWithItsReason) {
+TEST(RegexMatches, StopsAtTheLimitAndOwnsWhatItReturns) {
+    const std::u16string text = u"a1 a2 a3";
+    const std::vector<RegexHit> firstTwo = RegexMatches(text, uR"(a\d)", 2);
+    ASSERT_EQ(firstTwo.size(), 2u);
+    EXPECT_EQ(firstTwo[1].value, u"a2");
+    EXPECT_EQ(firstTwo[1].offset, 3u);
+    // Later scans on this thread leave the returned matches as they were.
+    for (int i = 0; i < 20; ++i)
+        RegexMatches(text + std::u16string(static_cast<std::size_t>(i), u'x'), uR"(a\d)");
+    EXPECT_EQ(firstTwo[0].value, u"a1");
+    EXPECT_EQ(RegexMatches(text, uR"(a\d)", 0).size(), 0u);
+    EXPECT_EQ(RegexMatches(text, uR"(a\d)", 10).size(), 3u);
+}
+
+TEST(RegexMatches, RejectsAnInvalidPatternWithItsReason) {
     for (const std::u16string pattern : {u"(", u"[a-", u"a{2,1}", u"*x"}) {
         try {
-            RegexScan(u"text", pattern);
+            RegexMatches(u"text", pattern);
             ADD_FAILURE() << "accepted " << ToUtf8(pattern);
         } catch (const std::invalid_argument& error) {
             EXPECT_NE(std::string(error.what()).find(ToUtf8(pattern)), std::string::npos) << error.what();
@@ -208,7 +222,7 @@ TEST(StripTags, KeepsOnlyTheTextBetweenTags) {
 // The caches must never change an answer: every call has to equal a fresh scan.
 void ExpectSameAsFresh(const std::u16string& text, const std::u16string& pattern) {
     const std::vector<RegexHit> fresh = RegexScanFresh(text, pattern);
-    const std::vector<RegexHit>& cached = RegexScan(text, pattern);
+    const std::vector<RegexHit> cached = RegexMatches(text, pattern);
     ASSERT_EQ(cached.size(), fresh.size()) << ToUtf8(pattern) << " in " << ToUtf8(text);
     for (std::size_t i = 0; i < fresh.size(); ++i) {
         EXPECT_EQ(cached[i].offset, fresh[i].offset);
@@ -242,7 +256,7 @@ TEST(RegexCache, AcceptsArgumentsTakenFromItsOwnLatestResult) {
     // matches is still the argument being read.
     std::u16string page(9 * 1024 * 1024, u'z');
     page += u"<b>x1</b><b>x2</b>";
-    const std::vector<RegexHit>& hits = RegexScan(page, u"<b>.*?</b>");
+    const std::vector<RegexHit> hits = RegexMatches(page, u"<b>.*?</b>");
     ASSERT_EQ(hits.size(), 2u);
     EXPECT_EQ(RegexMatch(hits[1].value, hits[1].value, 1), u"<b>x2</b>");
     EXPECT_EQ(RegexPosition(page, u"<b>", 2), 9 * 1024 * 1024 + 10);

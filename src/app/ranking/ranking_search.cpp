@@ -30,17 +30,6 @@ std::u16string defaultFetch(std::u16string& url) {
     return WinHttpFetch(url, {}, u"POST", {}, 0, 10, 0, {}, {});
 }
 
-// The texts of the first `limit` matches of a pattern, copied out of the scan cache.
-std::vector<std::u16string> firstMatches(const std::u16string& text, const std::u16string& pattern, std::size_t limit) {
-    const std::vector<RegexHit>& hits = RegexScan(text, pattern);
-    std::vector<std::u16string> values;
-    values.reserve(std::min(limit, hits.size()));
-    for (std::size_t i = 0; i < hits.size() && i < limit; ++i) {
-        values.push_back(hits[i].value);
-    }
-    return values;
-}
-
 // A field match without its prefix and its closing quote; empty for a missing match.
 std::u16string quotedValue(const std::u16string& match, std::size_t prefix) {
     return match.size() > prefix ? match.substr(prefix, match.size() - prefix - 1) : std::u16string();
@@ -84,28 +73,27 @@ std::vector<RankingItem> ParseRankingPage(const std::u16string& pageText) {
     if (marker == std::u16string::npos) {
         return {};
     }
-    const std::vector<std::u16string> ids =
-        firstMatches(pageText.substr(marker, kRankingCutLength), kIdPattern, std::u16string::npos);
+    const std::vector<RegexHit> ids = RegexMatches(pageText.substr(marker, kRankingCutLength), kIdPattern);
     if (ids.empty()) {
         return {};
     }
     // The k-th id goes with the k-th occurrence of each other field in the whole page text.
-    const std::vector<std::u16string> pictures = firstMatches(pageText, kPicturePattern, ids.size());
-    const std::vector<std::u16string> titles = firstMatches(pageText, kTitlePattern, ids.size());
-    const std::vector<std::u16string> sales = firstMatches(pageText, kSalesPattern, ids.size());
+    const std::vector<RegexHit> pictures = RegexMatches(pageText, kPicturePattern, ids.size());
+    const std::vector<RegexHit> titles = RegexMatches(pageText, kTitlePattern, ids.size());
+    const std::vector<RegexHit> sales = RegexMatches(pageText, kSalesPattern, ids.size());
 
     std::vector<RankingItem> items(ids.size());
     for (std::size_t k = 0; k < ids.size(); ++k) {
         RankingItem& item = items[k];
-        item.id = ids[k].substr(kIdPrefix);
+        item.id = ids[k].value.substr(kIdPrefix);
         if (k < pictures.size()) {
-            item.picture = quotedValue(ReplaceAll(pictures[k], u"\\/", u"/"), kPicturePrefix);
+            item.picture = quotedValue(ReplaceAll(pictures[k].value, u"\\/", u"/"), kPicturePrefix);
         }
         if (k < titles.size()) {
-            item.title = UnescapeText(quotedValue(titles[k], kTitlePrefix));
+            item.title = UnescapeText(quotedValue(titles[k].value, kTitlePrefix));
         }
         if (k < sales.size()) {
-            item.sales = RegexMatch(sales[k], u"(\\d){1,9}", 0);
+            item.sales = RegexMatch(sales[k].value, u"(\\d){1,9}", 0);
         }
     }
     return items;

@@ -48,24 +48,18 @@ std::u16string ShopPageUrl(const std::u16string& shopName, int page) {
 std::vector<ShopItem> ParseShopPage(const std::u16string& pageText, int* linkCount) {
     // One scan of the page gives every link; the first 100 are the ones a link-by-link lookup of
     // match 1 to 100 would see.
-    const std::vector<RegexHit>& hits = RegexScan(pageText, ShopItemPattern());
-    const std::size_t looked = std::min<std::size_t>(hits.size(), kShopMaxLinksPerPage);
-    std::vector<std::u16string> links;
-    links.reserve(looked);
-    for (std::size_t i = 0; i < looked; ++i) {
-        links.push_back(hits[i].value);
-    }
+    const std::vector<RegexHit> links = RegexMatches(pageText, ShopItemPattern(), kShopMaxLinksPerPage);
     if (linkCount != nullptr) {
-        *linkCount = static_cast<int>(looked);
+        *linkCount = static_cast<int>(links.size());
     }
     std::vector<ShopItem> items;
-    for (const std::u16string& link : links) {
-        std::u16string title = TextBetween(link, u">", u"<", 0, 0);
+    for (const RegexHit& link : links) {
+        std::u16string title = TextBetween(link.value, u">", u"<", 0, 0);
         if (title.empty()) {
             continue;
         }
         // The last run of digits: the id in the link, unless the title itself holds such a run.
-        items.push_back(ShopItem{RegexMatch(link, u"\\d{9,13}", 0), std::move(title)});
+        items.push_back(ShopItem{RegexMatch(link.value, u"\\d{9,13}", 0), std::move(title)});
     }
     return items;
 }
