@@ -1,7 +1,6 @@
 #pragma once
 
 #include <atomic>
-#include <functional>
 
 // Long jobs (the shop crawl, the ranking walk) can be stopped by the user. A job runs inside a
 // CancelScope; both request routines poll the flag of the innermost scope of their thread and
@@ -23,8 +22,5 @@ private:
 
 /// True when the innermost CancelScope of this thread has been told to stop.
 bool CancelRequested();
-
-/// Progress of a long job: page `page` of `pages` is being fetched.
-using ProgressSink = std::function<void(int page, int pages)>;
 
 } // namespace tarvisk

@@ -54,16 +54,6 @@ Date localDate() {
     return {local.tm_year + 1900, local.tm_mon + 1, local.tm_mday};
 }
 
-/// Days since 1970-01-01 of a proleptic Gregorian date (H. Hinnant's days-from-civil).
-long daysFromCivil(const Date& date) {
-    const long year = date.year - (date.month <= 2 ? 1 : 0);
-    const long era = (year >= 0 ? year : year - 399) / 400;
-    const long yearOfEra = year - era * 400;
-    const long dayOfYear = (153 * (date.month + (date.month > 2 ? -3 : 9)) + 2) / 5 + date.day - 1;
-    const long dayOfEra = yearOfEra * 365 + yearOfEra / 4 - yearOfEra / 100 + dayOfYear;
-    return era * 146097 + dayOfEra - 719468;
-}
-
 } // namespace
 
 void SetMessageSink(MessageSink sink) {
@@ -95,18 +85,6 @@ void SetClock(Clock clock) {
 Date Today() {
     const Clock clock = currentHook(installedClock());
     return clock ? clock() : localDate();
-}
-
-int DaysBetween(const Date& from, const Date& to) {
-    return static_cast<int>(daysFromCivil(to) - daysFromCivil(from));
-}
-
-bool IsValidDate(const Date& date) {
-    static constexpr int kDaysInMonth[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
-    if (date.year < 1 || date.year > 9999 || date.month < 1 || date.month > 12 || date.day < 1)
-        return false;
-    const bool leap = (date.year % 4 == 0 && date.year % 100 != 0) || date.year % 400 == 0;
-    return date.day <= kDaysInMonth[date.month - 1] + (date.month == 2 && leap ? 1 : 0);
 }
 
 } // namespace tarvisk

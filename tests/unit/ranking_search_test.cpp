@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include "core/hooks.h"
 #include "text/encoding.h"
 #include "text/numbers.h"
 
@@ -52,13 +53,19 @@ std::u16string idOf(long long base, int k) {
 // A fake search host: one page text per page number (missing pages are empty answers); records
 // the address of every request and lower-cases the address variable as the request routine does.
 struct FakeSearch {
+    FakeSearch() {
+        SetClock([] { return Date{2024, 3, 5}; });
+    }
+    ~FakeSearch() { SetClock({}); }
+    FakeSearch(const FakeSearch&) = delete;
+    FakeSearch& operator=(const FakeSearch&) = delete;
+
     std::vector<std::u16string> pages;
     std::vector<std::u16string> requested;
     std::vector<std::u16string> events;
 
     RankingOptions options() {
         RankingOptions o;
-        o.today = [] { return Date{2024, 3, 5}; };
         o.fetch = [this](std::u16string& url) {
             requested.push_back(url);
             std::ranges::transform(url, url.begin(), [](char16_t c) {

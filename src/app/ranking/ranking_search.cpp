@@ -2,9 +2,9 @@
 
 #include <algorithm>
 #include <cmath>
-#include <optional>
 #include <unordered_set>
 
+#include "core/hooks.h"
 #include "net/endpoints.h"
 #include "net/win_http.h"
 #include "text/encoding.h"
@@ -100,10 +100,7 @@ std::vector<RankingItem> ParseRankingPage(const std::u16string& pageText) {
 }
 
 RankingResult RunRankingSearch(const RankingQuery& query, ResultTable& table, const RankingOptions& options) {
-    std::optional<CancelScope> scope;
-    if (options.cancel != nullptr) {
-        scope.emplace(*options.cancel);
-    }
+    const JobScope job(options.cancel, options.progress);
     const RankingPageFetch fetch = options.fetch ? options.fetch : RankingPageFetch(defaultFetch);
     const auto setCaption = [&options](const std::u16string& text) {
         if (options.caption) {
@@ -118,13 +115,11 @@ RankingResult RunRankingSearch(const RankingQuery& query, ResultTable& table, co
     RankingResult result;
     setCaption({});
     ListViewClearItems(table);
-    std::u16string url = RankingSearchUrl(query.keyword, options.today ? options.today() : Today(), RandomField());
+    std::u16string url = RankingSearchUrl(query.keyword, Today(), RandomField());
     const int lastPage = query.pages < 1 ? 0 : static_cast<int>(std::min<double>(query.pages, kRankingMaxPages));
 
-    for (int page = 1; page <= lastPage && !result.found && !CancelRequested(); ++page) {
-        if (options.progress) {
-            options.progress(page, lastPage);
-        }
+    for (int page = 1; page <= lastPage && !result.found && !job.stopped(); ++page) {
+        job.reachPage(page, lastPage);
         SetPageOffset(url, page);
         const std::u16string pageText = fetch(url);
         ++result.pagesFetched;
@@ -154,7 +149,7 @@ RankingResult RunRankingSearch(const RankingQuery& query, ResultTable& table, co
         result.caption = kRankingNotFound;
         setCaption(result.caption);
     }
-    result.cancelled = CancelRequested();
+    result.cancelled = job.stopped();
     return result;
 }
 

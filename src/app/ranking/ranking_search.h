@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "core/cancel.h"
-#include "core/hooks.h"
+#include "core/date.h"
+#include "core/job.h"
 #include "table/result_table.h"
 
 // The ranking walk: for a search keyword it walks the marketplace's item search result pages,
@@ -73,8 +73,6 @@ struct RankingOptions {
     /// Told the status caption whenever it changes: empty at the start, the position of each
     /// row, "未找到" at the end of a walk that did not find the target.
     std::function<void(const std::u16string&)> caption;
-    /// Today's date for the address; empty means Today().
-    Clock today;
     /// When set, the walk runs inside a CancelScope on this flag: it fetches no further page once
     /// the flag is set, and a request under way gives up. Rows added so far stay.
     const std::atomic<bool>* cancel = nullptr;

@@ -1,7 +1,6 @@
 #include "app/shop/shop_crawl.h"
 
 #include <algorithm>
-#include <optional>
 
 #include "net/endpoints.h"
 #include "net/xml_http.h"
@@ -69,20 +68,15 @@ std::u16string ShopStatusText(int count) {
 }
 
 ShopCrawlResult CrawlShop(std::u16string& address, const ShopCrawlOptions& options) {
-    std::optional<CancelScope> scope;
-    if (options.cancel != nullptr) {
-        scope.emplace(*options.cancel);
-    }
+    const JobScope job(options.cancel, options.progress);
     const ShopPageFetch& fetch = options.fetch ? options.fetch : ShopPageFetch(defaultFetch);
 
     NormalizeShopAddress(address);
     const std::u16string shopName = ShopNameOf(address);
 
     ShopCrawlResult result;
-    for (int page = 1; page <= kShopMaxPages && !CancelRequested(); ++page) {
-        if (options.progress) {
-            options.progress(page, kShopMaxPages);
-        }
+    for (int page = 1; page <= kShopMaxPages && !job.stopped(); ++page) {
+        job.reachPage(page, kShopMaxPages);
         const std::u16string pageText = fetch(ShopPageUrl(shopName, page));
         ++result.pagesFetched;
         if (pageText.find(kShopEndNotice) != std::u16string::npos) {
@@ -101,7 +95,7 @@ ShopCrawlResult CrawlShop(std::u16string& address, const ShopCrawlOptions& optio
             break;
         }
     }
-    result.cancelled = CancelRequested();
+    result.cancelled = job.stopped();
     result.status = ShopStatusText(result.count());
     return result;
 }

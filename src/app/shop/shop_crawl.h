@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "core/cancel.h"
+#include "core/job.h"
 
 // The shop crawl: turns a shop address into the list of the shop's items by walking the shop's
 // own search pages ("http://" + ShopName + ".com/search.htm?v=1&pageNo=" + n) and taking every

@@ -1,0 +1,42 @@
+#include "core/date.h"
+
+#include <utility>
+
+#include <gtest/gtest.h>
+
+namespace tarvisk {
+namespace {
+
+struct DaysCase {
+    Date from;
+    Date to;
+    int days;
+};
+
+TEST(DaysBetween, CountsCalendarDays) {
+    const DaysCase cases[] = {
+        {{2014, 11, 26}, {2014, 12, 26}, 30},  {{2014, 11, 26}, {2014, 12, 27}, 31},
+        {{2014, 12, 27}, {2014, 11, 26}, -31}, {{2016, 2, 28}, {2016, 3, 1}, 2},
+        {{2015, 2, 28}, {2015, 3, 1}, 1},      {{1900, 2, 28}, {1900, 3, 1}, 1},
+        {{2000, 2, 28}, {2000, 3, 1}, 2},      {{1999, 12, 31}, {2000, 1, 1}, 1},
+        {{1970, 1, 1}, {2024, 1, 1}, 19723},   {{2014, 1, 1}, {2014, 1, 1}, 0},
+        {{1969, 12, 31}, {1970, 1, 1}, 1},
+    };
+    for (const DaysCase& c : cases)
+        EXPECT_EQ(DaysBetween(c.from, c.to), c.days) << c.from.year << '-' << c.from.month << '-' << c.from.day
+                                                     << " to " << c.to.year << '-' << c.to.month << '-' << c.to.day;
+}
+
+TEST(IsValidDate, AcceptsOnlyRealCalendarDates) {
+    const std::pair<Date, bool> cases[] = {
+        {{2014, 2, 28}, true},  {{2014, 2, 29}, false}, {{2016, 2, 29}, true},  {{1900, 2, 29}, false},
+        {{2000, 2, 29}, true},  {{2014, 2, 30}, false}, {{2014, 4, 31}, false}, {{2014, 12, 31}, true},
+        {{2014, 13, 1}, false}, {{2014, 0, 1}, false},  {{2014, 1, 0}, false},  {{0, 1, 1}, false},
+        {{2014, 1, 32}, false}, {{-5, 1, 1}, false},
+    };
+    for (const auto& [date, valid] : cases)
+        EXPECT_EQ(IsValidDate(date), valid) << date.year << '-' << date.month << '-' << date.day;
+}
+
+} // namespace
+} // namespace tarvisk
