@@ -24,7 +24,7 @@ fi
 
 work=$(mktemp -d)
 log="$work/market.log"
-"$market" --port 0 >"$log" 2>&1 &
+"$market" --port 0 --test-pages >"$log" 2>&1 &
 market_pid=$!
 trap 'kill "$market_pid" 2>/dev/null; wait "$market_pid" 2>/dev/null; rm -rf "$work"' EXIT
 for _ in $(seq 100); do

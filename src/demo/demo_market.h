@@ -6,13 +6,21 @@
 // The demo marketplace: a local server that answers the marketplace's endpoints with pages that
 // hold what the program looks for, so every job runs offline. It binds 127.0.0.1 only.
 
+namespace httplib {
+class Server;
+}
+
 namespace tarvisk::demo {
+
+/// Adds pages of its own to a server of the demo marketplace (demo/test_pages.h has the tests').
+using PageRegistrar = void (*)(httplib::Server& server);
 
 class DemoMarket {
 public:
-    /// Starts serving on 127.0.0.1:`port` (0: a free port) and returns once it accepts connections.
+    /// Starts serving on 127.0.0.1:`port` (0: a free port) and returns once it accepts connections;
+    /// `extraPages`, when given, adds its pages to both the HTTP and the HTTPS server.
     /// Throws std::runtime_error when the port cannot be bound.
-    explicit DemoMarket(int port = 0);
+    explicit DemoMarket(int port = 0, PageRegistrar extraPages = nullptr);
     /// Stops the server and waits for its thread.
     ~DemoMarket();
     DemoMarket(const DemoMarket&) = delete;

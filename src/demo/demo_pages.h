@@ -10,12 +10,6 @@
 
 namespace tarvisk::demo {
 
-/// Pages that exercise the request routines: echo, cookies, redirects, slow and silent
-/// answers, GBK pages, and the misbehaving answers of the reliability tests.
-void RegisterTestEndpoints(httplib::Server& server);
-/// The misbehaving answers under /test/hostile/ and the shops and keywords that misbehave after their
-/// first page (hostile_endpoints.cpp says which); registered by RegisterTestEndpoints.
-void RegisterHostileEndpoints(httplib::Server& server);
 /// The login page, member profiles, rating pages, the member home page and the badge images.
 void RegisterAccountPages(httplib::Server& server);
 /// Item search result pages, shop search pages and item pictures.

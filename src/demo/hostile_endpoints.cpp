@@ -23,6 +23,7 @@
 #include <zlib.h>
 
 #include "demo/demo_pages.h"
+#include "demo/test_pages.h"
 #include "demo/market_pages.h"
 #include "net/endpoints.h"
 #include "text/encoding.h"

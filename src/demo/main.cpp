@@ -9,11 +9,16 @@
 #include <CLI/CLI.hpp>
 
 #include "demo/demo_market.h"
+#include "demo/test_pages.h"
 
 int main(int argc, char** argv) {
     CLI::App app{"The Tarvisk demo marketplace: every marketplace endpoint, served on 127.0.0.1."};
     int port = 0;
     app.add_option("--port", port, "port to listen on (0 or none: a free port)")->check(CLI::Range(0, 65535));
+    bool testPages = false;
+    app.add_flag("--test-pages", testPages,
+                 "also serve the test pages under /test/ and the misbehaving shops and keywords (for tests and "
+                 "fuzz seeds)");
     CLI11_PARSE(app, argc, argv);
 
     // Block the stop signals before the server threads start, so they inherit the mask and the
@@ -25,7 +30,7 @@ int main(int argc, char** argv) {
     pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
 
     try {
-        tarvisk::demo::DemoMarket market(port);
+        tarvisk::demo::DemoMarket market(port, testPages ? tarvisk::demo::RegisterTestPages : nullptr);
         std::printf("listening on %s\n", market.hostPort().c_str());
         std::fflush(stdout);
         int signal = 0;

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "demo/demo_pages.h"
+#include "demo/test_pages.h"
 #include "text/encoding.h"
 #include "text/text_ops.h"
 
@@ -140,6 +141,10 @@ void RegisterTestEndpoints(httplib::Server& server) {
     everyMethod("/test/gbk/undeclared", gbkPage("text/html", u""));
     everyMethod("/test/gbk/meta",
                 gbkPage("text/html", u"<meta http-equiv=\"Content-Type\" content=\"text/html; charset=gb2312\">"));
+}
+
+void RegisterTestPages(httplib::Server& server) {
+    RegisterTestEndpoints(server);
     RegisterHostileEndpoints(server);
 }
 

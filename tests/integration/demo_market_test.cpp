@@ -43,8 +43,32 @@ TEST_F(DemoMarketTest, ListensOnLoopbackOnTheGivenPortOnly) {
     EXPECT_THROW(demo::DemoMarket taken(s_market->port()), std::runtime_error);
 }
 
+TEST_F(DemoMarketTest, ServesTheTestPagesOnlyWhenAsked) {
+    const demo::DemoMarket plain;
+    endpoints::SetRoute(plain.hostPort());
+    // What each page would answer if it were served.
+    const struct {
+        const char16_t* path;
+        const char16_t* servedMark;
+    } pages[] = {
+        {u"/test/echo", u"body: "},
+        {u"/test/hostile/gzip-bomb", u"X-Accept-Encoding-Received"},
+        {u"/test/hostile/cookies?n=3", u"Set-Cookie"},
+    };
+    for (const auto& page : pages) {
+        std::u16string url = u"http://shop.example.com" + std::u16string(page.path);
+        const std::u16string answer = WinHttpFetch(url, u"", u"GET", u"", 0, 5, 0, u"all", u"");
+        EXPECT_FALSE(answer.empty()) << ToUtf8(page.path);
+        EXPECT_EQ(answer.find(page.servedMark), std::u16string::npos) << ToUtf8(answer);
+    }
+    // A misbehaving shop's later page is an ordinary empty shop page.
+    std::u16string hostileShop = u"http://hostile-cut.taobao.com/search.htm?v=1&pageNo=2";
+    EXPECT_NE(WinHttpFetch(hostileShop, u"", u"POST", u"", 0, 5, 0, u"", u"").find(u"很抱歉，搜索到"),
+              std::u16string::npos);
+}
+
 TEST_F(DemoMarketTest, StopsAtOnceWhileAnswersAreHeldBack) {
-    auto market = std::make_unique<demo::DemoMarket>();
+    auto market = std::make_unique<demo::DemoMarket>(0, demo::RegisterTestPages);
     endpoints::SetRoute(market->hostPort());
     auto silent = std::async(std::launch::async, [] {
         std::u16string url = u"http://shop.example.com/test/silent";

@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include "demo/demo_market.h"
+#include "demo/test_pages.h"
 #include "net/browser_cookies.h"
 #include "net/cookie_jar.h"
 #include "net/endpoints.h"
@@ -20,7 +21,7 @@ namespace tarvisk::testing {
 
 class RoutedToDemo : public ::testing::Test {
 protected:
-    static void SetUpTestSuite() { s_market = std::make_unique<demo::DemoMarket>(); }
+    static void SetUpTestSuite() { s_market = std::make_unique<demo::DemoMarket>(0, demo::RegisterTestPages); }
     static void TearDownTestSuite() { s_market.reset(); }
 
     void SetUp() override {
