@@ -8,6 +8,7 @@
 
 #include "demo/demo_market.h"
 #include "net/endpoints.h"
+#include "app/ui/qt_text.h"
 
 namespace tarvisk {
 
@@ -45,7 +46,7 @@ void RouteToDemoMarket(const demo::DemoMarket& market) {
     endpoints::SetTrustedCertificate(market.certificatePem());
     RouteBrowsersToDemo(market.port(), market.httpsPort());
     const QSslCertificate certificate(QByteArray::fromStdString(market.certificatePem()), QSsl::Pem);
-    TrustCertificate(QString::fromStdU16String(endpoints::kLoginHost), certificate.digest(QCryptographicHash::Sha256));
+    TrustCertificate(QtText(endpoints::kLoginHost), certificate.digest(QCryptographicHash::Sha256));
 }
 
 void TrustCertificate(const QString& host, const QByteArray& sha256) {

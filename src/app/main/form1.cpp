@@ -23,6 +23,7 @@
 #include "core/cancel.h"
 #include "text/settings.h"
 #include "text/text_ops.h"
+#include "app/ui/qt_text.h"
 
 namespace tarvisk {
 
@@ -36,9 +37,8 @@ constexpr int kBrowserOffsetTwips = -30;
 constexpr int kFrameTrimWidthTwips = 45;
 constexpr int kFrameTrimHeightTwips = 30;
 
-QLabel* makeTitleLabel(const QString& name, const QString& caption, QWidget* parent) {
+QLabel* makeTitleLabel(const QString& caption, QWidget* parent) {
     auto* label = new QLabel(caption, parent);
-    label->setObjectName(name);
     label->setFont(WindowFont(12, true));
     QPalette palette = label->palette();
     palette.setColor(QPalette::WindowText, kLabelColour);
@@ -46,9 +46,8 @@ QLabel* makeTitleLabel(const QString& name, const QString& caption, QWidget* par
     return label;
 }
 
-QFrame* makeFrame(const QString& name, QWidget* parent) {
+QFrame* makeFrame(QWidget* parent) {
     auto* frame = new QFrame(parent);
-    frame->setObjectName(name);
     frame->setFrameShape(QFrame::NoFrame);
     return frame;
 }
@@ -68,108 +67,82 @@ bool isInside(const QWidget* widget, const QWidget* container) {
 
 Form1::Form1(Environment environment, QWidget* parent)
     : QWidget(parent), m_environment(std::move(environment)), m_query(m_environment.fetchPage),
-      m_keeper(m_environment.keepAlive) {
+      m_keeper(m_environment.keepAlive), m_timer1(new QTimer(this)),
+      m_check1(new QCheckBox(QStringLiteral("保持登录状态"), this)),
+      m_command2(new QPushButton(QStringLiteral("⑵ 店铺宝贝关键字排名查询系统"), this)),
+      m_text1(new QPlainTextEdit(this)), m_p2(makeFrame(this)), m_w2(new BrowserView(m_p2)), m_p1(makeFrame(this)),
+      m_w1(new BrowserView(m_p1)), m_command1(new QPushButton(QStringLiteral("查询"), this)), m_ww(new QLineEdit(this)),
+      m_label2(makeTitleLabel(QStringLiteral("2.输入买家淘宝ID查询"), this)),
+      m_label1(makeTitleLabel(QStringLiteral("1.登录任意淘宝ID"), this)) {
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(ProductCaption());
     setFont(WindowFont(9));
     SetClientTwips(*this, 14910, 8805);
-    createControls();
+
+    // Labels and the browsers' frames take no focus; ww comes first, so that it has the focus.
+    const ControlPlace layout[] = {
+        {m_check1, "Check1", 8640, 240, 1575, 255, 6},
+        {m_command2, "Command2", 10560, 7440, 4095, 855, 5},
+        {m_text1, "Text1", 2760, 2760, 6735, 5175, 2},
+        {m_p2, "P2", 10440, 1080, 4335, 6015, -1},
+        {m_w2, "W2", 0, 0, 4575, 6015, 4},
+        {m_p1, "P1", 120, 600, 10215, 8055, -1},
+        {m_w1, "W1", kBrowserOffsetTwips, kBrowserOffsetTwips, 10215, 8055, 3},
+        {m_command1, "Command1", 13440, 600, 1335, 375, 1},
+        {m_ww, "ww", 10440, 600, 2895, 375, 0},
+        {m_label2, "Label2", 10440, 240, 3375, 375, -1},
+        {m_label1, "Label1", 120, 240, 2415, 375, -1},
+    };
+    LayOutControls(layout);
+
+    m_timer1->setObjectName(QStringLiteral("Timer1"));
+    m_timer1->setInterval(kKeepAliveIntervalMs);
+    m_check1->setChecked(true);
+    m_command2->setFont(WindowFont(10.5));
+    m_text1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    m_text1->setVisible(false);
+    m_command1->setDefault(true);
+    m_ww->installEventFilter(this);
+
+    connect(m_timer1, &QTimer::timeout, this, &Form1::Timer1_Timer);
+    connect(m_command2, &QPushButton::clicked, this, &Form1::Command2_Click);
+    connect(m_w1, &BrowserView::loadFinished, this, &Form1::W1_DocumentComplete);
+    connect(m_command1, &QPushButton::clicked, this, &Form1::Command1_Click);
+    m_timer1->start();
+    m_ww->setFocus();
 }
 
 Form1::~Form1() {
     delete m_ranking.data();
 }
 
-void Form1::createControls() {
-    Timer1 = new QTimer(this);
-    Timer1->setObjectName(QStringLiteral("Timer1"));
-    Timer1->setInterval(kKeepAliveIntervalMs);
-    connect(Timer1, &QTimer::timeout, this, &Form1::Timer1_Timer);
-    Timer1->start();
-
-    Check1 = new QCheckBox(QStringLiteral("保持登录状态"), this);
-    Check1->setObjectName(QStringLiteral("Check1"));
-    PlaceTwips(*Check1, 8640, 240, 1575, 255);
-    Check1->setChecked(true);
-
-    Command2 = new QPushButton(QStringLiteral("⑵ 店铺宝贝关键字排名查询系统"), this);
-    Command2->setObjectName(QStringLiteral("Command2"));
-    PlaceTwips(*Command2, 10560, 7440, 4095, 855);
-    Command2->setFont(WindowFont(10.5));
-    connect(Command2, &QPushButton::clicked, this, &Form1::Command2_Click);
-
-    Text1 = new QPlainTextEdit(this);
-    Text1->setObjectName(QStringLiteral("Text1"));
-    PlaceTwips(*Text1, 2760, 2760, 6735, 5175);
-    Text1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-    Text1->setVisible(false);
-
-    P2 = makeFrame(QStringLiteral("P2"), this);
-    PlaceTwips(*P2, 10440, 1080, 4335, 6015);
-    W2 = new BrowserView(P2);
-    W2->setObjectName(QStringLiteral("W2"));
-    PlaceTwips(*W2, 0, 0, 4575, 6015);
-
-    P1 = makeFrame(QStringLiteral("P1"), this);
-    PlaceTwips(*P1, 120, 600, 10215, 8055);
-    W1 = new BrowserView(P1);
-    W1->setObjectName(QStringLiteral("W1"));
-    PlaceTwips(*W1, kBrowserOffsetTwips, kBrowserOffsetTwips, 10215, 8055);
-    connect(W1, &BrowserView::loadFinished, this, &Form1::W1_DocumentComplete);
-
-    Command1 = new QPushButton(QStringLiteral("查询"), this);
-    Command1->setObjectName(QStringLiteral("Command1"));
-    PlaceTwips(*Command1, 13440, 600, 1335, 375);
-    Command1->setDefault(true);
-    connect(Command1, &QPushButton::clicked, this, &Form1::Command1_Click);
-
-    ww = new QLineEdit(this);
-    ww->setObjectName(QStringLiteral("ww"));
-    PlaceTwips(*ww, 10440, 600, 2895, 375);
-    ww->installEventFilter(this);
-
-    Label2 = makeTitleLabel(QStringLiteral("Label2"), QStringLiteral("2.输入买家淘宝ID查询"), this);
-    PlaceTwips(*Label2, 10440, 240, 3375, 375);
-    Label1 = makeTitleLabel(QStringLiteral("Label1"), QStringLiteral("1.登录任意淘宝ID"), this);
-    PlaceTwips(*Label1, 120, 240, 2415, 375);
-
-    // Labels take no focus; the rest follow the window's order, ww first so that it has the focus.
-    QWidget::setTabOrder(ww, Command1);
-    QWidget::setTabOrder(Command1, Text1);
-    QWidget::setTabOrder(Text1, W1);
-    QWidget::setTabOrder(W1, W2);
-    QWidget::setTabOrder(W2, Command2);
-    QWidget::setTabOrder(Command2, Check1);
-    ww->setFocus();
-}
-
 QString Form1::programFolder() const {
     if (m_environment.programFolder) {
         return m_environment.programFolder();
     }
-    return QString::fromStdU16String(ProgramFolder().u16string());
+    return QtText(ProgramFolder().u16string());
 }
 
 bool Form1::Form_Load() {
-    if (RunsFromArchiveFolder(programFolder().toStdU16String())) {
-        ShowMessageBox(this, QString::fromStdU16String(kUnpackMessage));
+    if (RunsFromArchiveFolder(CoreText(programFolder()))) {
+        ShowMessageBox(this, QtText(kUnpackMessage));
         return false;
     }
     CenterForm(*this);
-    W1->Navigate(QString::fromStdU16String(LoginPageUrl()));
-    W2->Navigate(QStringLiteral("about:blank"));
-    hideBrowserBorder(*W1, *P1);
-    hideBrowserBorder(*W2, *P2);
+    m_w1->Navigate(QtText(LoginPageUrl()));
+    m_w2->Navigate(QStringLiteral("about:blank"));
+    hideBrowserBorder(*m_w1, *m_p1);
+    hideBrowserBorder(*m_w2, *m_p2);
 
     const std::u16string answer = m_environment.fetchNotice ? m_environment.fetchNotice() : FetchNotice();
     const std::optional<Notice> notice = ParseNotice(answer);
     if (!notice) {
         return true;
     }
-    ShowMessageBox(this, QString::fromStdU16String(notice->message));
+    ShowMessageBox(this, QtText(notice->message));
     // Only a web address goes to the user's browser: a notice never starts a program or opens a local file.
     if (IsWebAddress(notice->address)) {
-        const QUrl address(QString::fromStdU16String(notice->address));
+        const QUrl address(QtText(notice->address));
         if (m_environment.openBrowser) {
             m_environment.openBrowser(address);
         } else {
@@ -183,20 +156,20 @@ void Form1::Command1_Click() {
     if (m_query.busy()) {
         return;
     }
-    ww->setText(QString::fromStdU16String(TrimBlanks(ww->text().toStdU16String())));
-    const bool hadFocus = ww->hasFocus();
-    ww->setEnabled(false);
-    Command1->setEnabled(false);
+    m_ww->setText(QtText(TrimBlanks(CoreText(m_ww->text()))));
+    const bool hadFocus = m_ww->hasFocus();
+    m_ww->setEnabled(false);
+    m_command1->setEnabled(false);
     ReputationOutcome outcome;
     {
         // Closing the window gives up a query that still waits for the marketplace.
         CancelScope scope(m_closing);
-        outcome = m_query.run(ww->text().toStdU16String());
+        outcome = m_query.run(CoreText(m_ww->text()));
     }
-    ww->setEnabled(true);
-    Command1->setEnabled(true);
+    m_ww->setEnabled(true);
+    m_command1->setEnabled(true);
     if (hadFocus) {
-        ww->setFocus();
+        m_ww->setFocus();
     }
     if (m_closing) {
         return;
@@ -205,16 +178,14 @@ void Form1::Command1_Click() {
     case ReputationOutcome::Status::Busy:
         return;
     case ReputationOutcome::Status::Stopped:
-        ww->setText(QString::fromStdU16String(outcome.account));
-        ShowMessageBox(this, QString::fromStdU16String(outcome.stop.message),
-                       QString::fromStdU16String(outcome.stop.title));
+        m_ww->setText(QtText(outcome.account));
+        ShowMessageBox(this, QtText(outcome.stop.message), QtText(outcome.stop.title));
         return;
     case ReputationOutcome::Status::Report:
-        Text1->setPlainText(QString::fromStdU16String(outcome.facts.rawRatingText));
+        m_text1->setPlainText(QtText(outcome.facts.rawRatingText));
         // The report's own badges ("tbimgs/...") are files in the program's folder.
-        W2->setBodyHtml(QString::fromStdU16String(RenderReport(outcome.facts)),
-                        QUrl::fromLocalFile(programFolder() + QLatin1Char('/')));
-        ww->clear();
+        m_w2->setBodyHtml(QtText(RenderReport(outcome.facts)), QUrl::fromLocalFile(programFolder() + QLatin1Char('/')));
+        m_ww->clear();
         return;
     }
 }
@@ -229,29 +200,29 @@ void Form1::Command2_Click() {
 }
 
 void Form1::Timer1_Timer() {
-    m_keeper.tick(Check1->isChecked());
+    m_keeper.tick(m_check1->isChecked());
 }
 
 void Form1::W1_DocumentComplete() {
-    W1->page()->runJavaScript(QStringLiteral("window.scrollBy(500, 100);"), QWebEngineScript::ApplicationWorld);
+    m_w1->page()->runJavaScript(QStringLiteral("window.scrollBy(500, 100);"), QWebEngineScript::ApplicationWorld);
 }
 
 void Form1::ww_GotFocus() {
-    SelectAllText(*ww);
+    SelectAllText(*m_ww);
 }
 
 bool Form1::ww_KeyDown(int keyCode, Qt::KeyboardModifiers shift) {
     // Ctrl+A alone selects everything; with Shift or Alt held the key is left to the text box.
     if (keyCode == Qt::Key_A &&
         (shift & (Qt::ShiftModifier | Qt::ControlModifier | Qt::AltModifier)) == Qt::ControlModifier) {
-        SelectAllText(*ww);
+        SelectAllText(*m_ww);
         return true;
     }
     return false;
 }
 
 bool Form1::eventFilter(QObject* watched, QEvent* event) {
-    if (watched == ww) {
+    if (watched == m_ww) {
         if (event->type() == QEvent::FocusIn) {
             // After the text box's own focus handling, which would otherwise place the cursor.
             QTimer::singleShot(0, this, &Form1::ww_GotFocus);
@@ -268,8 +239,8 @@ void Form1::keyPressEvent(QKeyEvent* event) {
     // the browsers belongs to their pages.
     const bool enter = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
     const QWidget* focus = focusWidget();
-    if (enter && Command1->isEnabled() && !isInside(focus, P1) && !isInside(focus, P2)) {
-        Command1->click();
+    if (enter && m_command1->isEnabled() && !isInside(focus, m_p1) && !isInside(focus, m_p2)) {
+        m_command1->click();
         return;
     }
     QWidget::keyPressEvent(event);

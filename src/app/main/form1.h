@@ -67,7 +67,6 @@ protected:
 private:
     void ww_GotFocus();
     bool ww_KeyDown(int keyCode, Qt::KeyboardModifiers shift);
-    void createControls();
     QString programFolder() const;
 
     Environment m_environment;
@@ -76,18 +75,18 @@ private:
     std::atomic<bool> m_closing{false};
     QPointer<QWidget> m_ranking;
 
-    QTimer* Timer1;
-    QCheckBox* Check1;
-    QPushButton* Command2;
-    QPlainTextEdit* Text1;
-    QFrame* P2;
-    BrowserView* W2;
-    QFrame* P1;
-    BrowserView* W1;
-    QPushButton* Command1;
-    QLineEdit* ww;
-    QLabel* Label2;
-    QLabel* Label1;
+    QTimer* m_timer1;
+    QCheckBox* m_check1;
+    QPushButton* m_command2;
+    QPlainTextEdit* m_text1;
+    QFrame* m_p2;
+    BrowserView* m_w2;
+    QFrame* m_p1;
+    BrowserView* m_w1;
+    QPushButton* m_command1;
+    QLineEdit* m_ww;
+    QLabel* m_label2;
+    QLabel* m_label1;
 };
 
 } // namespace tarvisk

@@ -1,6 +1,7 @@
 #include "app/ranking/result_table_model.h"
 
 #include "table/result_table.h"
+#include "app/ui/qt_text.h"
 
 namespace tarvisk {
 
@@ -25,7 +26,7 @@ QVariant ResultTableModel::data(const QModelIndex& index, int role) const {
     if (!index.isValid() || (role != Qt::DisplayRole && role != Qt::ToolTipRole)) {
         return {};
     }
-    return QString::fromStdU16String(m_table.text(index.row() + 1, index.column()));
+    return QtText(m_table.text(index.row() + 1, index.column()));
 }
 
 QVariant ResultTableModel::headerData(int section, Qt::Orientation orientation, int role) const {
@@ -38,7 +39,7 @@ QVariant ResultTableModel::headerData(int section, Qt::Orientation orientation, 
     if (section < 0 || section >= m_table.columnCount()) {
         return {};
     }
-    return QString::fromStdU16String(m_table.columns()[static_cast<std::size_t>(section)].title);
+    return QtText(m_table.columns()[static_cast<std::size_t>(section)].title);
 }
 
 void ResultTableModel::onTableChanged(const TableChange& change) {

@@ -21,16 +21,9 @@
 #include "net/endpoints.h"
 #include "text/numbers.h"
 #include "text/settings.h"
+#include "app/ui/qt_text.h"
 
 namespace tarvisk {
-
-namespace {
-
-QString qs(const std::u16string& text) {
-    return QString::fromStdU16String(text);
-}
-
-} // namespace
 
 SoPaiMing::SoPaiMing(QWidget* parent)
     : QWidget(parent, Qt::Window), m_model(std::make_unique<ResultTableModel>(m_table)),
@@ -133,7 +126,7 @@ void SoPaiMing::Form_Load() {
     ListViewSetColumns(m_table, kRankingColumnTitles, kRankingColumnWidths);
     // Each assignment runs the field's change handler when it changes the text, as a user's change would.
     m_keyWord->setText(ReadControlSetting(*m_keyWord));
-    m_text2->setText(qs(ReadSetting(u"Goods")));
+    m_text2->setText(QtText(ReadSetting(u"Goods")));
     m_surl->setText(ReadControlSetting(*m_surl));
     m_pages->setText(ReadControlSetting(*m_pages));
     const double op = LeadingNumber(ReadSetting(u"op"));
@@ -156,7 +149,7 @@ void SoPaiMing::KeyWord_DblClick() {
 
 void SoPaiMing::Pages_Change() {
     // Setting a corrected text runs this handler again for it before this run stores the text.
-    const QString bounded = qs(BoundedPagesText(m_pages->text().toStdU16String()));
+    const QString bounded = QtText(BoundedPagesText(CoreText(m_pages->text())));
     if (bounded != m_pages->text()) {
         m_pages->setText(bounded);
     }
@@ -164,7 +157,7 @@ void SoPaiMing::Pages_Change() {
 }
 
 void SoPaiMing::Text2_Change() {
-    m_text2->setText(qs(ItemIdFromText(m_text2->text().toStdU16String())));
+    m_text2->setText(QtText(ItemIdFromText(CoreText(m_text2->text()))));
     WriteControlSetting(*m_text2, QStringLiteral("Goods"));
 }
 
@@ -191,13 +184,13 @@ void SoPaiMing::Command1_Click() {
         return;
     }
     RankingQuery query;
-    query.keyword = m_keyWord->text().toStdU16String();
-    query.pages = LeadingNumber(m_pages->text().toStdU16String());
+    query.keyword = CoreText(m_keyWord->text());
+    query.pages = LeadingNumber(CoreText(m_pages->text()));
     query.target = m_op1->isChecked() ? RankingTarget::OneItem : RankingTarget::ShopItems;
-    query.itemId = m_text2->text().toStdU16String();
+    query.itemId = CoreText(m_text2->text());
     if (query.target == RankingTarget::ShopItems && m_shop) {
         for (const QString& id : m_shop->itemIds()) {
-            query.shopItemIds.push_back(id.toStdU16String());
+            query.shopItemIds.push_back(CoreText(id));
         }
     }
 
@@ -218,7 +211,7 @@ void SoPaiMing::Command1_Click() {
         m_job.post([this, page, pages] { m_progress->setPage(page, pages); });
     };
     options.caption = [this](const std::u16string& caption) {
-        m_job.post([this, text = qs(caption)] { m_label1->setText(text); });
+        m_job.post([this, text = QtText(caption)] { m_label1->setText(text); });
     };
     options.rowAdded = [this, walkTable](const RankingRow& row) {
         std::vector<std::u16string> cells;
@@ -237,8 +230,8 @@ void SoPaiMing::Command1_Click() {
 }
 
 void SoPaiMing::finishSearch(const RankingResult& result) {
-    m_label1->setText(qs(result.caption));
-    m_label1->setToolTip(qs(result.toolTip));
+    m_label1->setText(QtText(result.caption));
+    m_label1->setToolTip(QtText(result.toolTip));
     m_progress->end();
     m_command1->setEnabled(m_command1Allowed);
     Command2_Click();
@@ -251,9 +244,9 @@ void SoPaiMing::cancelSearch() {
 
 void SoPaiMing::Command2_Click() {
     // Picture addresses come as "//host/path": they resolve against the marketplace's http address.
-    const QUrl base(QStringLiteral("http://%1/").arg(qs(endpoints::kSearchHost)));
+    const QUrl base(QStringLiteral("http://%1/").arg(QtText(endpoints::kSearchHost)));
     m_w1->setBodyMargin(0);
-    m_w1->setBodyHtml(qs(PictureViewHtml(m_table)), base);
+    m_w1->setBodyHtml(QtText(PictureViewHtml(m_table)), base);
 }
 
 void SoPaiMing::Command3_Click() {

@@ -15,6 +15,7 @@
 #include "app/ui/message_box.h"
 #include "app/ui/window_font.h"
 #include "app/ui/window_helpers.h"
+#include "app/ui/qt_text.h"
 
 namespace tarvisk {
 
@@ -81,8 +82,8 @@ void SoShopGoods::Command1_Click() {
         return;
     }
     // The address is normalised in the field first (which stores it), then crawled as it stands there.
-    std::u16string address = m_surl->text().toStdU16String();
-    m_surl->setText(QString::fromStdU16String(NormalizeShopAddress(address)));
+    std::u16string address = CoreText(m_surl->text());
+    m_surl->setText(QtText(NormalizeShopAddress(address)));
 
     m_list1->clear();
     m_list2->clear();
@@ -98,7 +99,7 @@ void SoShopGoods::Command1_Click() {
         m_job.post([this, page, pages] { m_progress->setPage(page, pages); });
     };
     options.itemListed = [this](const ShopItem& item) {
-        m_job.post([this, id = QString::fromStdU16String(item.id), title = QString::fromStdU16String(item.title)] {
+        m_job.post([this, id = QtText(item.id), title = QtText(item.title)] {
             m_list1->addItem(id);
             m_list2->addItem(title);
         });
@@ -108,8 +109,8 @@ void SoShopGoods::Command1_Click() {
 }
 
 void SoShopGoods::finishCrawl(const ShopCrawlResult& result) {
-    m_label3->setText(QString::fromStdU16String(result.status));
-    m_text1->setPlainText(QString::fromStdU16String(result.text));
+    m_label3->setText(QtText(result.status));
+    m_text1->setPlainText(QtText(result.text));
     m_progress->end();
     m_command1->setEnabled(true);
     emit crawlFinished(result.count());

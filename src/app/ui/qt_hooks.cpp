@@ -5,6 +5,7 @@
 
 #include "app/ui/message_box.h"
 #include "core/hooks.h"
+#include "app/ui/qt_text.h"
 
 namespace tarvisk {
 
@@ -15,8 +16,8 @@ bool onWindowThread() {
 }
 
 void showCoreMessage(const std::u16string& text, const std::u16string& title) {
-    const QString shownText = QString::fromStdU16String(text);
-    const QString shownTitle = QString::fromStdU16String(title);
+    const QString shownText = QtText(text);
+    const QString shownTitle = QtText(title);
     const auto show = [shownText, shownTitle] { ShowMessageBox(QApplication::activeWindow(), shownText, shownTitle); };
     if (onWindowThread()) {
         show();

@@ -1,5 +1,6 @@
 #include "app/ui/window_helpers.h"
 
+#include <algorithm>
 #include <vector>
 
 #include <QGuiApplication>
@@ -10,6 +11,7 @@
 #include <QTextCursor>
 
 #include "text/settings.h"
+#include "app/ui/qt_text.h"
 
 namespace tarvisk {
 
@@ -48,11 +50,15 @@ private:
 } // namespace
 
 void LayOutControls(std::span<const ControlPlace> controls) {
-    std::vector<QWidget*> tabChain(controls.size());
+    std::vector<QWidget*> tabChain;
     for (const ControlPlace& place : controls) {
         place.control->setObjectName(QString::fromLatin1(place.name));
         PlaceTwips(*place.control, place.left, place.top, place.width, place.height);
-        tabChain.at(static_cast<std::size_t>(place.tabIndex)) = place.control;
+        if (place.tabIndex >= 0) {
+            const auto index = static_cast<std::size_t>(place.tabIndex);
+            tabChain.resize(std::max(tabChain.size(), index + 1));
+            tabChain[index] = place.control;
+        }
     }
     for (std::size_t i = 1; i < tabChain.size(); ++i) {
         QWidget::setTabOrder(tabChain[i - 1], tabChain[i]);
@@ -90,13 +96,13 @@ void SelectAllText(QPlainTextEdit& textBox) {
 }
 
 QString ReadControlSetting(const QWidget& control) {
-    return QString::fromStdU16String(ReadSetting(control.objectName().toStdU16String()));
+    return QtText(ReadSetting(CoreText(control.objectName())));
 }
 
 void WriteControlSetting(const QLineEdit& textBox, const QString& key) {
     const QString name = key.isEmpty() ? textBox.objectName() : key;
     // A failed write (read-only folder, full disk) leaves the old file; the window carries on.
-    WriteSetting(name.toStdU16String(), textBox.text().toStdU16String());
+    WriteSetting(CoreText(name), CoreText(textBox.text()));
 }
 
 } // namespace tarvisk

@@ -17,7 +17,8 @@ inline constexpr int kTwipsPerPixel = 15;
 /// Puts `widget` at the rectangle given in twips (left, top, width, height) within its parent.
 void PlaceTwips(QWidget& widget, int left, int top, int width, int height);
 
-/// One control of a window's layout: its name (objectName), its rectangle in twips and its tab index.
+/// One control of a window's layout: its name (objectName), its rectangle in twips and its tab index
+/// (-1 for a control that takes no focus: a label, a frame).
 struct ControlPlace {
     QWidget* control;
     const char* name;
@@ -25,7 +26,7 @@ struct ControlPlace {
     int tabIndex;
 };
 
-/// Names and places the controls, and chains the tab order by their tab indexes (0 .. n - 1, each once).
+/// Names and places the controls, and chains the tab order by their tab indexes (0, 1, 2 ... each once).
 void LayOutControls(std::span<const ControlPlace> controls);
 
 /// Runs `handler` on every double-click on `target`, after the target's own handling of it (so a text box's
