@@ -2,12 +2,12 @@
 // the same core as the desktop program. Global options choose where the marketplace is reached.
 
 #include <cstdio>
-#include <exception>
 #include <iostream>
 #include <memory>
 #include <string>
 
 #include "cli/commands.h"
+#include "cli/guard.h"
 #include "core/hooks.h"
 #include "demo/demo_login.h"
 #include "demo/demo_market.h"
@@ -92,12 +92,5 @@ int run(int argc, char** argv) {
 } // namespace
 
 int main(int argc, char** argv) {
-    try {
-        return run(argc, argv);
-    } catch (const std::exception& error) {
-        std::cerr << "tarvisk-cli: " << error.what() << '\n';
-    } catch (...) {
-        std::cerr << "tarvisk-cli: unexpected failure\n";
-    }
-    return 1;
+    return tarvisk::cli::RunGuarded([&] { return run(argc, argv); }, std::cerr);
 }

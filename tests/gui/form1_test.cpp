@@ -1,4 +1,5 @@
 #include <memory>
+#include <new>
 #include <optional>
 
 #include <QApplication>
@@ -253,6 +254,22 @@ private slots:
         QVERIFY(ww->isEnabled() && control<QPushButton>(*form, "Command1")->isEnabled());
     }
 
+    void aQueryThatThrowsEndsWithAMessageAndAUsableWindow() {
+        Form1::Environment environment;
+        environment.fetchPage = [](const std::u16string&) -> std::u16string { throw std::bad_alloc(); };
+        auto form = makeForm(environment);
+        form->show();
+        QVERIFY(QTest::qWaitForWindowExposed(form.get()));
+        auto* ww = control<QLineEdit>(*form, "ww");
+        ww->setText(QStringLiteral("abc"));
+        ww->setFocus();
+        QTest::keyClick(ww, Qt::Key_Return);
+        QCOMPARE(m_messages.messages().size(), 1);
+        QVERIFY(m_messages.messages().first().first.contains(QStringLiteral("内存不足")));
+        QVERIFY(ww->isEnabled() && control<QPushButton>(*form, "Command1")->isEnabled());
+        QCOMPARE(ww->text(), QStringLiteral("abc"));
+    }
+
     void aWaitingQueryRefusesASecondOneAndEndsWithTheWindow() {
         Form1* self = nullptr;
         int fetches = 0;
@@ -417,7 +434,7 @@ int main(int argc, char** argv) {
     RouteToDemoMarket(market);
     UseOffTheRecordProfile(true);
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
-    QApplication app(argc, argv);
+    Application app(argc, argv);
     app.setApplicationName("tarvisk-form1-test");
     InstallWindowHooks();
     Form1Test test;

@@ -1,3 +1,5 @@
+#include <stdexcept>
+
 #include <QFile>
 #include <QFontDatabase>
 #include <QHeaderView>
@@ -332,6 +334,28 @@ private slots:
         QVERIFY(!control<QPushButton>(window, "Command1")->isEnabled());
     }
 
+    void aWalkThatThrowsEndsWithAMessageAndAUsableWindow() {
+        SoPaiMing window;
+        window.setPageFetch([](std::u16string&) -> std::u16string { throw std::runtime_error("page store broken"); });
+        control<QLineEdit>(window, "Pages")->setText(QStringLiteral("3"));
+        QSignalSpy finished(&window, &SoPaiMing::searchFinished);
+        QTest::mouseClick(control<QPushButton>(window, "Command1"), Qt::LeftButton);
+        QVERIFY(finished.wait(10000));
+        QTRY_COMPARE(m_scope->messages.messages().size(), 1);
+        QVERIFY(m_scope->messages.messages().first().first.contains(QStringLiteral("page store broken")));
+        QVERIFY(!window.isSearching());
+        QVERIFY(!control<QWidget>(window, "JobProgress")->isVisible());
+
+        // The window goes on: the next walk runs normally.
+        FakeSearch search;
+        window.setPageFetch(search.fetch());
+        control<QLineEdit>(window, "Text2")->setText(itemId(1, 2));
+        QTest::mouseClick(control<QPushButton>(window, "Command1"), Qt::LeftButton);
+        QVERIFY(finished.wait(10000));
+        QCOMPARE(control<QLabel>(window, "Label1")->toolTip(), QStringLiteral("已找到"));
+        QCOMPARE(m_scope->messages.messages().size(), 1);
+    }
+
     void rankingFindsOneItemAndDrawsThePictures() {
         FakeSearch search;
         SoPaiMing window;
@@ -466,5 +490,5 @@ private:
     std::optional<test::WindowTestScope> m_scope;
 };
 
-QTEST_MAIN(SoPaiMingTest)
+TARVISK_WINDOW_TEST_MAIN(SoPaiMingTest)
 #include "so_pai_ming_test.moc"

@@ -273,5 +273,5 @@ private:
     std::optional<test::WindowTestScope> m_scope;
 };
 
-QTEST_MAIN(SoShopGoodsTest)
+TARVISK_WINDOW_TEST_MAIN(SoShopGoodsTest)
 #include "so_shop_goods_test.moc"

@@ -17,6 +17,7 @@
 #include <QWebEnginePage>
 #include <QWebEngineView>
 
+#include "app/ui/application.h"
 #include "app/ui/message_box.h"
 #include "core/cancel.h"
 #include "text/settings.h"
@@ -109,3 +110,13 @@ inline QString documentHtml(QWebEngineView& view) {
 }
 
 } // namespace tarvisk::test
+
+/// The main function of a window test: the programs' own application object (which reports exceptions thrown
+/// by handlers), then the test object's slots.
+#define TARVISK_WINDOW_TEST_MAIN(TestObject)                                                                           \
+    int main(int argc, char** argv) {                                                                                  \
+        tarvisk::Application app(argc, argv);                                                                          \
+        app.setAttribute(Qt::AA_Use96Dpi, true);                                                                       \
+        TestObject test;                                                                                               \
+        return QTest::qExec(&test, argc, argv);                                                                        \
+    }

@@ -9,6 +9,7 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QTimer>
 #include <QUrl>
 #include <QWebEngineScript>
@@ -162,14 +163,17 @@ void Form1::Command1_Click() {
     m_command1->setEnabled(false);
     ReputationOutcome outcome;
     {
+        // The controls come back also when the query fails with an exception (the application reports it).
+        const auto enableAgain = qScopeGuard([this, hadFocus] {
+            m_ww->setEnabled(true);
+            m_command1->setEnabled(true);
+            if (hadFocus) {
+                m_ww->setFocus();
+            }
+        });
         // Closing the window gives up a query that still waits for the marketplace.
         CancelScope scope(m_closing);
         outcome = m_query.run(CoreText(m_ww->text()));
-    }
-    m_ww->setEnabled(true);
-    m_command1->setEnabled(true);
-    if (hadFocus) {
-        m_ww->setFocus();
     }
     if (m_closing) {
         return;

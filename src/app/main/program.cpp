@@ -9,6 +9,7 @@
 #include "app/browser/browser_profile.h"
 #include "app/browser/demo_routing.h"
 #include "app/main/form1.h"
+#include "app/ui/application.h"
 #include "app/ui/message_box.h"
 #include "app/ui/qt_hooks.h"
 #include "demo/demo_market.h"
@@ -25,7 +26,7 @@ std::unique_ptr<demo::DemoMarket> startDemoMarket() {
     return market;
 }
 
-int runWindows(QApplication& app) {
+int runWindows(Application& app) {
     Form1 form;
     if (!form.Form_Load()) {
         return 0;
@@ -58,7 +59,7 @@ int RunProgram(int argc, char** argv, const QString& caption) {
     }
 
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
-    QApplication app(argc, argv);
+    Application app(argc, argv);
     app.setApplicationName(caption.toLower());
     app.setApplicationDisplayName(caption);
     SetProductCaption(caption);

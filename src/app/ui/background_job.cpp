@@ -1,6 +1,11 @@
 #include "app/ui/background_job.h"
 
+#include <utility>
+
+#include <QApplication>
 #include <QThread>
+
+#include "app/ui/application.h"
 
 namespace tarvisk {
 
@@ -19,13 +24,23 @@ void BackgroundJob::start(std::function<void()> work, std::function<void()> done
         return;
     }
     m_cancel = false;
-    m_thread = QThread::create(std::move(work));
+    m_failure.clear();
+    m_thread = QThread::create([this, work = std::move(work)] {
+        try {
+            work();
+        } catch (...) {
+            m_failure = CurrentExceptionText();
+        }
+    });
     // Queued to this object's thread, behind every task the job posted before it ended.
     connect(m_thread, &QThread::finished, this, [this, done = std::move(done)] {
         m_thread->wait();
         delete m_thread;
         m_thread = nullptr;
         done();
+        if (!m_failure.isEmpty()) {
+            ShowUnexpectedFailure(QApplication::activeWindow(), std::exchange(m_failure, {}));
+        }
     });
     m_thread->start();
 }

@@ -4,6 +4,7 @@
 #include <functional>
 
 #include <QObject>
+#include <QString>
 
 class QThread;
 
@@ -11,8 +12,9 @@ namespace tarvisk {
 
 /// Runs one long job (a ranking walk, a shop crawl) on a worker thread, so the windows keep answering while it
 /// waits for the marketplace. Results reach the window thread through post(), in the order posted, and the
-/// completion handler runs there after everything posted before it. Destroying the job cancels a running job
-/// and waits for its thread; what it posted and has not yet run is then dropped.
+/// completion handler runs there after everything posted before it. A job that throws ends there: its completion
+/// handler still runs (the window becomes usable again), then a message box names the failure. Destroying the
+/// job cancels a running job and waits for its thread; what it posted and has not yet run is then dropped.
 class BackgroundJob : public QObject {
     Q_OBJECT
 public:
@@ -36,6 +38,7 @@ public:
 private:
     std::atomic<bool> m_cancel = false;
     QThread* m_thread = nullptr;
+    QString m_failure; // written by the worker before it ends, read after its thread has finished
 };
 
 } // namespace tarvisk

@@ -1,0 +1,15 @@
+#pragma once
+
+#include <functional>
+#include <iosfwd>
+
+namespace tarvisk::cli {
+
+/// Exit status when the program meets a failure it did not foresee (an exception).
+inline constexpr int kUnexpectedFailure = 1;
+
+/// Runs `body` and returns its exit status. An exception it throws (out of memory, a library error) ends it
+/// with one line on `errors`, "tarvisk-cli: unexpected failure: " and what was thrown, and kUnexpectedFailure.
+int RunGuarded(const std::function<int()>& body, std::ostream& errors);
+
+} // namespace tarvisk::cli

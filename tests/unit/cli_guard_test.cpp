@@ -1,0 +1,34 @@
+#include "cli/guard.h"
+
+#include <functional>
+#include <new>
+#include <sstream>
+#include <stdexcept>
+#include <string>
+
+#include <gtest/gtest.h>
+
+namespace tarvisk::cli {
+namespace {
+
+TEST(RunGuarded, TurnsEveryExceptionIntoOneLineAndStatusOne) {
+    const struct {
+        std::function<int()> body;
+        int status;
+        std::string message;
+    } cases[] = {
+        {[] { return 4; }, 4, ""},
+        {[]() -> int { throw std::runtime_error("the page store is broken"); }, 1,
+         "tarvisk-cli: unexpected failure: the page store is broken\n"},
+        {[]() -> int { throw std::bad_alloc(); }, 1, "tarvisk-cli: unexpected failure: out of memory\n"},
+        {[]() -> int { throw 42; }, 1, "tarvisk-cli: unexpected failure: unknown error\n"},
+    };
+    for (const auto& c : cases) {
+        std::ostringstream errors;
+        EXPECT_EQ(RunGuarded(c.body, errors), c.status);
+        EXPECT_EQ(errors.str(), c.message);
+    }
+}
+
+} // namespace
+} // namespace tarvisk::cli
