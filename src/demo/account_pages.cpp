@@ -250,11 +250,6 @@ std::string loggedInPage() {
            "</p>\n<p><a href=\"http://i.taobao.com/my_taobao.htm\">我的淘宝</a></p>\n</body>\n</html>\n";
 }
 
-void serve(httplib::Server& server, const std::string& pattern, const httplib::Server::Handler& handler) {
-    server.Get(pattern, handler);
-    server.Post(pattern, handler);
-}
-
 void serveImage(httplib::Server& server, const std::string& host, const std::string& path, std::string bytes,
                 const std::string& type) {
     server.Get(path,
@@ -297,42 +292,42 @@ void registerLogin(httplib::Server& server) {
 
 void registerMemberPages(httplib::Server& server) {
     const std::string memberHost = ToUtf8(endpoints::kMemberHost);
-    serve(server, "/member/userProfile.jhtml",
-          [memberHost](const httplib::Request& request, httplib::Response& response) {
-              if (RequestHost(request) != memberHost) {
-                  sendNotFound(response);
-                  return;
-              }
-              // The marketplace sends nothing at all to a visitor who is not logged in.
-              if (!loggedIn(request)) {
-                  response.set_content("", "text/html; charset=GBK");
-                  return;
-              }
-              const std::string name = ToUtf8(DecodeGbkBytes(request.get_param_value("userID")));
-              const CastMember* member = findMember(name, false);
-              if (member == nullptr || member->standing == Standing::UnderAudit) {
-                  // Unknown accounts get the same notice as accounts under audit.
-                  sendGbkPage(response, noticePage("淘宝正在对该店铺盘点，请稍后再来"));
-              } else if (member->standing == Standing::Banned) {
-                  sendGbkPage(response, noticePage("该用户因违反淘宝规则，账号已被查封"));
-              } else {
-                  sendGbkPage(response, profilePage(*member));
-              }
-          });
+    ServePath(server, "/member/userProfile.jhtml",
+              [memberHost](const httplib::Request& request, httplib::Response& response) {
+                  if (RequestHost(request) != memberHost) {
+                      sendNotFound(response);
+                      return;
+                  }
+                  // The marketplace sends nothing at all to a visitor who is not logged in.
+                  if (!loggedIn(request)) {
+                      response.set_content("", "text/html; charset=GBK");
+                      return;
+                  }
+                  const std::string name = ToUtf8(DecodeGbkBytes(request.get_param_value("userID")));
+                  const CastMember* member = findMember(name, false);
+                  if (member == nullptr || member->standing == Standing::UnderAudit) {
+                      // Unknown accounts get the same notice as accounts under audit.
+                      sendGbkPage(response, noticePage("淘宝正在对该店铺盘点，请稍后再来"));
+                  } else if (member->standing == Standing::Banned) {
+                      sendGbkPage(response, noticePage("该用户因违反淘宝规则，账号已被查封"));
+                  } else {
+                      sendGbkPage(response, profilePage(*member));
+                  }
+              });
 
     const std::string ratingHost = ToUtf8(endpoints::kRatingHost);
-    serve(server, R"(/user-rate-(\w*)\.htm)",
-          [ratingHost](const httplib::Request& request, httplib::Response& response) {
-              const CastMember* member = findMember(request.matches[1], true);
-              if (RequestHost(request) != ratingHost || member == nullptr) {
-                  sendGbkPage(response, noticePage("您查看的用户不存在"), 404);
-                  return;
-              }
-              sendGbkPage(response, ratingPage(*member));
-          });
+    ServePath(server, R"(/user-rate-(\w*)\.htm)",
+              [ratingHost](const httplib::Request& request, httplib::Response& response) {
+                  const CastMember* member = findMember(request.matches[1], true);
+                  if (RequestHost(request) != ratingHost || member == nullptr) {
+                      sendGbkPage(response, noticePage("您查看的用户不存在"), 404);
+                      return;
+                  }
+                  sendGbkPage(response, ratingPage(*member));
+              });
 
     const std::string homeHost = ToUtf8(endpoints::kMemberHomeHost);
-    serve(server, "/my_taobao.htm", [homeHost](const httplib::Request& request, httplib::Response& response) {
+    ServePath(server, "/my_taobao.htm", [homeHost](const httplib::Request& request, httplib::Response& response) {
         if (RequestHost(request) != homeHost) {
             sendNotFound(response);
             return;

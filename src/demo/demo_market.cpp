@@ -55,6 +55,19 @@ void waitUntilRunning(const httplib::Server& server) {
 
 } // namespace
 
+void ServePath(httplib::Server& server, const std::string& path, const httplib::Server::Handler& handler,
+               Methods methods) {
+    const std::string pattern = "(?:https?://[^/]*)?" + path;
+    server.Get(pattern, handler);
+    server.Post(pattern, handler);
+    if (methods == Methods::Every) {
+        server.Put(pattern, handler);
+        server.Patch(pattern, handler);
+        server.Delete(pattern, handler);
+        server.Options(pattern, handler);
+    }
+}
+
 bool WaitWhileServing(const httplib::Server& server, std::chrono::milliseconds duration) {
     std::unique_lock lock(stoppingMutex);
     return !stoppingChanged.wait_for(lock, duration, [&] { return stoppingServers.contains(&server); });

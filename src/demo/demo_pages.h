@@ -15,6 +15,14 @@ void RegisterAccountPages(httplib::Server& server);
 /// Item search result pages, shop search pages and item pictures.
 void RegisterMarketPages(httplib::Server& server);
 
+/// Which request methods a page answers.
+enum class Methods { GetAndPost, Every };
+
+/// Serves `path` (a pattern) with `handler`, also when asked through a proxy with the whole address in the
+/// request line ("POST http://shop.example.com/test/echo HTTP/1.1").
+void ServePath(httplib::Server& server, const std::string& path, const httplib::Server::Handler& handler,
+               Methods methods = Methods::GetAndPost);
+
 /// Holds an answer back for up to `duration`, returning early (false) as soon as the demo
 /// marketplace that runs `server` begins to stop, so slow and silent pages never delay a stop.
 bool WaitWhileServing(const httplib::Server& server, std::chrono::milliseconds duration);

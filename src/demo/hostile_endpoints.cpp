@@ -228,9 +228,7 @@ httplib::Server::HandlerResponse routeHostile(const httplib::Server& server, con
 
 void RegisterHostileEndpoints(httplib::Server& server) {
     const auto serve = [&server](const std::string& path, const httplib::Server::Handler& handler) {
-        const std::string pattern = "(?:http://[^/]*)?/test/hostile/" + path;
-        server.Get(pattern, handler);
-        server.Post(pattern, handler);
+        ServePath(server, "/test/hostile/" + path, handler);
     };
     serve("(cut|huge|flood|silent|drip|error)",
           [&server](const httplib::Request& request, httplib::Response& response) {

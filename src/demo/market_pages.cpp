@@ -178,13 +178,6 @@ int numberParam(const httplib::Request& request, const char* name, int fallback)
     return error == std::errc() && end != text.data() ? value : fallback;
 }
 
-void serve(httplib::Server& server, const std::string& path, const httplib::Server::Handler& handler) {
-    // Also when asked through a proxy, with the whole address in the request line.
-    const std::string pattern = "(?:http://[^/]*)?" + path;
-    server.Get(pattern, handler);
-    server.Post(pattern, handler);
-}
-
 void notFound(httplib::Response& response) {
     response.status = 404;
     response.set_content("not found", "text/plain");
@@ -294,7 +287,7 @@ std::u16string ShopSearchPage(const std::string& host, int page) {
 }
 
 void RegisterMarketPages(httplib::Server& server) {
-    serve(server, "/search", [](const httplib::Request& request, httplib::Response& response) {
+    ServePath(server, "/search", [](const httplib::Request& request, httplib::Response& response) {
         if (RequestHost(request) != ToUtf8(endpoints::kSearchHost)) {
             notFound(response);
             return;
@@ -303,7 +296,7 @@ void RegisterMarketPages(httplib::Server& server) {
         response.set_content(ToUtf8(page), "text/html; charset=utf-8");
     });
     // Every shop's own host serves its search pages; hosts without a shop have no items.
-    serve(server, "/search.htm", [](const httplib::Request& request, httplib::Response& response) {
+    ServePath(server, "/search.htm", [](const httplib::Request& request, httplib::Response& response) {
         const std::u16string page = ShopSearchPage(RequestHost(request), numberParam(request, "pageNo", 1));
         response.set_content(EncodeGbk(page), "text/html; charset=GBK");
     });

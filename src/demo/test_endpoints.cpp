@@ -104,16 +104,9 @@ httplib::Server::Handler gbkPage(std::string contentType, std::u16string head) {
 } // namespace
 
 void RegisterTestEndpoints(httplib::Server& server) {
-    // Every test page answers every method, also when asked through a proxy with the whole
-    // address in the request line ("POST http://shop.example.com/test/echo HTTP/1.1").
+    // Every test page answers every method.
     const auto everyMethod = [&server](const std::string& path, const httplib::Server::Handler& handler) {
-        const std::string pattern = "(?:https?://[^/]*)?" + path;
-        server.Get(pattern, handler);
-        server.Post(pattern, handler);
-        server.Put(pattern, handler);
-        server.Patch(pattern, handler);
-        server.Delete(pattern, handler);
-        server.Options(pattern, handler);
+        ServePath(server, path, handler, Methods::Every);
     };
     everyMethod("/test/echo", echo);
     everyMethod("/test/set-cookie", setCookies);

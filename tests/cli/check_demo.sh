@@ -3,16 +3,7 @@
 # account file, --date, the stops and their exit status. Usage: check_demo.sh PATH-TO-TARVISK-CLI
 set -u
 cli="$1"
-source "$(dirname "$0")/check_lib.bash"
-
-# run NAME EXPECTED-STATUS ARGS...: runs the CLI, keeps stdout in $out, checks the exit status.
-run() {
-    local name="$1" want="$2"
-    shift 2
-    out=$("$cli" "$@" 2>"$work/stderr")
-    local status=$?
-    [ "$status" -eq "$want" ] || fail "$name: exit status $status, expected $want ($(cat "$work/stderr"))"
-}
+source "$(dirname "$0")/cli_lib.bash"
 
 # expect_line NAME N EXTENDED-REGEX: line N of $out matches the whole pattern.
 expect_line() {

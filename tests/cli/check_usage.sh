@@ -3,16 +3,13 @@
 # Usage: check_usage.sh PATH-TO-TARVISK-CLI
 set -u
 cli="$1"
-source "$(dirname "$0")/check_lib.bash"
+source "$(dirname "$0")/cli_lib.bash"
 
 # usage NAME STDERR-WORD ARGS...: exit status 2, stderr mentions the word, stdout empty.
 usage() {
     local name="$1" word="$2"
     shift 2
-    local out status
-    out=$("$cli" "$@" 2>"$work/stderr")
-    status=$?
-    [ "$status" -eq 2 ] || fail "$name: exit status $status, expected 2"
+    run "$name" 2 "$@"
     [ -z "$out" ] || fail "$name: printed on stdout: $out"
     grep -qi -- "$word" "$work/stderr" || fail "$name: stderr does not mention '$word': $(cat "$work/stderr")"
 }

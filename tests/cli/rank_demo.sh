@@ -4,8 +4,7 @@
 # Usage: rank_demo.sh PATH-TO-TARVISK-CLI
 set -u
 cli="$1"
-source "$(dirname "$0")/check_lib.bash"
-source "$(dirname "$0")/shop_rank_lib.bash"
+source "$(dirname "$0")/cli_lib.bash"
 
 header=$'No.\t宝贝名\t位置\tid\t图片\t销售量'
 
@@ -34,7 +33,7 @@ row 51 | grep -Eq $'^51\t演示店铺一 包邮 第1款\t2页 2行 第3\t4205404
     fail "row 51 is $(row 51)"
 [ "$(row 45 | cut -f3)" = "2页 1行 第1" ] || fail "row 45 is $(row 45)"
 [ "$(row 44 | cut -f3)" = "1页 11行 第4" ] || fail "row 44 is $(row 44)"
-[ ! -s "$work/err" ] || fail "stderr not empty off a terminal: $(cat "$work/err")"
+[ ! -s "$work/stderr" ] || fail "stderr not empty off a terminal: $(cat "$work/stderr")"
 
 run "a pasted item address" 0 --demo rank 软件开发 --item 'http://item.taobao.com/item.htm?spm=a1z10.3&id=42054041382'
 expect_table "a pasted item address" 51 "已找到 2页 2行 第3"
@@ -52,7 +51,7 @@ expect_table "fraction of a page" 50 "未找到"
 run "first item of a shop" 0 --demo rank 连衣裙 --shop demoshop2.taobao.com
 expect_table "first item of a shop" 10 "已找到 1页 3行 第2"
 [ "$(row 10 | cut -f4)" = "43100000021" ] || fail "shop item row is $(row 10)"
-[ "$(tail -n 1 "$work/err")" = "共查到109个宝贝" ] || fail "shop crawl status: $(cat "$work/err")"
+[ "$(tail -n 1 "$work/stderr")" = "共查到109个宝贝" ] || fail "shop crawl status: $(cat "$work/stderr")"
 
 run "shop without items" 0 --demo rank 冷门宝贝 --shop nosuchshop.taobao.com --pages 2
 expect_table "shop without items" 50 "未找到"
@@ -67,7 +66,7 @@ fi
 run "no target" 2 rank 软件开发
 run "two targets" 2 rank 软件开发 --item 42054041382 --shop demoshop1.taobao.com
 run "item without an id" 2 rank 软件开发 --item 12345678
-grep -q -- "--item" "$work/err" || fail "item without an id: stderr does not name --item: $(cat "$work/err")"
+grep -q -- "--item" "$work/stderr" || fail "item without an id: stderr does not name --item: $(cat "$work/stderr")"
 run "no keyword" 2 rank --item 42054041382
 [ ! -s "$work/out" ] || fail "usage error printed on stdout"
 

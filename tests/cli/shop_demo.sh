@@ -4,13 +4,12 @@
 # Usage: shop_demo.sh PATH-TO-TARVISK-CLI
 set -u
 cli="$1"
-source "$(dirname "$0")/check_lib.bash"
-source "$(dirname "$0")/shop_rank_lib.bash"
+source "$(dirname "$0")/cli_lib.bash"
 
 # expect_status NAME TEXT: the last line on stderr is exactly TEXT.
 expect_status() {
     local last
-    last=$(tail -n 1 "$work/err")
+    last=$(tail -n 1 "$work/stderr")
     [ "$last" = "$2" ] || fail "$1: last stderr line is '$last', expected '$2'"
 }
 
@@ -31,7 +30,7 @@ expect_status "two pages and the end notice" "共查到25个宝贝"
 [ "$(head -n 1 "$work/out")" = $'42054041382 演示店铺一 包邮 第1款\r' ] ||
     fail "first item: $(head -n 1 "$work/out" | od -c | head -3)"
 [ "$(sed -n 25p "$work/out")" = $'42054065694 演示店铺一 包邮 第25款\r' ] || fail "last item: $(sed -n 25p "$work/out")"
-[ "$(grep -c '' "$work/err")" -eq 1 ] || fail "stderr holds more than the status line (no progress off a terminal)"
+[ "$(grep -c '' "$work/stderr")" -eq 1 ] || fail "stderr holds more than the status line (no progress off a terminal)"
 
 run "first hundred links of a page" 0 --demo shop http://demoshop2.taobao.com/
 expect_items "first hundred links of a page" 109

@@ -37,6 +37,7 @@
 #include "window_test_support.h"
 
 using namespace tarvisk;
+using test::control;
 
 namespace {
 
@@ -59,14 +60,6 @@ bool hasBrowserCookie(const std::string& name, const std::string& value = {}) {
         }
     }
     return false;
-}
-
-template <typename T> T* control(QWidget& form, const char* name) {
-    T* widget = form.findChild<T*>(QString::fromLatin1(name));
-    if (widget == nullptr) {
-        qFatal("no control %s", name);
-    }
-    return widget;
 }
 
 } // namespace

@@ -21,9 +21,12 @@
 #include "demo/demo_market.h"
 #include "net/endpoints.h"
 #include "text/settings.h"
+#include "app/ui/qt_text.h"
+#include "support/fake_pages.h"
 #include "window_test_support.h"
 
 using namespace tarvisk;
+using test::control;
 
 namespace {
 
@@ -42,54 +45,37 @@ public:
             if (!enter(address)) {
                 return std::u16string();
             }
-            return page(address.section(QStringLiteral("&s="), -1).toInt() / 44 + 1).toStdU16String();
+            return page(address.section(QStringLiteral("&s="), -1).toInt() / 44 + 1);
         };
     }
 
-    static QString page(int number) {
-        QString ids;
-        QString details;
+    static std::u16string page(int number) {
+        std::vector<test::SearchItem> items;
         for (int k = 1; k <= 44; ++k) {
-            ids += QStringLiteral("{\"nid\":\"%1\"},").arg(itemId(number, k));
             // The first title is written with JSON escapes (手机).
             const QString title =
                 k == 1 ? QStringLiteral("\\u624b\\u673a") : QStringLiteral("宝贝%1-%2").arg(number).arg(k);
-            details += QStringLiteral("\"raw_title\":\"%1\",\"pic_url\":\"http:\\/\\/127.0.0.1:9\\/p%2_%3\","
-                                      "\"view_sales\":\"%4人付款\",")
-                           .arg(title)
-                           .arg(number)
-                           .arg(k)
-                           .arg(k * 3);
+            items.push_back({CoreText(itemId(number, k)), CoreText(title),
+                             CoreText(QStringLiteral("http:\\/\\/127.0.0.1:9\\/p%1_%2").arg(number).arg(k)),
+                             CoreText(QStringLiteral("%1人付款").arg(k * 3))});
         }
-        return QStringLiteral("<html><script>g_page_config = {\"dynamic\":[%1]};</script><div>%2</div></html>")
-            .arg(ids, details);
+        return test::SearchPage(items);
     }
 };
 
 /// A shop with `count` items on its first search page, the given ids first.
 ShopPageFetch shopFetch(int count, const QStringList& firstIds = {}) {
     return [count, firstIds](const std::u16string& url) {
-        if (!QString::fromStdU16String(url).endsWith(QStringLiteral("pageNo=1"))) {
-            return std::u16string(u"很抱歉，搜索到0个宝贝");
+        if (!url.ends_with(u"pageNo=1")) {
+            return std::u16string(test::kShopEndPage);
         }
-        QString html;
+        std::vector<std::pair<std::u16string, std::u16string>> items;
         for (int i = 0; i < count; ++i) {
             const QString id = i < firstIds.size() ? firstIds[i] : QString::number(5300000000LL + i);
-            html += QStringLiteral("<a class=\"item-name\" href=\"http://item.taobao.com/item.htm?id=%1\" "
-                                   "target=\"_blank\">宝贝%2</a>")
-                        .arg(id)
-                        .arg(i);
+            items.emplace_back(CoreText(id), CoreText(QStringLiteral("宝贝%1").arg(i)));
         }
-        return html.toStdU16String();
+        return test::ShopPage(items);
     };
-}
-
-template <typename T> T* control(QWidget& window, const char* name) {
-    T* found = window.findChild<T*>(QString::fromLatin1(name));
-    if (found == nullptr) {
-        qFatal("no control %s", name);
-    }
-    return found;
 }
 
 QString settingsText(const test::ScratchSettings& settings) {
@@ -99,15 +85,10 @@ QString settingsText(const test::ScratchSettings& settings) {
 
 } // namespace
 
-class SoPaiMingTest : public QObject {
+class SoPaiMingTest : public test::WindowTest {
     Q_OBJECT
 
 private slots:
-    void initTestCase() { UseOffTheRecordProfile(true); }
-
-    void init() { m_scope.emplace(); }
-    void cleanup() { m_scope.reset(); }
-
     void chineseFontIsInstalled() {
         QVERIFY2(!QFontDatabase::families(QFontDatabase::SimplifiedChinese).isEmpty(),
                  "without a CJK font every Chinese character shows as a box (install fonts-noto-cjk)");
@@ -119,12 +100,7 @@ private slots:
         SoPaiMing window;
         QCOMPARE(window.windowTitle(), QStringLiteral("淘宝宝贝排名查询"));
         QCOMPARE(window.size(), QSize(16080 / 15, 10530 / 15));
-        const struct {
-            const char* name;
-            const char* kind;
-            QString caption;
-            QRect place;
-        } controls[] = {
+        const test::ControlSpec controls[] = {
             {"Label4", "QLabel", QStringLiteral("1.关键字："), test::twips(120, 240, 975, 255)},
             {"KeyWord", "QLineEdit", {}, test::twips(1080, 120, 4455, 375)},
             {"Label2", "QLabel", QStringLiteral("查询前"), test::twips(5640, 120, 735, 255)},
@@ -144,16 +120,7 @@ private slots:
             {"Picture1", "QFrame", {}, test::twips(10680, 120, 5295, 10335)},
             {"W1", "QWebEngineView", {}, QRect(-1, -1, 5295 / 15, 10335 / 15)},
         };
-        for (const auto& c : controls) {
-            QWidget* widget = control<QWidget>(window, c.name);
-            QVERIFY2(widget->inherits(c.kind), c.name);
-            QCOMPARE(widget->geometry(), c.place);
-            if (auto* label = qobject_cast<QLabel*>(widget)) {
-                QCOMPARE(label->text(), c.caption);
-            } else if (auto* button = qobject_cast<QAbstractButton*>(widget)) {
-                QCOMPARE(button->text(), c.caption);
-            }
-        }
+        test::verifyControls(window, controls);
         QCOMPARE(control<QWidget>(window, "W1")->parentWidget(), control<QWidget>(window, "Picture1"));
         QCOMPARE(control<QLineEdit>(window, "Text2")->toolTip(), QStringLiteral("您还可以把宝贝URL地址粘贴到这里"));
         QCOMPARE(control<QLineEdit>(window, "KeyWord")->font().pointSizeF(), 12.0);
@@ -485,9 +452,6 @@ private slots:
         QVERIFY(!mainWindow.isVisible());
         QVERIFY(!window.shopWindow().isVisible());
     }
-
-private:
-    std::optional<test::WindowTestScope> m_scope;
 };
 
 TARVISK_WINDOW_TEST_MAIN(SoPaiMingTest)

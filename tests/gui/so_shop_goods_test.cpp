@@ -12,18 +12,14 @@
 #include "app/shop/so_shop_goods.h"
 #include "app/ui/window_font.h"
 #include "text/settings.h"
+#include "app/ui/qt_text.h"
+#include "support/fake_pages.h"
 #include "window_test_support.h"
 
 using namespace tarvisk;
+using test::control;
 
 namespace {
-
-/// One item link of a shop search page, as the marketplace writes it.
-QString itemLink(const QString& id, const QString& title) {
-    return QStringLiteral("<dd><a class=\"item-name J_TGoldData\" href=\"http://item.taobao.com/item.htm?id=%1\" "
-                          "target=\"_blank\">%2</a></dd>\n")
-        .arg(id, title);
-}
 
 /// A shop whose search pages list `perPage` items on each of `pages` pages; later pages show the end notice.
 class FakeShop : public test::RequestLog {
@@ -38,14 +34,14 @@ public:
             }
             const int page = address.section(QStringLiteral("pageNo="), 1).toInt();
             if (page > m_pages) {
-                return std::u16string(u"<p>很抱歉，搜索到0个宝贝</p>");
+                return std::u16string(test::kShopEndPage);
             }
-            QString html;
+            std::vector<std::pair<std::u16string, std::u16string>> items;
             for (int k = 1; k <= m_perPage; ++k) {
-                html += itemLink(QString::number(5200000000LL + page * 100 + k),
-                                 QStringLiteral("宝贝%1-%2").arg(page).arg(k));
+                items.emplace_back(CoreText(QString::number(5200000000LL + page * 100 + k)),
+                                   CoreText(QStringLiteral("宝贝%1-%2").arg(page).arg(k)));
             }
-            return html.toStdU16String();
+            return test::ShopPage(items);
         };
     }
 
@@ -65,26 +61,16 @@ int crawlToEnd(SoShopGoods& window, FakeShop& shop, const QString& address) {
 
 } // namespace
 
-class SoShopGoodsTest : public QObject {
+class SoShopGoodsTest : public test::WindowTest {
     Q_OBJECT
 
 private slots:
-    void initTestCase() { UseOffTheRecordProfile(true); }
-
-    void init() { m_scope.emplace(); }
-    void cleanup() { m_scope.reset(); }
-
     void controlsHaveTheirNamesKindsCaptionsAndPlaces() {
         SoShopGoods window;
         QCOMPARE(window.windowTitle(), QStringLiteral("查询淘宝店铺宝贝"));
         QCOMPARE(window.size(), QSize(9600 / 15, 6525 / 15));
         QVERIFY(window.isHidden());
-        const struct {
-            const char* name;
-            const char* kind;
-            QString caption;
-            QRect place;
-        } controls[] = {
+        const test::ControlSpec controls[] = {
             {"Label1", "QLabel", QStringLiteral("C店地址："), test::twips(240, 360, 1455, 495)},
             {"SURL", "QLineEdit", {}, test::twips(1560, 240, 6855, 375)},
             {"Command1", "QPushButton", QStringLiteral("查询"), test::twips(8520, 240, 855, 375)},
@@ -94,44 +80,33 @@ private slots:
             {"List1", "QListWidget", {}, test::twips(1560, 840, 1455, 4920)},
             {"List2", "QListWidget", {}, test::twips(3000, 840, 5415, 4920)},
         };
-        for (const auto& c : controls) {
-            QWidget* control = window.findChild<QWidget*>(QString::fromLatin1(c.name));
-            QVERIFY2(control != nullptr, c.name);
-            QVERIFY2(control->inherits(c.kind), c.name);
-            QCOMPARE(control->geometry(), c.place);
-            if (auto* label = qobject_cast<QLabel*>(control)) {
-                QCOMPARE(label->text(), c.caption);
-            } else if (auto* button = qobject_cast<QPushButton*>(control)) {
-                QCOMPARE(button->text(), c.caption);
-            }
-        }
-        auto* label1 = window.findChild<QLabel*>(QStringLiteral("Label1"));
+        test::verifyControls(window, controls);
+        auto* label1 = control<QLabel>(window, "Label1");
         QCOMPARE(label1->font().family(), WindowFontFamily());
         QCOMPARE(label1->font().pointSizeF(), 12.0);
         QVERIFY(label1->font().bold());
-        QCOMPARE(window.findChild<QLabel*>(QStringLiteral("Label2"))->font().pointSizeF(), 10.5);
+        QCOMPARE(control<QLabel>(window, "Label2")->font().pointSizeF(), 10.5);
         // The lists lie in front of the result text.
-        QWidget* text1 = window.findChild<QWidget*>(QStringLiteral("Text1"));
-        auto* list1 = window.findChild<QListWidget*>(QStringLiteral("List1"));
+        QWidget* text1 = control<QWidget>(window, "Text1");
+        auto* list1 = control<QListWidget>(window, "List1");
         QWidget* front = window.childAt(test::twips(1560, 840, 1455, 4920).center());
         QVERIFY(front == list1 || list1->isAncestorOf(front));
         QVERIFY(text1->isVisibleTo(&window));
         // Tab order: Label1, SURL, Command1, Text1 ... as the controls are listed.
-        QCOMPARE(window.findChild<QWidget*>(QStringLiteral("SURL"))->nextInFocusChain(),
-                 window.findChild<QWidget*>(QStringLiteral("Command1")));
+        QCOMPARE(control<QWidget>(window, "SURL")->nextInFocusChain(), control<QWidget>(window, "Command1"));
     }
 
     void loadReadsTheSharedShopAddress() {
         SoShopGoods fresh;
-        QCOMPARE(fresh.findChild<QLineEdit*>(QStringLiteral("SURL"))->text(), QString());
+        QCOMPARE(control<QLineEdit>(fresh, "SURL")->text(), QString());
         QVERIFY(WriteSetting(u"SURL", u"//shop7.taobao.com/"));
         SoShopGoods window;
-        QCOMPARE(window.findChild<QLineEdit*>(QStringLiteral("SURL"))->text(), QStringLiteral("//shop7.taobao.com/"));
+        QCOMPARE(control<QLineEdit>(window, "SURL")->text(), QStringLiteral("//shop7.taobao.com/"));
     }
 
     void typingStoresTheAddressOnEveryKeystroke() {
         SoShopGoods window;
-        auto* surl = window.findChild<QLineEdit*>(QStringLiteral("SURL"));
+        auto* surl = control<QLineEdit>(window, "SURL");
         QTest::keyClicks(surl, QStringLiteral("ab"));
         QCOMPARE(ReadSetting(u"SURL"), u"ab");
         QTest::keyClick(surl, Qt::Key_Backspace);
@@ -146,29 +121,29 @@ private slots:
         window.setPageFetch(shop.fetch());
         window.setShopAddress(QStringLiteral("Shop1.Taobao.COM"));
         QSignalSpy finished(&window, &SoShopGoods::crawlFinished);
-        QTest::mouseClick(window.findChild<QPushButton*>(QStringLiteral("Command1")), Qt::LeftButton);
+        QTest::mouseClick(control<QPushButton>(window, "Command1"), Qt::LeftButton);
         QVERIFY(finished.wait(10000));
         QCOMPARE(finished.first().first().toInt(), 6);
 
-        QCOMPARE(window.findChild<QLineEdit*>(QStringLiteral("SURL"))->text(), QStringLiteral("//shop1.taobao.com/"));
+        QCOMPARE(control<QLineEdit>(window, "SURL")->text(), QStringLiteral("//shop1.taobao.com/"));
         QCOMPARE(ReadSetting(u"SURL"), u"//shop1.taobao.com/");
         QCOMPARE(shop.urls(), (QStringList{QStringLiteral("http://shop1.taobao.com/search.htm?v=1&pageNo=1"),
                                            QStringLiteral("http://shop1.taobao.com/search.htm?v=1&pageNo=2"),
                                            QStringLiteral("http://shop1.taobao.com/search.htm?v=1&pageNo=3")}));
         const QStringList ids{"5200000101", "5200000102", "5200000103", "5200000201", "5200000202", "5200000203"};
         QCOMPARE(window.itemIds(), ids);
-        auto* list2 = window.findChild<QListWidget*>(QStringLiteral("List2"));
+        auto* list2 = control<QListWidget>(window, "List2");
         QCOMPARE(list2->count(), 6);
         QCOMPARE(list2->item(4)->text(), QStringLiteral("宝贝2-2"));
-        QCOMPARE(window.findChild<QLabel*>(QStringLiteral("Label3"))->text(), QStringLiteral("共查到6个宝贝"));
+        QCOMPARE(control<QLabel>(window, "Label3")->text(), QStringLiteral("共查到6个宝贝"));
         QString expected;
         for (int i = 0; i < 6; ++i) {
             expected += ids[i] + QStringLiteral(" 宝贝%1-%2\r\n").arg(i / 3 + 1).arg(i % 3 + 1);
         }
         // The box shows each CR LF as one line break.
-        QCOMPARE(window.findChild<QPlainTextEdit*>(QStringLiteral("Text1"))->toPlainText(),
+        QCOMPARE(control<QPlainTextEdit>(window, "Text1")->toPlainText(),
                  expected.replace(QStringLiteral("\r\n"), QStringLiteral("\n")));
-        QVERIFY(window.findChild<QPushButton*>(QStringLiteral("Command1"))->isEnabled());
+        QVERIFY(control<QPushButton>(window, "Command1")->isEnabled());
     }
 
     void aRunningCrawlShowsProgressDisablesTheButtonAndCanBeCancelled() {
@@ -179,32 +154,31 @@ private slots:
         QSignalSpy finished(&window, &SoShopGoods::crawlFinished);
         shop.hold(true);
         window.Command1_Click();
-        auto* command1 = window.findChild<QPushButton*>(QStringLiteral("Command1"));
-        auto* progress = window.findChild<QWidget*>(QStringLiteral("JobProgress"));
+        auto* command1 = control<QPushButton>(window, "Command1");
+        auto* progress = control<QWidget>(window, "JobProgress");
         QVERIFY(!command1->isEnabled());
         QTRY_VERIFY(progress->isVisibleTo(&window));
-        QTRY_COMPARE(window.findChild<QLabel*>(QStringLiteral("JobProgressText"))->text(),
-                     QStringLiteral("正在查询第 1 / 100 页"));
+        QTRY_COMPARE(control<QLabel>(window, "JobProgressText")->text(), QStringLiteral("正在查询第 1 / 100 页"));
         window.Command1_Click(); // a second start is refused
         QCOMPARE(shop.urls().size(), 1);
 
-        QTest::mouseClick(window.findChild<QPushButton*>(QStringLiteral("CancelJob")), Qt::LeftButton);
+        QTest::mouseClick(control<QPushButton>(window, "CancelJob"), Qt::LeftButton);
         QVERIFY(finished.wait(10000));
         QCOMPARE(finished.first().first().toInt(), 0);
         QVERIFY(command1->isEnabled());
         QVERIFY(!progress->isVisibleTo(&window));
-        QCOMPARE(window.findChild<QLabel*>(QStringLiteral("Label3"))->text(), QStringLiteral("共查到0个宝贝"));
+        QCOMPARE(control<QLabel>(window, "Label3")->text(), QStringLiteral("共查到0个宝贝"));
     }
 
     void endNoticeOnTheFirstPageListsNothing() {
         FakeShop shop(0, 3);
         SoShopGoods window;
-        window.findChild<QListWidget*>(QStringLiteral("List1"))->addItem(QStringLiteral("old"));
-        window.findChild<QPlainTextEdit*>(QStringLiteral("Text1"))->setPlainText(QStringLiteral("old"));
+        control<QListWidget>(window, "List1")->addItem(QStringLiteral("old"));
+        control<QPlainTextEdit>(window, "Text1")->setPlainText(QStringLiteral("old"));
         QCOMPARE(crawlToEnd(window, shop, QStringLiteral("shop3.taobao.com")), 0);
         QCOMPARE(window.itemIds(), QStringList());
-        QCOMPARE(window.findChild<QPlainTextEdit*>(QStringLiteral("Text1"))->toPlainText(), QString());
-        QCOMPARE(window.findChild<QLabel*>(QStringLiteral("Label3"))->text(), QStringLiteral("共查到0个宝贝"));
+        QCOMPARE(control<QPlainTextEdit>(window, "Text1")->toPlainText(), QString());
+        QCOMPARE(control<QLabel>(window, "Label3")->text(), QStringLiteral("共查到0个宝贝"));
     }
 
     void clickingTheCopyLabelPutsTheResultTextOnTheClipboard() {
@@ -212,7 +186,7 @@ private slots:
         SoShopGoods window;
         QCOMPARE(crawlToEnd(window, shop, QStringLiteral("//shop4.taobao.com/")), 2);
         QApplication::clipboard()->setText(QStringLiteral("before"));
-        QTest::mouseClick(window.findChild<QLabel*>(QStringLiteral("Label2")), Qt::LeftButton);
+        QTest::mouseClick(control<QLabel>(window, "Label2"), Qt::LeftButton);
         QCOMPARE(QApplication::clipboard()->text(), QStringLiteral("5200000101 宝贝1-1\r\n5200000102 宝贝1-2\r\n"));
         QCOMPARE(m_scope->messages.messages().size(), 1);
         QCOMPARE(m_scope->messages.messages().first().first, QStringLiteral("复制成功"));
@@ -231,12 +205,12 @@ private slots:
         SoShopGoods window;
         window.show();
         QVERIFY(QTest::qWaitForWindowExposed(&window));
-        auto* surl = window.findChild<QLineEdit*>(QStringLiteral("SURL"));
+        auto* surl = control<QLineEdit>(window, "SURL");
         surl->setText(QStringLiteral("//shop5.taobao.com/ with words"));
         QTest::mouseDClick(surl, Qt::LeftButton, {}, QPoint(5, surl->height() / 2));
         QCOMPARE(surl->selectedText(), surl->text());
 
-        auto* text1 = window.findChild<QPlainTextEdit*>(QStringLiteral("Text1"));
+        auto* text1 = control<QPlainTextEdit>(window, "Text1");
         text1->setPlainText(QStringLiteral("5200000101 one\r\n5200000102 two\r\n"));
         // Text1 lies behind the lists: its double-click handling is the window's own.
         window.Text1_DblClick();
@@ -253,7 +227,7 @@ private slots:
         QVERIFY(window.isHidden());
         window.show();
         QCOMPARE(window.itemIds().size(), 2);
-        QCOMPARE(window.findChild<QLabel*>(QStringLiteral("Label3"))->text(), QStringLiteral("共查到2个宝贝"));
+        QCOMPARE(control<QLabel>(window, "Label3")->text(), QStringLiteral("共查到2个宝贝"));
     }
 
     void destroyingTheWindowDuringACrawlStopsIt() {
@@ -268,9 +242,6 @@ private slots:
         }
         QCOMPARE(shop.urls().size(), 1);
     }
-
-private:
-    std::optional<test::WindowTestScope> m_scope;
 };
 
 TARVISK_WINDOW_TEST_MAIN(SoShopGoodsTest)

@@ -4,19 +4,25 @@
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <span>
 
+#include <QAbstractButton>
 #include <QDir>
+#include <QLabel>
+#include <QObject>
 #include <QList>
 #include <QPair>
 #include <QRect>
 #include <QString>
 #include <QStringList>
 #include <QTemporaryDir>
+#include <QWidget>
 #include <QThread>
 #include <QTest>
 #include <QWebEnginePage>
 #include <QWebEngineView>
 
+#include "app/browser/browser_profile.h"
 #include "app/ui/application.h"
 #include "app/ui/message_box.h"
 #include "core/cancel.h"
@@ -65,6 +71,20 @@ struct WindowTestScope {
     MessageRecorder messages;
 };
 
+/// The base of a window test: every test function runs in a fresh WindowTestScope (m_scope), and the browsers
+/// use a profile that keeps nothing on disk.
+class WindowTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase() { UseOffTheRecordProfile(true); }
+    void init() { m_scope.emplace(); }
+    void cleanup() { m_scope.reset(); }
+
+protected:
+    std::optional<WindowTestScope> m_scope;
+};
+
 /// The requests of a fake page fetch, which runs on the job's thread: records each address and, while held,
 /// keeps the request waiting until the job is cancelled.
 class RequestLog {
@@ -94,6 +114,40 @@ private:
     mutable std::mutex m_mutex;
     QStringList m_urls;
 };
+
+/// The control of `window` named `name` (its objectName). A missing control fails the running test with its
+/// name; a stand-in of the same type (owned by the window) is returned, so the test goes on to its next check
+/// instead of crashing the whole run.
+template <typename T> T* control(QWidget& window, const char* name) {
+    if (T* found = window.findChild<T*>(QString::fromLatin1(name))) {
+        return found;
+    }
+    const QByteArray message = QByteArray("no control ") + name + " of type " + T::staticMetaObject.className();
+    QTest::qFail(message.constData(), __FILE__, __LINE__);
+    return new T(&window);
+}
+
+/// What a window's layout says of one of its controls.
+struct ControlSpec {
+    const char* name;
+    const char* kind; ///< the Qt class it is or derives from
+    QString caption;  ///< of a label or a button; empty for the others
+    QRect place;
+};
+
+/// Checks each control of `window` against its spec: its kind, its place, and a label's or a button's caption.
+inline void verifyControls(QWidget& window, std::span<const ControlSpec> specs) {
+    for (const ControlSpec& spec : specs) {
+        QWidget* widget = control<QWidget>(window, spec.name);
+        QVERIFY2(widget->inherits(spec.kind), spec.name);
+        QCOMPARE(widget->geometry(), spec.place);
+        if (auto* label = qobject_cast<QLabel*>(widget)) {
+            QCOMPARE(label->text(), spec.caption);
+        } else if (auto* button = qobject_cast<QAbstractButton*>(widget)) {
+            QCOMPARE(button->text(), spec.caption);
+        }
+    }
+}
 
 /// A control's rectangle from twips (15 twips a pixel).
 inline QRect twips(int left, int top, int width, int height) {

@@ -16,7 +16,7 @@
 namespace tarvisk {
 namespace {
 
-using testing::EchoValues;
+using test::EchoValues;
 
 auto Fields(const BrowserCookie& c) {
     return std::tie(c.domain, c.path, c.secure, c.httpOnly, c.expires, c.name, c.value);
@@ -26,7 +26,7 @@ std::vector<std::string> CookiesSentTo(const std::u16string& url) {
     return EchoValues(XmlHttpRequest(url, u"", 0, 5), "cookie");
 }
 
-class BrowserCookiesTest : public testing::RoutedToDemo {};
+class BrowserCookiesTest : public test::RoutedToDemo {};
 
 TEST_F(BrowserCookiesTest, KeepsEveryFieldOfACookie) {
     const std::int64_t nextYear = std::time(nullptr) + 365 * 24 * 3600;

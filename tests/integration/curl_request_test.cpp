@@ -9,7 +9,7 @@
 namespace tarvisk::net {
 namespace {
 
-class CurlRequestTest : public testing::RoutedToDemo {
+class CurlRequestTest : public test::RoutedToDemo {
 protected:
     static bool Fetch(CurlRequest& request) {
         return request.valid() && request.perform(20, [] { return true; });
@@ -33,7 +33,7 @@ TEST_F(CurlRequestTest, RoutesHttpsToItsOwnAddress) {
     EXPECT_FALSE(Fetch(http));
     CurlRequest other(u"http://login.taobao.com:8080/test/echo");
     ASSERT_TRUE(Fetch(other));
-    EXPECT_EQ(testing::EchoValues(FromUtf8(other.body()), "host"), std::vector<std::string>{"login.taobao.com"});
+    EXPECT_EQ(test::EchoValues(FromUtf8(other.body()), "host"), std::vector<std::string>{"login.taobao.com"});
 }
 
 TEST_F(CurlRequestTest, AnAbandonedTransferFails) {

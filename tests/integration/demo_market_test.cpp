@@ -17,10 +17,10 @@
 namespace tarvisk {
 namespace {
 
-using testing::EchoValues;
+using test::EchoValues;
 using Clock = std::chrono::steady_clock;
 
-class DemoMarketTest : public testing::RoutedToDemo {};
+class DemoMarketTest : public test::RoutedToDemo {};
 
 TEST_F(DemoMarketTest, NamesTheRequestedHostWithoutPortInLowerCase) {
     struct Case {

@@ -39,7 +39,7 @@ namespace tarvisk {
 namespace {
 
 using Clock = std::chrono::steady_clock;
-using testing::EchoHeaders;
+using test::EchoHeaders;
 
 double SecondsSince(Clock::time_point start) {
     return std::chrono::duration<double>(Clock::now() - start).count();
@@ -84,7 +84,7 @@ std::u16string Fetch(std::u16string url, int waitSeconds = 1, const std::u16stri
     return WinHttpFetch(url, {}, u"POST", {}, 0, waitSeconds, 0, responseHeader, {});
 }
 
-class HostileServer : public testing::RoutedToDemo {};
+class HostileServer : public test::RoutedToDemo {};
 
 /// Answers that never end by themselves, or end in a failure.
 const char* const kEndlessOrBroken[] = {

@@ -17,7 +17,7 @@
 namespace tarvisk {
 namespace {
 
-class RankingSearchOverHttp : public testing::RoutedToDemo {
+class RankingSearchOverHttp : public test::RoutedToDemo {
 protected:
     RankingResult walk(const RankingQuery& query) {
         ListViewSetColumns(m_table, kRankingColumnTitles, kRankingColumnWidths);

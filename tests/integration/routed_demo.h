@@ -17,7 +17,7 @@
 // it (https ones to its HTTPS port, whose certificate is trusted), host names stay as written,
 // and each test starts with an empty cookie jar and browser cookie store.
 
-namespace tarvisk::testing {
+namespace tarvisk::test {
 
 class RoutedToDemo : public ::testing::Test {
 protected:
@@ -77,4 +77,4 @@ inline std::vector<std::string> EchoHeaders(const std::u16string& echo, const st
     return found;
 }
 
-} // namespace tarvisk::testing
+} // namespace tarvisk::test

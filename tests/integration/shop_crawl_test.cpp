@@ -14,7 +14,7 @@
 namespace tarvisk {
 namespace {
 
-class ShopCrawlOverHttp : public testing::RoutedToDemo {};
+class ShopCrawlOverHttp : public test::RoutedToDemo {};
 
 TEST_F(ShopCrawlOverHttp, ListsEveryShopToItsEnd) {
     struct Case {

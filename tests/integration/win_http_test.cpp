@@ -16,15 +16,15 @@
 namespace tarvisk {
 namespace {
 
-using testing::EchoBody;
-using testing::EchoHeaders;
-using testing::EchoValues;
+using test::EchoBody;
+using test::EchoHeaders;
+using test::EchoValues;
 using Clock = std::chrono::steady_clock;
 
 constexpr char16_t kUserAgent[] =
     u"Mozilla/5.0 (Windows NT 6.1; WOW64) AppleWebKit/537.36 (KHTML, like Gecko) Chrome/31.0.1650.63 Safari/537.36";
 
-class WinHttpFetchTest : public testing::RoutedToDemo {
+class WinHttpFetchTest : public test::RoutedToDemo {
 protected:
     /// A POST as the program's callers make it: no headers, decode mode 0, wait 10, slot 0.
     static std::u16string Post(std::u16string url, int slot = 0, const std::u16string& headerName = {}) {

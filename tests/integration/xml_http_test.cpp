@@ -17,11 +17,11 @@
 namespace tarvisk {
 namespace {
 
-using testing::EchoBody;
-using testing::EchoValues;
+using test::EchoBody;
+using test::EchoValues;
 using Clock = std::chrono::steady_clock;
 
-class XmlHttpRequestTest : public testing::RoutedToDemo {
+class XmlHttpRequestTest : public test::RoutedToDemo {
 protected:
     void TearDown() override {
         SetEventPump({});

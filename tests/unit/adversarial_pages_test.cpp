@@ -10,6 +10,7 @@
 #include "app/main/reputation.h"
 #include "app/shop/shop_crawl.h"
 #include "text/encoding.h"
+#include "support/fake_pages.h"
 #include "text/regex.h"
 
 namespace tarvisk {
@@ -24,14 +25,12 @@ std::u16string Junk(const std::u16string& piece) {
     return junk;
 }
 
-std::u16string ShopLink(const std::u16string& id, const std::u16string& title) {
-    return u"<a class=\"item-name\" href=\"http://item.taobao.com/item.htm?id=" + id + u"\" target=\"_blank\">" +
-           title + u"</a>\n";
-}
+using test::ShopItemLink;
 
 TEST(AdversarialPages, ShopLinksAfterTwoMegabytesOfHalfLinksAreAllFound) {
-    const std::u16string itemLinks = ShopLink(u"1234567890", u"连衣裙") + ShopLink(u"2234567890123", u"手机壳") +
-                                     ShopLink(u"3234567890", u"软件开发");
+    const std::u16string itemLinks = ShopItemLink(u"1234567890", u"连衣裙") +
+                                     ShopItemLink(u"2234567890123", u"手机壳") +
+                                     ShopItemLink(u"3234567890", u"软件开发");
     const std::vector<ShopItem> expected = {
         {u"1234567890", u"连衣裙"}, {u"2234567890123", u"手机壳"}, {u"3234567890", u"软件开发"}};
     const std::u16string junk[] = {

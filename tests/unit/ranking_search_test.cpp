@@ -9,41 +9,23 @@
 #include <gtest/gtest.h>
 
 #include "core/hooks.h"
+#include "support/fake_pages.h"
 #include "text/encoding.h"
 #include "text/numbers.h"
 
 namespace tarvisk {
 namespace {
 
-struct PageItem {
-    std::u16string id;
-    std::u16string rawTitle = u"t";
-    std::u16string rawPicture = u"\\/\\/pics.taobaocdn.com\\/p.jpg";
-    std::u16string sales = u"12人付款";
-};
-
-// A result page as the marketplace sends it: the item data in a script, then the "dynamic"
-// section that lists the ids in the same order.
-std::u16string resultPage(const std::vector<PageItem>& items) {
-    std::u16string page = u"<html><head><title>搜索</title></head><body>\n<script>g_page_config = {\"auctions\":[";
-    for (const PageItem& item : items) {
-        page += u"{\"nid\":\"" + item.id + u"\",\"raw_title\":\"" + item.rawTitle + u"\",\"pic_url\":\"" +
-                item.rawPicture + u"\",\"view_price\":\"9.90\",\"view_sales\":\"" + item.sales + u"\"},";
-    }
-    page += u"],\"dynamic\":{\"items\":[";
-    for (const PageItem& item : items) {
-        page += u"{\"nid\":\"" + item.id + u"\"},";
-    }
-    return page + u"]}};</script>\n</body></html>";
-}
+using test::SearchItem;
+using test::SearchPage;
 
 // A page of `count` items with ids base + 1 .. base + count.
 std::u16string numberedPage(long long base, int count) {
-    std::vector<PageItem> items;
+    std::vector<SearchItem> items;
     for (int k = 1; k <= count; ++k) {
-        items.push_back(PageItem{NumberText(static_cast<double>(base + k))});
+        items.push_back(SearchItem{NumberText(static_cast<double>(base + k))});
     }
-    return resultPage(items);
+    return SearchPage(items);
 }
 
 std::u16string idOf(long long base, int k) {
@@ -131,7 +113,7 @@ TEST(SetPageOffset, FortyFourItemsAPage) {
 }
 
 TEST(ParseRankingPage, PairsTheFieldsOfOneItem) {
-    const std::vector<PageItem> items = {
+    const std::vector<SearchItem> items = {
         {u"12345678901", u"\\u7ea2\\u8272 dress \\/ 2024", u"\\/\\/pics.taobaocdn.com\\/a\\/1.jpg", u"1234人付款"},
         {u"123456789012", u"plain", u"http:\\/\\/x\\/2.png", u"0人付款"},
         {u"1234567890", u"%41%u4E2D", u"", u"99"},
@@ -141,7 +123,7 @@ TEST(ParseRankingPage, PairsTheFieldsOfOneItem) {
         {u"123456789012", u"http://x/2.png", u"plain", u"0"},
         {u"1234567890", u"", u"A中", u"99"},
     };
-    EXPECT_EQ(ParseRankingPage(resultPage(items)), expected);
+    EXPECT_EQ(ParseRankingPage(SearchPage(items)), expected);
 }
 
 TEST(ParseRankingPage, WhereTheIdsAreTaken) {
@@ -177,7 +159,7 @@ TEST(ParseRankingPage, WhereTheIdsAreTaken) {
 TEST(ParseRankingPage, FieldsAreCountedFromTheStartOfThePage) {
     // Two pictures for three ids: the third item has none; a stray title before the item list
     // shifts every title by one.
-    std::u16string page = u"{\"raw_title\":\"banner\"}" + resultPage({{u"11111111111"}, {u"22222222222"}});
+    std::u16string page = u"{\"raw_title\":\"banner\"}" + SearchPage({{u"11111111111"}, {u"22222222222"}});
     page += u"dynamic{\"nid\":\"33333333333\"}";
     const std::vector<RankingItem> items = ParseRankingPage(page);
     ASSERT_EQ(items.size(), 3u); // the first "dynamic" is inside the page's own data section
@@ -281,7 +263,7 @@ TEST(RunRankingSearch, StopsAtTheTarget) {
 
 TEST(RunRankingSearch, FillsEachRowInOrder) {
     FakeSearch search;
-    search.pages = {resultPage({{u"12345678901", u"\\u7ea2 a", u"http:\\/\\/p\\/1.jpg", u"7人付款"}})};
+    search.pages = {SearchPage({{u"12345678901", u"\\u7ea2 a", u"http:\\/\\/p\\/1.jpg", u"7人付款"}})};
     ResultTable table = rankingTable();
     table.setObserver([&](const TableChange& change) {
         if (change.kind == TableChange::Kind::RowAdded) {
@@ -326,7 +308,7 @@ TEST(RunRankingSearch, PagesWithoutItemsAddNoRows) {
 
 TEST(RunRankingSearch, TheSameIdTwiceGivesTwoRows) {
     FakeSearch search;
-    search.pages = {resultPage({{u"12345678901"}, {u"12345678901"}}), resultPage({{u"12345678901"}})};
+    search.pages = {SearchPage({{u"12345678901"}, {u"12345678901"}}), SearchPage({{u"12345678901"}})};
     ResultTable table = rankingTable();
     RunRankingSearch(RankingQuery{u"k", 2, RankingTarget::OneItem, u"2", {}}, table, search.options());
     EXPECT_EQ(column(table, u"id"), std::vector<std::u16string>(3, u"12345678901"));

@@ -8,25 +8,21 @@
 #include <gtest/gtest.h>
 
 #include "text/encoding.h"
+#include "support/fake_pages.h"
 #include "text/numbers.h"
 
 namespace tarvisk {
 namespace {
 
-std::u16string link(const std::u16string& id, const std::u16string& title) {
-    return u"<dd><a class=\"item-name\" href=\"http://item.taobao.com/item.htm?id=" + id + u"\" target=\"_blank\">" +
-           title + u"</a></dd>\n";
-}
+using test::ShopItemLink;
 
 // A shop page with `count` links whose ids are first, first + 1, ...
 std::u16string pageOf(long long first, int count) {
-    std::u16string page = u"<html><body><div class=\"shop-hesper\">\n";
+    std::vector<std::pair<std::u16string, std::u16string>> items;
     for (int i = 0; i < count; ++i) {
-        const std::u16string id = NumberText(static_cast<double>(first + i));
-        page += u"<a class=\"pic-link\" href=\"http://item.taobao.com/item.htm?id=" + id + u"\"><img></a>\n";
-        page += link(id, u"宝贝 " + NumberText(i + 1));
+        items.emplace_back(NumberText(static_cast<double>(first + i)), u"宝贝 " + NumberText(i + 1));
     }
-    return page + u"</div></body></html>";
+    return test::ShopPage(items);
 }
 
 const std::u16string kEndPage = u"<div class=\"no-result\">很抱歉，搜索到0个宝贝</div>";
@@ -84,22 +80,22 @@ TEST(ParseShopPage, LinksTitlesAndIds) {
     };
     const Case cases[] = {
         {"plain links",
-         link(u"12345678901", u"红色连衣裙") + link(u"1234567890123", u"T恤"),
+         ShopItemLink(u"12345678901", u"红色连衣裙") + ShopItemLink(u"1234567890123", u"T恤"),
          {{u"12345678901", u"红色连衣裙"}, {u"1234567890123", u"T恤"}},
          2},
         {"empty title is counted but not listed",
-         link(u"12345678901", u"") + link(u"22345678901", u"b"),
+         ShopItemLink(u"12345678901", u"") + ShopItemLink(u"22345678901", u"b"),
          {{u"22345678901", u"b"}},
          2},
         {"digits in the title make the id",
-         link(u"12345678901", u"款号 987654321 新款"),
+         ShopItemLink(u"12345678901", u"款号 987654321 新款"),
          {{u"987654321", u"款号 987654321 新款"}},
          1},
         {"eight digits in the title do not",
-         link(u"12345678901", u"款号 98765432"),
+         ShopItemLink(u"12345678901", u"款号 98765432"),
          {{u"12345678901", u"款号 98765432"}},
          1},
-        {"an id of nine digits does not match the link", link(u"123456789", u"x"), {}, 0},
+        {"an id of nine digits does not match the link", ShopItemLink(u"123456789", u"x"), {}, 0},
         {"other hosts do not match",
          u"<a class=\"item-name\" href=\"http://detail.tmall.com/item.htm?id=12345678901\" "
          u"target=\"_blank\">x</a>",
@@ -115,7 +111,7 @@ TEST(ParseShopPage, LinksTitlesAndIds) {
          u"target=\"_blank\">x</a>",
          {},
          0},
-        {"title up to the first tag", link(u"12345678901", u"<b>hot</b> sale"), {}, 1},
+        {"title up to the first tag", ShopItemLink(u"12345678901", u"<b>hot</b> sale"), {}, 1},
     };
     for (const Case& c : cases) {
         int links = -1;
@@ -136,7 +132,7 @@ TEST(ParseShopPage, LooksAtTheFirstHundredLinksOnly) {
 TEST(CrawlShop, WalksPagesUntilTheEndNotice) {
     FakeShop shop;
     shop.pages[shopUrl(1)] = pageOf(10000000000, 3);
-    shop.pages[shopUrl(2)] = pageOf(20000000000, 2) + link(u"10000000000", u"again");
+    shop.pages[shopUrl(2)] = pageOf(20000000000, 2) + ShopItemLink(u"10000000000", u"again");
     shop.pages[shopUrl(3)] = pageOf(30000000000, 5) + kEndPage; // the notice wins over its links
     std::u16string address = u"Shop1.taobao.com";
     std::vector<std::pair<int, int>> progress;
@@ -172,7 +168,7 @@ TEST(CrawlShop, EndsAtTheFirstPageWithoutLinks) {
         {"failed first request", {}, 1, 0},
         {"failed second request keeps the first page's items", {pageOf(10000000000, 4)}, 2, 4},
         {"a page of empty titles still counts as a page with items",
-         {link(u"10000000000", u""), pageOf(20000000000, 1), u"<html>nothing here</html>"},
+         {ShopItemLink(u"10000000000", u""), pageOf(20000000000, 1), u"<html>nothing here</html>"},
          3,
          1},
     };

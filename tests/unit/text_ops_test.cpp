@@ -1,6 +1,7 @@
 #include "text/text_ops.h"
 
 #include <string>
+#include <utility>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -11,17 +12,14 @@ namespace tarvisk {
 namespace {
 
 TEST(TrimBlanks, RemovesOnlyTheNamedBlanksAtBothEnds) {
-    const struct {
-        std::u16string typed;
-        std::u16string trimmed;
-    } cases[] = {
+    const std::pair<std::u16string, std::u16string> cases[] = {
         {u"  abc  ", u"abc"},     {u"   ", u""},    {u"", u""},
         {u"\tabc ", u"\tabc"},    {u"a b", u"a b"}, {u" 张三\u3000", u"张三\u3000"},
         {u"abc\r\n", u"abc\r\n"}, {u" x ", u"x"},
     };
-    for (const auto& c : cases) {
-        EXPECT_EQ(TrimBlanks(c.typed), c.trimmed) << ToUtf8(c.typed);
-        EXPECT_EQ(TrimBlanks(ToUtf8(c.typed)), ToUtf8(c.trimmed)) << ToUtf8(c.typed);
+    for (const auto& [typed, trimmed] : cases) {
+        EXPECT_EQ(TrimBlanks(typed), trimmed) << ToUtf8(typed);
+        EXPECT_EQ(TrimBlanks(ToUtf8(typed)), ToUtf8(trimmed)) << ToUtf8(typed);
     }
     EXPECT_EQ(TrimBlanks(" \tName: \r\n", " \t\r\n"), "Name:");
 }

@@ -1,4 +1,4 @@
-# Shared by the tarvisk-cli check scripts (sourced, not run by itself): a scratch folder removed on
+# Shared by the tarvisk-cli test scripts (sourced, not run by itself): a scratch folder removed on
 # exit together with a server the script started, and failure counting.
 export LC_ALL=C
 work=$(mktemp -d)
@@ -26,4 +26,15 @@ finish() {
         exit 1
     fi
     echo "$1: all checks passed"
+}
+
+# run NAME EXPECTED-STATUS ARGS...: runs the CLI ($cli) with ARGS, stdout into $work/out (and $out),
+# stderr into $work/stderr, and checks the exit status.
+run() {
+    local name="$1" want="$2"
+    shift 2
+    "$cli" "$@" >"$work/out" 2>"$work/stderr"
+    local status=$?
+    out=$(cat "$work/out")
+    [ "$status" -eq "$want" ] || fail "$name: exit status $status, expected $want ($(cat "$work/stderr"))"
 }
