@@ -204,4 +204,11 @@ std::size_t CurlRequest::writeHeader(char* data, std::size_t size, std::size_t c
     return size * count;
 }
 
+std::u16string AnswerAddress(CURL* easy) {
+    char* address = nullptr;
+    if (curl_easy_getinfo(easy, CURLINFO_REDIRECT_URL, &address) != CURLE_OK || address == nullptr)
+        curl_easy_getinfo(easy, CURLINFO_EFFECTIVE_URL, &address);
+    return address != nullptr ? FromUtf8(address) : std::u16string();
+}
+
 } // namespace tarvisk::net

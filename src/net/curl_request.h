@@ -97,4 +97,8 @@ private:
     std::function<void(std::string_view)> m_headerObserver;
 };
 
+/// Where the answer of a finished transfer leads: the address a redirect answer points to when
+/// the transfer did not follow it, else the address the last answer came from.
+std::u16string AnswerAddress(CURL* easy);
+
 } // namespace tarvisk::net

@@ -48,6 +48,16 @@ std::u16string bodyText(const net::CurlRequest& request, int decodeMode) {
 std::u16string WinHttpFetch(std::u16string& url, const std::u16string& body, const std::u16string& method,
                             const std::u16string& headerText, int decodeMode, int waitSeconds, int jarSlot,
                             const std::u16string& responseHeaderName, const std::u16string& proxy) {
+    std::u16string answeredFrom;
+    return WinHttpFetch(url, body, method, headerText, decodeMode, waitSeconds, jarSlot, responseHeaderName, proxy,
+                        answeredFrom);
+}
+
+std::u16string WinHttpFetch(std::u16string& url, const std::u16string& body, const std::u16string& method,
+                            const std::u16string& headerText, int decodeMode, int waitSeconds, int jarSlot,
+                            const std::u16string& responseHeaderName, const std::u16string& proxy,
+                            std::u16string& answeredFrom) {
+    answeredFrom.clear();
     const std::u16string address = NormalizeUrl(url);
     if (!method.empty() && !net::IsToken(method))
         return {};
@@ -73,6 +83,7 @@ std::u16string WinHttpFetch(std::u16string& url, const std::u16string& body, con
 
     if (!request.perform(kPollMs, [] { return !CancelRequested(); }))
         return {};
+    answeredFrom = net::AnswerAddress(easy);
 
     std::u16string result = bodyText(request, decodeMode);
     const std::u16string allHeaders = FromUtf8(request.headers().all());

@@ -17,5 +17,11 @@ namespace tarvisk {
 std::u16string WinHttpFetch(std::u16string& url, const std::u16string& body, const std::u16string& method,
                             const std::u16string& headerText, int decodeMode, int waitSeconds, int jarSlot,
                             const std::u16string& responseHeaderName, const std::u16string& proxy);
+/// The same request; `answeredFrom` receives where the answer leads: the address a redirect
+/// answer points to (redirects are not followed), else the address asked; empty when no answer came.
+std::u16string WinHttpFetch(std::u16string& url, const std::u16string& body, const std::u16string& method,
+                            const std::u16string& headerText, int decodeMode, int waitSeconds, int jarSlot,
+                            const std::u16string& responseHeaderName, const std::u16string& proxy,
+                            std::u16string& answeredFrom);
 
 } // namespace tarvisk

@@ -34,6 +34,13 @@ void Delay(int ms) {
 
 std::u16string XmlHttpRequest(const std::u16string& url, const std::u16string& body, int decodeMode,
                               int timeoutSeconds) {
+    std::u16string finalUrl;
+    return XmlHttpRequest(url, body, decodeMode, timeoutSeconds, finalUrl);
+}
+
+std::u16string XmlHttpRequest(const std::u16string& url, const std::u16string& body, int decodeMode, int timeoutSeconds,
+                              std::u16string& finalUrl) {
+    finalUrl.clear();
     net::CurlRequest request(url);
     if (!request.valid()) {
         ShowMessage(kCreateFailed);
@@ -73,6 +80,7 @@ std::u16string XmlHttpRequest(const std::u16string& url, const std::u16string& b
         cookies.notifySetCookie(setCookie, answered);
     if (!complete)
         return {};
+    finalUrl = net::AnswerAddress(easy);
     switch (decodeMode) {
     case 0:
         return ResponseText(request.headers().value("Content-Type").value_or(""), request.body());

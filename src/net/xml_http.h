@@ -15,6 +15,10 @@ namespace tarvisk {
 /// An answer above 16 MiB fails.
 std::u16string XmlHttpRequest(const std::u16string& url, const std::u16string& body, int decodeMode,
                               int timeoutSeconds);
+/// The same request; `finalUrl` receives the address the answer came from after the redirects
+/// it followed, empty when no answer came.
+std::u16string XmlHttpRequest(const std::u16string& url, const std::u16string& body, int decodeMode, int timeoutSeconds,
+                              std::u16string& finalUrl);
 
 /// Waits about `ms` milliseconds in 10 ms steps, pumping events after each step (below 10: no wait).
 void Delay(int ms);
