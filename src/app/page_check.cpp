@@ -1,0 +1,140 @@
+#include "app/page_check.h"
+
+#include <algorithm>
+
+#include "text/regex.h"
+#include "text/text_ops.h"
+
+namespace tarvisk {
+
+namespace {
+
+// What an empty answer may hold: white space, no-break and ideographic spaces, a byte-order mark.
+constexpr std::u16string_view kBlanks = u" \t\r\n\f\v\u00A0\u3000\uFEFF";
+
+/// The path of an address: from the first "/" after the host up to "?" or "#"; empty when none.
+std::u16string_view addressPath(std::u16string_view address) {
+    const std::size_t scheme = address.find(u"//");
+    const std::size_t hostStart = scheme == std::u16string_view::npos ? 0 : scheme + 2;
+    const std::size_t pathStart = address.find(u'/', hostStart);
+    if (pathStart == std::u16string_view::npos) {
+        return {};
+    }
+    const std::size_t pathEnd = address.find_first_of(u"?#", pathStart);
+    return address.substr(pathStart, pathEnd == std::u16string_view::npos ? address.npos : pathEnd - pathStart);
+}
+
+bool addressMarked(const PageMarker& marker, const std::u16string& host, const std::u16string& path) {
+    switch (marker.place) {
+    case MarkerPlace::Host:
+        return EqualsIgnoringCase(host, marker.marker);
+    case MarkerPlace::Path:
+        return path.find(LowerAscii(std::u16string(marker.marker))) != std::u16string::npos;
+    case MarkerPlace::PageText:
+        break;
+    }
+    return false;
+}
+
+bool textMarked(const PageMarker& marker, const std::u16string& text) {
+    return marker.place == MarkerPlace::PageText && !RegexMatches(text, std::u16string(marker.marker), 1).empty();
+}
+
+} // namespace
+
+std::u16string AddressHost(std::u16string_view address) {
+    const std::size_t scheme = address.find(u"//");
+    const std::size_t start = scheme == std::u16string_view::npos ? 0 : scheme + 2;
+    const std::size_t end = address.find_first_of(u"/?#", start);
+    std::u16string_view host = address.substr(start, end == std::u16string_view::npos ? address.npos : end - start);
+    // user:password@ in front, a port behind.
+    if (const std::size_t at = host.rfind(u'@'); at != std::u16string_view::npos) {
+        host.remove_prefix(at + 1);
+    }
+    if (const std::size_t colon = host.find(u':'); colon != std::u16string_view::npos) {
+        host = host.substr(0, colon);
+    }
+    return LowerAscii(std::u16string(host));
+}
+
+PageKind ClassifyPage(const FetchedPage& page, OwnTexts ownTexts) {
+    if (!page.address.empty()) {
+        const std::u16string host = AddressHost(page.address);
+        const std::u16string path = LowerAscii(std::u16string(addressPath(page.address)));
+        for (const PageMarker& marker : kPageMarkers) {
+            if (addressMarked(marker, host, path)) {
+                return marker.kind;
+            }
+        }
+    }
+    if (page.text.find_first_not_of(kBlanks) == std::u16string::npos) {
+        return PageKind::Empty;
+    }
+    const bool own = std::ranges::any_of(
+        ownTexts, [&page](std::u16string_view text) { return page.text.find(text) != std::u16string::npos; });
+    if (own) {
+        return PageKind::Normal;
+    }
+    for (const PageMarker& marker : kPageMarkers) {
+        if (textMarked(marker, page.text)) {
+            return marker.kind;
+        }
+    }
+    return PageKind::Unrecognised;
+}
+
+const char* PageKindName(PageKind kind) {
+    switch (kind) {
+    case PageKind::Normal:
+        return "normal";
+    case PageKind::Empty:
+        return "empty";
+    case PageKind::Login:
+        return "login";
+    case PageKind::Verification:
+        return "verification";
+    case PageKind::Unrecognised:
+        break;
+    }
+    return "unrecognised";
+}
+
+std::u16string PageKindReason(PageKind kind) {
+    switch (kind) {
+    case PageKind::Normal:
+        return {};
+    case PageKind::Empty:
+        return u"淘宝返回了空白页";
+    case PageKind::Login:
+        return u"淘宝要求登录";
+    case PageKind::Verification:
+        return u"淘宝要求安全验证（滑块或访问受限）";
+    case PageKind::Unrecognised:
+        break;
+    }
+    return u"页面内容无法识别（淘宝的页面可能已改版）";
+}
+
+std::u16string PageKindAdvice(PageKind kind) {
+    switch (kind) {
+    case PageKind::Login:
+        return u"请先登录淘宝，再重新查询。";
+    case PageKind::Verification:
+        return u"请先在浏览器中通过验证，再重新查询。";
+    case PageKind::Normal:
+    case PageKind::Empty:
+    case PageKind::Unrecognised:
+        break;
+    }
+    return u"请稍后重新查询。";
+}
+
+bool NeedsTheUser(PageKind kind) {
+    return kind == PageKind::Login || kind == PageKind::Verification;
+}
+
+std::u16string ShownAddress(const FetchedPage& page, const std::u16string& requested) {
+    return page.address.empty() ? requested : page.address;
+}
+
+} // namespace tarvisk

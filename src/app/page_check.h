@@ -1,0 +1,113 @@
+#pragma once
+
+#include <span>
+#include <string>
+#include <string_view>
+
+#include "net/endpoints.h"
+
+// The marketplace answers a scripted request now and then with a page that is not the one asked
+// for: a login page, a slider or "punish" verification page, an empty answer, or a page whose
+// layout has changed. A job that read such a page as a real answer would report zero counts,
+// "未找到" or "安全" for a page it never read. ClassifyPage tells these pages apart; every job asks
+// it about each page it fetched and says which of its own texts make a page recognised.
+
+namespace tarvisk {
+
+enum class PageKind {
+    Normal,       ///< the job's own page
+    Empty,        ///< nothing at all, or only blanks
+    Login,        ///< the marketplace asks for a login
+    Verification, ///< a slider, "punish" or access-denied page
+    Unrecognised, ///< something else: none of the texts the job reads
+};
+
+/// One fetched page: its text and the address its answer finally came from, after the redirects
+/// the request followed (for a redirect that was not followed, the address it points to). The
+/// address is empty when the fetch does not know it, or when no answer came.
+struct FetchedPage {
+    FetchedPage() = default;
+    /// A page whose address is not known; lets a fetch that only has the text give it as it is.
+    FetchedPage(std::u16string pageText, std::u16string finalAddress = {})
+        : text(std::move(pageText)), address(std::move(finalAddress)) {}
+
+    std::u16string text;
+    std::u16string address;
+};
+
+/// Where a marker is looked for.
+enum class MarkerPlace {
+    Host,     ///< the host of the page's address equals the marker (letter case aside)
+    Path,     ///< the path of the page's address contains the marker (letter case aside)
+    PageText, ///< the pattern (the program's regular-expression dialect) matches the page text
+};
+
+/// One sign that a page is a login or verification page rather than the page asked for.
+struct PageMarker {
+    PageKind kind;
+    MarkerPlace place;
+    std::u16string_view marker;
+};
+
+/// Every marker, in one place. The address markers come first and always decide; the page-text
+/// markers count only on a page that holds none of the job's own texts, because the marketplace's
+/// real pages may carry such things elsewhere (a login box in the header, a verification script
+/// that every page loads).
+inline constexpr PageMarker kPageMarkers[] = {
+    // Redirected to the login pages.
+    {PageKind::Login, MarkerPlace::Host, endpoints::kLoginHost},
+    {PageKind::Login, MarkerPlace::Host, u"login.m.taobao.com"},
+    {PageKind::Login, MarkerPlace::Host, u"login.tmall.com"},
+    // Redirected to the verification ("punish") pages, e.g. //search/_____tmd_____/punish?x5secdata=...
+    {PageKind::Verification, MarkerPlace::Path, u"_____tmd_____"},
+    {PageKind::Verification, MarkerPlace::Path, u"/punish"},
+    // The login form: it posts to login.jhtml and names its account field TPL_username, loginId or fm-login-id.
+    {PageKind::Login, MarkerPlace::PageText, u"<form\\b[^>]*\\baction\\s*=\\s*[\"']?[^\"'\\s>]*login\\.jhtml"},
+    {PageKind::Login, MarkerPlace::PageText,
+     u"<input\\b[^>]*\\bname\\s*=\\s*[\"']?(TPL_username|loginId|fm-login-id)[\"'\\s/>]"},
+    // The slider and the deny pages.
+    {PageKind::Verification, MarkerPlace::PageText, u"nc_1_n1z"},
+    {PageKind::Verification, MarkerPlace::PageText, u"baxia"},
+    {PageKind::Verification, MarkerPlace::PageText, u"_____tmd_____"},
+    {PageKind::Verification, MarkerPlace::PageText, u"滑动验证"},
+    {PageKind::Verification, MarkerPlace::PageText, u"拖动滑块"},
+    {PageKind::Verification, MarkerPlace::PageText, u"请按住滑块"},
+    {PageKind::Verification, MarkerPlace::PageText, u"访问受限"},
+};
+
+/// The texts by which a job knows its own page (plain, case-sensitive text).
+using OwnTexts = std::span<const std::u16string_view>;
+
+/// What `page` is to a job whose own texts are `ownTexts`, decided in this order: an address on
+/// a login host or a verification path; an empty text (only blanks); a text holding one of
+/// `ownTexts` (Normal); a login or verification marker in the text; else Unrecognised.
+PageKind ClassifyPage(const FetchedPage& page, OwnTexts ownTexts);
+
+/// The host of an address, lower-cased: u"http://Shop.Taobao.com:80/x" gives u"shop.taobao.com".
+std::u16string AddressHost(std::u16string_view address);
+
+/// The kind as the command line writes it: "normal", "empty", "login", "verification", "unrecognised".
+const char* PageKindName(PageKind kind);
+
+/// The kind as the messages name it, e.g. u"淘宝要求登录".
+std::u16string PageKindReason(PageKind kind);
+
+/// What the user can do about a page of this kind, as the end of a message.
+std::u16string PageKindAdvice(PageKind kind);
+
+/// True for the kinds a login or a verification passed by hand in the login browser can mend.
+bool NeedsTheUser(PageKind kind);
+
+/// A page a job could not read: its number in the walk or crawl (from 1), its kind, and the
+/// address to show it at (where the answer came from, else the address asked for).
+struct UnreadPage {
+    int number = 0;
+    PageKind kind = PageKind::Empty;
+    std::u16string address;
+    friend bool operator==(const UnreadPage&, const UnreadPage&) = default;
+};
+
+/// Where a page fetched from `requested` can be seen: where its answer came from, else `requested`.
+std::u16string ShownAddress(const FetchedPage& page, const std::u16string& requested);
+
+} // namespace tarvisk
