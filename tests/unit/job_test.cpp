@@ -1,10 +1,13 @@
 #include "core/job.h"
 
 #include <atomic>
+#include <chrono>
 #include <thread>
 #include <vector>
 
 #include <gtest/gtest.h>
+
+#include "core/hooks.h"
 
 namespace tarvisk {
 namespace {
@@ -50,6 +53,56 @@ TEST(JobScope, StopsOnlyWhenItsOwnFlagIsSet) {
     }
     EXPECT_FALSE(CancelRequested());
     EXPECT_EQ(pages, (std::vector<std::pair<int, int>>{{1, 100}, {2, 100}}));
+}
+
+using SteadyClock = std::chrono::steady_clock;
+
+double secondsSince(SteadyClock::time_point start) {
+    return std::chrono::duration<double>(SteadyClock::now() - start).count();
+}
+
+TEST(PauseBetweenPages, ThirtyPercentEitherWay) {
+    EXPECT_DOUBLE_EQ(JitteredPause(10, 0), 7);
+    EXPECT_DOUBLE_EQ(JitteredPause(10, 0.5), 10);
+    EXPECT_LT(JitteredPause(10, 0.999999), 13);
+    EXPECT_DOUBLE_EQ(JitteredPause(0, 0.5), 0);
+}
+
+TEST(PauseBetweenPages, WaitsWhileEventsRunAndEndsWhenCancelled) {
+    int pumped = 0;
+    SetEventPump([&] { ++pumped; });
+    const auto start = SteadyClock::now();
+    PauseBetweenPages(0.1);
+    EXPECT_GE(secondsSince(start), 0.07);
+    EXPECT_GT(pumped, 0);
+    SetEventPump({});
+
+    // Nothing to wait for, and a cancelled job does not wait (the bound only shows it did not sit out the pause).
+    std::atomic<bool> stop{true};
+    const auto cancelled = SteadyClock::now();
+    PauseBetweenPages(-1);
+    PauseBetweenPages(0);
+    {
+        const CancelScope scope(stop);
+        PauseBetweenPages(60);
+    }
+    EXPECT_LT(secondsSince(cancelled), 30);
+}
+
+TEST(JobScope, PausesBeforeEveryPageButTheFirst) {
+    std::vector<int> pages;
+    const auto first = SteadyClock::now();
+    const JobScope slow(
+        nullptr, [&](int page, int) { pages.push_back(page); }, 60);
+    slow.reachPage(1, 3);
+    EXPECT_LT(secondsSince(first), 30);
+
+    const JobScope job(
+        nullptr, [&](int page, int) { pages.push_back(page); }, 0.1);
+    const auto second = SteadyClock::now();
+    job.reachPage(2, 3);
+    EXPECT_GE(secondsSince(second), 0.07);
+    EXPECT_EQ(pages, (std::vector<int>{1, 2}));
 }
 
 } // namespace
