@@ -1,6 +1,7 @@
 // The ranking walk over fuzzed result pages, fed through its injectable page fetch: every page asks
 // for its own offset, every item a page lists becomes one numbered row with its position, the walk
-// stops at the target, and the rows match what the page parser finds.
+// stops at the target or at a login or verification page, counts empty pages as unread, and the rows
+// match what the page parser finds.
 
 #include <cstddef>
 #include <cstdint>
@@ -54,12 +55,19 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     };
     const tarvisk::RankingResult result = tarvisk::RunRankingSearch(query, table, options);
 
-    // The rows the walk should have added: every listed item up to the first target.
+    // The rows the walk should have added: every listed item up to the first target or the first
+    // login or verification page; empty pages are unread.
     std::vector<std::u16string> positions;
     std::vector<std::u16string> ids;
+    std::vector<int> unread;
     bool found = false;
-    for (std::size_t page = 0; page < parsed.size() && !found; ++page) {
-        for (std::size_t k = 0; k < parsed[page].size() && !found; ++k) {
+    bool ended = false;
+    for (std::size_t page = 0; page < parsed.size() && !found && !ended; ++page) {
+        const tarvisk::PageKind kind = tarvisk::ClassifyPage(tarvisk::FetchedPage(pages[page]), tarvisk::kRankingTexts);
+        if (kind == tarvisk::PageKind::Empty || tarvisk::NeedsTheUser(kind))
+            unread.push_back(static_cast<int>(page) + 1);
+        ended = tarvisk::NeedsTheUser(kind);
+        for (std::size_t k = 0; k < parsed[page].size() && !found && !ended; ++k) {
             positions.push_back(tarvisk::PositionText(static_cast<int>(page) + 1, static_cast<int>(k) + 1));
             ids.push_back(parsed[page][k].id);
             found = parsed[page][k].id == query.itemId;
@@ -72,7 +80,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         Check(tarvisk::ListViewGetCell(table, u"id", row) == ids[row - 1], "a row holds its item's id");
         Check(tarvisk::ListViewGetCell(table, u"位置", row) == positions[row - 1], "a row holds its position");
     }
-    Check(result.caption == (found ? positions.back() : std::u16string(tarvisk::kRankingNotFound)),
-          "the caption is the found position or the not-found text");
+    std::vector<int> named;
+    for (const tarvisk::UnreadPage& page : result.unreadPages)
+        named.push_back(page.number);
+    Check(named == unread, "the walk names every page it could not read");
+    Check(result.endedAtUnreadPage == ended, "the walk ends at a login or verification page");
+    const std::u16string notFound = unread.empty() ? tarvisk::kRankingNotFound : tarvisk::kRankingIncomplete;
+    Check(result.caption == (found ? positions.back() : notFound),
+          "the caption is the found position, the not-found text, or the incomplete text");
     return 0;
 }

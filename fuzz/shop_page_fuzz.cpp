@@ -1,7 +1,8 @@
 // The shop crawl over a fuzzed shop address and fuzzed shop pages, fed through its injectable page
 // fetch: the address is normalised for good (a second pass changes nothing), every page is asked for
-// on the shop's own host in order, the crawl stops at the end notice or the first page without an item
-// link, and what it lists is exactly what the page parser finds on the pages it read.
+// on the shop's own host in order, the crawl stops at the end notice, the first page without an item
+// link or the first empty, login or verification page (which it names), and what it lists is exactly
+// what the page parser finds on the pages it read.
 
 #include <cstddef>
 #include <cstdint>
@@ -43,23 +44,32 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const tarvisk::ShopCrawlResult result = tarvisk::CrawlShop(typed, options);
     Check(typed == address, "the crawl normalises the address in place");
 
-    // What the crawl should have listed: the pages up to the end notice or the first without links.
+    // What the crawl should have listed: the pages up to the end notice, the first without links, or
+    // the first it cannot read.
     std::vector<tarvisk::ShopItem> expected;
     int pagesRead = 0;
+    int unread = 0;
     for (const std::u16string& page : pages) {
         ++pagesRead;
         if (tarvisk::fuzz::Contains(page, tarvisk::kShopEndNotice))
             break;
+        const tarvisk::PageKind kind = tarvisk::ClassifyPage(tarvisk::FetchedPage(page), tarvisk::kShopTexts);
+        if (kind == tarvisk::PageKind::Empty || tarvisk::NeedsTheUser(kind)) {
+            unread = pagesRead;
+            break;
+        }
         int links = 0;
         for (tarvisk::ShopItem& item : tarvisk::ParseShopPage(page, &links))
             expected.push_back(std::move(item));
         if (links == 0)
             break;
         if (pagesRead == static_cast<int>(pages.size()))
-            ++pagesRead; // the crawl then fetches one more page, which comes back empty
+            unread = ++pagesRead; // the crawl then fetches one more page, which comes back empty
     }
     Check(result.items == expected, "the crawl lists what the pages hold, in order");
     Check(result.pagesFetched == pagesRead, "the crawl stops at the first page that ends it");
+    Check(result.unreadPage.has_value() == (unread > 0), "the crawl names the page it could not read");
+    Check(!result.unreadPage || result.unreadPage->number == unread, "the page it names is the one it ended at");
     std::u16string text;
     for (const tarvisk::ShopItem& item : expected) {
         Check(!item.title.empty(), "a listed item has a title");

@@ -352,11 +352,15 @@ ShopCrawlResult Crawl(const std::u16string& address, const std::atomic<bool>* ca
 }
 
 TEST_F(HostileServer, AShopCrawlKeepsWhatItFoundWhenALaterPageFails) {
+    // A failed page comes back empty and leaves the listing incomplete; an error page is a page
+    // without links, and a cancelled request no page at all.
     const struct {
         const char* fault;
         bool cancelled; // the fault never ends by itself: the user stops the crawl
+        bool incomplete;
     } cases[] = {
-        {"cut", false}, {"huge", false}, {"flood", false}, {"error", false}, {"silent", true}, {"drip", true},
+        {"cut", false, true},    {"huge", false, true},   {"flood", false, true},
+        {"error", false, false}, {"silent", true, false}, {"drip", true, false},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.fault);
@@ -373,18 +377,26 @@ TEST_F(HostileServer, AShopCrawlKeepsWhatItFoundWhenALaterPageFails) {
         EXPECT_EQ(result.pagesFetched, 2);
         EXPECT_EQ(result.cancelled, c.cancelled);
         EXPECT_EQ(result.status, ShopStatusText(result.count()));
+        EXPECT_EQ(result.unreadPage.has_value(), c.incomplete);
+        if (c.incomplete) {
+            EXPECT_EQ(result.unreadPage->number, 2);
+            EXPECT_EQ(result.unreadPage->kind, PageKind::Empty);
+        }
     }
 }
 
 TEST_F(HostileServer, ARankingWalkKeepsItsRowsWhenALaterPageFails) {
+    // A page that fails comes back empty: unread, so "未找到" would not hold. An error page is a
+    // page without items, and a cancelled request no page at all.
     const struct {
         const char* fault;
         bool cancelled;
+        const char16_t* caption;
     } cases[] = {
-        {"cut", false},
-        {"huge", false},
-        {"error", false},
-        {"silent", true},
+        {"cut", false, kRankingIncomplete},
+        {"huge", false, kRankingIncomplete},
+        {"error", false, kRankingNotFound},
+        {"silent", true, kRankingNotFound},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.fault);
@@ -406,7 +418,9 @@ TEST_F(HostileServer, ARankingWalkKeepsItsRowsWhenALaterPageFails) {
         EXPECT_EQ(table.rowCount(), kRankingItemsPerPage) << "the first page's rows stay";
         EXPECT_EQ(ListViewGetCell(table, u"位置", 1.0), u"1页 1行 第1");
         EXPECT_FALSE(result.found);
-        EXPECT_EQ(result.caption, kRankingNotFound);
+        EXPECT_EQ(result.caption, c.caption);
+        EXPECT_EQ(result.conclusive(), c.caption == std::u16string(kRankingNotFound));
+        EXPECT_FALSE(result.endedAtUnreadPage);
         EXPECT_EQ(result.cancelled, c.cancelled);
         EXPECT_EQ(result.pagesFetched, c.cancelled ? 2 : 3);
     }

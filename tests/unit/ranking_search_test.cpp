@@ -12,6 +12,7 @@
 #include "support/fake_pages.h"
 #include "text/encoding.h"
 #include "text/numbers.h"
+#include "text/text_ops.h"
 
 namespace tarvisk {
 namespace {
@@ -32,8 +33,9 @@ std::u16string idOf(long long base, int k) {
     return NumberText(static_cast<double>(base + k));
 }
 
-// A fake search host: one page text per page number (missing pages are empty answers); records
-// the address of every request and lower-cases the address variable as the request routine does.
+// A fake search host: one page text per page number (missing pages are empty answers), with the
+// address each answer came from where one is given; records the address of every request and
+// lower-cases the address variable as the request routine does.
 struct FakeSearch {
     FakeSearch() {
         SetClock([] { return Date{2024, 3, 5}; });
@@ -43,6 +45,7 @@ struct FakeSearch {
     FakeSearch& operator=(const FakeSearch&) = delete;
 
     std::vector<std::u16string> pages;
+    std::vector<std::u16string> addresses;
     std::vector<std::u16string> requested;
     std::vector<std::u16string> events;
 
@@ -54,7 +57,8 @@ struct FakeSearch {
                 return c >= u'A' && c <= u'Z' ? static_cast<char16_t>(c + 32) : c;
             });
             const std::size_t n = requested.size();
-            return n <= pages.size() ? pages[n - 1] : std::u16string();
+            return FetchedPage(n <= pages.size() ? pages[n - 1] : std::u16string(),
+                               n <= addresses.size() ? addresses[n - 1] : std::u16string());
         };
         o.caption = [this](const std::u16string& caption) { events.push_back(u"caption " + caption); };
         return o;
@@ -153,6 +157,30 @@ TEST(ParseRankingPage, WhereTheIdsAreTaken) {
             ids.push_back(item.id);
         }
         EXPECT_EQ(ids, c.ids) << c.name;
+    }
+}
+
+TEST(ParseRankingPage, SalesWrittenWithWanCountTenThousands) {
+    const std::pair<std::u16string, std::u16string> cases[] = {
+        {u"300+人付款", u"300"},
+        {u"1234人付款", u"1234"},
+        {u"2.0万+人付款", u"20000"},
+        {u"1.5万人付款", u"15000"},
+        {u"12万+人收货", u"120000"},
+        {u"1.25万", u"12500"},
+        {u"2.0\\u4e07+\\u4eba\\u4ed8\\u6b3e", u"20000"}, // as the page's JSON may escape it
+        {u"3.5\\U4E07", u"35000"},
+        {u"2.0 万", u"2"},               // not right after the digits
+        {u"1.23456万", u"1"},            // more decimals than a count of 万 carries
+        {u"1234567891万", u"123456789"}, // the sales pattern reads at most nine digits
+        {u"万", u""},
+    };
+    for (const auto& [sales, count] : cases) {
+        SearchItem item{u"12345678901"};
+        item.sales = sales;
+        const std::vector<RankingItem> items = ParseRankingPage(SearchPage({item}));
+        ASSERT_EQ(items.size(), 1u);
+        EXPECT_EQ(items[0].sales, count) << ToUtf8(sales);
     }
 }
 
@@ -298,12 +326,114 @@ TEST(RunRankingSearch, FillsEachRowInOrder) {
 TEST(RunRankingSearch, PagesWithoutItemsAddNoRows) {
     FakeSearch search;
     // Page 2 has no marker: nothing of page 1 may be scanned again. Page 3 is an empty answer.
-    search.pages = {numberedPage(10000000000, 2), u"<html>访问受限</html>", u"", numberedPage(40000000000, 1)};
+    search.pages = {numberedPage(10000000000, 2), u"<html>没有找到相关的宝贝</html>", u"",
+                    numberedPage(40000000000, 1)};
     ResultTable table = rankingTable();
     RunRankingSearch(RankingQuery{u"k", 4, RankingTarget::OneItem, u"1", {}}, table, search.options());
     EXPECT_EQ(search.requested.size(), 4u);
     EXPECT_EQ(column(table, u"位置"), (std::vector<std::u16string>{u"1页 1行 第1", u"1页 1行 第2", u"4页 1行 第1"}));
     EXPECT_EQ(column(table, u"No."), (std::vector<std::u16string>{u"1", u"2", u"3"}));
+}
+
+TEST(RunRankingSearch, ALoginOrVerificationPageEndsTheWalkAndTheRowsBeforeItStay) {
+    const std::u16string login = u"https://login.taobao.com/member/login.jhtml?redirectURL=http%3A%2F%2Fs.taobao.com";
+    const std::u16string punish = u"http://s.taobao.com//search/_____tmd_____/punish?x5secdata=x";
+    struct Case {
+        const char* name;
+        int page; // the page that is not a result page
+        std::u16string text;
+        std::u16string address;
+        PageKind kind;
+        std::u16string shown; // the address the walk names; empty: the one it asked for
+    };
+    const Case cases[] = {
+        {"slider at the first page", 1, u"<div id=\"nc_1_n1z\" class=\"nc_iconfont btn_slide\"></div>", u"",
+         PageKind::Verification, u""},
+        {"slider at a later page", 3, u"<p>亲，访问受限了</p>", u"", PageKind::Verification, u""},
+        {"redirect to punish", 2, u"<html></html>", punish, PageKind::Verification, punish},
+        {"redirect to login, not followed", 2, u"", login, PageKind::Login, login},
+        {"login form at a later page", 4, u"<form action=\"/member/login.jhtml\"><input name=\"TPL_username\">", u"",
+         PageKind::Login, u""},
+    };
+    for (const Case& c : cases) {
+        FakeSearch search;
+        for (int page = 1; page < c.page; ++page) {
+            search.pages.push_back(numberedPage(10000000000LL * page, 3));
+        }
+        search.pages.push_back(c.text);
+        search.addresses.resize(c.page);
+        search.addresses.back() = c.address;
+        search.pages.push_back(numberedPage(90000000000, 3));
+        ResultTable table = rankingTable();
+        const RankingResult result =
+            RunRankingSearch(RankingQuery{u"k", 10, RankingTarget::OneItem, u"1", {}}, table, search.options());
+
+        EXPECT_EQ(search.requested.size(), static_cast<std::size_t>(c.page)) << c.name;
+        EXPECT_EQ(table.rowCount(), 3 * (c.page - 1)) << c.name;
+        EXPECT_FALSE(result.found) << c.name;
+        EXPECT_FALSE(result.conclusive()) << c.name;
+        EXPECT_TRUE(result.endedAtUnreadPage) << c.name;
+        // Without an address of its own, the page is named by the walk's address variable, which the
+        // request has lower-cased.
+        const std::u16string shown = c.shown.empty() ? LowerAscii(search.requested.back()) : c.shown;
+        EXPECT_EQ(result.unreadPages, (std::vector<UnreadPage>{{c.page, c.kind, shown}})) << c.name;
+        EXPECT_EQ(result.caption, kRankingIncomplete) << c.name;
+        EXPECT_EQ(search.events.back(), u"caption 结果不完整") << c.name;
+        EXPECT_NE(RankingUnreadMessage(result).find(u"在第" + NumberText(c.page) + u"页停止"), std::u16string::npos)
+            << c.name;
+    }
+}
+
+TEST(RunRankingSearch, EmptyPagesAreUnreadAndTheWalkGoesOn) {
+    struct Case {
+        const char* name;
+        std::u16string target;
+        bool found;
+        std::vector<int> unread;
+        std::u16string caption;
+    };
+    // Pages 2 and 4 come back empty (nothing, or only blanks); page 3 holds the ids 30000000001..3.
+    const Case cases[] = {
+        {"not found", u"1", false, {2, 4}, kRankingIncomplete},
+        {"found after an unread page", idOf(30000000000, 2), true, {2}, u"3页 1行 第2"},
+    };
+    for (const Case& c : cases) {
+        FakeSearch search;
+        search.pages = {numberedPage(10000000000, 3), u"", numberedPage(30000000000, 3), u" \r\n\t\u3000"};
+        ResultTable table = rankingTable();
+        const RankingResult result =
+            RunRankingSearch(RankingQuery{u"k", 4, RankingTarget::OneItem, c.target, {}}, table, search.options());
+        std::vector<int> unread;
+        for (const UnreadPage& page : result.unreadPages) {
+            EXPECT_EQ(page.kind, PageKind::Empty) << c.name;
+            EXPECT_EQ(page.address, search.requested[page.number - 1]) << c.name;
+            unread.push_back(page.number);
+        }
+        EXPECT_EQ(unread, c.unread) << c.name;
+        EXPECT_EQ(result.found, c.found) << c.name;
+        EXPECT_EQ(result.conclusive(), c.found) << c.name;
+        EXPECT_FALSE(result.endedAtUnreadPage) << c.name;
+        EXPECT_EQ(result.caption, c.caption) << c.name;
+        EXPECT_EQ(RankingUnreadMessage(result).empty(), c.found) << c.name;
+    }
+}
+
+TEST(RankingUnreadMessage, NamesThePagesAndTheReasons) {
+    RankingResult result;
+    result.unreadPages = {{2, PageKind::Empty, u"a"}, {5, PageKind::Empty, u"b"}};
+    EXPECT_EQ(RankingUnreadMessage(result),
+              u"在读到的页面中没有找到目标宝贝，但第2、5页没有读到（淘宝返回了空白页），所以“未找到”并不可信。"
+              u"请稍后重新查询。");
+    result.unreadPages.push_back({7, PageKind::Verification, u"c"});
+    result.endedAtUnreadPage = true;
+    EXPECT_EQ(RankingUnreadMessage(result),
+              u"排名查询在第7页停止：淘宝要求安全验证（滑块或访问受限），没有找到目标宝贝。之前各页的宝贝已列出。"
+              u"另外，第2、5页没有读到（淘宝返回了空白页）。请先在浏览器中通过验证，再重新查询。");
+    result.unreadPages = {{1, PageKind::Login, u"d"}};
+    EXPECT_EQ(RankingUnreadMessage(result),
+              u"排名查询在第1页停止：淘宝要求登录，没有找到目标宝贝。之前各页的宝贝已列出。请先登录淘宝，再重新查询。");
+    result.found = true;
+    EXPECT_EQ(RankingUnreadMessage(result), u"");
 }
 
 TEST(RunRankingSearch, TheSameIdTwiceGivesTwoRows) {

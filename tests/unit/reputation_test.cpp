@@ -312,6 +312,143 @@ TEST_F(ReputationQueryTest, StopsWithTheRightMessage) {
     }
 }
 
+TEST_F(ReputationQueryTest, APageThatWasNotReadGivesNoVerdict) {
+    const std::u16string login = u"https://login.taobao.com/member/login.jhtml?redirectURL=x";
+    const std::u16string loginPage = u"<form action=\"/member/login.jhtml\"><input name=\"TPL_username\"></form>";
+    const std::u16string slider = u"<div id=\"nc_1_n1z\"></div><p>请按住滑块，拖动到最右边</p>";
+    const std::u16string punish = u"http://rate.taobao.com//_____tmd_____/punish?x5secdata=1";
+    const std::u16string profile = Profile(u"2014年11月26日");
+    using Status = ReputationOutcome::Status;
+    struct Case {
+        const char* name;
+        FetchedPage profile;
+        FetchedPage rating;
+        Status status;
+        ReputationPage page;
+        PageKind kind;
+        std::u16string shown; // the address named; empty: the one asked for
+    };
+    const Case cases[] = {
+        {"profile redirected to login",
+         {loginPage, login},
+         {kBuyerRating},
+         Status::PageNotRead,
+         ReputationPage::Profile,
+         PageKind::Login,
+         login},
+        {"profile is a login form",
+         {loginPage},
+         {kBuyerRating},
+         Status::PageNotRead,
+         ReputationPage::Profile,
+         PageKind::Login,
+         u""},
+        {"profile is a slider",
+         {slider},
+         {kBuyerRating},
+         Status::PageNotRead,
+         ReputationPage::Profile,
+         PageKind::Verification,
+         u""},
+        {"profile redirected to punish",
+         {u"<html></html>", punish},
+         {kBuyerRating},
+         Status::PageNotRead,
+         ReputationPage::Profile,
+         PageKind::Verification,
+         punish},
+        {"rating page empty", {profile}, {u""}, Status::PageNotRead, ReputationPage::Rating, PageKind::Empty, u""},
+        {"rating page only blanks",
+         {profile},
+         {u"\r\n  \r\n"},
+         Status::PageNotRead,
+         ReputationPage::Rating,
+         PageKind::Empty,
+         u""},
+        {"rating page redirected to login",
+         {profile},
+         {loginPage, login},
+         Status::PageNotRead,
+         ReputationPage::Rating,
+         PageKind::Login,
+         login},
+        {"rating page is a slider",
+         {profile},
+         {slider},
+         Status::PageNotRead,
+         ReputationPage::Rating,
+         PageKind::Verification,
+         u""},
+        {"rating page of another layout",
+         {profile},
+         {u"<html><div class=\"new-rate\">98%</div></html>"},
+         Status::PageNotRead,
+         ReputationPage::Rating,
+         PageKind::Unrecognised,
+         u""},
+        // The profile's own stops come first; real pages with markers elsewhere are read.
+        {"empty profile from the login host",
+         {u"", login},
+         {kBuyerRating},
+         Status::Stopped,
+         ReputationPage::Profile,
+         PageKind::Normal,
+         u""},
+        {"profile with a login box in its header",
+         {loginPage + profile},
+         {kBuyerRating},
+         Status::Report,
+         ReputationPage::Profile,
+         PageKind::Normal,
+         u""},
+        {"rating page with a slider script",
+         {profile},
+         {u"<script src=\"baxia.js\"></script>" + kBuyerRating},
+         Status::Report,
+         ReputationPage::Profile,
+         PageKind::Normal,
+         u""},
+        {"rating page with most values missing",
+         {profile},
+         {u"<li>买家信用：</li>"},
+         Status::Report,
+         ReputationPage::Profile,
+         PageKind::Normal,
+         u""},
+    };
+    for (const Case& c : cases) {
+        std::vector<std::u16string> requests;
+        ReputationQuery query([&](const std::u16string& url) {
+            requests.push_back(url);
+            return url.find(u"/user-rate-") != std::u16string::npos ? c.rating : c.profile;
+        });
+        const ReputationOutcome outcome = query.run(u"ab");
+        ASSERT_EQ(outcome.status, c.status) << c.name;
+        EXPECT_EQ(outcome.account, u"ab") << c.name;
+        if (c.status != Status::PageNotRead) {
+            continue;
+        }
+        EXPECT_EQ(requests.size(), c.page == ReputationPage::Profile ? 1u : 2u) << c.name;
+        EXPECT_EQ(outcome.unread.page, c.page) << c.name;
+        EXPECT_EQ(outcome.unread.kind, c.kind) << c.name;
+        EXPECT_EQ(outcome.unread.address, c.shown.empty() ? requests.back() : c.shown) << c.name;
+        EXPECT_EQ(outcome.unread.message, UnreadPageMessage(c.page, c.kind)) << c.name;
+    }
+}
+
+TEST(UnreadPageMessage, NamesThePageAndTheReason) {
+    EXPECT_EQ(UnreadPageMessage(ReputationPage::Rating, PageKind::Login),
+              u"对不起，无法读取信用评价页：淘宝要求登录。本次查询没有结论。请先登录淘宝，再重新查询。");
+    EXPECT_EQ(UnreadPageMessage(ReputationPage::Profile, PageKind::Verification),
+              u"对不起，无法读取会员资料页：淘宝要求安全验证（滑块或访问受限）。本次查询没有结论。"
+              u"请先在浏览器中通过验证，再重新查询。");
+    EXPECT_EQ(UnreadPageMessage(ReputationPage::Rating, PageKind::Unrecognised),
+              u"对不起，无法读取信用评价页：页面内容无法识别（淘宝的页面可能已改版）。本次查询没有结论。"
+              u"请稍后重新查询。");
+    EXPECT_STREQ(ReputationPageName(ReputationPage::Profile), "profile");
+    EXPECT_STREQ(ReputationPageName(ReputationPage::Rating), "rating");
+}
+
 TEST_F(ReputationQueryTest, RefusesASecondQueryWhileOneRuns) {
     ReputationQuery* self = nullptr;
     ReputationOutcome inner;

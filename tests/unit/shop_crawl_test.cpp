@@ -10,6 +10,7 @@
 #include "text/encoding.h"
 #include "support/fake_pages.h"
 #include "text/numbers.h"
+#include "text/text_ops.h"
 
 namespace tarvisk {
 namespace {
@@ -30,6 +31,7 @@ const std::u16string kEndPage = u"<div class=\"no-result\">很抱歉，搜索到
 // A fake shop: page texts by address, every request recorded.
 struct FakeShop {
     std::map<std::u16string, std::u16string> pages;
+    std::map<std::u16string, std::u16string> answeredFrom; // where an answer came from, if elsewhere
     std::vector<std::u16string> requested;
 
     ShopCrawlOptions options() {
@@ -37,7 +39,9 @@ struct FakeShop {
         o.fetch = [this](const std::u16string& url) {
             requested.push_back(url);
             const auto found = pages.find(url);
-            return found == pages.end() ? std::u16string() : found->second;
+            const auto from = answeredFrom.find(url);
+            return FetchedPage(found == pages.end() ? std::u16string() : found->second,
+                               from == answeredFrom.end() ? std::u16string() : from->second);
         };
         return o;
     }
@@ -120,6 +124,31 @@ TEST(ParseShopPage, LinksTitlesAndIds) {
     }
 }
 
+TEST(ParseShopPage, CurrentLinksWithoutSchemeOrWithHttps) {
+    const auto withScheme = [](std::u16string page, const std::u16string& scheme) {
+        return ReplaceAll(page, u"href=\"http://item.", u"href=\"" + scheme + u"item.");
+    };
+    const std::u16string old = pageOf(10000000000, 3) + ShopItemLink(u"12345678901", u"款号 987654321") +
+                               ShopItemLink(u"12345678902", u"") + ShopItemLink(u"12345678903", u"<b>hot</b>");
+    int oldLinks = 0;
+    const std::vector<ShopItem> oldItems = ParseShopPage(old, &oldLinks);
+    ASSERT_EQ(oldItems.size(), 4u);
+    for (const char16_t* scheme : {u"//", u"https://", u"HTTPS://"}) {
+        int links = 0;
+        EXPECT_EQ(ParseShopPage(withScheme(old, scheme), &links), oldItems) << ToUtf8(scheme);
+        EXPECT_EQ(links, oldLinks) << ToUtf8(scheme);
+    }
+    // A page that still has links of the old form is read as before: only those count.
+    int links = 0;
+    EXPECT_EQ(ParseShopPage(withScheme(pageOf(20000000000, 2), u"//") + ShopItemLink(u"12345678901", u"x"), &links),
+              (std::vector<ShopItem>{{u"12345678901", u"x"}}));
+    EXPECT_EQ(links, 1);
+    // Other schemes and hosts still do not match.
+    for (const char16_t* scheme : {u"ftp://", u"///", u"http:/"}) {
+        EXPECT_TRUE(ParseShopPage(withScheme(pageOf(20000000000, 2), scheme)).empty()) << ToUtf8(scheme);
+    }
+}
+
 TEST(ParseShopPage, LooksAtTheFirstHundredLinksOnly) {
     int links = 0;
     const std::vector<ShopItem> items = ParseShopPage(pageOf(10000000000, 120), &links);
@@ -162,15 +191,18 @@ TEST(CrawlShop, EndsAtTheFirstPageWithoutLinks) {
         std::vector<std::u16string> pages; // page 1, 2, ...; beyond: failed requests (empty text)
         int fetched;
         int count;
+        int unread;
     };
+    // A failed request's empty answer also leaves the listing incomplete (`unread`: that page).
     const Case cases[] = {
-        {"end notice on the first page", {pageOf(10000000000, 4) + kEndPage}, 1, 0},
-        {"failed first request", {}, 1, 0},
-        {"failed second request keeps the first page's items", {pageOf(10000000000, 4)}, 2, 4},
+        {"end notice on the first page", {pageOf(10000000000, 4) + kEndPage}, 1, 0, 0},
+        {"failed first request", {}, 1, 0, 1},
+        {"failed second request keeps the first page's items", {pageOf(10000000000, 4)}, 2, 4, 2},
         {"a page of empty titles still counts as a page with items",
          {ShopItemLink(u"10000000000", u""), pageOf(20000000000, 1), u"<html>nothing here</html>"},
          3,
-         1},
+         1,
+         0},
     };
     for (const Case& c : cases) {
         FakeShop shop;
@@ -183,7 +215,65 @@ TEST(CrawlShop, EndsAtTheFirstPageWithoutLinks) {
         EXPECT_EQ(result.pagesFetched, c.fetched) << c.name;
         EXPECT_EQ(result.count(), c.count) << c.name;
         EXPECT_EQ(result.status, ShopStatusText(c.count)) << c.name;
+        EXPECT_EQ(result.unreadPage.has_value(), c.unread > 0) << c.name;
+        if (result.unreadPage) {
+            EXPECT_EQ(*result.unreadPage, (UnreadPage{c.unread, PageKind::Empty, shopUrl(c.unread)})) << c.name;
+        }
     }
+}
+
+TEST(CrawlShop, ALoginVerificationOrEmptyPageEndsTheListingIncomplete) {
+    const std::u16string login = u"https://login.taobao.com/member/login.jhtml?redirectURL=http%3A%2F%2Fshop1";
+    const std::u16string punish = u"http://shop1.taobao.com//search.htm/_____tmd_____/punish?x5secdata=2";
+    struct Case {
+        const char* name;
+        int page;
+        std::u16string text;
+        std::u16string address; // where the answer came from, if elsewhere
+        PageKind kind;
+    };
+    const Case cases[] = {
+        {"login at the first page", 1, u"<form action=\"https://login.taobao.com/member/login.jhtml\">", login,
+         PageKind::Login},
+        {"login at a later page", 2, u"<input name=\"loginId\">", u"", PageKind::Login},
+        {"slider at the first page", 1, u"<div id=\"nc_1_n1z\"></div>", u"", PageKind::Verification},
+        {"punish at a later page", 3, u"<html></html>", punish, PageKind::Verification},
+        {"blanks at a later page", 3, u"\r\n \r\n", u"", PageKind::Empty},
+    };
+    for (const Case& c : cases) {
+        FakeShop shop;
+        for (int page = 1; page < c.page; ++page) {
+            shop.pages[shopUrl(page)] = pageOf(10000000000LL * page, 20);
+        }
+        shop.pages[shopUrl(c.page)] = c.text;
+        shop.answeredFrom[shopUrl(c.page)] = c.address;
+        shop.pages[shopUrl(c.page + 1)] = pageOf(90000000000, 20);
+        std::u16string address = u"shop1.taobao.com";
+        const ShopCrawlResult result = CrawlShop(address, shop.options());
+
+        EXPECT_EQ(static_cast<int>(shop.requested.size()), c.page) << c.name;
+        EXPECT_EQ(result.count(), 20 * (c.page - 1)) << c.name;
+        EXPECT_EQ(result.status, ShopStatusText(result.count())) << c.name;
+        ASSERT_TRUE(result.unreadPage) << c.name;
+        EXPECT_EQ(*result.unreadPage, (UnreadPage{c.page, c.kind, c.address.empty() ? shopUrl(c.page) : c.address}))
+            << c.name;
+        EXPECT_NE(ShopUnreadMessage(result).find(u"店铺第" + NumberText(c.page) + u"页"), std::u16string::npos)
+            << c.name;
+    }
+}
+
+TEST(ShopUnreadMessage, NamesThePageTheReasonAndWhatWasListed) {
+    ShopCrawlResult result;
+    EXPECT_EQ(ShopUnreadMessage(result), u"");
+    result.items.resize(20);
+    result.unreadPage = UnreadPage{2, PageKind::Login, u"a"};
+    EXPECT_EQ(
+        ShopUnreadMessage(result),
+        u"店铺宝贝列表不完整：读取店铺第2页时淘宝要求登录，只列出了之前各页的20个宝贝。请先登录淘宝，再重新查询。");
+    result.items.clear();
+    result.unreadPage = UnreadPage{1, PageKind::Empty, u"a"};
+    EXPECT_EQ(ShopUnreadMessage(result),
+              u"店铺宝贝列表不完整：读取店铺第1页时淘宝返回了空白页，没有列出任何宝贝。请稍后重新查询。");
 }
 
 TEST(CrawlShop, StopsAfterAHundredPages) {
@@ -218,6 +308,7 @@ TEST(CrawlShop, CancelKeepsTheItemsFoundSoFar) {
     EXPECT_TRUE(result.cancelled);
     EXPECT_EQ(result.count(), 10);
     EXPECT_EQ(result.status, u"共查到10个宝贝");
+    EXPECT_FALSE(result.unreadPage); // the page given up on was never answered
     EXPECT_FALSE(CancelRequested()); // the scope ends with the crawl
 }
 

@@ -113,7 +113,20 @@ ReputationFacts composeFacts(const ProfileFacts& profile, const std::u16string& 
     return facts;
 }
 
+std::u16string pageTitle(ReputationPage page) {
+    return page == ReputationPage::Profile ? u"会员资料页" : u"信用评价页";
+}
+
 } // namespace
+
+std::u16string UnreadPageMessage(ReputationPage page, PageKind kind) {
+    return u"对不起，无法读取" + pageTitle(page) + u"：" + PageKindReason(kind) + u"。本次查询没有结论。" +
+           PageKindAdvice(kind);
+}
+
+const char* ReputationPageName(ReputationPage page) {
+    return page == ReputationPage::Profile ? "profile" : "rating";
+}
 
 std::u16string ProfileUrl(const std::u16string& account) {
     return std::u16string(u"http://") + endpoints::kMemberHost + u"/member/userProfile.jhtml?asker=wangwang&userID=" +
@@ -169,7 +182,11 @@ std::optional<ReputationFacts> ParseReputationFacts(const std::u16string& profil
 
 ReputationQuery::ReputationQuery(PageFetch fetch) : m_fetch(std::move(fetch)) {
     if (!m_fetch) {
-        m_fetch = [](const std::u16string& url) { return XmlHttpRequest(url, {}, 0, 0); };
+        m_fetch = [](const std::u16string& url) {
+            FetchedPage page;
+            page.text = XmlHttpRequest(url, {}, 0, 0, page.address);
+            return page;
+        };
     }
 }
 
@@ -195,22 +212,36 @@ ReputationOutcome ReputationQuery::query(const std::u16string& account) {
         outcome.stop = std::move(stop);
         return outcome;
     };
+    const auto notRead = [&outcome](ReputationPage page, PageKind kind, const FetchedPage& fetched,
+                                    const std::u16string& url) {
+        outcome.status = ReputationOutcome::Status::PageNotRead;
+        outcome.unread = {page, kind, ShownAddress(fetched, url), UnreadPageMessage(page, kind)};
+        return outcome;
+    };
 
     if (account.empty()) {
         return stopWith({kEmptyAccountMessage, {}});
     }
-    const std::u16string profileText = m_fetch(ProfileUrl(account));
-    if (auto stop = ProfileStop(profileText)) {
+    const std::u16string profileUrl = ProfileUrl(account);
+    const FetchedPage profilePage = m_fetch(profileUrl);
+    if (auto stop = ProfileStop(profilePage.text)) {
         return stopWith(std::move(*stop));
     }
-    const ProfileFacts profile = ReadProfile(profileText);
+    if (const PageKind kind = ClassifyPage(profilePage, kProfileTexts); NeedsTheUser(kind)) {
+        return notRead(ReputationPage::Profile, kind, profilePage, profileUrl);
+    }
+    const ProfileFacts profile = ReadProfile(profilePage.text);
     if (!profile.registeredOn) {
         return stopWith({kUnreadableProfileMessage, {}});
     }
 
-    const std::u16string ratingText = m_fetch(RatingLink(profile.userId) + u"?_=" + RandomField());
+    const std::u16string ratingUrl = RatingLink(profile.userId) + u"?_=" + RandomField();
+    const FetchedPage ratingPage = m_fetch(ratingUrl);
+    if (const PageKind kind = ClassifyPage(ratingPage, kRatingTexts); kind != PageKind::Normal) {
+        return notRead(ReputationPage::Rating, kind, ratingPage, ratingUrl);
+    }
     outcome.status = ReputationOutcome::Status::Report;
-    outcome.facts = composeFacts(profile, ratingText, Today());
+    outcome.facts = composeFacts(profile, ratingPage.text, Today());
     outcome.facts.account = account;
     return outcome;
 }

@@ -5,6 +5,7 @@
 #include <optional>
 #include <string>
 
+#include "app/page_check.h"
 #include "core/hooks.h"
 
 // The reputation check of one buyer account: the member profile page gives the registration date
@@ -93,21 +94,51 @@ Verdict Decide(const ReputationFacts& facts);
 std::optional<ReputationFacts> ParseReputationFacts(const std::u16string& profileText, const std::u16string& ratingText,
                                                     const Date& today);
 
-/// The end of a query: a report, a stop, or a refusal because a query is already running.
+/// The texts by which the query knows its pages. A real rating page holds at least one of them
+/// even when every value is missing.
+inline constexpr std::u16string_view kProfileTexts[] = {u"注册时间"};
+inline constexpr std::u16string_view kRatingTexts[] = {u"好评率", u"卖家信用",   u"买家信用",
+                                                       u"rateok", u"ratenormal", u"ratebad"};
+
+/// The two pages of a query.
+enum class ReputationPage { Profile, Rating };
+
+/// A query that stopped because one of its pages could not be read: no report, no verdict.
+struct UnreadReputationPage {
+    ReputationPage page = ReputationPage::Profile;
+    PageKind kind = PageKind::Empty;
+    std::u16string address; ///< where the page can be seen (and a login or verification passed)
+    std::u16string message; ///< names the page and the reason
+};
+
+/// The message of a query stopped at `page` of the given kind, e.g. u"对不起，无法读取信用评价页：淘宝要求登录。..."
+std::u16string UnreadPageMessage(ReputationPage page, PageKind kind);
+
+/// The page as the command line writes it: "profile" or "rating".
+const char* ReputationPageName(ReputationPage page);
+
+/// The end of a query: a report, a stop, a page that could not be read, or a refusal because a
+/// query is already running.
 struct ReputationOutcome {
-    enum class Status { Report, Stopped, Busy };
+    enum class Status { Report, Stopped, PageNotRead, Busy };
     Status status = Status::Busy;
-    std::u16string account; ///< the trimmed account (what the account box shows after a stop)
-    ReputationFacts facts;  ///< with Report
-    ReputationStop stop;    ///< with Stopped
+    std::u16string account;      ///< the trimmed account (what the account box shows after a stop)
+    ReputationFacts facts;       ///< with Report
+    ReputationStop stop;         ///< with Stopped
+    UnreadReputationPage unread; ///< with PageNotRead
 };
 
 /// Runs reputation checks. Pages come from `fetch` (by default XmlHttpRequest, so they carry the
-/// browser's cookies). While a query waits for a page the event pump may start another one on the
-/// same object: that one is refused with Busy and the running query goes on.
+/// browser's cookies, with the address each answer came from). While a query waits for a page the
+/// event pump may start another one on the same object: that one is refused with Busy and the
+/// running query goes on.
+///
+/// After the profile page's own stops, a profile page that is a login or verification page, or a
+/// rating page that is empty, a login or verification page or none of the query's own pages, ends
+/// the query with PageNotRead: a verdict from a page that was never read would be a guess.
 class ReputationQuery {
 public:
-    using PageFetch = std::function<std::u16string(const std::u16string& url)>;
+    using PageFetch = std::function<FetchedPage(const std::u16string& url)>;
 
     explicit ReputationQuery(PageFetch fetch = {});
 

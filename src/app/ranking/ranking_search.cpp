@@ -25,9 +25,16 @@ constexpr char16_t kSalesPattern[] = u"view_sales\":\"(\\d){1,9}";
 constexpr std::size_t kIdPrefix = 6;
 constexpr std::size_t kPicturePrefix = 10;
 constexpr std::size_t kTitlePrefix = 12;
+// A sales count written with 万 ("2.0万+人付款"; in the page's JSON also "2.0\u4e07+"): the
+// fraction after the digits that the sales pattern reads, then the character.
+constexpr char16_t kWanPattern[] = u"^(\\.\\d{1,4})?(万|\\\\u4e07)";
+constexpr std::size_t kWanLookahead = 16;
+constexpr int kWanDigits = 4;
 
-std::u16string defaultFetch(std::u16string& url) {
-    return WinHttpFetch(url, {}, u"POST", {}, 0, 10, 0, {}, {});
+FetchedPage defaultFetch(std::u16string& url) {
+    FetchedPage page;
+    page.text = WinHttpFetch(url, {}, u"POST", {}, 0, 10, 0, {}, {}, page.address);
+    return page;
 }
 
 // A field match without its prefix and its closing quote; empty for a missing match.
@@ -43,6 +50,21 @@ std::u16string padded(int value, std::size_t width) {
 
 std::u16string dateDigits(const Date& date) {
     return padded(date.year, 4) + padded(date.month, 2) + padded(date.day, 2);
+}
+
+// The sales count of a view_sales match: its digits, or, when the page goes on with 万, the
+// count it stands for (2.0万 gives 20000, 1.5万 15000).
+std::u16string salesCount(const std::u16string& pageText, const RegexHit& hit) {
+    const std::u16string digits = RegexMatch(hit.value, u"(\\d){1,9}", 0);
+    const std::u16string after = pageText.substr(hit.offset + hit.value.size(), kWanLookahead);
+    const std::u16string wan = RegexMatch(after, kWanPattern, 1);
+    if (wan.empty()) {
+        return digits;
+    }
+    std::u16string fraction = wan.front() == u'.' ? RegexMatch(wan, u"\\d+", 1) : std::u16string();
+    fraction.resize(kWanDigits, u'0');
+    // Up to nine digits and four more stay exact in a double, and print without an exponent.
+    return NumberText(LeadingNumber(digits + fraction));
 }
 
 } // namespace
@@ -93,14 +115,40 @@ std::vector<RankingItem> ParseRankingPage(const std::u16string& pageText) {
             item.title = UnescapeText(quotedValue(titles[k].value, kTitlePrefix));
         }
         if (k < sales.size()) {
-            item.sales = RegexMatch(sales[k].value, u"(\\d){1,9}", 0);
+            item.sales = salesCount(pageText, sales[k]);
         }
     }
     return items;
 }
 
+std::u16string RankingUnreadMessage(const RankingResult& result) {
+    if (result.conclusive()) {
+        return {};
+    }
+    // The walk goes past empty pages only; the page it ended at, if any, is the last one.
+    const std::size_t skippedCount = result.unreadPages.size() - (result.endedAtUnreadPage ? 1 : 0);
+    std::u16string skipped;
+    for (std::size_t i = 0; i < skippedCount; ++i) {
+        skipped += (i == 0 ? u"第" : u"、") + NumberText(result.unreadPages[i].number);
+    }
+    if (!skipped.empty()) {
+        skipped += u"页没有读到（" + PageKindReason(PageKind::Empty) + u"）";
+    }
+    if (!result.endedAtUnreadPage) {
+        return u"在读到的页面中没有找到目标宝贝，但" + skipped + u"，所以“未找到”并不可信。" +
+               PageKindAdvice(PageKind::Empty);
+    }
+    const UnreadPage& last = result.unreadPages.back();
+    std::u16string message = u"排名查询在第" + NumberText(last.number) + u"页停止：" + PageKindReason(last.kind) +
+                             u"，没有找到目标宝贝。之前各页的宝贝已列出。";
+    if (!skipped.empty()) {
+        message += u"另外，" + skipped + u"。";
+    }
+    return message + PageKindAdvice(last.kind);
+}
+
 RankingResult RunRankingSearch(const RankingQuery& query, ResultTable& table, const RankingOptions& options) {
-    const JobScope job(options.cancel, options.progress);
+    const JobScope job(options.cancel, options.progress, options.pauseSeconds);
     const RankingPageFetch fetch = options.fetch ? options.fetch : RankingPageFetch(defaultFetch);
     const auto setCaption = [&options](const std::u16string& text) {
         if (options.caption) {
@@ -121,11 +169,22 @@ RankingResult RunRankingSearch(const RankingQuery& query, ResultTable& table, co
     for (int page = 1; page <= lastPage && !result.found && !job.stopped(); ++page) {
         job.reachPage(page, lastPage);
         SetPageOffset(url, page);
-        const std::u16string pageText = fetch(url);
+        const FetchedPage fetched = fetch(url);
         ++result.pagesFetched;
+        if (job.stopped() && fetched.text.empty()) {
+            break; // the request gave up: the page was never answered
+        }
+        const PageKind kind = ClassifyPage(fetched, kRankingTexts);
+        if (kind == PageKind::Empty || NeedsTheUser(kind)) {
+            result.unreadPages.push_back({page, kind, ShownAddress(fetched, url)});
+        }
+        if (NeedsTheUser(kind)) {
+            result.endedAtUnreadPage = true;
+            break;
+        }
 
         int k = 0;
-        for (RankingItem& item : ParseRankingPage(pageText)) {
+        for (RankingItem& item : ParseRankingPage(fetched.text)) {
             RankingRow row{table.rowCount() + 1, PositionText(page, ++k), std::move(item)};
             ListViewAddRow(table, u"No.", row.number);
             ListViewSetCell(table, u"id", 0, row.item.id);
@@ -146,7 +205,7 @@ RankingResult RunRankingSearch(const RankingQuery& query, ResultTable& table, co
         }
     }
     if (!result.found) {
-        result.caption = kRankingNotFound;
+        result.caption = result.conclusive() ? kRankingNotFound : kRankingIncomplete;
         setCaption(result.caption);
     }
     result.cancelled = job.stopped();

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "app/page_check.h"
 #include "core/date.h"
 #include "core/job.h"
 #include "table/result_table.h"
@@ -25,16 +26,23 @@ inline constexpr int kRankingItemsPerPage = 44;
 inline constexpr int kRankingMaxPages = 100;
 inline constexpr std::size_t kRankingCutLength = 3000;
 
-/// The status texts of a walk.
+/// The status texts of a walk. A walk that did not find its target but could not read every page
+/// it asked for says that its result is incomplete instead of "未找到".
 inline constexpr char16_t kRankingFound[] = u"已找到";
 inline constexpr char16_t kRankingNotFound[] = u"未找到";
+inline constexpr char16_t kRankingIncomplete[] = u"结果不完整";
+
+/// The texts by which the walk knows a result page: the marker its ids follow and the names of
+/// the fields it reads.
+inline constexpr std::u16string_view kRankingTexts[] = {u"dynamic", u"nid\":\"", u"raw_title\":\"", u"pic_url\":\"",
+                                                        u"view_sales\":\""};
 
 /// One result item as the page lists it.
 struct RankingItem {
     std::u16string id;
     std::u16string picture; ///< with "\/" made "/"
     std::u16string title;   ///< unescaped
-    std::u16string sales;   ///< digits only
+    std::u16string sales;   ///< digits only; a count written with 万 as its value (2.0万+ gives 20000)
     friend bool operator==(const RankingItem&, const RankingItem&) = default;
 };
 
@@ -60,18 +68,20 @@ struct RankingQuery {
 };
 
 /// Fetches one result page; `url` is the walk's address variable, which the fetch may rewrite.
-using RankingPageFetch = std::function<std::u16string(std::u16string& url)>;
+using RankingPageFetch = std::function<FetchedPage(std::u16string& url)>;
 
 struct RankingOptions {
     /// The page fetch; empty means WinHttpFetch(url, POST, empty body and headers, mode 0,
     /// 10 seconds, jar slot 0), which lower-cases the address variable.
     RankingPageFetch fetch;
+    /// Seconds to wait (give or take 30%) before every page after the first; 0: none.
+    double pauseSeconds = 0;
     /// Told "page i of n" before page i is fetched.
     ProgressSink progress;
     /// Told about each row once it is in the table (on the walking thread).
     std::function<void(const RankingRow&)> rowAdded;
     /// Told the status caption whenever it changes: empty at the start, the position of each
-    /// row, "未找到" at the end of a walk that did not find the target.
+    /// row, "未找到" (or "结果不完整") at the end of a walk that did not find the target.
     std::function<void(const std::u16string&)> caption;
     /// When set, the walk runs inside a CancelScope on this flag: it fetches no further page once
     /// the flag is set, and a request under way gives up. Rows added so far stay.
@@ -80,11 +90,22 @@ struct RankingOptions {
 
 struct RankingResult {
     bool found = false;
-    std::u16string caption; ///< the position of the found item, or "未找到"
+    std::u16string caption; ///< the position of the found item, "未找到", or "结果不完整"
     std::u16string toolTip; ///< "已找到" when found, else empty
     int pagesFetched = 0;
     bool cancelled = false;
+    /// The pages the walk could not read, in walk order: the empty pages it went past and, last,
+    /// the login or verification page it ended at.
+    std::vector<UnreadPage> unreadPages;
+    /// True when the walk ended at a login or verification page (the last of `unreadPages`).
+    bool endedAtUnreadPage = false;
+    /// True when the answer holds: the target was found, or every page asked for was read.
+    bool conclusive() const { return found || unreadPages.empty(); }
 };
+
+/// What a walk that is not conclusive tells the user, naming the pages and the reasons; empty
+/// for a conclusive walk.
+std::u16string RankingUnreadMessage(const RankingResult& result);
 
 /// The search address of a keyword, without the page offset.
 std::u16string RankingSearchUrl(const std::u16string& keyword, const Date& today, const std::u16string& randomField);
@@ -103,6 +124,10 @@ std::u16string PositionText(int page, int k);
 std::vector<RankingItem> ParseRankingPage(const std::u16string& pageText);
 
 /// Runs the walk into `table` (whose rows it clears; its columns are the ranking columns).
+///
+/// A login or verification page ends the walk there; the rows of the pages before it stay. An
+/// empty page holds no items and the walk goes on, but it counts as unread: a walk that then
+/// does not find its target is not conclusive.
 RankingResult RunRankingSearch(const RankingQuery& query, ResultTable& table, const RankingOptions& options = {});
 
 /// The ranking window's page-count rule: a text that reads as 0 or less becomes u"1", above 100

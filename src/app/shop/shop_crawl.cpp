@@ -12,17 +12,39 @@ namespace tarvisk {
 
 namespace {
 
-std::u16string defaultFetch(const std::u16string& url) {
-    return XmlHttpRequest(url, {}, 0, 0);
+FetchedPage defaultFetch(const std::u16string& url) {
+    FetchedPage page;
+    page.text = XmlHttpRequest(url, {}, 0, 0, page.address);
+    return page;
+}
+
+// The item link pattern around the start of the link's address.
+std::u16string itemPattern(std::u16string_view scheme) {
+    // The host goes in as written: its dots match any character, as the marketplace's links
+    // never differ there.
+    return u"item-name.*?href=\"" + std::u16string(scheme) + endpoints::kItemHost +
+           u"/item.htm[?]id=(\\d{10,13})\" target=\"_blank\">.*?</a>";
 }
 
 } // namespace
 
 std::u16string ShopItemPattern() {
-    // The host goes in as written: its dots match any character, as the marketplace's links
-    // never differ there.
-    return std::u16string(u"item-name.*?href=\"http://") + endpoints::kItemHost +
-           u"/item.htm[?]id=(\\d{10,13})\" target=\"_blank\">.*?</a>";
+    return itemPattern(u"http://");
+}
+
+std::u16string ShopItemPatternAnyScheme() {
+    return itemPattern(u"(?:https?:)?//");
+}
+
+std::u16string ShopUnreadMessage(const ShopCrawlResult& result) {
+    if (!result.unreadPage) {
+        return {};
+    }
+    const UnreadPage& page = *result.unreadPage;
+    const std::u16string listed = page.number == 1 ? std::u16string(u"没有列出任何宝贝")
+                                                   : u"只列出了之前各页的" + NumberText(result.count()) + u"个宝贝";
+    return u"店铺宝贝列表不完整：读取店铺第" + NumberText(page.number) + u"页时" + PageKindReason(page.kind) + u"，" +
+           listed + u"。" + PageKindAdvice(page.kind);
 }
 
 std::u16string NormalizeShopAddress(std::u16string& address) {
@@ -47,7 +69,10 @@ std::u16string ShopPageUrl(const std::u16string& shopName, int page) {
 std::vector<ShopItem> ParseShopPage(const std::u16string& pageText, int* linkCount) {
     // One scan of the page gives every link; the first 100 are the ones a link-by-link lookup of
     // match 1 to 100 would see.
-    const std::vector<RegexHit> links = RegexMatches(pageText, ShopItemPattern(), kShopMaxLinksPerPage);
+    std::vector<RegexHit> links = RegexMatches(pageText, ShopItemPattern(), kShopMaxLinksPerPage);
+    if (links.empty()) {
+        links = RegexMatches(pageText, ShopItemPatternAnyScheme(), kShopMaxLinksPerPage);
+    }
     if (linkCount != nullptr) {
         *linkCount = static_cast<int>(links.size());
     }
@@ -68,7 +93,7 @@ std::u16string ShopStatusText(int count) {
 }
 
 ShopCrawlResult CrawlShop(std::u16string& address, const ShopCrawlOptions& options) {
-    const JobScope job(options.cancel, options.progress);
+    const JobScope job(options.cancel, options.progress, options.pauseSeconds);
     const ShopPageFetch& fetch = options.fetch ? options.fetch : ShopPageFetch(defaultFetch);
 
     NormalizeShopAddress(address);
@@ -77,20 +102,28 @@ ShopCrawlResult CrawlShop(std::u16string& address, const ShopCrawlOptions& optio
     ShopCrawlResult result;
     for (int page = 1; page <= kShopMaxPages && !job.stopped(); ++page) {
         job.reachPage(page, kShopMaxPages);
-        const std::u16string pageText = fetch(ShopPageUrl(shopName, page));
+        const std::u16string url = ShopPageUrl(shopName, page);
+        const FetchedPage fetched = fetch(url);
         ++result.pagesFetched;
-        if (pageText.find(kShopEndNotice) != std::u16string::npos) {
+        if (job.stopped() && fetched.text.empty()) {
+            break; // the request gave up: the page was never answered
+        }
+        if (fetched.text.find(kShopEndNotice) != std::u16string::npos) {
+            break;
+        }
+        if (const PageKind kind = ClassifyPage(fetched, kShopTexts); kind == PageKind::Empty || NeedsTheUser(kind)) {
+            result.unreadPage = UnreadPage{page, kind, ShownAddress(fetched, url)};
             break;
         }
         int links = 0;
-        for (ShopItem& item : ParseShopPage(pageText, &links)) {
+        for (ShopItem& item : ParseShopPage(fetched.text, &links)) {
             result.text += item.id + u" " + item.title + u"\r\n";
             if (options.itemListed) {
                 options.itemListed(item);
             }
             result.items.push_back(std::move(item));
         }
-        // A page without any item link (a failed request included) ends the crawl.
+        // A page without any item link ends the crawl.
         if (links == 0) {
             break;
         }

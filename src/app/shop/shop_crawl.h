@@ -2,15 +2,18 @@
 
 #include <atomic>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "app/page_check.h"
 #include "core/job.h"
 
 // The shop crawl: turns a shop address into the list of the shop's items by walking the shop's
 // own search pages ("http://" + ShopName + ".com/search.htm?v=1&pageNo=" + n) and taking every
 // item link out of each page. It stops at the end notice, at the first page without any item
-// link, or after the last page it may fetch.
+// link, or after the last page it may fetch; and at an empty, login or verification page, which
+// leaves the listing incomplete.
 
 namespace tarvisk {
 
@@ -21,6 +24,9 @@ inline constexpr int kShopMaxLinksPerPage = 100;
 /// The marketplace's notice on a shop search page without results.
 inline constexpr char16_t kShopEndNotice[] = u"很抱歉，搜索到";
 
+/// The texts by which the crawl knows a shop search page: the class of its item links and the end notice.
+inline constexpr std::u16string_view kShopTexts[] = {u"item-name", kShopEndNotice};
+
 /// One listed item of a shop.
 struct ShopItem {
     std::u16string id;
@@ -28,12 +34,14 @@ struct ShopItem {
     friend bool operator==(const ShopItem&, const ShopItem&) = default;
 };
 
-/// Fetches one shop page and returns its text (empty when the request failed).
-using ShopPageFetch = std::function<std::u16string(const std::u16string& url)>;
+/// Fetches one shop page (its text is empty when the request failed).
+using ShopPageFetch = std::function<FetchedPage(const std::u16string& url)>;
 
 struct ShopCrawlOptions {
     /// The page fetch; empty means XmlHttpRequest(url, empty body, mode 0, no time limit).
     ShopPageFetch fetch;
+    /// Seconds to wait (give or take 30%) before every page after the first; 0: none.
+    double pauseSeconds = 0;
     /// Told "page i of 100" before page i is fetched.
     ProgressSink progress;
     /// Told about each item as it is listed (on the crawling thread).
@@ -49,11 +57,19 @@ struct ShopCrawlResult {
     std::u16string status;       ///< "共查到" + count + "个宝贝"
     int pagesFetched = 0;
     bool cancelled = false;
+    /// The empty, login or verification page the crawl ended at: the listing is incomplete.
+    std::optional<UnreadPage> unreadPage;
     int count() const { return static_cast<int>(items.size()); }
 };
 
+/// What a crawl that ended at a page it could not read tells the user, naming the page and the
+/// reason; empty for a complete listing.
+std::u16string ShopUnreadMessage(const ShopCrawlResult& result);
+
 /// The item link pattern of a shop page, with the item page host written in as plain text.
 std::u16string ShopItemPattern();
+/// The same with the link's scheme left open: "http://", "https://" or none ("//item...").
+std::u16string ShopItemPatternAnyScheme();
 
 /// Normalises a typed shop address in place: lower case, "/" appended when it has none, "//" put
 /// in front when it then has no "//". Returns the new address. u"Shop1.Taobao.COM" becomes
@@ -69,6 +85,8 @@ std::u16string ShopPageUrl(const std::u16string& shopName, int page);
 
 /// The items of one shop page: the first 100 item links, each with the link text as title and
 /// the last run of 9 to 13 digits of the link as id; links with an empty text are left out.
+/// The links are those of ShopItemPattern; only a page without any such link (as current pages
+/// write "//item..." and "https://item...") is read with ShopItemPatternAnyScheme.
 /// `linkCount` receives the number of links looked at (listed or not).
 std::vector<ShopItem> ParseShopPage(const std::u16string& pageText, int* linkCount = nullptr);
 
