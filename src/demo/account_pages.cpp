@@ -12,6 +12,7 @@
 
 #include "demo/demo_images.h"
 #include "demo/demo_login.h"
+#include "demo/refusals.h"
 #include "net/endpoints.h"
 #include "text/encoding.h"
 
@@ -38,6 +39,9 @@ struct CastMember {
     const char* certification; ///< "个人认证", "企业认证" or ""
     Counts week;
     Counts month;
+    /// What the marketplace sends instead of the account's profile or rating page, if anything.
+    Refusal profileRefusal = Refusal::None;
+    Refusal ratingRefusal = Refusal::None;
 };
 
 // One account per branch of the check. Ages are relative to the server's date, so the new and the
@@ -55,7 +59,69 @@ const CastMember kCast[] = {
     {"盘点中的店", Standing::UnderAudit, 800, true, 420, 8, "97.1", "", {0, 0, 0}, {5, 0, 1}},
     {"被封账号", Standing::Banned, 600, false, 0, 33, "96.0", "", {0, 0, 0}, {1, 0, 0}},
     {"资料残缺", Standing::WithoutDate, 700, false, 0, 10, "100.00", "", {0, 0, 0}, {1, 0, 0}},
+    // Pages the marketplace will not give out: one account for each way a page can fail to be read.
+    {"资料要登录", Standing::Active, 500, false, 0, 20, "100.00", "", {1, 0, 0}, {3, 0, 0}, Refusal::LoginRedirect},
+    {"资料要验证", Standing::Active, 520, false, 0, 24, "100.00", "", {1, 0, 0}, {3, 0, 0}, Refusal::PunishRedirect},
+    {"评价要登录",
+     Standing::Active,
+     800,
+     false,
+     0,
+     41,
+     "99.9",
+     "",
+     {1, 0, 0},
+     {4, 0, 0},
+     Refusal::None,
+     Refusal::LoginRedirect},
+    {"评价要验证",
+     Standing::Active,
+     820,
+     false,
+     0,
+     42,
+     "100.00",
+     "",
+     {1, 0, 0},
+     {4, 0, 0},
+     Refusal::None,
+     Refusal::Slider},
+    {"评价空白",
+     Standing::Active,
+     840,
+     false,
+     0,
+     43,
+     "100.00",
+     "",
+     {1, 0, 0},
+     {4, 0, 0},
+     Refusal::None,
+     Refusal::Empty},
+    {"评价改版",
+     Standing::Active,
+     860,
+     false,
+     0,
+     44,
+     "100.00",
+     "",
+     {1, 0, 0},
+     {4, 0, 0},
+     Refusal::None,
+     Refusal::NewLayout},
 };
+
+/// Sends the refusal in place of a page; false when the page is to be served. A request that has
+/// passed the slider gets the page in place of a verification.
+bool refused(Refusal refusal, const httplib::Request& request, httplib::Response& response) {
+    const bool verification = refusal == Refusal::Slider || refusal == Refusal::PunishRedirect;
+    if (refusal == Refusal::None || (verification && PassedVerification(request))) {
+        return false;
+    }
+    SendRefusal(refusal, request, response);
+    return true;
+}
 
 /// A stable 32-character user id per account, like the marketplace's own.
 std::string userId(const std::string& name) {
@@ -115,22 +181,7 @@ const std::string& sessionToken() {
 }
 
 bool loggedIn(const httplib::Request& request) {
-    const std::string wanted = std::string(kLoginCookieName) + "=" + sessionToken();
-    const std::string cookies = request.get_header_value("Cookie");
-    std::size_t start = 0;
-    while (start <= cookies.size()) {
-        std::size_t end = cookies.find(';', start);
-        if (end == std::string::npos) {
-            end = cookies.size();
-        }
-        std::string pair = cookies.substr(start, end - start);
-        pair.erase(0, pair.find_first_not_of(' '));
-        if (pair == wanted) {
-            return true;
-        }
-        start = end + 1;
-    }
-    return false;
+    return CarriesCookie(request, std::string(kLoginCookieName) + "=" + sessionToken());
 }
 
 /// Sends a page in GBK, declared in the header as the marketplace does, with CR LF line ends.
@@ -310,7 +361,7 @@ void registerMemberPages(httplib::Server& server) {
                       sendGbkPage(response, noticePage("淘宝正在对该店铺盘点，请稍后再来"));
                   } else if (member->standing == Standing::Banned) {
                       sendGbkPage(response, noticePage("该用户因违反淘宝规则，账号已被查封"));
-                  } else {
+                  } else if (!refused(member->profileRefusal, request, response)) {
                       sendGbkPage(response, profilePage(*member));
                   }
               });
@@ -323,7 +374,9 @@ void registerMemberPages(httplib::Server& server) {
                       sendGbkPage(response, noticePage("您查看的用户不存在"), 404);
                       return;
                   }
-                  sendGbkPage(response, ratingPage(*member));
+                  if (!refused(member->ratingRefusal, request, response)) {
+                      sendGbkPage(response, ratingPage(*member));
+                  }
               });
 
     const std::string homeHost = ToUtf8(endpoints::kMemberHomeHost);

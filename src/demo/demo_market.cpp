@@ -82,6 +82,16 @@ std::string RequestHost(const httplib::Request& request) {
     return LowerAscii(std::move(host));
 }
 
+bool CarriesCookie(const httplib::Request& request, const std::string& nameValue) {
+    for (std::size_t i = 0; i < request.get_header_value_count("Cookie"); ++i) {
+        for (const std::string& pair : SplitAt(request.get_header_value("Cookie", i), ";")) {
+            if (TrimBlanks(pair) == nameValue)
+                return true;
+        }
+    }
+    return false;
+}
+
 struct DemoMarket::Impl {
     httplib::Server http;
     std::unique_ptr<httplib::SSLServer> https;
@@ -123,6 +133,7 @@ DemoMarket::DemoMarket(int port, PageRegistrar extraPages) : m_impl(std::make_un
     configure(*impl.https);
     RegisterAccountPages(impl.http);
     RegisterMarketPages(impl.http);
+    RegisterRefusalPages(impl.http);
     RegisterAccountPages(*impl.https);
     if (extraPages != nullptr) {
         extraPages(impl.http);

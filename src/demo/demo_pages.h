@@ -14,6 +14,9 @@ namespace tarvisk::demo {
 void RegisterAccountPages(httplib::Server& server);
 /// Item search result pages, shop search pages and item pictures.
 void RegisterMarketPages(httplib::Server& server);
+/// The verification page that punish redirects lead to, on every host, and the address its button
+/// posts to (demo/refusals.h).
+void RegisterRefusalPages(httplib::Server& server);
 
 /// Which request methods a page answers.
 enum class Methods { GetAndPost, Every };
@@ -29,5 +32,8 @@ bool WaitWhileServing(const httplib::Server& server, std::chrono::milliseconds d
 
 /// The host an incoming request was addressed to, without port, lower-cased.
 std::string RequestHost(const httplib::Request& request);
+
+/// True when one of the request's cookies is exactly `nameValue` ("name=value").
+bool CarriesCookie(const httplib::Request& request, const std::string& nameValue);
 
 } // namespace tarvisk::demo

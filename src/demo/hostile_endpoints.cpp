@@ -192,10 +192,12 @@ int pageParam(const httplib::Request& request, const char* name, int fallback) {
     return static_cast<int>(numberParam(request, name, fallback, 1'000'000));
 }
 
+} // namespace
+
 /// The job-level faults and the cookie echo: handled before routing, so the ordinary market pages
 /// answer every other shop and keyword.
-httplib::Server::HandlerResponse routeHostile(const httplib::Server& server, const httplib::Request& request,
-                                              httplib::Response& response) {
+httplib::Server::HandlerResponse RouteHostileJobs(const httplib::Server& server, const httplib::Request& request,
+                                                  httplib::Response& response) {
     using Handled = httplib::Server::HandlerResponse;
     const std::string host = RequestHost(request);
     const bool shopPage = request.path.ends_with("/search.htm");
@@ -223,8 +225,6 @@ httplib::Server::HandlerResponse routeHostile(const httplib::Server& server, con
     }
     return Handled::Unhandled;
 }
-
-} // namespace
 
 void RegisterHostileEndpoints(httplib::Server& server) {
     const auto serve = [&server](const std::string& path, const httplib::Server::Handler& handler) {
@@ -265,9 +265,6 @@ void RegisterHostileEndpoints(httplib::Server& server) {
         response.set_header("Location", "/test/hostile/loop?hop=" + std::to_string(hop + 1));
         response.headers.emplace("Set-Cookie", "hop=" + std::to_string(hop) + "; Path=/");
         response.set_content("round and round", "text/plain");
-    });
-    server.set_pre_routing_handler([&server](const httplib::Request& request, httplib::Response& response) {
-        return routeHostile(server, request, response);
     });
 }
 

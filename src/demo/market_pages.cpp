@@ -6,6 +6,7 @@
 
 #include "demo/demo_images.h"
 #include "demo/demo_pages.h"
+#include "demo/refusals.h"
 #include "net/endpoints.h"
 #include "text/encoding.h"
 #include "text/html.h"
@@ -33,6 +34,14 @@ const Placement kPlacements[] = {
 
 // Keywords with fewer results than a full walk.
 const std::pair<std::u16string, int> kShortResults[] = {{u"冷门宝贝", 50}};
+
+// Keywords with a result page that the marketplace refuses: the search throttles them.
+struct RefusedSearchPage {
+    std::u16string keyword;
+    int page = 0;
+    Refusal refusal = Refusal::None;
+};
+const RefusedSearchPage kRefusedSearchPages[] = {{u"限流宝贝", 3, Refusal::PunishRedirect}};
 
 // Special items: a link without text, a title with a long run of digits.
 constexpr int kEmptyTitleItem = 50;      // of demoshop2
@@ -152,6 +161,14 @@ SearchItem searchItem(const std::u16string& keyword, std::uint64_t hash, int ind
             keyword + u" " + kWords[seed % std::size(kWords)] + u" " + kWords[(seed >> 8) % std::size(kWords)], seed};
 }
 
+// The sales count of an item: plain digits, or in the current form for the current-sales keyword.
+std::u16string salesText(const std::u16string& keyword, std::uint64_t seed) {
+    if (LowerAscii(keyword) == kCurrentSalesKeyword) {
+        return CurrentSalesText(static_cast<int>((seed >> 16) % 60000));
+    }
+    return number((seed >> 16) % 5000);
+}
+
 std::u16string auctionJson(const std::u16string& keyword, const SearchItem& item) {
     const std::u16string picture = u"http://" + std::u16string(endpoints::kPictureHost) + u"/bao/uploaded/i" +
                                    number(1 + item.seed % 4) + u"/" + item.id + u".jpg";
@@ -162,7 +179,7 @@ std::u16string auctionJson(const std::u16string& keyword, const SearchItem& item
            u"\",\"detail_url\":\"" + jsonText(detail) + u"\",\"view_price\":\"" + price(item.seed) +
            u"\",\"view_fee\":\"0.00\",\"item_loc\":\"" + jsonText(kPlaces[item.seed % std::size(kPlaces)]) +
            u"\",\"reserve_price\":\"" + price(item.seed >> 3) + u"\",\"view_sales\":\"" +
-           number((item.seed >> 16) % 5000) + jsonText(u"人付款") + u"\",\"comment_count\":\"" +
+           jsonText(salesText(keyword, item.seed) + u"人付款") + u"\",\"comment_count\":\"" +
            number((item.seed >> 24) % 900) + u"\",\"user_id\":\"" + number(100000000 + (item.seed >> 32) % 99999999) +
            u"\",\"nick\":\"" + jsonText(u"店铺" + number(item.seed % 997)) + u"\"}";
 }
@@ -213,6 +230,8 @@ const std::vector<DemoShop>& DemoShops() {
         {"demoshop2.taobao.com", u"演示店铺二", 130, 120, 43'100'000'000, 7, true},
         {"demoshop3.taobao.com", u"演示店铺三", 45, 15, 43'500'000'000, 11, false},
         {"bigshop.taobao.com", u"演示大店", 12000, 100, 44'000'000'000, 3, true},
+        {"newshop.taobao.com", u"演示新店", 30, 20, 45'000'000'000, 17, true, true},
+        {"loginshop.taobao.com", u"演示会员店", 60, 20, 45'500'000'000, 13, true, false, 2},
     };
     return shops;
 }
@@ -267,7 +286,9 @@ std::u16string ShopSearchPage(const std::string& host, int page) {
     const int last = shop != nullptr ? std::min(first + shop->linksPerPage - 1, shop->items) : 0;
     for (int n = first; n <= last; ++n) {
         const std::u16string id = DemoShopItemId(*shop, n);
-        const std::u16string link = u"http://" + std::u16string(endpoints::kItemHost) + u"/item.htm?id=" + id;
+        // Current pages leave the scheme out, or write https.
+        const std::u16string scheme = !shop->currentLinks ? u"http://" : n % 2 == 1 ? u"//" : u"https://";
+        const std::u16string link = scheme + endpoints::kItemHost + u"/item.htm?id=" + id;
         const std::u16string title = EscapeHtml(shopItemTitle(*shop, n));
         html += u"<dl class=\"item\" data-id=\"" + id + u"\"><dt class=\"photo\"><a href=\"" + link +
                 u"\" target=\"_blank\"><img alt=\"" + title + u"\" src=\"http://" + endpoints::kPictureHost +
@@ -286,19 +307,39 @@ std::u16string ShopSearchPage(const std::string& host, int page) {
     return html + u"</body>\n</html>\n";
 }
 
+std::u16string CurrentSalesText(int count) {
+    if (count >= 10000) {
+        const int tenths = count / 1000;
+        return NumberText(tenths / 10) + u"." + NumberText(tenths % 10) + u"万+";
+    }
+    return count >= 100 ? NumberText(count / 100 * 100) + u"+" : NumberText(count);
+}
+
 void RegisterMarketPages(httplib::Server& server) {
     ServePath(server, "/search", [](const httplib::Request& request, httplib::Response& response) {
         if (RequestHost(request) != ToUtf8(endpoints::kSearchHost)) {
             notFound(response);
             return;
         }
-        const std::u16string page = SearchResultPage(textParam(request, "q"), numberParam(request, "s", 0));
-        response.set_content(ToUtf8(page), "text/html; charset=utf-8");
+        const std::u16string keyword = textParam(request, "q");
+        const int offset = numberParam(request, "s", 0);
+        for (const RefusedSearchPage& refused : kRefusedSearchPages) {
+            if (LowerAscii(keyword) == refused.keyword && offset / kSearchPageItems + 1 == refused.page) {
+                SendRefusal(refused.refusal, request, response);
+                return;
+            }
+        }
+        response.set_content(ToUtf8(SearchResultPage(keyword, offset)), "text/html; charset=utf-8");
     });
     // Every shop's own host serves its search pages; hosts without a shop have no items.
     ServePath(server, "/search.htm", [](const httplib::Request& request, httplib::Response& response) {
-        const std::u16string page = ShopSearchPage(RequestHost(request), numberParam(request, "pageNo", 1));
-        response.set_content(EncodeGbk(page), "text/html; charset=GBK");
+        const std::string host = RequestHost(request);
+        const int page = numberParam(request, "pageNo", 1);
+        if (const DemoShop* shop = shopByHost(host); shop != nullptr && shop->loginPage == page) {
+            SendRefusal(Refusal::LoginRedirect, request, response);
+            return;
+        }
+        response.set_content(EncodeGbk(ShopSearchPage(host, page)), "text/html; charset=GBK");
     });
     server.Get("/bao/uploaded/.+", [](const httplib::Request& request, httplib::Response& response) {
         if (RequestHost(request) != ToUtf8(endpoints::kPictureHost)) {

@@ -25,6 +25,10 @@ struct DemoShop {
     int idStep = 1;
     /// Pages after the last item: true, the end notice; false, a page without any item link.
     bool endNotice = true;
+    /// Item links as current pages write them, without a scheme ("//item...") or with https.
+    bool currentLinks = false;
+    /// The page (from 1) that redirects to the login page instead; 0: none.
+    int loginPage = 0;
 };
 
 /// The demo shops.
@@ -39,5 +43,13 @@ std::u16string SearchResultPage(const std::u16string& keyword, int offset, std::
 
 /// Search page `page` (from 1) of the shop with that host; an unknown host has no items.
 std::u16string ShopSearchPage(const std::string& host, int page);
+
+/// The keyword whose result pages write sales as current pages do: "2.3万+人付款" from ten
+/// thousand on, "300+人付款" below.
+inline constexpr char16_t kCurrentSalesKeyword[] = u"热销爆款";
+
+/// The sales text of a result item in the current form, for a count: 23456 gives u"2.3万+",
+/// 345 gives u"300+", 42 gives u"42".
+std::u16string CurrentSalesText(int count);
 
 } // namespace tarvisk::demo

@@ -139,6 +139,10 @@ void RegisterTestEndpoints(httplib::Server& server) {
 void RegisterTestPages(httplib::Server& server) {
     RegisterTestEndpoints(server);
     RegisterHostileEndpoints(server);
+    server.set_pre_routing_handler([&server](const httplib::Request& request, httplib::Response& response) {
+        const auto hostile = RouteHostileJobs(server, request, response);
+        return hostile == httplib::Server::HandlerResponse::Handled ? hostile : RouteRefusedPages(request, response);
+    });
 }
 
 } // namespace tarvisk::demo

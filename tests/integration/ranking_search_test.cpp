@@ -11,6 +11,7 @@
 
 #include "app/ranking/picture_view.h"
 #include "app/shop/shop_crawl.h"
+#include "demo/market_pages.h"
 #include "routed_demo.h"
 #include "text/encoding.h"
 
@@ -103,6 +104,76 @@ TEST_F(RankingSearchOverHttp, TheSameKeywordGivesTheSameItems) {
     EXPECT_EQ(column(u"id"), first);
     ASSERT_EQ(first.size(), 88u);
     EXPECT_NE(first[0], first[44]); // page 2 holds other items than page 1
+}
+
+TEST_F(RankingSearchOverHttp, EachKindOfUnreadablePageAtTheFirstAndALaterPage) {
+    struct Case {
+        const char* kind;
+        PageKind expected;
+        bool endsTheWalk;
+        const char16_t* address; // what the unread page is named by: the start of its address
+    };
+    const Case cases[] = {
+        {"login", PageKind::Login, true,
+         u"https://login.taobao.com/member/login.jhtml?redirectURL=http%3A%2F%2Fs.taobao.com"},
+        {"punish", PageKind::Verification, true, u"http://s.taobao.com//search/_____tmd_____/punish?"},
+        {"slider", PageKind::Verification, true, u"http://s.taobao.com/search?"},
+        {"empty", PageKind::Empty, false, u"http://s.taobao.com/search?"},
+        // A page of another layout holds no items, as a page past the results: the walk goes on.
+        {"newlayout", PageKind::Normal, false, u""},
+    };
+    for (const Case& c : cases) {
+        for (const int page : {1, 3}) {
+            const std::u16string keyword = u"refuse-" + FromUtf8(c.kind) + u"-" + FromUtf8(std::to_string(page));
+            const RankingResult result = walk({keyword, 4, RankingTarget::OneItem, u"1", {}});
+            const std::string name = ToUtf8(keyword);
+            const int rowsBefore = 44 * (page - 1);
+            EXPECT_FALSE(result.found) << name;
+            EXPECT_EQ(result.endedAtUnreadPage, c.endsTheWalk) << name;
+            EXPECT_EQ(result.pagesFetched, c.endsTheWalk ? page : 4) << name;
+            EXPECT_EQ(m_table.rowCount(), c.endsTheWalk ? rowsBefore : 44 * 3) << name;
+            if (c.expected == PageKind::Normal) {
+                EXPECT_TRUE(result.unreadPages.empty()) << name;
+                EXPECT_EQ(result.caption, kRankingNotFound) << name;
+                continue;
+            }
+            ASSERT_EQ(result.unreadPages.size(), 1u) << name;
+            EXPECT_EQ(result.unreadPages[0].number, page) << name;
+            EXPECT_EQ(result.unreadPages[0].kind, c.expected) << name;
+            EXPECT_TRUE(result.unreadPages[0].address.starts_with(c.address)) << ToUtf8(result.unreadPages[0].address);
+            EXPECT_EQ(result.caption, kRankingIncomplete) << name;
+            EXPECT_FALSE(RankingUnreadMessage(result).empty()) << name;
+        }
+    }
+}
+
+TEST_F(RankingSearchOverHttp, TheDemosThrottledKeywordEndsAtItsThirdPage) {
+    const RankingResult result = walk({u"限流宝贝", 10, RankingTarget::OneItem, u"42054041382", {}});
+    EXPECT_EQ(m_table.rowCount(), 88);
+    EXPECT_EQ(result.pagesFetched, 3);
+    ASSERT_TRUE(result.endedAtUnreadPage);
+    EXPECT_EQ(result.unreadPages.back().kind, PageKind::Verification);
+    EXPECT_EQ(RankingUnreadMessage(result),
+              u"排名查询在第3页停止：淘宝要求安全验证（滑块或访问受限），没有找到目标宝贝。之前各页的宝贝已列出。"
+              u"请先在浏览器中通过验证，再重新查询。");
+}
+
+TEST_F(RankingSearchOverHttp, SalesWrittenWithWanAreListedAsTheirCount) {
+    walk({demo::kCurrentSalesKeyword, 1, RankingTarget::OneItem, u"1", {}});
+    ASSERT_EQ(m_table.rowCount(), 44);
+    int wan = 0;
+    for (const std::u16string& sales : column(u"销售量")) {
+        ASSERT_FALSE(sales.empty());
+        ASSERT_EQ(sales.find_first_not_of(u"0123456789"), std::u16string::npos) << ToUtf8(sales);
+        const long count = std::stol(ToUtf8(sales));
+        if (count >= 10000) {
+            ++wan;
+            EXPECT_EQ(count % 1000, 0) << count; // "2.3万+" stands for 23000
+        } else if (count >= 100) {
+            EXPECT_EQ(count % 100, 0) << count; // "300+"
+        }
+    }
+    EXPECT_GT(wan, 10);
 }
 
 } // namespace

@@ -147,6 +147,55 @@ TEST_F(ReputationOverHttp, EveryStopHasItsMessage) {
     }
 }
 
+TEST_F(ReputationOverHttp, PagesTheMarketplaceRefusesGiveNoVerdict) {
+    const struct {
+        std::u16string account;
+        ReputationPage page;
+        PageKind kind;
+        std::u16string address; // the start of the address the page is named by
+    } cases[] = {
+        {u"资料要登录", ReputationPage::Profile, PageKind::Login,
+         u"https://login.taobao.com/member/login.jhtml?redirectURL=http%3A%2F%2Fmember1.taobao.com%2Fmember%2F"},
+        {u"资料要验证", ReputationPage::Profile, PageKind::Verification,
+         u"http://member1.taobao.com//member/userProfile.jhtml/_____tmd_____/punish?"},
+        {u"评价要登录", ReputationPage::Rating, PageKind::Login,
+         u"https://login.taobao.com/member/login.jhtml?redirectURL=http%3A%2F%2Frate.taobao.com%2Fuser-rate-"},
+        {u"评价要验证", ReputationPage::Rating, PageKind::Verification, u"http://rate.taobao.com/user-rate-"},
+        {u"评价空白", ReputationPage::Rating, PageKind::Empty, u"http://rate.taobao.com/user-rate-"},
+        {u"评价改版", ReputationPage::Rating, PageKind::Unrecognised, u"http://rate.taobao.com/user-rate-"},
+    };
+    ASSERT_TRUE(demo::LogInToDemo());
+    ReputationQuery query;
+    for (const auto& c : cases) {
+        const std::string name = ToUtf8(c.account);
+        const ReputationOutcome outcome = query.run(c.account);
+        ASSERT_EQ(outcome.status, ReputationOutcome::Status::PageNotRead) << name;
+        EXPECT_EQ(outcome.unread.page, c.page) << name;
+        EXPECT_EQ(outcome.unread.kind, c.kind) << name;
+        EXPECT_TRUE(outcome.unread.address.starts_with(c.address)) << name << ": " << ToUtf8(outcome.unread.address);
+        EXPECT_EQ(outcome.unread.message, UnreadPageMessage(c.page, c.kind)) << name;
+    }
+}
+
+TEST_F(ReputationOverHttp, PassingTheSliderLetsTheQueriesThrough) {
+    ASSERT_TRUE(demo::LogInToDemo());
+    ReputationQuery query;
+    const ReputationOutcome refused = query.run(u"评价要验证");
+    ASSERT_EQ(refused.status, ReputationOutcome::Status::PageNotRead);
+    ASSERT_EQ(query.run(u"资料要验证").status, ReputationOutcome::Status::PageNotRead);
+    // What the user does in the login browser: open the page and press the slider's button, whose
+    // form posts to the page's own host.
+    const std::u16string slider = XmlHttpRequest(refused.unread.address, {}, 0, 5);
+    const std::u16string action = u"/_____tmd_____/verify";
+    ASSERT_NE(slider.find(u"action=\"" + action + u"\""), std::u16string::npos) << ToUtf8(slider);
+    XmlHttpRequest(u"http://" + AddressHost(refused.unread.address) + action, {}, 0, 5);
+    for (const char16_t* account : {u"评价要验证", u"资料要验证"}) {
+        const ReputationOutcome passed = query.run(account);
+        EXPECT_EQ(passed.status, ReputationOutcome::Status::Report) << ToUtf8(account);
+        EXPECT_EQ(passed.facts.verdict, Verdict::Safe) << ToUtf8(account);
+    }
+}
+
 TEST_F(ReputationOverHttp, RatingPageIsGbkWithItsCharsetDeclared) {
     ASSERT_TRUE(demo::LogInToDemo());
     const ProfileFacts profile = ReadProfile(XmlHttpRequest(ProfileUrl(u"老实买家"), {}, 0, 5));

@@ -47,6 +47,66 @@ TEST_F(ShopCrawlOverHttp, ListsEveryShopToItsEnd) {
     }
 }
 
+TEST_F(ShopCrawlOverHttp, EachKindOfUnreadablePageAtTheFirstAndALaterPage) {
+    struct Case {
+        const char* kind;
+        PageKind expected;
+        const char16_t* address; // what the unread page is named by: the start of its address
+    };
+    const Case cases[] = {
+        {"login", PageKind::Login,
+         u"https://login.taobao.com/member/login.jhtml?redirectURL=http%3A%2F%2Frefuse-login-"},
+        {"punish", PageKind::Verification, u"http://refuse-punish-"},
+        {"slider", PageKind::Verification, u"http://refuse-slider-"},
+        {"empty", PageKind::Empty, u"http://refuse-empty-"},
+        // A page of another layout has no item links: the crawl ends there as at any such page.
+        {"newlayout", PageKind::Normal, u""},
+    };
+    for (const Case& c : cases) {
+        for (const int page : {1, 2}) {
+            std::u16string address =
+                u"refuse-" + FromUtf8(c.kind) + u"-" + FromUtf8(std::to_string(page)) + u".taobao.com";
+            const std::string name = ToUtf8(address);
+            const ShopCrawlResult result = CrawlShop(address);
+            const int before = page == 1 ? 0 : 20; // the first demo shop's first page
+            EXPECT_EQ(result.count(), before) << name;
+            EXPECT_EQ(result.pagesFetched, page) << name;
+            EXPECT_EQ(result.status, ShopStatusText(before)) << name;
+            if (c.expected == PageKind::Normal) {
+                EXPECT_FALSE(result.unreadPage) << name;
+                continue;
+            }
+            ASSERT_TRUE(result.unreadPage) << name;
+            EXPECT_EQ(result.unreadPage->number, page) << name;
+            EXPECT_EQ(result.unreadPage->kind, c.expected) << name;
+            EXPECT_TRUE(result.unreadPage->address.starts_with(c.address)) << ToUtf8(result.unreadPage->address);
+            EXPECT_NE(ShopUnreadMessage(result).find(u"店铺第" + FromUtf8(std::to_string(page)) + u"页"),
+                      std::u16string::npos)
+                << name;
+        }
+    }
+}
+
+TEST_F(ShopCrawlOverHttp, TheDemosCurrentAndMembersOnlyShops) {
+    std::u16string current = u"newshop.taobao.com";
+    const ShopCrawlResult listed = CrawlShop(current);
+    ASSERT_EQ(listed.count(), 30);
+    EXPECT_FALSE(listed.unreadPage);
+    EXPECT_EQ(listed.items[0], (ShopItem{u"45000000000", u"演示新店 包邮 第1款"}));
+    EXPECT_EQ(listed.items[1].id, u"45000000017");
+    EXPECT_EQ(listed.status, u"共查到30个宝贝");
+
+    std::u16string members = u"loginshop.taobao.com";
+    const ShopCrawlResult incomplete = CrawlShop(members);
+    EXPECT_EQ(incomplete.count(), 20);
+    ASSERT_TRUE(incomplete.unreadPage);
+    EXPECT_EQ(incomplete.unreadPage->number, 2);
+    EXPECT_EQ(incomplete.unreadPage->kind, PageKind::Login);
+    EXPECT_EQ(
+        ShopUnreadMessage(incomplete),
+        u"店铺宝贝列表不完整：读取店铺第2页时淘宝要求登录，只列出了之前各页的20个宝贝。请先登录淘宝，再重新查询。");
+}
+
 TEST_F(ShopCrawlOverHttp, TitlesArriveDecodedAndTheTextHasOneLineAnItem) {
     std::u16string address = u"demoshop3.taobao.com";
     const ShopCrawlResult result = CrawlShop(address);
