@@ -1,6 +1,9 @@
 // tarvisk-cli check: the reputation check of one or more accounts, one JSON line (or one HTML
-// report) per account on stdout.
+// report) per account on stdout. A query that stopped gives {"account", "message", "title"} (exit
+// 3); one whose page could not be read gives {"account", "message", "page", "reason"} (exit 4,
+// which goes before 3).
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <filesystem>
@@ -17,6 +20,7 @@
 #include "app/main/reputation.h"
 #include "cli/commands.h"
 #include "core/hooks.h"
+#include "core/job.h"
 #include "text/encoding.h"
 
 namespace tarvisk::cli {
@@ -137,11 +141,20 @@ nlohmann::ordered_json stopJson(const std::u16string& account, const ReputationS
     return json;
 }
 
+nlohmann::ordered_json unreadJson(const std::u16string& account, const UnreadReputationPage& unread) {
+    nlohmann::ordered_json json;
+    json["account"] = ToUtf8(account);
+    json["message"] = ToUtf8(unread.message);
+    json["page"] = ReputationPageName(unread.page);
+    json["reason"] = PageKindName(unread.kind);
+    return json;
+}
+
 void printLine(const nlohmann::ordered_json& json) {
     std::cout << json.dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace) << '\n';
 }
 
-int runCheck(const CheckOptions& options) {
+int runCheck(const CheckOptions& options, const GlobalOptions& global) {
     std::vector<std::u16string> accounts;
     for (const std::string& account : options.accounts) {
         accounts.push_back(FromUtf8(account));
@@ -165,17 +178,28 @@ int runCheck(const CheckOptions& options) {
 
     ReputationQuery query;
     int status = 0;
-    for (const std::u16string& account : accounts) {
-        const ReputationOutcome outcome = query.run(account);
-        if (outcome.status == ReputationOutcome::Status::Report) {
+    for (std::size_t i = 0; i < accounts.size(); ++i) {
+        if (i > 0) {
+            PauseBetweenPages(global.pauseSeconds);
+        }
+        const ReputationOutcome outcome = query.run(accounts[i]);
+        switch (outcome.status) {
+        case ReputationOutcome::Status::Report:
             if (options.html) {
                 std::cout << ToUtf8(RenderReport(outcome.facts)) << '\n';
             } else {
                 printLine(factsJson(outcome.facts));
             }
-        } else {
+            break;
+        case ReputationOutcome::Status::PageNotRead:
+            printLine(unreadJson(outcome.account, outcome.unread));
+            status = kPageNotRead;
+            break;
+        case ReputationOutcome::Status::Stopped:
+        case ReputationOutcome::Status::Busy:
             printLine(stopJson(outcome.account, outcome.stop));
-            status = kQueryStopped;
+            status = std::max(status, kQueryStopped);
+            break;
         }
         std::cout.flush();
     }
@@ -184,16 +208,17 @@ int runCheck(const CheckOptions& options) {
 
 } // namespace
 
-void AddCheckCommand(CLI::App& app, CommandRunner& runner) {
+void AddCheckCommand(CLI::App& app, const GlobalOptions& global, CommandRunner& runner) {
     auto options = std::make_shared<CheckOptions>();
     CLI::App* check = app.add_subcommand(
         "check", "Check the reputation of marketplace accounts: one JSON line per account (exit 3 when a query "
-                 "stopped with a message)");
+                 "stopped with a message, 4 when one of its pages could not be read)");
     check->add_option("ACCOUNT", options->accounts, "account names (Wangwang IDs), checked in order");
     check->add_flag("--html", options->html, "print the HTML report instead of the JSON line");
     check->add_option("--date", options->date, "today's date for the account age, YYYY-MM-DD")->check(checkIsoDate);
     check->add_option("--file", options->file, "read further accounts from a UTF-8 file, one a line");
-    check->callback([&runner, options] { runner = [options] { return runCheck(*options); }; });
+    check->callback(
+        [&runner, &global, options] { runner = [&global, options] { return runCheck(*options, global); }; });
 }
 
 } // namespace tarvisk::cli

@@ -15,9 +15,19 @@ using CommandRunner = std::function<int()>;
 
 /// Exit status of a usage error (bad option or argument), with a clear message on stderr.
 inline constexpr int kUsageError = 2;
+/// Exit status when a page could not be read (empty, a login or verification page, or one of
+/// another layout) in a way that changes the answer; what was read is still printed.
+inline constexpr int kPageNotRead = 4;
 
-void AddCheckCommand(CLI::App& app, CommandRunner& runner);
-void AddShopCommand(CLI::App& app, CommandRunner& runner);
-void AddRankCommand(CLI::App& app, CommandRunner& runner);
+/// The options that apply to every command, as parsed before the command runs.
+struct GlobalOptions {
+    /// Seconds to wait, give or take 30%, between the pages of a walk or crawl and between the
+    /// accounts of a check.
+    double pauseSeconds = 0;
+};
+
+void AddCheckCommand(CLI::App& app, const GlobalOptions& global, CommandRunner& runner);
+void AddShopCommand(CLI::App& app, const GlobalOptions& global, CommandRunner& runner);
+void AddRankCommand(CLI::App& app, const GlobalOptions& global, CommandRunner& runner);
 
 } // namespace tarvisk::cli

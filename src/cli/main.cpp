@@ -1,6 +1,7 @@
 // tarvisk-cli: the reputation check, the ranking walk and the shop listing from the terminal, on
 // the same core as the desktop program. Global options choose where the marketplace is reached.
 
+#include <charconv>
 #include <cstdio>
 #include <iostream>
 #include <memory>
@@ -9,6 +10,7 @@
 #include "cli/commands.h"
 #include "cli/guard.h"
 #include "core/hooks.h"
+#include "core/job.h"
 #include "demo/demo_login.h"
 #include "demo/demo_market.h"
 #include "net/browser_cookies.h"
@@ -37,6 +39,18 @@ std::string checkHostPort(const std::string& value) {
     return number >= 1 && number <= 65535 ? std::string() : error;
 }
 
+/// A pause in seconds: a number from 0 to the longest pause a job takes.
+std::string checkPause(const std::string& value) {
+    double seconds = -1;
+    const auto [end, failure] = std::from_chars(value.data(), value.data() + value.size(), seconds);
+    if (failure != std::errc() || end != value.data() + value.size() ||
+        !(seconds >= 0 && seconds <= tarvisk::kMaxPauseSeconds)) {
+        return "expected a number of seconds from 0 to " + std::to_string(static_cast<int>(tarvisk::kMaxPauseSeconds)) +
+               ", got \"" + value + "\"";
+    }
+    return {};
+}
+
 int run(int argc, char** argv) {
     CLI::App app{"tarvisk-cli: reputation checks, item ranking and shop listings on the Taobao marketplace."};
     app.require_subcommand(1);
@@ -51,11 +65,16 @@ int run(int argc, char** argv) {
     app.add_option("--cookies", cookieFile, "load the browser cookies from a Netscape cookies.txt file");
     app.add_flag("--demo", demo, "start the demo marketplace on a free loopback port and log in to it")
         ->excludes(routeOption);
+    tarvisk::cli::GlobalOptions global;
+    app.add_option("--pause", global.pauseSeconds,
+                   "wait SECONDS (give or take 30%) between the pages of a walk or crawl and between the accounts "
+                   "of a check (default 0)")
+        ->check(checkPause, "SECONDS");
 
     tarvisk::cli::CommandRunner runner;
-    tarvisk::cli::AddCheckCommand(app, runner);
-    tarvisk::cli::AddShopCommand(app, runner);
-    tarvisk::cli::AddRankCommand(app, runner);
+    tarvisk::cli::AddCheckCommand(app, global, runner);
+    tarvisk::cli::AddShopCommand(app, global, runner);
+    tarvisk::cli::AddRankCommand(app, global, runner);
 
     try {
         app.parse(argc, argv);

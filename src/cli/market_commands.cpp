@@ -5,7 +5,11 @@
 //   tarvisk-cli rank KEYWORD [--pages N] (--item ID | --shop ADDRESS)
 //       stdout: the result table as tab-separated lines, then "已找到 <position>" or "未找到"
 //
-// Ctrl+C stops a job after the page under way; what was found so far is still printed.
+// A page that could not be read (empty, or a login or verification page) and that changes the
+// answer gives exit status 4: the shop listing then names that page on stderr instead of the count
+// line; the walk prints no final line when it ended at such a page, or did not find its target
+// after passing empty pages, and names each such page on stderr. Ctrl+C stops a job after the page
+// under way; what was found so far is still printed.
 
 #include <atomic>
 #include <csignal>
@@ -61,22 +65,42 @@ void clearProgress() {
     }
 }
 
-ShopCrawlResult crawl(const std::string& address) {
+/// "rank: page 3: verification http://..." on stderr.
+void printUnreadPage(const char* command, const UnreadPage& page) {
+    std::cerr << command << ": page " << page.number << ": " << PageKindName(page.kind) << ' ' << ToUtf8(page.address)
+              << '\n';
+}
+
+ShopCrawlResult crawl(const std::string& address, double pauseSeconds) {
     std::u16string field = FromUtf8(address);
     ShopCrawlOptions options;
     options.progress = terminalProgress();
     options.cancel = &interrupted;
+    options.pauseSeconds = pauseSeconds;
     ShopCrawlResult result = CrawlShop(field, options);
     clearProgress();
     return result;
 }
 
-int runShop(const std::string& address) {
+/// The crawl's last words on stderr: the count line, or the page it could not read.
+void printCrawlEnd(const ShopCrawlResult& result) {
+    if (result.unreadPage) {
+        printUnreadPage("shop", *result.unreadPage);
+        std::cerr << ToUtf8(ShopUnreadMessage(result)) << '\n';
+    } else {
+        std::cerr << ToUtf8(result.status) << '\n';
+    }
+}
+
+int runShop(const std::string& address, const GlobalOptions& global) {
     const InterruptScope interrupt;
-    const ShopCrawlResult result = crawl(address);
+    const ShopCrawlResult result = crawl(address, global.pauseSeconds);
     std::cout << ToUtf8(result.text) << std::flush;
-    std::cerr << ToUtf8(result.status) << '\n';
-    return result.cancelled ? kInterrupted : 0;
+    printCrawlEnd(result);
+    if (result.cancelled) {
+        return kInterrupted;
+    }
+    return result.unreadPage ? kPageNotRead : 0;
 }
 
 /// A cell on one tab-separated line: tabs and line breaks of page texts become blanks.
@@ -107,17 +131,20 @@ struct RankArguments {
     bool byShop = false;
 };
 
-int runRank(const RankArguments& arguments) {
+int runRank(const RankArguments& arguments, const GlobalOptions& global) {
     const InterruptScope interrupt;
     RankingQuery query;
     query.keyword = FromUtf8(arguments.keyword);
     query.pages = LeadingNumber(BoundedPagesText(FromUtf8(arguments.pages)));
+    // A shop listing that ended at a page it could not read may lack the item that ranks first.
+    bool shopListComplete = true;
     if (arguments.byShop) {
-        const ShopCrawlResult shop = crawl(arguments.shop);
-        std::cerr << ToUtf8(shop.status) << '\n';
+        const ShopCrawlResult shop = crawl(arguments.shop, global.pauseSeconds);
+        printCrawlEnd(shop);
         if (shop.cancelled) {
             return kInterrupted;
         }
+        shopListComplete = !shop.unreadPage;
         query.target = RankingTarget::ShopItems;
         for (const ShopItem& item : shop.items) {
             query.shopItemIds.push_back(item.id);
@@ -132,27 +159,44 @@ int runRank(const RankArguments& arguments) {
     RankingOptions options;
     options.progress = terminalProgress();
     options.cancel = &interrupted;
+    options.pauseSeconds = global.pauseSeconds;
     const RankingResult result = RunRankingSearch(query, table, options);
     clearProgress();
 
     printTable(table);
-    std::cout << (result.found ? ToUtf8(result.toolTip + u" " + result.caption) : ToUtf8(result.caption)) << '\n'
-              << std::flush;
-    return result.cancelled ? kInterrupted : 0;
+    const bool conclusive = result.conclusive() && (result.found || shopListComplete);
+    if (result.found) {
+        std::cout << ToUtf8(result.toolTip + u" " + result.caption) << '\n';
+    } else if (conclusive) {
+        std::cout << ToUtf8(result.caption) << '\n';
+    }
+    std::cout << std::flush;
+    if (!result.conclusive()) {
+        for (const UnreadPage& page : result.unreadPages) {
+            printUnreadPage("rank", page);
+        }
+        std::cerr << ToUtf8(RankingUnreadMessage(result)) << '\n';
+    }
+    if (result.cancelled) {
+        return kInterrupted;
+    }
+    return conclusive && shopListComplete ? 0 : kPageNotRead;
 }
 
 } // namespace
 
-void AddShopCommand(CLI::App& app, CommandRunner& runner) {
+void AddShopCommand(CLI::App& app, const GlobalOptions& global, CommandRunner& runner) {
     auto address = std::make_shared<std::string>();
-    CLI::App* shop = app.add_subcommand("shop", "List the ids and titles of all items of a shop");
+    CLI::App* shop = app.add_subcommand(
+        "shop", "List the ids and titles of all items of a shop (exit 4 when a page could not be read)");
     shop->add_option("ADDRESS", *address, "the shop's address, for example shop123.taobao.com")->required();
-    shop->callback([&runner, address] { runner = [address] { return runShop(*address); }; });
+    shop->callback([&runner, &global, address] { runner = [&global, address] { return runShop(*address, global); }; });
 }
 
-void AddRankCommand(CLI::App& app, CommandRunner& runner) {
+void AddRankCommand(CLI::App& app, const GlobalOptions& global, CommandRunner& runner) {
     auto arguments = std::make_shared<RankArguments>();
-    CLI::App* rank = app.add_subcommand("rank", "Find where an item, or the first item of a shop, ranks in a search");
+    CLI::App* rank = app.add_subcommand("rank", "Find where an item, or the first item of a shop, ranks in a search "
+                                                "(exit 4 when a page could not be read and the answer may be wrong)");
     rank->add_option("KEYWORD", arguments->keyword, "the search keyword")->required();
     rank->add_option("--pages", arguments->pages, "result pages to walk, held to 1..100 (default 10)");
     CLI::Option_group* target = rank->add_option_group("target", "what to look for (exactly one)");
@@ -167,9 +211,9 @@ void AddRankCommand(CLI::App& app, CommandRunner& runner) {
             "ID");
     CLI::Option* shop = target->add_option("--shop", arguments->shop, "rank all items of the shop at this address");
     target->require_option(1);
-    rank->callback([&runner, arguments, shop] {
+    rank->callback([&runner, &global, arguments, shop] {
         arguments->byShop = shop->count() > 0;
-        runner = [arguments] { return runRank(*arguments); };
+        runner = [&global, arguments] { return runRank(*arguments, global); };
     });
 }
 

@@ -69,20 +69,33 @@ printf '# Netscape HTTP Cookie File\n.example.com\tTRUE\t/\tFALSE\t0\tother\tval
 run "cookies" 0 --cookies "$work/cookies.txt" --demo check demo_buyer
 expect_line "cookies" 1 '\{"account":"demo_buyer",.*"verdict":"安全"\}'
 
+# Pages that could not be read: one line each naming the page and the reason, exit 4, also when
+# another account stopped (3) or got its report.
+run "unread pages" 4 --demo check 资料要登录 资料要验证 评价要登录 评价要验证 评价空白 评价改版
+expect_lines "unread pages" 6
+expect_line "profile login" 1 '\{"account":"资料要登录","message":"对不起，无法读取会员资料页：淘宝要求登录。本次查询没有结论。请先登录淘宝，再重新查询。","page":"profile","reason":"login"\}'
+expect_line "profile verification" 2 '\{"account":"资料要验证","message":"对不起，无法读取会员资料页：[^"]+","page":"profile","reason":"verification"\}'
+expect_line "rating login" 3 '\{"account":"评价要登录","message":"对不起，无法读取信用评价页：淘宝要求登录。[^"]+","page":"rating","reason":"login"\}'
+expect_line "rating slider" 4 '\{"account":"评价要验证","message":"[^"]+","page":"rating","reason":"verification"\}'
+expect_line "rating empty" 5 '\{"account":"评价空白","message":"对不起，无法读取信用评价页：淘宝返回了空白页。[^"]+","page":"rating","reason":"empty"\}'
+expect_line "rating new layout" 6 '\{"account":"评价改版","message":"[^"]+","page":"rating","reason":"unrecognised"\}'
+run "unread before stopped" 4 --demo check 被封账号 评价空白 老实买家
+expect_line "unread before stopped 1" 1 '\{"account":"被封账号",.*"title":"提示信息"\}'
+expect_line "unread before stopped 2" 2 '\{"account":"评价空白",.*"reason":"empty"\}'
+expect_line "unread before stopped 3" 3 '\{"account":"老实买家",.*"verdict":"安全"\}'
+run "html unread" 4 --demo check --html 评价改版
+expect_line "html unread" 1 '\{"account":"评价改版",.*"reason":"unrecognised"\}'
+
+# --pause waits between accounts, give or take 30%: two pauses of 0.5 s take at least 0.7 s.
+start=$(date +%s%N)
+run "pause" 0 --demo --pause 0.5 check 老实买家 demo_buyer 卡线买家
+elapsed=$((($(date +%s%N) - start) / 1000000))
+expect_lines "pause" 3
+[ "$elapsed" -ge 700 ] || fail "pause: three accounts took ${elapsed} ms"
+
 # Without a login the marketplace sends empty profiles: a separate demo server, reached by --route.
-demo_server="$(dirname "$cli")/../demo/tarvisk-demo-market"
-if [ -x "$demo_server" ]; then
-    "$demo_server" >"$work/server.out" &
-    server_pid=$!
-    for _ in $(seq 100); do
-        grep -q listening "$work/server.out" 2>/dev/null && break
-        sleep 0.05
-    done
-    route=$(sed -n 's/^listening on //p' "$work/server.out")
-    run "not logged in" 3 --route "$route" check 老实买家
-    expect_line "not logged in" 1 '\{"account":"老实买家","message":"对不起，由于官方限制，亲需要成功登录任意一个淘宝账号（建议用小号）\\r\\n\\r\\n如果一直本提示 代码亲查询的账号不是一个纯买家账号，代表安全呢","title":""\}'
-else
-    fail "demo server program not found beside the CLI: $demo_server"
-fi
+start_demo_server
+run "not logged in" 3 --route "$route" check 老实买家
+expect_line "not logged in" 1 '\{"account":"老实买家","message":"对不起，由于官方限制，亲需要成功登录任意一个淘宝账号（建议用小号）\\r\\n\\r\\n如果一直本提示 代码亲查询的账号不是一个纯买家账号，代表安全呢","title":""\}'
 
 finish check_demo

@@ -33,11 +33,15 @@ usage "route and demo" "demo" --route 127.0.0.1:8080 --demo check someone
 usage "missing cookies file" "cookies" --cookies "$work/missing.txt" check someone
 usage "no command" "subcommand" --demo
 usage "unknown option" "--nope" check --nope someone
+usage "negative pause" "seconds" --pause -1 check someone
+usage "pause not a number" "seconds" --pause abc check someone
+usage "pause not a number at all" "seconds" --pause nan shop a.taobao.com
+usage "pause too long" "seconds" --pause 3601 rank k --item 42054041382
 
 help=$("$cli" --help)
 status=$?
 [ "$status" -eq 0 ] || fail "--help: exit status $status"
-for word in check shop rank --route --cookies --demo; do
+for word in check shop rank --route --cookies --demo --pause; do
     printf '%s' "$help" | grep -q -- "$word" || fail "--help does not mention $word"
 done
 check_help=$("$cli" check --help)

@@ -19,6 +19,24 @@ fail() {
     failures=$((failures + 1))
 }
 
+# start_demo_server [ARGS...]: starts the demo marketplace program beside the CLI (stopped on exit)
+# and sets $route to its HOST:PORT for --route; fails the script when the program is missing.
+start_demo_server() {
+    local server
+    server="$(dirname "$cli")/../demo/tarvisk-demo-market"
+    if [ ! -x "$server" ]; then
+        fail "demo server program not found beside the CLI: $server"
+        finish "$(basename "$0" .sh)"
+    fi
+    "$server" "$@" >"$work/server.out" &
+    server_pid=$!
+    for _ in $(seq 100); do
+        grep -q listening "$work/server.out" 2>/dev/null && break
+        sleep 0.05
+    done
+    route=$(sed -n 's/^listening on //p' "$work/server.out")
+}
+
 # finish NAME: the script's exit status, 1 when any check failed.
 finish() {
     if [ "$failures" -ne 0 ]; then

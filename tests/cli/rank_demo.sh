@@ -8,16 +8,22 @@ source "$(dirname "$0")/cli_lib.bash"
 
 header=$'No.\t宝贝名\t位置\tid\t图片\t销售量'
 
-# expect_table NAME ROWS LAST-LINE: header, ROWS numbered rows of six cells, then LAST-LINE.
+# expect_table NAME ROWS LAST-LINE: header, ROWS numbered rows of six cells, then LAST-LINE (none
+# when LAST-LINE is empty: the walk could not give an answer).
 expect_table() {
-    local name="$1" rows="$2" last="$3"
+    local name="$1" rows="$2" last="$3" lines=$(($2 + 2)) rows_only='1d;$d'
+    if [ -z "$last" ]; then
+        lines=$((rows + 1))
+        rows_only='1d'
+    fi
     [ "$(head -n 1 "$work/out")" = "$header" ] || fail "$name: header is $(head -n 1 "$work/out")"
-    [ "$(grep -c '' "$work/out")" -eq $((rows + 2)) ] || fail "$name: $(grep -c '' "$work/out") lines, expected $((rows + 2))"
-    [ "$(tail -n 1 "$work/out")" = "$last" ] || fail "$name: last line is '$(tail -n 1 "$work/out")', expected '$last'"
+    [ "$(grep -c '' "$work/out")" -eq "$lines" ] || fail "$name: $(grep -c '' "$work/out") lines, expected $lines"
+    [ -z "$last" ] || [ "$(tail -n 1 "$work/out")" = "$last" ] ||
+        fail "$name: last line is '$(tail -n 1 "$work/out")', expected '$last'"
     # Every row: its number, a title, a position, an id, a picture address and digits (the pattern
     # spells the id's 10 to 12 digits out, as not every awk knows intervals).
     local bad
-    bad=$(sed '1d;$d' "$work/out" | awk -F'\t' '
+    bad=$(sed "$rows_only" "$work/out" | awk -F'\t' '
         NF != 6 || $1 != NR || $3 !~ /^[0-9]+页 [0-9]+行 第[1-4]$/ || $4 !~ /^[0-9][0-9][0-9][0-9][0-9][0-9][0-9][0-9][0-9][0-9][0-9]?[0-9]?$/ ||
         $5 !~ /^http:\/\/pics\.taobaocdn\.com\/bao\/uploaded\/i[1-4]\/[0-9]+\.jpg$/ || $6 !~ /^[0-9]+$/ { print NR": "$0 }' |
         head -n 3)
@@ -62,6 +68,50 @@ if command -v script >/dev/null; then
     printf '%s\n' "$progress" | grep -q '^page 1/2' || fail "no progress on a terminal: $progress"
     printf '%s\n' "$progress" | grep -q '^page 2/2' || fail "no progress for page 2 on a terminal: $progress"
 fi
+
+# A verification page ends the walk: the rows before it, no final line, the page on stderr, exit 4.
+run "verification at page 3" 4 --demo rank 限流宝贝 --item 42054041382
+expect_table "verification at page 3" 88 ""
+grep -Fxq 'rank: page 3: verification http://s.taobao.com//search/_____tmd_____/punish?x5secdata=demo&x5step=1' "$work/stderr" ||
+    fail "verification at page 3: stderr: $(cat "$work/stderr")"
+[ "$(tail -n 1 "$work/stderr")" = "排名查询在第3页停止：淘宝要求安全验证（滑块或访问受限），没有找到目标宝贝。之前各页的宝贝已列出。请先在浏览器中通过验证，再重新查询。" ] ||
+    fail "verification at page 3: message: $(tail -n 1 "$work/stderr")"
+run "found before the verification" 0 --demo rank 限流宝贝 --item "$(sed -n 3p "$work/out" | cut -f4)"
+expect_table "found before the verification" 2 "已找到 1页 1行 第2"
+
+# Sales written as current pages do ("2.3万+人付款") are listed as their count.
+run "sales in 万" 0 --demo rank 热销爆款 --item 42054041382 --pages 1
+expect_table "sales in 万" 44 "未找到"
+cut -f6 "$work/out" | sed '1d;$d' | grep -Eq '^[1-5][0-9]000$' || fail "sales in 万: no count of ten thousand or more"
+
+# A shop listing that ended at a login page leaves the first shop item unknown: exit 4, no 未找到.
+run "incomplete shop list" 4 --demo rank 软件开发 --shop loginshop.taobao.com --pages 1
+expect_table "incomplete shop list" 44 ""
+grep -q '^shop: page 2: login https://login\.taobao\.com/member/login\.jhtml?redirectURL=' "$work/stderr" ||
+    fail "incomplete shop list: stderr: $(cat "$work/stderr")"
+
+# Empty pages are unread: the walk goes on, and does not call its target not found.
+start_demo_server --test-pages
+run "empty page 2" 4 --route "$route" rank refuse-empty-2 --item 42054041382 --pages 3
+expect_table "empty page 2" 88 ""
+[ "$(row 45 | cut -f3)" = "3页 1行 第1" ] || fail "empty page 2: row 45 is $(row 45)"
+grep -q '^rank: page 2: empty http://s\.taobao\.com/search?initiative_id=' "$work/stderr" ||
+    fail "empty page 2: stderr: $(cat "$work/stderr")"
+run "empty page 1" 4 --route "$route" rank refuse-empty-1 --item 42054041382 --pages 2
+expect_table "empty page 1" 44 ""
+run "found after an empty page" 0 --route "$route" rank refuse-empty-1 --item "$(row 5 | cut -f4)" --pages 3
+expect_table "found after an empty page" 5 "已找到 2页 2行 第1"
+run "login at page 1" 4 --route "$route" rank refuse-login-1 --item 42054041382
+expect_table "login at page 1" 0 ""
+grep -q '^rank: page 1: login https://login\.taobao\.com/member/login\.jhtml?redirectURL=' "$work/stderr" ||
+    fail "login at page 1: stderr: $(cat "$work/stderr")"
+
+# --pause waits between pages, give or take 30%.
+start=$(date +%s%N)
+run "pause" 0 --demo --pause 0.5 rank 冷门宝贝 --item 42054041382 --pages 2
+elapsed=$((($(date +%s%N) - start) / 1000000))
+expect_table "pause" 50 "未找到"
+[ "$elapsed" -ge 350 ] || fail "pause: two pages took ${elapsed} ms"
 
 run "no target" 2 rank 软件开发
 run "two targets" 2 rank 软件开发 --item 42054041382 --shop demoshop1.taobao.com

@@ -51,6 +51,41 @@ run "no shop name" 0 --demo shop http://demoshop1.taobao.com
 [ ! -s "$work/out" ] || fail "no shop name: stdout not empty"
 expect_status "no shop name" "共查到0个宝贝"
 
+# Current pages write their item links without a scheme or with https: listed as the old form.
+run "current links" 0 --demo shop newshop.taobao.com
+expect_items "current links" 30
+expect_status "current links" "共查到30个宝贝"
+[ "$(sed -n 2p "$work/out")" = $'45000000017 演示新店 正品 第2款\r' ] || fail "current links: item 2: $(sed -n 2p "$work/out")"
+
+# A login page ends the listing: the items before it, then the page and the reason on stderr
+# instead of the count line, exit 4.
+run "login at page 2" 4 --demo shop loginshop.taobao.com
+expect_items "login at page 2" 20
+[ "$(grep -c '' "$work/stderr")" -eq 2 ] || fail "login at page 2: stderr: $(cat "$work/stderr")"
+grep -q '^shop: page 2: login https://login\.taobao\.com/member/login\.jhtml?redirectURL=http%3A%2F%2Floginshop\.taobao\.com%2Fsearch\.htm' "$work/stderr" ||
+    fail "login at page 2: stderr: $(cat "$work/stderr")"
+expect_status "login at page 2" "店铺宝贝列表不完整：读取店铺第2页时淘宝要求登录，只列出了之前各页的20个宝贝。请先登录淘宝，再重新查询。"
+
+start_demo_server --test-pages
+for kind in slider punish empty; do
+    run "$kind at page 1" 4 --route "$route" shop "refuse-$kind-1.taobao.com"
+    expect_items "$kind at page 1" 0
+    grep -Eq "^shop: page 1: (verification|empty) http://refuse-$kind-1\.taobao\.com/" "$work/stderr" ||
+        fail "$kind at page 1: stderr: $(cat "$work/stderr")"
+done
+run "empty at page 2" 4 --route "$route" shop refuse-empty-2.taobao.com
+expect_items "empty at page 2" 20
+run "new layout ends the listing as a page without links" 0 --route "$route" shop refuse-newlayout-2.taobao.com
+expect_items "new layout ends the listing as a page without links" 20
+expect_status "new layout ends the listing as a page without links" "共查到20个宝贝"
+
+# --pause waits between pages, give or take 30%: three pages, two pauses of 0.4 s.
+start=$(date +%s%N)
+run "pause" 0 --demo --pause 0.4 shop demoshop1.taobao.com
+elapsed=$((($(date +%s%N) - start) / 1000000))
+expect_items "pause" 25
+[ "$elapsed" -ge 560 ] || fail "pause: three pages took ${elapsed} ms"
+
 run "missing address" 2 shop
 [ ! -s "$work/out" ] || fail "missing address: stdout not empty"
 run "two addresses" 2 shop a.taobao.com b.taobao.com
