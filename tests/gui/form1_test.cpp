@@ -247,6 +247,51 @@ private slots:
         QVERIFY(ww->isEnabled() && control<QPushButton>(*form, "Command1")->isEnabled());
     }
 
+    void aPageThatWasNotReadGivesNoReport_data() {
+        QTest::addColumn<QString>("rating");
+        QTest::addColumn<QString>("ratingAddress");
+        QTest::addColumn<bool>("offered");
+        QTest::addColumn<QString>("message");
+        const QString login = QStringLiteral("https://login.taobao.com/member/login.jhtml?redirectURL=x");
+        QTest::newRow("login") << "<form action='/member/login.jhtml'></form>" << login << true
+                               << QString::fromStdU16String(UnreadPageMessage(ReputationPage::Rating, PageKind::Login));
+        QTest::newRow("empty") << " \r\n"
+                               << QString() << false
+                               << QString::fromStdU16String(UnreadPageMessage(ReputationPage::Rating, PageKind::Empty));
+    }
+
+    void aPageThatWasNotReadGivesNoReport() {
+        QFETCH(QString, rating);
+        QFETCH(QString, ratingAddress);
+        QFETCH(bool, offered);
+        QFETCH(QString, message);
+        Form1::Environment environment;
+        environment.fetchPage = [&](const std::u16string& url) {
+            if (url.find(u"/user-rate-") != std::u16string::npos) {
+                return FetchedPage(rating.toStdU16String(), ratingAddress.toStdU16String());
+            }
+            return FetchedPage(u"<dt>注册时间：</dt><dd>2014年11月26日</dd> UvGcWMGkYvmcWOFTTMmxLOFHbMCNT0Ab");
+        };
+        auto form = makeForm(environment);
+        auto* w1 = control<BrowserView>(*form, "W1");
+        const QUrl before = w1->url();
+        auto* text1 = control<QPlainTextEdit>(*form, "Text1");
+        text1->setPlainText("earlier rating page");
+        m_messages.takeOffers(true);
+        control<QLineEdit>(*form, "ww")->setText(QStringLiteral(" abc "));
+        form->Command1_Click();
+        QCOMPARE(m_messages.messages(), (QList<QPair<QString, QString>>{{message, ProductCaption()}}));
+        QCOMPARE(m_messages.offers().size(), offered ? 1 : 0);
+        QCOMPARE(control<QLineEdit>(*form, "ww")->text(), QStringLiteral("abc"));
+        QCOMPARE(text1->toPlainText(), QString("earlier rating page"));
+        // Taking the offer shows the page in the login browser, where the user can log in by hand.
+        if (offered) {
+            QTRY_COMPARE(w1->url().toString(), ratingAddress);
+        } else {
+            QCOMPARE(w1->url(), before);
+        }
+    }
+
     void aQueryThatThrowsEndsWithAMessageAndAUsableWindow() {
         Form1::Environment environment;
         environment.fetchPage = [](const std::u16string&) -> std::u16string { throw std::bad_alloc(); };
@@ -311,6 +356,11 @@ private slots:
         form->Command2_Click();
         QWidget* ranking = form->rankingWindow();
         QVERIFY(qobject_cast<SoPaiMing*>(ranking) != nullptr && ranking->isWindow() && ranking->isVisible());
+        // A page the ranking window could not read opens in this window's login browser.
+        const QString punish = QStringLiteral("https://s.taobao.com//search/_____tmd_____/punish?x5secdata=1");
+        emit qobject_cast<SoPaiMing*>(ranking)->loginBrowserRequested(punish);
+        QTRY_COMPARE(control<BrowserView>(*form, "W1")->url().toString(), punish);
+        QVERIFY(form->isVisible());
         ranking->hide();
         form->Command2_Click();
         QCOMPARE(form->rankingWindow(), ranking);

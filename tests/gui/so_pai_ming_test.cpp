@@ -1,5 +1,6 @@
 #include <stdexcept>
 
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFontDatabase>
 #include <QHeaderView>
@@ -10,6 +11,7 @@
 #include <QRegularExpression>
 #include <QScopeGuard>
 #include <QSignalSpy>
+#include <QSpinBox>
 #include <QTableView>
 #include <QTest>
 
@@ -99,7 +101,8 @@ private slots:
     void controlsHaveTheirNamesKindsCaptionsAndPlaces() {
         SoPaiMing window;
         QCOMPARE(window.windowTitle(), QStringLiteral("淘宝宝贝排名查询"));
-        QCOMPARE(window.size(), QSize(16080 / 15, 10530 / 15));
+        // The controls' area, and a row below it for the pause between pages.
+        QCOMPARE(window.size(), QSize(16080 / 15, 10950 / 15));
         const test::ControlSpec controls[] = {
             {"Label4", "QLabel", QStringLiteral("1.关键字："), test::twips(120, 240, 975, 255)},
             {"KeyWord", "QLineEdit", {}, test::twips(1080, 120, 4455, 375)},
@@ -119,8 +122,15 @@ private slots:
             {"List0", "QTableView", {}, test::twips(120, 1560, 10455, 8895)},
             {"Picture1", "QFrame", {}, test::twips(10680, 120, 5295, 10335)},
             {"W1", "QWebEngineView", {}, QRect(-1, -1, 5295 / 15, 10335 / 15)},
+            {"Label5", "QLabel", QStringLiteral("页间停顿："), test::twips(120, 10620, 1095, 255)},
+            {"Pause", "QSpinBox", {}, test::twips(1215, 10545, 1455, 330)},
+            {"Label6", "QLabel", QStringLiteral("每读完一页稍等片刻（前后随机浮动三成），可减少淘宝的安全验证"),
+             test::twips(2775, 10620, 7800, 255)},
         };
         test::verifyControls(window, controls);
+        // No pause unless asked for.
+        QCOMPARE(control<QSpinBox>(window, "Pause")->value(), 0);
+        QCOMPARE(control<QSpinBox>(window, "Pause")->text(), QStringLiteral("不停顿"));
         QCOMPARE(control<QWidget>(window, "W1")->parentWidget(), control<QWidget>(window, "Picture1"));
         QCOMPARE(control<QLineEdit>(window, "Text2")->toolTip(), QStringLiteral("您还可以把宝贝URL地址粘贴到这里"));
         QCOMPARE(control<QLineEdit>(window, "KeyWord")->font().pointSizeF(), 12.0);
@@ -410,6 +420,111 @@ private slots:
         QCOMPARE(control<QLabel>(window, "Label1")->text(), QStringLiteral("未找到"));
         QVERIFY(command1->isEnabled());
         QVERIFY(!control<QWidget>(window, "JobProgress")->isVisibleTo(&window));
+    }
+
+    void thePauseBetweenPagesIsStoredAndKept() {
+        {
+            SoPaiMing window;
+            control<QSpinBox>(window, "Pause")->setValue(2);
+            QCOMPARE(ReadSetting(u"Pause"), u"2");
+        }
+        SoPaiMing again;
+        QCOMPARE(control<QSpinBox>(again, "Pause")->value(), 2);
+        QCOMPARE(control<QSpinBox>(again, "Pause")->text(), QStringLiteral("2 秒"));
+        WriteSetting(u"Pause", u"9999");
+        SoPaiMing bounded;
+        QCOMPARE(control<QSpinBox>(bounded, "Pause")->value(), SoPaiMing::kMaxPauseSeconds);
+    }
+
+    void theWalkPausesBetweenPages() {
+        FakeSearch search;
+        SoPaiMing window;
+        window.setPageFetch(search.fetch());
+        control<QLineEdit>(window, "Pages")->setText(QStringLiteral("2"));
+        control<QLineEdit>(window, "Text2")->setText(QStringLiteral("999999999999"));
+        control<QSpinBox>(window, "Pause")->setValue(1);
+        QSignalSpy finished(&window, &SoPaiMing::searchFinished);
+        QElapsedTimer timer;
+        timer.start();
+        window.Command1_Click();
+        QVERIFY(finished.wait(10000));
+        QCOMPARE(search.urls().size(), 2);
+        QVERIFY2(timer.elapsed() >= 700, qPrintable(QString::number(timer.elapsed())));
+    }
+
+    void aVerificationPageEndsTheWalkAndOffersTheLoginBrowser() {
+        const QString punish = QStringLiteral("https://s.taobao.com//search/_____tmd_____/punish?x5secdata=1");
+        FakeSearch search;
+        SoPaiMing window;
+        // Page 2 redirects to the verification page.
+        window.setPageFetch([inner = search.fetch(), punish](std::u16string& url) -> FetchedPage {
+            if (url.ends_with(u"&s=44")) {
+                return {u"", CoreText(punish)};
+            }
+            return inner(url);
+        });
+        control<QLineEdit>(window, "Pages")->setText(QStringLiteral("5"));
+        control<QLineEdit>(window, "Text2")->setText(QStringLiteral("999999999999"));
+        QSignalSpy finished(&window, &SoPaiMing::searchFinished);
+        QSignalSpy opened(&window, &SoPaiMing::loginBrowserRequested);
+        const QString message =
+            QStringLiteral("排名查询在第2页停止：淘宝要求安全验证（滑块或访问受限），没有找到目标宝贝。"
+                           "之前各页的宝贝已列出。请先在浏览器中通过验证，再重新查询。");
+        for (const bool take : {false, true}) {
+            m_scope->messages.clear();
+            m_scope->messages.takeOffers(take);
+            window.Command1_Click();
+            QVERIFY(finished.wait(10000));
+            QCOMPARE(window.results().rowCount(), 44);
+            QCOMPARE(control<QLabel>(window, "Label1")->text(), QStringLiteral("结果不完整"));
+            QCOMPARE(control<QLabel>(window, "Label1")->toolTip(), QString());
+            QCOMPARE(m_scope->messages.offers(), QStringList{message});
+            QCOMPARE(m_scope->messages.messages().first().second, ProductCaption());
+            QCOMPARE(opened.size(), take ? 1 : 0);
+        }
+        QCOMPARE(opened.first().first().toString(), punish);
+        QVERIFY(control<QPushButton>(window, "Command1")->isEnabled());
+    }
+
+    void anEmptyPageMakesNotFoundIncomplete() {
+        FakeSearch search;
+        SoPaiMing window;
+        window.setPageFetch([inner = search.fetch()](std::u16string& url) -> FetchedPage {
+            return url.ends_with(u"&s=0") ? FetchedPage() : inner(url);
+        });
+        control<QLineEdit>(window, "Pages")->setText(QStringLiteral("2"));
+        control<QLineEdit>(window, "Text2")->setText(QStringLiteral("999999999999"));
+        QSignalSpy finished(&window, &SoPaiMing::searchFinished);
+        window.Command1_Click();
+        QVERIFY(finished.wait(10000));
+        QCOMPARE(window.results().rowCount(), 44);
+        QCOMPARE(control<QLabel>(window, "Label1")->text(), QStringLiteral("结果不完整"));
+        QCOMPARE(m_scope->messages.messages().size(), 1);
+        QVERIFY(m_scope->messages.offers().isEmpty()); // nothing to do in the login browser about an empty page
+        QVERIFY(
+            m_scope->messages.messages().first().first.contains(QStringLiteral("但第1页没有读到（淘宝返回了空白页）")));
+    }
+
+    void anIncompleteShopListIsToldWithTheCount() {
+        const QString login = QStringLiteral("https://login.taobao.com/member/login.jhtml?redirectURL=x");
+        SoPaiMing window;
+        window.shopWindow().setPageFetch([inner = shopFetch(20), login](const std::u16string& url) -> FetchedPage {
+            return url.ends_with(u"pageNo=2") ? FetchedPage(u"<html></html>", CoreText(login)) : inner(url);
+        });
+        QSignalSpy opened(&window, &SoPaiMing::loginBrowserRequested);
+        m_scope->messages.takeOffers(true);
+        control<QLineEdit>(window, "SURL")->setText(QStringLiteral("shop9.taobao.com"));
+        QTest::mouseClick(control<QRadioButton>(window, "Op2"), Qt::LeftButton);
+        window.Command3_Click();
+        QTRY_COMPARE(m_scope->messages.messages().size(), 1);
+        QCOMPARE(m_scope->messages.offers(),
+                 QStringList{QStringLiteral("共查到20款宝贝\r\n\r\n店铺宝贝列表不完整：读取店铺第2页时淘宝要求登录，"
+                                            "只列出了之前各页的20个宝贝。请先登录淘宝，再重新查询。")});
+        QCOMPARE(opened.size(), 1);
+        QCOMPARE(opened.first().first().toString(), login);
+        // The items read are the shop list the walk looks for.
+        QVERIFY(control<QPushButton>(window, "Command1")->isEnabled());
+        QCOMPARE(window.shopWindow().itemIds().size(), 20);
     }
 
     void demoMarketRanksItsItemAndListsItsShop() {

@@ -181,6 +181,38 @@ private slots:
         QCOMPARE(control<QLabel>(window, "Label3")->text(), QStringLiteral("共查到0个宝贝"));
     }
 
+    void aVerificationPageLeavesTheListingIncompleteAndOffersTheLoginBrowser() {
+        FakeShop shop(3, 2);
+        SoShopGoods window;
+        // Page 2 is the slider page itself, at the address asked for.
+        window.setPageFetch([inner = shop.fetch()](const std::u16string& url) -> FetchedPage {
+            return url.ends_with(u"pageNo=2") ? FetchedPage(u"<div id=\"nc_1_n1z\"></div>") : inner(url);
+        });
+        window.setShopAddress(QStringLiteral("shop7.taobao.com"));
+        QSignalSpy finished(&window, &SoShopGoods::crawlFinished);
+        QSignalSpy opened(&window, &SoShopGoods::loginBrowserRequested);
+        const QString message = QStringLiteral("店铺宝贝列表不完整：读取店铺第2页时淘宝要求安全验证（滑块或访问受限），"
+                                               "只列出了之前各页的2个宝贝。请先在浏览器中通过验证，再重新查询。");
+
+        // Hidden (run for the ranking window): the window says nothing itself.
+        window.Command1_Click();
+        QVERIFY(finished.wait(10000));
+        QCOMPARE(window.itemIds().size(), 2);
+        QCOMPARE(control<QLabel>(window, "Label3")->text(), QStringLiteral("共查到2个宝贝"));
+        QVERIFY(window.unreadPage().has_value());
+        QCOMPARE(window.unreadMessage(), message);
+        QVERIFY(m_scope->messages.messages().isEmpty());
+
+        // In view: it tells the user and offers the page in the login browser.
+        window.show();
+        m_scope->messages.takeOffers(true);
+        window.Command1_Click();
+        QVERIFY(finished.wait(10000));
+        QCOMPARE(m_scope->messages.offers(), QStringList{message});
+        QCOMPARE(opened.size(), 1);
+        QCOMPARE(opened.first().first().toString(), QStringLiteral("http://shop7.taobao.com/search.htm?v=1&pageNo=2"));
+    }
+
     void clickingTheCopyLabelPutsTheResultTextOnTheClipboard() {
         FakeShop shop(1, 2);
         SoShopGoods window;

@@ -48,21 +48,41 @@ private:
     QTemporaryDir m_folder;
 };
 
-/// Records every message box (text, title) instead of showing it.
+/// Records every message box (text, title) instead of showing it, and answers the boxes that make an offer.
 class MessageRecorder {
 public:
     MessageRecorder() {
         SetMessageBoxHook([this](const QString& text, const QString& title) { m_messages.append({text, title}); });
+        SetOfferHook([this](const QString& text, const QString& title) {
+            m_messages.append({text, title});
+            m_offers.append(text);
+            return m_takeOffers;
+        });
     }
-    ~MessageRecorder() { SetMessageBoxHook({}); }
+    ~MessageRecorder() {
+        SetMessageBoxHook({});
+        SetOfferHook({});
+    }
     MessageRecorder(const MessageRecorder&) = delete;
     MessageRecorder& operator=(const MessageRecorder&) = delete;
 
+    /// Every box, those with an offer included.
     const QList<QPair<QString, QString>>& messages() const { return m_messages; }
-    void clear() { m_messages.clear(); }
+    /// The texts of the boxes that made an offer.
+    const QStringList& offers() const { return m_offers; }
+    /// Offers are declined unless told otherwise.
+    void takeOffers(bool take) { m_takeOffers = take; }
+    /// Forgets the boxes, and declines offers again.
+    void clear() {
+        m_messages.clear();
+        m_offers.clear();
+        m_takeOffers = false;
+    }
 
 private:
     QList<QPair<QString, QString>> m_messages;
+    QStringList m_offers;
+    bool m_takeOffers = false;
 };
 
 /// What every window test runs in: a scratch settings file and recorded message boxes.

@@ -19,6 +19,7 @@
 #include "app/main/startup.h"
 #include "app/ranking/so_pai_ming.h"
 #include "app/ui/message_box.h"
+#include "app/ui/unread_page_box.h"
 #include "app/ui/window_font.h"
 #include "app/ui/window_helpers.h"
 #include "core/cancel.h"
@@ -185,6 +186,12 @@ void Form1::Command1_Click() {
         m_ww->setText(QtText(outcome.account));
         ShowMessageBox(this, QtText(outcome.stop.message), QtText(outcome.stop.title));
         return;
+    case ReputationOutcome::Status::PageNotRead:
+        m_ww->setText(QtText(outcome.account));
+        if (ShowUnreadPageBox(this, QtText(outcome.unread.message), outcome.unread.kind)) {
+            openInLoginBrowser(QtText(outcome.unread.address));
+        }
+        return;
     case ReputationOutcome::Status::Report:
         m_text1->setPlainText(QtText(outcome.facts.rawRatingText));
         // The report's own badges ("tbimgs/...") are files in the program's folder.
@@ -196,7 +203,9 @@ void Form1::Command1_Click() {
 
 void Form1::Command2_Click() {
     if (m_ranking == nullptr) {
-        m_ranking = new SoPaiMing();
+        auto* ranking = new SoPaiMing();
+        connect(ranking, &SoPaiMing::loginBrowserRequested, this, &Form1::openInLoginBrowser);
+        m_ranking = ranking;
     }
     m_ranking->show();
     m_ranking->raise();
@@ -209,6 +218,13 @@ void Form1::Timer1_Timer() {
 
 void Form1::W1_DocumentComplete() {
     m_w1->page()->runJavaScript(QStringLiteral("window.scrollBy(500, 100);"), QWebEngineScript::ApplicationWorld);
+}
+
+void Form1::openInLoginBrowser(const QString& address) {
+    m_w1->Navigate(address);
+    show();
+    raise();
+    activateWindow();
 }
 
 void Form1::ww_GotFocus() {

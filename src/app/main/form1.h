@@ -58,6 +58,9 @@ public slots:
     void Timer1_Timer();
     /// A page finished loading in the login browser: scrolled 500 pixels right and 100 down.
     void W1_DocumentComplete();
+    /// Shows `address` in the login browser and brings this window to the front, so that the user can log in or
+    /// pass a verification there by hand.
+    void openInLoginBrowser(const QString& address);
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;

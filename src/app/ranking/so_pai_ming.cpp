@@ -1,5 +1,7 @@
 #include "app/ranking/so_pai_ming.h"
 
+#include <algorithm>
+
 #include <QApplication>
 #include <QCloseEvent>
 #include <QFrame>
@@ -8,6 +10,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QSpinBox>
 #include <QTableView>
 
 #include "app/browser/browser_view.h"
@@ -16,6 +19,7 @@
 #include "app/shop/so_shop_goods.h"
 #include "app/ui/job_progress.h"
 #include "app/ui/message_box.h"
+#include "app/ui/unread_page_box.h"
 #include "app/ui/window_font.h"
 #include "app/ui/window_helpers.h"
 #include "net/endpoints.h"
@@ -37,11 +41,14 @@ SoPaiMing::SoPaiMing(QWidget* parent)
       m_op1(new QRadioButton(QStringLiteral("查询单款宝贝，请输入宝贝id或宝贝URL地址"), this)),
       m_text2(new QLineEdit(QStringLiteral("42054041382"), this)),
       m_command1(new QPushButton(QStringLiteral("查询排名"), this)), m_list0(new QTableView(this)),
-      m_picture1(new QFrame(this)), m_w1(new BrowserView(m_picture1)), m_progress(new JobProgress(this)) {
+      m_picture1(new QFrame(this)), m_w1(new BrowserView(m_picture1)),
+      m_label5(new QLabel(QStringLiteral("页间停顿："), this)), m_pause(new QSpinBox(this)),
+      m_label6(new QLabel(QStringLiteral("每读完一页稍等片刻（前后随机浮动三成），可减少淘宝的安全验证"), this)),
+      m_progress(new JobProgress(this)) {
     setObjectName(QStringLiteral("SoPaiMing"));
     setWindowTitle(QStringLiteral("淘宝宝贝排名查询"));
     setFont(WindowFont(9));
-    SetClientTwips(*this, 16080, 10530);
+    SetClientTwips(*this, kClientWidthTwips, kClientHeightTwips);
 
     const ControlPlace layout[] = {
         {m_label4, "Label4", 120, 240, 975, 255, 16},
@@ -61,6 +68,9 @@ SoPaiMing::SoPaiMing(QWidget* parent)
         {m_list0, "List0", 120, 1560, 10455, 8895, 4},
         {m_picture1, "Picture1", 10680, 120, 5295, 10335, 5},
         {m_w1, "W1", -15, -15, 5295, 10335, 6},
+        {m_label5, "Label5", 120, 10620, 1095, 255, -1},
+        {m_pause, "Pause", 1215, 10545, 1455, 330, 17},
+        {m_label6, "Label6", 2775, 10620, 7800, 255, -1},
     };
     LayOutControls(layout);
     // The strip with the page count and the cancel button lies over the foot of the result table during a walk.
@@ -71,6 +81,10 @@ SoPaiMing::SoPaiMing(QWidget* parent)
     m_text2->setToolTip(QStringLiteral("您还可以把宝贝URL地址粘贴到这里"));
     m_op1->setChecked(true);
     m_picture1->setFrameShape(QFrame::NoFrame);
+    // No pause unless the user asks for one.
+    m_pause->setRange(0, kMaxPauseSeconds);
+    m_pause->setSuffix(QStringLiteral(" 秒"));
+    m_pause->setSpecialValueText(QStringLiteral("不停顿"));
 
     m_list0->setModel(m_model.get());
     m_list0->setSelectionBehavior(QAbstractItemView::SelectRows);
@@ -94,6 +108,7 @@ SoPaiMing::SoPaiMing(QWidget* parent)
     connect(m_text2, &QLineEdit::textChanged, this, &SoPaiMing::Text2_Change);
     connect(m_op1, &QRadioButton::clicked, this, &SoPaiMing::Op1_Click);
     connect(m_op2, &QRadioButton::clicked, this, &SoPaiMing::Op2_Click);
+    connect(m_pause, &QSpinBox::valueChanged, this, &SoPaiMing::Pause_Change);
     connect(m_command1, &QPushButton::clicked, this, &SoPaiMing::Command1_Click);
     connect(m_command2, &QPushButton::clicked, this, &SoPaiMing::Command2_Click);
     connect(m_command3, &QPushButton::clicked, this, &SoPaiMing::Command3_Click);
@@ -109,9 +124,11 @@ SoPaiMing::~SoPaiMing() = default;
 SoShopGoods& SoPaiMing::shopWindow() {
     if (!m_shop) {
         m_shop = new SoShopGoods(this);
+        m_shop->setPauseSeconds(m_pause->value());
         // A crawl started in the shop window itself also keeps Command3 from starting a second one.
         connect(m_shop, &SoShopGoods::crawlStarted, this, [this] { m_command3->setEnabled(false); });
         connect(m_shop, &SoShopGoods::crawlFinished, this, &SoPaiMing::finishShopRead);
+        connect(m_shop, &SoShopGoods::loginBrowserRequested, this, &SoPaiMing::loginBrowserRequested);
     }
     return *m_shop;
 }
@@ -129,6 +146,8 @@ void SoPaiMing::Form_Load() {
     m_text2->setText(QtText(ReadSetting(u"Goods")));
     m_surl->setText(ReadControlSetting(*m_surl));
     m_pages->setText(ReadControlSetting(*m_pages));
+    m_pause->setValue(
+        static_cast<int>(std::clamp(LeadingNumber(ReadSetting(u"Pause")), 0.0, double{kMaxPauseSeconds})));
     const double op = LeadingNumber(ReadSetting(u"op"));
     if (op == 1 && !m_op1->isChecked()) {
         m_op1->setChecked(true);
@@ -174,6 +193,13 @@ void SoPaiMing::Op2_Click() {
     allowCommand1(shopItemCount() > 0);
 }
 
+void SoPaiMing::Pause_Change() {
+    WriteSetting(u"Pause", CoreText(QString::number(m_pause->value())));
+    if (m_shop) {
+        m_shop->setPauseSeconds(m_pause->value());
+    }
+}
+
 void SoPaiMing::allowCommand1(bool allowed) {
     m_command1Allowed = allowed;
     m_command1->setEnabled(allowed && !isSearching());
@@ -206,6 +232,7 @@ void SoPaiMing::Command1_Click() {
     auto result = std::make_shared<RankingResult>();
     RankingOptions options;
     options.fetch = m_fetch;
+    options.pauseSeconds = m_pause->value();
     options.cancel = m_job.cancelFlag();
     options.progress = [this](int page, int pages) {
         m_job.post([this, page, pages] { m_progress->setPage(page, pages); });
@@ -235,6 +262,14 @@ void SoPaiMing::finishSearch(const RankingResult& result) {
     m_progress->end();
     m_command1->setEnabled(m_command1Allowed);
     Command2_Click();
+    // The rows found stay in the table; the message says which pages could not be read.
+    if (!result.conclusive() && !result.cancelled) {
+        const UnreadPage& last = result.unreadPages.back();
+        const PageKind kind = result.endedAtUnreadPage ? last.kind : PageKind::Empty;
+        if (ShowUnreadPageBox(this, QtText(RankingUnreadMessage(result)), kind)) {
+            emit loginBrowserRequested(QtText(last.address));
+        }
+    }
     emit searchFinished();
 }
 
@@ -266,7 +301,16 @@ void SoPaiMing::finishShopRead() {
     }
     m_awaitingShopCount = false;
     const int count = shopItemCount();
-    ShowMessageBox(this, QStringLiteral("共查到%1款宝贝").arg(count));
+    const QString counted = QStringLiteral("共查到%1款宝贝").arg(count);
+    // An incomplete listing is told with the count, unless the shop window, in view, has told it already.
+    const std::optional<UnreadPage>& unread = m_shop->unreadPage();
+    if (unread && !m_shop->isVisible()) {
+        if (ShowUnreadPageBox(this, counted + QStringLiteral("\r\n\r\n") + m_shop->unreadMessage(), unread->kind)) {
+            emit loginBrowserRequested(QtText(unread->address));
+        }
+    } else {
+        ShowMessageBox(this, counted);
+    }
     if (count > 0) {
         allowCommand1(true);
     }

@@ -14,6 +14,7 @@ class QLabel;
 class QLineEdit;
 class QPushButton;
 class QRadioButton;
+class QSpinBox;
 class QTableView;
 
 namespace tarvisk {
@@ -44,6 +45,12 @@ public:
     /// The page fetch of the walk; empty means the marketplace request (tests give their own pages).
     void setPageFetch(RankingPageFetch fetch) { m_fetch = std::move(fetch); }
 
+    /// The window's client area: the ranking controls' 16080 × 10530 twips, and a row below them for the pause.
+    static constexpr int kClientWidthTwips = 16080;
+    static constexpr int kClientHeightTwips = 10950;
+    /// The longest pause between pages the window offers, in seconds.
+    static constexpr int kMaxPauseSeconds = 600;
+
 public slots:
     void Form_Load();
     void KeyWord_Change();
@@ -52,6 +59,8 @@ public slots:
     void Text2_Change();
     void Op1_Click();
     void Op2_Click();
+    /// Stores the pause between pages; the walk and the shop window's crawl wait that long.
+    void Pause_Change();
     /// Starts the ranking walk; searchFinished follows once its results and pictures are shown.
     void Command1_Click();
     /// Draws the picture view of the result table into W1.
@@ -64,6 +73,8 @@ public slots:
 
 signals:
     void searchFinished();
+    /// The user wants to see `address` in the login browser (to log in or pass a verification there).
+    void loginBrowserRequested(const QString& address);
 
 protected:
     /// Form_Unload: ends the program.
@@ -96,6 +107,9 @@ private:
     QTableView* m_list0;
     QFrame* m_picture1;
     BrowserView* m_w1;
+    QLabel* m_label5;
+    QSpinBox* m_pause;
+    QLabel* m_label6;
     JobProgress* m_progress;
     QPointer<SoShopGoods> m_shop;
     RankingPageFetch m_fetch;

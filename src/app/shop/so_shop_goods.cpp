@@ -13,6 +13,7 @@
 
 #include "app/ui/job_progress.h"
 #include "app/ui/message_box.h"
+#include "app/ui/unread_page_box.h"
 #include "app/ui/window_font.h"
 #include "app/ui/window_helpers.h"
 #include "app/ui/qt_text.h"
@@ -94,6 +95,7 @@ void SoShopGoods::Command1_Click() {
     auto result = std::make_shared<ShopCrawlResult>();
     ShopCrawlOptions options;
     options.fetch = m_fetch;
+    options.pauseSeconds = m_pauseSeconds;
     options.cancel = m_job.cancelFlag();
     options.progress = [this](int page, int pages) {
         m_job.post([this, page, pages] { m_progress->setPage(page, pages); });
@@ -113,6 +115,12 @@ void SoShopGoods::finishCrawl(const ShopCrawlResult& result) {
     m_text1->setPlainText(QtText(result.text));
     m_progress->end();
     m_command1->setEnabled(true);
+    m_unreadPage = result.unreadPage;
+    m_unreadMessage = QtText(ShopUnreadMessage(result));
+    // Shown here when the user watches this window; a crawl run for the hidden window is reported by its caller.
+    if (m_unreadPage && isVisible() && ShowUnreadPageBox(this, m_unreadMessage, m_unreadPage->kind)) {
+        emit loginBrowserRequested(QtText(m_unreadPage->address));
+    }
     emit crawlFinished(result.count());
 }
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <optional>
+
 #include <QWidget>
 
 #include "app/shop/shop_crawl.h"
@@ -36,6 +38,13 @@ public:
 
     /// The page fetch of the crawl; empty means the marketplace request (tests give their own pages).
     void setPageFetch(ShopPageFetch fetch) { m_fetch = std::move(fetch); }
+    /// Seconds the crawl waits (give or take 30%) before every page after the first; 0: none.
+    void setPauseSeconds(double seconds) { m_pauseSeconds = seconds; }
+
+    /// What the last crawl could not read, and the message that says so: none and empty when its listing is
+    /// complete.
+    const std::optional<UnreadPage>& unreadPage() const { return m_unreadPage; }
+    const QString& unreadMessage() const { return m_unreadMessage; }
 
 public slots:
     void Form_Load();
@@ -52,6 +61,8 @@ signals:
     void crawlStarted();
     /// The crawl has ended and its results are in the window; `count` items were listed.
     void crawlFinished(int count);
+    /// The user wants to see `address` in the login browser (to log in or pass a verification there).
+    void loginBrowserRequested(const QString& address);
 
 protected:
     /// Form_Unload: the user's close only hides the window.
@@ -70,6 +81,9 @@ private:
     QListWidget* m_list2;
     JobProgress* m_progress;
     ShopPageFetch m_fetch;
+    double m_pauseSeconds = 0;
+    std::optional<UnreadPage> m_unreadPage;
+    QString m_unreadMessage;
     BackgroundJob m_job; // last: stopped before the members a running crawl reports into
 };
 

@@ -1,5 +1,6 @@
 #include "app/ui/message_box.h"
 
+#include <QPushButton>
 #include <QMessageBox>
 
 namespace tarvisk {
@@ -16,6 +17,15 @@ MessageBoxHook& hookStore() {
     return hook;
 }
 
+OfferHook& offerHookStore() {
+    static OfferHook hook;
+    return hook;
+}
+
+QString resolvedTitle(const QString& title) {
+    return title.isEmpty() ? ProductCaption() : title;
+}
+
 } // namespace
 
 QString ProductCaption() {
@@ -27,7 +37,7 @@ void SetProductCaption(const QString& caption) {
 }
 
 void ShowMessageBox(QWidget* parent, const QString& text, const QString& title) {
-    const QString shownTitle = title.isEmpty() ? ProductCaption() : title;
+    const QString shownTitle = resolvedTitle(title);
     // A copy, so that a hook may replace itself while it runs.
     if (const MessageBoxHook hook = hookStore()) {
         hook(text, shownTitle);
@@ -37,8 +47,29 @@ void ShowMessageBox(QWidget* parent, const QString& text, const QString& title) 
     box.exec();
 }
 
+bool AskMessageBox(QWidget* parent, const QString& text, const QString& offer, const QString& title) {
+    const QString shownTitle = resolvedTitle(title);
+    // Copies, so that a hook may replace itself while it runs.
+    if (const OfferHook hook = offerHookStore()) {
+        return hook(text, shownTitle);
+    }
+    if (const MessageBoxHook hook = hookStore()) {
+        hook(text, shownTitle);
+        return false;
+    }
+    QMessageBox box(QMessageBox::NoIcon, shownTitle, text, QMessageBox::Ok, parent);
+    const QPushButton* take = box.addButton(offer, QMessageBox::AcceptRole);
+    box.setDefaultButton(QMessageBox::Ok);
+    box.exec();
+    return box.clickedButton() == take;
+}
+
 void SetMessageBoxHook(MessageBoxHook hook) {
     hookStore() = std::move(hook);
+}
+
+void SetOfferHook(OfferHook hook) {
+    offerHookStore() = std::move(hook);
 }
 
 } // namespace tarvisk
