@@ -1,0 +1,138 @@
+// What the marketplace receives from the two walking jobs, recorded by the demo server: every request
+// line, header and body of a two-page ranking walk (WinHttpFetch) and of a shop crawl (XmlHttpRequest),
+// so that work on how requests travel cannot change what they say.
+
+#include <chrono>
+#include <mutex>
+#include <regex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include <gtest/gtest.h>
+#include <httplib.h>
+
+#include "app/ranking/ranking_search.h"
+#include "app/shop/shop_crawl.h"
+#include "core/hooks.h"
+#include "routed_demo.h"
+#include "text/text_ops.h"
+
+namespace tarvisk {
+namespace {
+
+struct ReceivedRequest {
+    std::string method;
+    std::string target;
+    std::vector<std::string> headers; ///< "Name: value" as the client wrote them, sorted by name
+    std::string body;
+};
+
+std::mutex receivedMutex;
+std::vector<ReceivedRequest> received;
+
+/// The test pages, and a log of every request the server answers.
+void RecordingPages(httplib::Server& server) {
+    demo::RegisterTestPages(server);
+    server.set_logger([](const httplib::Request& request, const httplib::Response&) {
+        ReceivedRequest entry{request.method, request.target, {}, request.body};
+        for (const auto& [name, value] : request.headers) {
+            // The server library adds the socket addresses as headers of its own.
+            if (name != "REMOTE_ADDR" && name != "REMOTE_PORT" && name != "LOCAL_ADDR" && name != "LOCAL_PORT")
+                entry.headers.push_back(name + ": " + value);
+        }
+        const std::lock_guard lock(receivedMutex);
+        received.push_back(std::move(entry));
+    });
+}
+
+class WalkRequests : public testing::RoutedToDemo {
+protected:
+    static void SetUpTestSuite() { s_market = std::make_unique<demo::DemoMarket>(0, RecordingPages); }
+
+    void SetUp() override {
+        RoutedToDemo::SetUp();
+        SetClock([] { return Date{2024, 3, 15}; });
+        const std::lock_guard lock(receivedMutex);
+        received.clear();
+    }
+    void TearDown() override {
+        SetClock({});
+        RoutedToDemo::TearDown();
+    }
+
+    /// What the server received; the log is written once an answer is out, so it waits for `count`
+    /// entries (up to a few seconds) before it looks.
+    static std::vector<ReceivedRequest> Received(std::size_t count) {
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+        for (;;) {
+            {
+                const std::lock_guard lock(receivedMutex);
+                if (received.size() >= count || std::chrono::steady_clock::now() > deadline)
+                    return received;
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        }
+    }
+};
+
+/// The random field as the generator writes it: 0 <= r < 1 in general format.
+const std::regex kRandomField(R"(0|0\.[0-9]+|[1-9](\.[0-9]+)?E-[0-9]{2})");
+
+TEST_F(WalkRequests, ARankingWalkAsksForPageTwoWithTheLowerCasedAddress) {
+    CookieJar::instance().setSlot(0, u"sid=A1; ");
+    ResultTable table;
+    ListViewSetColumns(table, kRankingColumnTitles, kRankingColumnWidths);
+    const RankingResult result =
+        RunRankingSearch({u"Dress连衣裙", 2, RankingTarget::OneItem, u"99999999999", {}}, table);
+    EXPECT_EQ(result.pagesFetched, 2);
+    EXPECT_EQ(table.rowCount(), 2 * kRankingItemsPerPage);
+
+    const std::vector<ReceivedRequest> requests = Received(2);
+    ASSERT_EQ(requests.size(), 2u);
+    const std::string head = "/search?initiative_id=tbindexz_20240315&spm=1.7274553.1997520841.1&sourceId=tb.index"
+                             "&search_type=item&ssid=s5-e&commend=all&q=Dress%E8%BF%9E%E8%A1%A3%E8%A3%99"
+                             "&suggest=history_1&_input_charset=utf-8&source=suggest&_";
+    const std::string& first = requests[0].target;
+    ASSERT_TRUE(first.starts_with(head) && first.ends_with("&s=0")) << first;
+    const std::string random = first.substr(head.size(), first.size() - head.size() - 4);
+    EXPECT_TRUE(std::regex_match(random, kRandomField)) << random;
+    // The walk goes on with the address the first fetch lower-cased, escapes included.
+    EXPECT_EQ(requests[1].target, LowerAscii(head + random) + "&s=44");
+
+    for (const ReceivedRequest& request : requests) {
+        EXPECT_EQ(request.method, "POST");
+        EXPECT_EQ(request.headers,
+                  (std::vector<std::string>{"Content-Length: 0", "Content-Type: application/x-www-form-urlencoded",
+                                            "Cookie: sid=A1;", "Host: s.taobao.com",
+                                            "User-Agent: Mozilla/5.0 (Windows NT 6.1; WOW64) AppleWebKit/537.36 "
+                                            "(KHTML, like Gecko) Chrome/31.0.1650.63 Safari/537.36"}));
+        EXPECT_EQ(request.body, "");
+    }
+}
+
+TEST_F(WalkRequests, AShopCrawlPostsTheRandomFieldWithTheBrowsersCookies) {
+    BrowserCookies::instance().set({".taobao.com", "/", false, false, 0, "cookie2", "Login1"});
+    BrowserCookies::instance().set({".example.com", "/", false, false, 0, "other", "x"});
+    std::u16string address = u"DemoShop1.Taobao.com";
+    const ShopCrawlResult result = CrawlShop(address);
+    // 25 items on two pages; the third page has the end notice.
+    EXPECT_EQ(result.count(), 25);
+    EXPECT_EQ(result.pagesFetched, 3);
+
+    const std::vector<ReceivedRequest> requests = Received(3);
+    ASSERT_EQ(requests.size(), 3u);
+    for (std::size_t i = 0; i < requests.size(); ++i) {
+        const ReceivedRequest& request = requests[i];
+        EXPECT_EQ(request.method, "POST");
+        EXPECT_EQ(request.target, "/search.htm?v=1&pageNo=" + std::to_string(i + 1));
+        ASSERT_TRUE(request.body.starts_with("&x=")) << request.body;
+        EXPECT_TRUE(std::regex_match(request.body.substr(3), kRandomField)) << request.body;
+        EXPECT_EQ(request.headers, (std::vector<std::string>{"Content-Length: " + std::to_string(request.body.size()),
+                                                             "content-type: application/x-www-form-urlencoded",
+                                                             "Cookie: cookie2=Login1", "Host: demoshop1.taobao.com"}));
+    }
+}
+
+} // namespace
+} // namespace tarvisk
