@@ -8,8 +8,6 @@
 #include <mutex>
 #include <optional>
 
-#include <curl/curl.h>
-
 #include "net/curl_request.h"
 
 namespace tarvisk {
@@ -67,58 +65,19 @@ std::optional<BrowserCookie> parseNetscapeLine(std::string_view line) {
     return cookie;
 }
 
-using ShareMutexes = std::array<std::mutex, CURL_LOCK_DATA_LAST>;
-
-void lockShare(CURL*, curl_lock_data data, curl_lock_access, void* mutexes) {
-    (*static_cast<ShareMutexes*>(mutexes))[data].lock();
-}
-
-void unlockShare(CURL*, curl_lock_data data, void* mutexes) {
-    (*static_cast<ShareMutexes*>(mutexes))[data].unlock();
-}
-
 } // namespace
 
 struct BrowserCookies::Impl {
-    ShareMutexes shareMutexes;
-    CURLSH* share = nullptr;
-    // The handle through which the store is read and written; one caller at a time.
-    std::mutex editMutex;
-    CURL* editor = nullptr;
+    net::CookieShare share;
 
     std::mutex observerMutex;
     std::map<int, Observer> observers;
     int nextObserverId = 1;
-
-    /// Hands one cookies.txt line (or "ALL", "FLUSH" ...) to the store.
-    void edit(const std::string& line) {
-        std::lock_guard lock(editMutex);
-        if (editor != nullptr)
-            curl_easy_setopt(editor, CURLOPT_COOKIELIST, line.c_str());
-    }
 };
 
-BrowserCookies::BrowserCookies() : m_impl(new Impl) {
-    net::InitCurl();
-    m_impl->share = curl_share_init();
-    if (m_impl->share != nullptr) {
-        curl_share_setopt(m_impl->share, CURLSHOPT_LOCKFUNC, &lockShare);
-        curl_share_setopt(m_impl->share, CURLSHOPT_UNLOCKFUNC, &unlockShare);
-        curl_share_setopt(m_impl->share, CURLSHOPT_USERDATA, &m_impl->shareMutexes);
-        curl_share_setopt(m_impl->share, CURLSHOPT_SHARE, CURL_LOCK_DATA_COOKIE);
-        m_impl->editor = curl_easy_init();
-        if (m_impl->editor != nullptr) {
-            curl_easy_setopt(m_impl->editor, CURLOPT_SHARE, m_impl->share);
-            curl_easy_setopt(m_impl->editor, CURLOPT_COOKIEFILE, "");
-        }
-    }
-}
+BrowserCookies::BrowserCookies() : m_impl(new Impl) {}
 
 BrowserCookies::~BrowserCookies() {
-    if (m_impl->editor != nullptr)
-        curl_easy_cleanup(m_impl->editor);
-    if (m_impl->share != nullptr)
-        curl_share_cleanup(m_impl->share);
     delete m_impl;
 }
 
@@ -136,7 +95,7 @@ void BrowserCookies::set(const BrowserCookie& cookie) {
     BrowserCookie stored = cookie;
     if (stored.path.empty())
         stored.path = "/";
-    m_impl->edit(netscapeLine(stored));
+    m_impl->share.apply(netscapeLine(stored));
 }
 
 void BrowserCookies::remove(const BrowserCookie& cookie) {
@@ -150,29 +109,22 @@ void BrowserCookies::remove(const BrowserCookie& cookie) {
     expired.expires = 1;
     if (expired.path.empty())
         expired.path = "/";
-    m_impl->edit(netscapeLine(expired));
+    m_impl->share.apply(netscapeLine(expired));
 }
 
 std::vector<BrowserCookie> BrowserCookies::all() const {
     std::vector<BrowserCookie> cookies;
-    curl_slist* lines = nullptr;
-    {
-        std::lock_guard lock(m_impl->editMutex);
-        if (m_impl->editor == nullptr || curl_easy_getinfo(m_impl->editor, CURLINFO_COOKIELIST, &lines) != CURLE_OK)
-            return cookies;
-    }
     const std::int64_t now = std::time(nullptr);
-    for (const curl_slist* line = lines; line != nullptr; line = line->next) {
-        std::optional<BrowserCookie> cookie = parseNetscapeLine(line->data);
+    for (const std::string& line : m_impl->share.lines()) {
+        std::optional<BrowserCookie> cookie = parseNetscapeLine(line);
         if (cookie && (cookie->expires == 0 || cookie->expires > now))
             cookies.push_back(std::move(*cookie));
     }
-    curl_slist_free_all(lines);
     return cookies;
 }
 
 void BrowserCookies::clear() {
-    m_impl->edit("ALL");
+    m_impl->share.apply("ALL");
 }
 
 bool BrowserCookies::loadNetscapeFile(const std::string& path) {
@@ -205,7 +157,7 @@ void BrowserCookies::removeObserver(int id) {
     m_impl->observers.erase(id);
 }
 
-void* BrowserCookies::curlShare() {
+net::CookieShare& BrowserCookies::share() {
     return m_impl->share;
 }
 

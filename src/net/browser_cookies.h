@@ -11,6 +11,10 @@
 
 namespace tarvisk {
 
+namespace net {
+class CookieShare;
+}
+
 struct BrowserCookie {
     std::string domain; ///< "example.com" host-only, ".example.com" for the domain and its subdomains
     std::string path = "/";
@@ -45,8 +49,8 @@ public:
     int addObserver(Observer observer);
     void removeObserver(int id);
 
-    /// The libcurl share (CURLSH*) that carries the cookies; for the request routines only.
-    void* curlShare();
+    /// The store as requests use it; for the request routines only.
+    net::CookieShare& share();
     /// Tells the observers of a Set-Cookie value received for `url` (for the request routines).
     void notifySetCookie(const std::string& setCookie, const std::string& url);
 

@@ -1,16 +1,22 @@
 #pragma once
 
+#include <chrono>
 #include <cstddef>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
-#include <curl/curl.h>
-
-// What both request routines share on top of libcurl: one transfer with the common settings,
-// run on a multi handle so the caller decides what happens between steps.
+// libcurl behind one class: what both request routines share. Only curl_request.cpp sees libcurl.
+//
+// Connections are kept between requests, as the platform's request objects keep them: each thread
+// has its own cache of open connections (libcurl's cache is not safe to share between threads), so
+// the pages of a job on a worker thread travel over one connection per host, and a request made
+// while another waits on the same thread (an event handler run by the event pump) uses the same
+// cache. A connection is reused only for a request to the same host and port by the same route,
+// proxy and certificate rules; one the server has closed is replaced by a new one.
 
 namespace tarvisk::net {
 
@@ -41,16 +47,34 @@ private:
     bool m_blockEnded = false;
 };
 
-/// Initialises libcurl once for the process (safe to call from any thread, any number of times).
-void InitCurl();
-
 /// The address as libcurl takes it: UTF-8, with blanks, control characters and non-ASCII bytes
 /// percent-encoded (callers normally pass addresses that are encoded already).
 std::string RequestUrl(const std::u16string& url);
 
+/// A cookie store that requests share (libcurl's cookie engine), usable from any thread. Cookies
+/// go in and come out as lines of a Netscape cookies.txt file.
+class CookieShare {
+public:
+    CookieShare();
+    ~CookieShare();
+    CookieShare(const CookieShare&) = delete;
+    CookieShare& operator=(const CookieShare&) = delete;
+
+    /// Adds or replaces the cookie of one cookies.txt line; "ALL" removes every cookie.
+    void apply(const std::string& line);
+    /// Every cookie of the store as a cookies.txt line (expired ones included).
+    std::vector<std::string> lines() const;
+
+private:
+    friend class CurlRequest;
+    struct Impl;
+    std::unique_ptr<Impl> m_impl;
+};
+
 /// One transfer: http and https only, HTTP/1.1 (header names arrive as the server wrote them),
 /// no compressed answers, the routes and trusted certificate of net/endpoints.h, the body limit.
-/// When routed, proxies from the environment are not used.
+/// When routed, proxies from the environment are not used. Unless told otherwise it sends a GET,
+/// follows no redirect, verifies certificates and has no time limit.
 class CurlRequest {
 public:
     explicit CurlRequest(const std::u16string& url);
@@ -58,10 +82,14 @@ public:
     CurlRequest(const CurlRequest&) = delete;
     CurlRequest& operator=(const CurlRequest&) = delete;
 
-    /// False when libcurl could not make its handles; nothing else may be called then.
-    bool valid() const { return m_easy != nullptr && m_multi != nullptr; }
-    CURL* easy() const { return m_easy; }
+    /// False when libcurl could not make its handle; nothing else may be called then.
+    bool valid() const;
 
+    /// The method and the body. No method, or "GET" (any case) with an empty body: a GET without
+    /// a body. "HEAD" (any case): headers only. Any other method sends the body with its
+    /// Content-Length (0 for an empty one). The method goes into the request line as given; a
+    /// redirect followed after a POST is asked for with a GET, as browsers do.
+    void setMethod(const std::string& method, std::string body);
     /// The request header lines ("Name: value"). libcurl's own Accept and Expect lines are
     /// suppressed unless a line names them.
     void setHeaders(const std::vector<std::string>& lines);
@@ -69,32 +97,31 @@ public:
     /// without proxies of the environment. Routing applies to direct connections only: a request
     /// through a proxy goes wherever the proxy sends it.
     void setProxy(const std::string& server);
-    /// The request body, sent as given with its Content-Length.
-    void setBody(std::string body);
+    /// The most the whole transfer may take, connecting included.
+    void setTimeout(std::chrono::milliseconds limit);
+    /// Follows up to `most` redirects (the answer to the last one is the result).
+    void followRedirects(int most);
+    /// Accepts self-signed, expired and mismatched certificates.
+    void acceptAnyCertificate();
+    /// Sends the cookies of `cookies` to the hosts they belong to and keeps what the answers set.
+    void useCookies(CookieShare& cookies);
     /// Called with every header line received, before the transfer ends.
-    void onHeaderLine(std::function<void(std::string_view line)> observer) { m_headerObserver = std::move(observer); }
+    void onHeaderLine(std::function<void(std::string_view line)> observer);
 
-    /// Runs the transfer. Between steps it waits up to `pollMs` for network activity (0: not at
-    /// all) and then asks `keepWaiting`; false abandons the transfer. True when the whole answer
-    /// arrived within the body limit.
-    bool perform(int pollMs, const std::function<bool()>& keepWaiting);
+    /// Runs the transfer, returning as soon as the answer is complete. Between steps it waits up
+    /// to `poll` for network activity and then asks `keepWaiting`; false abandons the transfer.
+    /// True when the whole answer arrived within the body limit.
+    bool perform(std::chrono::milliseconds poll, const std::function<bool()>& keepWaiting);
 
-    const std::string& body() const { return m_received; }
-    const ResponseHeaders& headers() const { return m_headers; }
+    /// The address the transfer is at: the request's, or that of the redirect being followed.
+    std::string effectiveUrl() const;
+    /// The body received (with its capacity reserved from Content-Length when the server told it).
+    const std::string& body() const;
+    const ResponseHeaders& headers() const;
 
 private:
-    static std::size_t writeBody(char* data, std::size_t size, std::size_t count, void* self);
-    static std::size_t writeHeader(char* data, std::size_t size, std::size_t count, void* self);
-
-    CURL* m_easy = nullptr;
-    CURLM* m_multi = nullptr;
-    curl_slist* m_headerList = nullptr;
-    curl_slist* m_connectTo = nullptr;
-    std::string m_sent;
-    std::string m_received;
-    bool m_tooLarge = false;
-    ResponseHeaders m_headers;
-    std::function<void(std::string_view)> m_headerObserver;
+    struct Impl;
+    std::unique_ptr<Impl> m_impl;
 };
 
 /// Where the answer of a finished transfer leads: the address a redirect answer points to when

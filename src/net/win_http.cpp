@@ -1,5 +1,7 @@
 #include "net/win_http.h"
 
+#include <chrono>
+
 #include "core/cancel.h"
 #include "net/cookie_jar.h"
 #include "net/curl_request.h"
@@ -14,23 +16,9 @@ namespace {
 
 // A wait of 0 or less would give up before any answer could arrive, or wait forever; such a
 // fetch waits this long instead, the receive limit the request object applies on its own.
-constexpr long kDefaultWaitMs = 30'000;
-// How often the blocked call looks at the cancel flag while nothing arrives.
-constexpr int kPollMs = 20;
-
-void setMethod(net::CurlRequest& request, const std::u16string& method, const std::u16string& body) {
-    CURL* easy = request.easy();
-    const std::string name = ToUtf8(method);
-    if (EqualsIgnoringCase(method, u"HEAD")) {
-        curl_easy_setopt(easy, CURLOPT_NOBODY, 1L);
-    } else if (method.empty() || (EqualsIgnoringCase(method, u"GET") && body.empty())) {
-        curl_easy_setopt(easy, CURLOPT_HTTPGET, 1L);
-    } else {
-        request.setBody(ToUtf8(body));
-    }
-    if (!method.empty())
-        curl_easy_setopt(easy, CURLOPT_CUSTOMREQUEST, name.c_str());
-}
+constexpr std::chrono::milliseconds kDefaultWait{30'000};
+// How long the blocked call waits on its socket before it looks at the cancel flag again.
+constexpr std::chrono::milliseconds kPoll{20};
 
 std::u16string bodyText(const net::CurlRequest& request, int decodeMode) {
     switch (decodeMode) {
@@ -64,16 +52,13 @@ std::u16string WinHttpFetch(std::u16string& url, const std::u16string& body, con
     net::CurlRequest request(address);
     if (!request.valid())
         return {};
-    CURL* easy = request.easy();
 
     // Only an explicit proxy, never one of the environment.
     request.setProxy(ToUtf8(net::ProxyServer(proxy)));
-    // Self-signed, expired and mismatched certificates are accepted, and redirects returned as they are.
-    curl_easy_setopt(easy, CURLOPT_SSL_VERIFYPEER, 0L);
-    curl_easy_setopt(easy, CURLOPT_SSL_VERIFYHOST, 0L);
-    curl_easy_setopt(easy, CURLOPT_FOLLOWLOCATION, 0L);
-    curl_easy_setopt(easy, CURLOPT_TIMEOUT_MS, waitSeconds > 0 ? waitSeconds * 1000L : kDefaultWaitMs);
-    setMethod(request, method, body);
+    // Self-signed, expired and mismatched certificates are accepted; redirects are returned as they are.
+    request.acceptAnyCertificate();
+    request.setTimeout(waitSeconds > 0 ? std::chrono::milliseconds(std::chrono::seconds(waitSeconds)) : kDefaultWait);
+    request.setMethod(ToUtf8(method), ToUtf8(body));
 
     const int slot = CookieJar::slotIndex(jarSlot);
     std::vector<std::string> lines;
@@ -81,7 +66,7 @@ std::u16string WinHttpFetch(std::u16string& url, const std::u16string& body, con
         lines.push_back(ToUtf8(field.name) + ": " + ToUtf8(field.value));
     request.setHeaders(lines);
 
-    if (!request.perform(kPollMs, [] { return !CancelRequested(); }))
+    if (!request.perform(kPoll, [] { return !CancelRequested(); }))
         return {};
     answeredFrom = net::AnswerAddress(easy);
 

@@ -19,9 +19,10 @@ namespace tarvisk {
 namespace {
 
 constexpr char16_t kCreateFailed[] = u"创建XML失败";
-constexpr int kPollMs = 10;
+// The longest window events wait while a request is under way.
+constexpr std::chrono::milliseconds kPoll{10};
 // Redirects are followed as the browser's own request object follows them, up to this many.
-constexpr long kMaxRedirects = 10;
+constexpr int kMaxRedirects = 10;
 
 } // namespace
 
@@ -47,30 +48,25 @@ std::u16string XmlHttpRequest(const std::u16string& url, const std::u16string& b
         return kCreateFailed;
     }
     const auto start = std::chrono::steady_clock::now();
-    CURL* easy = request.easy();
     BrowserCookies& cookies = BrowserCookies::instance();
     // The browser's cookies: sent to the hosts they belong to, and what the answers set is kept.
-    if (void* share = cookies.curlShare()) {
-        curl_easy_setopt(easy, CURLOPT_SHARE, static_cast<CURLSH*>(share));
-        curl_easy_setopt(easy, CURLOPT_COOKIEFILE, "");
-    }
-    curl_easy_setopt(easy, CURLOPT_FOLLOWLOCATION, 1L);
-    curl_easy_setopt(easy, CURLOPT_MAXREDIRS, kMaxRedirects);
+    request.useCookies(cookies.share());
+    request.followRedirects(kMaxRedirects);
     request.setHeaders({"content-type: application/x-www-form-urlencoded"});
-    request.setBody(ToUtf8(body + u"&x=" + RandomField()));
+    request.setMethod("POST", ToUtf8(body + u"&x=" + RandomField()));
 
     // Each cookie set along the way is told with the address of the answer that set it.
     std::vector<std::pair<std::string, std::string>> setCookies;
     request.onHeaderLine([&](std::string_view line) {
         if (!EqualsIgnoringCase(net::HeaderName(line), "Set-Cookie") || line.find(':') == std::string_view::npos)
             return;
-        char* answered = nullptr;
-        curl_easy_getinfo(easy, CURLINFO_EFFECTIVE_URL, &answered);
-        setCookies.emplace_back(net::HeaderValue(line), answered != nullptr ? answered : "");
+        setCookies.emplace_back(net::HeaderValue(line), request.effectiveUrl());
     });
 
-    const bool complete = request.perform(0, [&] {
-        Delay(kPollMs);
+    // The answer is taken as soon as it is complete; while it is awaited, window events run after
+    // every wait on the socket, which lasts at most the poll interval.
+    const bool complete = request.perform(kPoll, [&] {
+        PumpEvents();
         if (CancelRequested())
             return false;
         const auto waited = std::chrono::steady_clock::now() - start;

@@ -5,8 +5,9 @@
 namespace tarvisk {
 
 /// The XMLHTTP-style request that marketplace pages are fetched with: a form POST of
-/// `body` + "&x=" + a random field, with the browser's cookies (net/browser_cookies.h), polled
-/// every 10 ms with the event pump running between polls. decodeMode 0: by the charset the
+/// `body` + "&x=" + a random field, with the browser's cookies (net/browser_cookies.h). It returns
+/// as soon as the answer is complete and lets the event pump run at least every 10 ms while it
+/// waits (an event handler may make a request of its own meanwhile). decodeMode 0: by the charset the
 /// response declares; 1: GBK bytes; other: empty text. timeoutSeconds <= 0 waits without limit
 /// (until the job is cancelled). When no request handle can be made, shows "创建XML失败" through
 /// the message sink and returns that text. As a browser does, it follows redirects and verifies

@@ -12,7 +12,7 @@ namespace {
 class CurlRequestTest : public test::RoutedToDemo {
 protected:
     static bool Fetch(CurlRequest& request) {
-        return request.valid() && request.perform(20, [] { return true; });
+        return request.valid() && request.perform(std::chrono::milliseconds(20), [] { return true; });
     }
 };
 
@@ -40,7 +40,7 @@ TEST_F(CurlRequestTest, AnAbandonedTransferFails) {
     CurlRequest request(u"http://shop.example.com/test/slow?ms=2000");
     ASSERT_TRUE(request.valid());
     int steps = 0;
-    EXPECT_FALSE(request.perform(10, [&steps] { return ++steps < 5; }));
+    EXPECT_FALSE(request.perform(std::chrono::milliseconds(10), [&steps] { return ++steps < 5; }));
     EXPECT_EQ(steps, 5);
 }
 
