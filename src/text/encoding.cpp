@@ -1,11 +1,16 @@
 #include "text/encoding.h"
 
+#include <algorithm>
 #include <array>
 #include <cerrno>
 #include <cctype>
 #include <memory>
 
 #include <iconv.h>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 #include "text/text_ops.h"
 
@@ -14,6 +19,7 @@ namespace tarvisk {
 namespace {
 
 constexpr char16_t kReplacement = u'\uFFFD';
+constexpr char16_t kEuroSign = u'\u20AC';
 constexpr char kHexDigits[] = "0123456789ABCDEF";
 
 /// An iconv descriptor that closes itself; invalid when the conversion is unknown.
@@ -108,16 +114,35 @@ std::unique_ptr<GbkTable> buildGbkTable() {
     const Converter converter("UTF-16LE", "CP936");
     if (!converter.valid())
         return table;
+    std::string pairs;
     std::string out;
-    // 0x80 and 0xFF are single bytes (or nothing) to iconv, never the start of a pair.
+    // 0x80 and 0xFF are single bytes (or nothing) to iconv, never the start of a pair. The pairs
+    // of one lead byte go through iconv together; it stops at each pair it refuses, which is
+    // skipped, and every pair it takes gives one UTF-16 unit.
     for (unsigned lead = 0x81; lead <= 0xFE; ++lead) {
+        pairs.clear();
         for (unsigned trail = 0; trail <= 0xFF; ++trail) {
-            const char pair[2] = {static_cast<char>(lead), static_cast<char>(trail)};
-            const char* in = pair;
-            std::size_t size = 2;
+            pairs += static_cast<char>(lead);
+            pairs += static_cast<char>(trail);
+        }
+        const char* in = pairs.data();
+        std::size_t size = pairs.size();
+        while (size > 0) {
+            const std::size_t first = static_cast<std::size_t>(in - pairs.data());
             out.clear();
-            if (converter.convert(in, size, out) != static_cast<std::size_t>(-1) && size == 0 && out.size() == 2)
-                (*table)[(lead - 0x80) << 8 | trail] = fromUtf16Le(out)[0];
+            const bool refused = converter.convert(in, size, out) == static_cast<std::size_t>(-1);
+            const std::size_t taken = static_cast<std::size_t>(in - pairs.data()) - first;
+            if (taken % 2 == 0 && out.size() == taken) {
+                const std::u16string units = fromUtf16Le(out);
+                for (std::size_t k = 0; k < units.size(); ++k)
+                    (*table)[(lead - 0x80) << 8 | (first / 2 + k)] = units[k];
+            }
+            if (!refused)
+                break;
+            // The refused pair (or what is left of it) stays a replacement character.
+            const std::size_t skip = std::min<std::size_t>(2 - taken % 2, size);
+            in += skip;
+            size -= skip;
         }
     }
     return table;
@@ -194,32 +219,126 @@ std::size_t utf8Character(const std::string& bytes, std::size_t i, char32_t& cod
     return k;
 }
 
-void appendUtf16(std::u16string& out, char32_t code) {
+/// Collects converted text through a small buffer into storage reserved once, so every unit is
+/// written to the text once and the storage is touched only as far as it is filled.
+template <typename Text> class ChunkWriter {
+public:
+    using Unit = typename Text::value_type;
+
+    explicit ChunkWriter(std::size_t reserved) { m_text.reserve(reserved); }
+
+    /// Room for `units` more units (at most kChunk), to be confirmed with wrote().
+    Unit* room(std::size_t units) {
+        if (m_used + units > kChunk)
+            flush();
+        return m_chunk + m_used;
+    }
+    void wrote(std::size_t units) { m_used += units; }
+    void put(Unit unit) {
+        *room(1) = unit;
+        ++m_used;
+    }
+    Text finish() {
+        flush();
+        return std::move(m_text);
+    }
+
+private:
+    static constexpr std::size_t kChunk = 2048;
+
+    void flush() {
+        m_text.append(m_chunk, m_used);
+        m_used = 0;
+    }
+
+    Text m_text;
+    Unit m_chunk[kChunk];
+    std::size_t m_used = 0;
+};
+
+/// Decoded text: never more UTF-16 units than the bytes it was decoded from.
+using TextWriter = ChunkWriter<std::u16string>;
+
+/// One code point as UTF-16, a surrogate pair above U+FFFF.
+void putUtf16(TextWriter& out, char32_t code) {
     if (code < 0x10000) {
-        out += static_cast<char16_t>(code);
+        out.put(static_cast<char16_t>(code));
     } else {
         code -= 0x10000;
-        out += static_cast<char16_t>(0xD800 | (code >> 10));
-        out += static_cast<char16_t>(0xDC00 | (code & 0x3FF));
+        out.put(static_cast<char16_t>(0xD800 | (code >> 10)));
+        out.put(static_cast<char16_t>(0xDC00 | (code & 0x3FF)));
     }
 }
 
-void appendUtf8(std::string& out, char32_t code) {
+/// One code point as UTF-8.
+void putUtf8(ChunkWriter<std::string>& out, char32_t code) {
+    char* to = out.room(4);
+    const char* const start = to;
     if (code < 0x80) {
-        out += static_cast<char>(code);
+        *to++ = static_cast<char>(code);
     } else if (code < 0x800) {
-        out += static_cast<char>(0xC0 | code >> 6);
-        out += static_cast<char>(0x80 | (code & 0x3F));
+        *to++ = static_cast<char>(0xC0 | code >> 6);
+        *to++ = static_cast<char>(0x80 | (code & 0x3F));
     } else if (code < 0x10000) {
-        out += static_cast<char>(0xE0 | code >> 12);
-        out += static_cast<char>(0x80 | (code >> 6 & 0x3F));
-        out += static_cast<char>(0x80 | (code & 0x3F));
+        *to++ = static_cast<char>(0xE0 | code >> 12);
+        *to++ = static_cast<char>(0x80 | (code >> 6 & 0x3F));
+        *to++ = static_cast<char>(0x80 | (code & 0x3F));
     } else {
-        out += static_cast<char>(0xF0 | code >> 18);
-        out += static_cast<char>(0x80 | (code >> 12 & 0x3F));
-        out += static_cast<char>(0x80 | (code >> 6 & 0x3F));
-        out += static_cast<char>(0x80 | (code & 0x3F));
+        *to++ = static_cast<char>(0xF0 | code >> 18);
+        *to++ = static_cast<char>(0x80 | (code >> 12 & 0x3F));
+        *to++ = static_cast<char>(0x80 | (code >> 6 & 0x3F));
+        *to++ = static_cast<char>(0x80 | (code & 0x3F));
     }
+    out.wrote(static_cast<std::size_t>(to - start));
+}
+
+/// Widens the run of ASCII bytes that starts at bytes[i] into `out`; returns the index after the
+/// run. Pages are mostly ASCII, so whole blocks are tested and widened at once where the processor
+/// has vector instructions.
+std::size_t widenAscii(const std::string& bytes, std::size_t i, TextWriter& out) {
+    const auto* from = reinterpret_cast<const unsigned char*>(bytes.data());
+    const std::size_t n = bytes.size();
+#if defined(__SSE2__)
+    constexpr std::size_t kBlock = sizeof(__m128i);
+    const __m128i zero = _mm_setzero_si128();
+    for (; i + kBlock <= n; i += kBlock) {
+        const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(from + i));
+        if (_mm_movemask_epi8(block) != 0)
+            break;
+        auto* to = reinterpret_cast<__m128i*>(out.room(kBlock));
+        _mm_storeu_si128(to, _mm_unpacklo_epi8(block, zero));
+        _mm_storeu_si128(to + 1, _mm_unpackhi_epi8(block, zero));
+        out.wrote(kBlock);
+    }
+#endif
+    for (; i < n && from[i] < 0x80; ++i)
+        out.put(from[i]);
+    return i;
+}
+
+/// GBK as iconv's code page 936 reads it, at the cost of a table lookup a pair: 0x80 is the euro
+/// sign; a pair the code page lacks, a lone 0xFF and a lead byte cut off at the end each give
+/// U+FFFD, and the byte after such a lead byte is read on its own.
+std::u16string decodeCp936(const std::string& bytes) {
+    const GbkTable& table = gbkDecodeTable();
+    TextWriter out(bytes.size());
+    for (std::size_t i = widenAscii(bytes, 0, out); i < bytes.size(); i = widenAscii(bytes, i, out)) {
+        const auto lead = static_cast<unsigned char>(bytes[i]);
+        const char16_t pair = lead < 0xFF && i + 1 < bytes.size()
+                                  ? table[(lead - 0x80) << 8 | static_cast<unsigned char>(bytes[i + 1])]
+                                  : kReplacement;
+        if (lead == 0x80) {
+            out.put(kEuroSign);
+            ++i;
+        } else if (pair != kReplacement) {
+            out.put(pair);
+            i += 2;
+        } else {
+            out.put(kReplacement);
+            ++i;
+        }
+    }
+    return out.finish();
 }
 
 } // namespace
@@ -299,39 +418,30 @@ std::u16string UnescapeText(const std::u16string& source) {
 
 std::u16string DecodeGbkBytes(const std::string& bytes) {
     const GbkTable& table = gbkDecodeTable();
-    std::u16string out;
-    out.reserve(bytes.size());
-    for (std::size_t i = 0; i < bytes.size(); ++i) {
-        const unsigned char lead = static_cast<unsigned char>(bytes[i]);
-        if (lead < 0x80) {
-            out += static_cast<char16_t>(lead);
-        } else if (i + 1 < bytes.size()) {
+    TextWriter out(bytes.size());
+    for (std::size_t i = widenAscii(bytes, 0, out); i < bytes.size(); i = widenAscii(bytes, i, out)) {
+        const auto lead = static_cast<unsigned char>(bytes[i]);
+        if (i + 1 < bytes.size()) {
             // Every byte from 0x80 up takes the next byte with it, whatever that byte is.
-            out += table[(lead - 0x80) << 8 | static_cast<unsigned char>(bytes[++i])];
+            out.put(table[(lead - 0x80) << 8 | static_cast<unsigned char>(bytes[i + 1])]);
+            i += 2;
         } else {
             // A lead byte cut off at the end: keep everything before it and mark the loss.
-            out += kReplacement;
+            out.put(kReplacement);
+            ++i;
         }
     }
-    return out;
+    return out.finish();
 }
 
 std::u16string DecodeUtf8Bytes(const std::string& bytes) {
-    std::u16string out;
-    out.reserve(bytes.size());
-    std::size_t i = 0;
-    while (i < bytes.size()) {
-        const unsigned char lead = static_cast<unsigned char>(bytes[i]);
-        if (lead < 0x80) {
-            out += static_cast<char16_t>(lead);
-            ++i;
-            continue;
-        }
+    TextWriter out(bytes.size());
+    for (std::size_t i = widenAscii(bytes, 0, out); i < bytes.size(); i = widenAscii(bytes, i, out)) {
         char32_t code = 0;
         i += utf8Character(bytes, i, code);
-        appendUtf16(out, code);
+        putUtf16(out, code);
     }
-    return out;
+    return out.finish();
 }
 
 std::u16string DecodeCharsetBytes(const std::string& bytes, const std::string& charset) {
@@ -340,8 +450,9 @@ std::u16string DecodeCharsetBytes(const std::string& bytes, const std::string& c
     if (name.empty() || name == "utf-8" || name == "utf8")
         return DecodeUtf8Bytes(bytes);
     // Pages that say GB2312 are written in its superset GBK, as browsers read them.
-    if (name == "gb2312" || name == "x-gbk" || name == "windows-936")
-        name = "cp936";
+    if (name == "gbk" || name == "cp936" || name == "ms936" || name == "windows-936" || name == "gb13000" ||
+        name == "gb2312" || name == "x-gbk")
+        return decodeCp936(bytes);
     const Converter converter("UTF-16LE", name.c_str());
     if (!converter.valid())
         return DecodeUtf8Bytes(bytes);
@@ -377,20 +488,21 @@ std::string EncodeGbk(const std::u16string& text) {
 }
 
 std::string ToUtf8(const std::u16string& text) {
-    std::string out;
-    out.reserve(text.size() * 3);
+    ChunkWriter<std::string> out(text.size() * 3);
     for (std::size_t i = 0; i < text.size(); ++i) {
         const char16_t c = text[i];
-        if (isHighSurrogate(c) && i + 1 < text.size() && isLowSurrogate(text[i + 1])) {
-            appendUtf8(out, 0x10000 + ((c - 0xD800) << 10 | (text[i + 1] - 0xDC00)));
+        if (c < 0x80) {
+            out.put(static_cast<char>(c));
+        } else if (isHighSurrogate(c) && i + 1 < text.size() && isLowSurrogate(text[i + 1])) {
+            putUtf8(out, 0x10000 + ((c - 0xD800) << 10 | (text[i + 1] - 0xDC00)));
             ++i;
         } else if (isHighSurrogate(c) || isLowSurrogate(c)) {
-            out += '?';
+            out.put('?');
         } else {
-            appendUtf8(out, c);
+            putUtf8(out, c);
         }
     }
-    return out;
+    return out.finish();
 }
 
 std::u16string FromUtf8(const std::string& text) {

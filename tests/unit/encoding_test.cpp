@@ -1,8 +1,11 @@
 #include "text/encoding.h"
 
+#include <cerrno>
+#include <random>
 #include <string>
 
 #include <gtest/gtest.h>
+#include <iconv.h>
 
 namespace tarvisk {
 namespace {
@@ -101,6 +104,17 @@ TEST(DecodeGbkBytes, TakesEveryHighByteWithTheNextOne) {
         EXPECT_EQ(ToUtf8(DecodeGbkBytes(c.bytes)), ToUtf8(c.expected)) << c.bytes.size() << " bytes";
 }
 
+// The decoders widen ASCII in blocks: every case must read the same after ASCII runs of any length,
+// which put its bytes at every place of a block.
+TEST(DecodeGbkBytes, ReadsTheSameAfterAsciiRunsOfAnyLength) {
+    for (std::size_t run = 0; run <= 40; ++run) {
+        const std::string ascii(run, 'a');
+        EXPECT_EQ(DecodeGbkBytes(ascii + "\x41\xB2\xE9\x42\x81\x30" + ascii + "\xB2"),
+                  FromUtf8(ascii) + u"A查B\uFFFD" + FromUtf8(ascii) + u"\uFFFD")
+            << run;
+    }
+}
+
 TEST(DecodeGbkBytes, ReadsBackWhatEncodeGbkWrote) {
     const std::u16string text = u"淘宝 seller 查询，好评率：99.5%【个人认证】";
     EXPECT_EQ(DecodeGbkBytes(EncodeGbk(text)), text);
@@ -124,6 +138,65 @@ TEST(DecodeUtf8Bytes, ReplacesEachBrokenSequence) {
         EXPECT_EQ(DecodeUtf8Bytes(c.bytes), c.expected) << c.bytes;
 }
 
+TEST(DecodeUtf8Bytes, ReadsTheSameAfterAsciiRunsOfAnyLength) {
+    for (std::size_t run = 0; run <= 40; ++run) {
+        const std::string ascii(run, 'a');
+        EXPECT_EQ(DecodeUtf8Bytes(ascii + "\xE4\xB8\xAD" + ascii + "\xF0\x9F\x98\x80\xC0" + ascii + "\xE4\xB8"),
+                  FromUtf8(ascii) + u"中" + FromUtf8(ascii) + u"\U0001F600\uFFFD" + FromUtf8(ascii) + u"\uFFFD")
+            << run;
+    }
+}
+
+/// GBK decoded by iconv itself, a replacement character for each byte it cannot read: how a page
+/// that declares GBK must read.
+std::u16string IconvGbk(const std::string& bytes) {
+    const iconv_t cd = iconv_open("UTF-16LE", "GBK");
+    std::u16string text;
+    const char* in = bytes.data();
+    std::size_t left = bytes.size();
+    while (left > 0) {
+        char buffer[8];
+        char* inPtr = const_cast<char*>(in);
+        char* out = buffer;
+        std::size_t outLeft = sizeof buffer;
+        const std::size_t result = iconv(cd, &inPtr, &left, &out, &outLeft);
+        for (const char* unit = buffer; unit < out; unit += 2)
+            text +=
+                static_cast<char16_t>(static_cast<unsigned char>(unit[0]) | static_cast<unsigned char>(unit[1]) << 8);
+        in = inPtr;
+        if (result == static_cast<std::size_t>(-1) && errno != E2BIG) {
+            text += u'\uFFFD';
+            ++in;
+            --left;
+        }
+    }
+    iconv_close(cd);
+    return text;
+}
+
+TEST(DecodeCharsetBytes, ReadsGbkExactlyAsIconvDoes) {
+    // Every byte pair, each followed by a letter that a broken pair must leave readable.
+    std::string pairs;
+    for (int lead = 0x80; lead <= 0xFF; ++lead) {
+        for (int trail = 0; trail <= 0xFF; ++trail) {
+            pairs = {static_cast<char>(lead), static_cast<char>(trail), 'A'};
+            ASSERT_EQ(DecodeCharsetBytes(pairs, "GBK"), IconvGbk(pairs)) << lead << " " << trail;
+        }
+    }
+    // Random pages: runs of ASCII and of high bytes, a lead byte cut off at the end.
+    std::mt19937 random(936);
+    for (int page = 0; page < 200; ++page) {
+        std::string bytes;
+        while (bytes.size() < 300) {
+            const bool high = random() % 2 == 0;
+            for (std::size_t n = random() % 40; n > 0; --n)
+                bytes += static_cast<char>(high ? 0x80 + random() % 0x80 : random() % 0x80);
+        }
+        for (const char* name : {"gbk", "CP936", "gb2312", "windows-936"})
+            ASSERT_EQ(DecodeCharsetBytes(bytes, name), IconvGbk(bytes)) << name << " page " << page;
+    }
+}
+
 TEST(DecodeCharsetBytes, UsesTheNamedCharset) {
     struct Case {
         std::string bytes;
@@ -142,6 +215,9 @@ TEST(DecodeCharsetBytes, UsesTheNamedCharset) {
         {"\xE4\xB8\xAD", "", u"中"},
         {"A\xB2", "gbk", u"A\uFFFD"},
         {"\xFF\x41", "gbk", u"\uFFFDA"},
+        // Read as the code page reads it: 0x80 alone is the euro sign, a broken pair loses one byte.
+        {"\x80\xB2\xE9", "cp936", u"€查"},
+        {"\x81\x30\xB2\xE9", "GBK", u"\uFFFD0查"},
     };
     for (const Case& c : cases)
         EXPECT_EQ(ToUtf8(DecodeCharsetBytes(c.bytes, c.charset)), ToUtf8(c.expected)) << c.charset;
