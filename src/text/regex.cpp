@@ -11,6 +11,7 @@
 #include <pcre2.h>
 
 #include "text/encoding.h"
+#include "text/text_ops.h"
 
 namespace tarvisk {
 
@@ -35,6 +36,7 @@ constexpr std::size_t kJitStackMax = 4 * 1024 * 1024;
 constexpr std::size_t kMaxPatterns = 64;
 constexpr std::size_t kMaxScans = 8;
 constexpr std::size_t kMaxScannedUnits = 8 * 1024 * 1024;
+constexpr std::size_t kAllMatches = static_cast<std::size_t>(-1);
 
 PCRE2_SPTR16 units(const std::u16string& text) {
     return reinterpret_cast<PCRE2_SPTR16>(text.data());
@@ -105,16 +107,16 @@ public:
     CompiledPattern(const CompiledPattern&) = delete;
     CompiledPattern& operator=(const CompiledPattern&) = delete;
 
-    /// Every match in `text`, in order and not overlapping, found as an ECMAScript global scan
-    /// finds them: the next attempt starts where a match ended, one unit further after an empty
-    /// match. A scan that reaches a work limit ends with the matches found so far.
-    std::vector<RegexHit> scan(const std::u16string& text) const {
+    /// The first `limit` matches in `text`, in order and not overlapping, found as an ECMAScript
+    /// global scan finds them: the next attempt starts where a match ended, one unit further after
+    /// an empty match. A scan that reaches a work limit ends with the matches found so far.
+    std::vector<RegexHit> scan(const std::u16string& text, std::size_t limit = kAllMatches) const {
         thread_local const MatchResources resources;
         std::vector<RegexHit> hits;
         if (m_matchData == nullptr || resources.context() == nullptr)
             return hits;
         std::size_t start = 0;
-        while (start <= text.size()) {
+        while (start <= text.size() && hits.size() < limit) {
             const int result =
                 pcre2_match_16(m_code, units(text), text.size(), start, 0, m_matchData, resources.context());
             if (result < 0)
@@ -207,8 +209,29 @@ const std::vector<RegexHit>& cachedScan(const std::u16string& text, const std::u
     return cache.insert(text, pattern, std::move(hits)).hits;
 }
 
+/// True when `marker` as a pattern matches just its own text: no letter (whose case the match
+/// ignores), no unit from 0x80 to 0xFF (which the engine's tables may fold) and no character
+/// with a meaning in a pattern.
+bool isLiteral(std::u16string_view marker) {
+    constexpr std::u16string_view kSpecial = u"\\^$.|?*+()[]{}";
+    return !marker.empty() && std::all_of(marker.begin(), marker.end(), [&](char16_t c) {
+        const bool letter = (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z');
+        return c >= 0x100 || (c < 0x80 && !letter && kSpecial.find(c) == std::u16string_view::npos);
+    });
+}
+
 /// The 1-based position of a marker's index-th match, 0 when it is missing or not a valid pattern.
 int markerPosition(const std::u16string& text, const std::u16string& marker, int index) {
+    if (isLiteral(marker)) {
+        // Found without the engine, counted as its scan counts: each search starts after the
+        // previous occurrence.
+        if (index < 1)
+            return 0;
+        std::size_t at = FindText(text, marker);
+        for (int k = 1; k < index && at != std::u16string::npos; ++k)
+            at = FindText(text, marker, at + marker.size());
+        return at < static_cast<std::size_t>(INT_MAX) ? static_cast<int>(at) + 1 : 0;
+    }
     try {
         return RegexPosition(text, marker, index);
     } catch (const std::invalid_argument&) {
@@ -219,8 +242,9 @@ int markerPosition(const std::u16string& text, const std::u16string& marker, int
 } // namespace
 
 std::vector<RegexHit> RegexMatches(const std::u16string& text, const std::u16string& pattern, std::size_t limit) {
-    const std::vector<RegexHit>& hits = cachedScan(text, pattern);
-    return {hits.begin(), hits.begin() + static_cast<std::ptrdiff_t>(std::min(limit, hits.size()))};
+    // The caller takes the matches with it: no copy of the text is kept, and the scan stops at
+    // the limit.
+    return compiled(pattern).scan(text, limit);
 }
 
 std::vector<RegexHit> RegexScanFresh(const std::u16string& text, const std::u16string& pattern) {

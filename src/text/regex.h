@@ -20,14 +20,15 @@ struct RegexHit {
 };
 
 /// The first `limit` matches of `pattern` in `text` (all of them by default), in order, not
-/// overlapping, copied out of this thread's scan cache. Throws std::invalid_argument when the
-/// engine rejects the pattern. A match attempt that exceeds the engine's work limits (a pattern
-/// backtracking without end on a hostile page) ends the scan with the matches found so far.
+/// overlapping; the scan stops at the limit and keeps no copy of the text. Throws
+/// std::invalid_argument when the engine rejects the pattern. A match attempt that exceeds the
+/// engine's work limits (a pattern backtracking without end on a hostile page) ends the scan with
+/// the matches found so far.
 std::vector<RegexHit> RegexMatches(const std::u16string& text, const std::u16string& pattern,
                                    std::size_t limit = static_cast<std::size_t>(-1));
 
 /// The same scan without any cache: compiles the pattern and scans the whole text on every call.
-/// For measurements and cross-checks of the cached scan.
+/// For measurements and cross-checks of the cached lookups (RegexMatch, RegexPosition).
 std::vector<RegexHit> RegexScanFresh(const std::u16string& text, const std::u16string& pattern);
 
 /// Text of the index-th match (1-based); index 0 means the last match; empty when there is none

@@ -1,6 +1,11 @@
 #include "text/text_ops.h"
 
 #include <algorithm>
+#include <bit>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 namespace tarvisk {
 
@@ -89,6 +94,33 @@ std::vector<std::u16string> SplitAt(std::u16string_view text, std::u16string_vie
 
 std::vector<std::string> SplitAt(std::string_view text, std::string_view separator) {
     return splitAt(text, separator);
+}
+
+std::size_t FindText(std::u16string_view text, std::u16string_view needle, std::size_t from) {
+    if (needle.empty() || needle.size() > text.size())
+        return text.find(needle, from);
+#if defined(__SSE2__)
+    // Eight places a step. A place is a candidate when it holds the needle's first unit and the
+    // place needle.size() - 1 further holds its last, so a page has few candidates that are no
+    // match. The mask has two bits for each place.
+    const __m128i first = _mm_set1_epi16(static_cast<short>(needle.front()));
+    const __m128i last = _mm_set1_epi16(static_cast<short>(needle.back()));
+    constexpr std::size_t kStep = sizeof(__m128i) / sizeof(char16_t);
+    const std::size_t end = text.size() - needle.size() + 1; // one past the last place the needle may start
+    for (; from + kStep <= end; from += kStep) {
+        const auto* starts = reinterpret_cast<const __m128i*>(text.data() + from);
+        const auto* ends = reinterpret_cast<const __m128i*>(text.data() + from + needle.size() - 1);
+        const __m128i candidates = _mm_and_si128(_mm_cmpeq_epi16(_mm_loadu_si128(starts), first),
+                                                 _mm_cmpeq_epi16(_mm_loadu_si128(ends), last));
+        for (auto mask = static_cast<unsigned>(_mm_movemask_epi8(candidates)); mask != 0;
+             mask &= ~(3u << std::countr_zero(mask))) {
+            const std::size_t place = from + static_cast<std::size_t>(std::countr_zero(mask)) / 2;
+            if (text.substr(place, needle.size()) == needle)
+                return place;
+        }
+    }
+#endif
+    return text.find(needle, from);
 }
 
 std::u16string TrimBlanks(std::u16string_view text, std::u16string_view blanks) {

@@ -27,6 +27,10 @@ std::string ReplaceAll(std::string_view text, std::string_view from, std::string
 std::vector<std::u16string> SplitAt(std::u16string_view text, std::u16string_view separator);
 std::vector<std::string> SplitAt(std::string_view text, std::string_view separator);
 
+/// The position of the first `needle` in `text` at or after `from`, npos when there is none: what
+/// std::u16string_view::find gives, found several units at a time, for searches over whole pages.
+std::size_t FindText(std::u16string_view text, std::u16string_view needle, std::size_t from = 0);
+
 /// Removes leading and trailing units found in `blanks` (by default the blank U+0020 alone, so
 /// tabs stay). TrimBlanks(u"  a b ") == u"a b".
 std::u16string TrimBlanks(std::u16string_view text, std::u16string_view blanks = u" ");

@@ -175,6 +175,43 @@ TEST(TextBetween, CutsBetweenTheMarkers) {
             << ToUtf8(c.startMarker) << " .. " << ToUtf8(c.endMarker) << " in " << ToUtf8(c.text.substr(0, 40));
 }
 
+// Markers without letters or pattern characters are found without the engine; they must cut
+// where the engine's matches of the same markers (written as classes) would.
+TEST(TextBetween, FindsPlainMarkersWhereTheEngineFindsThem) {
+    struct Marker {
+        std::u16string plain;
+        std::u16string pattern;
+    };
+    const Marker markers[] = {
+        {u">", u"[>]"}, {u"<", u"[<]"}, {u"//", u"[/][/]"}, {u"注册：", u"[注]册："}, {u"<<", u"<[<]"}};
+    const std::u16string pieces[] = {u">", u"<", u"/", u"//", u"注册：", u"注", u"x", u"<<<"};
+    // What TextBetween cuts, with the positions the engine gives.
+    const auto cutByEngine = [](const std::u16string& text, const Marker& start, const Marker& end, int i, int j) {
+        const long long p1 = RegexPosition(text, start.pattern, i == 0 ? 1 : i);
+        const long long p2 = RegexPosition(text, end.pattern, j == 0 ? 1 : j);
+        const long long from = p1 + static_cast<long long>(start.plain.size());
+        const long long length = p2 - from;
+        return from < 1 || length < 0 || from > static_cast<long long>(text.size())
+                   ? std::u16string()
+                   : text.substr(static_cast<std::size_t>(from - 1), static_cast<std::size_t>(length));
+    };
+    std::mt19937 random(7);
+    for (int round = 0; round < 200; ++round) {
+        std::u16string text;
+        for (auto n = random() % 10; n > 0; --n)
+            text += pieces[random() % std::size(pieces)];
+        for (const Marker& start : markers) {
+            for (const Marker& end : markers) {
+                for (const auto& [i, j] : {std::pair{0, 0}, {2, 1}, {1, 3}, {-1, 1}}) {
+                    ASSERT_EQ(TextBetween(text, start.plain, end.plain, i, j), cutByEngine(text, start, end, i, j))
+                        << ToUtf8(text) << " | " << ToUtf8(start.plain) << " " << i << " .. " << ToUtf8(end.plain)
+                        << " " << j;
+                }
+            }
+        }
+    }
+}
+
 TEST(RegexCapture, ReturnsWhatTheWildcardMatched) {
     struct Case {
         std::u16string text;

@@ -24,6 +24,31 @@ TEST(TrimBlanks, RemovesOnlyTheNamedBlanksAtBothEnds) {
     EXPECT_EQ(TrimBlanks(" \tName: \r\n", " \t\r\n"), "Name:");
 }
 
+TEST(FindText, FindsWhatFindFinds) {
+    // The needle at every place of the blocks the search steps over, near the end, cut off at the
+    // end, after a false start, and units that differ from it only in their high byte.
+    std::vector<std::u16string> texts = {u"",
+                                         u"d",
+                                         u"dy",
+                                         u"dynamic",
+                                         u"ddynamic",
+                                         u"dynami",
+                                         u"xdynamiydynamic",
+                                         u"\u0164ynamic dynamic",
+                                         u"\u6400\u0064ynamic"};
+    for (std::size_t lead = 0; lead < 12; ++lead) {
+        texts.push_back(std::u16string(lead, u'x') + u"dynamic" + std::u16string(lead % 5, u'y'));
+        texts.push_back(std::u16string(lead, u'd') + u"dynamic");
+    }
+    for (const std::u16string& text : texts) {
+        for (const std::u16string needle : {u"dynamic", u"d", u"", u"很抱歉，搜索到", u"mic"}) {
+            for (std::size_t from = 0; from <= text.size() + 1; ++from)
+                EXPECT_EQ(FindText(text, needle, from), std::u16string_view(text).find(needle, from))
+                    << ToUtf8(text) << " / " << ToUtf8(needle) << " from " << from;
+        }
+    }
+}
+
 TEST(LowerAscii, LowersOnlyAsciiLetters) {
     EXPECT_EQ(LowerAscii(std::u16string(u"HTTP://Shop.TAOBAO.com/Ä")), u"http://shop.taobao.com/Ä");
     EXPECT_EQ(LowerAscii(std::string("Content-TYPE: \xC3\x84")), "content-type: \xC3\x84");

@@ -91,7 +91,7 @@ std::u16string PositionText(int page, int k) {
 }
 
 std::vector<RankingItem> ParseRankingPage(const std::u16string& pageText) {
-    const std::size_t marker = pageText.find(kMarker);
+    const std::size_t marker = FindText(pageText, kMarker);
     if (marker == std::u16string::npos) {
         return {};
     }

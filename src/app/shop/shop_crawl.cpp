@@ -108,7 +108,7 @@ ShopCrawlResult CrawlShop(std::u16string& address, const ShopCrawlOptions& optio
         if (job.stopped() && fetched.text.empty()) {
             break; // the request gave up: the page was never answered
         }
-        if (fetched.text.find(kShopEndNotice) != std::u16string::npos) {
+        if (FindText(fetched.text, kShopEndNotice) != std::u16string::npos) {
             break;
         }
         if (const PageKind kind = ClassifyPage(fetched, kShopTexts); kind == PageKind::Empty || NeedsTheUser(kind)) {
@@ -117,7 +117,7 @@ ShopCrawlResult CrawlShop(std::u16string& address, const ShopCrawlOptions& optio
         }
         int links = 0;
         for (ShopItem& item : ParseShopPage(fetched.text, &links)) {
-            result.text += item.id + u" " + item.title + u"\r\n";
+            result.text.append(item.id).append(u" ").append(item.title).append(u"\r\n");
             if (options.itemListed) {
                 options.itemListed(item);
             }
