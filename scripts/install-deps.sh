@@ -11,6 +11,7 @@ packages=(
     libgtest-dev libgmock-dev libbenchmark-dev
     qt6-base-dev qt6-webengine-dev libqt6webenginecore6-bin libqt6opengl6-dev
     xvfb xauth fonts-noto-cjk imagemagick
+    curl python3 time
 )
 
 missing=()
