@@ -14,6 +14,7 @@
 
 #include "demo/demo_certificate.h"
 #include "demo/demo_pages.h"
+#include "net/curl_request.h"
 #include "net/endpoints.h"
 #include "text/encoding.h"
 #include "text/text_ops.h"
@@ -174,6 +175,9 @@ DemoMarket::DemoMarket(int port, PageRegistrar extraPages) : m_impl(std::make_un
 }
 
 DemoMarket::~DemoMarket() {
+    // Connections the requests of this thread kept open to the market would hold its stop for
+    // their keep-alive time.
+    net::CloseIdleConnections();
     m_impl->stop();
 }
 

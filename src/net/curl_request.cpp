@@ -40,26 +40,41 @@ curl_slist* append(curl_slist* list, const std::string& line) {
 /// whose open connections outlive the transfers. They are closed when the thread ends.
 class ThreadConnections {
 public:
-    ThreadConnections() : m_multi(curl_multi_init()) {
-        if (m_multi != nullptr)
-            curl_multi_setopt(m_multi, CURLMOPT_MAXCONNECTS, kKeptConnections);
-    }
-    ~ThreadConnections() {
-        if (m_multi != nullptr)
-            curl_multi_cleanup(m_multi);
-    }
+    ThreadConnections() { open(); }
+    ~ThreadConnections() { curl_multi_cleanup(m_multi); }
     ThreadConnections(const ThreadConnections&) = delete;
     ThreadConnections& operator=(const ThreadConnections&) = delete;
 
     CURLM* multi() const { return m_multi; }
 
+    /// Counts the transfers under way on the thread (an outer one waits while an event handler
+    /// runs an inner one).
+    void begin() { ++m_transfers; }
+    void end() { --m_transfers; }
+
+    void closeIdle() {
+        // With a transfer under way further up the stack the cache stays; its idle connections
+        // are closed with the next call.
+        if (m_transfers > 0)
+            return;
+        curl_multi_cleanup(m_multi);
+        open();
+    }
+
 private:
-    CURLM* m_multi;
+    void open() {
+        m_multi = curl_multi_init();
+        if (m_multi != nullptr)
+            curl_multi_setopt(m_multi, CURLMOPT_MAXCONNECTS, kKeptConnections);
+    }
+
+    CURLM* m_multi = nullptr;
+    int m_transfers = 0;
 };
 
-CURLM* threadMulti() {
-    thread_local const ThreadConnections connections;
-    return connections.multi();
+ThreadConnections& threadConnections() {
+    thread_local ThreadConnections connections;
+    return connections;
 }
 
 /// The body buffer this thread's last request left behind, for the next one.
@@ -369,10 +384,12 @@ void CurlRequest::onHeaderLine(std::function<void(std::string_view line)> observ
 
 bool CurlRequest::perform(std::chrono::milliseconds poll, const std::function<bool()>& keepWaiting) {
     Impl& impl = *m_impl;
-    CURLM* multi = threadMulti();
+    ThreadConnections& connections = threadConnections();
+    CURLM* multi = connections.multi();
     impl.done = false;
     if (multi == nullptr || curl_multi_add_handle(multi, impl.easy) != CURLM_OK)
         return false;
+    connections.begin();
     bool abandoned = false;
     for (;;) {
         int running = 0;
@@ -389,7 +406,12 @@ bool CurlRequest::perform(std::chrono::milliseconds poll, const std::function<bo
         }
     }
     curl_multi_remove_handle(multi, impl.easy);
+    connections.end();
     return impl.done && !abandoned && !impl.tooLarge && impl.result == CURLE_OK;
+}
+
+void CloseIdleConnections() {
+    threadConnections().closeIdle();
 }
 
 std::string CurlRequest::effectiveUrl() const {

@@ -51,6 +51,10 @@ private:
 /// percent-encoded (callers normally pass addresses that are encoded already).
 std::string RequestUrl(const std::u16string& url);
 
+/// Closes the connections this thread keeps open (none while one of its requests is under way).
+/// A server about to stop need not wait for them.
+void CloseIdleConnections();
+
 /// A cookie store that requests share (libcurl's cookie engine), usable from any thread. Cookies
 /// go in and come out as lines of a Netscape cookies.txt file.
 class CookieShare {

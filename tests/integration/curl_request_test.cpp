@@ -2,6 +2,11 @@
 
 #include "net/curl_request.h"
 
+#include <atomic>
+#include <string>
+#include <thread>
+#include <vector>
+
 #include <gtest/gtest.h>
 
 #include "routed_demo.h"
@@ -42,6 +47,25 @@ TEST_F(CurlRequestTest, AnAbandonedTransferFails) {
     int steps = 0;
     EXPECT_FALSE(request.perform(std::chrono::milliseconds(10), [&steps] { return ++steps < 5; }));
     EXPECT_EQ(steps, 5);
+}
+
+TEST_F(CurlRequestTest, ThreadsRequestAtTheSameTimeEachOverItsOwnConnections) {
+    // A job on a worker thread and the window thread's own requests run side by side.
+    std::atomic<int> answered{0};
+    std::vector<std::thread> threads;
+    for (int t = 0; t < 4; ++t) {
+        threads.emplace_back([&answered, t] {
+            for (int i = 0; i < 10; ++i) {
+                CurlRequest request(u"http://shop" + FromUtf8(std::to_string(t)) + u".example.com/test/echo");
+                request.setMethod("POST", "n=" + std::to_string(i));
+                if (Fetch(request) && testing::EchoBody(FromUtf8(request.body())) == "n=" + std::to_string(i))
+                    ++answered;
+            }
+        });
+    }
+    for (std::thread& thread : threads)
+        thread.join();
+    EXPECT_EQ(answered, 40);
 }
 
 TEST_F(CurlRequestTest, RefusesOtherProtocols) {

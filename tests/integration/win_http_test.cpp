@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include "core/cancel.h"
+#include "core/hooks.h"
 #include "routed_demo.h"
 #include "net/curl_request.h"
 
@@ -156,6 +157,15 @@ TEST_F(WinHttpFetchTest, GivesUpOnASilentServerWithinItsWait) {
     EXPECT_GE(waited, std::chrono::milliseconds(900));
     EXPECT_LT(waited, std::chrono::milliseconds(2500));
     EXPECT_EQ(CookieJar::instance().slot(0), u"kept=1; ");
+}
+
+TEST_F(WinHttpFetchTest, BlocksWithoutRunningWindowEvents) {
+    int pumped = 0;
+    SetEventPump([&pumped] { ++pumped; });
+    std::u16string url = u"http://shop.example.com/test/slow?ms=100";
+    EXPECT_EQ(WinHttpFetch(url, u"", u"POST", u"", 0, 10, 0, u"", u""), u"slow answer after 100 ms");
+    SetEventPump({});
+    EXPECT_EQ(pumped, 0);
 }
 
 TEST_F(WinHttpFetchTest, FailsPromptlyWhenNothingAnswers) {

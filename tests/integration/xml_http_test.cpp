@@ -77,6 +77,19 @@ TEST_F(XmlHttpRequestTest, AnEventHandlerMayRequestAgainWhileTheFirstWaits) {
     EXPECT_EQ(inner, u"status 200");
 }
 
+TEST_F(XmlHttpRequestTest, ARequestThatEndsWhileAnEventHandlerWaitsKeepsItsAnswer) {
+    // The outer answer is complete while the handler's own request still waits for its answer.
+    std::u16string inner;
+    SetEventPump([&inner] {
+        if (inner.empty()) {
+            inner = u"running";
+            inner = XmlHttpRequest(u"http://shop.example.com/test/slow?ms=300", u"", 0, 5);
+        }
+    });
+    EXPECT_EQ(XmlHttpRequest(u"http://shop.example.com/test/slow?ms=50", u"", 0, 5), u"slow answer after 50 ms");
+    EXPECT_EQ(inner, u"slow answer after 300 ms");
+}
+
 TEST_F(XmlHttpRequestTest, TimesOutOnASilentServer) {
     const auto start = Clock::now();
     EXPECT_EQ(XmlHttpRequest(u"http://shop.example.com/test/silent", u"", 0, 1), u"");

@@ -1,8 +1,12 @@
-// What the marketplace receives from the two walking jobs, recorded by the demo server: every request
-// line, header and body of a two-page ranking walk (WinHttpFetch) and of a shop crawl (XmlHttpRequest),
-// so that work on how requests travel cannot change what they say.
+// What the marketplace receives, recorded by the demo server. Every request line, header and body of
+// a two-page ranking walk (WinHttpFetch) and of a shop crawl (XmlHttpRequest), so that work on how
+// requests travel cannot change what they say; and how they travel: both routines keep one
+// connection for the requests of a job, replace a connection the server closed, and take an answer
+// as soon as it is complete.
 
+#include <algorithm>
 #include <chrono>
+#include <functional>
 #include <mutex>
 #include <regex>
 #include <string>
@@ -15,6 +19,8 @@
 #include "app/ranking/ranking_search.h"
 #include "app/shop/shop_crawl.h"
 #include "core/hooks.h"
+#include "net/win_http.h"
+#include "net/xml_http.h"
 #include "routed_demo.h"
 #include "text/text_ops.h"
 
@@ -26,6 +32,8 @@ struct ReceivedRequest {
     std::string target;
     std::vector<std::string> headers; ///< "Name: value" as the client wrote them, sorted by name
     std::string body;
+    int clientPort = 0; ///< tells the connections apart
+    int serverPort = 0; ///< tells the servers apart
 };
 
 std::mutex receivedMutex;
@@ -35,7 +43,8 @@ std::vector<ReceivedRequest> received;
 void RecordingPages(httplib::Server& server) {
     demo::RegisterTestPages(server);
     server.set_logger([](const httplib::Request& request, const httplib::Response&) {
-        ReceivedRequest entry{request.method, request.target, {}, request.body};
+        ReceivedRequest entry{request.method, request.target,      {},
+                              request.body,   request.remote_port, request.local_port};
         for (const auto& [name, value] : request.headers) {
             // The server library adds the socket addresses as headers of its own.
             if (name != "REMOTE_ADDR" && name != "REMOTE_PORT" && name != "LOCAL_ADDR" && name != "LOCAL_PORT")
@@ -46,19 +55,33 @@ void RecordingPages(httplib::Server& server) {
     });
 }
 
-class WalkRequests : public testing::RoutedToDemo {
+class WireRequests : public testing::RoutedToDemo {
 protected:
     static void SetUpTestSuite() { s_market = std::make_unique<demo::DemoMarket>(0, RecordingPages); }
 
     void SetUp() override {
         RoutedToDemo::SetUp();
         SetClock([] { return Date{2024, 3, 15}; });
-        const std::lock_guard lock(receivedMutex);
-        received.clear();
+        ClearReceived();
     }
     void TearDown() override {
         SetClock({});
         RoutedToDemo::TearDown();
+    }
+
+    static void ClearReceived() {
+        const std::lock_guard lock(receivedMutex);
+        received.clear();
+    }
+
+    /// The connections the received requests came over, in the order first used.
+    static std::vector<int> Connections(const std::vector<ReceivedRequest>& requests) {
+        std::vector<int> ports;
+        for (const ReceivedRequest& request : requests) {
+            if (std::find(ports.begin(), ports.end(), request.clientPort) == ports.end())
+                ports.push_back(request.clientPort);
+        }
+        return ports;
     }
 
     /// What the server received; the log is written once an answer is out, so it waits for `count`
@@ -79,7 +102,7 @@ protected:
 /// The random field as the generator writes it: 0 <= r < 1 in general format.
 const std::regex kRandomField(R"(0|0\.[0-9]+|[1-9](\.[0-9]+)?E-[0-9]{2})");
 
-TEST_F(WalkRequests, ARankingWalkAsksForPageTwoWithTheLowerCasedAddress) {
+TEST_F(WireRequests, ARankingWalkAsksForPageTwoWithTheLowerCasedAddress) {
     CookieJar::instance().setSlot(0, u"sid=A1; ");
     ResultTable table;
     ListViewSetColumns(table, kRankingColumnTitles, kRankingColumnWidths);
@@ -111,7 +134,7 @@ TEST_F(WalkRequests, ARankingWalkAsksForPageTwoWithTheLowerCasedAddress) {
     }
 }
 
-TEST_F(WalkRequests, AShopCrawlPostsTheRandomFieldWithTheBrowsersCookies) {
+TEST_F(WireRequests, AShopCrawlPostsTheRandomFieldWithTheBrowsersCookies) {
     BrowserCookies::instance().set({".taobao.com", "/", false, false, 0, "cookie2", "Login1"});
     BrowserCookies::instance().set({".example.com", "/", false, false, 0, "other", "x"});
     std::u16string address = u"DemoShop1.Taobao.com";
@@ -131,6 +154,84 @@ TEST_F(WalkRequests, AShopCrawlPostsTheRandomFieldWithTheBrowsersCookies) {
         EXPECT_EQ(request.headers, (std::vector<std::string>{"Content-Length: " + std::to_string(request.body.size()),
                                                              "content-type: application/x-www-form-urlencoded",
                                                              "Cookie: cookie2=Login1", "Host: demoshop1.taobao.com"}));
+    }
+}
+
+/// One request as the walks make them, through either routine.
+struct Routine {
+    const char* name;
+    std::function<std::u16string(const std::u16string& url)> request;
+};
+
+const Routine kRoutines[] = {
+    {"WinHttpFetch",
+     [](const std::u16string& address) {
+         std::u16string url = address;
+         return WinHttpFetch(url, u"", u"POST", u"", 0, 10, 0, u"", u"");
+     }},
+    {"XmlHttpRequest", [](const std::u16string& url) { return XmlHttpRequest(url, u"", 0, 10); }},
+};
+
+constexpr char16_t kEcho[] = u"http://shop.example.com/test/echo";
+
+TEST_F(WireRequests, ARoutineKeepsOneConnectionForTheRequestsOfAJob) {
+    for (const Routine& routine : kRoutines) {
+        ClearReceived();
+        for (int i = 0; i < 5; ++i)
+            EXPECT_FALSE(routine.request(kEcho).empty()) << routine.name;
+        EXPECT_EQ(Connections(Received(5)).size(), 1u) << routine.name;
+    }
+}
+
+TEST_F(WireRequests, AServerThatClosesAfterEachAnswerGetsANewConnectionForEachRequest) {
+    for (const Routine& routine : kRoutines) {
+        ClearReceived();
+        for (int i = 0; i < 3; ++i)
+            EXPECT_EQ(routine.request(u"http://shop.example.com/test/headers?h=Connection%3A%20close"), u"headers set")
+                << routine.name;
+        EXPECT_EQ(Connections(Received(3)).size(), 3u) << routine.name;
+    }
+}
+
+TEST_F(WireRequests, AConnectionTheServerClosedWhileIdleIsReplaced) {
+    for (const Routine& routine : kRoutines)
+        EXPECT_FALSE(routine.request(kEcho).empty()) << routine.name;
+    // The demo marketplace closes a connection that stays idle for a second.
+    std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+    for (const Routine& routine : kRoutines)
+        EXPECT_FALSE(routine.request(kEcho).empty()) << routine.name;
+    const std::vector<ReceivedRequest> requests = Received(4);
+    ASSERT_EQ(requests.size(), 4u);
+    EXPECT_NE(requests[2].clientPort, requests[0].clientPort);
+    EXPECT_NE(requests[3].clientPort, requests[1].clientPort);
+}
+
+TEST_F(WireRequests, AnotherRouteIsNeverServedByAKeptConnection) {
+    const demo::DemoMarket other(0, RecordingPages);
+    for (const Routine& routine : kRoutines) {
+        endpoints::SetRoute(s_market->hostPort());
+        EXPECT_FALSE(routine.request(kEcho).empty()) << routine.name;
+        endpoints::SetRoute(other.hostPort());
+        EXPECT_FALSE(routine.request(kEcho).empty()) << routine.name;
+    }
+    const std::vector<ReceivedRequest> requests = Received(4);
+    ASSERT_EQ(requests.size(), 4u);
+    for (std::size_t i = 0; i < requests.size(); ++i)
+        EXPECT_EQ(requests[i].serverPort, i % 2 == 0 ? s_market->port() : other.port()) << i;
+}
+
+TEST_F(WireRequests, AnAnswerIsTakenAsSoonAsItIsComplete) {
+    // Looking for the answer in steps of 10 ms would hold every answer for 10 ms or more; an answer
+    // over loopback takes a fraction of that. The fastest of twenty counts, so that a busy machine
+    // does not fail the test.
+    for (const Routine& routine : kRoutines) {
+        auto fastest = std::chrono::steady_clock::duration::max();
+        for (int i = 0; i < 20; ++i) {
+            const auto start = std::chrono::steady_clock::now();
+            routine.request(kEcho);
+            fastest = std::min(fastest, std::chrono::steady_clock::now() - start);
+        }
+        EXPECT_LT(fastest, std::chrono::milliseconds(10)) << routine.name;
     }
 }
 
