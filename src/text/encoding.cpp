@@ -316,29 +316,32 @@ std::size_t widenAscii(const std::string& bytes, std::size_t i, TextWriter& out)
     return i;
 }
 
+/// Decodes `bytes`: runs of ASCII widened as blocks, every other character by `decodeOne`(i, out),
+/// which writes the character that starts at bytes[i] and returns how many bytes it took.
+template <typename DecodeOne> std::u16string decodeBytes(const std::string& bytes, DecodeOne decodeOne) {
+    TextWriter out(bytes.size());
+    for (std::size_t i = widenAscii(bytes, 0, out); i < bytes.size(); i = widenAscii(bytes, i, out))
+        i += decodeOne(i, out);
+    return out.finish();
+}
+
 /// GBK as iconv's code page 936 reads it, at the cost of a table lookup a pair: 0x80 is the euro
 /// sign; a pair the code page lacks, a lone 0xFF and a lead byte cut off at the end each give
 /// U+FFFD, and the byte after such a lead byte is read on its own.
 std::u16string decodeCp936(const std::string& bytes) {
     const GbkTable& table = gbkDecodeTable();
-    TextWriter out(bytes.size());
-    for (std::size_t i = widenAscii(bytes, 0, out); i < bytes.size(); i = widenAscii(bytes, i, out)) {
+    return decodeBytes(bytes, [&](std::size_t i, TextWriter& out) -> std::size_t {
         const auto lead = static_cast<unsigned char>(bytes[i]);
+        if (lead == 0x80) {
+            out.put(kEuroSign);
+            return 1;
+        }
         const char16_t pair = lead < 0xFF && i + 1 < bytes.size()
                                   ? table[(lead - 0x80) << 8 | static_cast<unsigned char>(bytes[i + 1])]
                                   : kReplacement;
-        if (lead == 0x80) {
-            out.put(kEuroSign);
-            ++i;
-        } else if (pair != kReplacement) {
-            out.put(pair);
-            i += 2;
-        } else {
-            out.put(kReplacement);
-            ++i;
-        }
-    }
-    return out.finish();
+        out.put(pair);
+        return pair != kReplacement ? 2 : 1;
+    });
 }
 
 } // namespace
@@ -418,30 +421,25 @@ std::u16string UnescapeText(const std::u16string& source) {
 
 std::u16string DecodeGbkBytes(const std::string& bytes) {
     const GbkTable& table = gbkDecodeTable();
-    TextWriter out(bytes.size());
-    for (std::size_t i = widenAscii(bytes, 0, out); i < bytes.size(); i = widenAscii(bytes, i, out)) {
-        const auto lead = static_cast<unsigned char>(bytes[i]);
-        if (i + 1 < bytes.size()) {
-            // Every byte from 0x80 up takes the next byte with it, whatever that byte is.
-            out.put(table[(lead - 0x80) << 8 | static_cast<unsigned char>(bytes[i + 1])]);
-            i += 2;
-        } else {
+    return decodeBytes(bytes, [&](std::size_t i, TextWriter& out) -> std::size_t {
+        if (i + 1 == bytes.size()) {
             // A lead byte cut off at the end: keep everything before it and mark the loss.
             out.put(kReplacement);
-            ++i;
+            return 1;
         }
-    }
-    return out.finish();
+        // Every byte from 0x80 up takes the next byte with it, whatever that byte is.
+        out.put(table[(static_cast<unsigned char>(bytes[i]) - 0x80) << 8 | static_cast<unsigned char>(bytes[i + 1])]);
+        return 2;
+    });
 }
 
 std::u16string DecodeUtf8Bytes(const std::string& bytes) {
-    TextWriter out(bytes.size());
-    for (std::size_t i = widenAscii(bytes, 0, out); i < bytes.size(); i = widenAscii(bytes, i, out)) {
+    return decodeBytes(bytes, [&](std::size_t i, TextWriter& out) {
         char32_t code = 0;
-        i += utf8Character(bytes, i, code);
+        const std::size_t length = utf8Character(bytes, i, code);
         putUtf16(out, code);
-    }
-    return out.finish();
+        return length;
+    });
 }
 
 std::u16string DecodeCharsetBytes(const std::string& bytes, const std::string& charset) {

@@ -66,28 +66,27 @@ TEST_F(XmlHttpRequestTest, PumpsEventsWhileItWaits) {
 }
 
 TEST_F(XmlHttpRequestTest, AnEventHandlerMayRequestAgainWhileTheFirstWaits) {
-    std::u16string inner;
-    SetEventPump([&inner] {
-        if (inner.empty()) {
-            inner = u"running";
-            inner = XmlHttpRequest(u"http://shop.example.com/test/status?code=200", u"", 0, 5);
-        }
-    });
-    EXPECT_EQ(XmlHttpRequest(u"http://shop.example.com/test/slow?ms=100", u"", 0, 5), u"slow answer after 100 ms");
-    EXPECT_EQ(inner, u"status 200");
-}
-
-TEST_F(XmlHttpRequestTest, ARequestThatEndsWhileAnEventHandlerWaitsKeepsItsAnswer) {
-    // The outer answer is complete while the handler's own request still waits for its answer.
-    std::u16string inner;
-    SetEventPump([&inner] {
-        if (inner.empty()) {
-            inner = u"running";
-            inner = XmlHttpRequest(u"http://shop.example.com/test/slow?ms=300", u"", 0, 5);
-        }
-    });
-    EXPECT_EQ(XmlHttpRequest(u"http://shop.example.com/test/slow?ms=50", u"", 0, 5), u"slow answer after 50 ms");
-    EXPECT_EQ(inner, u"slow answer after 300 ms");
+    struct Case {
+        const char* what;
+        int outerMs;
+        int innerMs;
+    };
+    for (const Case& c : {Case{"the handler's answer comes first", 100, 0},
+                          // The first answer is complete while the handler's request still waits.
+                          Case{"the first answer comes first", 50, 300}}) {
+        const auto slow = [](int ms) {
+            return XmlHttpRequest(u"http://shop.example.com/test/slow?ms=" + FromUtf8(std::to_string(ms)), u"", 0, 5);
+        };
+        std::u16string inner;
+        SetEventPump([&] {
+            if (inner.empty()) {
+                inner = u"running";
+                inner = slow(c.innerMs);
+            }
+        });
+        EXPECT_EQ(slow(c.outerMs), u"slow answer after " + FromUtf8(std::to_string(c.outerMs)) + u" ms") << c.what;
+        EXPECT_EQ(inner, u"slow answer after " + FromUtf8(std::to_string(c.innerMs)) + u" ms") << c.what;
+    }
 }
 
 TEST_F(XmlHttpRequestTest, TimesOutOnASilentServer) {
