@@ -58,7 +58,7 @@ TEST_F(CurlRequestTest, ThreadsRequestAtTheSameTimeEachOverItsOwnConnections) {
             for (int i = 0; i < 10; ++i) {
                 CurlRequest request(u"http://shop" + FromUtf8(std::to_string(t)) + u".example.com/test/echo");
                 request.setMethod("POST", "n=" + std::to_string(i));
-                if (Fetch(request) && testing::EchoBody(FromUtf8(request.body())) == "n=" + std::to_string(i))
+                if (Fetch(request) && test::EchoBody(FromUtf8(request.body())) == "n=" + std::to_string(i))
                     ++answered;
             }
         });

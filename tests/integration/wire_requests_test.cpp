@@ -55,7 +55,7 @@ void RecordingPages(httplib::Server& server) {
     });
 }
 
-class WireRequests : public testing::RoutedToDemo {
+class WireRequests : public test::RoutedToDemo {
 protected:
     static void SetUpTestSuite() { s_market = std::make_unique<demo::DemoMarket>(0, RecordingPages); }
 
