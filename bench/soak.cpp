@@ -1,7 +1,8 @@
 // The soak run: a seller's day in one process. 1000 reputation checks and 100 ranking walks in a row
 // against the demo marketplace (served in this process on 127.0.0.1), watching the resident memory,
 // its peak, and the open file descriptors and sockets. A long run must not grow: after a warm-up the
-// memory may move by allocator noise only, and every descriptor a request opened must be closed again.
+// memory may move by allocator noise only, and the descriptors may not outnumber those of the warm-up
+// (requests keep a few connections open for the next request, no more).
 //
 // usage: soak [CHECKS [WALKS [PAGES]]]     (defaults 1000, 100, 5; not part of the test suite)
 //
