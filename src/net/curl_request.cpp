@@ -420,19 +420,19 @@ std::string CurlRequest::effectiveUrl() const {
     return url != nullptr ? url : "";
 }
 
+std::u16string CurlRequest::answerAddress() const {
+    char* address = nullptr;
+    if (curl_easy_getinfo(m_impl->easy, CURLINFO_REDIRECT_URL, &address) != CURLE_OK || address == nullptr)
+        curl_easy_getinfo(m_impl->easy, CURLINFO_EFFECTIVE_URL, &address);
+    return address != nullptr ? FromUtf8(address) : std::u16string();
+}
+
 const std::string& CurlRequest::body() const {
     return m_impl->received;
 }
 
 const ResponseHeaders& CurlRequest::headers() const {
     return m_impl->headers;
-}
-
-std::u16string AnswerAddress(CURL* easy) {
-    char* address = nullptr;
-    if (curl_easy_getinfo(easy, CURLINFO_REDIRECT_URL, &address) != CURLE_OK || address == nullptr)
-        curl_easy_getinfo(easy, CURLINFO_EFFECTIVE_URL, &address);
-    return address != nullptr ? FromUtf8(address) : std::u16string();
 }
 
 } // namespace tarvisk::net

@@ -119,6 +119,9 @@ public:
 
     /// The address the transfer is at: the request's, or that of the redirect being followed.
     std::string effectiveUrl() const;
+    /// Where the answer of a finished transfer leads: the address a redirect answer points to when
+    /// the transfer did not follow it, else the address the last answer came from.
+    std::u16string answerAddress() const;
     /// The body received (with its capacity reserved from Content-Length when the server told it).
     const std::string& body() const;
     const ResponseHeaders& headers() const;
@@ -127,9 +130,5 @@ private:
     struct Impl;
     std::unique_ptr<Impl> m_impl;
 };
-
-/// Where the answer of a finished transfer leads: the address a redirect answer points to when
-/// the transfer did not follow it, else the address the last answer came from.
-std::u16string AnswerAddress(CURL* easy);
 
 } // namespace tarvisk::net

@@ -68,7 +68,7 @@ std::u16string WinHttpFetch(std::u16string& url, const std::u16string& body, con
 
     if (!request.perform(kPoll, [] { return !CancelRequested(); }))
         return {};
-    answeredFrom = net::AnswerAddress(easy);
+    answeredFrom = request.answerAddress();
 
     std::u16string result = bodyText(request, decodeMode);
     const std::u16string allHeaders = FromUtf8(request.headers().all());

@@ -76,7 +76,7 @@ std::u16string XmlHttpRequest(const std::u16string& url, const std::u16string& b
         cookies.notifySetCookie(setCookie, answered);
     if (!complete)
         return {};
-    finalUrl = net::AnswerAddress(easy);
+    finalUrl = request.answerAddress();
     switch (decodeMode) {
     case 0:
         return ResponseText(request.headers().value("Content-Type").value_or(""), request.body());
