@@ -7,7 +7,7 @@ packages=(
     build-essential cmake ninja-build pkg-config clang-format
     clang libclang-rt-14-dev
     libcurl4-openssl-dev libpcre2-dev libssl-dev zlib1g-dev
-    libcpp-httplib-dev nlohmann-json3-dev libcli11-dev
+    libcpp-httplib-dev nlohmann-json3-dev libcli11-dev libsqlite3-dev libsqlitecpp-dev
     libgtest-dev libgmock-dev libbenchmark-dev
     qt6-base-dev qt6-webengine-dev libqt6webenginecore6-bin libqt6opengl6-dev
     xvfb xauth fonts-noto-cjk imagemagick

@@ -1,5 +1,7 @@
 #include "core/date.h"
 
+#include <ctime>
+
 namespace tarvisk {
 
 namespace {
@@ -14,6 +16,19 @@ long daysFromCivil(const Date& date) {
     return era * 146097 + dayOfEra - 719468;
 }
 
+std::tm localTime(std::int64_t unixSeconds) {
+    const auto moment = static_cast<std::time_t>(unixSeconds);
+    std::tm local{};
+    localtime_r(&moment, &local);
+    return local;
+}
+
+std::string formatted(const std::tm& time, const char* format) {
+    char text[64];
+    const std::size_t length = std::strftime(text, sizeof text, format, &time);
+    return std::string(text, length);
+}
+
 } // namespace
 
 int DaysBetween(const Date& from, const Date& to) {
@@ -26,6 +41,24 @@ bool IsValidDate(const Date& date) {
         return false;
     const bool leap = (date.year % 4 == 0 && date.year % 100 != 0) || date.year % 400 == 0;
     return date.day <= kDaysInMonth[date.month - 1] + (date.month == 2 && leap ? 1 : 0);
+}
+
+std::int64_t UnixTimeNow() {
+    return static_cast<std::int64_t>(std::time(nullptr));
+}
+
+std::string IsoLocalTime(std::int64_t unixSeconds) {
+    const std::tm local = localTime(unixSeconds);
+    // strftime writes the offset as +0800; ISO 8601's extended form, used with the extended time, has +08:00.
+    std::string offset = formatted(local, "%z");
+    if (offset.size() == 5) {
+        offset.insert(3, ":");
+    }
+    return formatted(local, "%Y-%m-%dT%H:%M:%S") + offset;
+}
+
+std::string LocalTimeText(std::int64_t unixSeconds) {
+    return formatted(localTime(unixSeconds), "%Y-%m-%d %H:%M:%S");
 }
 
 } // namespace tarvisk

@@ -1,7 +1,10 @@
 #pragma once
 
+#include <cstdint>
+#include <string>
+
 // Calendar dates as the marketplace prints them (a registration date, today's date in a search
-// address), and the day arithmetic the reputation check needs.
+// address), the day arithmetic the reputation check needs, and the moments the history records.
 
 namespace tarvisk {
 
@@ -17,5 +20,12 @@ struct Date {
 int DaysBetween(const Date& from, const Date& to);
 /// True for a real calendar date (2014-02-30 is not).
 bool IsValidDate(const Date& date);
+
+/// The moment now, in seconds since 1970-01-01 UTC.
+std::int64_t UnixTimeNow();
+/// A moment in local time, ISO 8601 with the offset from UTC: "2024-05-01T14:03:22+08:00".
+std::string IsoLocalTime(std::int64_t unixSeconds);
+/// A moment in local time as spreadsheets and windows show it: "2024-05-01 14:03:22".
+std::string LocalTimeText(std::int64_t unixSeconds);
 
 } // namespace tarvisk

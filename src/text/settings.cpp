@@ -1,6 +1,5 @@
 #include "text/settings.h"
 
-#include <cerrno>
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
@@ -8,11 +7,9 @@
 #include <optional>
 #include <vector>
 
-#include <fcntl.h>
-#include <pwd.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
+#include "core/files.h"
 #include "text/encoding.h"
 #include "text/text_ops.h"
 
@@ -235,37 +232,6 @@ bool validSection(std::u16string_view section) {
     return !section.empty() && section.find(u']') == std::u16string_view::npos && !hasLineBreak(section);
 }
 
-/// Writes `bytes` to a fresh file beside `file`, flushes it to disk and renames it over `file`.
-bool replaceFile(const fs::path& file, const std::string& bytes) {
-    std::string pattern = (file.parent_path() / ("." + file.filename().string() + ".XXXXXX")).string();
-    const int fd = ::mkstemp(pattern.data()); // created with mode 0600: the file is the user's alone
-    if (fd < 0) {
-        return false;
-    }
-    bool ok = ::fchmod(fd, S_IRUSR | S_IWUSR) == 0;
-    std::size_t written = 0;
-    while (ok && written < bytes.size()) {
-        const ssize_t n = ::write(fd, bytes.data() + written, bytes.size() - written);
-        if (n < 0 && errno == EINTR) {
-            continue;
-        }
-        ok = n > 0;
-        written += ok ? static_cast<std::size_t>(n) : 0;
-    }
-    ok = ::fsync(fd) == 0 && ok;
-    ok = ::close(fd) == 0 && ok;
-    if (ok && ::rename(pattern.c_str(), file.c_str()) == 0) {
-        // The rename itself must reach the disk as well.
-        if (const int dir = ::open(file.parent_path().c_str(), O_RDONLY | O_DIRECTORY); dir >= 0) {
-            ::fsync(dir);
-            ::close(dir);
-        }
-        return true;
-    }
-    ::unlink(pattern.c_str());
-    return false;
-}
-
 } // namespace
 
 bool FolderIsWritable(const fs::path& folder) {
@@ -284,16 +250,7 @@ bool FolderIsWritable(const fs::path& folder) {
 }
 
 fs::path UserConfigFolder() {
-    // Relative values of XDG_CONFIG_HOME are invalid and ignored, as the XDG rules ask.
-    if (const char* xdg = std::getenv("XDG_CONFIG_HOME"); xdg != nullptr && fs::path(xdg).is_absolute()) {
-        return fs::path(xdg) / "Tarvisk";
-    }
-    const char* home = std::getenv("HOME");
-    if (home == nullptr || *home == '\0') {
-        const passwd* entry = ::getpwuid(::getuid());
-        home = entry != nullptr ? entry->pw_dir : "";
-    }
-    return fs::path(home) / ".config" / "Tarvisk";
+    return UserFolder("XDG_CONFIG_HOME", ".config");
 }
 
 fs::path ResolveSettingsFolder(const fs::path& programFolder, const std::function<bool(const fs::path&)>& writable) {
@@ -370,7 +327,7 @@ bool WriteSetting(const std::u16string& key, const std::u16string& value, const 
     for (const std::string& line : doc.lines) {
         bytes += line;
     }
-    return replaceFile(file, bytes);
+    return ReplaceFile(file, bytes);
 }
 
 } // namespace tarvisk

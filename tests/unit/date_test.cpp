@@ -1,8 +1,11 @@
 #include "core/date.h"
 
+#include <ctime>
 #include <utility>
 
 #include <gtest/gtest.h>
+
+#include "settings_test_support.h"
 
 namespace tarvisk {
 namespace {
@@ -36,6 +39,25 @@ TEST(IsValidDate, AcceptsOnlyRealCalendarDates) {
     };
     for (const auto& [date, valid] : cases)
         EXPECT_EQ(IsValidDate(date), valid) << date.year << '-' << date.month << '-' << date.day;
+}
+
+TEST(LocalTime, WritesAMomentInTheLocalZoneWithItsOffset) {
+    const struct {
+        const char* zone;
+        const char* iso;
+        const char* text;
+    } cases[] = {
+        {"CST-8", "2024-05-01T14:03:22+08:00", "2024-05-01 14:03:22"},
+        {"UTC0", "2024-05-01T06:03:22+00:00", "2024-05-01 06:03:22"},
+        {"NST+3:30", "2024-05-01T02:33:22-03:30", "2024-05-01 02:33:22"},
+    };
+    for (const auto& c : cases) {
+        const test::ScopedEnv zone("TZ", c.zone);
+        ::tzset();
+        EXPECT_EQ(IsoLocalTime(1714543402), c.iso);
+        EXPECT_EQ(LocalTimeText(1714543402), c.text);
+    }
+    ::tzset();
 }
 
 } // namespace

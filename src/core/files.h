@@ -1,0 +1,24 @@
+#pragma once
+
+#include <filesystem>
+#include <string>
+
+// Files the program writes for the user (the settings file, exported tables) are replaced whole:
+// a crash or a full disk leaves either the old file or the new one, never half of one.
+
+namespace tarvisk {
+
+/// Writes `bytes` to a fresh file beside `file`, flushes it to disk and renames it over `file`, which then
+/// has the permissions `permissions`. False, with `file` left as it was, when any step fails.
+bool ReplaceFile(const std::filesystem::path& file, const std::string& bytes,
+                 std::filesystem::perms permissions = std::filesystem::perms::owner_read |
+                                                      std::filesystem::perms::owner_write);
+
+/// The user's home folder: $HOME, else the one the user database names (empty when neither is known).
+std::filesystem::path HomeFolder();
+
+/// A per-user base folder of the XDG rules with the program's folder "Tarvisk" in it: $`variable`/Tarvisk when
+/// the variable holds an absolute path (relative values are invalid and ignored), else ~/`fallback`/Tarvisk.
+std::filesystem::path UserFolder(const char* variable, const std::filesystem::path& fallback);
+
+} // namespace tarvisk

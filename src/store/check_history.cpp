@@ -1,0 +1,186 @@
+#include "store/check_history.h"
+
+#include <SQLiteCpp/Database.h>
+#include <SQLiteCpp/Statement.h>
+
+#include "store/local_store.h"
+#include "text/encoding.h"
+#include "text/numbers.h"
+
+namespace tarvisk {
+
+namespace {
+
+using Facts = ReputationFacts;
+
+std::u16string codeText(const char* code) {
+    return FromUtf8(code);
+}
+
+// The fact's value is also what the window shows, unless the field names a second function.
+constexpr FactField kFields[] = {
+    {"registration_date", u"注册时间", [](const Facts& f) { return f.registrationDate; }, nullptr},
+    {"days_since_registration", u"注册天数", [](const Facts& f) { return NumberText(f.daysSinceRegistration); },
+     nullptr},
+    {"new_account", u"新账号", [](const Facts& f) { return std::u16string(f.newAccount ? u"true" : u"false"); },
+     [](const Facts& f) { return std::u16string(f.newAccount ? u"是" : u"否"); }},
+    {"user_id", u"用户ID", [](const Facts& f) { return f.userId; }, nullptr},
+    {"rating_link", u"评价页", [](const Facts& f) { return f.ratingLink; }, nullptr},
+    {"good_rate", u"好评率", [](const Facts& f) { return f.goodRate; },
+     [](const Facts& f) { return f.goodRate.empty() ? std::u16string() : f.goodRate + u"%"; }},
+    {"certification", u"实名认证", [](const Facts& f) { return codeText(CertificationCode(f.certification)); },
+     [](const Facts& f) {
+         return std::u16string(f.certification == Certification::Personal     ? u"个人认证"
+                               : f.certification == Certification::Enterprise ? u"企业认证"
+                                                                              : u"未认证");
+     }},
+    {"role", u"角色", [](const Facts& f) { return codeText(RoleCode(f.role)); },
+     [](const Facts& f) { return std::u16string(f.role == Role::Seller ? u"卖家" : u"买家"); }},
+    {"seller_credit", u"卖家信用", [](const Facts& f) { return NumberText(f.sellerCredit); }, nullptr},
+    {"buyer_credit", u"买家信用", [](const Facts& f) { return NumberText(f.buyerCredit); }, nullptr},
+    {"week.good", u"本周好评", [](const Facts& f) { return NumberText(f.weekGood); }, nullptr},
+    {"week.neutral", u"本周中评", [](const Facts& f) { return NumberText(f.weekNeutral); }, nullptr},
+    {"week.bad", u"本周差评", [](const Facts& f) { return NumberText(f.weekBad); }, nullptr},
+    {"month.good", u"本月好评", [](const Facts& f) { return NumberText(f.monthGood); }, nullptr},
+    {"month.neutral", u"本月中评", [](const Facts& f) { return NumberText(f.monthNeutral); }, nullptr},
+    {"month.bad", u"本月差评", [](const Facts& f) { return NumberText(f.monthBad); }, nullptr},
+    {"verdict", u"结论", [](const Facts& f) { return std::u16string(VerdictText(f.verdict)); }, nullptr},
+};
+
+constexpr char kCheckColumns[] =
+    "id, checked_at, account, registration_date, days_since_registration, new_account, user_id, rating_link, "
+    "good_rate, certification, role, seller_credit, buyer_credit, week_good, week_neutral, week_bad, month_good, "
+    "month_neutral, month_bad, verdict";
+
+StoredCheck checkOf(SQLite::Statement& row) {
+    StoredCheck check;
+    check.id = row.getColumn(0).getInt64();
+    check.checkedAt = row.getColumn(1).getInt64();
+    Facts& f = check.facts;
+    f.account = FromUtf8(row.getColumn(2).getString());
+    f.registrationDate = FromUtf8(row.getColumn(3).getString());
+    f.daysSinceRegistration = row.getColumn(4).getInt();
+    f.newAccount = row.getColumn(5).getInt() != 0;
+    f.userId = FromUtf8(row.getColumn(6).getString());
+    f.ratingLink = FromUtf8(row.getColumn(7).getString());
+    f.goodRate = FromUtf8(row.getColumn(8).getString());
+    const std::string certification = row.getColumn(9).getString();
+    f.certification = certification == "personal"     ? Certification::Personal
+                      : certification == "enterprise" ? Certification::Enterprise
+                                                      : Certification::None;
+    f.role = row.getColumn(10).getString() == "seller" ? Role::Seller : Role::Buyer;
+    double* numbers[] = {&f.sellerCredit, &f.buyerCredit, &f.weekGood,     &f.weekNeutral,
+                         &f.weekBad,      &f.monthGood,   &f.monthNeutral, &f.monthBad};
+    int column = 11;
+    for (double* number : numbers) {
+        *number = row.getColumn(column++).getDouble();
+    }
+    f.verdict = row.getColumn(column).getString() == "safe" ? Verdict::Safe : Verdict::Unsafe;
+    return check;
+}
+
+} // namespace
+
+std::span<const FactField> FactFields() {
+    return kFields;
+}
+
+const char* CertificationCode(Certification certification) {
+    switch (certification) {
+    case Certification::Personal:
+        return "personal";
+    case Certification::Enterprise:
+        return "enterprise";
+    case Certification::None:
+        break;
+    }
+    return "none";
+}
+
+const char* RoleCode(Role role) {
+    return role == Role::Seller ? "seller" : "buyer";
+}
+
+const char16_t* VerdictText(Verdict verdict) {
+    return verdict == Verdict::Safe ? u"安全" : u"不安全";
+}
+
+std::vector<std::string> ChangedFacts(const ReputationFacts& before, const ReputationFacts& after) {
+    std::vector<std::string> changed;
+    for (const FactField& field : kFields) {
+        if (field.value(before) != field.value(after)) {
+            changed.emplace_back(field.path);
+        }
+    }
+    return changed;
+}
+
+bool StoreCheck(LocalStore& store, const ReputationFacts& f, std::int64_t checkedAt) {
+    return store.write([&](SQLite::Database& db) {
+        SQLite::Statement insert(db, "INSERT INTO checks (checked_at, account, registration_date, "
+                                     "days_since_registration, new_account, user_id, rating_link, good_rate, "
+                                     "certification, role, seller_credit, buyer_credit, week_good, week_neutral, "
+                                     "week_bad, month_good, month_neutral, month_bad, verdict) "
+                                     "VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)");
+        insert.bind(1, static_cast<int64_t>(checkedAt));
+        insert.bind(2, ToUtf8(f.account));
+        insert.bind(3, ToUtf8(f.registrationDate));
+        insert.bind(4, f.daysSinceRegistration);
+        insert.bind(5, f.newAccount ? 1 : 0);
+        insert.bind(6, ToUtf8(f.userId));
+        insert.bind(7, ToUtf8(f.ratingLink));
+        insert.bind(8, ToUtf8(f.goodRate));
+        insert.bind(9, CertificationCode(f.certification));
+        insert.bind(10, RoleCode(f.role));
+        int column = 11;
+        for (const double number : {f.sellerCredit, f.buyerCredit, f.weekGood, f.weekNeutral, f.weekBad, f.monthGood,
+                                    f.monthNeutral, f.monthBad}) {
+            insert.bind(column++, number);
+        }
+        insert.bind(column, f.verdict == Verdict::Safe ? "safe" : "unsafe");
+        insert.exec();
+    });
+}
+
+std::optional<StoredCheck> LatestCheck(LocalStore& store, const std::u16string& account) {
+    const auto checks = StoredChecks(store, account, 1);
+    if (!checks || checks->empty()) {
+        return std::nullopt;
+    }
+    return checks->front();
+}
+
+std::optional<std::vector<StoredCheck>> StoredChecks(LocalStore& store, const std::u16string& account,
+                                                     std::size_t limit) {
+    std::vector<StoredCheck> checks;
+    const bool read = store.read([&](SQLite::Database& db) {
+        // Checks made in the same second keep the order in which they were stored.
+        SQLite::Statement query(db, std::string("SELECT ") + kCheckColumns + " FROM checks" +
+                                        (account.empty() ? "" : " WHERE account = ?") +
+                                        " ORDER BY checked_at DESC, id DESC" + (limit > 0 ? " LIMIT ?" : ""));
+        int parameter = 1;
+        if (!account.empty()) {
+            query.bind(parameter++, ToUtf8(account));
+        }
+        if (limit > 0) {
+            query.bind(parameter, static_cast<int64_t>(limit));
+        }
+        while (query.executeStep()) {
+            checks.push_back(checkOf(query));
+        }
+    });
+    return read ? std::optional(std::move(checks)) : std::nullopt;
+}
+
+CheckContext RecordCheck(LocalStore& store, const ReputationFacts& facts, std::int64_t checkedAt) {
+    CheckContext context;
+    context.previous = LatestCheck(store, facts.account);
+    if (context.previous) {
+        context.changed = ChangedFacts(context.previous->facts, facts);
+    }
+    context.listed = FindListEntry(store, facts.account);
+    context.saved = StoreCheck(store, facts, checkedAt);
+    return context;
+}
+
+} // namespace tarvisk

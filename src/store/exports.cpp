@@ -1,0 +1,78 @@
+#include "store/exports.h"
+
+#include "core/date.h"
+#include "core/files.h"
+#include "store/csv.h"
+#include "text/encoding.h"
+#include "text/text_ops.h"
+
+namespace tarvisk {
+
+namespace {
+
+std::u16string timeText(std::int64_t unixSeconds) {
+    return unixSeconds == 0 ? std::u16string() : FromUtf8(LocalTimeText(unixSeconds));
+}
+
+} // namespace
+
+std::string ChecksCsv(const std::vector<CheckRow>& rows) {
+    CsvRecordWriter header;
+    header.text(u"checked_at").text(u"account");
+    for (const FactField& field : FactFields()) {
+        header.text(ReplaceAll(FromUtf8(field.path), u".", u"_"));
+    }
+    header.text(u"list").text(u"note").text(u"previous_checked_at").text(u"previous_verdict").text(u"message");
+
+    std::string bytes = std::string(kUtf8Bom) + header.line();
+    for (const CheckRow& row : rows) {
+        CsvRecordWriter record;
+        record.text(timeText(row.checkedAt)).text(row.account);
+        for (const FactField& field : FactFields()) {
+            const bool id = std::string_view(field.path) == "user_id";
+            const std::u16string value = row.facts ? field.value(*row.facts) : std::u16string();
+            id ? record.id(value) : record.text(value);
+        }
+        record.text(row.listed ? FromUtf8(BuyerListCode(row.listed->list)) : std::u16string())
+            .text(row.listed ? row.listed->note : std::u16string())
+            .text(row.previous ? timeText(row.previous->checkedAt) : std::u16string())
+            .text(row.previous ? VerdictText(row.previous->facts.verdict) : u"")
+            .text(row.message);
+        bytes += record.line();
+    }
+    return bytes;
+}
+
+std::string ResultTableCsv(const ResultTable& table, std::u16string_view idColumn) {
+    std::string bytes = kUtf8Bom;
+    for (int row = 0; row <= table.rowCount(); ++row) {
+        CsvRecordWriter record;
+        for (int column = 0; column < table.columnCount(); ++column) {
+            const std::u16string& title = table.columns()[static_cast<std::size_t>(column)].title;
+            if (row == 0) {
+                record.text(title);
+            } else if (title == idColumn) {
+                record.id(table.text(row, column));
+            } else {
+                record.text(table.text(row, column));
+            }
+        }
+        bytes += record.line();
+    }
+    return bytes;
+}
+
+std::string ShopListingCsv(const std::vector<ShopItem>& items) {
+    std::string bytes = std::string(kUtf8Bom) + CsvRecordWriter().text(u"id").text(u"title").line();
+    for (const ShopItem& item : items) {
+        bytes += CsvRecordWriter().id(item.id).text(item.title).line();
+    }
+    return bytes;
+}
+
+bool WriteCsvFile(const std::filesystem::path& file, const std::string& bytes) {
+    using std::filesystem::perms;
+    return ReplaceFile(file, bytes, perms::owner_read | perms::owner_write | perms::group_read | perms::others_read);
+}
+
+} // namespace tarvisk
