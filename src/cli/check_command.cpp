@@ -19,8 +19,13 @@
 #include "app/main/report.h"
 #include "app/main/reputation.h"
 #include "cli/commands.h"
+#include "cli/output.h"
+#include "core/date.h"
 #include "core/hooks.h"
 #include "core/job.h"
+#include "store/check_history.h"
+#include "store/exports.h"
+#include "store/local_store.h"
 #include "text/encoding.h"
 
 namespace tarvisk::cli {
@@ -35,6 +40,7 @@ struct CheckOptions {
     bool html = false;
     std::string date;
     std::string file;
+    std::string csv;
 };
 
 /// "YYYY-MM-DD" as a real calendar date.
@@ -92,47 +98,6 @@ std::optional<std::vector<std::u16string>> readAccountFile(const std::string& pa
     return accounts;
 }
 
-/// Counts and credits as JSON numbers: whole numbers without a fraction.
-nlohmann::ordered_json number(double value) {
-    if (std::isfinite(value) && value == std::trunc(value) && std::fabs(value) < 9007199254740992.0) {
-        return static_cast<std::int64_t>(value);
-    }
-    return value;
-}
-
-const char* certificationName(Certification certification) {
-    switch (certification) {
-    case Certification::Personal:
-        return "personal";
-    case Certification::Enterprise:
-        return "enterprise";
-    case Certification::None:
-        break;
-    }
-    return "none";
-}
-
-nlohmann::ordered_json factsJson(const ReputationFacts& facts) {
-    nlohmann::ordered_json json;
-    json["account"] = ToUtf8(facts.account);
-    json["registration_date"] = ToUtf8(facts.registrationDate);
-    json["days_since_registration"] = facts.daysSinceRegistration;
-    json["new_account"] = facts.newAccount;
-    json["user_id"] = ToUtf8(facts.userId);
-    json["rating_link"] = ToUtf8(facts.ratingLink);
-    json["good_rate"] = ToUtf8(facts.goodRate);
-    json["certification"] = certificationName(facts.certification);
-    json["role"] = facts.role == Role::Seller ? "seller" : "buyer";
-    json["seller_credit"] = number(facts.sellerCredit);
-    json["buyer_credit"] = number(facts.buyerCredit);
-    json["week"] = {
-        {"good", number(facts.weekGood)}, {"neutral", number(facts.weekNeutral)}, {"bad", number(facts.weekBad)}};
-    json["month"] = {
-        {"good", number(facts.monthGood)}, {"neutral", number(facts.monthNeutral)}, {"bad", number(facts.monthBad)}};
-    json["verdict"] = facts.verdict == Verdict::Safe ? "安全" : "不安全";
-    return json;
-}
-
 nlohmann::ordered_json stopJson(const std::u16string& account, const ReputationStop& stop) {
     nlohmann::ordered_json json;
     json["account"] = ToUtf8(account);
@@ -150,8 +115,21 @@ nlohmann::ordered_json unreadJson(const std::u16string& account, const UnreadRep
     return json;
 }
 
-void printLine(const nlohmann::ordered_json& json) {
-    std::cout << json.dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace) << '\n';
+/// The facts of a report with what the history and the lists add: the previous check and what changed since,
+/// the account's list and note.
+nlohmann::ordered_json reportJson(const ReputationFacts& facts, const CheckContext& context) {
+    nlohmann::ordered_json json = FactsJson(facts);
+    if (context.previous) {
+        nlohmann::ordered_json previous = CheckedAtJson(*context.previous);
+        previous.erase("account");
+        json["previous"] = std::move(previous);
+        json["changed"] = context.changed;
+    }
+    if (context.listed) {
+        json["list"] = BuyerListCode(context.listed->list);
+        json["note"] = ToUtf8(context.listed->note);
+    }
+    return json;
 }
 
 int runCheck(const CheckOptions& options, const GlobalOptions& global) {
@@ -176,6 +154,8 @@ int runCheck(const CheckOptions& options, const GlobalOptions& global) {
         SetClock([today] { return today; });
     }
 
+    LocalStore store(HistoryFilePath());
+    std::vector<CheckRow> rows;
     ReputationQuery query;
     int status = 0;
     for (std::size_t i = 0; i < accounts.size(); ++i) {
@@ -183,25 +163,39 @@ int runCheck(const CheckOptions& options, const GlobalOptions& global) {
             PauseBetweenPages(global.pauseSeconds);
         }
         const ReputationOutcome outcome = query.run(accounts[i]);
+        CheckRow row;
+        row.account = outcome.account;
         switch (outcome.status) {
-        case ReputationOutcome::Status::Report:
+        case ReputationOutcome::Status::Report: {
+            row.checkedAt = UnixTimeNow();
+            const CheckContext context = RecordCheck(store, outcome.facts, row.checkedAt);
             if (options.html) {
                 std::cout << ToUtf8(RenderReport(outcome.facts)) << '\n';
             } else {
-                printLine(factsJson(outcome.facts));
+                PrintJsonLine(reportJson(outcome.facts, context));
             }
+            row.facts = outcome.facts;
+            row.listed = context.listed;
+            row.previous = context.previous;
             break;
+        }
         case ReputationOutcome::Status::PageNotRead:
-            printLine(unreadJson(outcome.account, outcome.unread));
+            PrintJsonLine(unreadJson(outcome.account, outcome.unread));
+            row.message = outcome.unread.message;
             status = kPageNotRead;
             break;
         case ReputationOutcome::Status::Stopped:
         case ReputationOutcome::Status::Busy:
-            printLine(stopJson(outcome.account, outcome.stop));
+            PrintJsonLine(stopJson(outcome.account, outcome.stop));
+            row.message = outcome.stop.message;
             status = std::max(status, kQueryStopped);
             break;
         }
+        rows.push_back(std::move(row));
         std::cout.flush();
+    }
+    if (!options.csv.empty() && !WriteCsvOutput("check", options.csv, ChecksCsv(rows))) {
+        return kFailure;
     }
     return status;
 }
@@ -212,11 +206,13 @@ void AddCheckCommand(CLI::App& app, const GlobalOptions& global, CommandRunner& 
     auto options = std::make_shared<CheckOptions>();
     CLI::App* check = app.add_subcommand(
         "check", "Check the reputation of marketplace accounts: one JSON line per account (exit 3 when a query "
-                 "stopped with a message, 4 when one of its pages could not be read)");
+                 "stopped with a message, 4 when one of its pages could not be read); each report is kept in the "
+                 "history");
     check->add_option("ACCOUNT", options->accounts, "account names (Wangwang IDs), checked in order");
     check->add_flag("--html", options->html, "print the HTML report instead of the JSON line");
     check->add_option("--date", options->date, "today's date for the account age, YYYY-MM-DD")->check(checkIsoDate);
     check->add_option("--file", options->file, "read further accounts from a UTF-8 file, one a line");
+    check->add_option("--csv", options->csv, "also write the checks to this CSV file (UTF-8 with BOM)");
     check->callback(
         [&runner, &global, options] { runner = [&global, options] { return runCheck(*options, global); }; });
 }

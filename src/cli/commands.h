@@ -18,6 +18,11 @@ inline constexpr int kUsageError = 2;
 /// Exit status when a page could not be read (empty, a login or verification page, or one of
 /// another layout) in a way that changes the answer; what was read is still printed.
 inline constexpr int kPageNotRead = 4;
+/// Exit status when a command could not do its work: the history database cannot be used, a CSV file
+/// cannot be written (the message is on stderr).
+inline constexpr int kFailure = 1;
+/// Exit status of an import that skipped rows it could not read (each named on stderr); the others are in.
+inline constexpr int kRowsSkipped = 5;
 
 /// The options that apply to every command, as parsed before the command runs.
 struct GlobalOptions {
@@ -29,5 +34,8 @@ struct GlobalOptions {
 void AddCheckCommand(CLI::App& app, const GlobalOptions& global, CommandRunner& runner);
 void AddShopCommand(CLI::App& app, const GlobalOptions& global, CommandRunner& runner);
 void AddRankCommand(CLI::App& app, const GlobalOptions& global, CommandRunner& runner);
+void AddListCommand(CLI::App& app, CommandRunner& runner);
+/// The `history` command and its `check` subcommand; returns `history`, so that other kinds of history join it.
+CLI::App* AddHistoryCommand(CLI::App& app, CommandRunner& runner);
 
 } // namespace tarvisk::cli

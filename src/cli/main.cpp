@@ -15,6 +15,7 @@
 #include "demo/demo_market.h"
 #include "net/browser_cookies.h"
 #include "net/endpoints.h"
+#include "store/local_store.h"
 #include "text/encoding.h"
 
 namespace {
@@ -58,6 +59,7 @@ int run(int argc, char** argv) {
 
     std::string route;
     std::string cookieFile;
+    std::string dataFolder;
     bool demo = false;
     CLI::Option* routeOption =
         app.add_option("--route", route, "send every connection to HOST:PORT (addresses and Host headers stay)")
@@ -70,11 +72,16 @@ int run(int argc, char** argv) {
                    "wait SECONDS (give or take 30%) between the pages of a walk or crawl and between the accounts "
                    "of a check (default 0)")
         ->check(checkPause, "SECONDS");
+    app.add_option("--data-dir", dataFolder,
+                   "keep the check history and the buyer lists in this folder (default $XDG_DATA_HOME/Tarvisk, "
+                   "else ~/.local/share/Tarvisk)");
 
     tarvisk::cli::CommandRunner runner;
     tarvisk::cli::AddCheckCommand(app, global, runner);
     tarvisk::cli::AddShopCommand(app, global, runner);
     tarvisk::cli::AddRankCommand(app, global, runner);
+    tarvisk::cli::AddListCommand(app, runner);
+    tarvisk::cli::AddHistoryCommand(app, runner);
 
     try {
         app.parse(argc, argv);
@@ -87,6 +94,9 @@ int run(int argc, char** argv) {
                   << tarvisk::ToUtf8(text) << '\n';
     });
 
+    if (!dataFolder.empty()) {
+        tarvisk::SetDataFolder(dataFolder);
+    }
     if (!route.empty()) {
         tarvisk::endpoints::SetRoute(route);
     }

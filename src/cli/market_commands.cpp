@@ -1,8 +1,8 @@
 // tarvisk-cli shop / rank: the shop listing and the ranking walk from the terminal.
 //
-//   tarvisk-cli shop ADDRESS
+//   tarvisk-cli shop ADDRESS [--csv FILE]
 //       stdout: the listing, "id title" and CR LF per item; last line on stderr: "共查到N个宝贝"
-//   tarvisk-cli rank KEYWORD [--pages N] (--item ID | --shop ADDRESS)
+//   tarvisk-cli rank KEYWORD [--pages N] (--item ID | --shop ADDRESS) [--csv FILE]
 //       stdout: the result table as tab-separated lines, then "已找到 <position>" or "未找到"
 //
 // A page that could not be read (empty, or a login or verification page) and that changes the
@@ -10,6 +10,9 @@
 // line; the walk prints no final line when it ended at such a page, or did not find its target
 // after passing empty pages, and names each such page on stderr. Ctrl+C stops a job after the page
 // under way; what was found so far is still printed.
+//
+// With --csv the listing or the result table is also written to a CSV file (exit status 1 when it
+// cannot be written).
 
 #include <atomic>
 #include <csignal>
@@ -22,6 +25,8 @@
 #include "app/ranking/ranking_search.h"
 #include "app/shop/shop_crawl.h"
 #include "cli/commands.h"
+#include "cli/output.h"
+#include "store/exports.h"
 #include "table/result_table.h"
 #include "text/encoding.h"
 #include "text/numbers.h"
@@ -92,11 +97,19 @@ void printCrawlEnd(const ShopCrawlResult& result) {
     }
 }
 
-int runShop(const std::string& address, const GlobalOptions& global) {
+struct ShopArguments {
+    std::string address;
+    std::string csv;
+};
+
+int runShop(const ShopArguments& arguments, const GlobalOptions& global) {
     const InterruptScope interrupt;
-    const ShopCrawlResult result = crawl(address, global.pauseSeconds);
+    const ShopCrawlResult result = crawl(arguments.address, global.pauseSeconds);
     std::cout << ToUtf8(result.text) << std::flush;
     printCrawlEnd(result);
+    if (!arguments.csv.empty() && !WriteCsvOutput("shop", arguments.csv, ShopListingCsv(result.items))) {
+        return kFailure;
+    }
     if (result.cancelled) {
         return kInterrupted;
     }
@@ -129,6 +142,7 @@ struct RankArguments {
     std::string item;
     std::string shop;
     bool byShop = false;
+    std::string csv;
 };
 
 int runRank(const RankArguments& arguments, const GlobalOptions& global) {
@@ -177,6 +191,9 @@ int runRank(const RankArguments& arguments, const GlobalOptions& global) {
         }
         std::cerr << ToUtf8(RankingUnreadMessage(result)) << '\n';
     }
+    if (!arguments.csv.empty() && !WriteCsvOutput("rank", arguments.csv, ResultTableCsv(table, u"id"))) {
+        return kFailure;
+    }
     if (result.cancelled) {
         return kInterrupted;
     }
@@ -186,11 +203,13 @@ int runRank(const RankArguments& arguments, const GlobalOptions& global) {
 } // namespace
 
 void AddShopCommand(CLI::App& app, const GlobalOptions& global, CommandRunner& runner) {
-    auto address = std::make_shared<std::string>();
+    auto arguments = std::make_shared<ShopArguments>();
     CLI::App* shop = app.add_subcommand(
         "shop", "List the ids and titles of all items of a shop (exit 4 when a page could not be read)");
-    shop->add_option("ADDRESS", *address, "the shop's address, for example shop123.taobao.com")->required();
-    shop->callback([&runner, &global, address] { runner = [&global, address] { return runShop(*address, global); }; });
+    shop->add_option("ADDRESS", arguments->address, "the shop's address, for example shop123.taobao.com")->required();
+    shop->add_option("--csv", arguments->csv, "also write the listing to this CSV file (UTF-8 with BOM)");
+    shop->callback(
+        [&runner, &global, arguments] { runner = [&global, arguments] { return runShop(*arguments, global); }; });
 }
 
 void AddRankCommand(CLI::App& app, const GlobalOptions& global, CommandRunner& runner) {
@@ -211,6 +230,7 @@ void AddRankCommand(CLI::App& app, const GlobalOptions& global, CommandRunner& r
             "ID");
     CLI::Option* shop = target->add_option("--shop", arguments->shop, "rank all items of the shop at this address");
     target->require_option(1);
+    rank->add_option("--csv", arguments->csv, "also write the result table to this CSV file (UTF-8 with BOM)");
     rank->callback([&runner, &global, arguments, shop] {
         arguments->byShop = shop->count() > 0;
         runner = [&global, arguments] { return runRank(*arguments, global); };

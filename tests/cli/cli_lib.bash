@@ -2,6 +2,10 @@
 # exit together with a server the script started, and failure counting.
 export LC_ALL=C
 work=$(mktemp -d)
+# The check history and the buyer lists stay in the scratch folder: each run starts with none, so that
+# its output is what a first check prints, unless the script names one data folder for all its runs.
+export XDG_DATA_HOME="$work/data"
+history_home=""
 server_pid=""
 failures=0
 
@@ -47,11 +51,12 @@ finish() {
 }
 
 # run NAME EXPECTED-STATUS ARGS...: runs the CLI ($cli) with ARGS, stdout into $work/out (and $out),
-# stderr into $work/stderr, and checks the exit status.
+# stderr into $work/stderr, and checks the exit status. The data folder is $history_home when set, else
+# a fresh one.
 run() {
     local name="$1" want="$2"
     shift 2
-    "$cli" "$@" >"$work/out" 2>"$work/stderr"
+    XDG_DATA_HOME="${history_home:-$(mktemp -d -p "$work")}" "$cli" "$@" >"$work/out" 2>"$work/stderr"
     local status=$?
     out=$(cat "$work/out")
     [ "$status" -eq "$want" ] || fail "$name: exit status $status, expected $want ($(cat "$work/stderr"))"

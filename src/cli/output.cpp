@@ -1,0 +1,65 @@
+#include "cli/output.h"
+
+#include <cmath>
+#include <cstdint>
+#include <iostream>
+
+#include "core/date.h"
+#include "store/exports.h"
+#include "text/encoding.h"
+
+namespace tarvisk::cli {
+
+namespace {
+
+/// Counts and credits as JSON numbers: whole numbers without a fraction.
+nlohmann::ordered_json number(double value) {
+    if (std::isfinite(value) && value == std::trunc(value) && std::fabs(value) < 9007199254740992.0) {
+        return static_cast<std::int64_t>(value);
+    }
+    return value;
+}
+
+} // namespace
+
+nlohmann::ordered_json FactsJson(const ReputationFacts& facts) {
+    nlohmann::ordered_json json;
+    json["account"] = ToUtf8(facts.account);
+    json["registration_date"] = ToUtf8(facts.registrationDate);
+    json["days_since_registration"] = facts.daysSinceRegistration;
+    json["new_account"] = facts.newAccount;
+    json["user_id"] = ToUtf8(facts.userId);
+    json["rating_link"] = ToUtf8(facts.ratingLink);
+    json["good_rate"] = ToUtf8(facts.goodRate);
+    json["certification"] = CertificationCode(facts.certification);
+    json["role"] = RoleCode(facts.role);
+    json["seller_credit"] = number(facts.sellerCredit);
+    json["buyer_credit"] = number(facts.buyerCredit);
+    json["week"] = {
+        {"good", number(facts.weekGood)}, {"neutral", number(facts.weekNeutral)}, {"bad", number(facts.weekBad)}};
+    json["month"] = {
+        {"good", number(facts.monthGood)}, {"neutral", number(facts.monthNeutral)}, {"bad", number(facts.monthBad)}};
+    json["verdict"] = ToUtf8(VerdictText(facts.verdict));
+    return json;
+}
+
+nlohmann::ordered_json CheckedAtJson(const StoredCheck& check) {
+    nlohmann::ordered_json json;
+    json["checked_at"] = IsoLocalTime(check.checkedAt);
+    json.update(FactsJson(check.facts));
+    return json;
+}
+
+void PrintJsonLine(const nlohmann::ordered_json& json) {
+    std::cout << json.dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace) << '\n';
+}
+
+bool WriteCsvOutput(const std::string& command, const std::string& file, const std::string& bytes) {
+    if (WriteCsvFile(file, bytes)) {
+        return true;
+    }
+    std::cerr << command << ": cannot write the CSV file " << file << '\n';
+    return false;
+}
+
+} // namespace tarvisk::cli

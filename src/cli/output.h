@@ -1,0 +1,27 @@
+#pragma once
+
+#include <string>
+
+#include <nlohmann/json.hpp>
+
+#include "app/main/reputation.h"
+#include "store/check_history.h"
+
+// What several commands of tarvisk-cli print or write: the JSON of a check's facts, JSON lines, CSV files.
+
+namespace tarvisk::cli {
+
+/// The facts of a check as one JSON object: account, registration_date, ..., week {good, neutral, bad},
+/// month {...}, verdict; counts and credits as numbers.
+nlohmann::ordered_json FactsJson(const ReputationFacts& facts);
+
+/// A stored check: "checked_at" (ISO 8601 local time) followed by its facts.
+nlohmann::ordered_json CheckedAtJson(const StoredCheck& check);
+
+/// Prints one JSON line on stdout (invalid text replaced, never thrown over).
+void PrintJsonLine(const nlohmann::ordered_json& json);
+
+/// Writes a CSV table to `file`; on failure says so on stderr, naming the command, and returns false.
+bool WriteCsvOutput(const std::string& command, const std::string& file, const std::string& bytes);
+
+} // namespace tarvisk::cli

@@ -1,0 +1,204 @@
+// tarvisk-cli list / history: the buyer lists and the check history kept in the local database.
+//
+//   tarvisk-cli list add block|allow ACCOUNT [--note TEXT]    puts the account on the list (its note replaced)
+//   tarvisk-cli list remove ACCOUNT
+//   tarvisk-cli list show [block|allow]                      CSV on stdout: account,list,note
+//   tarvisk-cli list import FILE                             CSV with the header account,list,note
+//   tarvisk-cli list export FILE                             the same, UTF-8 with BOM
+//   tarvisk-cli history check [ACCOUNT] [--limit N] [--csv FILE]   the stored checks, newest first, as JSON lines
+
+#include <filesystem>
+#include <fstream>
+#include <iostream>
+#include <iterator>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "cli/commands.h"
+#include "cli/output.h"
+#include "store/buyer_lists.h"
+#include "store/check_history.h"
+#include "store/exports.h"
+#include "store/local_store.h"
+#include "text/encoding.h"
+#include "text/text_ops.h"
+
+namespace tarvisk::cli {
+
+namespace {
+
+/// The largest list file an import reads: a list of a million buyers is far below it.
+constexpr std::uintmax_t kMaxImportBytes = 256u << 20;
+
+struct ListArguments {
+    std::string list;
+    std::string account;
+    std::string note;
+    std::string file;
+};
+
+std::string checkListName(const std::string& text) {
+    return ParseBuyerList(FromUtf8(text)) ? std::string() : "expected block or allow, got \"" + text + "\"";
+}
+
+std::string checkAccount(const std::string& text) {
+    return ListAccount(FromUtf8(text)) ? std::string() : "not an account name: \"" + text + "\"";
+}
+
+int runListAdd(const ListArguments& arguments) {
+    LocalStore store(HistoryFilePath());
+    const ListEntry entry{*ListAccount(FromUtf8(arguments.account)), *ParseBuyerList(FromUtf8(arguments.list)),
+                          FromUtf8(arguments.note), 0};
+    return PutListEntries(store, {entry}) ? 0 : kFailure;
+}
+
+int runListRemove(const ListArguments& arguments) {
+    LocalStore store(HistoryFilePath());
+    const std::u16string account = *ListAccount(FromUtf8(arguments.account));
+    const std::optional<bool> removed = RemoveListEntry(store, account);
+    if (!removed) {
+        return kFailure;
+    }
+    if (!*removed) {
+        std::cerr << "list remove: " << ToUtf8(account) << " is on no list\n";
+    }
+    return 0;
+}
+
+int runListShow(const ListArguments& arguments) {
+    LocalStore store(HistoryFilePath());
+    const std::optional<BuyerList> only =
+        arguments.list.empty() ? std::nullopt : ParseBuyerList(FromUtf8(arguments.list));
+    const auto entries = ListEntries(store, only);
+    if (!entries) {
+        return kFailure;
+    }
+    std::cout << ListCsv(*entries, false) << std::flush;
+    return 0;
+}
+
+/// The whole file; none when it cannot be read or is not a plausible list file.
+std::optional<std::string> readListFile(const std::string& path) {
+    std::error_code error;
+    if (!std::filesystem::is_regular_file(path, error) || std::filesystem::file_size(path, error) > kMaxImportBytes) {
+        return std::nullopt;
+    }
+    std::ifstream in(path, std::ios::binary);
+    std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    if (!in.good() && !in.eof()) {
+        return std::nullopt;
+    }
+    return bytes;
+}
+
+int runListImport(const ListArguments& arguments) {
+    const std::optional<std::string> bytes = readListFile(arguments.file);
+    if (!bytes) {
+        std::cerr << "list import: cannot read the file " << arguments.file << '\n';
+        return kUsageError;
+    }
+    const ListCsvImport imported = ReadListCsv(*bytes);
+    for (const CsvProblem& problem : imported.problems) {
+        std::cerr << "list import: " << arguments.file << ": line " << problem.line << ": " << problem.reason << '\n';
+    }
+    LocalStore store(HistoryFilePath());
+    if (!imported.entries.empty() && !PutListEntries(store, imported.entries)) {
+        return kFailure;
+    }
+    std::cerr << "list import: " << imported.entries.size() << " imported, " << imported.problems.size()
+              << " skipped\n";
+    return imported.problems.empty() ? 0 : kRowsSkipped;
+}
+
+int runListExport(const ListArguments& arguments) {
+    LocalStore store(HistoryFilePath());
+    const auto entries = ListEntries(store);
+    if (!entries) {
+        return kFailure;
+    }
+    return WriteCsvOutput("list export", arguments.file, ListCsv(*entries, true)) ? 0 : kFailure;
+}
+
+struct HistoryArguments {
+    std::string account;
+    std::size_t limit = 0;
+    std::string csv;
+};
+
+int runHistoryCheck(const HistoryArguments& arguments) {
+    LocalStore store(HistoryFilePath());
+    const std::u16string account = TrimBlanks(FromUtf8(arguments.account));
+    const auto checks = StoredChecks(store, account, arguments.limit);
+    if (!checks) {
+        return kFailure;
+    }
+    std::vector<CheckRow> rows;
+    for (const StoredCheck& check : *checks) {
+        PrintJsonLine(CheckedAtJson(check));
+        rows.push_back({check.facts.account, check.facts, {}, check.checkedAt, std::nullopt, std::nullopt});
+    }
+    std::cout.flush();
+    if (!arguments.csv.empty() && !WriteCsvOutput("history check", arguments.csv, ChecksCsv(rows))) {
+        return kFailure;
+    }
+    return 0;
+}
+
+/// Adds a list subcommand that runs `run` with the shared arguments.
+CLI::App* listSubcommand(CLI::App& list, const char* name, const char* description, CommandRunner& runner,
+                         const std::shared_ptr<ListArguments>& arguments, int (*run)(const ListArguments&)) {
+    CLI::App* command = list.add_subcommand(name, description);
+    command->callback([&runner, arguments, run] { runner = [arguments, run] { return run(*arguments); }; });
+    return command;
+}
+
+} // namespace
+
+void AddListCommand(CLI::App& app, CommandRunner& runner) {
+    auto arguments = std::make_shared<ListArguments>();
+    CLI::App* list = app.add_subcommand("list", "The buyer lists: a block list and an allow list, one note an account "
+                                                "(exit 5 when an import skipped rows)");
+    list->require_subcommand(1);
+
+    CLI::App* add = listSubcommand(*list, "add", "Put an account on a list (off the other one), replacing its note",
+                                   runner, arguments, runListAdd);
+    add->add_option("LIST", arguments->list, "block or allow")->required()->check(checkListName);
+    add->add_option("ACCOUNT", arguments->account, "the account name")->required()->check(checkAccount);
+    add->add_option("--note", arguments->note, "a note on the account");
+
+    CLI::App* remove =
+        listSubcommand(*list, "remove", "Take an account off its list", runner, arguments, runListRemove);
+    remove->add_option("ACCOUNT", arguments->account, "the account name")->required()->check(checkAccount);
+
+    CLI::App* show =
+        listSubcommand(*list, "show", "Print the lists as CSV: account,list,note", runner, arguments, runListShow);
+    show->add_option("LIST", arguments->list, "only this list: block or allow")->check(checkListName);
+
+    CLI::App* import = listSubcommand(*list, "import",
+                                      "Add the entries of a CSV file with the header account,list,note (UTF-8, "
+                                      "with or without BOM); bad rows are named on stderr, the others imported",
+                                      runner, arguments, runListImport);
+    import->add_option("FILE", arguments->file, "the CSV file")->required();
+
+    CLI::App* exportFile = listSubcommand(*list, "export", "Write the lists to a CSV file (UTF-8 with BOM)", runner,
+                                          arguments, runListExport);
+    exportFile->add_option("FILE", arguments->file, "the CSV file")->required();
+}
+
+CLI::App* AddHistoryCommand(CLI::App& app, CommandRunner& runner) {
+    CLI::App* history = app.add_subcommand("history", "What the local database remembers of earlier jobs");
+    history->require_subcommand(1);
+
+    auto arguments = std::make_shared<HistoryArguments>();
+    CLI::App* check =
+        history->add_subcommand("check", "The stored reputation checks, newest first, one JSON line each");
+    check->add_option("ACCOUNT", arguments->account, "only the checks of this account");
+    check->add_option("--limit", arguments->limit, "at most this many checks")->check(CLI::PositiveNumber);
+    check->add_option("--csv", arguments->csv, "also write the checks to this CSV file (UTF-8 with BOM)");
+    check->callback([&runner, arguments] { runner = [arguments] { return runHistoryCheck(*arguments); }; });
+    return history;
+}
+
+} // namespace tarvisk::cli
