@@ -7,10 +7,7 @@
 //   tarvisk-cli list export FILE                             the same, UTF-8 with BOM
 //   tarvisk-cli history check [ACCOUNT] [--limit N] [--csv FILE]   the stored checks, newest first, as JSON lines
 
-#include <filesystem>
-#include <fstream>
 #include <iostream>
-#include <iterator>
 #include <memory>
 #include <optional>
 #include <string>
@@ -18,6 +15,7 @@
 
 #include "cli/commands.h"
 #include "cli/output.h"
+#include "core/files.h"
 #include "store/buyer_lists.h"
 #include "store/check_history.h"
 #include "store/exports.h"
@@ -28,9 +26,6 @@
 namespace tarvisk::cli {
 
 namespace {
-
-/// The largest list file an import reads: a list of a million buyers is far below it.
-constexpr std::uintmax_t kMaxImportBytes = 256u << 20;
 
 struct ListArguments {
     std::string list;
@@ -79,22 +74,8 @@ int runListShow(const ListArguments& arguments) {
     return 0;
 }
 
-/// The whole file; none when it cannot be read or is not a plausible list file.
-std::optional<std::string> readListFile(const std::string& path) {
-    std::error_code error;
-    if (!std::filesystem::is_regular_file(path, error) || std::filesystem::file_size(path, error) > kMaxImportBytes) {
-        return std::nullopt;
-    }
-    std::ifstream in(path, std::ios::binary);
-    std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    if (!in.good() && !in.eof()) {
-        return std::nullopt;
-    }
-    return bytes;
-}
-
 int runListImport(const ListArguments& arguments) {
-    const std::optional<std::string> bytes = readListFile(arguments.file);
+    const std::optional<std::string> bytes = ReadFileBytes(arguments.file, kMaxListFileBytes);
     if (!bytes) {
         std::cerr << "list import: cannot read the file " << arguments.file << '\n';
         return kUsageError;
@@ -134,16 +115,15 @@ int runHistoryCheck(const HistoryArguments& arguments) {
     if (!checks) {
         return kFailure;
     }
-    std::vector<CheckRow> rows;
     for (const StoredCheck& check : *checks) {
         PrintJsonLine(CheckedAtJson(check));
-        rows.push_back({check.facts.account, check.facts, {}, check.checkedAt, std::nullopt, std::nullopt});
     }
     std::cout.flush();
-    if (!arguments.csv.empty() && !WriteCsvOutput("history check", arguments.csv, ChecksCsv(rows))) {
-        return kFailure;
+    if (arguments.csv.empty()) {
+        return 0;
     }
-    return 0;
+    const std::vector<CheckRow> rows = HistoryRows(*checks, ListEntries(store).value_or(std::vector<ListEntry>()));
+    return WriteCsvOutput("history check", arguments.csv, ChecksCsv(rows)) ? 0 : kFailure;
 }
 
 /// Adds a list subcommand that runs `run` with the shared arguments.

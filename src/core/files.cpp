@@ -2,6 +2,8 @@
 
 #include <cerrno>
 #include <cstdlib>
+#include <fstream>
+#include <iterator>
 
 #include <fcntl.h>
 #include <pwd.h>
@@ -41,6 +43,22 @@ bool ReplaceFile(const fs::path& file, const std::string& bytes, fs::perms permi
     }
     ::unlink(pattern.c_str());
     return false;
+}
+
+std::optional<std::string> ReadFileBytes(const fs::path& file, std::uintmax_t maxBytes) {
+    std::error_code error;
+    if (!fs::is_regular_file(file, error) || fs::file_size(file, error) > maxBytes || error) {
+        return std::nullopt;
+    }
+    std::ifstream in(file, std::ios::binary);
+    if (!in) {
+        return std::nullopt;
+    }
+    std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    if (bytes.size() > maxBytes) {
+        return std::nullopt; // it grew while it was read
+    }
+    return bytes;
 }
 
 fs::path HomeFolder() {

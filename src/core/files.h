@@ -1,6 +1,8 @@
 #pragma once
 
+#include <cstdint>
 #include <filesystem>
+#include <optional>
 #include <string>
 
 // Files the program writes for the user (the settings file, exported tables) are replaced whole:
@@ -13,6 +15,10 @@ namespace tarvisk {
 bool ReplaceFile(const std::filesystem::path& file, const std::string& bytes,
                  std::filesystem::perms permissions = std::filesystem::perms::owner_read |
                                                       std::filesystem::perms::owner_write);
+
+/// The bytes of a regular file of at most `maxBytes` bytes; none when it is missing, not a regular file, larger,
+/// or cannot be read.
+std::optional<std::string> ReadFileBytes(const std::filesystem::path& file, std::uintmax_t maxBytes);
 
 /// The user's home folder: $HOME, else the one the user database names (empty when neither is known).
 std::filesystem::path HomeFolder();

@@ -47,6 +47,9 @@ bool PutListEntries(LocalStore& store, const std::vector<ListEntry>& entries);
 /// Takes the account off its list. True when it was listed, false when not; none when the database failed.
 std::optional<bool> RemoveListEntry(LocalStore& store, const std::u16string& account);
 
+/// The largest list file an import reads: a list of a million buyers is far below it.
+inline constexpr std::uintmax_t kMaxListFileBytes = 256u << 20;
+
 /// The header of the lists' CSV files.
 inline constexpr char kListCsvHeader[] = "account,list,note";
 /// The entries as a CSV table with its header (with a leading byte-order mark when `bom`).

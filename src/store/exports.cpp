@@ -1,5 +1,7 @@
 #include "store/exports.h"
 
+#include <map>
+
 #include "core/date.h"
 #include "core/files.h"
 #include "store/csv.h"
@@ -41,6 +43,30 @@ std::string ChecksCsv(const std::vector<CheckRow>& rows) {
         bytes += record.line();
     }
     return bytes;
+}
+
+std::vector<CheckRow> HistoryRows(const std::vector<StoredCheck>& checks, const std::vector<ListEntry>& lists) {
+    std::map<std::u16string, ListEntry> listed;
+    for (const ListEntry& entry : lists) {
+        listed.emplace(entry.account, entry);
+    }
+    std::vector<CheckRow> rows(checks.size());
+    std::map<std::u16string, const StoredCheck*> earlier;
+    for (std::size_t i = checks.size(); i-- > 0;) {
+        const StoredCheck& check = checks[i];
+        CheckRow& row = rows[i];
+        row.account = check.facts.account;
+        row.facts = check.facts;
+        row.checkedAt = check.checkedAt;
+        if (const auto entry = listed.find(row.account); entry != listed.end()) {
+            row.listed = entry->second;
+        }
+        if (const auto before = earlier.find(row.account); before != earlier.end()) {
+            row.previous = *before->second;
+        }
+        earlier[row.account] = &check;
+    }
+    return rows;
 }
 
 std::string ResultTableCsv(const ResultTable& table, std::u16string_view idColumn) {

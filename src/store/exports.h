@@ -26,6 +26,9 @@ struct CheckRow {
     std::optional<StoredCheck> previous;
 };
 
+/// Rows of stored checks (newest first), each with the account's check before it among them and its list entry.
+std::vector<CheckRow> HistoryRows(const std::vector<StoredCheck>& checks, const std::vector<ListEntry>& lists);
+
 /// The checks with the header checked_at, account, every fact (FactFields(), "week.good" written
 /// "week_good"), list, note, previous_checked_at, previous_verdict, message. Times in local time as
 /// "2024-05-01 14:03:22"; user ids as ids.

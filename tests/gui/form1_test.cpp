@@ -68,6 +68,7 @@ class Form1Test : public QObject {
     Q_OBJECT
 
     test::MessageRecorder m_messages;
+    test::ScratchData m_data;
     QTemporaryDir m_programFolder;
 
     // A window in the test's program folder; the notice page answers nothing, no browser may open.

@@ -1,5 +1,6 @@
 #include <stdexcept>
 
+#include <QAction>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFontDatabase>
@@ -378,6 +379,31 @@ private slots:
         QVERIFY(html.contains(QStringLiteral("title=\"2页 2行 第3\"")));
         QVERIFY(html.contains(QStringLiteral("src=\"http://127.0.0.1:9/p2_7_80x80.jpg\"")));
         QVERIFY(html.contains(QRegularExpression(QStringLiteral("<body[^>]*margin: ?0px"))));
+    }
+
+    void theResultTableExportsToCsvAsShown() {
+        FakeSearch search;
+        SoPaiMing window;
+        window.setPageFetch(search.fetch());
+        control<QLineEdit>(window, "Pages")->setText(QStringLiteral("1"));
+        control<QLineEdit>(window, "Text2")->setText(itemId(1, 3));
+        QSignalSpy finished(&window, &SoPaiMing::searchFinished);
+        window.Command1_Click();
+        QVERIFY(finished.wait(10000));
+        const QString file = m_scope->data.filePath(QStringLiteral("排名.csv"));
+        test::FileAnswers answers(file);
+        auto* action = control<QTableView>(window, "List0")->findChild<QAction*>(QStringLiteral("ExportCsv"));
+        QVERIFY(action != nullptr);
+        action->trigger();
+        QFile csv(file);
+        QVERIFY(csv.open(QIODevice::ReadOnly));
+        const QByteArray bytes = csv.readAll();
+        QVERIFY(bytes.startsWith("\xEF\xBB\xBF"));
+        const QStringList lines = QString::fromUtf8(bytes).split(QStringLiteral("\r\n"));
+        QCOMPARE(lines.size(), 5); // the header, three rows, nothing after the last line end
+        QCOMPARE(lines[0], QStringLiteral("No.,宝贝名,位置,id,图片,销售量"));
+        QCOMPARE(lines[3],
+                 QStringLiteral("3,宝贝1-3,1页 1行 第3,\"=\"\"%1\"\"\",http://127.0.0.1:9/p1_3,9").arg(itemId(1, 3)));
     }
 
     void rankingWithoutTheTargetSaysNotFound() {

@@ -1,5 +1,7 @@
+#include <QAction>
 #include <QApplication>
 #include <QClipboard>
+#include <QFile>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -144,6 +146,25 @@ private slots:
         QCOMPARE(control<QPlainTextEdit>(window, "Text1")->toPlainText(),
                  expected.replace(QStringLiteral("\r\n"), QStringLiteral("\n")));
         QVERIFY(control<QPushButton>(window, "Command1")->isEnabled());
+    }
+
+    void bothListsExportTheListingToCsv() {
+        FakeShop shop(1, 2);
+        SoShopGoods window;
+        QCOMPARE(crawlToEnd(window, shop, QStringLiteral("shop1.taobao.com")), 2);
+        const QString file = m_scope->data.filePath(QStringLiteral("店铺.csv"));
+        test::FileAnswers answers(file);
+        for (const char* list : {"List1", "List2"}) {
+            QFile::remove(file);
+            auto* action = control<QListWidget>(window, list)->findChild<QAction*>(QStringLiteral("ExportCsv"));
+            QVERIFY(action != nullptr);
+            QCOMPARE(action->text(), QStringLiteral("导出CSV…"));
+            action->trigger();
+            QFile csv(file);
+            QVERIFY(csv.open(QIODevice::ReadOnly));
+            QCOMPARE(csv.readAll(), QByteArray("\xEF\xBB\xBFid,title\r\n\"=\"\"5200000101\"\"\",宝贝1-1\r\n"
+                                               "\"=\"\"5200000102\"\"\",宝贝1-2\r\n"));
+        }
     }
 
     void aRunningCrawlShowsProgressDisablesTheButtonAndCanBeCancelled() {

@@ -23,9 +23,15 @@
 #include <QWebEngineView>
 
 #include "app/browser/browser_profile.h"
+#include "app/browser/demo_routing.h"
 #include "app/ui/application.h"
+#include "app/ui/file_dialogs.h"
 #include "app/ui/message_box.h"
+#include "app/ui/qt_hooks.h"
 #include "core/cancel.h"
+#include "demo/demo_login.h"
+#include "demo/demo_market.h"
+#include "store/local_store.h"
 #include "text/settings.h"
 
 // Shared by the window tests: a scratch settings folder, a recorder for message boxes (so no test blocks on a
@@ -46,6 +52,42 @@ public:
 
 private:
     QTemporaryDir m_folder;
+};
+
+/// Points the check history and the buyer lists at a fresh empty data folder for the life of the object.
+class ScratchData {
+public:
+    ScratchData() { SetDataFolder(m_folder.path().toStdString()); }
+    ~ScratchData() { SetDataFolder({}); }
+    ScratchData(const ScratchData&) = delete;
+    ScratchData& operator=(const ScratchData&) = delete;
+
+    /// A path in the folder, for files a test writes or reads.
+    QString filePath(const QString& name) const { return QDir(m_folder.path()).filePath(name); }
+
+private:
+    QTemporaryDir m_folder;
+};
+
+/// Answers every file chooser with `answer` (empty: as if cancelled) and records the choosers' titles.
+class FileAnswers {
+public:
+    explicit FileAnswers(QString answer = {}) : m_answer(std::move(answer)) {
+        SetFileDialogHook([this](FileDialogKind, const QString& title) {
+            m_titles.append(title);
+            return m_answer;
+        });
+    }
+    ~FileAnswers() { SetFileDialogHook({}); }
+    FileAnswers(const FileAnswers&) = delete;
+    FileAnswers& operator=(const FileAnswers&) = delete;
+
+    void setAnswer(const QString& answer) { m_answer = answer; }
+    const QStringList& titles() const { return m_titles; }
+
+private:
+    QString m_answer;
+    QStringList m_titles;
 };
 
 /// Records every message box (text, title) instead of showing it, and answers the boxes that make an offer.
@@ -85,9 +127,10 @@ private:
     bool m_takeOffers = false;
 };
 
-/// What every window test runs in: a scratch settings file and recorded message boxes.
+/// What every window test runs in: a scratch settings file and data folder, and recorded message boxes.
 struct WindowTestScope {
     ScratchSettings settings;
+    ScratchData data;
     MessageRecorder messages;
 };
 
@@ -191,6 +234,24 @@ inline QString documentHtml(QWebEngineView& view) {
     int main(int argc, char** argv) {                                                                                  \
         tarvisk::Application app(argc, argv);                                                                          \
         app.setAttribute(Qt::AA_Use96Dpi, true);                                                                       \
+        TestObject test;                                                                                               \
+        return QTest::qExec(&test, argc, argv);                                                                        \
+    }
+
+/// The main function of a window test on the demo marketplace: the market answers every host (the browsers' flags
+/// are read once, before the application), the window hooks are installed, and the requests are logged in.
+#define TARVISK_DEMO_WINDOW_TEST_MAIN(TestObject)                                                                      \
+    int main(int argc, char** argv) {                                                                                  \
+        tarvisk::demo::DemoMarket market;                                                                              \
+        tarvisk::RouteToDemoMarket(market);                                                                            \
+        tarvisk::UseOffTheRecordProfile(true);                                                                         \
+        QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);                                                    \
+        tarvisk::Application app(argc, argv);                                                                          \
+        app.setAttribute(Qt::AA_Use96Dpi, true);                                                                       \
+        tarvisk::InstallWindowHooks();                                                                                 \
+        if (!tarvisk::demo::LogInToDemo()) {                                                                           \
+            qFatal("could not log in to the demo marketplace");                                                        \
+        }                                                                                                              \
         TestObject test;                                                                                               \
         return QTest::qExec(&test, argc, argv);                                                                        \
     }

@@ -53,6 +53,24 @@ TEST(ChecksCsv, WritesEveryFactTheListAndThePreviousCheck) {
     EXPECT_EQ(rows[2], ",被封账号,,,,,,,,,,,,,,,,,,,,,,对不起，亲输入的淘宝账号已被查封");
 }
 
+TEST(HistoryRows, GiveEachCheckTheOneBeforeItOfItsAccountAndTheListEntry) {
+    const std::vector<StoredCheck> checks = {
+        {4, 400, test::SampleFacts(u"a", 4)},
+        {3, 300, test::SampleFacts(u"b", 3)},
+        {2, 200, test::SampleFacts(u"a", 2)},
+        {1, 100, test::SampleFacts(u"a", 1)},
+    };
+    const std::vector<CheckRow> rows = HistoryRows(checks, {{u"a", BuyerList::Allow, u"老客户", 0}});
+    ASSERT_EQ(rows.size(), 4u);
+    const std::int64_t previous[] = {200, 0, 100, 0};
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+        EXPECT_EQ(rows[i].checkedAt, checks[i].checkedAt);
+        EXPECT_EQ(rows[i].facts->buyerCredit, checks[i].facts.buyerCredit);
+        EXPECT_EQ(rows[i].previous ? rows[i].previous->checkedAt : 0, previous[i]) << i;
+        EXPECT_EQ(rows[i].listed.has_value(), rows[i].account == u"a") << i;
+    }
+}
+
 TEST(ResultTableCsv, WritesTheTableAsShownWithItsIdsKept) {
     ResultTable table;
     ListViewSetColumns(table, kRankingColumnTitles, kRankingColumnWidths);

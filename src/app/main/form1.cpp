@@ -15,6 +15,10 @@
 #include <QWebEngineScript>
 
 #include "app/browser/browser_view.h"
+#include "app/main/batch_check_window.h"
+#include "app/main/buyer_list_editor.h"
+#include "app/main/check_history_window.h"
+#include "app/main/check_side_panel.h"
 #include "app/main/report.h"
 #include "app/main/startup.h"
 #include "app/ranking/so_pai_ming.h"
@@ -23,6 +27,7 @@
 #include "app/ui/window_font.h"
 #include "app/ui/window_helpers.h"
 #include "core/cancel.h"
+#include "core/date.h"
 #include "text/settings.h"
 #include "text/text_ops.h"
 #include "app/ui/qt_text.h"
@@ -65,6 +70,13 @@ bool isInside(const QWidget* widget, const QWidget* container) {
     return widget != nullptr && (widget == container || container->isAncestorOf(widget));
 }
 
+/// Shows a window of the program and brings it to the front.
+void bringUp(QWidget* window) {
+    window->show();
+    window->raise();
+    window->activateWindow();
+}
+
 } // namespace
 
 Form1::Form1(Environment environment, QWidget* parent)
@@ -75,7 +87,10 @@ Form1::Form1(Environment environment, QWidget* parent)
       m_text1(new QPlainTextEdit(this)), m_p2(makeFrame(this)), m_w2(new BrowserView(m_p2)), m_p1(makeFrame(this)),
       m_w1(new BrowserView(m_p1)), m_command1(new QPushButton(QStringLiteral("查询"), this)), m_ww(new QLineEdit(this)),
       m_label2(makeTitleLabel(QStringLiteral("2.输入买家淘宝ID查询"), this)),
-      m_label1(makeTitleLabel(QStringLiteral("1.登录任意淘宝ID"), this)) {
+      m_label1(makeTitleLabel(QStringLiteral("1.登录任意淘宝ID"), this)),
+      m_store(HistoryFilePath(), StoreOptions{.problems = [this](const StoreProblem& problem) {
+                  ShowMessageBox(this, QtText(StoreProblemMessage(problem)), QtText(kStoreProblemTitle));
+              }}) {
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(ProductCaption());
     setFont(WindowFont(9));
@@ -110,12 +125,41 @@ Form1::Form1(Environment environment, QWidget* parent)
     connect(m_command2, &QPushButton::clicked, this, &Form1::Command2_Click);
     connect(m_w1, &BrowserView::loadFinished, this, &Form1::W1_DocumentComplete);
     connect(m_command1, &QPushButton::clicked, this, &Form1::Command1_Click);
+    placeHistoryControls();
     m_timer1->start();
     m_ww->setFocus();
 }
 
 Form1::~Form1() {
     delete m_ranking.data();
+    delete m_batch.data();
+    delete m_lists.data();
+    delete m_history.data();
+}
+
+void Form1::placeHistoryControls() {
+    // The buttons that open the windows on the history and the lists sit in the free strip between the two
+    // titles; the panel beside the report lies over the right edge of the login browser, shown after a report.
+    const struct {
+        const char* caption;
+        const char* name;
+        int left;
+        void (Form1::*open)();
+    } buttons[] = {
+        {"批量查询", "OpenBatchCheck", 2640, &Form1::openBatchCheck},
+        {"黑白名单", "OpenBuyerLists", 4215, &Form1::openBuyerLists},
+        {"查询记录", "OpenCheckHistory", 5790, &Form1::openCheckHistory},
+    };
+    QWidget* previous = m_check1;
+    for (const auto& button : buttons) {
+        QPushButton* control = MakeButton(QString::fromUtf8(button.caption), button.name, this);
+        PlaceTwips(*control, button.left, 195, 1455, 345);
+        connect(control, &QPushButton::clicked, this, button.open);
+        QWidget::setTabOrder(previous, control);
+        previous = control;
+    }
+    m_sidePanel = new CheckSidePanel(m_store, this);
+    PlaceTwips(*m_sidePanel, 6960, 1080, 3360, 5985);
 }
 
 QString Form1::programFolder() const {
@@ -197,6 +241,7 @@ void Form1::Command1_Click() {
         // The report's own badges ("tbimgs/...") are files in the program's folder.
         m_w2->setBodyHtml(QtText(RenderReport(outcome.facts)), QUrl::fromLocalFile(programFolder() + QLatin1Char('/')));
         m_ww->clear();
+        m_sidePanel->showCheck(outcome.facts, RecordCheck(m_store, outcome.facts, UnixTimeNow()));
         return;
     }
 }
@@ -207,9 +252,28 @@ void Form1::Command2_Click() {
         connect(ranking, &SoPaiMing::loginBrowserRequested, this, &Form1::openInLoginBrowser);
         m_ranking = ranking;
     }
-    m_ranking->show();
-    m_ranking->raise();
-    m_ranking->activateWindow();
+    bringUp(m_ranking);
+}
+
+void Form1::openBatchCheck() {
+    if (m_batch == nullptr) {
+        m_batch = new BatchCheckWindow(m_store, m_environment.fetchPage, programFolder(), this);
+    }
+    bringUp(m_batch);
+}
+
+void Form1::openBuyerLists() {
+    if (m_lists == nullptr) {
+        m_lists = new BuyerListEditor(m_store, this);
+    }
+    bringUp(m_lists);
+}
+
+void Form1::openCheckHistory() {
+    if (m_history == nullptr) {
+        m_history = new CheckHistoryWindow(m_store, programFolder(), this);
+    }
+    bringUp(m_history);
 }
 
 void Form1::Timer1_Timer() {

@@ -10,6 +10,7 @@
 
 #include "app/main/login_keeper.h"
 #include "app/main/reputation.h"
+#include "store/local_store.h"
 
 class QCheckBox;
 class QFrame;
@@ -23,6 +24,7 @@ class QUrl;
 namespace tarvisk {
 
 class BrowserView;
+class CheckSidePanel;
 
 /// The main window: the login browser W1 on the left; the account box ww, the query button Command1 and the
 /// report browser W2 on the right; the keep-alive switch Check1 with its timer Timer1; Command2 opens the
@@ -48,6 +50,10 @@ public:
 
     /// The ranking window (a SoPaiMing), once Command2 has opened it.
     QWidget* rankingWindow() const { return m_ranking; }
+    /// The windows beside the check, once opened: the batch check, the buyer lists, the check history.
+    QWidget* batchCheckWindow() const { return m_batch; }
+    QWidget* buyerListWindow() const { return m_lists; }
+    QWidget* checkHistoryWindow() const { return m_history; }
 
 public slots:
     /// The reputation check of the account in ww; the report goes into W2.
@@ -61,6 +67,10 @@ public slots:
     /// Shows `address` in the login browser and brings this window to the front, so that the user can log in or
     /// pass a verification there by hand.
     void openInLoginBrowser(const QString& address);
+    /// Show the batch check, the buyer list editor and the check history (each created on first use).
+    void openBatchCheck();
+    void openBuyerLists();
+    void openCheckHistory();
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -71,6 +81,7 @@ private:
     void ww_GotFocus();
     bool ww_KeyDown(int keyCode, Qt::KeyboardModifiers shift);
     QString programFolder() const;
+    void placeHistoryControls();
 
     Environment m_environment;
     ReputationQuery m_query;
@@ -90,6 +101,12 @@ private:
     QLineEdit* m_ww;
     QLabel* m_label2;
     QLabel* m_label1;
+    // The check history and the buyer lists, and the windows on them (deleted before the store).
+    LocalStore m_store;
+    QPointer<QWidget> m_batch;
+    QPointer<QWidget> m_lists;
+    QPointer<QWidget> m_history;
+    CheckSidePanel* m_sidePanel = nullptr;
 };
 
 } // namespace tarvisk

@@ -13,6 +13,7 @@
 #include "app/ui/message_box.h"
 #include "app/ui/qt_hooks.h"
 #include "demo/demo_market.h"
+#include "store/local_store.h"
 
 namespace tarvisk {
 
@@ -41,12 +42,33 @@ bool WantsDemo(const QStringList& arguments) {
     return arguments.mid(1).contains(QStringLiteral("--demo"));
 }
 
+std::optional<QString> DataFolderArgument(const QStringList& arguments) {
+    const QString option = QStringLiteral("--data-dir");
+    for (qsizetype i = 1; i < arguments.size(); ++i) {
+        if (arguments[i] == option) {
+            return i + 1 < arguments.size() ? arguments[i + 1] : QString();
+        }
+        if (arguments[i].startsWith(option + QLatin1Char('='))) {
+            return arguments[i].mid(option.size() + 1);
+        }
+    }
+    return std::nullopt;
+}
+
 int RunProgram(int argc, char** argv, const QString& caption) {
     QStringList arguments;
     for (int i = 0; i < argc; ++i) {
         arguments << QString::fromLocal8Bit(argv[i]);
     }
     const bool demo = WantsDemo(arguments);
+    if (const std::optional<QString> folder = DataFolderArgument(arguments)) {
+        if (folder->isEmpty()) {
+            std::fprintf(stderr, "%s: --data-dir 需要一个文件夹 (--data-dir needs a folder)\n",
+                         caption.toLocal8Bit().constData());
+            return 2;
+        }
+        SetDataFolder(folder->toStdU16String());
+    }
     std::unique_ptr<demo::DemoMarket> market;
     try {
         if (demo) {

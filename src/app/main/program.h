@@ -1,16 +1,22 @@
 #pragma once
 
+#include <optional>
+
 #include <QString>
 #include <QStringList>
 
-// The desktop program's start: `tarvisk [--demo]`. With --demo the program starts the demo marketplace in
-// this process and sends the browsers and the requests to it, so every job works with no account and no
-// internet.
+// The desktop program's start: `tarvisk [--demo] [--data-dir DIR]`. With --demo the program starts the demo
+// marketplace in this process and sends the browsers and the requests to it, so every job works with no account
+// and no internet. --data-dir keeps the check history and the buyer lists in DIR instead of the user's data folder.
 
 namespace tarvisk {
 
 /// True when the command line asks for demo mode.
 bool WantsDemo(const QStringList& arguments);
+
+/// The folder after --data-dir (as "--data-dir DIR" or "--data-dir=DIR"); empty text when none follows, none
+/// without the option.
+std::optional<QString> DataFolderArgument(const QStringList& arguments);
 
 /// Runs the program with its product caption ("Tarvisk" or "Tarvix") and returns its exit code.
 int RunProgram(int argc, char** argv, const QString& caption);

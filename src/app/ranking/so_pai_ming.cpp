@@ -17,12 +17,14 @@
 #include "app/ranking/picture_view.h"
 #include "app/ranking/result_table_model.h"
 #include "app/shop/so_shop_goods.h"
+#include "app/ui/file_dialogs.h"
 #include "app/ui/job_progress.h"
 #include "app/ui/message_box.h"
 #include "app/ui/unread_page_box.h"
 #include "app/ui/window_font.h"
 #include "app/ui/window_helpers.h"
 #include "net/endpoints.h"
+#include "store/exports.h"
 #include "text/numbers.h"
 #include "text/settings.h"
 #include "app/ui/qt_text.h"
@@ -115,6 +117,7 @@ SoPaiMing::SoPaiMing(QWidget* parent)
     connect(m_command4, &QPushButton::clicked, this, &SoPaiMing::Command4_Click);
     connect(m_progress, &JobProgress::cancelRequested, this, &SoPaiMing::cancelSearch);
     OnDoubleClick(*m_keyWord, [this] { KeyWord_DblClick(); });
+    AddCsvExportAction(*m_list0, QStringLiteral("宝贝排名.csv"), [this] { return ResultTableCsv(m_table, u"id"); });
 
     Form_Load();
 }

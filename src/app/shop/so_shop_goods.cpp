@@ -11,12 +11,14 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 
+#include "app/ui/file_dialogs.h"
 #include "app/ui/job_progress.h"
 #include "app/ui/message_box.h"
 #include "app/ui/unread_page_box.h"
 #include "app/ui/window_font.h"
 #include "app/ui/window_helpers.h"
 #include "app/ui/qt_text.h"
+#include "store/exports.h"
 
 namespace tarvisk {
 
@@ -55,6 +57,9 @@ SoShopGoods::SoShopGoods(QWidget* parent)
     OnDoubleClick(*m_surl, [this] { SURL_DblClick(); });
     OnDoubleClick(*m_text1->viewport(), [this] { Text1_DblClick(); });
     OnClick(*m_label2, [this] { Label2_Click(); });
+    for (QListWidget* list : {m_list1, m_list2}) {
+        AddCsvExportAction(*list, QStringLiteral("店铺宝贝.csv"), [this] { return ShopListingCsv(listedItems()); });
+    }
 
     Form_Load();
 }
@@ -67,6 +72,15 @@ QStringList SoShopGoods::itemIds() const {
         ids.append(m_list1->item(i)->text());
     }
     return ids;
+}
+
+std::vector<ShopItem> SoShopGoods::listedItems() const {
+    std::vector<ShopItem> items;
+    for (int i = 0; i < m_list1->count(); ++i) {
+        const QListWidgetItem* title = m_list2->item(i);
+        items.push_back({CoreText(m_list1->item(i)->text()), title != nullptr ? CoreText(title->text()) : u""});
+    }
+    return items;
 }
 
 void SoShopGoods::setShopAddress(const QString& address) {

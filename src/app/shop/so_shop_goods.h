@@ -32,6 +32,8 @@ public:
 
     /// The listed item ids (List1), in the order found.
     QStringList itemIds() const;
+    /// The listed items: the ids of List1 with the titles of List2.
+    std::vector<ShopItem> listedItems() const;
 
     /// Sets the shop address (SURL), as typed.
     void setShopAddress(const QString& address);

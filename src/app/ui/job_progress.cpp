@@ -38,6 +38,12 @@ void JobProgress::setPage(int page, int pages) {
     }
 }
 
+void JobProgress::setStatus(const QString& text) {
+    if (m_cancel->isEnabled()) {
+        m_label->setText(text);
+    }
+}
+
 void JobProgress::end() {
     hide();
 }

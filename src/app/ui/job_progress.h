@@ -18,6 +18,8 @@ public:
     void begin();
     /// Page `page` of `pages` is being fetched.
     void setPage(int page, int pages);
+    /// Says what the job is doing when that is not a page ("正在查询第 2 / 5 个账号：老实买家").
+    void setStatus(const QString& text);
     /// Hides the strip.
     void end();
 

@@ -7,6 +7,7 @@
 #include <QLineEdit>
 #include <QMouseEvent>
 #include <QPlainTextEdit>
+#include <QPushButton>
 #include <QScreen>
 #include <QTextCursor>
 
@@ -63,6 +64,13 @@ void LayOutControls(std::span<const ControlPlace> controls) {
     for (std::size_t i = 1; i < tabChain.size(); ++i) {
         QWidget::setTabOrder(tabChain[i - 1], tabChain[i]);
     }
+}
+
+QPushButton* MakeButton(const QString& caption, const char* name, QWidget* parent) {
+    auto* button = new QPushButton(caption, parent);
+    button->setObjectName(QString::fromLatin1(name));
+    button->setAutoDefault(false);
+    return button;
 }
 
 void OnDoubleClick(QWidget& target, std::function<void()> handler) {

@@ -7,6 +7,7 @@
 
 class QLineEdit;
 class QPlainTextEdit;
+class QPushButton;
 class QWidget;
 
 namespace tarvisk {
@@ -28,6 +29,10 @@ struct ControlPlace {
 
 /// Names and places the controls, and chains the tab order by their tab indexes (0, 1, 2 ... each once).
 void LayOutControls(std::span<const ControlPlace> controls);
+
+/// A button of a window beside the specification's own: named `name` (its objectName), never pressed by Enter in
+/// another control.
+QPushButton* MakeButton(const QString& caption, const char* name, QWidget* parent);
 
 /// Runs `handler` on every double-click on `target`, after the target's own handling of it (so a text box's
 /// word selection comes first). For a scrolling box pass its viewport.

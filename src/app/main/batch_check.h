@@ -1,0 +1,36 @@
+#pragma once
+
+#include <atomic>
+#include <functional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "app/main/reputation.h"
+#include "core/job.h"
+
+// Many reputation checks in a row: the accounts a user pasted, checked one after another as the
+// window's own check does, with progress and cancel.
+
+namespace tarvisk {
+
+/// The accounts of a pasted text, one a line: each trimmed of spaces and tabs, blank lines and repeated
+/// accounts dropped, in the order first seen. u" a \r\n\r\nb\na" gives {u"a", u"b"}.
+std::vector<std::u16string> AccountsFromText(std::u16string_view text);
+
+struct BatchCheckOptions {
+    /// The page fetch of every query; empty means the reputation query's own.
+    ReputationQuery::PageFetch fetch;
+    /// Told "account i of n" before account i (from 1) is checked.
+    ProgressSink progress;
+    /// Told the outcome of each account checked, with its position in `accounts` (from 0), on the checking thread.
+    std::function<void(std::size_t index, const ReputationOutcome& outcome)> checked;
+    /// When set, the checks run inside a CancelScope on this flag: no further account is checked once it is set,
+    /// and the account under way is given up (its outcome is not told).
+    const std::atomic<bool>* cancel = nullptr;
+};
+
+/// Checks the accounts in order and returns how many were checked (fewer than all when cancelled).
+std::size_t RunBatchCheck(const std::vector<std::u16string>& accounts, const BatchCheckOptions& options);
+
+} // namespace tarvisk

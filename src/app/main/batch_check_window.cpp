@@ -1,0 +1,166 @@
+#include "app/main/batch_check_window.h"
+
+#include <memory>
+
+#include <QCloseEvent>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+#include "app/main/batch_check.h"
+#include "app/ui/job_progress.h"
+#include "app/ui/message_box.h"
+#include "app/ui/qt_text.h"
+#include "app/ui/window_font.h"
+#include "app/ui/window_helpers.h"
+#include "core/date.h"
+#include "store/check_history.h"
+
+namespace tarvisk {
+
+namespace {
+
+constexpr char16_t kWaiting[] = u"等待查询";
+constexpr char16_t kNotChecked[] = u"已停止，没有查询";
+
+} // namespace
+
+BatchCheckWindow::BatchCheckWindow(LocalStore& store, ReputationQuery::PageFetch fetch, QString programFolder,
+                                   QWidget* parent)
+    : QWidget(parent, Qt::Window), m_store(store), m_fetch(std::move(fetch)), m_accounts(new QPlainTextEdit(this)),
+      m_start(MakeButton(QStringLiteral("开始查询"), "StartBatch", this)),
+      m_export(MakeButton(QStringLiteral("导出CSV…"), "ExportBatch", this)), m_summary(new QLabel(this)),
+      m_progress(new JobProgress(this)), m_table(new CheckTableView(false, std::move(programFolder), this)) {
+    setObjectName(QStringLiteral("BatchCheck"));
+    setWindowTitle(QStringLiteral("批量查询买家信誉"));
+    setFont(WindowFont(9));
+    resize(920, 620);
+
+    m_accounts->setObjectName(QStringLiteral("Accounts"));
+    m_accounts->setPlaceholderText(QStringLiteral("老实买家\n刷单小号\n…"));
+    m_accounts->setMaximumHeight(130);
+    m_summary->setObjectName(QStringLiteral("BatchSummary"));
+    m_table->setObjectName(QStringLiteral("BatchResults"));
+
+    auto* buttons = new QHBoxLayout;
+    buttons->addWidget(m_start);
+    buttons->addWidget(m_export);
+    buttons->addSpacing(12);
+    buttons->addWidget(m_summary, 1);
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(new QLabel(QStringLiteral("买家账号，每行一个（空行和重复的账号会去掉）："), this));
+    layout->addWidget(m_accounts);
+    layout->addLayout(buttons);
+    layout->addWidget(m_progress);
+    layout->addWidget(m_table, 1);
+    layout->addWidget(new QLabel(QStringLiteral("双击一行查看完整报告。查询结果会存入查询记录。"), this));
+
+    connect(m_start, &QPushButton::clicked, this, &BatchCheckWindow::start);
+    connect(m_export, &QPushButton::clicked, this, &BatchCheckWindow::exportResults);
+    connect(m_progress, &JobProgress::cancelRequested, this, &BatchCheckWindow::cancel);
+}
+
+BatchCheckWindow::~BatchCheckWindow() = default;
+
+void BatchCheckWindow::start() {
+    if (isChecking()) {
+        return;
+    }
+    const std::vector<std::u16string> accounts = AccountsFromText(CoreText(m_accounts->toPlainText()));
+    if (accounts.empty()) {
+        ShowMessageBox(this, QStringLiteral("请先输入要查询的买家账号，每行一个"));
+        return;
+    }
+    std::vector<CheckRow> rows;
+    for (const std::u16string& account : accounts) {
+        rows.push_back({account, std::nullopt, kWaiting, 0, std::nullopt, std::nullopt});
+    }
+    m_table->checks().setRows(std::move(rows));
+    m_table->resizeColumnsToContents();
+    m_summary->clear();
+    m_start->setEnabled(false);
+    m_accounts->setReadOnly(true);
+    m_progress->begin();
+
+    BatchCheckOptions options;
+    options.fetch = m_fetch;
+    options.cancel = m_job.cancelFlag();
+    options.progress = [this, accounts](int index, int count) {
+        const QString text = QStringLiteral("正在查询第 %1 / %2 个账号：%3")
+                                 .arg(index)
+                                 .arg(count)
+                                 .arg(QtText(accounts[static_cast<std::size_t>(index - 1)]));
+        m_job.post([this, text] { m_progress->setStatus(text); });
+    };
+    options.checked = [this](std::size_t index, const ReputationOutcome& outcome) {
+        m_job.post([this, index, outcome] { record(index, outcome); });
+    };
+    auto checked = std::make_shared<std::size_t>(0);
+    m_job.start([accounts, options, checked] { *checked = RunBatchCheck(accounts, options); },
+                [this, checked] { finish(*checked); });
+}
+
+void BatchCheckWindow::record(std::size_t index, const ReputationOutcome& outcome) {
+    CheckRow row;
+    row.account = outcome.account;
+    if (outcome.status == ReputationOutcome::Status::Report) {
+        row.checkedAt = UnixTimeNow();
+        const CheckContext context = RecordCheck(m_store, outcome.facts, row.checkedAt);
+        row.facts = outcome.facts;
+        row.facts->rawRatingText.clear();
+        row.listed = context.listed;
+        row.previous = context.previous;
+    } else {
+        // A check without a report is not stored; the buyer's list still shows.
+        row.message = outcome.stop.message;
+        row.listed = FindListEntry(m_store, outcome.account);
+    }
+    m_table->checks().setRow(index, std::move(row));
+}
+
+void BatchCheckWindow::finish(std::size_t checked) {
+    std::vector<CheckRow> rows = m_table->checks().rows();
+    int safe = 0;
+    int unsafe = 0;
+    int unfinished = 0;
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+        if (i >= checked && rows[i].message == kWaiting) {
+            rows[i].message = kNotChecked;
+        }
+        if (!rows[i].facts) {
+            ++unfinished;
+        } else if (rows[i].facts->verdict == Verdict::Safe) {
+            ++safe;
+        } else {
+            ++unsafe;
+        }
+    }
+    m_table->checks().setRows(std::move(rows));
+    m_table->resizeColumnsToContents();
+    m_summary->setText(QStringLiteral("共 %1 个账号：安全 %2，不安全 %3，未完成 %4")
+                           .arg(m_table->checks().rowCount())
+                           .arg(safe)
+                           .arg(unsafe)
+                           .arg(unfinished));
+    m_progress->end();
+    m_start->setEnabled(true);
+    m_accounts->setReadOnly(false);
+    emit batchFinished();
+}
+
+void BatchCheckWindow::cancel() {
+    m_job.cancel();
+}
+
+void BatchCheckWindow::exportResults() {
+    m_table->exportCsv(QStringLiteral("批量查询.csv"), QStringLiteral("还没有查询结果可以导出"));
+}
+
+void BatchCheckWindow::closeEvent(QCloseEvent* event) {
+    m_job.cancel();
+    QWidget::closeEvent(event);
+}
+
+} // namespace tarvisk

@@ -1,0 +1,216 @@
+#include "app/main/buyer_list_editor.h"
+
+#include <QComboBox>
+#include <QEvent>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTableWidget>
+#include <QVBoxLayout>
+
+#include "app/ui/file_dialogs.h"
+#include "app/ui/message_box.h"
+#include "app/ui/qt_text.h"
+#include "app/ui/window_font.h"
+#include "app/ui/window_helpers.h"
+#include "core/date.h"
+#include "core/files.h"
+#include "store/local_store.h"
+
+namespace tarvisk {
+
+namespace {
+
+// How many unreadable rows an import names in its message; the rest are counted.
+constexpr std::size_t kProblemsShown = 15;
+
+QTableWidgetItem* cell(const QString& text) {
+    auto* item = new QTableWidgetItem(text);
+    item->setFlags(Qt::ItemIsSelectable | Qt::ItemIsEnabled);
+    return item;
+}
+
+/// The filter's choice: all entries, or those of one list.
+std::optional<BuyerList> filterList(int index) {
+    if (index == 1) {
+        return BuyerList::Block;
+    }
+    if (index == 2) {
+        return BuyerList::Allow;
+    }
+    return std::nullopt;
+}
+
+} // namespace
+
+BuyerListEditor::BuyerListEditor(LocalStore& store, QWidget* parent)
+    : QWidget(parent, Qt::Window), m_store(store), m_filter(new QComboBox(this)), m_count(new QLabel(this)),
+      m_table(new QTableWidget(0, 4, this)), m_account(new QLineEdit(this)), m_list(new QComboBox(this)),
+      m_note(new QLineEdit(this)), m_save(MakeButton(QStringLiteral("保存"), "SaveEntry", this)),
+      m_remove(MakeButton(QStringLiteral("删除所选"), "RemoveEntries", this)),
+      m_import(MakeButton(QStringLiteral("导入CSV…"), "ImportLists", this)),
+      m_export(MakeButton(QStringLiteral("导出CSV…"), "ExportLists", this)) {
+    setObjectName(QStringLiteral("BuyerLists"));
+    setWindowTitle(QStringLiteral("黑白名单"));
+    setFont(WindowFont(9));
+    resize(640, 520);
+
+    m_filter->setObjectName(QStringLiteral("ListFilter"));
+    m_filter->addItems(
+        {QStringLiteral("全部"), QtText(BuyerListName(BuyerList::Block)), QtText(BuyerListName(BuyerList::Allow))});
+    m_count->setObjectName(QStringLiteral("ListCount"));
+    m_table->setObjectName(QStringLiteral("ListEntries"));
+    m_table->setHorizontalHeaderLabels(
+        {QStringLiteral("账号"), QStringLiteral("名单"), QStringLiteral("备注"), QStringLiteral("更新时间")});
+    m_table->setSelectionBehavior(QAbstractItemView::SelectRows);
+    m_table->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    m_table->verticalHeader()->hide();
+    m_table->horizontalHeader()->setSectionResizeMode(2, QHeaderView::Stretch);
+    m_account->setObjectName(QStringLiteral("ListAccount"));
+    m_account->setPlaceholderText(QStringLiteral("买家账号"));
+    m_list->setObjectName(QStringLiteral("ListChoice"));
+    m_list->addItems({QtText(BuyerListName(BuyerList::Block)), QtText(BuyerListName(BuyerList::Allow))});
+    m_note->setObjectName(QStringLiteral("ListNote"));
+    m_note->setPlaceholderText(QStringLiteral("备注（可不填）"));
+
+    auto* top = new QHBoxLayout;
+    top->addWidget(new QLabel(QStringLiteral("显示："), this));
+    top->addWidget(m_filter);
+    top->addStretch(1);
+    top->addWidget(m_count);
+    auto* fields = new QHBoxLayout;
+    fields->addWidget(m_account, 2);
+    fields->addWidget(m_list);
+    fields->addWidget(m_note, 3);
+    fields->addWidget(m_save);
+    auto* bottom = new QHBoxLayout;
+    bottom->addWidget(m_remove);
+    bottom->addStretch(1);
+    bottom->addWidget(m_import);
+    bottom->addWidget(m_export);
+    auto* layout = new QVBoxLayout(this);
+    layout->addLayout(top);
+    layout->addWidget(m_table, 1);
+    layout->addLayout(fields);
+    layout->addLayout(bottom);
+
+    connect(m_filter, &QComboBox::currentIndexChanged, this, &BuyerListEditor::reload);
+    connect(m_table, &QTableWidget::currentCellChanged, this, [this](int row) { fillFields(row); });
+    connect(m_save, &QPushButton::clicked, this, &BuyerListEditor::saveEntry);
+    connect(m_account, &QLineEdit::returnPressed, this, &BuyerListEditor::saveEntry);
+    connect(m_note, &QLineEdit::returnPressed, this, &BuyerListEditor::saveEntry);
+    connect(m_remove, &QPushButton::clicked, this, &BuyerListEditor::removeSelected);
+    connect(m_import, &QPushButton::clicked, this, &BuyerListEditor::importFile);
+    connect(m_export, &QPushButton::clicked, this, &BuyerListEditor::exportFile);
+}
+
+bool BuyerListEditor::event(QEvent* event) {
+    if (event->type() == QEvent::WindowActivate || event->type() == QEvent::Show) {
+        reload();
+    }
+    return QWidget::event(event);
+}
+
+void BuyerListEditor::reload() {
+    const auto all = ListEntries(m_store);
+    const std::optional<BuyerList> only = filterList(m_filter->currentIndex());
+    m_entries.clear();
+    int blocked = 0;
+    for (const ListEntry& entry : all.value_or(std::vector<ListEntry>())) {
+        blocked += entry.list == BuyerList::Block ? 1 : 0;
+        if (!only || entry.list == *only) {
+            m_entries.push_back(entry);
+        }
+    }
+    const QSignalBlocker blocker(m_table);
+    m_table->setRowCount(static_cast<int>(m_entries.size()));
+    for (int row = 0; row < m_table->rowCount(); ++row) {
+        const ListEntry& entry = m_entries[static_cast<std::size_t>(row)];
+        m_table->setItem(row, 0, cell(QtText(entry.account)));
+        m_table->setItem(row, 1, cell(QtText(BuyerListName(entry.list))));
+        m_table->setItem(row, 2, cell(QtText(entry.note)));
+        m_table->setItem(row, 3, cell(QString::fromStdString(LocalTimeText(entry.updatedAt)).left(16)));
+        m_table->item(row, 1)->setForeground(entry.list == BuyerList::Block ? QColor(0xdf, 0x25, 0x25)
+                                                                            : QColor(0x1a, 0x8a, 0x1a));
+    }
+    m_table->resizeColumnToContents(0);
+    const int total = all ? static_cast<int>(all->size()) : 0;
+    m_count->setText(QStringLiteral("黑名单 %1 个，白名单 %2 个").arg(blocked).arg(total - blocked));
+}
+
+void BuyerListEditor::fillFields(int row) {
+    if (row < 0 || static_cast<std::size_t>(row) >= m_entries.size()) {
+        return;
+    }
+    const ListEntry& entry = m_entries[static_cast<std::size_t>(row)];
+    m_account->setText(QtText(entry.account));
+    m_list->setCurrentIndex(entry.list == BuyerList::Block ? 0 : 1);
+    m_note->setText(QtText(entry.note));
+}
+
+void BuyerListEditor::saveEntry() {
+    const std::optional<std::u16string> account = ListAccount(CoreText(m_account->text()));
+    if (!account) {
+        ShowMessageBox(this, QStringLiteral("请输入买家账号"));
+        return;
+    }
+    const BuyerList list = m_list->currentIndex() == 0 ? BuyerList::Block : BuyerList::Allow;
+    if (PutListEntries(m_store, {{*account, list, CoreText(m_note->text().trimmed()), UnixTimeNow()}})) {
+        m_account->clear();
+        m_note->clear();
+        reload();
+    }
+}
+
+void BuyerListEditor::removeSelected() {
+    std::vector<std::u16string> accounts;
+    for (const QModelIndex& index : m_table->selectionModel()->selectedRows()) {
+        accounts.push_back(m_entries.at(static_cast<std::size_t>(index.row())).account);
+    }
+    for (const std::u16string& account : accounts) {
+        if (!RemoveListEntry(m_store, account)) {
+            break;
+        }
+    }
+    reload();
+}
+
+void BuyerListEditor::importFile() {
+    const QString file = AskOpenCsvFile(this, QStringLiteral("导入名单"));
+    if (file.isEmpty()) {
+        return;
+    }
+    const std::optional<std::string> bytes = ReadFileBytes(file.toStdU16String(), kMaxListFileBytes);
+    if (!bytes) {
+        ShowMessageBox(this, QStringLiteral("无法读取文件：\n%1").arg(file));
+        return;
+    }
+    const ListCsvImport imported = ReadListCsv(*bytes);
+    if (!imported.entries.empty() && !PutListEntries(m_store, imported.entries)) {
+        return;
+    }
+    reload();
+    QString message = QStringLiteral("导入了 %1 个账号。").arg(imported.entries.size());
+    if (!imported.problems.empty()) {
+        message += QStringLiteral("\n以下 %1 行没有导入：").arg(imported.problems.size());
+        for (std::size_t i = 0; i < imported.problems.size() && i < kProblemsShown; ++i) {
+            const CsvProblem& problem = imported.problems[i];
+            message += QStringLiteral("\n第 %1 行：%2").arg(problem.line).arg(QString::fromStdString(problem.reason));
+        }
+        if (imported.problems.size() > kProblemsShown) {
+            message += QStringLiteral("\n……");
+        }
+    }
+    ShowMessageBox(this, message);
+}
+
+void BuyerListEditor::exportFile() {
+    const auto all = ListEntries(m_store);
+    if (all) {
+        ExportCsv(this, QStringLiteral("买家名单.csv"), ListCsv(*all, true));
+    }
+}
+
+} // namespace tarvisk

@@ -1,0 +1,58 @@
+#pragma once
+
+#include <vector>
+
+#include <QWidget>
+
+#include "store/buyer_lists.h"
+
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QTableWidget;
+
+namespace tarvisk {
+
+class LocalStore;
+
+/// The buyer list editor "黑白名单": both lists in one table (account, list, note, last change), filtered by list;
+/// an account with its list and note is saved from the fields below the table (a row clicked fills them), the
+/// selected rows are removed, and the lists are imported from and exported to CSV files (account,list,note).
+class BuyerListEditor : public QWidget {
+    Q_OBJECT
+public:
+    explicit BuyerListEditor(LocalStore& store, QWidget* parent = nullptr);
+
+    /// The entries the table shows.
+    const std::vector<ListEntry>& entries() const { return m_entries; }
+
+public slots:
+    /// Reads the lists again (each time the window becomes active, as the main window may have changed them).
+    void reload();
+    void saveEntry();
+    void removeSelected();
+    void importFile();
+    void exportFile();
+
+protected:
+    bool event(QEvent* event) override;
+
+private:
+    void fillFields(int row);
+
+    LocalStore& m_store;
+    std::vector<ListEntry> m_entries;
+    QComboBox* m_filter;
+    QLabel* m_count;
+    QTableWidget* m_table;
+    QLineEdit* m_account;
+    QComboBox* m_list;
+    QLineEdit* m_note;
+    QPushButton* m_save;
+    QPushButton* m_remove;
+    QPushButton* m_import;
+    QPushButton* m_export;
+};
+
+} // namespace tarvisk

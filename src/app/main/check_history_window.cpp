@@ -1,0 +1,72 @@
+#include "app/main/check_history_window.h"
+
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+#include "app/ui/qt_text.h"
+#include "app/ui/window_font.h"
+#include "app/ui/window_helpers.h"
+#include "store/check_history.h"
+#include "store/exports.h"
+#include "store/local_store.h"
+#include "text/text_ops.h"
+
+namespace tarvisk {
+
+CheckHistoryWindow::CheckHistoryWindow(LocalStore& store, QString programFolder, QWidget* parent)
+    : QWidget(parent, Qt::Window), m_store(store), m_account(new QLineEdit(this)),
+      m_show(MakeButton(QStringLiteral("查询"), "ShowHistory", this)), m_count(new QLabel(this)),
+      m_table(new CheckTableView(true, std::move(programFolder), this)),
+      m_export(MakeButton(QStringLiteral("导出CSV…"), "ExportHistory", this)) {
+    setObjectName(QStringLiteral("CheckHistory"));
+    setWindowTitle(QStringLiteral("查询记录"));
+    setFont(WindowFont(9));
+    resize(960, 600);
+
+    m_account->setObjectName(QStringLiteral("HistoryAccount"));
+    m_account->setPlaceholderText(QStringLiteral("全部账号"));
+    m_count->setObjectName(QStringLiteral("HistoryCount"));
+    m_table->setObjectName(QStringLiteral("HistoryTable"));
+
+    auto* top = new QHBoxLayout;
+    top->addWidget(new QLabel(QStringLiteral("账号："), this));
+    top->addWidget(m_account, 1);
+    top->addWidget(m_show);
+    top->addSpacing(12);
+    top->addWidget(m_count, 1);
+    auto* bottom = new QHBoxLayout;
+    bottom->addWidget(new QLabel(QStringLiteral("双击一行查看当时的完整报告。"), this), 1);
+    bottom->addWidget(m_export);
+    auto* layout = new QVBoxLayout(this);
+    layout->addLayout(top);
+    layout->addWidget(m_table, 1);
+    layout->addLayout(bottom);
+
+    connect(m_show, &QPushButton::clicked, this, &CheckHistoryWindow::reload);
+    connect(m_account, &QLineEdit::returnPressed, this, &CheckHistoryWindow::reload);
+    connect(m_export, &QPushButton::clicked, this, &CheckHistoryWindow::exportHistory);
+}
+
+void CheckHistoryWindow::showEvent(QShowEvent* event) {
+    reload();
+    QWidget::showEvent(event);
+}
+
+void CheckHistoryWindow::reload() {
+    const auto checks = StoredChecks(m_store, TrimBlanks(CoreText(m_account->text())));
+    const auto lists = ListEntries(m_store);
+    m_table->checks().setRows(
+        HistoryRows(checks.value_or(std::vector<StoredCheck>()), lists.value_or(std::vector<ListEntry>())));
+    m_table->resizeColumnsToContents();
+    m_count->setText(checks ? QStringLiteral("共 %1 次查询").arg(m_table->checks().rowCount())
+                            : QStringLiteral("查询记录无法读取"));
+}
+
+void CheckHistoryWindow::exportHistory() {
+    m_table->exportCsv(QStringLiteral("查询记录.csv"), QStringLiteral("没有查询记录可以导出"));
+}
+
+} // namespace tarvisk

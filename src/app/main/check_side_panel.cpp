@@ -1,0 +1,143 @@
+#include "app/main/check_side_panel.h"
+
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+#include "app/ui/qt_text.h"
+#include "app/ui/window_helpers.h"
+#include "core/date.h"
+#include "store/local_store.h"
+
+namespace tarvisk {
+
+namespace {
+
+QLabel* makeLabel(const char* name, QWidget* parent) {
+    auto* label = new QLabel(parent);
+    label->setObjectName(QString::fromLatin1(name));
+    label->setWordWrap(true);
+    label->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    return label;
+}
+
+} // namespace
+
+CheckSidePanel::CheckSidePanel(LocalStore& store, QWidget* parent)
+    : QFrame(parent), m_store(store), m_previous(makeLabel("PreviousCheck", this)),
+      m_changes(makeLabel("CheckChanges", this)), m_listFlag(makeLabel("ListFlag", this)), m_note(new QLineEdit(this)),
+      m_block(MakeButton(QStringLiteral("加入黑名单"), "AddToBlockList", this)),
+      m_allow(MakeButton(QStringLiteral("加入白名单"), "AddToAllowList", this)),
+      m_remove(MakeButton(QStringLiteral("移出名单"), "RemoveFromList", this)) {
+    setObjectName(QStringLiteral("CheckSidePanel"));
+    setFrameShape(QFrame::StyledPanel);
+    setAutoFillBackground(true);
+
+    auto* title = new QLabel(QStringLiteral("查询记录与名单"), this);
+    QFont bold = title->font();
+    bold.setBold(true);
+    title->setFont(bold);
+    QPushButton* close = MakeButton(QStringLiteral("×"), "CloseSidePanel", this);
+    close->setFlat(true);
+    close->setFixedSize(22, 22);
+    close->setToolTip(QStringLiteral("关闭"));
+    m_note->setObjectName(QStringLiteral("ListNote"));
+    m_note->setPlaceholderText(QStringLiteral("名单备注（可不填）"));
+    m_changes->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    m_listFlag->setMargin(4);
+
+    auto* header = new QHBoxLayout;
+    header->addWidget(title, 1);
+    header->addWidget(close);
+    auto* buttons = new QHBoxLayout;
+    buttons->addWidget(m_block);
+    buttons->addWidget(m_allow);
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(8, 4, 8, 8);
+    layout->addLayout(header);
+    layout->addWidget(m_previous);
+    layout->addWidget(m_changes, 1);
+    layout->addWidget(m_listFlag);
+    layout->addWidget(m_note);
+    layout->addLayout(buttons);
+    layout->addWidget(m_remove);
+
+    connect(close, &QPushButton::clicked, this, &QWidget::hide);
+    connect(m_block, &QPushButton::clicked, this, [this] { putOnList(BuyerList::Block); });
+    connect(m_allow, &QPushButton::clicked, this, [this] { putOnList(BuyerList::Allow); });
+    connect(m_remove, &QPushButton::clicked, this, &CheckSidePanel::takeOffList);
+    hide();
+}
+
+QStringList CheckSidePanel::ChangeLines(const ReputationFacts& before, const ReputationFacts& after) {
+    QStringList lines;
+    for (const FactField& field : FactFields()) {
+        if (std::string_view(field.path) == "days_since_registration" || field.value(before) == field.value(after)) {
+            continue;
+        }
+        lines << QStringLiteral("%1 %2→%3")
+                     .arg(QtText(field.label), QtText(field.shownText(before)), QtText(field.shownText(after)));
+    }
+    return lines;
+}
+
+void CheckSidePanel::showCheck(const ReputationFacts& facts, const CheckContext& context) {
+    m_account = facts.account;
+    QString previous;
+    if (context.previous) {
+        // To the minute: "2024-05-01 14:03".
+        previous = QStringLiteral("上次查询：%1")
+                       .arg(QString::fromStdString(LocalTimeText(context.previous->checkedAt)).left(16));
+        const QStringList changes = ChangeLines(context.previous->facts, facts);
+        m_changes->setText(changes.isEmpty() ? QStringLiteral("与上次相比没有变化")
+                                             : QStringLiteral("与上次相比：\n") + changes.join(QLatin1Char('\n')));
+    } else {
+        previous = QStringLiteral("第一次查询这个账号");
+        m_changes->clear();
+    }
+    if (!context.saved) {
+        previous += QStringLiteral("\n（本次查询没有存入历史记录）");
+    }
+    m_previous->setText(previous);
+    m_entry = context.listed;
+    m_note->setText(m_entry ? QtText(m_entry->note) : QString());
+    showListEntry();
+    show();
+    raise();
+}
+
+void CheckSidePanel::showListEntry() {
+    if (!m_entry) {
+        m_listFlag->setText(QStringLiteral("不在黑名单或白名单中"));
+        m_listFlag->setStyleSheet({});
+    } else {
+        const QString note = m_entry->note.empty() ? QString() : QStringLiteral("：") + QtText(m_entry->note);
+        m_listFlag->setText(QStringLiteral("在%1中%2").arg(QtText(BuyerListName(m_entry->list)), note));
+        m_listFlag->setStyleSheet(m_entry->list == BuyerList::Block
+                                      ? QStringLiteral("background:#df2525;color:#fff;font-weight:bold;")
+                                      : QStringLiteral("background:#1a8a1a;color:#fff;font-weight:bold;"));
+    }
+    m_remove->setEnabled(m_entry.has_value());
+}
+
+void CheckSidePanel::putOnList(BuyerList list) {
+    const ListEntry entry{m_account, list, CoreText(m_note->text().trimmed()), UnixTimeNow()};
+    if (PutListEntries(m_store, {entry})) {
+        m_entry = entry;
+        showListEntry();
+        emit listChanged();
+    }
+}
+
+void CheckSidePanel::takeOffList() {
+    if (RemoveListEntry(m_store, m_account).has_value()) {
+        m_entry.reset();
+        m_note->clear();
+        showListEntry();
+        emit listChanged();
+    }
+}
+
+} // namespace tarvisk

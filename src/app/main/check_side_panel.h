@@ -1,0 +1,54 @@
+#pragma once
+
+#include <optional>
+
+#include <QFrame>
+
+#include "store/check_history.h"
+
+class QLabel;
+class QLineEdit;
+class QPushButton;
+
+namespace tarvisk {
+
+class LocalStore;
+
+/// What the history and the buyer lists add to a report, shown beside the report browser of the main window: the
+/// date of the account's previous check and what changed since (本周好评 3→7, 结论 安全→不安全), the account's list
+/// and note, and buttons that put the account on the block or the allow list (with the note typed here) or take it
+/// off. The report itself is never touched. Hidden until a report is shown; its close button hides it again.
+class CheckSidePanel : public QFrame {
+    Q_OBJECT
+public:
+    CheckSidePanel(LocalStore& store, QWidget* parent);
+
+    /// Shows the panel for a completed check and what the store added to it.
+    void showCheck(const ReputationFacts& facts, const CheckContext& context);
+
+    /// The lines of what changed since the previous check, as shown: u"买家信用 12→40". The account's age (which
+    /// grows by itself) is left out: the date of the previous check says it.
+    static QStringList ChangeLines(const ReputationFacts& before, const ReputationFacts& after);
+
+signals:
+    /// The account was put on a list or taken off one here.
+    void listChanged();
+
+private:
+    void putOnList(BuyerList list);
+    void takeOffList();
+    void showListEntry();
+
+    LocalStore& m_store;
+    std::u16string m_account;
+    std::optional<ListEntry> m_entry;
+    QLabel* m_previous;
+    QLabel* m_changes;
+    QLabel* m_listFlag;
+    QLineEdit* m_note;
+    QPushButton* m_block;
+    QPushButton* m_allow;
+    QPushButton* m_remove;
+};
+
+} // namespace tarvisk

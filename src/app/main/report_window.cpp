@@ -1,0 +1,28 @@
+#include "app/main/report_window.h"
+
+#include <QVBoxLayout>
+#include <QWidget>
+
+#include "app/browser/browser_view.h"
+#include "app/main/report.h"
+#include "app/ui/qt_text.h"
+
+namespace tarvisk {
+
+QWidget* ShowReportWindow(QWidget* parent, const ReputationFacts& facts, const QString& programFolder) {
+    auto* window = new QWidget(parent, Qt::Window);
+    window->setAttribute(Qt::WA_DeleteOnClose);
+    window->setObjectName(QStringLiteral("ReportWindow"));
+    window->setWindowTitle(QStringLiteral("信誉报告 - %1").arg(QtText(facts.account)));
+    auto* report = new BrowserView(window);
+    report->setObjectName(QStringLiteral("Report"));
+    auto* layout = new QVBoxLayout(window);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(report);
+    window->resize(460, 460);
+    report->setBodyHtml(QtText(RenderReport(facts)), QUrl::fromLocalFile(programFolder + QLatin1Char('/')));
+    window->show();
+    return window;
+}
+
+} // namespace tarvisk

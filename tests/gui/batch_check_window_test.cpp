@@ -1,0 +1,171 @@
+// The batch check window on the demo marketplace, logged in: pasted accounts checked into the table, a second
+// batch showing the previous verdicts, cancel, the full report of a row, CSV export.
+
+#include <QFile>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTableView>
+#include <QTest>
+
+#include "app/main/batch_check_window.h"
+#include "app/ui/qt_text.h"
+#include "net/xml_http.h"
+#include "store/buyer_lists.h"
+#include "store/check_history.h"
+#include "store/local_store.h"
+#include "window_test_support.h"
+
+using namespace tarvisk;
+using test::control;
+
+namespace {
+
+/// The table's texts: one line a row, cells joined by "|".
+QStringList tableTexts(const QAbstractItemModel& model) {
+    QStringList rows;
+    for (int row = 0; row < model.rowCount(); ++row) {
+        QStringList cells;
+        for (int column = 0; column < model.columnCount(); ++column) {
+            cells << model.index(row, column).data().toString();
+        }
+        rows << cells.join(QLatin1Char('|'));
+    }
+    return rows;
+}
+
+bool runBatch(BatchCheckWindow& window, const QString& accounts) {
+    control<QPlainTextEdit>(window, "Accounts")->setPlainText(accounts);
+    QSignalSpy finished(&window, &BatchCheckWindow::batchFinished);
+    QTest::mouseClick(control<QPushButton>(window, "StartBatch"), Qt::LeftButton);
+    return finished.wait(60000);
+}
+
+} // namespace
+
+class BatchCheckWindowTest : public test::WindowTest {
+    Q_OBJECT
+
+    QTemporaryDir m_programFolder;
+
+private slots:
+    void pastedAccountsAreCheckedOneAfterAnotherIntoTheTable() {
+        LocalStore store(HistoryFilePath());
+        QVERIFY(PutListEntries(store, {{u"刷单小号", BuyerList::Block, u"拍下不付款", 0}}));
+        BatchCheckWindow window(store, {}, m_programFolder.path());
+        QCOMPARE(window.windowTitle(), QStringLiteral("批量查询买家信誉"));
+        const QString pasted = QStringLiteral("老实买家\n\n刷单小号\r\n老实买家\n被封账号\n  小白新号 \n");
+        QVERIFY(runBatch(window, pasted));
+        const QString banned = QtText(kBannedMessage);
+        QCOMPARE(
+            tableTexts(window.results()),
+            (QStringList{
+                "老实买家|安全|" + QtText(LatestCheck(store, u"老实买家")->facts.registrationDate) + "|0|286|1|6|||",
+                "刷单小号|不安全|" + QtText(LatestCheck(store, u"刷单小号")->facts.registrationDate) +
+                    "|0|75|7|11|黑名单||拍下不付款",
+                "被封账号|未完成||||||||" + banned,
+                "小白新号|不安全|" + QtText(LatestCheck(store, u"小白新号")->facts.registrationDate) + "|0|2|1|2|||",
+            }));
+        QCOMPARE(control<QLabel>(window, "BatchSummary")->text(),
+                 QStringLiteral("共 4 个账号：安全 1，不安全 2，未完成 1"));
+        QVERIFY(!control<QWidget>(window, "JobProgress")->isVisibleTo(&window));
+        QVERIFY(control<QPushButton>(window, "StartBatch")->isEnabled());
+        // Every report is in the history; the stop is not.
+        QCOMPARE(StoredChecks(store, u"")->size(), 3u);
+
+        // A second batch shows each account's previous verdict.
+        QVERIFY(runBatch(window, QStringLiteral("小白新号\n老实买家")));
+        const QStringList second = tableTexts(window.results());
+        QCOMPARE(second.size(), 2);
+        QVERIFY2(second[0].endsWith(QStringLiteral("||不安全|")), qPrintable(second[0]));
+        QVERIFY2(second[1].endsWith(QStringLiteral("||安全|")), qPrintable(second[1]));
+        QCOMPARE(StoredChecks(store, u"")->size(), 5u);
+        QVERIFY(m_scope->messages.messages().isEmpty());
+    }
+
+    void aBatchWithoutAccountsSaysSo() {
+        LocalStore store(HistoryFilePath());
+        BatchCheckWindow window(store, {}, m_programFolder.path());
+        control<QPlainTextEdit>(window, "Accounts")->setPlainText(QStringLiteral(" \n\t\n"));
+        QTest::mouseClick(control<QPushButton>(window, "StartBatch"), Qt::LeftButton);
+        QCOMPARE(m_scope->messages.messages().size(), 1);
+        QVERIFY(!window.isChecking());
+    }
+
+    void cancelStopsTheBatchAndTheAccountUnderWayIsNotCounted() {
+        test::RequestLog requests;
+        requests.hold(true);
+        LocalStore store(HistoryFilePath());
+        BatchCheckWindow window(
+            store,
+            [&requests](const std::u16string& url) {
+                return requests.enter(QtText(url)) ? XmlHttpRequest(url, {}, 0, 0) : std::u16string();
+            },
+            m_programFolder.path());
+        window.show();
+        control<QPlainTextEdit>(window, "Accounts")->setPlainText(QStringLiteral("老实买家\n刷单小号\n小白新号"));
+        QSignalSpy finished(&window, &BatchCheckWindow::batchFinished);
+        QTest::mouseClick(control<QPushButton>(window, "StartBatch"), Qt::LeftButton);
+        QTRY_COMPARE(requests.urls().size(), 1);
+        QVERIFY(window.isChecking());
+        QVERIFY(!control<QPushButton>(window, "StartBatch")->isEnabled());
+        QTRY_VERIFY(control<QLabel>(window, "JobProgressText")->text().contains(QStringLiteral("第 1 / 3 个账号")));
+        QTest::mouseClick(control<QPushButton>(window, "CancelJob"), Qt::LeftButton);
+        QVERIFY(finished.wait(10000));
+        QCOMPARE(requests.urls().size(), 1);
+        for (const QString& row : tableTexts(window.results())) {
+            QVERIFY2(row.endsWith(QStringLiteral("|未完成||||||||已停止，没有查询")), qPrintable(row));
+        }
+        QCOMPARE(StoredChecks(store, u"")->size(), 0u);
+        QVERIFY(m_scope->messages.messages().isEmpty());
+    }
+
+    void aDoubleClickShowsTheFullReportOrWhyThereIsNone() {
+        LocalStore store(HistoryFilePath());
+        BatchCheckWindow window(store, {}, m_programFolder.path());
+        QVERIFY(runBatch(window, QStringLiteral("皇冠旗舰店\n被封账号")));
+        auto* table = control<QTableView>(window, "BatchResults");
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        const auto doubleClick = [table](int row) {
+            const QPoint cell = table->visualRect(table->model()->index(row, 0)).center();
+            QTest::mouseClick(table->viewport(), Qt::LeftButton, {}, cell);
+            QTest::mouseDClick(table->viewport(), Qt::LeftButton, {}, cell);
+        };
+        doubleClick(0);
+        QWidget* report = window.findChild<QWidget*>(QStringLiteral("ReportWindow"));
+        QVERIFY(report != nullptr && report->isWindow() && report->isVisible());
+        QCOMPARE(report->windowTitle(), QStringLiteral("信誉报告 - 皇冠旗舰店"));
+        QTRY_VERIFY_WITH_TIMEOUT(test::documentHtml(*control<QWebEngineView>(*report, "Report"))
+                                     .contains(QStringLiteral("卖家信用：<span style=\"color:#36c\">1286400")),
+                                 10000);
+        doubleClick(1);
+        QCOMPARE(m_scope->messages.messages().size(), 1);
+        QCOMPARE(m_scope->messages.messages().first().first, QtText(kBannedMessage));
+    }
+
+    void theTableExportsToCsv() {
+        LocalStore store(HistoryFilePath());
+        BatchCheckWindow window(store, {}, m_programFolder.path());
+        const QString file = m_scope->data.filePath(QStringLiteral("批量.csv"));
+        test::FileAnswers answers(file);
+        QTest::mouseClick(control<QPushButton>(window, "ExportBatch"), Qt::LeftButton);
+        QCOMPARE(m_scope->messages.messages().size(), 1);
+        QVERIFY(!QFile::exists(file));
+
+        QVERIFY(runBatch(window, QStringLiteral("老实买家\n被封账号")));
+        QTest::mouseClick(control<QPushButton>(window, "ExportBatch"), Qt::LeftButton);
+        QFile csv(file);
+        QVERIFY(csv.open(QIODevice::ReadOnly));
+        const QByteArray bytes = csv.readAll();
+        QVERIFY(bytes.startsWith("\xEF\xBB\xBF"
+                                 "checked_at,account,"));
+        QCOMPARE(bytes.count("\r\n"), 3);
+        QVERIFY(bytes.contains(",老实买家,"));
+        QVERIFY(bytes.contains(QtText(kBannedMessage).toUtf8() + "\r\n"));
+        QCOMPARE(answers.titles(), QStringList{QStringLiteral("导出CSV")});
+    }
+};
+
+TARVISK_DEMO_WINDOW_TEST_MAIN(BatchCheckWindowTest)
+#include "batch_check_window_test.moc"

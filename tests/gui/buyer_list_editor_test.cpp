@@ -1,0 +1,141 @@
+#include <QComboBox>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTableWidget>
+#include <QTest>
+
+#include "app/main/buyer_list_editor.h"
+#include "app/ui/qt_text.h"
+#include "core/files.h"
+#include "store/buyer_lists.h"
+#include "store/local_store.h"
+#include "window_test_support.h"
+
+using namespace tarvisk;
+using test::control;
+
+namespace {
+
+/// The table's rows: account, list and note joined by "|".
+QStringList rows(QTableWidget& table) {
+    QStringList texts;
+    for (int row = 0; row < table.rowCount(); ++row) {
+        texts << table.item(row, 0)->text() + "|" + table.item(row, 1)->text() + "|" + table.item(row, 2)->text();
+    }
+    return texts;
+}
+
+void save(BuyerListEditor& editor, const QString& account, int list, const QString& note) {
+    control<QLineEdit>(editor, "ListAccount")->setText(account);
+    control<QComboBox>(editor, "ListChoice")->setCurrentIndex(list);
+    control<QLineEdit>(editor, "ListNote")->setText(note);
+    QTest::mouseClick(control<QPushButton>(editor, "SaveEntry"), Qt::LeftButton);
+}
+
+} // namespace
+
+class BuyerListEditorTest : public test::WindowTest {
+    Q_OBJECT
+
+private slots:
+    void entriesAreSavedFilteredAndRemoved() {
+        LocalStore store(HistoryFilePath());
+        BuyerListEditor editor(store);
+        editor.show();
+        QCOMPARE(editor.windowTitle(), QStringLiteral("黑白名单"));
+        auto* table = control<QTableWidget>(editor, "ListEntries");
+        QCOMPARE(table->rowCount(), 0);
+
+        save(editor, QStringLiteral("  刷单小号 "), 0, QStringLiteral("拍下不付款"));
+        save(editor, QStringLiteral("老实买家"), 1, QString());
+        save(editor, QStringLiteral("差评师"), 0, QStringLiteral("多次恶意差评"));
+        QCOMPARE(rows(*table),
+                 (QStringList{"刷单小号|黑名单|拍下不付款", "差评师|黑名单|多次恶意差评", "老实买家|白名单|"}));
+        QCOMPARE(control<QLabel>(editor, "ListCount")->text(), QStringLiteral("黑名单 2 个，白名单 1 个"));
+        QCOMPARE(control<QLineEdit>(editor, "ListAccount")->text(), QString());
+
+        // A row clicked fills the fields; saved again, the account moves to the other list.
+        table->setCurrentCell(1, 0);
+        QCOMPARE(control<QLineEdit>(editor, "ListAccount")->text(), QStringLiteral("差评师"));
+        QCOMPARE(control<QLineEdit>(editor, "ListNote")->text(), QStringLiteral("多次恶意差评"));
+        control<QComboBox>(editor, "ListChoice")->setCurrentIndex(1);
+        QTest::mouseClick(control<QPushButton>(editor, "SaveEntry"), Qt::LeftButton);
+        QCOMPARE(FindListEntry(store, u"差评师")->list, BuyerList::Allow);
+
+        control<QComboBox>(editor, "ListFilter")->setCurrentIndex(2);
+        QCOMPARE(rows(*table), (QStringList{"差评师|白名单|多次恶意差评", "老实买家|白名单|"}));
+        table->selectAll();
+        QTest::mouseClick(control<QPushButton>(editor, "RemoveEntries"), Qt::LeftButton);
+        QCOMPARE(table->rowCount(), 0);
+        control<QComboBox>(editor, "ListFilter")->setCurrentIndex(0);
+        QCOMPARE(rows(*table), QStringList{"刷单小号|黑名单|拍下不付款"});
+
+        save(editor, QStringLiteral("   "), 0, QString());
+        QCOMPARE(m_scope->messages.messages().size(), 1);
+        QCOMPARE(table->rowCount(), 1);
+    }
+
+    void theWindowShowsWhatOthersPutOnTheListsWhenItComesBack() {
+        LocalStore store(HistoryFilePath());
+        BuyerListEditor editor(store);
+        editor.show();
+        LocalStore other(HistoryFilePath());
+        QVERIFY(PutListEntries(other, {{u"新买家", BuyerList::Allow, u"", 0}}));
+        editor.hide();
+        editor.show();
+        QCOMPARE(rows(*control<QTableWidget>(editor, "ListEntries")), QStringList{"新买家|白名单|"});
+    }
+
+    void anImportNamesTheLinesItSkippedAndKeepsTheRest() {
+        LocalStore store(HistoryFilePath());
+        BuyerListEditor editor(store);
+        const QString file = m_scope->data.filePath(QStringLiteral("名单.csv"));
+        QVERIFY(ReplaceFile(file.toStdString(), "\xEF\xBB\xBF"
+                                                "account,list,note\r\n好买家,allow,回头客\r\n,block,x\r\n"
+                                                "某人,grey,\r\n\"坏,买家\",block,\"引号\"\"内\"\r\n"));
+        test::FileAnswers answers(file);
+        QTest::mouseClick(control<QPushButton>(editor, "ImportLists"), Qt::LeftButton);
+        QCOMPARE(m_scope->messages.messages().size(), 1);
+        const QString message = m_scope->messages.messages().first().first;
+        QVERIFY2(message.startsWith(QStringLiteral("导入了 2 个账号。\n以下 2 行没有导入：\n第 3 行：")),
+                 qPrintable(message));
+        QVERIFY2(message.contains(QStringLiteral("\n第 4 行：名单应为 block 或 allow")), qPrintable(message));
+        QCOMPARE(rows(*control<QTableWidget>(editor, "ListEntries")),
+                 (QStringList{"坏,买家|黑名单|引号\"内", "好买家|白名单|回头客"}));
+
+        answers.setAnswer(m_scope->data.filePath(QStringLiteral("missing.csv")));
+        QTest::mouseClick(control<QPushButton>(editor, "ImportLists"), Qt::LeftButton);
+        QVERIFY(m_scope->messages.messages().last().first.startsWith(QStringLiteral("无法读取文件")));
+        answers.setAnswer({});
+        QTest::mouseClick(control<QPushButton>(editor, "ImportLists"), Qt::LeftButton);
+        QCOMPARE(m_scope->messages.messages().size(), 2);
+    }
+
+    void theExportHoldsBothListsAndReadsBackUnchanged() {
+        LocalStore store(HistoryFilePath());
+        const std::vector<ListEntry> entries = {{u"=差评师", BuyerList::Block, u"第一行\n第二行, \"引号\"", 0},
+                                                {u"老实买家", BuyerList::Allow, u"", 0}};
+        QVERIFY(PutListEntries(store, entries));
+        BuyerListEditor editor(store);
+        control<QComboBox>(editor, "ListFilter")->setCurrentIndex(1);
+        const QString file = m_scope->data.filePath(QStringLiteral("导出.csv"));
+        test::FileAnswers answers(file);
+        QTest::mouseClick(control<QPushButton>(editor, "ExportLists"), Qt::LeftButton);
+        const auto bytes = ReadFileBytes(file.toStdString(), 1 << 20);
+        QVERIFY(bytes && bytes->starts_with("\xEF\xBB\xBF"
+                                            "account,list,note\r\n"));
+        const ListCsvImport imported = ReadListCsv(*bytes);
+        QVERIFY(imported.problems.empty());
+        QCOMPARE(imported.entries.size(), entries.size());
+        for (std::size_t i = 0; i < entries.size(); ++i) {
+            QCOMPARE(QtText(imported.entries[i].account), QtText(entries[i].account));
+            QCOMPARE(imported.entries[i].list, entries[i].list);
+            QCOMPARE(QtText(imported.entries[i].note), QtText(entries[i].note));
+        }
+    }
+};
+
+TARVISK_WINDOW_TEST_MAIN(BuyerListEditorTest)
+#include "buyer_list_editor_test.moc"

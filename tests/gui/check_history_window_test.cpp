@@ -1,0 +1,122 @@
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTableView>
+#include <QTest>
+
+#include "app/main/check_history_window.h"
+#include "app/ui/qt_text.h"
+#include "core/date.h"
+#include "store/buyer_lists.h"
+#include "store/check_history.h"
+#include "store/local_store.h"
+#include "window_test_support.h"
+
+using namespace tarvisk;
+using test::control;
+
+namespace {
+
+ReputationFacts facts(const std::u16string& account, double buyerCredit, Verdict verdict) {
+    ReputationFacts f;
+    f.account = account;
+    f.registrationDate = u"2014年11月26日";
+    f.daysSinceRegistration = 3500;
+    f.buyerCredit = buyerCredit;
+    f.verdict = verdict;
+    return f;
+}
+
+/// Column `column` of every row.
+QStringList column(const QAbstractItemModel& model, int column) {
+    QStringList cells;
+    for (int row = 0; row < model.rowCount(); ++row) {
+        cells << model.index(row, column).data().toString();
+    }
+    return cells;
+}
+
+} // namespace
+
+class CheckHistoryWindowTest : public test::WindowTest {
+    Q_OBJECT
+
+    QTemporaryDir m_programFolder;
+
+private slots:
+    void theStoredChecksShowNewestFirstWithThePreviousVerdictAndTheList() {
+        LocalStore store(HistoryFilePath());
+        QVERIFY(StoreCheck(store, facts(u"甲", 10, Verdict::Safe), 1714543402));
+        QVERIFY(StoreCheck(store, facts(u"乙", 20, Verdict::Unsafe), 1714543500));
+        QVERIFY(StoreCheck(store, facts(u"甲", 30, Verdict::Unsafe), 1714600000));
+        QVERIFY(PutListEntries(store, {{u"乙", BuyerList::Block, u"差评师", 0}}));
+        CheckHistoryWindow window(store, m_programFolder.path());
+        window.show();
+        QCOMPARE(window.windowTitle(), QStringLiteral("查询记录"));
+        const QAbstractItemModel& model = window.checks();
+        QCOMPARE(model.headerData(0, Qt::Horizontal).toString(), QStringLiteral("查询时间"));
+        QCOMPARE(column(model, 0), (QStringList{QString::fromStdString(LocalTimeText(1714600000)),
+                                                QString::fromStdString(LocalTimeText(1714543500)),
+                                                QString::fromStdString(LocalTimeText(1714543402))}));
+        QCOMPARE(column(model, 1), (QStringList{"甲", "乙", "甲"}));
+        QCOMPARE(column(model, 2), (QStringList{"不安全", "不安全", "安全"}));
+        QCOMPARE(column(model, 4), (QStringList{"0", "0", "0"}));
+        QCOMPARE(column(model, 5), (QStringList{"30", "20", "10"}));
+        QCOMPARE(column(model, 8), (QStringList{"", "黑名单", ""}));
+        QCOMPARE(column(model, 9), (QStringList{"安全", "", ""}));
+        QCOMPARE(column(model, 10), (QStringList{"", "差评师", ""}));
+        QCOMPARE(control<QLabel>(window, "HistoryCount")->text(), QStringLiteral("共 3 次查询"));
+
+        control<QLineEdit>(window, "HistoryAccount")->setText(QStringLiteral(" 甲 "));
+        QTest::mouseClick(control<QPushButton>(window, "ShowHistory"), Qt::LeftButton);
+        QCOMPARE(column(model, 5), (QStringList{"30", "10"}));
+
+        // The window shows checks made since it was last shown.
+        QVERIFY(StoreCheck(store, facts(u"甲", 40, Verdict::Safe), 1714700000));
+        window.hide();
+        window.show();
+        QCOMPARE(column(model, 5), (QStringList{"40", "30", "10"}));
+    }
+
+    void aDoubleClickShowsTheReportAsItWasThen() {
+        LocalStore store(HistoryFilePath());
+        QVERIFY(StoreCheck(store, facts(u"甲", 286, Verdict::Safe), 1714543402));
+        CheckHistoryWindow window(store, m_programFolder.path());
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        auto* table = control<QTableView>(window, "HistoryTable");
+        const QPoint cell = table->visualRect(table->model()->index(0, 1)).center();
+        QTest::mouseClick(table->viewport(), Qt::LeftButton, {}, cell);
+        QTest::mouseDClick(table->viewport(), Qt::LeftButton, {}, cell);
+        QWidget* report = window.findChild<QWidget*>(QStringLiteral("ReportWindow"));
+        QVERIFY(report != nullptr && report->isVisible());
+        QTRY_VERIFY_WITH_TIMEOUT(test::documentHtml(*control<QWebEngineView>(*report, "Report"))
+                                     .contains(QStringLiteral("买家信用：<span style=\"color:#36c\">286")),
+                                 10000);
+    }
+
+    void theHistoryExportsToCsv() {
+        LocalStore store(HistoryFilePath());
+        CheckHistoryWindow window(store, m_programFolder.path());
+        window.show();
+        const QString file = m_scope->data.filePath(QStringLiteral("记录.csv"));
+        test::FileAnswers answers(file);
+        QTest::mouseClick(control<QPushButton>(window, "ExportHistory"), Qt::LeftButton);
+        QCOMPARE(m_scope->messages.messages().size(), 1);
+
+        QVERIFY(StoreCheck(store, facts(u"甲", 10, Verdict::Safe), 1714543402));
+        QVERIFY(StoreCheck(store, facts(u"甲", 30, Verdict::Unsafe), 1714600000));
+        QTest::mouseClick(control<QPushButton>(window, "ShowHistory"), Qt::LeftButton);
+        QTest::mouseClick(control<QPushButton>(window, "ExportHistory"), Qt::LeftButton);
+        QFile csv(file);
+        QVERIFY(csv.open(QIODevice::ReadOnly));
+        const QList<QByteArray> lines = csv.readAll().split('\n');
+        QCOMPARE(lines.size(), 4); // header, two checks, nothing after the last CR LF
+        QVERIFY(lines[1].startsWith(QByteArray::fromStdString(LocalTimeText(1714600000)) + ",甲,"));
+        QVERIFY(lines[1].endsWith("," + QByteArray::fromStdString(LocalTimeText(1714543402)) + ",安全,\r"));
+    }
+};
+
+TARVISK_WINDOW_TEST_MAIN(CheckHistoryWindowTest)
+#include "check_history_window_test.moc"

@@ -1,0 +1,163 @@
+// The main window beside its report: the previous check and what changed, the buyer's list flag with the
+// buttons that put the buyer on a list, the buttons that open the batch check, the lists and the history; a
+// database that cannot be used. On the demo marketplace, logged in.
+
+#include <chrono>
+#include <memory>
+
+#include <QFile>
+#include <QScopeGuard>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTest>
+
+#include "app/browser/browser_view.h"
+#include "app/main/form1.h"
+#include "core/hooks.h"
+#include "store/buyer_lists.h"
+#include "store/local_store.h"
+#include "window_test_support.h"
+
+using namespace tarvisk;
+using test::control;
+
+namespace {
+
+/// Today's date moved by `days`.
+Date daysFromToday(int days) {
+    const Date today = Today();
+    using namespace std::chrono;
+    const year_month_day moved{sys_days{year{today.year} / today.month / today.day} + std::chrono::days{days}};
+    return {static_cast<int>(moved.year()), static_cast<int>(static_cast<unsigned>(moved.month())),
+            static_cast<int>(static_cast<unsigned>(moved.day()))};
+}
+
+} // namespace
+
+class CheckSidePanelTest : public test::WindowTest {
+    Q_OBJECT
+
+    QTemporaryDir m_programFolder;
+
+    std::unique_ptr<Form1> makeForm() {
+        Form1::Environment environment;
+        environment.programFolder = [this] { return m_programFolder.path(); };
+        environment.fetchNotice = [] { return std::u16string(); };
+        return std::make_unique<Form1>(environment);
+    }
+
+    static void check(Form1& form, const QString& account) {
+        control<QLineEdit>(form, "ww")->setText(account);
+        form.Command1_Click();
+    }
+
+private slots:
+    void theButtonsOpenEachWindowOnceAndLeaveThePartsControlsFree() {
+        auto form = makeForm();
+        const std::tuple<const char*, QString, QWidget* (Form1::*)() const, const char*> buttons[] = {
+            {"OpenBatchCheck", "批量查询", &Form1::batchCheckWindow, "BatchCheck"},
+            {"OpenBuyerLists", "黑白名单", &Form1::buyerListWindow, "BuyerLists"},
+            {"OpenCheckHistory", "查询记录", &Form1::checkHistoryWindow, "CheckHistory"},
+        };
+        const QRect label1 = control<QLabel>(*form, "Label1")->geometry();
+        const QRect check1 = control<QWidget>(*form, "Check1")->geometry();
+        for (const auto& [name, caption, window, windowName] : buttons) {
+            auto* button = control<QPushButton>(*form, name);
+            QCOMPARE(button->text(), caption);
+            QVERIFY(!button->geometry().intersects(label1) && !button->geometry().intersects(check1));
+            QVERIFY(button->geometry().bottom() < control<QWidget>(*form, "P1")->geometry().top());
+            QCOMPARE((form.get()->*window)(), nullptr);
+            QTest::mouseClick(button, Qt::LeftButton);
+            QWidget* opened = (form.get()->*window)();
+            QVERIFY(opened != nullptr && opened->isWindow() && opened->isVisible());
+            QCOMPARE(opened->objectName(), QString::fromLatin1(windowName));
+            opened->hide();
+            QTest::mouseClick(button, Qt::LeftButton);
+            QCOMPARE((form.get()->*window)(), opened);
+            QVERIFY(opened->isVisible());
+        }
+        // The panel lies beside the report, not over it.
+        auto* panel = control<QWidget>(*form, "CheckSidePanel");
+        QVERIFY(!panel->isVisibleTo(form.get()));
+        QVERIFY(!panel->geometry().intersects(control<QWidget>(*form, "P2")->geometry()));
+    }
+
+    void aSecondCheckShowsThePreviousCheckAndWhatChangedBesideTheReport() {
+        auto form = makeForm();
+        auto* panel = control<QWidget>(*form, "CheckSidePanel");
+        check(*form, QStringLiteral("小白新号"));
+        QVERIFY(panel->isVisibleTo(form.get()));
+        QCOMPARE(control<QLabel>(*panel, "PreviousCheck")->text(), QStringLiteral("第一次查询这个账号"));
+        QCOMPARE(control<QLabel>(*panel, "CheckChanges")->text(), QString());
+
+        // 19 days on the 12-day-old account is no longer new, and so no longer unsafe.
+        const Date later = daysFromToday(19);
+        SetClock([later] { return later; });
+        const auto restoreClock = qScopeGuard([] { SetClock({}); });
+        check(*form, QStringLiteral("小白新号"));
+        const QString previous = control<QLabel>(*panel, "PreviousCheck")->text();
+        QVERIFY2(previous.startsWith(QStringLiteral("上次查询：20")) && previous.size() == 21, qPrintable(previous));
+        QCOMPARE(control<QLabel>(*panel, "CheckChanges")->text(),
+                 QStringLiteral("与上次相比：\n新账号 是→否\n结论 不安全→安全"));
+        check(*form, QStringLiteral("小白新号"));
+        QCOMPARE(control<QLabel>(*panel, "CheckChanges")->text(), QStringLiteral("与上次相比没有变化"));
+
+        // The report is the report alone.
+        auto* w2 = control<BrowserView>(*form, "W2");
+        QTRY_VERIFY_WITH_TIMEOUT(test::documentHtml(*w2).contains(QStringLiteral("小白新号")), 10000);
+        QVERIFY(!test::documentHtml(*w2).contains(QStringLiteral("上次")));
+        QVERIFY(m_scope->messages.messages().isEmpty());
+    }
+
+    void theListButtonsFlagTheBuyerAndTheNextCheckShowsTheFlag() {
+        auto form = makeForm();
+        auto* panel = control<QWidget>(*form, "CheckSidePanel");
+        auto* flag = control<QLabel>(*panel, "ListFlag");
+        auto* remove = control<QPushButton>(*panel, "RemoveFromList");
+        check(*form, QStringLiteral("刷单小号"));
+        QCOMPARE(flag->text(), QStringLiteral("不在黑名单或白名单中"));
+        QVERIFY(!remove->isEnabled());
+
+        control<QLineEdit>(*panel, "ListNote")->setText(QStringLiteral(" 拍下不付款 "));
+        QTest::mouseClick(control<QPushButton>(*panel, "AddToBlockList"), Qt::LeftButton);
+        QCOMPARE(flag->text(), QStringLiteral("在黑名单中：拍下不付款"));
+        QVERIFY(remove->isEnabled());
+        LocalStore store(HistoryFilePath());
+        const auto entry = FindListEntry(store, u"刷单小号");
+        QVERIFY(entry && entry->list == BuyerList::Block && entry->note == u"拍下不付款");
+
+        check(*form, QStringLiteral("刷单小号"));
+        QCOMPARE(flag->text(), QStringLiteral("在黑名单中：拍下不付款"));
+        QCOMPARE(control<QLineEdit>(*panel, "ListNote")->text(), QStringLiteral("拍下不付款"));
+        QTest::mouseClick(control<QPushButton>(*panel, "AddToAllowList"), Qt::LeftButton);
+        QCOMPARE(flag->text(), QStringLiteral("在白名单中：拍下不付款"));
+        QTest::mouseClick(remove, Qt::LeftButton);
+        QCOMPARE(flag->text(), QStringLiteral("不在黑名单或白名单中"));
+        QVERIFY(!FindListEntry(store, u"刷单小号"));
+
+        QTest::mouseClick(control<QPushButton>(*panel, "CloseSidePanel"), Qt::LeftButton);
+        QVERIFY(!panel->isVisibleTo(form.get()));
+    }
+
+    void aDatabaseThatCannotBeUsedIsToldOnceAndTheReportsStillShow() {
+        QFile plain(m_scope->data.filePath(QStringLiteral("plain")));
+        QVERIFY(plain.open(QIODevice::WriteOnly));
+        plain.close();
+        SetDataFolder((plain.fileName() + QStringLiteral("/sub")).toStdString());
+        auto form = makeForm();
+        auto* w2 = control<BrowserView>(*form, "W2");
+        for (const QString& account : {QStringLiteral("老实买家"), QStringLiteral("皇冠旗舰店")}) {
+            check(*form, account);
+            QCOMPARE(control<QLineEdit>(*form, "ww")->text(), QString());
+            QTRY_VERIFY_WITH_TIMEOUT(test::documentHtml(*w2).contains(account), 10000);
+        }
+        QCOMPARE(m_scope->messages.messages().size(), 1);
+        QCOMPARE(m_scope->messages.messages().first().second, QStringLiteral("历史记录"));
+        QVERIFY(m_scope->messages.messages().first().first.contains(QStringLiteral("无法打开历史记录库")));
+        QVERIFY(control<QLabel>(*form, "PreviousCheck")->text().contains(QStringLiteral("没有存入历史记录")));
+    }
+};
+
+TARVISK_DEMO_WINDOW_TEST_MAIN(CheckSidePanelTest)
+#include "check_side_panel_test.moc"
