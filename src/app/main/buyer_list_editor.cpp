@@ -67,6 +67,7 @@ BuyerListEditor::BuyerListEditor(LocalStore& store, QWidget* parent)
     m_table->setSelectionBehavior(QAbstractItemView::SelectRows);
     m_table->setSelectionMode(QAbstractItemView::ExtendedSelection);
     m_table->verticalHeader()->hide();
+    m_table->verticalHeader()->setDefaultSectionSize(m_table->fontMetrics().height() + 6);
     m_table->horizontalHeader()->setSectionResizeMode(2, QHeaderView::Stretch);
     m_account->setObjectName(QStringLiteral("ListAccount"));
     m_account->setPlaceholderText(QStringLiteral("买家账号"));
@@ -135,7 +136,10 @@ void BuyerListEditor::reload() {
         m_table->item(row, 1)->setForeground(entry.list == BuyerList::Block ? QColor(0xdf, 0x25, 0x25)
                                                                             : QColor(0x1a, 0x8a, 0x1a));
     }
-    m_table->resizeColumnToContents(0);
+    // The note takes the room the other columns leave.
+    for (const int column : {0, 1, 3}) {
+        m_table->resizeColumnToContents(column);
+    }
     const int total = all ? static_cast<int>(all->size()) : 0;
     m_count->setText(QStringLiteral("黑名单 %1 个，白名单 %2 个").arg(blocked).arg(total - blocked));
 }
