@@ -14,6 +14,7 @@
 
 #include "app/browser/browser_view.h"
 #include "app/main/form1.h"
+#include "app/main/program.h"
 #include "core/hooks.h"
 #include "store/buyer_lists.h"
 #include "store/local_store.h"
@@ -53,6 +54,20 @@ class CheckSidePanelTest : public test::WindowTest {
     }
 
 private slots:
+    void theDataFolderComesFromTheCommandLine() {
+        const std::pair<QStringList, std::optional<QString>> cases[] = {
+            {{"tarvisk"}, std::nullopt},
+            {{"tarvisk", "--demo"}, std::nullopt},
+            {{"tarvisk", "--data-dir", "/tmp/数据"}, QStringLiteral("/tmp/数据")},
+            {{"tarvisk", "--demo", "--data-dir=/tmp/a b"}, QStringLiteral("/tmp/a b")},
+            {{"tarvisk", "--data-dir"}, QString()},
+            {{"--data-dir", "x"}, std::nullopt}, // the program's own name is never an option
+        };
+        for (const auto& [arguments, folder] : cases) {
+            QCOMPARE(DataFolderArgument(arguments), folder);
+        }
+    }
+
     void theButtonsOpenEachWindowOnceAndLeaveThePartsControlsFree() {
         auto form = makeForm();
         const std::tuple<const char*, QString, QWidget* (Form1::*)() const, const char*> buttons[] = {
