@@ -16,13 +16,13 @@
 
 #include <nlohmann/json.hpp>
 
+#include "app/main/batch_check.h"
 #include "app/main/report.h"
 #include "app/main/reputation.h"
 #include "cli/commands.h"
 #include "cli/output.h"
 #include "core/date.h"
 #include "core/hooks.h"
-#include "core/job.h"
 #include "store/check_history.h"
 #include "store/exports.h"
 #include "store/local_store.h"
@@ -156,13 +156,10 @@ int runCheck(const CheckOptions& options, const GlobalOptions& global) {
 
     LocalStore store(HistoryFilePath());
     std::vector<CheckRow> rows;
-    ReputationQuery query;
     int status = 0;
-    for (std::size_t i = 0; i < accounts.size(); ++i) {
-        if (i > 0) {
-            PauseBetweenPages(global.pauseSeconds);
-        }
-        const ReputationOutcome outcome = query.run(accounts[i]);
+    BatchCheckOptions batch;
+    batch.pauseSeconds = global.pauseSeconds;
+    batch.checked = [&](std::size_t, const ReputationOutcome& outcome) {
         CheckRow row;
         row.account = outcome.account;
         switch (outcome.status) {
@@ -193,7 +190,8 @@ int runCheck(const CheckOptions& options, const GlobalOptions& global) {
         }
         rows.push_back(std::move(row));
         std::cout.flush();
-    }
+    };
+    RunBatchCheck(accounts, batch);
     if (!options.csv.empty() && !WriteCsvOutput("check", options.csv, ChecksCsv(rows))) {
         return kFailure;
     }

@@ -37,10 +37,13 @@ run "new account" 0 --demo check 小白新号
 run "no longer new" 0 --demo check --date "$(date -d '+19 days' +%F)" 小白新号
 expect_line "no longer new" 1 "\{\"account\":\"小白新号\",.*\"verdict\":\"安全\",\"previous\":\{\"checked_at\":\"$iso\",.*\"days_since_registration\":12,\"new_account\":true,.*\"verdict\":\"不安全\"\},\"changed\":\[\"days_since_registration\",\"new_account\",\"verdict\"\]\}"
 
-# A stop is not stored.
+# A stop, or a check whose page could not be read, is not stored.
 run "stop" 3 --demo check 被封账号
+run "unread" 4 --demo check 评价要登录
 run "no stored stop" 0 history check 被封账号
 [ -z "$out" ] || fail "a stopped check was stored: $out"
+run "no stored unread check" 0 history check 评价要登录
+[ -z "$out" ] || fail "a check without a report was stored: $out"
 
 # Listed buyers carry their list and note; the verdict stays the rule's.
 run "block" 0 list add block 刷单小号 --note '拍下不付款, "恶意"差评'

@@ -5,6 +5,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QSignalSpy>
+#include <QSpinBox>
 #include <QTableView>
 #include <QTest>
 
@@ -14,6 +15,7 @@
 #include "store/buyer_lists.h"
 #include "store/check_history.h"
 #include "store/local_store.h"
+#include "text/settings.h"
 #include "window_test_support.h"
 
 using namespace tarvisk;
@@ -81,6 +83,44 @@ private slots:
         QVERIFY2(second[1].endsWith(QStringLiteral("||安全|")), qPrintable(second[1]));
         QCOMPARE(StoredChecks(store, u"")->size(), 5u);
         QVERIFY(m_scope->messages.messages().isEmpty());
+    }
+
+    void aLoginPageEndsTheBatchAndOffersToOpenItInTheLoginBrowser() {
+        LocalStore store(HistoryFilePath());
+        BatchCheckWindow window(store, {}, m_programFolder.path());
+        QSignalSpy login(&window, &BatchCheckWindow::loginBrowserRequested);
+        m_scope->messages.takeOffers(true);
+        QVERIFY(runBatch(window, QStringLiteral("老实买家\n评价要登录\n刷单小号\n评价空白")));
+        const QStringList rows = tableTexts(window.results());
+        QCOMPARE(rows.size(), 4);
+        QVERIFY2(rows[0].startsWith(QStringLiteral("老实买家|安全|")), qPrintable(rows[0]));
+        QVERIFY2(
+            rows[1].startsWith(QStringLiteral("评价要登录|未完成||||||||对不起，无法读取信用评价页：淘宝要求登录。")),
+            qPrintable(rows[1]));
+        for (const QString& row : rows.mid(2)) {
+            QVERIFY2(row.endsWith(QStringLiteral("|未完成||||||||已停止，没有查询")), qPrintable(row));
+        }
+        QCOMPARE(m_scope->messages.offers().size(), 1);
+        QCOMPARE(m_scope->messages.offers().first(), rows[1].section(QLatin1Char('|'), 9));
+        QCOMPARE(login.size(), 1);
+        QVERIFY(!login.first().first().toString().isEmpty());
+        QCOMPARE(StoredChecks(store, u"")->size(), 1u);
+    }
+
+    void thePauseBetweenAccountsIsTheOneTheRankingWindowUses() {
+        WriteSetting(u"Pause", u"7");
+        LocalStore store(HistoryFilePath());
+        BatchCheckWindow window(store, {}, m_programFolder.path());
+        window.show();
+        auto* pause = control<QSpinBox>(window, "Pause");
+        QCOMPARE(pause->value(), 7);
+        pause->setValue(0);
+        QCOMPARE(ReadSetting(u"Pause"), u"0");
+        QCOMPARE(pause->text(), QStringLiteral("不停顿"));
+        WriteSetting(u"Pause", u"3");
+        window.hide();
+        window.show();
+        QCOMPARE(pause->text(), QStringLiteral("3 秒"));
     }
 
     void aBatchWithoutAccountsSaysSo() {

@@ -13,6 +13,7 @@
 #include <QTest>
 
 #include "app/browser/browser_view.h"
+#include "app/main/batch_check_window.h"
 #include "app/main/form1.h"
 #include "app/main/program.h"
 #include "core/hooks.h"
@@ -92,6 +93,12 @@ private slots:
             QCOMPARE((form.get()->*window)(), opened);
             QVERIFY(opened->isVisible());
         }
+        // A login page that ended a batch opens in the login browser.
+        emit qobject_cast<BatchCheckWindow*>(form->batchCheckWindow())
+            ->loginBrowserRequested(QStringLiteral("http://rate.taobao.com/user-rate-x.htm"));
+        QCOMPARE(control<BrowserView>(*form, "W1")->url(),
+                 QUrl(QStringLiteral("http://rate.taobao.com/user-rate-x.htm")));
+
         // The panel lies beside the report, not over it.
         auto* panel = control<QWidget>(*form, "CheckSidePanel");
         QVERIFY(!panel->isVisibleTo(form.get()));

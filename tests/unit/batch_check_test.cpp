@@ -1,6 +1,7 @@
 #include "app/main/batch_check.h"
 
 #include <atomic>
+#include <chrono>
 #include <string>
 #include <utility>
 #include <vector>
@@ -27,12 +28,19 @@ TEST(AccountsFromText, TakesOneTrimmedAccountALineWithoutBlanksOrRepeats) {
     }
 }
 
-/// Pages for any account: "banned" is banned, every other one a buyer with a registration date.
+/// Pages for any account: "banned" is banned, "login" meets a login page for its ratings, every other one is a
+/// buyer with a registration date.
 std::u16string fakePage(const std::u16string& url) {
     if (url.find(u"userProfile") != std::u16string::npos) {
+        if (url.find(u"login") != std::u16string::npos) {
+            return u"注册时间：2014年11月26日 UvGcWMGkYvmcWOFTTMmxLOFHbMCNT0Aa";
+        }
         return url.find(u"banned") != std::u16string::npos
                    ? u"该账号已被查封"
                    : u"注册时间：2014年11月26日 UvGcWMGkYvmcWOFTTMmxLOFHbMCNT0Ab";
+    }
+    if (url.find(u"UvGcWMGkYvmcWOFTTMmxLOFHbMCNT0Aa") != std::u16string::npos) {
+        return u"<form action=\"https://login.taobao.com/member/login.jhtml\"><input name=\"TPL_username\"></form>";
     }
     return u"<p>好评率：99.85%</p><p>买家信用：12</p>";
 }
@@ -78,6 +86,38 @@ TEST(RunBatchCheck, ACancelStopsBeforeTheNextAccountAndDropsTheOneUnderWay) {
         EXPECT_EQ(told.size(), whole) << cancelAtFetch;
         EXPECT_EQ(fetches, cancelAtFetch == 1 ? 1 : cancelAtFetch) << cancelAtFetch;
     }
+}
+
+TEST(RunBatchCheck, ALoginOrVerificationPageEndsTheBatchWhenAskedTo) {
+    for (const bool stop : {false, true}) {
+        std::vector<ReputationOutcome::Status> outcomes;
+        BatchCheckOptions options;
+        options.fetch = fakePage;
+        options.stopWhenBlocked = stop;
+        options.checked = [&](std::size_t, const ReputationOutcome& outcome) {
+            outcomes.push_back(outcome.status);
+            EXPECT_EQ(IsBlocked(outcome), outcome.status == ReputationOutcome::Status::PageNotRead);
+        };
+        EXPECT_EQ(RunBatchCheck({u"a", u"login", u"banned", u"c"}, options), stop ? 2u : 4u);
+        EXPECT_EQ(outcomes.size(), stop ? 2u : 4u);
+        EXPECT_EQ(outcomes.at(1), ReputationOutcome::Status::PageNotRead);
+    }
+}
+
+TEST(RunBatchCheck, PausesBetweenAccountsAndNotBeforeTheFirst) {
+    std::vector<std::chrono::steady_clock::time_point> fetched;
+    BatchCheckOptions options;
+    options.pauseSeconds = 0.2;
+    options.fetch = [&](const std::u16string& url) {
+        fetched.push_back(std::chrono::steady_clock::now());
+        return fakePage(url);
+    };
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(RunBatchCheck({u"a", u"b"}, options), 2u);
+    ASSERT_EQ(fetched.size(), 4u);
+    // Each pause is at least 70% of the one asked for; the first account does not wait.
+    EXPECT_LT(fetched[0] - start, std::chrono::milliseconds(140));
+    EXPECT_GE(fetched[2] - fetched[1], std::chrono::milliseconds(140));
 }
 
 } // namespace

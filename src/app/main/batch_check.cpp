@@ -18,8 +18,12 @@ std::vector<std::u16string> AccountsFromText(std::u16string_view text) {
     return accounts;
 }
 
+bool IsBlocked(const ReputationOutcome& outcome) {
+    return outcome.status == ReputationOutcome::Status::PageNotRead && NeedsTheUser(outcome.unread.kind);
+}
+
 std::size_t RunBatchCheck(const std::vector<std::u16string>& accounts, const BatchCheckOptions& options) {
-    const JobScope scope(options.cancel, options.progress);
+    const JobScope scope(options.cancel, options.progress, options.pauseSeconds);
     ReputationQuery query(options.fetch);
     std::size_t checked = 0;
     const int count = static_cast<int>(accounts.size());
@@ -34,6 +38,9 @@ std::size_t RunBatchCheck(const std::vector<std::u16string>& accounts, const Bat
             options.checked(i, outcome);
         }
         ++checked;
+        if (options.stopWhenBlocked && IsBlocked(outcome)) {
+            break;
+        }
     }
     return checked;
 }

@@ -9,8 +9,8 @@
 #include "app/main/reputation.h"
 #include "core/job.h"
 
-// Many reputation checks in a row: the accounts a user pasted, checked one after another as the
-// window's own check does, with progress and cancel.
+// Many reputation checks in a row: the accounts a user pasted (or named on the command line), checked
+// one after another as the window's own check does, with progress, a pause between accounts and cancel.
 
 namespace tarvisk {
 
@@ -28,9 +28,17 @@ struct BatchCheckOptions {
     /// When set, the checks run inside a CancelScope on this flag: no further account is checked once it is set,
     /// and the account under way is given up (its outcome is not told).
     const std::atomic<bool>* cancel = nullptr;
+    /// The wait before each account after the first (PauseBetweenPages: give or take 30%).
+    double pauseSeconds = 0;
+    /// Ends the batch after an account whose page was a login or a verification page: the marketplace then wants
+    /// the user, and every further request would only meet the same page.
+    bool stopWhenBlocked = false;
 };
 
-/// Checks the accounts in order and returns how many were checked (fewer than all when cancelled).
+/// True when `outcome` ended at a login or a verification page.
+bool IsBlocked(const ReputationOutcome& outcome);
+
+/// Checks the accounts in order and returns how many were checked (fewer than all when cancelled or blocked).
 std::size_t RunBatchCheck(const std::vector<std::u16string>& accounts, const BatchCheckOptions& options);
 
 } // namespace tarvisk

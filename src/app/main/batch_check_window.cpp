@@ -7,12 +7,15 @@
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QSpinBox>
 #include <QVBoxLayout>
 
 #include "app/main/batch_check.h"
 #include "app/ui/job_progress.h"
 #include "app/ui/message_box.h"
+#include "app/ui/pause_box.h"
 #include "app/ui/qt_text.h"
+#include "app/ui/unread_page_box.h"
 #include "app/ui/window_font.h"
 #include "app/ui/window_helpers.h"
 #include "core/date.h"
@@ -30,7 +33,7 @@ constexpr char16_t kNotChecked[] = u"已停止，没有查询";
 BatchCheckWindow::BatchCheckWindow(LocalStore& store, ReputationQuery::PageFetch fetch, QString programFolder,
                                    QWidget* parent)
     : QWidget(parent, Qt::Window), m_store(store), m_fetch(std::move(fetch)), m_accounts(new QPlainTextEdit(this)),
-      m_start(MakeButton(QStringLiteral("开始查询"), "StartBatch", this)),
+      m_pause(MakePauseBox(this)), m_start(MakeButton(QStringLiteral("开始查询"), "StartBatch", this)),
       m_export(MakeButton(QStringLiteral("导出CSV…"), "ExportBatch", this)), m_summary(new QLabel(this)),
       m_progress(new JobProgress(this)), m_table(new CheckTableView(false, std::move(programFolder), this)) {
     setObjectName(QStringLiteral("BatchCheck"));
@@ -41,12 +44,17 @@ BatchCheckWindow::BatchCheckWindow(LocalStore& store, ReputationQuery::PageFetch
     m_accounts->setObjectName(QStringLiteral("Accounts"));
     m_accounts->setPlaceholderText(QStringLiteral("老实买家\n刷单小号\n…"));
     m_accounts->setMaximumHeight(130);
+    m_pause->setObjectName(QStringLiteral("Pause"));
+    m_pause->setToolTip(QStringLiteral("每查完一个账号稍等片刻（前后随机浮动三成），可减少淘宝的安全验证"));
     m_summary->setObjectName(QStringLiteral("BatchSummary"));
     m_table->setObjectName(QStringLiteral("BatchResults"));
 
     auto* buttons = new QHBoxLayout;
     buttons->addWidget(m_start);
     buttons->addWidget(m_export);
+    buttons->addSpacing(12);
+    buttons->addWidget(new QLabel(QStringLiteral("账号间停顿："), this));
+    buttons->addWidget(m_pause);
     buttons->addSpacing(12);
     buttons->addWidget(m_summary, 1);
     auto* layout = new QVBoxLayout(this);
@@ -60,6 +68,7 @@ BatchCheckWindow::BatchCheckWindow(LocalStore& store, ReputationQuery::PageFetch
     connect(m_start, &QPushButton::clicked, this, &BatchCheckWindow::start);
     connect(m_export, &QPushButton::clicked, this, &BatchCheckWindow::exportResults);
     connect(m_progress, &JobProgress::cancelRequested, this, &BatchCheckWindow::cancel);
+    connect(m_pause, &QSpinBox::valueChanged, this, [](int seconds) { StorePauseSeconds(seconds); });
 }
 
 BatchCheckWindow::~BatchCheckWindow() = default;
@@ -80,6 +89,7 @@ void BatchCheckWindow::start() {
     m_table->checks().setRows(std::move(rows));
     m_table->resizeColumnsToContents();
     m_summary->clear();
+    m_blockedAt.reset();
     m_start->setEnabled(false);
     m_accounts->setReadOnly(true);
     m_progress->begin();
@@ -87,6 +97,8 @@ void BatchCheckWindow::start() {
     BatchCheckOptions options;
     options.fetch = m_fetch;
     options.cancel = m_job.cancelFlag();
+    options.pauseSeconds = m_pause->value();
+    options.stopWhenBlocked = true;
     options.progress = [this, accounts](int index, int count) {
         const QString text = QStringLiteral("正在查询第 %1 / %2 个账号：%3")
                                  .arg(index)
@@ -114,8 +126,12 @@ void BatchCheckWindow::record(std::size_t index, const ReputationOutcome& outcom
         row.previous = context.previous;
     } else {
         // A check without a report is not stored; the buyer's list still shows.
-        row.message = outcome.stop.message;
+        row.message =
+            outcome.status == ReputationOutcome::Status::PageNotRead ? outcome.unread.message : outcome.stop.message;
         row.listed = FindListEntry(m_store, outcome.account);
+        if (IsBlocked(outcome)) {
+            m_blockedAt = outcome.unread;
+        }
     }
     m_table->checks().setRow(index, std::move(row));
 }
@@ -147,6 +163,11 @@ void BatchCheckWindow::finish(std::size_t checked) {
     m_progress->end();
     m_start->setEnabled(true);
     m_accounts->setReadOnly(false);
+    if (const std::optional<UnreadReputationPage> blocked = std::exchange(m_blockedAt, std::nullopt)) {
+        if (ShowUnreadPageBox(this, QtText(blocked->message), blocked->kind)) {
+            emit loginBrowserRequested(QtText(blocked->address));
+        }
+    }
     emit batchFinished();
 }
 
@@ -156,6 +177,12 @@ void BatchCheckWindow::cancel() {
 
 void BatchCheckWindow::exportResults() {
     m_table->exportCsv(QStringLiteral("批量查询.csv"), QStringLiteral("还没有查询结果可以导出"));
+}
+
+void BatchCheckWindow::showEvent(QShowEvent* event) {
+    const QSignalBlocker blocker(m_pause);
+    m_pause->setValue(StoredPauseSeconds());
+    QWidget::showEvent(event);
 }
 
 void BatchCheckWindow::closeEvent(QCloseEvent* event) {

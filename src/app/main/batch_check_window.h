@@ -1,5 +1,7 @@
 #pragma once
 
+#include <optional>
+
 #include <QString>
 #include <QWidget>
 
@@ -10,6 +12,7 @@
 class QLabel;
 class QPlainTextEdit;
 class QPushButton;
+class QSpinBox;
 
 namespace tarvisk {
 
@@ -18,9 +21,10 @@ class LocalStore;
 
 /// The batch check window "批量查询买家信誉": the user pastes account names (one a line; blank lines and repeats are
 /// dropped) and gets a table of their checks (verdict, registration date, credits, good ratings of the week and the
-/// month, list, previous verdict), checked one after another with progress and cancel. Every completed check goes
-/// into the history, as the main window's own do. A double-click on a row shows its full report; the table exports
-/// to CSV.
+/// month, list, previous verdict), checked one after another with progress, a pause between accounts (the pause the
+/// ranking window uses between pages) and cancel. Every completed check goes into the history, as the main window's
+/// own do. A login or verification page ends the batch: the marketplace then wants the user, and the window offers
+/// to open the page in the login browser. A double-click on a row shows its full report; the table exports to CSV.
 class BatchCheckWindow : public QWidget {
     Q_OBJECT
 public:
@@ -41,10 +45,14 @@ public slots:
 
 signals:
     void batchFinished();
+    /// The user asked to open `address` (a login or verification page) in the login browser.
+    void loginBrowserRequested(const QString& address);
 
 protected:
     /// Closing stops a running batch; the window keeps its table for the next time it is shown.
     void closeEvent(QCloseEvent* event) override;
+    /// Shows the pause as the ranking window may have changed it.
+    void showEvent(QShowEvent* event) override;
 
 private:
     void record(std::size_t index, const ReputationOutcome& outcome);
@@ -52,7 +60,9 @@ private:
 
     LocalStore& m_store;
     ReputationQuery::PageFetch m_fetch;
+    std::optional<UnreadReputationPage> m_blockedAt; ///< the page that ended the running batch
     QPlainTextEdit* m_accounts;
+    QSpinBox* m_pause;
     QPushButton* m_start;
     QPushButton* m_export;
     QLabel* m_summary;

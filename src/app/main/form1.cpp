@@ -257,7 +257,9 @@ void Form1::Command2_Click() {
 
 void Form1::openBatchCheck() {
     if (m_batch == nullptr) {
-        m_batch = new BatchCheckWindow(m_store, m_environment.fetchPage, programFolder(), this);
+        auto* batch = new BatchCheckWindow(m_store, m_environment.fetchPage, programFolder(), this);
+        connect(batch, &BatchCheckWindow::loginBrowserRequested, this, &Form1::openInLoginBrowser);
+        m_batch = batch;
     }
     bringUp(m_batch);
 }

@@ -1,7 +1,5 @@
 #include "app/ranking/so_pai_ming.h"
 
-#include <algorithm>
-
 #include <QApplication>
 #include <QCloseEvent>
 #include <QFrame>
@@ -44,7 +42,7 @@ SoPaiMing::SoPaiMing(QWidget* parent)
       m_text2(new QLineEdit(QStringLiteral("42054041382"), this)),
       m_command1(new QPushButton(QStringLiteral("查询排名"), this)), m_list0(new QTableView(this)),
       m_picture1(new QFrame(this)), m_w1(new BrowserView(m_picture1)),
-      m_label5(new QLabel(QStringLiteral("页间停顿："), this)), m_pause(new QSpinBox(this)),
+      m_label5(new QLabel(QStringLiteral("页间停顿："), this)), m_pause(MakePauseBox(this)),
       m_label6(new QLabel(QStringLiteral("每读完一页稍等片刻（前后随机浮动三成），可减少淘宝的安全验证"), this)),
       m_progress(new JobProgress(this)) {
     setObjectName(QStringLiteral("SoPaiMing"));
@@ -83,10 +81,6 @@ SoPaiMing::SoPaiMing(QWidget* parent)
     m_text2->setToolTip(QStringLiteral("您还可以把宝贝URL地址粘贴到这里"));
     m_op1->setChecked(true);
     m_picture1->setFrameShape(QFrame::NoFrame);
-    // No pause unless the user asks for one.
-    m_pause->setRange(0, kMaxPauseSeconds);
-    m_pause->setSuffix(QStringLiteral(" 秒"));
-    m_pause->setSpecialValueText(QStringLiteral("不停顿"));
 
     m_list0->setModel(m_model.get());
     m_list0->setSelectionBehavior(QAbstractItemView::SelectRows);
@@ -149,8 +143,7 @@ void SoPaiMing::Form_Load() {
     m_text2->setText(QtText(ReadSetting(u"Goods")));
     m_surl->setText(ReadControlSetting(*m_surl));
     m_pages->setText(ReadControlSetting(*m_pages));
-    m_pause->setValue(
-        static_cast<int>(std::clamp(LeadingNumber(ReadSetting(u"Pause")), 0.0, double{kMaxPauseSeconds})));
+    m_pause->setValue(StoredPauseSeconds());
     const double op = LeadingNumber(ReadSetting(u"op"));
     if (op == 1 && !m_op1->isChecked()) {
         m_op1->setChecked(true);
@@ -197,7 +190,7 @@ void SoPaiMing::Op2_Click() {
 }
 
 void SoPaiMing::Pause_Change() {
-    WriteSetting(u"Pause", CoreText(QString::number(m_pause->value())));
+    StorePauseSeconds(m_pause->value());
     if (m_shop) {
         m_shop->setPauseSeconds(m_pause->value());
     }

@@ -7,6 +7,7 @@
 
 #include "app/ranking/ranking_search.h"
 #include "app/ui/background_job.h"
+#include "app/ui/pause_box.h"
 #include "table/result_table.h"
 
 class QFrame;
@@ -49,7 +50,7 @@ public:
     static constexpr int kClientWidthTwips = 16080;
     static constexpr int kClientHeightTwips = 10950;
     /// The longest pause between pages the window offers, in seconds.
-    static constexpr int kMaxPauseSeconds = 600;
+    static constexpr int kMaxPauseSeconds = kMaxPauseBoxSeconds;
 
 public slots:
     void Form_Load();
