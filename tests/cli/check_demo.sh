@@ -5,19 +5,6 @@ set -u
 cli="$1"
 source "$(dirname "$0")/cli_lib.bash"
 
-# expect_line NAME N EXTENDED-REGEX: line N of $out matches the whole pattern.
-expect_line() {
-    local line
-    line=$(printf '%s\n' "$out" | sed -n "$2p")
-    printf '%s\n' "$line" | grep -Eq "^$3\$" || fail "$1: line $2 is: $line"
-}
-
-expect_lines() {
-    local count
-    count=$(printf '%s\n' "$out" | grep -c .)
-    [ "$count" -eq "$2" ] || fail "$1: $count lines, expected $2: $out"
-}
-
 id='[A-Za-z0-9]{32}'
 date_re='[0-9]{4}年[0-9]{2}月[0-9]{2}日'
 

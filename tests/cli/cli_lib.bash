@@ -41,6 +41,20 @@ start_demo_server() {
     route=$(sed -n 's/^listening on //p' "$work/server.out")
 }
 
+# expect_line NAME N EXTENDED-REGEX: line N of $out matches the whole pattern.
+expect_line() {
+    local line
+    line=$(printf '%s\n' "$out" | sed -n "$2p")
+    printf '%s\n' "$line" | grep -Eq "^$3\$" || fail "$1: line $2 is: $line"
+}
+
+# expect_lines NAME COUNT: $out has COUNT lines that are not empty.
+expect_lines() {
+    local count
+    count=$(printf '%s\n' "$out" | grep -c .)
+    [ "$count" -eq "$2" ] || fail "$1: $count lines, expected $2: $out"
+}
+
 # finish NAME: the script's exit status, 1 when any check failed.
 finish() {
     if [ "$failures" -ne 0 ]; then

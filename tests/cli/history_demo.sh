@@ -8,19 +8,6 @@ cli="$1"
 source "$(dirname "$0")/cli_lib.bash"
 history_home="$work/home"
 
-# expect_line NAME N EXTENDED-REGEX: line N of $out matches the whole pattern.
-expect_line() {
-    local line
-    line=$(printf '%s\n' "$out" | sed -n "$2p")
-    printf '%s\n' "$line" | grep -Eq "^$3\$" || fail "$1: line $2 is: $line"
-}
-
-expect_count() {
-    local count
-    count=$(printf '%s' "$out" | grep -c .)
-    [ "$count" -eq "$2" ] || fail "$1: $count lines, expected $2: $out"
-}
-
 iso='[0-9]{4}-[0-9]{2}-[0-9]{2}T[0-9]{2}:[0-9]{2}:[0-9]{2}[+-][0-9]{2}:[0-9]{2}'
 facts='"registration_date":"[^"]+","days_since_registration":[0-9]+,"new_account":(true|false),"user_id":"[A-Za-z0-9]{32}","rating_link":"[^"]+","good_rate":"[0-9.]*","certification":"[a-z]+","role":"[a-z]+","seller_credit":[0-9]+,"buyer_credit":[0-9]+,"week":\{[^}]+\},"month":\{[^}]+\}'
 
@@ -55,14 +42,14 @@ expect_line "allowed" 1 "\{\"account\":\"刷单小号\",.*\"verdict\":\"不安�
 
 # The history, newest first: all of it, one account, the newest few.
 run "history" 0 history check
-expect_count "history" 6
+expect_lines "history" 6
 accounts=$(printf '%s\n' "$out" | sed 's/^{"checked_at":"[^"]*","account":"\([^"]*\)".*/\1/' | tr '\n' ' ')
 [ "$accounts" = "刷单小号 刷单小号 小白新号 小白新号 老实买家 老实买家 " ] || fail "history order: $accounts"
 expect_line "history line" 1 "\{\"checked_at\":\"$iso\",\"account\":\"刷单小号\",$facts,\"verdict\":\"不安全\"\}"
 run "history of one" 0 history check "  老实买家 "
-expect_count "history of one" 2
+expect_lines "history of one" 2
 run "history limit" 0 history check --limit 3
-expect_count "history limit" 3
+expect_lines "history limit" 3
 
 # CSV files: UTF-8 with BOM, a header, one record per check (stops included), ids kept whole.
 run "check csv" 3 --demo check 老实买家 被封账号 --csv "$work/check.csv"
@@ -82,7 +69,7 @@ grep -q "cannot write the CSV file" "$work/stderr" || fail "csv not writable: $(
 run "data dir" 0 --data-dir "$work/other" --demo check demo_buyer
 [ -f "$work/other/history.sqlite3" ] || fail "data dir: no database in it"
 run "data dir history" 0 --data-dir "$work/other" history check
-expect_count "data dir history" 1
+expect_lines "data dir history" 1
 run "default history" 0 history check demo_buyer
 [ -z "$out" ] || fail "--data-dir wrote to the default folder"
 
@@ -90,17 +77,17 @@ run "default history" 0 history check demo_buyer
 printf 'plain file' >"$work/not-a-folder"
 history_home=""
 run "cannot open" 0 --data-dir "$work/not-a-folder/sub" --demo check 老实买家 demo_buyer
-expect_count "cannot open" 2
+expect_lines "cannot open" 2
 [ "$(grep -c '^tarvisk-cli: 历史记录: ' "$work/stderr")" -eq 1 ] || fail "cannot open: stderr is $(cat "$work/stderr")"
 mkdir "$work/damaged"
 head -c 4096 /dev/urandom >"$work/damaged/history.sqlite3"
 run "damaged" 0 --data-dir "$work/damaged" --demo check 老实买家 demo_buyer
-expect_count "damaged" 2
+expect_lines "damaged" 2
 grep -q '历史记录库已损坏' "$work/stderr" || fail "damaged: stderr is $(cat "$work/stderr")"
 [ "$(grep -c '^tarvisk-cli: 历史记录: ' "$work/stderr")" -eq 1 ] || fail "damaged: said more than once: $(cat "$work/stderr")"
 [ "$(find "$work/damaged" -name 'history.sqlite3.corrupt-*' | wc -l)" -eq 1 ] || fail "damaged: the file was not kept"
 run "damaged, then fresh" 0 --data-dir "$work/damaged" history check
-expect_count "damaged, then fresh" 2
+expect_lines "damaged, then fresh" 2
 run "history of a broken store" 1 --data-dir "$work/not-a-folder/sub" history check
 [ -z "$out" ] || fail "history of a broken store printed: $out"
 
