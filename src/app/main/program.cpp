@@ -55,6 +55,14 @@ std::optional<QString> DataFolderArgument(const QStringList& arguments) {
     return std::nullopt;
 }
 
+void SetUpApplication(QApplication& app, const QString& caption) {
+    app.setApplicationName(caption.toLower());
+    // No application display name: the platform would append it to every window's caption ("淘宝宝贝排名查询 —
+    // Tarvisk"), while each window and message box shows exactly its own.
+    SetProductCaption(caption);
+    InstallWindowHooks();
+}
+
 int RunProgram(int argc, char** argv, const QString& caption) {
     QStringList arguments;
     for (int i = 0; i < argc; ++i) {
@@ -82,10 +90,7 @@ int RunProgram(int argc, char** argv, const QString& caption) {
 
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     Application app(argc, argv);
-    app.setApplicationName(caption.toLower());
-    app.setApplicationDisplayName(caption);
-    SetProductCaption(caption);
-    InstallWindowHooks();
+    SetUpApplication(app, caption);
     UseOffTheRecordProfile(demo);
     try {
         return runWindows(app);

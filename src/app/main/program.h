@@ -9,6 +9,8 @@
 // marketplace in this process and sends the browsers and the requests to it, so every job works with no account
 // and no internet. --data-dir keeps the check history and the buyer lists in DIR instead of the user's data folder.
 
+class QApplication;
+
 namespace tarvisk {
 
 /// True when the command line asks for demo mode.
@@ -17,6 +19,9 @@ bool WantsDemo(const QStringList& arguments);
 /// The folder after --data-dir (as "--data-dir DIR" or "--data-dir=DIR"); empty text when none follows, none
 /// without the option.
 std::optional<QString> DataFolderArgument(const QStringList& arguments);
+/// Sets up the application object as the programs run it: its name, the product caption (the main window's
+/// caption and the title of message boxes that name none) and the core's hooks into the windows.
+void SetUpApplication(QApplication& app, const QString& caption);
 
 /// Runs the program with its product caption ("Tarvisk" or "Tarvix") and returns its exit code.
 int RunProgram(int argc, char** argv, const QString& caption);

@@ -1,0 +1,116 @@
+// What the window system shows as each window's title, read back from a real X server (run under xvfb-run): the
+// title a window manager draws is the _NET_WM_NAME property of the window, which the platform may build from more
+// than the window's own caption.
+
+#include <cstring>
+#include <memory>
+
+#include <QApplication>
+#include <QGuiApplication>
+#include <QMessageBox>
+#include <QTest>
+#include <QTimer>
+
+#include <xcb/xcb.h>
+
+#include "app/main/form1.h"
+#include "app/main/program.h"
+#include "app/ranking/so_pai_ming.h"
+#include "app/shop/so_shop_goods.h"
+#include "app/ui/message_box.h"
+#include "window_test_support.h"
+
+using namespace tarvisk;
+
+namespace {
+
+xcb_atom_t atom(xcb_connection_t* connection, const char* name) {
+    const xcb_intern_atom_cookie_t cookie =
+        xcb_intern_atom(connection, 0, static_cast<std::uint16_t>(std::strlen(name)), name);
+    const std::unique_ptr<xcb_intern_atom_reply_t, decltype(&std::free)> reply(
+        xcb_intern_atom_reply(connection, cookie, nullptr), &std::free);
+    return reply ? reply->atom : xcb_atom_t{XCB_ATOM_NONE};
+}
+
+/// The title the X server holds for the window of `widget`: its _NET_WM_NAME (UTF-8).
+QString shownTitle(QWidget& widget) {
+    auto* x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
+    if (x11 == nullptr) {
+        return QStringLiteral("<not on X11>");
+    }
+    xcb_connection_t* connection = x11->connection();
+    const xcb_get_property_cookie_t cookie =
+        xcb_get_property(connection, 0, static_cast<xcb_window_t>(widget.winId()), atom(connection, "_NET_WM_NAME"),
+                         atom(connection, "UTF8_STRING"), 0, 1024);
+    const std::unique_ptr<xcb_get_property_reply_t, decltype(&std::free)> reply(
+        xcb_get_property_reply(connection, cookie, nullptr), &std::free);
+    if (!reply) {
+        return {};
+    }
+    return QString::fromUtf8(static_cast<const char*>(xcb_get_property_value(reply.get())),
+                             xcb_get_property_value_length(reply.get()));
+}
+
+/// Shows `window` and returns the title the X server holds for it.
+QString titleWhenShown(QWidget& window) {
+    window.show();
+    if (!QTest::qWaitForWindowExposed(&window)) {
+        return QStringLiteral("<never shown>");
+    }
+    return shownTitle(window);
+}
+
+/// Shows a real message box with `title` (empty: the product caption) and returns the title the X server held for
+/// it while it was open.
+QString messageBoxTitle(const QString& title) {
+    SetMessageBoxHook({});
+    QString shown = QStringLiteral("<no message box>");
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        if (box != nullptr && box->windowHandle() != nullptr && box->windowHandle()->isExposed()) {
+            shown = shownTitle(*box);
+            box->accept();
+        }
+    });
+    poll.start(20);
+    QTimer::singleShot(10000, [] {
+        if (QWidget* modal = QApplication::activeModalWidget()) {
+            modal->close();
+        }
+    });
+    ShowMessageBox(nullptr, QStringLiteral("信息"), title);
+    return shown;
+}
+
+} // namespace
+
+class WindowTitlesTest : public test::WindowTest {
+    Q_OBJECT
+
+private slots:
+    void eachWindowAndMessageBoxShowsExactlyItsCaption_data() {
+        QTest::addColumn<QString>("caption");
+        QTest::newRow("Tarvisk") << QStringLiteral("Tarvisk");
+        QTest::newRow("Tarvix") << QStringLiteral("Tarvix");
+    }
+
+    void eachWindowAndMessageBoxShowsExactlyItsCaption() {
+        QFETCH(QString, caption);
+        QVERIFY(QGuiApplication::platformName() == QStringLiteral("xcb"));
+        SetUpApplication(*qApp, caption);
+
+        Form1::Environment environment;
+        environment.fetchNotice = [] { return std::u16string(); };
+        Form1 form(environment);
+        QCOMPARE(titleWhenShown(form), caption);
+        SoPaiMing ranking;
+        QCOMPARE(titleWhenShown(ranking), QStringLiteral("淘宝宝贝排名查询"));
+        QCOMPARE(titleWhenShown(ranking.shopWindow()), QStringLiteral("查询淘宝店铺宝贝"));
+        QCOMPARE(messageBoxTitle({}), caption);
+        QCOMPARE(messageBoxTitle(QStringLiteral("信息校验出错")), QStringLiteral("信息校验出错"));
+    }
+};
+
+TARVISK_WINDOW_TEST_MAIN(WindowTitlesTest)
+#include "window_titles_test.moc"
