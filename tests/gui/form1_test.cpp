@@ -19,9 +19,11 @@
 #include <QWebEngineCookieStore>
 #include <QWebEngineProfile>
 #include <QWebEngineScript>
+#include <QWebEngineSettings>
 
 #include "app/browser/browser_profile.h"
 #include "app/browser/browser_view.h"
+#include "app/browser/browser_window.h"
 #include "app/browser/demo_routing.h"
 #include "app/main/form1.h"
 #include "app/main/login_keeper.h"
@@ -51,6 +53,19 @@ QVariant evaluate(QWebEngineView* view, const QString& script) {
     view->page()->runJavaScript(script, QWebEngineScript::ApplicationWorld, [value](const QVariant& v) { *value = v; });
     static_cast<void>(QTest::qWaitFor([&] { return value->has_value(); }, 10000));
     return value->value_or(QVariant());
+}
+
+// The rectangle of the first element that `selector` finds, in the view's coordinates (invalid when none).
+QRect elementRect(QWebEngineView* view, const QString& selector) {
+    const QVariantList box =
+        evaluate(view, QString("(() => { const e = document.querySelector('%1'); if (!e) return []; const r = "
+                               "e.getBoundingClientRect(); return [r.left, r.top, r.width, r.height]; })()")
+                           .arg(selector))
+            .toList();
+    if (box.size() != 4) {
+        return {};
+    }
+    return QRectF(box[0].toDouble(), box[1].toDouble(), box[2].toDouble(), box[3].toDouble()).toRect();
 }
 
 bool hasBrowserCookie(const std::string& name, const std::string& value = {}) {
@@ -449,6 +464,50 @@ private slots:
         const QString badges = "Array.from(document.images).filter(i => /b_red_1|jhuang/.test(i.src))"
                                ".map(i => i.naturalWidth > 0).join()";
         QTRY_COMPARE_WITH_TIMEOUT(evaluate(w2, badges).toString(), QString("true,true,true,true"), 10000);
+
+        // The report's "读取自" link opens the rating page in a window of its own, where scripts stay off as in W2.
+        const QRect link = elementRect(w2, "a[target=_blank]");
+        QVERIFY(link.isValid());
+        QTest::mouseClick(w2->focusProxy(), Qt::LeftButton, {}, link.center());
+        BrowserWindow* window = nullptr;
+        QTRY_VERIFY_WITH_TIMEOUT((window = form->findChild<BrowserWindow*>()) != nullptr, 10000);
+        QTRY_VERIFY_WITH_TIMEOUT(window->view()->url().toString().contains("/user-rate-"), 10000);
+        QVERIFY(window->isVisible());
+        QVERIFY(!window->view()->page()->settings()->testAttribute(QWebEngineSettings::JavascriptEnabled));
+    }
+
+    void newWindowsOfTheLoginBrowserCarryTheLogin() {
+        QVERIFY(demo::LogInToDemo());
+        auto form = makeForm();
+        form->show();
+        QVERIFY(QTest::qWaitForWindowExposed(form.get()));
+        auto* w1 = control<BrowserView>(*form, "W1");
+        QSignalSpy loaded(w1, &QWebEngineView::loadFinished);
+        w1->setHtml("<a id='home' target='_blank' href='http://i.taobao.com/my_taobao.htm'>我的淘宝</a>",
+                    QUrl("https://login.taobao.com/member/"));
+        QVERIFY(loaded.wait(10000));
+
+        // A link to a new window: the member home page greets the member, so the login cookie went with it.
+        evaluate(w1, "document.getElementById('home').click(); true");
+        BrowserWindow* window = nullptr;
+        QTRY_VERIFY_WITH_TIMEOUT((window = form->findChild<BrowserWindow*>()) != nullptr, 10000);
+        QTRY_COMPARE_WITH_TIMEOUT(window->windowTitle(), QString("我的淘宝"), 15000);
+        QVERIFY(evaluate(window->view(), "document.body.innerText").toString().contains("您好，tarvisk_demo"));
+        const QRect screen = window->screen()->availableGeometry();
+        QVERIFY(window->isVisible() && screen.contains(window->frameGeometry()));
+        QVERIFY(window->width() >= 640 && window->height() >= 480);
+        QVERIFY(window->view()->page()->settings()->testAttribute(QWebEngineSettings::JavascriptEnabled));
+        // Closed by the user, it is gone.
+        window->close();
+        QTRY_VERIFY(form->findChild<BrowserWindow*>() == nullptr);
+
+        // A pop-up a script opens gets the size it asks for, and closes when its page closes it.
+        evaluate(w1, "window.open('http://i.taobao.com/my_taobao.htm', 'popup', 'width=500,height=400'); true");
+        QTRY_VERIFY_WITH_TIMEOUT((window = form->findChild<BrowserWindow*>()) != nullptr, 10000);
+        QTRY_COMPARE_WITH_TIMEOUT(window->windowTitle(), QString("我的淘宝"), 15000);
+        QTRY_COMPARE(window->size(), QSize(500, 400));
+        evaluate(window->view(), "window.close(); true");
+        QTRY_VERIFY(form->findChild<BrowserWindow*>() == nullptr);
     }
 
     void onlyTheDemoLoginCertificateIsTrusted() {

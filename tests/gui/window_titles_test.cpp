@@ -13,6 +13,9 @@
 
 #include <xcb/xcb.h>
 
+#include "app/browser/browser_profile.h"
+#include "app/browser/browser_view.h"
+#include "app/browser/browser_window.h"
 #include "app/main/form1.h"
 #include "app/main/program.h"
 #include "app/ranking/so_pai_ming.h"
@@ -107,6 +110,10 @@ private slots:
         SoPaiMing ranking;
         QCOMPARE(titleWhenShown(ranking), QStringLiteral("淘宝宝贝排名查询"));
         QCOMPARE(titleWhenShown(ranking.shopWindow()), QStringLiteral("查询淘宝店铺宝贝"));
+        BrowserWindow pageWindow(BrowserProfile(), true, form);
+        pageWindow.view()->setHtml(QStringLiteral("<title>我的淘宝</title>"));
+        QTRY_COMPARE(pageWindow.windowTitle(), QStringLiteral("我的淘宝"));
+        QCOMPARE(titleWhenShown(pageWindow), QStringLiteral("我的淘宝"));
         QCOMPARE(messageBoxTitle({}), caption);
         QCOMPARE(messageBoxTitle(QStringLiteral("信息校验出错")), QStringLiteral("信息校验出错"));
     }

@@ -6,6 +6,7 @@
 #include <QWebEngineSettings>
 
 #include "app/browser/browser_profile.h"
+#include "app/browser/browser_window.h"
 #include "app/browser/silent_page.h"
 
 namespace tarvisk {
@@ -50,6 +51,13 @@ void BrowserView::setBodyMargin(int pixels) {
 void BrowserView::Navigate(const QString& address) {
     m_pendingBody.clear();
     setUrl(QUrl::fromUserInput(address));
+}
+
+QWebEngineView* BrowserView::createWindow(QWebEnginePage::WebWindowType) {
+    const bool scripts = page()->settings()->testAttribute(QWebEngineSettings::JavascriptEnabled);
+    auto* window = new BrowserWindow(page()->profile(), scripts, *this);
+    window->show();
+    return window->view();
 }
 
 void BrowserView::fillPendingBody(bool ok) {

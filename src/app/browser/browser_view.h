@@ -8,7 +8,8 @@ class QWebEngineProfile;
 namespace tarvisk {
 
 /// An embedded browser: a web view whose page never opens a dialog (alerts, confirms, prompts, script errors
-/// and certificate questions are answered silently) on the program's browser profile.
+/// and certificate questions are answered silently) on the program's browser profile. Pages it opens in a new
+/// window get a browser window of their own.
 class BrowserView : public QWebEngineView {
     Q_OBJECT
 public:
@@ -25,6 +26,11 @@ public:
 
     /// Opens an address the way the user would type it.
     void Navigate(const QString& address);
+
+protected:
+    /// A link or a script of the page opens a new window: a BrowserWindow on the same profile, with scripts as
+    /// they are here.
+    QWebEngineView* createWindow(QWebEnginePage::WebWindowType type) override;
 
 private:
     void fillPendingBody(bool ok);
