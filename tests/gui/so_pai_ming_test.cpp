@@ -81,6 +81,20 @@ ShopPageFetch shopFetch(int count, const QStringList& firstIds = {}) {
     };
 }
 
+/// A shop with 20 items on each of its first two search pages, whose requests can be held.
+class HeldShop : public test::RequestLog {
+public:
+    ShopPageFetch fetch() {
+        return [this](const std::u16string& url) -> FetchedPage {
+            if (!enter(QtText(url))) {
+                return {};
+            }
+            const bool listing = url.ends_with(u"pageNo=1") || url.ends_with(u"pageNo=2");
+            return listing ? shopFetch(20)(u"pageNo=1") : FetchedPage(test::kShopEndPage);
+        };
+    }
+};
+
 QString settingsText(const test::ScratchSettings& settings) {
     QFile file(settings.filePath());
     return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
@@ -300,6 +314,63 @@ private slots:
         // The shop window ran hidden and stored the normalised address under the shared key.
         QVERIFY(window.shopWindow().isHidden());
         QCOMPARE(ReadSetting(u"SURL"), u"//shop9.taobao.com/");
+    }
+
+    void readingTheShopListShowsProgressHoldsTheWalkAndCanBeCancelled() {
+        HeldShop shop;
+        SoPaiMing window;
+        window.shopWindow().setPageFetch(shop.fetch());
+        auto* command1 = control<QPushButton>(window, "Command1");
+        auto* command3 = control<QPushButton>(window, "Command3");
+        auto* progress = control<QWidget>(window, "JobProgress");
+        QTest::mouseClick(control<QRadioButton>(window, "Op2"), Qt::LeftButton);
+        control<QLineEdit>(window, "SURL")->setText(QStringLiteral("shop9.taobao.com"));
+        shop.hold(true);
+        QTest::mouseClick(command3, Qt::LeftButton);
+        QTRY_COMPARE(control<QLabel>(*progress, "JobProgressText")->text(), QStringLiteral("正在查询第 1 / 100 页"));
+        QVERIFY(progress->isVisibleTo(&window));
+        // Nothing reads the half-filled list meanwhile, and the count comes only at the end.
+        QTest::mouseClick(control<QRadioButton>(window, "Op1"), Qt::LeftButton);
+        QVERIFY(!command1->isEnabled() && !command3->isEnabled());
+        window.Command1_Click();
+        window.Command3_Click();
+        QCOMPARE(shop.urls().size(), 1);
+        QCOMPARE(m_scope->messages.messages().size(), 0);
+
+        QTest::mouseClick(control<QPushButton>(*progress, "CancelJob"), Qt::LeftButton);
+        QTRY_COMPARE(m_scope->messages.messages().size(), 1);
+        QCOMPARE(m_scope->messages.messages().first().first,
+                 QStringLiteral("已取消：已列出0款宝贝，店铺宝贝列表不完整"));
+        QVERIFY(!progress->isVisibleTo(&window));
+        QVERIFY(command1->isEnabled() && command3->isEnabled());
+
+        // Read to its end, the list enables the shop mode's walk.
+        shop.hold(false);
+        QTest::mouseClick(control<QRadioButton>(window, "Op2"), Qt::LeftButton);
+        QVERIFY(!command1->isEnabled());
+        QTest::mouseClick(command3, Qt::LeftButton);
+        QTRY_COMPARE(m_scope->messages.messages().size(), 2);
+        QCOMPARE(m_scope->messages.messages().last().first, QStringLiteral("共查到40款宝贝"));
+        QVERIFY(command1->isEnabled() && command3->isEnabled());
+    }
+
+    void aCrawlStartedInTheShopWindowHoldsTheWalkToo() {
+        HeldShop shop;
+        SoPaiMing window;
+        SoShopGoods& shopWindow = window.shopWindow();
+        shopWindow.setPageFetch(shop.fetch());
+        shopWindow.setShopAddress(QStringLiteral("shop9.taobao.com"));
+        shop.hold(true);
+        QSignalSpy finished(&shopWindow, &SoShopGoods::crawlFinished);
+        shopWindow.Command1_Click();
+        QVERIFY(!control<QPushButton>(window, "Command1")->isEnabled());
+        QVERIFY(!control<QPushButton>(window, "Command3")->isEnabled());
+        // Its progress shows in the shop window, not here.
+        QVERIFY(!control<QWidget>(window, "JobProgress")->isVisibleTo(&window));
+        shopWindow.cancelCrawl();
+        QVERIFY(finished.wait(10000));
+        QVERIFY(control<QPushButton>(window, "Command1")->isEnabled());
+        QCOMPARE(m_scope->messages.messages().size(), 0);
     }
 
     void anEmptyShopListLeavesTheSearchDisabled() {

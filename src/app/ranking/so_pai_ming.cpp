@@ -1,5 +1,7 @@
 #include "app/ranking/so_pai_ming.h"
 
+#include <utility>
+
 #include <QApplication>
 #include <QCloseEvent>
 #include <QFrame>
@@ -122,12 +124,22 @@ SoShopGoods& SoPaiMing::shopWindow() {
     if (!m_shop) {
         m_shop = new SoShopGoods(this);
         m_shop->setPauseSeconds(m_pause->value());
-        // A crawl started in the shop window itself also keeps Command3 from starting a second one.
-        connect(m_shop, &SoShopGoods::crawlStarted, this, [this] { m_command3->setEnabled(false); });
+        // Whoever starts it, a crawl fills the list the shop mode reads: no walk and no second crawl starts
+        // until it has ended. The progress of the crawl Command3 started shows here, with its cancel button.
+        connect(m_shop, &SoShopGoods::crawlStarted, this, &SoPaiMing::shopCrawlStarted);
+        connect(m_shop, &SoShopGoods::crawlProgress, this, [this](int page, int pages) {
+            if (m_awaitingShopCount) {
+                m_progress->setPage(page, pages);
+            }
+        });
         connect(m_shop, &SoShopGoods::crawlFinished, this, &SoPaiMing::finishShopRead);
         connect(m_shop, &SoShopGoods::loginBrowserRequested, this, &SoPaiMing::loginBrowserRequested);
     }
     return *m_shop;
+}
+
+bool SoPaiMing::isBusy() const {
+    return isSearching() || (m_shop && m_shop->isCrawling());
 }
 
 int SoPaiMing::shopItemCount() const {
@@ -198,11 +210,17 @@ void SoPaiMing::Pause_Change() {
 
 void SoPaiMing::allowCommand1(bool allowed) {
     m_command1Allowed = allowed;
-    m_command1->setEnabled(allowed && !isSearching());
+    refreshCommands();
+}
+
+void SoPaiMing::refreshCommands() {
+    const bool idle = !isBusy();
+    m_command1->setEnabled(m_command1Allowed && idle);
+    m_command3->setEnabled(idle);
 }
 
 void SoPaiMing::Command1_Click() {
-    if (isSearching()) {
+    if (isBusy()) {
         return;
     }
     RankingQuery query;
@@ -219,7 +237,6 @@ void SoPaiMing::Command1_Click() {
     m_label1->setText({});
     m_label1->setToolTip({});
     ListViewClearItems(m_table);
-    m_command1->setEnabled(false);
     m_progress->begin();
 
     // The walk fills a table of its own on the worker thread; each finished row is copied into List0 here.
@@ -250,13 +267,14 @@ void SoPaiMing::Command1_Click() {
     };
     m_job.start([query, walkTable, result, options] { *result = RunRankingSearch(query, *walkTable, options); },
                 [this, result] { finishSearch(*result); });
+    refreshCommands();
 }
 
 void SoPaiMing::finishSearch(const RankingResult& result) {
     m_label1->setText(QtText(result.caption));
     m_label1->setToolTip(QtText(result.toolTip));
     m_progress->end();
-    m_command1->setEnabled(m_command1Allowed);
+    refreshCommands();
     Command2_Click();
     // The rows found stay in the table; the message says which pages could not be read.
     if (!result.conclusive() && !result.cancelled) {
@@ -270,7 +288,11 @@ void SoPaiMing::finishSearch(const RankingResult& result) {
 }
 
 void SoPaiMing::cancelSearch() {
-    m_job.cancel();
+    if (isSearching()) {
+        m_job.cancel();
+    } else if (m_awaitingShopCount && m_shop) {
+        m_shop->cancelCrawl();
+    }
 }
 
 void SoPaiMing::Command2_Click() {
@@ -282,7 +304,7 @@ void SoPaiMing::Command2_Click() {
 
 void SoPaiMing::Command3_Click() {
     SoShopGoods& shop = shopWindow();
-    if (shop.isCrawling()) {
+    if (isBusy()) {
         return;
     }
     shop.setShopAddress(m_surl->text());
@@ -290,17 +312,28 @@ void SoPaiMing::Command3_Click() {
     shop.Command1_Click();
 }
 
-void SoPaiMing::finishShopRead() {
-    m_command3->setEnabled(true);
-    if (!m_awaitingShopCount) {
+void SoPaiMing::shopCrawlStarted() {
+    if (m_awaitingShopCount) {
+        m_progress->begin();
+    }
+    refreshCommands();
+}
+
+void SoPaiMing::finishShopRead(int count, bool cancelled) {
+    const bool asked = std::exchange(m_awaitingShopCount, false);
+    if (asked) {
+        m_progress->end();
+    }
+    refreshCommands();
+    if (!asked) {
         return;
     }
-    m_awaitingShopCount = false;
-    const int count = shopItemCount();
     const QString counted = QStringLiteral("共查到%1款宝贝").arg(count);
     // An incomplete listing is told with the count, unless the shop window, in view, has told it already.
     const std::optional<UnreadPage>& unread = m_shop->unreadPage();
-    if (unread && !m_shop->isVisible()) {
+    if (cancelled) {
+        ShowMessageBox(this, QStringLiteral("已取消：已列出%1款宝贝，店铺宝贝列表不完整").arg(count));
+    } else if (unread && !m_shop->isVisible()) {
         if (ShowUnreadPageBox(this, counted + QStringLiteral("\r\n\r\n") + m_shop->unreadMessage(), unread->kind)) {
             emit loginBrowserRequested(QtText(unread->address));
         }

@@ -42,6 +42,8 @@ public:
     SoShopGoods& shopWindow();
     /// True while a ranking walk runs.
     bool isSearching() const { return m_job.isRunning(); }
+    /// True while a ranking walk or a crawl of the shop window runs: neither may start then.
+    bool isBusy() const;
 
     /// The page fetch of the walk; empty means the marketplace request (tests give their own pages).
     void setPageFetch(RankingPageFetch fetch) { m_fetch = std::move(fetch); }
@@ -69,7 +71,7 @@ public slots:
     /// Reads the item list of the shop in SURL through the shop window and tells how many items it has.
     void Command3_Click();
     void Command4_Click();
-    /// Stops a running walk; the rows found so far stay.
+    /// Stops the running walk, or the crawl that Command3 started; what was found so far stays.
     void cancelSearch();
 
 signals:
@@ -83,10 +85,14 @@ protected:
 
 private:
     void finishSearch(const RankingResult& result);
+    /// A crawl of the shop window started (by Command3 or in the shop window).
+    void shopCrawlStarted();
     /// After a crawl of the shop window: the count message when Command3 asked for it.
-    void finishShopRead();
-    /// Command1 may be pressed (the option and shop list rules), and is enabled when no walk runs.
+    void finishShopRead(int count, bool cancelled);
+    /// Command1 may be pressed (the option and shop list rules).
     void allowCommand1(bool allowed);
+    /// Enables Command1 (when allowed) and Command3 while no job runs, disables them while one does.
+    void refreshCommands();
     int shopItemCount() const;
 
     ResultTable m_table;

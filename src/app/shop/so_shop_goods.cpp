@@ -104,7 +104,6 @@ void SoShopGoods::Command1_Click() {
     m_list2->clear();
     m_command1->setEnabled(false);
     m_progress->begin();
-    emit crawlStarted();
 
     auto result = std::make_shared<ShopCrawlResult>();
     ShopCrawlOptions options;
@@ -112,7 +111,10 @@ void SoShopGoods::Command1_Click() {
     options.pauseSeconds = m_pauseSeconds;
     options.cancel = m_job.cancelFlag();
     options.progress = [this](int page, int pages) {
-        m_job.post([this, page, pages] { m_progress->setPage(page, pages); });
+        m_job.post([this, page, pages] {
+            m_progress->setPage(page, pages);
+            emit crawlProgress(page, pages);
+        });
     };
     options.itemListed = [this](const ShopItem& item) {
         m_job.post([this, id = QtText(item.id), title = QtText(item.title)] {
@@ -122,6 +124,7 @@ void SoShopGoods::Command1_Click() {
     };
     m_job.start([result, address, options]() mutable { *result = CrawlShop(address, options); },
                 [this, result] { finishCrawl(*result); });
+    emit crawlStarted();
 }
 
 void SoShopGoods::finishCrawl(const ShopCrawlResult& result) {
@@ -135,7 +138,7 @@ void SoShopGoods::finishCrawl(const ShopCrawlResult& result) {
     if (m_unreadPage && isVisible() && ShowUnreadPageBox(this, m_unreadMessage, m_unreadPage->kind)) {
         emit loginBrowserRequested(QtText(m_unreadPage->address));
     }
-    emit crawlFinished(result.count());
+    emit crawlFinished(result.count(), result.cancelled);
 }
 
 void SoShopGoods::cancelCrawl() {

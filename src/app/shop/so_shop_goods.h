@@ -61,8 +61,11 @@ public slots:
 
 signals:
     void crawlStarted();
-    /// The crawl has ended and its results are in the window; `count` items were listed.
-    void crawlFinished(int count);
+    /// Page `page` of `pages` is being fetched.
+    void crawlProgress(int page, int pages);
+    /// The crawl has ended and its results are in the window; `count` items were listed. `cancelled`: the user
+    /// stopped it, so the lists hold only what was found until then.
+    void crawlFinished(int count, bool cancelled);
     /// The user wants to see `address` in the login browser (to log in or pass a verification there).
     void loginBrowserRequested(const QString& address);
 
