@@ -222,6 +222,43 @@ private slots:
         QCOMPARE(m_messages.messages().value(0).first, QString::fromStdU16String(kEmptyAccountMessage));
     }
 
+    void enterPressesTheFocusedButtonElseTheQuery() {
+        int fetches = 0;
+        Form1::Environment environment;
+        environment.fetchPage = [&](const std::u16string&) {
+            ++fetches;
+            return std::u16string();
+        };
+        auto form = makeForm(environment);
+        form->show();
+        QVERIFY(QTest::qWaitForWindowActive(form.get()));
+        auto* ww = control<QLineEdit>(*form, "ww");
+        ww->setText("abc");
+
+        // A focused button takes Enter itself: Command2 opens the ranking window, no query runs.
+        auto* command2 = control<QPushButton>(*form, "Command2");
+        command2->setFocus();
+        QTest::keyClick(command2, Qt::Key_Return);
+        QVERIFY(form->rankingWindow() != nullptr && form->rankingWindow()->isVisible());
+        QCOMPARE(fetches, 0);
+        form->rankingWindow()->hide();
+        form->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(form.get()));
+
+        // The check box does not use Enter: the default button Command1 runs the query, the box keeps its value.
+        auto* check1 = control<QCheckBox>(*form, "Check1");
+        check1->setFocus();
+        QTest::keyClick(check1, Qt::Key_Enter);
+        QCOMPARE(fetches, 1);
+        QVERIFY(check1->isChecked());
+
+        // After a query started with the mouse the focus is back in ww, ready for the next account.
+        QTest::mouseClick(control<QPushButton>(*form, "Command1"), Qt::LeftButton);
+        QCOMPARE(fetches, 2);
+        QCOMPARE(QApplication::focusWidget(), ww);
+        QTRY_COMPARE(ww->selectedText(), QString("abc"));
+    }
+
     void queryStopsWithItsMessage_data() {
         QTest::addColumn<QString>("typed");
         QTest::addColumn<QString>("profile");

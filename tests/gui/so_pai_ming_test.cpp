@@ -298,6 +298,16 @@ private slots:
         QVERIFY(window.shopWindow().isHidden());
     }
 
+    void enterPressesTheFocusedButton() {
+        SoPaiMing window;
+        window.show();
+        QVERIFY(QTest::qWaitForWindowActive(&window));
+        auto* command4 = control<QPushButton>(window, "Command4");
+        command4->setFocus();
+        QTest::keyClick(command4, Qt::Key_Return);
+        QVERIFY(window.shopWindow().isVisible());
+    }
+
     void readingTheShopListTellsTheCountAndEnablesTheSearch() {
         SoPaiMing window;
         window.shopWindow().setPageFetch(shopFetch(25));

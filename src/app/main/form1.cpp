@@ -120,6 +120,7 @@ Form1::Form1(Environment environment, QWidget* parent)
     m_text1->setVisible(false);
     m_command1->setDefault(true);
     m_ww->installEventFilter(this);
+    PressButtonsOnEnter(*this);
 
     connect(m_timer1, &QTimer::timeout, this, &Form1::Timer1_Timer);
     connect(m_command2, &QPushButton::clicked, this, &Form1::Command2_Click);
@@ -203,18 +204,18 @@ void Form1::Command1_Click() {
         return;
     }
     m_ww->setText(QtText(TrimBlanks(CoreText(m_ww->text()))));
-    const bool hadFocus = m_ww->hasFocus();
+    // However the query was started (Enter in ww, a click on Command1), the next account is typed into ww.
+    FocusKeeper focus;
+    focus.park(*this);
     m_ww->setEnabled(false);
     m_command1->setEnabled(false);
     ReputationOutcome outcome;
     {
         // The controls come back also when the query fails with an exception (the application reports it).
-        const auto enableAgain = qScopeGuard([this, hadFocus] {
+        const auto enableAgain = qScopeGuard([this, &focus] {
             m_ww->setEnabled(true);
             m_command1->setEnabled(true);
-            if (hadFocus) {
-                m_ww->setFocus();
-            }
+            focus.giveBack(m_ww);
         });
         // Closing the window gives up a query that still waits for the marketplace.
         CancelScope scope(m_closing);
@@ -321,8 +322,8 @@ bool Form1::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void Form1::keyPressEvent(QKeyEvent* event) {
-    // Command1 is the default button: Enter in a control that does not use it presses the button. Enter in
-    // the browsers belongs to their pages.
+    // Command1 is the default button: Enter in a control that does not use it presses the button (a focused
+    // button takes Enter itself). Enter in the browsers belongs to their pages.
     const bool enter = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
     const QWidget* focus = focusWidget();
     if (enter && m_command1->isEnabled() && !isInside(focus, m_p1) && !isInside(focus, m_p2)) {

@@ -114,6 +114,7 @@ SoPaiMing::SoPaiMing(QWidget* parent)
     connect(m_progress, &JobProgress::cancelRequested, this, &SoPaiMing::cancelSearch);
     OnDoubleClick(*m_keyWord, [this] { KeyWord_DblClick(); });
     AddCsvExportAction(*m_list0, QStringLiteral("宝贝排名.csv"), [this] { return ResultTableCsv(m_table, u"id"); });
+    PressButtonsOnEnter(*this);
 
     Form_Load();
 }

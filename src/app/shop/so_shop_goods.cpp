@@ -60,6 +60,7 @@ SoShopGoods::SoShopGoods(QWidget* parent)
     for (QListWidget* list : {m_list1, m_list2}) {
         AddCsvExportAction(*list, QStringLiteral("店铺宝贝.csv"), [this] { return ShopListingCsv(listedItems()); });
     }
+    PressButtonsOnEnter(*this);
 
     Form_Load();
 }

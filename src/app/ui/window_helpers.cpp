@@ -73,6 +73,31 @@ QPushButton* MakeButton(const QString& caption, const char* name, QWidget* paren
     return button;
 }
 
+void PressButtonsOnEnter(QWidget& window) {
+    for (QPushButton* button : window.findChildren<QPushButton*>()) {
+        button->setAutoDefault(true);
+    }
+}
+
+void FocusKeeper::park(QWidget& parking) {
+    m_previous = parking.window()->focusWidget();
+    m_parking = &parking;
+    parking.setFocus(Qt::OtherFocusReason);
+}
+
+void FocusKeeper::giveBack(QWidget* home) {
+    QWidget* target = home != nullptr ? home : m_previous.data();
+    if (m_parking == nullptr || target == nullptr) {
+        return;
+    }
+    const QWidget* now = m_parking->window()->focusWidget();
+    if (now == nullptr || now == m_parking) {
+        target->setFocus(Qt::OtherFocusReason);
+    }
+    m_parking = nullptr;
+    m_previous = nullptr;
+}
+
 void OnDoubleClick(QWidget& target, std::function<void()> handler) {
     new MouseAction(target, QEvent::MouseButtonDblClick, std::move(handler));
 }

@@ -3,6 +3,7 @@
 #include <functional>
 #include <span>
 
+#include <QPointer>
 #include <QString>
 
 class QLineEdit;
@@ -33,6 +34,24 @@ void LayOutControls(std::span<const ControlPlace> controls);
 /// A button of a window beside the specification's own: named `name` (its objectName), never pressed by Enter in
 /// another control.
 QPushButton* MakeButton(const QString& caption, const char* name, QWidget* parent);
+
+/// Enter on a focused push button of `window` presses that button, as the platform's default-button rule has it
+/// (every push button of the window becomes an auto-default one); Enter elsewhere goes on to the window.
+void PressButtonsOnEnter(QWidget& window);
+
+/// Keeps a window's keyboard focus out of the way of a job that disables controls, and gives it back afterwards.
+/// park() remembers where the focus is and moves it onto `parking` (something that takes no typing), so that
+/// disabling the focused control does not throw the focus onto the next field, its text selected; giveBack() puts
+/// it on `home` (by default where it was) unless the user has moved it meanwhile.
+class FocusKeeper {
+public:
+    void park(QWidget& parking);
+    void giveBack(QWidget* home = nullptr);
+
+private:
+    QPointer<QWidget> m_previous;
+    QPointer<QWidget> m_parking;
+};
 
 /// Runs `handler` on every double-click on `target`, after the target's own handling of it (so a text box's
 /// word selection comes first). For a scrolling box pass its viewport.
