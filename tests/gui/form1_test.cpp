@@ -435,6 +435,22 @@ private slots:
         }
     }
 
+    void loginBrowserScrollsOnceForEveryDocumentItsFramesIncluded() {
+        auto form = makeForm();
+        auto* w1 = control<BrowserView>(*form, "W1");
+        QSignalSpy completed(w1, &BrowserView::documentComplete);
+        // The page and two frames, one of them from another host (the demo marketplace's member home).
+        w1->setHtml("<body style='width:5000px;height:5000px'><iframe srcdoc='<p>one</p>'></iframe>"
+                    "<iframe src='http://i.taobao.com/my_taobao.htm'></iframe></body>");
+        QTRY_COMPARE_WITH_TIMEOUT(completed.size(), 3, 15000);
+        QTRY_COMPARE(evaluate(w1, "window.scrollX + ',' + window.scrollY").toString(), QString("1500,300"));
+        // A frame that finishes long after the page moves it once more.
+        evaluate(w1, "const f = document.createElement('iframe'); f.srcdoc = '<p>late</p>';"
+                     "document.body.appendChild(f); true");
+        QTRY_COMPARE(evaluate(w1, "window.scrollX + ',' + window.scrollY").toString(), QString("2000,400"));
+        QCOMPARE(completed.size(), 4);
+    }
+
     void shownBodiesKeepTheirMarginAndRunNoScript_data() {
         QTest::addColumn<int>("margin");
         QTest::addColumn<int>("cells");

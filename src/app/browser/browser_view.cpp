@@ -21,7 +21,9 @@ constexpr qsizetype kDirectHtmlLimit = 1500 * 1024;
 BrowserView::BrowserView(QWidget* parent) : BrowserView(BrowserProfile(), parent) {}
 
 BrowserView::BrowserView(QWebEngineProfile* profile, QWidget* parent) : QWebEngineView(parent) {
-    setPage(new SilentPage(profile, this));
+    auto* page = new SilentPage(profile, this);
+    setPage(page);
+    connect(page, &SilentPage::documentComplete, this, &BrowserView::documentComplete);
     connect(this, &QWebEngineView::loadFinished, this, &BrowserView::fillPendingBody);
 }
 

@@ -27,6 +27,10 @@ public:
     /// Opens an address the way the user would type it.
     void Navigate(const QString& address);
 
+signals:
+    /// A document of the page (the page itself or one of its frames) has finished loading; while scripts run.
+    void documentComplete();
+
 protected:
     /// A link or a script of the page opens a new window: a BrowserWindow on the same profile, with scripts as
     /// they are here.

@@ -1,7 +1,10 @@
 #include "app/browser/silent_page.h"
 
 #include <QSslCertificate>
+#include <QUuid>
 #include <QWebEngineCertificateError>
+#include <QWebEngineScript>
+#include <QWebEngineScriptCollection>
 
 #include "app/browser/demo_routing.h"
 
@@ -22,8 +25,24 @@ void answerCertificateError(const QWebEngineCertificateError& error) {
 
 } // namespace
 
-SilentPage::SilentPage(QWebEngineProfile* profile, QObject* parent) : QWebEnginePage(profile, parent) {
+SilentPage::SilentPage(QWebEngineProfile* profile, QObject* parent)
+    : QWebEnginePage(profile, parent),
+      m_completeMarker(QStringLiteral("document-complete:") + QUuid::createUuid().toString(QUuid::WithoutBraces)) {
     connect(this, &QWebEnginePage::certificateError, this, &answerCertificateError);
+    // Runs in every frame, in a world of its own that the pages' scripts do not share; the console carries the
+    // news out of any frame, whatever its origin.
+    QWebEngineScript reporter;
+    reporter.setName(QStringLiteral("document-complete"));
+    reporter.setInjectionPoint(QWebEngineScript::DocumentCreation);
+    reporter.setWorldId(QWebEngineScript::ApplicationWorld);
+    reporter.setRunsOnSubFrames(true);
+    reporter.setSourceCode(QStringLiteral("(() => {"
+                                          "  const report = () => console.log('%1');"
+                                          "  if (document.readyState === 'complete') report();"
+                                          "  else window.addEventListener('load', report, {once: true});"
+                                          "})();")
+                               .arg(m_completeMarker));
+    scripts().insert(reporter);
 }
 
 void SilentPage::javaScriptAlert(const QUrl&, const QString&) {}
@@ -36,7 +55,11 @@ bool SilentPage::javaScriptPrompt(const QUrl&, const QString&, const QString&, Q
     return false;
 }
 
-void SilentPage::javaScriptConsoleMessage(JavaScriptConsoleMessageLevel, const QString&, int, const QString&) {}
+void SilentPage::javaScriptConsoleMessage(JavaScriptConsoleMessageLevel, const QString& message, int, const QString&) {
+    if (message == m_completeMarker) {
+        emit documentComplete();
+    }
+}
 
 QStringList SilentPage::chooseFiles(FileSelectionMode, const QStringList&, const QStringList&) {
     return {};

@@ -124,7 +124,7 @@ Form1::Form1(Environment environment, QWidget* parent)
 
     connect(m_timer1, &QTimer::timeout, this, &Form1::Timer1_Timer);
     connect(m_command2, &QPushButton::clicked, this, &Form1::Command2_Click);
-    connect(m_w1, &BrowserView::loadFinished, this, &Form1::W1_DocumentComplete);
+    connect(m_w1, &BrowserView::documentComplete, this, &Form1::W1_DocumentComplete);
     connect(m_command1, &QPushButton::clicked, this, &Form1::Command1_Click);
     placeHistoryControls();
     m_timer1->start();

@@ -62,7 +62,8 @@ public slots:
     void Command2_Click();
     /// The keep-alive tick.
     void Timer1_Timer();
-    /// A page finished loading in the login browser: scrolled 500 pixels right and 100 down.
+    /// A document finished loading in the login browser (the page or one of its frames): the page is scrolled
+    /// 500 pixels right and 100 down, so a page with two frames moves three times.
     void W1_DocumentComplete();
     /// Shows `address` in the login browser and brings this window to the front, so that the user can log in or
     /// pass a verification there by hand.
