@@ -451,6 +451,26 @@ private slots:
         QCOMPARE(completed.size(), 4);
     }
 
+    void aPageThatAsksToStayIsLeftSilently() {
+        auto form = makeForm();
+        form->show();
+        QVERIFY(QTest::qWaitForWindowExposed(form.get()));
+        auto* w1 = control<BrowserView>(*form, "W1");
+        QSignalSpy loaded(w1, &QWebEngineView::loadFinished);
+        w1->setHtml("<title>stay</title><body style='height:2000px' "
+                    "onclick=\"window.onbeforeunload = e => { e.preventDefault(); return e.returnValue = 'x'; };"
+                    "document.title = 'armed';\"></body>");
+        QVERIFY(loaded.wait(10000));
+        // The engine asks only on a page the user has touched.
+        QTest::mouseClick(w1->focusProxy(), Qt::LeftButton, {}, QPoint(200, 200));
+        QTRY_COMPARE(w1->title(), QString("armed"));
+        w1->setHtml("<title>left</title>");
+        QTRY_COMPARE_WITH_TIMEOUT(w1->title(), QString("left"), 10000);
+        for (QWidget* widget : QApplication::topLevelWidgets()) {
+            QVERIFY(!(widget->isVisible() && widget->inherits("QDialog")));
+        }
+    }
+
     void shownBodiesKeepTheirMarginAndRunNoScript_data() {
         QTest::addColumn<int>("margin");
         QTest::addColumn<int>("cells");

@@ -1,5 +1,6 @@
 #include "app/browser/silent_page.h"
 
+#include <QCoreApplication>
 #include <QSslCertificate>
 #include <QUuid>
 #include <QWebEngineCertificateError>
@@ -47,8 +48,11 @@ SilentPage::SilentPage(QWebEngineProfile* profile, QObject* parent)
 
 void SilentPage::javaScriptAlert(const QUrl&, const QString&) {}
 
-bool SilentPage::javaScriptConfirm(const QUrl&, const QString&) {
-    return false;
+bool SilentPage::javaScriptConfirm(const QUrl&, const QString& msg) {
+    // The engine asks "leave this page?" (a page's beforeunload handler) as a confirm with this text of its own.
+    // A silent browser goes on with the navigation; refusing would keep the user on the page for good.
+    return msg == QCoreApplication::translate("QWebEnginePage", "Are you sure you want to leave this page? Changes "
+                                                                "that you made may not be saved.");
 }
 
 bool SilentPage::javaScriptPrompt(const QUrl&, const QString&, const QString&, QString*) {

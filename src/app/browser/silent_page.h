@@ -4,8 +4,8 @@
 
 namespace tarvisk {
 
-/// A page that never shows a dialog of its own: alerts are dropped, confirms and prompts are answered "no",
-/// script errors and console messages
+/// A page that never shows a dialog of its own: alerts are dropped, confirms and prompts are answered "no" (but
+/// the question whether to leave a page is answered "yes": the navigation goes on), script errors and console messages
 /// stay quiet, file choosers choose nothing and certificate errors are refused, except for a certificate trusted with
 /// TrustCertificate.
 ///
