@@ -87,8 +87,12 @@ ShopCrawlResult crawl(const std::string& address, double pauseSeconds) {
     return result;
 }
 
-/// The crawl's last words on stderr: the count line, or the page it could not read.
+/// The crawl's last words on stderr: what it says of links past a page's limit, then the count line, or the page
+/// it could not read.
 void printCrawlEnd(const ShopCrawlResult& result) {
+    if (const std::u16string note = ShopNotListedNote(result); !note.empty()) {
+        std::cerr << ToUtf8(note) << '\n';
+    }
     if (result.unreadPage) {
         printUnreadPage("shop", *result.unreadPage);
         std::cerr << ToUtf8(ShopUnreadMessage(result)) << '\n';

@@ -34,20 +34,25 @@ expect_status "two pages and the end notice" "共查到25个宝贝"
 
 run "first hundred links of a page" 0 --demo shop http://demoshop2.taobao.com/
 expect_items "first hundred links of a page" 109
-expect_status "first hundred links of a page" "共查到109个宝贝"
+expect_status "first hundred links of a page" "共查到109个宝贝（另有20个未列出）"
+[ "$(head -n 1 "$work/stderr")" = "每页只列出前100个宝贝链接，第1页另有20个未列出" ] ||
+    fail "links past the limit: stderr is $(cat "$work/stderr")"
 grep -q '^43100000343 ' "$work/out" && fail "the link without text (item 50) was listed"
 grep -q '^43100000833 ' "$work/out" && fail "item 120, past the first 100 links of page 1, was listed"
 
 run "page without links ends the crawl" 0 --demo shop demoshop3.taobao.com
 expect_items "page without links ends the crawl" 45
-grep -q $'^123456789 演示店铺三 型号 123456789 加厚\r$' "$work/out" || fail "digits in a title did not make the id"
+grep -q $'^43500000011 演示店铺三 型号 123456789 加厚\r$' "$work/out" || fail "digits in a title took the place of the id"
 
 run "unknown shop" 0 --demo shop nosuchshop.taobao.com
 expect_items "unknown shop" 0
 [ ! -s "$work/out" ] || fail "unknown shop: stdout not empty"
 expect_status "unknown shop" "共查到0个宝贝"
 
-run "no shop name" 0 --demo shop http://demoshop1.taobao.com
+run "address without its final slash" 0 --demo shop http://demoshop1.taobao.com
+expect_items "address without its final slash" 25
+
+run "no shop name" 0 --demo shop http://demoshop1.taobao.cn/
 [ ! -s "$work/out" ] || fail "no shop name: stdout not empty"
 expect_status "no shop name" "共查到0个宝贝"
 

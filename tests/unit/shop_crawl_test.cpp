@@ -61,7 +61,9 @@ TEST(NormalizeShopAddress, RewritesTheFieldAndFindsTheShopName) {
         {u"SHOP1.TAOBAO.COM", u"//shop1.taobao.com/", u"shop1.taobao"},
         {u"https://shop1.taobao.com/", u"https://shop1.taobao.com/", u"shop1.taobao"},
         {u"shop1.taobao.com/?spm=a1z10", u"//shop1.taobao.com/?spm=a1z10", u"shop1.taobao"},
-        {u"http://shop1.taobao.com", u"http://shop1.taobao.com", u""}, // no slash after ".com"
+        {u"http://shop1.taobao.com", u"http://shop1.taobao.com/", u"shop1.taobao"}, // the host alone
+        {u"HTTP://Shop1.taobao.com?spm=1", u"http://shop1.taobao.com/?spm=1", u"shop1.taobao"},
+        {u"http://example.org", u"http://example.org/", u""}, // no ".com/": no shop name
         {u"", u"///", u""},
         {u"http://a.com/b.com/", u"http://a.com/b.com/", u"a"}, // the first ".com/" ends the name
         {u"//xcom/", u"//xcom/", u""},                          // "." of ".com/" is any character: here the "x"
@@ -91,9 +93,13 @@ TEST(ParseShopPage, LinksTitlesAndIds) {
          ShopItemLink(u"12345678901", u"") + ShopItemLink(u"22345678901", u"b"),
          {{u"22345678901", u"b"}},
          2},
-        {"digits in the title make the id",
+        {"digits in the title leave the link's id",
          ShopItemLink(u"12345678901", u"款号 987654321 新款"),
-         {{u"987654321", u"款号 987654321 新款"}},
+         {{u"12345678901", u"款号 987654321 新款"}},
+         1},
+        {"an id-like text in the title leaves the link's id",
+         ShopItemLink(u"12345678901", u"?id=9876543210\" target=x"),
+         {{u"12345678901", u"?id=9876543210\" target=x"}},
          1},
         {"eight digits in the title do not",
          ShopItemLink(u"12345678901", u"款号 98765432"),
@@ -149,10 +155,10 @@ TEST(ParseShopPage, CurrentLinksWithoutSchemeOrWithHttps) {
     }
 }
 
-TEST(ParseShopPage, LooksAtTheFirstHundredLinksOnly) {
+TEST(ParseShopPage, ListsTheFirstHundredLinksAndCountsTheRest) {
     int links = 0;
     const std::vector<ShopItem> items = ParseShopPage(pageOf(10000000000, 120), &links);
-    EXPECT_EQ(links, 100);
+    EXPECT_EQ(links, 120);
     ASSERT_EQ(items.size(), 100u);
     EXPECT_EQ(items.front().id, u"10000000000");
     EXPECT_EQ(items.back().id, u"10000000099");
@@ -310,6 +316,28 @@ TEST(CrawlShop, CancelKeepsTheItemsFoundSoFar) {
     EXPECT_EQ(result.status, u"共查到10个宝贝");
     EXPECT_FALSE(result.unreadPage); // the page given up on was never answered
     EXPECT_FALSE(CancelRequested()); // the scope ends with the crawl
+}
+
+TEST(CrawlShop, SaysHowManyLinksPastAPagesLimitWentUnlisted) {
+    FakeShop shop;
+    shop.pages[shopUrl(1)] = pageOf(10000000000, 120);
+    shop.pages[shopUrl(2)] = pageOf(20000000000, 30);
+    shop.pages[shopUrl(3)] = pageOf(30000000000, 105);
+    std::u16string address = u"shop1.taobao.com";
+    const ShopCrawlResult result = CrawlShop(address, shop.options());
+    EXPECT_EQ(result.count(), 230);
+    EXPECT_EQ(result.items[99].id, u"10000000099");
+    EXPECT_EQ(result.items[100].id, u"20000000000");
+    EXPECT_EQ(result.crowdedPages, (std::vector<int>{1, 3}));
+    EXPECT_EQ(result.linksNotListed, 25);
+    EXPECT_EQ(result.status, u"共查到230个宝贝（另有25个未列出）");
+    EXPECT_EQ(ShopNotListedNote(result), u"每页只列出前100个宝贝链接，第1、3页另有25个未列出");
+
+    FakeShop plain;
+    plain.pages[shopUrl(1)] = pageOf(10000000000, 100);
+    const ShopCrawlResult full = CrawlShop(address, plain.options());
+    EXPECT_EQ(full.status, u"共查到100个宝贝");
+    EXPECT_EQ(ShopNotListedNote(full), u"");
 }
 
 } // namespace

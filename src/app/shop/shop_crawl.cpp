@@ -55,6 +55,12 @@ std::u16string NormalizeShopAddress(std::u16string& address) {
     if (address.find(u"//") == std::u16string::npos) {
         address.insert(0, u"//");
     }
+    // "http://shop.taobao.com" names the shop as well as with its final "/".
+    const std::size_t host = address.find(u"//") + 2;
+    const std::size_t hostEnd = std::min(address.find_first_of(u"/?#", host), address.size());
+    if (hostEnd == address.size() || address[hostEnd] != u'/') {
+        address.insert(hostEnd, u"/");
+    }
     return address;
 }
 
@@ -68,28 +74,45 @@ std::u16string ShopPageUrl(const std::u16string& shopName, int page) {
 
 std::vector<ShopItem> ParseShopPage(const std::u16string& pageText, int* linkCount) {
     // One scan of the page gives every link; the first 100 are the ones a link-by-link lookup of
-    // match 1 to 100 would see.
-    std::vector<RegexHit> links = RegexMatches(pageText, ShopItemPattern(), kShopMaxLinksPerPage);
+    // match 1 to 100 would see, the rest are only counted.
+    std::vector<RegexHit> links = RegexMatches(pageText, ShopItemPattern());
     if (links.empty()) {
-        links = RegexMatches(pageText, ShopItemPatternAnyScheme(), kShopMaxLinksPerPage);
+        links = RegexMatches(pageText, ShopItemPatternAnyScheme());
     }
     if (linkCount != nullptr) {
         *linkCount = static_cast<int>(links.size());
     }
     std::vector<ShopItem> items;
-    for (const RegexHit& link : links) {
-        std::u16string title = TextBetween(link.value, u">", u"<", 0, 0);
+    for (std::size_t i = 0; i < links.size() && i < static_cast<std::size_t>(kShopMaxLinksPerPage); ++i) {
+        std::u16string title = TextBetween(links[i].value, u">", u"<", 0, 0);
         if (title.empty()) {
             continue;
         }
-        // The last run of digits: the id in the link, unless the title itself holds such a run.
-        items.push_back(ShopItem{RegexMatch(link.value, u"\\d{9,13}", 0), std::move(title)});
+        // The link's own "id=" value: a title may hold long numbers (model numbers) of its own.
+        std::u16string id = RegexCapture(links[i].value, u"[?]id=\\d{10,13}\" target=", 1, u"\\d{10,13}");
+        items.push_back(ShopItem{std::move(id), std::move(title)});
     }
     return items;
 }
 
-std::u16string ShopStatusText(int count) {
-    return u"共查到" + NumberText(count) + u"个宝贝";
+std::u16string ShopStatusText(int count, int linksNotListed) {
+    std::u16string status = u"共查到" + NumberText(count) + u"个宝贝";
+    if (linksNotListed > 0) {
+        status += u"（另有" + NumberText(linksNotListed) + u"个未列出）";
+    }
+    return status;
+}
+
+std::u16string ShopNotListedNote(const ShopCrawlResult& result) {
+    if (result.linksNotListed == 0) {
+        return {};
+    }
+    std::u16string pages;
+    for (const int page : result.crowdedPages) {
+        pages += (pages.empty() ? u"" : u"、") + NumberText(page);
+    }
+    return u"每页只列出前" + NumberText(kShopMaxLinksPerPage) + u"个宝贝链接，第" + pages + u"页另有" +
+           NumberText(result.linksNotListed) + u"个未列出";
 }
 
 ShopCrawlResult CrawlShop(std::u16string& address, const ShopCrawlOptions& options) {
@@ -116,7 +139,12 @@ ShopCrawlResult CrawlShop(std::u16string& address, const ShopCrawlOptions& optio
             break;
         }
         int links = 0;
-        for (ShopItem& item : ParseShopPage(fetched.text, &links)) {
+        std::vector<ShopItem> items = ParseShopPage(fetched.text, &links);
+        if (links > kShopMaxLinksPerPage) {
+            result.crowdedPages.push_back(page);
+            result.linksNotListed += links - kShopMaxLinksPerPage;
+        }
+        for (ShopItem& item : items) {
             result.text.append(item.id).append(u" ").append(item.title).append(u"\r\n");
             if (options.itemListed) {
                 options.itemListed(item);
@@ -129,7 +157,7 @@ ShopCrawlResult CrawlShop(std::u16string& address, const ShopCrawlOptions& optio
         }
     }
     result.cancelled = job.stopped();
-    result.status = ShopStatusText(result.count());
+    result.status = ShopStatusText(result.count(), result.linksNotListed);
     return result;
 }
 

@@ -54,11 +54,15 @@ struct ShopCrawlOptions {
 struct ShopCrawlResult {
     std::vector<ShopItem> items; ///< in the order found, duplicates kept
     std::u16string text;         ///< id + " " + title + CR LF for every item
-    std::u16string status;       ///< "共查到" + count + "个宝贝"
+    /// "共查到" + count + "个宝贝" and how many links went unlisted (ShopStatusText).
+    std::u16string status;
     int pagesFetched = 0;
     bool cancelled = false;
     /// The empty, login or verification page the crawl ended at: the listing is incomplete.
     std::optional<UnreadPage> unreadPage;
+    /// The pages with more item links than a page's limit, and how many links past it none of them listed.
+    std::vector<int> crowdedPages;
+    int linksNotListed = 0;
     int count() const { return static_cast<int>(items.size()); }
 };
 
@@ -72,8 +76,9 @@ std::u16string ShopItemPattern();
 std::u16string ShopItemPatternAnyScheme();
 
 /// Normalises a typed shop address in place: lower case, "/" appended when it has none, "//" put
-/// in front when it then has no "//". Returns the new address. u"Shop1.Taobao.COM" becomes
-/// u"//shop1.taobao.com/"; u"http://x.com" stays (it already has "//").
+/// in front when it then has no "//", and "/" put after the host when nothing ends it but a query
+/// or the end of the text. Returns the new address. u"Shop1.Taobao.COM" becomes
+/// u"//shop1.taobao.com/"; u"http://x.com" becomes u"http://x.com/", read as the shop's address.
 std::u16string NormalizeShopAddress(std::u16string& address);
 
 /// The shop's host name without its final ".com": the text after the first "//" up to the first
@@ -84,14 +89,20 @@ std::u16string ShopNameOf(const std::u16string& address);
 std::u16string ShopPageUrl(const std::u16string& shopName, int page);
 
 /// The items of one shop page: the first 100 item links, each with the link text as title and
-/// the last run of 9 to 13 digits of the link as id; links with an empty text are left out.
-/// The links are those of ShopItemPattern; only a page without any such link (as current pages
-/// write "//item..." and "https://item...") is read with ShopItemPatternAnyScheme.
-/// `linkCount` receives the number of links looked at (listed or not).
+/// the value of the link's "id=" as id (never a number in the title); links with an empty text
+/// are left out. The links are those of ShopItemPattern; only a page without any such link (as
+/// current pages write "//item..." and "https://item...") is read with ShopItemPatternAnyScheme.
+/// `linkCount` receives the number of item links on the page, also those past the first 100,
+/// which are not listed.
 std::vector<ShopItem> ParseShopPage(const std::u16string& pageText, int* linkCount = nullptr);
 
-/// The status line of a crawl that listed `count` items.
-std::u16string ShopStatusText(int count);
+/// The status line of a crawl that listed `count` items: u"共查到109个宝贝", and when links went
+/// unlisted for a page's limit, u"共查到109个宝贝（另有20个未列出）".
+std::u16string ShopStatusText(int count, int linksNotListed = 0);
+
+/// What a crawl that left links unlisted tells about them: u"每页只列出前100个宝贝链接，第1页另有20个未列出"
+/// (the pages named); empty when every link was listed.
+std::u16string ShopNotListedNote(const ShopCrawlResult& result);
 
 /// Runs the crawl for the address in `address`, which is normalised in place first.
 ShopCrawlResult CrawlShop(std::u16string& address, const ShopCrawlOptions& options = {});
