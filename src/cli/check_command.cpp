@@ -20,6 +20,7 @@
 #include "app/main/report.h"
 #include "app/main/reputation.h"
 #include "cli/commands.h"
+#include "cli/interrupt.h"
 #include "cli/output.h"
 #include "core/date.h"
 #include "core/hooks.h"
@@ -154,11 +155,13 @@ int runCheck(const CheckOptions& options, const GlobalOptions& global) {
         SetClock([today] { return today; });
     }
 
+    const InterruptScope interrupt;
     LocalStore store(HistoryFilePath());
     std::vector<CheckRow> rows;
     int status = 0;
     BatchCheckOptions batch;
     batch.pauseSeconds = global.pauseSeconds;
+    batch.cancel = &InterruptScope::flag();
     batch.checked = [&](std::size_t, const ReputationOutcome& outcome) {
         CheckRow row;
         row.account = outcome.account;
@@ -191,7 +194,13 @@ int runCheck(const CheckOptions& options, const GlobalOptions& global) {
         rows.push_back(std::move(row));
         std::cout.flush();
     };
-    RunBatchCheck(accounts, batch);
+    const std::size_t checked = RunBatchCheck(accounts, batch);
+    if (interrupt.interrupted()) {
+        // The account under way was given up: nothing of it was printed or kept.
+        SkipCsvOutput("check", options.csv);
+        std::cerr << "已取消：已查完" << checked << "个账号\n";
+        return kInterrupted;
+    }
     if (!options.csv.empty() && !WriteCsvOutput("check", options.csv, ChecksCsv(rows))) {
         return kFailure;
     }

@@ -8,14 +8,12 @@
 // A page that could not be read (empty, or a login or verification page) and that changes the
 // answer gives exit status 4: the shop listing then names that page on stderr instead of the count
 // line; the walk prints no final line when it ended at such a page, or did not find its target
-// after passing empty pages, and names each such page on stderr. Ctrl+C stops a job after the page
-// under way; what was found so far is still printed.
+// after passing empty pages, and names each such page on stderr. Ctrl+C or SIGTERM stops a job at
+// once; what was found so far is still printed, then how far it got.
 //
 // With --csv the listing or the result table is also written to a CSV file (exit status 1 when it
-// cannot be written).
+// cannot be written); a stopped job writes none (the file, if any, stays as it was).
 
-#include <atomic>
-#include <csignal>
 #include <iostream>
 #include <memory>
 #include <string>
@@ -25,6 +23,7 @@
 #include "app/ranking/ranking_search.h"
 #include "app/shop/shop_crawl.h"
 #include "cli/commands.h"
+#include "cli/interrupt.h"
 #include "cli/output.h"
 #include "store/exports.h"
 #include "table/result_table.h"
@@ -34,27 +33,6 @@
 namespace tarvisk::cli {
 
 namespace {
-
-/// Exit status of a job stopped with Ctrl+C.
-constexpr int kInterrupted = 130;
-
-std::atomic<bool> interrupted = false;
-static_assert(std::atomic<bool>::is_always_lock_free);
-
-/// Ctrl+C sets the job's cancel flag for as long as the job runs.
-class InterruptScope {
-public:
-    InterruptScope() {
-        interrupted = false;
-        m_previous = std::signal(SIGINT, [](int) { interrupted = true; });
-    }
-    ~InterruptScope() { std::signal(SIGINT, m_previous); }
-    InterruptScope(const InterruptScope&) = delete;
-    InterruptScope& operator=(const InterruptScope&) = delete;
-
-private:
-    void (*m_previous)(int) = SIG_DFL;
-};
 
 /// "page i/n" on stderr, overwritten in place, only when stderr is a terminal.
 ProgressSink terminalProgress() {
@@ -80,7 +58,7 @@ ShopCrawlResult crawl(const std::string& address, double pauseSeconds) {
     std::u16string field = FromUtf8(address);
     ShopCrawlOptions options;
     options.progress = terminalProgress();
-    options.cancel = &interrupted;
+    options.cancel = &InterruptScope::flag();
     options.pauseSeconds = pauseSeconds;
     ShopCrawlResult result = CrawlShop(field, options);
     clearProgress();
@@ -111,11 +89,12 @@ int runShop(const ShopArguments& arguments, const GlobalOptions& global) {
     const ShopCrawlResult result = crawl(arguments.address, global.pauseSeconds);
     std::cout << ToUtf8(result.text) << std::flush;
     printCrawlEnd(result);
+    if (result.cancelled) {
+        SkipCsvOutput("shop", arguments.csv);
+        return kInterrupted;
+    }
     if (!arguments.csv.empty() && !WriteCsvOutput("shop", arguments.csv, ShopListingCsv(result.items))) {
         return kFailure;
-    }
-    if (result.cancelled) {
-        return kInterrupted;
     }
     return result.unreadPage ? kPageNotRead : 0;
 }
@@ -160,6 +139,7 @@ int runRank(const RankArguments& arguments, const GlobalOptions& global) {
         const ShopCrawlResult shop = crawl(arguments.shop, global.pauseSeconds);
         printCrawlEnd(shop);
         if (shop.cancelled) {
+            SkipCsvOutput("rank", arguments.csv);
             return kInterrupted;
         }
         shopListComplete = !shop.unreadPage;
@@ -176,7 +156,7 @@ int runRank(const RankArguments& arguments, const GlobalOptions& global) {
     ListViewSetColumns(table, kRankingColumnTitles, kRankingColumnWidths);
     RankingOptions options;
     options.progress = terminalProgress();
-    options.cancel = &interrupted;
+    options.cancel = &InterruptScope::flag();
     options.pauseSeconds = global.pauseSeconds;
     const RankingResult result = RunRankingSearch(query, table, options);
     clearProgress();
@@ -195,11 +175,15 @@ int runRank(const RankArguments& arguments, const GlobalOptions& global) {
         }
         std::cerr << ToUtf8(RankingUnreadMessage(result)) << '\n';
     }
+    if (result.cancelled) {
+        SkipCsvOutput("rank", arguments.csv);
+        if (!result.found) {
+            std::cerr << ToUtf8(RankingCancelledText(result.pagesRead)) << '\n';
+        }
+        return kInterrupted;
+    }
     if (!arguments.csv.empty() && !WriteCsvOutput("rank", arguments.csv, ResultTableCsv(table, u"id"))) {
         return kFailure;
-    }
-    if (result.cancelled) {
-        return kInterrupted;
     }
     return conclusive && shopListComplete ? 0 : kPageNotRead;
 }

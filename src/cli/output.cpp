@@ -62,4 +62,10 @@ bool WriteCsvOutput(const std::string& command, const std::string& file, const s
     return false;
 }
 
+void SkipCsvOutput(const std::string& command, const std::string& file) {
+    if (!file.empty()) {
+        std::cerr << command << ": cancelled, " << file << " not written\n";
+    }
+}
+
 } // namespace tarvisk::cli

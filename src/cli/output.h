@@ -24,4 +24,8 @@ void PrintJsonLine(const nlohmann::ordered_json& json);
 /// Writes a CSV table to `file`; on failure says so on stderr, naming the command, and returns false.
 bool WriteCsvOutput(const std::string& command, const std::string& file, const std::string& bytes);
 
+/// A stopped job writes no CSV file, which would hold only part of its answer (an earlier file stays as it was):
+/// says so on stderr when `file` was asked for.
+void SkipCsvOutput(const std::string& command, const std::string& file);
+
 } // namespace tarvisk::cli

@@ -524,7 +524,7 @@ private slots:
         QTest::mouseClick(control<QPushButton>(window, "CancelJob"), Qt::LeftButton);
         QVERIFY(finished.wait(10000));
         QCOMPARE(search.urls().size(), 1);
-        QCOMPARE(control<QLabel>(window, "Label1")->text(), QStringLiteral("未找到"));
+        QCOMPARE(control<QLabel>(window, "Label1")->text(), QStringLiteral("已取消"));
         QVERIFY(command1->isEnabled());
         QVERIFY(!control<QWidget>(window, "JobProgress")->isVisibleTo(&window));
     }

@@ -188,7 +188,7 @@ private slots:
         QCOMPARE(finished.first().first().toInt(), 0);
         QVERIFY(command1->isEnabled());
         QVERIFY(!progress->isVisibleTo(&window));
-        QCOMPARE(control<QLabel>(window, "Label3")->text(), QStringLiteral("共查到0个宝贝"));
+        QCOMPARE(control<QLabel>(window, "Label3")->text(), QStringLiteral("已取消：已列出0个宝贝"));
     }
 
     void endNoticeOnTheFirstPageListsNothing() {

@@ -462,8 +462,34 @@ TEST(RunRankingSearch, CancelKeepsTheRowsFoundSoFar) {
     EXPECT_EQ(search.requested.size(), 2u);
     EXPECT_EQ(table.rowCount(), 10);
     EXPECT_TRUE(result.cancelled);
-    EXPECT_EQ(result.caption, u"未找到");
+    EXPECT_EQ(result.caption, u"已取消");
+    EXPECT_EQ(result.pagesRead, 2);
+    EXPECT_EQ(RankingCancelledText(result.pagesRead), u"已取消：读到第2页");
     EXPECT_FALSE(CancelRequested());
+}
+
+TEST(RunRankingSearch, APageWhoseRequestTheUserCutShortIsNotRead) {
+    std::atomic<bool> cancel = false;
+    std::vector<std::u16string> captions;
+    RankingOptions options;
+    options.cancel = &cancel;
+    options.caption = [&](const std::u16string& caption) { captions.push_back(caption); };
+    int fetched = 0;
+    options.fetch = [&](std::u16string&) {
+        if (++fetched == 3) {
+            cancel = true; // the request of page 3 gives up
+            return std::u16string();
+        }
+        return numberedPage(10000000000 + fetched * 1000LL, 2);
+    };
+    ResultTable table = rankingTable();
+    const RankingResult result =
+        RunRankingSearch(RankingQuery{u"k", 10, RankingTarget::OneItem, u"1", {}}, table, options);
+    EXPECT_EQ(result.pagesFetched, 3);
+    EXPECT_EQ(result.pagesRead, 2);
+    EXPECT_EQ(table.rowCount(), 4);
+    EXPECT_EQ(captions.back(), u"已取消");
+    EXPECT_EQ(RankingCancelledText(0), u"已取消：还没读完第1页");
 }
 
 TEST(RunRankingSearch, WalksAtMostAHundredPages) {

@@ -313,7 +313,7 @@ TEST(CrawlShop, CancelKeepsTheItemsFoundSoFar) {
     EXPECT_EQ(fetched, 3);
     EXPECT_TRUE(result.cancelled);
     EXPECT_EQ(result.count(), 10);
-    EXPECT_EQ(result.status, u"共查到10个宝贝");
+    EXPECT_EQ(result.status, u"已取消：已列出10个宝贝");
     EXPECT_FALSE(result.unreadPage); // the page given up on was never answered
     EXPECT_FALSE(CancelRequested()); // the scope ends with the crawl
 }

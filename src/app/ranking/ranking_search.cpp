@@ -174,6 +174,7 @@ RankingResult RunRankingSearch(const RankingQuery& query, ResultTable& table, co
         if (job.stopped() && fetched.text.empty()) {
             break; // the request gave up: the page was never answered
         }
+        ++result.pagesRead;
         const PageKind kind = ClassifyPage(fetched, kRankingTexts);
         if (kind == PageKind::Empty || NeedsTheUser(kind)) {
             result.unreadPages.push_back({page, kind, ShownAddress(fetched, url)});
@@ -204,12 +205,20 @@ RankingResult RunRankingSearch(const RankingQuery& query, ResultTable& table, co
             }
         }
     }
+    result.cancelled = job.stopped();
     if (!result.found) {
-        result.caption = result.conclusive() ? kRankingNotFound : kRankingIncomplete;
+        if (result.cancelled) {
+            result.caption = kRankingCancelled;
+        } else {
+            result.caption = result.conclusive() ? kRankingNotFound : kRankingIncomplete;
+        }
         setCaption(result.caption);
     }
-    result.cancelled = job.stopped();
     return result;
+}
+
+std::u16string RankingCancelledText(int pagesRead) {
+    return pagesRead > 0 ? u"已取消：读到第" + NumberText(pagesRead) + u"页" : std::u16string(u"已取消：还没读完第1页");
 }
 
 std::u16string BoundedPagesText(const std::u16string& text) {

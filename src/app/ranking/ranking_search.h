@@ -31,6 +31,8 @@ inline constexpr std::size_t kRankingCutLength = 3000;
 inline constexpr char16_t kRankingFound[] = u"已找到";
 inline constexpr char16_t kRankingNotFound[] = u"未找到";
 inline constexpr char16_t kRankingIncomplete[] = u"结果不完整";
+/// The caption of a walk the user stopped before it found its target.
+inline constexpr char16_t kRankingCancelled[] = u"已取消";
 
 /// The texts by which the walk knows a result page: the marker its ids follow and the names of
 /// the fields it reads.
@@ -81,7 +83,8 @@ struct RankingOptions {
     /// Told about each row once it is in the table (on the walking thread).
     std::function<void(const RankingRow&)> rowAdded;
     /// Told the status caption whenever it changes: empty at the start, the position of each
-    /// row, "未找到" (or "结果不完整") at the end of a walk that did not find the target.
+    /// row, "未找到" (or "结果不完整") at the end of a walk that did not find the target, "已取消" when it
+    /// was stopped before.
     std::function<void(const std::u16string&)> caption;
     /// When set, the walk runs inside a CancelScope on this flag: it fetches no further page once
     /// the flag is set, and a request under way gives up. Rows added so far stay.
@@ -90,9 +93,11 @@ struct RankingOptions {
 
 struct RankingResult {
     bool found = false;
-    std::u16string caption; ///< the position of the found item, "未找到", or "结果不完整"
+    /// the position of the found item, "未找到", "结果不完整", or "已取消" when stopped before
+    std::u16string caption;
     std::u16string toolTip; ///< "已找到" when found, else empty
     int pagesFetched = 0;
+    int pagesRead = 0; ///< pages whose answer was read; a page whose request the user cut short is not
     bool cancelled = false;
     /// The pages the walk could not read, in walk order: the empty pages it went past and, last,
     /// the login or verification page it ended at.
@@ -106,6 +111,9 @@ struct RankingResult {
 /// What a walk that is not conclusive tells the user, naming the pages and the reasons; empty
 /// for a conclusive walk.
 std::u16string RankingUnreadMessage(const RankingResult& result);
+
+/// How far a walk the user stopped got: u"已取消：读到第54页" (u"已取消：还没读完第1页" before any page).
+std::u16string RankingCancelledText(int pagesRead);
 
 /// The search address of a keyword, without the page offset.
 std::u16string RankingSearchUrl(const std::u16string& keyword, const Date& today, const std::u16string& randomField);

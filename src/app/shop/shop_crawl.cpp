@@ -115,6 +115,10 @@ std::u16string ShopNotListedNote(const ShopCrawlResult& result) {
            NumberText(result.linksNotListed) + u"个未列出";
 }
 
+std::u16string ShopCancelledText(int count) {
+    return u"已取消：已列出" + NumberText(count) + u"个宝贝";
+}
+
 ShopCrawlResult CrawlShop(std::u16string& address, const ShopCrawlOptions& options) {
     const JobScope job(options.cancel, options.progress, options.pauseSeconds);
     const ShopPageFetch& fetch = options.fetch ? options.fetch : ShopPageFetch(defaultFetch);
@@ -157,7 +161,8 @@ ShopCrawlResult CrawlShop(std::u16string& address, const ShopCrawlOptions& optio
         }
     }
     result.cancelled = job.stopped();
-    result.status = ShopStatusText(result.count(), result.linksNotListed);
+    result.status =
+        result.cancelled ? ShopCancelledText(result.count()) : ShopStatusText(result.count(), result.linksNotListed);
     return result;
 }
 

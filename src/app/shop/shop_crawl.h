@@ -54,7 +54,8 @@ struct ShopCrawlOptions {
 struct ShopCrawlResult {
     std::vector<ShopItem> items; ///< in the order found, duplicates kept
     std::u16string text;         ///< id + " " + title + CR LF for every item
-    /// "共查到" + count + "个宝贝" and how many links went unlisted (ShopStatusText).
+    /// "共查到" + count + "个宝贝" and how many links went unlisted (ShopStatusText); "已取消：已列出" + count +
+    /// "个宝贝" when the user stopped the crawl.
     std::u16string status;
     int pagesFetched = 0;
     bool cancelled = false;
@@ -103,6 +104,9 @@ std::u16string ShopStatusText(int count, int linksNotListed = 0);
 /// What a crawl that left links unlisted tells about them: u"每页只列出前100个宝贝链接，第1页另有20个未列出"
 /// (the pages named); empty when every link was listed.
 std::u16string ShopNotListedNote(const ShopCrawlResult& result);
+
+/// The status line of a crawl the user stopped: u"已取消：已列出4300个宝贝".
+std::u16string ShopCancelledText(int count);
 
 /// Runs the crawl for the address in `address`, which is normalised in place first.
 ShopCrawlResult CrawlShop(std::u16string& address, const ShopCrawlOptions& options = {});
