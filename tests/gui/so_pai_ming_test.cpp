@@ -1,6 +1,8 @@
 #include <stdexcept>
 
 #include <QAction>
+#include <QApplication>
+#include <QClipboard>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFontDatabase>
@@ -15,12 +17,14 @@
 #include <QSpinBox>
 #include <QTableView>
 #include <QTest>
+#include <QThread>
 
 #include "app/browser/browser_profile.h"
 #include "app/browser/browser_view.h"
 #include "app/ranking/so_pai_ming.h"
 #include "app/shop/so_shop_goods.h"
 #include "app/ui/window_font.h"
+#include "core/cancel.h"
 #include "demo/demo_market.h"
 #include "net/endpoints.h"
 #include "text/settings.h"
@@ -42,6 +46,8 @@ QString itemId(int page, int k) {
 /// titles, pictures and sales further down.
 class FakeSearch : public test::RequestLog {
 public:
+    explicit FakeSearch(int itemsPerPage = 44) : m_itemsPerPage(itemsPerPage) {}
+
     RankingPageFetch fetch() {
         return [this](std::u16string& url) {
             const QString address = QString::fromStdU16String(url);
@@ -52,9 +58,10 @@ public:
         };
     }
 
-    static std::u16string page(int number) {
+private:
+    std::u16string page(int number) const {
         std::vector<test::SearchItem> items;
-        for (int k = 1; k <= 44; ++k) {
+        for (int k = 1; k <= m_itemsPerPage; ++k) {
             // The first title is written with JSON escapes (手机).
             const QString title =
                 k == 1 ? QStringLiteral("\\u624b\\u673a") : QStringLiteral("宝贝%1-%2").arg(number).arg(k);
@@ -64,6 +71,8 @@ public:
         }
         return test::SearchPage(items);
     }
+
+    int m_itemsPerPage;
 };
 
 /// A shop with `count` items on its first search page, the given ids first.
@@ -94,6 +103,22 @@ public:
         };
     }
 };
+
+/// Empties the box `name` of the shown `window` as a user would (select all, Delete), leaving the focus in it.
+QLineEdit* emptiedBox(QWidget& window, const char* name) {
+    auto* box = control<QLineEdit>(window, name);
+    box->setFocus();
+    box->selectAll();
+    QTest::keyClick(box, Qt::Key_Delete);
+    return box;
+}
+
+/// Types `text` into `box` a key at a time (Chinese too).
+void typeKeys(QWidget* box, const QString& text) {
+    for (const QChar key : text) {
+        QTest::sendKeyEvent(QTest::Click, box, Qt::Key_unknown, QString(key), Qt::NoModifier);
+    }
+}
 
 QString settingsText(const test::ScratchSettings& settings) {
     QFile file(settings.filePath());
@@ -146,6 +171,8 @@ private slots:
         // No pause unless asked for.
         QCOMPARE(control<QSpinBox>(window, "Pause")->value(), 0);
         QCOMPARE(control<QSpinBox>(window, "Pause")->text(), QStringLiteral("不停顿"));
+        // The progress strip takes the place of the pause's explanation while it shows, below the table.
+        QCOMPARE(control<QWidget>(window, "JobProgress")->geometry(), test::twips(2775, 10545, 7800, 375));
         QCOMPARE(control<QWidget>(window, "W1")->parentWidget(), control<QWidget>(window, "Picture1"));
         QCOMPARE(control<QLineEdit>(window, "Text2")->toolTip(), QStringLiteral("您还可以把宝贝URL地址粘贴到这里"));
         QCOMPARE(control<QLineEdit>(window, "KeyWord")->font().pointSizeF(), 12.0);
@@ -213,46 +240,79 @@ private slots:
         QVERIFY(control<QRadioButton>(window, "Op1")->isChecked());
     }
 
-    void pagesAreHeldBetween1And100_data() {
+    void pagesKeepWhatIsTypedAndAreBoundedWhenEditingEnds_data() {
         QTest::addColumn<QString>("typed");
-        QTest::addColumn<QString>("shown");
-        QTest::newRow("zero") << "0"
-                              << "1";
-        QTest::newRow("negative") << "-5"
-                                  << "1";
-        QTest::newRow("not a number") << "abc"
-                                      << "1";
-        QTest::newRow("empty") << ""
-                               << "1";
-        QTest::newRow("above") << "150"
-                               << "100";
-        QTest::newRow("upper bound") << "100"
-                                     << "100";
-        QTest::newRow("fraction stays") << "2.5"
-                                        << "2.5";
-        QTest::newRow("leading number") << "3页"
-                                        << "3页";
+        QTest::addColumn<QString>("bounded");
+        const std::pair<const char*, const char*> rows[] = {
+            {"20", "20"}, {"5", "5"},     {"0", "1"},     {"-5", "1"},    {"abc", "1"},
+            {"", "1"},    {"150", "100"}, {"100", "100"}, {"2.5", "2.5"}, {"3页", "3页"},
+        };
+        for (const auto& [typed, bounded] : rows) {
+            QTest::newRow(*typed != '\0' ? typed : "empty") << QString::fromUtf8(typed) << QString::fromUtf8(bounded);
+        }
     }
-    void pagesAreHeldBetween1And100() {
+    void pagesKeepWhatIsTypedAndAreBoundedWhenEditingEnds() {
         QFETCH(QString, typed);
-        QFETCH(QString, shown);
+        QFETCH(QString, bounded);
         SoPaiMing window;
-        auto* pages = control<QLineEdit>(window, "Pages");
-        pages->setText(QStringLiteral("7"));
-        pages->setText(typed);
-        QCOMPARE(pages->text(), shown);
-        QCOMPARE(QString::fromStdU16String(ReadSetting(u"Pages")), shown);
+        window.show();
+        QVERIFY(QTest::qWaitForWindowActive(&window));
+        QLineEdit* pages = emptiedBox(window, "Pages");
+        QCOMPARE(ReadSetting(u"Pages"), u"1");
+        // Every keystroke stays in the box; what is stored is held between 1 and 100 at once.
+        typeKeys(pages, typed);
+        QCOMPARE(pages->text(), typed);
+        QCOMPARE(QtText(ReadSetting(u"Pages")), bounded);
+        // Leaving the box ends its editing: the bounds apply to the box too.
+        control<QLineEdit>(window, "KeyWord")->setFocus();
+        QCOMPARE(pages->text(), bounded);
+        QCOMPARE(QtText(ReadSetting(u"Pages")), bounded);
     }
 
-    void itemFieldKeepsOnlyTheId_data() {
-        QTest::addColumn<QString>("typed");
+    void theWalkBoundsThePageCountItStartsWith() {
+        FakeSearch search;
+        SoPaiMing window;
+        window.setPageFetch(search.fetch());
+        control<QLineEdit>(window, "Text2")->setText(QStringLiteral("999999999999"));
+        auto* pages = control<QLineEdit>(window, "Pages");
+        pages->setText(QStringLiteral("0"));
+        QSignalSpy finished(&window, &SoPaiMing::searchFinished);
+        window.Command1_Click();
+        QCOMPARE(pages->text(), QStringLiteral("1"));
+        QVERIFY(finished.wait(10000));
+        QCOMPARE(search.urls().size(), 1);
+    }
+
+    void itemIdsCanBeTypedDigitByDigit() {
+        SoPaiMing window;
+        window.show();
+        QVERIFY(QTest::qWaitForWindowActive(&window));
+        QLineEdit* text2 = emptiedBox(window, "Text2");
+        const QString id = QStringLiteral("42054041382");
+        for (int i = 1; i <= id.size(); ++i) {
+            typeKeys(text2, id.mid(i - 1, 1));
+            QCOMPARE(text2->text(), id.left(i));
+            // What is stored is an id or nothing: the first nine digits make one.
+            QCOMPARE(QtText(ReadSetting(u"Goods")), i < 9 ? QString() : id.left(i));
+        }
+        control<QLineEdit>(window, "KeyWord")->setFocus();
+        QCOMPARE(text2->text(), id);
+
+        // Too few digits: leaving the box empties it, by the id rule.
+        emptiedBox(window, "Text2");
+        typeKeys(text2, QStringLiteral("1234"));
+        QCOMPARE(text2->text(), QStringLiteral("1234"));
+        control<QLineEdit>(window, "KeyWord")->setFocus();
+        QCOMPARE(text2->text(), QString());
+    }
+
+    void aPastedTextLeavesOnlyTheItemId_data() {
+        QTest::addColumn<QString>("pasted");
         QTest::addColumn<QString>("shown");
         QTest::newRow("pasted address") << "https://item.taobao.com/item.htm?spm=a1z10.1&id=520123456789"
                                         << "520123456789";
         QTest::newRow("last run of digits wins") << "id=123456789&x=987654321"
                                                  << "987654321";
-        QTest::newRow("one digit") << "4"
-                                   << "";
         QTest::newRow("eight digits") << "12345678"
                                       << "";
         QTest::newRow("15 digits keep the first 12") << "123456789012345"
@@ -262,14 +322,19 @@ private slots:
         QTest::newRow("no digits") << "abc"
                                    << "";
     }
-    void itemFieldKeepsOnlyTheId() {
-        QFETCH(QString, typed);
+    void aPastedTextLeavesOnlyTheItemId() {
+        QFETCH(QString, pasted);
         QFETCH(QString, shown);
         SoPaiMing window;
+        window.show();
+        QVERIFY(QTest::qWaitForWindowActive(&window));
         auto* text2 = control<QLineEdit>(window, "Text2");
-        text2->setText(typed);
+        text2->setFocus();
+        text2->selectAll();
+        QApplication::clipboard()->setText(pasted);
+        QTest::keyClick(text2, Qt::Key_V, Qt::ControlModifier);
         QCOMPARE(text2->text(), shown);
-        QCOMPARE(QString::fromStdU16String(ReadSetting(u"Goods")), shown);
+        QCOMPARE(QtText(ReadSetting(u"Goods")), shown);
     }
 
     void keywordIsStoredOnEveryChangeAndSelectedByDoubleClick() {
@@ -524,9 +589,142 @@ private slots:
         QTest::mouseClick(control<QPushButton>(window, "CancelJob"), Qt::LeftButton);
         QVERIFY(finished.wait(10000));
         QCOMPARE(search.urls().size(), 1);
+        // A stopped walk says so, and how far it got, instead of "未找到".
         QCOMPARE(control<QLabel>(window, "Label1")->text(), QStringLiteral("已取消"));
         QVERIFY(command1->isEnabled());
-        QVERIFY(!control<QWidget>(window, "JobProgress")->isVisibleTo(&window));
+        auto* progress = control<QWidget>(window, "JobProgress");
+        QVERIFY(progress->isVisibleTo(&window));
+        QCOMPARE(control<QLabel>(*progress, "JobProgressText")->text(), QStringLiteral("已取消：还没读完第1页"));
+        QVERIFY(!control<QPushButton>(*progress, "CancelJob")->isVisibleTo(&window));
+        // The next walk clears the note.
+        search.hold(false);
+        window.Command1_Click();
+        QVERIFY(finished.wait(10000));
+        QCOMPARE(control<QLabel>(window, "Label1")->text(), QStringLiteral("未找到"));
+        QVERIFY(!progress->isVisibleTo(&window));
+    }
+
+    void aWalkStoppedLaterSaysHowFarItGot() {
+        FakeSearch search;
+        SoPaiMing window;
+        window.setPageFetch([&search, inner = search.fetch()](std::u16string& url) {
+            // Pages 1 and 2 come at once, page 3 waits until the walk is cancelled.
+            search.hold(url.ends_with(u"&s=88"));
+            return inner(url);
+        });
+        control<QLineEdit>(window, "Pages")->setText(QStringLiteral("5"));
+        control<QLineEdit>(window, "Text2")->setText(QStringLiteral("999999999999"));
+        QSignalSpy finished(&window, &SoPaiMing::searchFinished);
+        window.show();
+        QVERIFY(QTest::qWaitForWindowActive(&window));
+        window.Command1_Click();
+        auto* progress = control<QWidget>(window, "JobProgress");
+        QTRY_COMPARE(control<QLabel>(*progress, "JobProgressText")->text(), QStringLiteral("正在查询第 3 / 5 页"));
+        QTest::keyClick(&window, Qt::Key_Escape);
+        QVERIFY(finished.wait(10000));
+        QCOMPARE(window.results().rowCount(), 88);
+        QCOMPARE(control<QLabel>(window, "Label1")->text(), QStringLiteral("已取消"));
+        QCOMPARE(control<QLabel>(*progress, "JobProgressText")->text(), QStringLiteral("已取消：读到第2页"));
+    }
+
+    void aPartlyReadShopListIsMarkedWhereverItIsUsed() {
+        SoPaiMing window;
+        // The shop's first page comes at once, the second waits until the reading is cancelled.
+        window.shopWindow().setPageFetch([](const std::u16string& url) -> FetchedPage {
+            if (!url.ends_with(u"pageNo=1")) {
+                while (!CancelRequested()) {
+                    QThread::msleep(5);
+                }
+                return {};
+            }
+            return shopFetch(20, {itemId(2, 7)})(url);
+        });
+        QTest::mouseClick(control<QRadioButton>(window, "Op2"), Qt::LeftButton);
+        control<QLineEdit>(window, "SURL")->setText(QStringLiteral("shop9.taobao.com"));
+        window.Command3_Click();
+        auto* progress = control<QWidget>(window, "JobProgress");
+        QTRY_COMPARE(control<QLabel>(*progress, "JobProgressText")->text(), QStringLiteral("正在查询第 2 / 100 页"));
+        QTest::mouseClick(control<QPushButton>(*progress, "CancelJob"), Qt::LeftButton);
+        QTRY_COMPARE(m_scope->messages.messages().size(), 1);
+        QCOMPARE(m_scope->messages.messages().first().first,
+                 QStringLiteral("已取消：已列出20款宝贝，店铺宝贝列表不完整"));
+        // The 20 items it listed still feed the shop mode, marked as a part of the shop's items.
+        QVERIFY(control<QPushButton>(window, "Command1")->isEnabled());
+        FakeSearch search;
+        window.setPageFetch(search.fetch());
+        control<QLineEdit>(window, "Pages")->setText(QStringLiteral("1"));
+        QSignalSpy finished(&window, &SoPaiMing::searchFinished);
+        window.Command1_Click();
+        QVERIFY(finished.wait(10000));
+        QCOMPARE(control<QLabel>(window, "Label1")->text(), QStringLiteral("未找到"));
+        QCOMPARE(control<QLabel>(*progress, "JobProgressText")->text(),
+                 QStringLiteral("店铺宝贝列表不完整，只比对了已列出的20个宝贝"));
+        QVERIFY(progress->isVisibleTo(&window));
+        QCOMPARE(control<QLabel>(window.shopWindow(), "Label3")->text(), QStringLiteral("已取消：已列出20个宝贝"));
+    }
+
+    void theNumberColumnAndTheStripLeaveNothingCutOff() {
+        FakeSearch search(100);
+        SoPaiMing window;
+        window.setPageFetch(search.fetch());
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        control<QLineEdit>(window, "Pages")->setText(QStringLiteral("100"));
+        control<QLineEdit>(window, "Text2")->setText(QStringLiteral("999999999999"));
+        QSignalSpy finished(&window, &SoPaiMing::searchFinished);
+        window.Command1_Click();
+        // While the walk runs, the strip lies below the table, not over its last rows and scroll bar.
+        auto* list0 = control<QTableView>(window, "List0");
+        auto* progress = control<QWidget>(window, "JobProgress");
+        QVERIFY(progress->isVisibleTo(&window));
+        QVERIFY(!progress->geometry().intersects(list0->geometry()));
+        QVERIFY(finished.wait(60000));
+        QCOMPARE(window.results().rowCount(), 10000);
+        list0->scrollToBottom();
+        QCOMPARE(list0->indexAt(QPoint(2, list0->viewport()->height() - 2)).data().toString(), QStringLiteral("10000"));
+        // Wide enough for its widest number: no row number shows as "1…".
+        QVERIFY(list0->columnWidth(0) >= static_cast<QAbstractItemView*>(list0)->sizeHintForColumn(0));
+        QVERIFY(list0->columnWidth(0) > 30);
+        // A new walk starts from the layout's width again.
+        control<QLineEdit>(window, "Pages")->setText(QStringLiteral("1"));
+        window.Command1_Click();
+        QVERIFY(finished.wait(10000));
+        QCOMPARE(list0->columnWidth(0), 30);
+    }
+
+    void enterInTheKeywordStartsTheWalkAndInTheShopAddressTheReading() {
+        FakeSearch search;
+        SoPaiMing window;
+        window.setPageFetch(search.fetch());
+        window.shopWindow().setPageFetch(shopFetch(25));
+        window.show();
+        QVERIFY(QTest::qWaitForWindowActive(&window));
+        control<QLineEdit>(window, "Pages")->setText(QStringLiteral("1"));
+        control<QLineEdit>(window, "Text2")->setText(QStringLiteral("999999999999"));
+        QSignalSpy finished(&window, &SoPaiMing::searchFinished);
+        auto* keyWord = control<QLineEdit>(window, "KeyWord");
+        keyWord->setFocus();
+        QTest::keyClick(keyWord, Qt::Key_Return);
+        QVERIFY(finished.wait(10000));
+        QCOMPARE(search.urls().size(), 1);
+        // The focus comes back where it was when the walk began; no other box has its text selected.
+        QCOMPARE(QApplication::focusWidget(), keyWord);
+        QVERIFY(!control<QLineEdit>(window, "Text2")->hasSelectedText());
+
+        auto* surl = control<QLineEdit>(window, "SURL");
+        surl->setText(QStringLiteral("shop9.taobao.com"));
+        surl->setFocus();
+        QTest::keyClick(surl, Qt::Key_Enter);
+        QTRY_COMPARE(m_scope->messages.messages().size(), 1);
+        QCOMPARE(m_scope->messages.messages().first().first, QStringLiteral("共查到25款宝贝"));
+        QCOMPARE(QApplication::focusWidget(), surl);
+
+        // A walk started with the mouse gives the focus back to its button, not to the item id box.
+        auto* command1 = control<QPushButton>(window, "Command1");
+        QTest::mouseClick(command1, Qt::LeftButton);
+        QVERIFY(finished.wait(10000));
+        QCOMPARE(QApplication::focusWidget(), command1);
+        QVERIFY(!control<QLineEdit>(window, "Text2")->hasSelectedText());
     }
 
     void thePauseBetweenPagesIsStoredAndKept() {

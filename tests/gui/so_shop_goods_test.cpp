@@ -7,6 +7,8 @@
 #include <QListWidget>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScrollBar>
+#include <QWheelEvent>
 #include <QSignalSpy>
 #include <QTest>
 
@@ -26,7 +28,8 @@ namespace {
 /// A shop whose search pages list `perPage` items on each of `pages` pages; later pages show the end notice.
 class FakeShop : public test::RequestLog {
 public:
-    FakeShop(int pages, int perPage) : m_pages(pages), m_perPage(perPage) {}
+    FakeShop(int pages, int perPage, QString titleTail = {})
+        : m_pages(pages), m_perPage(perPage), m_titleTail(std::move(titleTail)) {}
 
     ShopPageFetch fetch() {
         return [this](const std::u16string& url) {
@@ -40,8 +43,8 @@ public:
             }
             std::vector<std::pair<std::u16string, std::u16string>> items;
             for (int k = 1; k <= m_perPage; ++k) {
-                items.emplace_back(CoreText(QString::number(5200000000LL + page * 100 + k)),
-                                   CoreText(QStringLiteral("宝贝%1-%2").arg(page).arg(k)));
+                items.emplace_back(CoreText(QString::number(5200000000LL + page * 1000 + k)),
+                                   CoreText(QStringLiteral("宝贝%1-%2").arg(page).arg(k) + m_titleTail));
             }
             return test::ShopPage(items);
         };
@@ -50,15 +53,16 @@ public:
 private:
     int m_pages;
     int m_perPage;
+    QString m_titleTail;
 };
 
 /// Crawls `address` in `window` with the pages of `shop` to the end; the number of items listed, -1 on timeout.
-int crawlToEnd(SoShopGoods& window, FakeShop& shop, const QString& address) {
+int crawlToEnd(SoShopGoods& window, FakeShop& shop, const QString& address, int timeoutMs = 10000) {
     window.setPageFetch(shop.fetch());
     window.setShopAddress(address);
     QSignalSpy finished(&window, &SoShopGoods::crawlFinished);
     window.Command1_Click();
-    return finished.wait(10000) ? finished.first().first().toInt() : -1;
+    return finished.wait(timeoutMs) ? finished.first().first().toInt() : -1;
 }
 
 } // namespace
@@ -132,7 +136,7 @@ private slots:
         QCOMPARE(shop.urls(), (QStringList{QStringLiteral("http://shop1.taobao.com/search.htm?v=1&pageNo=1"),
                                            QStringLiteral("http://shop1.taobao.com/search.htm?v=1&pageNo=2"),
                                            QStringLiteral("http://shop1.taobao.com/search.htm?v=1&pageNo=3")}));
-        const QStringList ids{"5200000101", "5200000102", "5200000103", "5200000201", "5200000202", "5200000203"};
+        const QStringList ids{"5200001001", "5200001002", "5200001003", "5200002001", "5200002002", "5200002003"};
         QCOMPARE(window.itemIds(), ids);
         auto* list2 = control<QListWidget>(window, "List2");
         QCOMPARE(list2->count(), 6);
@@ -162,8 +166,8 @@ private slots:
             action->trigger();
             QFile csv(file);
             QVERIFY(csv.open(QIODevice::ReadOnly));
-            QCOMPARE(csv.readAll(), QByteArray("\xEF\xBB\xBFid,title\r\n\"=\"\"5200000101\"\"\",宝贝1-1\r\n"
-                                               "\"=\"\"5200000102\"\"\",宝贝1-2\r\n"));
+            QCOMPARE(csv.readAll(), QByteArray("\xEF\xBB\xBFid,title\r\n\"=\"\"5200001001\"\"\",宝贝1-1\r\n"
+                                               "\"=\"\"5200001002\"\"\",宝贝1-2\r\n"));
         }
     }
 
@@ -186,9 +190,79 @@ private slots:
         QTest::mouseClick(control<QPushButton>(window, "CancelJob"), Qt::LeftButton);
         QVERIFY(finished.wait(10000));
         QCOMPARE(finished.first().first().toInt(), 0);
+        QVERIFY(finished.first().last().toBool());
         QVERIFY(command1->isEnabled());
         QVERIFY(!progress->isVisibleTo(&window));
+        // A stopped crawl says so, with what it had listed, and its list counts as incomplete.
         QCOMPARE(control<QLabel>(window, "Label3")->text(), QStringLiteral("已取消：已列出0个宝贝"));
+        QVERIFY(!window.listComplete());
+        window.Label2_Click();
+        QCOMPARE(m_scope->messages.messages().last().first,
+                 QStringLiteral("复制成功\n\n已取消：已列出0个宝贝，店铺宝贝列表不完整"));
+
+        // A crawl to its end makes the list whole again.
+        shop.hold(false);
+        window.Command1_Click();
+        QVERIFY(finished.wait(10000));
+        QVERIFY(window.listComplete());
+        QCOMPARE(control<QLabel>(window, "Label3")->text(), QStringLiteral("共查到10个宝贝"));
+    }
+
+    void theStatusLineShowsItsWholeText() {
+        // A hundred pages of a hundred items, and a page whose links past the first hundred are not listed.
+        FakeShop big(100, 100);
+        SoShopGoods window;
+        QCOMPARE(crawlToEnd(window, big, QStringLiteral("bigshop.taobao.com"), 60000), 10000);
+        auto* label3 = control<QLabel>(window, "Label3");
+        QCOMPARE(label3->text(), QStringLiteral("共查到10000个宝贝"));
+        QVERIFY(label3->width() >= label3->sizeHint().width());
+        const QRect label2 = control<QWidget>(window, "Label2")->geometry();
+        QVERIFY(label3->geometry().right() < label2.left());
+
+        FakeShop crowded(1, 120);
+        QCOMPARE(crawlToEnd(window, crowded, QStringLiteral("crowded.taobao.com")), 100);
+        QCOMPARE(label3->text(), QStringLiteral("共查到100个宝贝（另有20个未列出）"));
+        QVERIFY(label3->width() >= label3->sizeHint().width());
+        QVERIFY(label3->geometry().right() < label2.left());
+        QCOMPARE(label3->toolTip(), QStringLiteral("每页只列出前100个宝贝链接，第1页另有20个未列出"));
+    }
+
+    void theIdAndTitleListsScrollAndSelectTogether() {
+        // Titles long enough to give the title list a horizontal scroll bar.
+        FakeShop shop(1, 60, QString(40, QChar(u'长')));
+        SoShopGoods window;
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        QCOMPARE(crawlToEnd(window, shop, QStringLiteral("shop7.taobao.com")), 60);
+        auto* ids = control<QListWidget>(window, "List1");
+        auto* titles = control<QListWidget>(window, "List2");
+        const auto topRow = [](QListWidget* list) { return list->indexAt(QPoint(2, 2)).row(); };
+        const auto bottomRow = [](QListWidget* list) {
+            return list->indexAt(QPoint(2, list->viewport()->height() - 2)).row();
+        };
+        QVERIFY(!ids->verticalScrollBar()->isVisible());
+
+        titles->scrollToItem(titles->item(25), QAbstractItemView::PositionAtTop);
+        QCOMPARE(topRow(ids), topRow(titles));
+        QCOMPARE(topRow(ids), 25);
+        // The wheel over the ids moves both.
+        QWheelEvent wheel(QPointF(5, 5), ids->viewport()->mapToGlobal(QPointF(5, 5)), {}, QPoint(0, -120), Qt::NoButton,
+                          Qt::NoModifier, Qt::NoScrollPhase, false);
+        QApplication::sendEvent(ids->viewport(), &wheel);
+        QVERIFY(topRow(titles) > 25);
+        QCOMPARE(topRow(ids), topRow(titles));
+        // At the very end both show the same last rows, the horizontal scroll bar of the titles notwithstanding.
+        titles->scrollToBottom();
+        QVERIFY(titles->horizontalScrollBar()->isVisible() && ids->horizontalScrollBar()->isVisible());
+        QCOMPARE(bottomRow(ids), bottomRow(titles));
+        QCOMPARE(topRow(ids), topRow(titles));
+
+        ids->setCurrentRow(40);
+        QCOMPARE(titles->currentRow(), 40);
+        titles->setCurrentRow(3);
+        QCOMPARE(ids->currentRow(), 3);
+        QCOMPARE(titles->currentItem()->text().left(5), QStringLiteral("宝贝1-4"));
+        QCOMPARE(ids->currentItem()->text(), QStringLiteral("5200001004"));
     }
 
     void endNoticeOnTheFirstPageListsNothing() {
@@ -240,7 +314,7 @@ private slots:
         QCOMPARE(crawlToEnd(window, shop, QStringLiteral("//shop4.taobao.com/")), 2);
         QApplication::clipboard()->setText(QStringLiteral("before"));
         QTest::mouseClick(control<QLabel>(window, "Label2"), Qt::LeftButton);
-        QCOMPARE(QApplication::clipboard()->text(), QStringLiteral("5200000101 宝贝1-1\r\n5200000102 宝贝1-2\r\n"));
+        QCOMPARE(QApplication::clipboard()->text(), QStringLiteral("5200001001 宝贝1-1\r\n5200001002 宝贝1-2\r\n"));
         QCOMPARE(m_scope->messages.messages().size(), 1);
         QCOMPARE(m_scope->messages.messages().first().first, QStringLiteral("复制成功"));
         QCOMPARE(m_scope->messages.messages().first().second, ProductCaption());

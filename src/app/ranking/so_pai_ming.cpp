@@ -11,6 +11,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSpinBox>
+#include <QStyleOptionViewItem>
 #include <QTableView>
 
 #include "app/browser/browser_view.h"
@@ -30,6 +31,16 @@
 #include "app/ui/qt_text.h"
 
 namespace tarvisk {
+
+namespace {
+
+/// True when a change of a text box from `before` to `after` put in more than one character at once: a paste (or
+/// a drop), not a typed key.
+bool insertedAtOnce(const QString& before, const QString& after) {
+    return after.size() > before.size() + 1;
+}
+
+} // namespace
 
 SoPaiMing::SoPaiMing(QWidget* parent)
     : QWidget(parent, Qt::Window), m_model(std::make_unique<ResultTableModel>(m_table)),
@@ -75,8 +86,9 @@ SoPaiMing::SoPaiMing(QWidget* parent)
         {m_label6, "Label6", 2775, 10620, 7800, 255, -1},
     };
     LayOutControls(layout);
-    // The strip with the page count and the cancel button lies over the foot of the result table during a walk.
-    PlaceTwips(*m_progress, 135, 9960, 5400, 435);
+    // While a job runs, and after one that has something to say, the progress strip takes the place of the pause's
+    // explanation in the row below the table: not over the table's last rows and scroll bar.
+    PlaceTwips(*m_progress, 2775, 10545, 7800, 375);
 
     m_keyWord->setFont(WindowFont(12));
     m_label1->setFont(WindowFont(12, true));
@@ -100,10 +112,25 @@ SoPaiMing::SoPaiMing(QWidget* parent)
             m_list0->setColumnWidth(column, width > 0 ? width : m_list0->horizontalHeader()->defaultSectionSize());
         }
     });
+    connect(m_model.get(), &QAbstractItemModel::rowsInserted, this, &SoPaiMing::fitNumberColumn);
+    connect(m_model.get(), &QAbstractItemModel::rowsRemoved, this, &SoPaiMing::fitNumberColumn);
 
     connect(m_keyWord, &QLineEdit::textChanged, this, &SoPaiMing::KeyWord_Change);
     connect(m_pages, &QLineEdit::textChanged, this, &SoPaiMing::Pages_Change);
+    connect(m_pages, &QLineEdit::editingFinished, this, &SoPaiMing::boundPages);
     connect(m_text2, &QLineEdit::textChanged, this, &SoPaiMing::Text2_Change);
+    connect(m_text2, &QLineEdit::textEdited, this, [this](const QString& text) {
+        if (insertedAtOnce(m_text2Before, text)) {
+            keepItemIdOnly();
+        }
+        m_text2Before = m_text2->text();
+    });
+    connect(m_text2, &QLineEdit::editingFinished, this, &SoPaiMing::keepItemIdOnly);
+    // Enter in the search's fields presses 查询排名, in the shop address 读取 (when they may be pressed).
+    for (QLineEdit* field : {m_keyWord, m_pages, m_text2}) {
+        connect(field, &QLineEdit::returnPressed, m_command1, &QPushButton::click);
+    }
+    connect(m_surl, &QLineEdit::returnPressed, m_command3, &QPushButton::click);
     connect(m_op1, &QRadioButton::clicked, this, &SoPaiMing::Op1_Click);
     connect(m_op2, &QRadioButton::clicked, this, &SoPaiMing::Op2_Click);
     connect(m_pause, &QSpinBox::valueChanged, this, &SoPaiMing::Pause_Change);
@@ -119,7 +146,11 @@ SoPaiMing::SoPaiMing(QWidget* parent)
     Form_Load();
 }
 
-SoPaiMing::~SoPaiMing() = default;
+SoPaiMing::~SoPaiMing() {
+    // The boxes end their editing as the window goes: their handlers must not run on a half-destroyed window.
+    m_pages->disconnect(this);
+    m_text2->disconnect(this);
+}
 
 SoShopGoods& SoPaiMing::shopWindow() {
     if (!m_shop) {
@@ -154,9 +185,11 @@ void SoPaiMing::Form_Load() {
     // Each assignment runs the field's change handler when it changes the text, as a user's change would.
     m_keyWord->setText(ReadControlSetting(*m_keyWord));
     m_text2->setText(QtText(ReadSetting(u"Goods")));
+    keepItemIdOnly();
     m_surl->setText(ReadControlSetting(*m_surl));
     m_pages->setText(ReadControlSetting(*m_pages));
     m_pause->setValue(StoredPauseSeconds());
+    boundPages();
     const double op = LeadingNumber(ReadSetting(u"op"));
     if (op == 1 && !m_op1->isChecked()) {
         m_op1->setChecked(true);
@@ -164,6 +197,24 @@ void SoPaiMing::Form_Load() {
     } else if (op == 2 && !m_op2->isChecked()) {
         m_op2->setChecked(true);
         Op2_Click();
+    }
+}
+
+void SoPaiMing::fitNumberColumn() {
+    if (m_table.columnCount() == 0) {
+        return;
+    }
+    // Row numbers grow: the last row's is the widest. The column keeps its set width unless that cuts it.
+    int width = m_table.columns().front().width;
+    if (const int rows = m_model->rowCount(); rows > 0) {
+        QStyleOptionViewItem option;
+        option.initFrom(m_list0->viewport());
+        const int gridLine = m_list0->showGrid() ? 1 : 0;
+        width =
+            std::max(width, m_list0->itemDelegate()->sizeHint(option, m_model->index(rows - 1, 0)).width() + gridLine);
+    }
+    if (width != m_list0->columnWidth(0)) {
+        m_list0->setColumnWidth(0, width);
     }
 }
 
@@ -176,17 +227,29 @@ void SoPaiMing::KeyWord_DblClick() {
 }
 
 void SoPaiMing::Pages_Change() {
-    // Setting a corrected text runs this handler again for it before this run stores the text.
+    // The box keeps what is typed (clearing it to type 20 must not give 1, then 12); the stored count is held
+    // between 1 and 100 at once.
+    WriteSetting(u"Pages", BoundedPagesText(CoreText(m_pages->text())));
+}
+
+void SoPaiMing::boundPages() {
     const QString bounded = QtText(BoundedPagesText(CoreText(m_pages->text())));
     if (bounded != m_pages->text()) {
         m_pages->setText(bounded);
     }
-    WriteControlSetting(*m_pages);
 }
 
 void SoPaiMing::Text2_Change() {
-    m_text2->setText(QtText(ItemIdFromText(CoreText(m_text2->text()))));
-    WriteControlSetting(*m_text2, QStringLiteral("Goods"));
+    // Typed digits stay while the id is being typed; what is stored is always an id (or nothing).
+    WriteSetting(u"Goods", ItemIdFromText(CoreText(m_text2->text())));
+}
+
+void SoPaiMing::keepItemIdOnly() {
+    const QString id = QtText(ItemIdFromText(CoreText(m_text2->text())));
+    if (id != m_text2->text()) {
+        m_text2->setText(id);
+    }
+    m_text2Before = id;
 }
 
 void SoPaiMing::Op1_Click() {
@@ -224,14 +287,22 @@ void SoPaiMing::Command1_Click() {
     if (isBusy()) {
         return;
     }
+    // The fields' rules apply when their editing ends, and the walk ends it.
+    boundPages();
+    keepItemIdOnly();
     RankingQuery query;
     query.keyword = CoreText(m_keyWord->text());
     query.pages = LeadingNumber(CoreText(m_pages->text()));
     query.target = m_op1->isChecked() ? RankingTarget::OneItem : RankingTarget::ShopItems;
     query.itemId = CoreText(m_text2->text());
+    m_partialShopList.clear();
     if (query.target == RankingTarget::ShopItems && m_shop) {
         for (const QString& id : m_shop->itemIds()) {
             query.shopItemIds.push_back(CoreText(id));
+        }
+        if (!m_shop->listComplete()) {
+            m_partialShopList =
+                QStringLiteral("店铺宝贝列表不完整，只比对了已列出的%1个宝贝").arg(query.shopItemIds.size());
         }
     }
 
@@ -239,6 +310,7 @@ void SoPaiMing::Command1_Click() {
     m_label1->setToolTip({});
     ListViewClearItems(m_table);
     m_progress->begin();
+    m_focus.park(*m_progress);
 
     // The walk fills a table of its own on the worker thread; each finished row is copied into List0 here.
     auto walkTable = std::make_shared<ResultTable>();
@@ -274,8 +346,16 @@ void SoPaiMing::Command1_Click() {
 void SoPaiMing::finishSearch(const RankingResult& result) {
     m_label1->setText(QtText(result.caption));
     m_label1->setToolTip(QtText(result.toolTip));
-    m_progress->end();
     refreshCommands();
+    m_focus.giveBack();
+    QStringList notes;
+    if (result.cancelled && !result.found) {
+        notes << QtText(RankingCancelledText(result.pagesRead));
+    }
+    if (!m_partialShopList.isEmpty()) {
+        notes << m_partialShopList;
+    }
+    m_progress->end(notes.join(QStringLiteral("；")));
     Command2_Click();
     // The rows found stay in the table; the message says which pages could not be read.
     if (!result.conclusive() && !result.cancelled) {
@@ -316,19 +396,19 @@ void SoPaiMing::Command3_Click() {
 void SoPaiMing::shopCrawlStarted() {
     if (m_awaitingShopCount) {
         m_progress->begin();
+        m_focus.park(*m_progress);
     }
     refreshCommands();
 }
 
 void SoPaiMing::finishShopRead(int count, bool cancelled) {
     const bool asked = std::exchange(m_awaitingShopCount, false);
-    if (asked) {
-        m_progress->end();
-    }
     refreshCommands();
     if (!asked) {
         return;
     }
+    m_focus.giveBack();
+    m_progress->end();
     const QString counted = QStringLiteral("共查到%1款宝贝").arg(count);
     // An incomplete listing is told with the count, unless the shop window, in view, has told it already.
     const std::optional<UnreadPage>& unread = m_shop->unreadPage();

@@ -8,6 +8,7 @@
 #include "app/ranking/ranking_search.h"
 #include "app/ui/background_job.h"
 #include "app/ui/pause_box.h"
+#include "app/ui/window_helpers.h"
 #include "table/result_table.h"
 
 class QFrame;
@@ -58,7 +59,9 @@ public slots:
     void Form_Load();
     void KeyWord_Change();
     void KeyWord_DblClick();
+    /// Stores the page count, held between 1 and 100 (the box keeps what is typed until its editing ends).
     void Pages_Change();
+    /// Stores the item id in Text2 (the box keeps what is typed until its editing ends or text is pasted).
     void Text2_Change();
     void Op1_Click();
     void Op2_Click();
@@ -93,6 +96,12 @@ private:
     void allowCommand1(bool allowed);
     /// Enables Command1 (when allowed) and Command3 while no job runs, disables them while one does.
     void refreshCommands();
+    /// The page count's bounds applied to the box: below 1 or not a number "1", above 100 "100".
+    void boundPages();
+    /// Text2 reduced to the item id in it (a pasted item address leaves its id).
+    void keepItemIdOnly();
+    /// Widens the "No." column when its row numbers outgrow it (1000 and more rows).
+    void fitNumberColumn();
     int shopItemCount() const;
 
     ResultTable m_table;
@@ -122,6 +131,9 @@ private:
     RankingPageFetch m_fetch;
     bool m_command1Allowed = true;
     bool m_awaitingShopCount = false;
+    QString m_text2Before;     // Text2 before its latest edit, to tell a paste from a typed key
+    QString m_partialShopList; // what the walk running on an incomplete shop list says of it
+    FocusKeeper m_focus;
     BackgroundJob m_job; // last: stopped before the members a running walk reports into
 };
 

@@ -1,5 +1,6 @@
 #include "app/shop/so_shop_goods.h"
 
+#include <algorithm>
 #include <memory>
 
 #include <QApplication>
@@ -10,6 +11,7 @@
 #include <QListWidget>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScrollBar>
 
 #include "app/ui/file_dialogs.h"
 #include "app/ui/job_progress.h"
@@ -21,6 +23,42 @@
 #include "store/exports.h"
 
 namespace tarvisk {
+
+namespace {
+
+// Label3's width in the layout, and how far right it may grow for a longer status: up to Label2's left edge.
+constexpr int kLabel3WidthTwips = 1935;
+constexpr int kLabel3RightLimitTwips = 6240 - 60;
+
+/// The id list and the title list show one item per row: they scroll and select together, the ids' own
+/// scroll bar left out (the titles' serves both), so an id never stands beside another item's title.
+void moveTogether(QListWidget& ids, QListWidget& titles) {
+    ids.setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    ids.setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    for (QListWidget* list : {&ids, &titles}) {
+        list->setUniformItemSizes(true);
+        list->setVerticalScrollMode(QAbstractItemView::ScrollPerItem);
+    }
+    // Scrolled a row at a time, a list's scroll value is its top row; the other list puts the same row on top
+    // (laying out its rows first, should it be behind).
+    const auto follow = [](QListWidget& follower) {
+        return [&follower](int topRow) {
+            if (QListWidgetItem* item = follower.item(topRow)) {
+                follower.scrollToItem(item, QAbstractItemView::PositionAtTop);
+            }
+        };
+    };
+    QObject::connect(titles.verticalScrollBar(), &QScrollBar::valueChanged, &ids, follow(ids));
+    QObject::connect(ids.verticalScrollBar(), &QScrollBar::valueChanged, &titles, follow(titles));
+    QObject::connect(&ids, &QListWidget::currentRowChanged, &titles, qOverload<int>(&QListWidget::setCurrentRow));
+    QObject::connect(&titles, &QListWidget::currentRowChanged, &ids, qOverload<int>(&QListWidget::setCurrentRow));
+    // A long title gives the titles a horizontal scroll bar; the ids get one too, so both show as many rows.
+    QObject::connect(titles.horizontalScrollBar(), &QScrollBar::rangeChanged, &ids, [&ids](int, int maximum) {
+        ids.setHorizontalScrollBarPolicy(maximum > 0 ? Qt::ScrollBarAlwaysOn : Qt::ScrollBarAlwaysOff);
+    });
+}
+
+} // namespace
 
 SoShopGoods::SoShopGoods(QWidget* parent)
     : QWidget(parent, Qt::Window), m_label1(new QLabel(QStringLiteral("C店地址："), this)), m_surl(new QLineEdit(this)),
@@ -50,6 +88,7 @@ SoShopGoods::SoShopGoods(QWidget* parent)
     // The id and title lists lie over the result text, in front of it.
     m_list1->raise();
     m_list2->raise();
+    moveTogether(*m_list1, *m_list2);
 
     connect(m_surl, &QLineEdit::textChanged, this, &SoShopGoods::SURL_Change);
     connect(m_command1, &QPushButton::clicked, this, &SoShopGoods::Command1_Click);
@@ -103,6 +142,7 @@ void SoShopGoods::Command1_Click() {
 
     m_list1->clear();
     m_list2->clear();
+    m_listComplete = false;
     m_command1->setEnabled(false);
     m_progress->begin();
 
@@ -129,7 +169,8 @@ void SoShopGoods::Command1_Click() {
 }
 
 void SoShopGoods::finishCrawl(const ShopCrawlResult& result) {
-    m_label3->setText(QtText(result.status));
+    m_listComplete = !result.cancelled;
+    showStatus(QtText(result.status), QtText(ShopNotListedNote(result)));
     m_text1->setPlainText(QtText(result.text));
     m_progress->end();
     m_command1->setEnabled(true);
@@ -140,6 +181,14 @@ void SoShopGoods::finishCrawl(const ShopCrawlResult& result) {
         emit loginBrowserRequested(QtText(m_unreadPage->address));
     }
     emit crawlFinished(result.count(), result.cancelled);
+}
+
+void SoShopGoods::showStatus(const QString& status, const QString& note) {
+    m_label3->setText(status);
+    m_label3->setToolTip(note);
+    const int fitting = std::clamp(m_label3->sizeHint().width(), kLabel3WidthTwips / kTwipsPerPixel,
+                                   (kLabel3RightLimitTwips - 1560) / kTwipsPerPixel);
+    m_label3->resize(fitting, m_label3->height());
 }
 
 void SoShopGoods::cancelCrawl() {
@@ -163,7 +212,8 @@ void SoShopGoods::Label2_Click() {
     clipboard->clear();
     // The box keeps its lines apart with "\n"; the result text's lines end with CR LF, and so does the copy.
     clipboard->setText(m_text1->toPlainText().replace(QLatin1Char('\n'), QStringLiteral("\r\n")));
-    ShowMessageBox(this, QStringLiteral("复制成功"));
+    ShowMessageBox(this, listComplete() ? QStringLiteral("复制成功")
+                                        : QStringLiteral("复制成功\n\n%1，店铺宝贝列表不完整").arg(m_label3->text()));
 }
 
 void SoShopGoods::closeEvent(QCloseEvent* event) {

@@ -34,6 +34,9 @@ public:
     QStringList itemIds() const;
     /// The listed items: the ids of List1 with the titles of List2.
     std::vector<ShopItem> listedItems() const;
+    /// False when the last crawl was stopped before its end or ended at a page it could not read: the lists hold
+    /// only part of the shop's items.
+    bool listComplete() const { return m_listComplete && !m_unreadPage; }
 
     /// Sets the shop address (SURL), as typed.
     void setShopAddress(const QString& address);
@@ -75,6 +78,8 @@ protected:
 
 private:
     void finishCrawl(const ShopCrawlResult& result);
+    /// Shows `status` in Label3, widened to the text when the layout's width cuts it.
+    void showStatus(const QString& status, const QString& note);
 
     QLabel* m_label1;
     QLineEdit* m_surl;
@@ -89,6 +94,7 @@ private:
     double m_pauseSeconds = 0;
     std::optional<UnreadPage> m_unreadPage;
     QString m_unreadMessage;
+    bool m_listComplete = true;
     BackgroundJob m_job; // last: stopped before the members a running crawl reports into
 };
 
