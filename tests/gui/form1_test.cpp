@@ -541,6 +541,14 @@ private slots:
         // The report's "读取自" link opens the rating page in a window of its own, where scripts stay off as in W2.
         const QRect link = elementRect(w2, "a[target=_blank]");
         QVERIFY(link.isValid());
+        // Nothing of the report runs past what W2's frame shows: a long address (here made longer still) breaks
+        // within it.
+        evaluate(w2, "document.querySelector('a[target=_blank]').textContent += 'WWWWWWWWWWWWWWWWWWWWWWWW'; true");
+        const QRect longLink = elementRect(w2, "a[target=_blank]");
+        auto* p2 = control<QWidget>(*form, "P2");
+        QVERIFY2(w2->mapTo(p2, longLink.topRight()).x() <= p2->width(), qPrintable(QString::number(longLink.right())));
+        QCOMPARE(evaluate(w2, "document.documentElement.scrollWidth <= document.documentElement.clientWidth"),
+                 QVariant(true));
         QTest::mouseClick(w2->focusProxy(), Qt::LeftButton, {}, link.center());
         BrowserWindow* window = nullptr;
         QTRY_VERIFY_WITH_TIMEOUT((window = form->findChild<BrowserWindow*>()) != nullptr, 10000);

@@ -33,7 +33,11 @@ void BrowserView::setBodyHtml(const QString& html, const QUrl& base) {
     settings->setAttribute(QWebEngineSettings::JavascriptEnabled, false);
     // A document based in the program's folder still shows the marketplace's images.
     settings->setAttribute(QWebEngineSettings::LocalContentCanAccessRemoteUrls, true);
-    const QString head = QStringLiteral("<html><head><meta charset=\"utf-8\"></head>");
+    QString head = QStringLiteral("<html><head><meta charset=\"utf-8\">");
+    if (!m_bodyStyle.isEmpty()) {
+        head += QStringLiteral("<style>") + m_bodyStyle + QStringLiteral("</style>");
+    }
+    head += QStringLiteral("</head>");
     const QString bodyTag =
         m_bodyMargin < 0 ? QStringLiteral("<body>") : QStringLiteral("<body style=\"margin:%1px\">").arg(m_bodyMargin);
     const QString document = head + bodyTag + html + QStringLiteral("</body></html>");

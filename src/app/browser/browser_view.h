@@ -23,6 +23,8 @@ public:
     /// The margin of the document body in pixels, kept across documents (the report browser uses 0).
     void setBodyMargin(int pixels);
     int bodyMargin() const { return m_bodyMargin; }
+    /// A style sheet for the documents setBodyHtml shows, kept across documents.
+    void setBodyStyle(const QString& css) { m_bodyStyle = css; }
 
     /// Opens an address the way the user would type it.
     void Navigate(const QString& address);
@@ -40,6 +42,7 @@ private:
     void fillPendingBody(bool ok);
 
     int m_bodyMargin = -1;
+    QString m_bodyStyle;
     QString m_pendingBody; ///< a body too large to load in one piece, filled in once its empty page has loaded
 };
 

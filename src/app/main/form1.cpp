@@ -119,6 +119,9 @@ Form1::Form1(Environment environment, QWidget* parent)
     m_text1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     m_text1->setVisible(false);
     m_command1->setDefault(true);
+    // The report's rows stay within the part of W2 its frame shows: the vertical scroll bar is always there, in
+    // the strip the frame hides, and a long address (the "读取自" link) breaks anywhere rather than run past the edge.
+    m_w2->setBodyStyle(QStringLiteral("html { overflow-y: scroll; } a { overflow-wrap: anywhere; }"));
     m_ww->installEventFilter(this);
     PressButtonsOnEnter(*this);
 
