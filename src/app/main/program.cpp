@@ -5,6 +5,9 @@
 #include <memory>
 
 #include <QApplication>
+#include <QLibraryInfo>
+#include <QLocale>
+#include <QTranslator>
 
 #include "app/browser/browser_profile.h"
 #include "app/browser/demo_routing.h"
@@ -25,6 +28,22 @@ std::unique_ptr<demo::DemoMarket> startDemoMarket() {
     auto market = std::make_unique<demo::DemoMarket>();
     RouteToDemoMarket(*market);
     return market;
+}
+
+// Qt's own texts (message box buttons, the browsers' context menus) in Chinese, as the windows' own, and the web
+// engine in the zh-CN locale (its pages' language, its own messages). Set before the first browser exists.
+void speakChinese(QApplication& app) {
+    QLocale::setDefault(QLocale(QLocale::Chinese, QLocale::China));
+    const QString folder = QLibraryInfo::path(QLibraryInfo::TranslationsPath);
+    for (const QString& catalog : {QStringLiteral("qtbase_zh_CN"), QStringLiteral("qtwebengine_zh_CN")}) {
+        auto* translator = new QTranslator(&app);
+        // Without the translations installed the texts stay English: nothing else depends on them.
+        if (translator->load(catalog, folder)) {
+            QCoreApplication::installTranslator(translator);
+        } else {
+            delete translator;
+        }
+    }
 }
 
 int runWindows(Application& app) {
@@ -57,6 +76,7 @@ std::optional<QString> DataFolderArgument(const QStringList& arguments) {
 
 void SetUpApplication(QApplication& app, const QString& caption) {
     app.setApplicationName(caption.toLower());
+    speakChinese(app);
     // No application display name: the platform would append it to every window's caption ("淘宝宝贝排名查询 —
     // Tarvisk"), while each window and message box shows exactly its own.
     SetProductCaption(caption);

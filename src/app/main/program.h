@@ -19,8 +19,10 @@ bool WantsDemo(const QStringList& arguments);
 /// The folder after --data-dir (as "--data-dir DIR" or "--data-dir=DIR"); empty text when none follows, none
 /// without the option.
 std::optional<QString> DataFolderArgument(const QStringList& arguments);
-/// Sets up the application object as the programs run it: its name, the product caption (the main window's
-/// caption and the title of message boxes that name none) and the core's hooks into the windows.
+
+/// Sets up the application object as the programs run it: its name, Qt's own texts and the web engine in Chinese,
+/// the product caption (the main window's caption and the title of message boxes that name none) and the core's
+/// hooks into the windows.
 void SetUpApplication(QApplication& app, const QString& caption);
 
 /// Runs the program with its product caption ("Tarvisk" or "Tarvix") and returns its exit code.
