@@ -605,6 +605,7 @@ private slots:
         for (const auto& [host, digest, trusted] : cases) {
             QCOMPARE(IsTrustedCertificate(host, digest), trusted);
         }
+        QCOMPARE(PemCertificateDigest(demoMarket->certificatePem()), demoDigest);
         const QByteArray rules = "--host-resolver-rules=\"MAP *:443 127.0.0.1:8443, MAP * 127.0.0.1:8080\"";
         QCOMPARE(WithDemoHostRules("", 8080, 8443), rules);
         QCOMPARE(WithDemoHostRules(" --disable-gpu ", 8080, 8443), "--disable-gpu " + rules);

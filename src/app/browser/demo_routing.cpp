@@ -3,7 +3,7 @@
 #include <string>
 
 #include <QCryptographicHash>
-#include <QSslCertificate>
+#include <QList>
 #include <QtGlobal>
 
 #include "demo/demo_market.h"
@@ -45,8 +45,18 @@ void RouteToDemoMarket(const demo::DemoMarket& market) {
     endpoints::SetRoute(market.hostPort(), "127.0.0.1:" + std::to_string(market.httpsPort()));
     endpoints::SetTrustedCertificate(market.certificatePem());
     RouteBrowsersToDemo(market.port(), market.httpsPort());
-    const QSslCertificate certificate(QByteArray::fromStdString(market.certificatePem()), QSsl::Pem);
-    TrustCertificate(QtText(endpoints::kLoginHost), certificate.digest(QCryptographicHash::Sha256));
+    TrustCertificate(QtText(endpoints::kLoginHost), PemCertificateDigest(market.certificatePem()));
+}
+
+QByteArray PemCertificateDigest(const std::string& pem) {
+    // Read by hand: Qt's TLS classes may not be used before the application object exists.
+    QByteArray base64;
+    for (const QByteArray& line : QByteArray::fromStdString(pem).split('\n')) {
+        if (!line.startsWith("-----")) {
+            base64 += line.trimmed();
+        }
+    }
+    return QCryptographicHash::hash(QByteArray::fromBase64(base64), QCryptographicHash::Sha256);
 }
 
 void TrustCertificate(const QString& host, const QByteArray& sha256) {

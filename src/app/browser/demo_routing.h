@@ -1,5 +1,7 @@
 #pragma once
 
+#include <string>
+
 #include <QByteArray>
 #include <QString>
 
@@ -24,6 +26,9 @@ void RouteBrowsersToDemo(int httpPort, int httpsPort);
 /// Sends the browsers and both request routines of this process to `market`, and trusts its login host's
 /// certificate. Call before the QApplication exists.
 void RouteToDemoMarket(const demo::DemoMarket& market);
+
+/// The SHA-256 digest of the DER form of the first certificate in `pem`.
+QByteArray PemCertificateDigest(const std::string& pem);
 
 /// Accepts the certificate of `host` with this SHA-256 digest (of its DER form) although no authority vouches
 /// for it: the demo marketplace's login host. Every other certificate error is refused.

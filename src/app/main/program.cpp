@@ -7,6 +7,7 @@
 #include <QApplication>
 #include <QLibraryInfo>
 #include <QLocale>
+#include <QLoggingCategory>
 #include <QTranslator>
 
 #include "app/browser/browser_profile.h"
@@ -28,6 +29,16 @@ std::unique_ptr<demo::DemoMarket> startDemoMarket() {
     auto market = std::make_unique<demo::DemoMarket>();
     RouteToDemoMarket(*market);
     return market;
+}
+
+// The web engine writes its errors to the terminal: a page it cannot load, a certificate no authority vouches for
+// (the demo login's, trusted by the program all the same). The windows show what matters; only fatal errors are
+// printed, unless the user's own flags choose a log level.
+void quietBrowserLog() {
+    const QByteArray flags = qgetenv("QTWEBENGINE_CHROMIUM_FLAGS");
+    if (!flags.contains("--log-level")) {
+        qputenv("QTWEBENGINE_CHROMIUM_FLAGS", (flags.trimmed() + " --log-level=3").trimmed());
+    }
 }
 
 // Qt's own texts (message box buttons, the browsers' context menus) in Chinese, as the windows' own, and the web
@@ -77,6 +88,8 @@ std::optional<QString> DataFolderArgument(const QStringList& arguments) {
 void SetUpApplication(QApplication& app, const QString& caption) {
     app.setApplicationName(caption.toLower());
     speakChinese(app);
+    // The web engine's report of its settings at start is of no use to a user (QT_LOGGING_RULES still wins).
+    QLoggingCategory::setFilterRules(QStringLiteral("qt.webenginecontext.info=false"));
     // No application display name: the platform would append it to every window's caption ("淘宝宝贝排名查询 —
     // Tarvisk"), while each window and message box shows exactly its own.
     SetProductCaption(caption);
@@ -108,6 +121,7 @@ int RunProgram(int argc, char** argv, const QString& caption) {
         return 1;
     }
 
+    quietBrowserLog();
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     Application app(argc, argv);
     SetUpApplication(app, caption);
