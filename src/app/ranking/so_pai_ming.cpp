@@ -118,12 +118,13 @@ SoPaiMing::SoPaiMing(QWidget* parent)
     connect(m_keyWord, &QLineEdit::textChanged, this, &SoPaiMing::KeyWord_Change);
     connect(m_pages, &QLineEdit::textChanged, this, &SoPaiMing::Pages_Change);
     connect(m_pages, &QLineEdit::editingFinished, this, &SoPaiMing::boundPages);
+    m_text2Now = m_text2->text();
     connect(m_text2, &QLineEdit::textChanged, this, &SoPaiMing::Text2_Change);
+    // A user's edit is told before the change itself: m_text2Now still holds the text the edit started from.
     connect(m_text2, &QLineEdit::textEdited, this, [this](const QString& text) {
-        if (insertedAtOnce(m_text2Before, text)) {
+        if (insertedAtOnce(m_text2Now, text)) {
             keepItemIdOnly();
         }
-        m_text2Before = m_text2->text();
     });
     connect(m_text2, &QLineEdit::editingFinished, this, &SoPaiMing::keepItemIdOnly);
     // Enter in the search's fields presses 查询排名, in the shop address 读取 (when they may be pressed).
@@ -240,6 +241,7 @@ void SoPaiMing::boundPages() {
 }
 
 void SoPaiMing::Text2_Change() {
+    m_text2Now = m_text2->text();
     // Typed digits stay while the id is being typed; what is stored is always an id (or nothing).
     WriteSetting(u"Goods", ItemIdFromText(CoreText(m_text2->text())));
 }
@@ -249,7 +251,6 @@ void SoPaiMing::keepItemIdOnly() {
     if (id != m_text2->text()) {
         m_text2->setText(id);
     }
-    m_text2Before = id;
 }
 
 void SoPaiMing::Op1_Click() {

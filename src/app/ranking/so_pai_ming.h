@@ -131,7 +131,7 @@ private:
     RankingPageFetch m_fetch;
     bool m_command1Allowed = true;
     bool m_awaitingShopCount = false;
-    QString m_text2Before;     // Text2 before its latest edit, to tell a paste from a typed key
+    QString m_text2Now;        // Text2 as its latest change left it, to tell a paste from a typed key
     QString m_partialShopList; // what the walk running on an incomplete shop list says of it
     FocusKeeper m_focus;
     BackgroundJob m_job; // last: stopped before the members a running walk reports into

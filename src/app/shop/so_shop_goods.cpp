@@ -187,7 +187,7 @@ void SoShopGoods::showStatus(const QString& status, const QString& note) {
     m_label3->setText(status);
     m_label3->setToolTip(note);
     const int fitting = std::clamp(m_label3->sizeHint().width(), kLabel3WidthTwips / kTwipsPerPixel,
-                                   (kLabel3RightLimitTwips - 1560) / kTwipsPerPixel);
+                                   kLabel3RightLimitTwips / kTwipsPerPixel - m_label3->x());
     m_label3->resize(fitting, m_label3->height());
 }
 
