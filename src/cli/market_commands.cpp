@@ -25,6 +25,7 @@
 #include "app/ranking/ranking_search.h"
 #include "app/shop/shop_crawl.h"
 #include "cli/commands.h"
+#include "cli/terminal_text.h"
 #include "cli/output.h"
 #include "store/exports.h"
 #include "table/result_table.h"
@@ -72,8 +73,8 @@ void clearProgress() {
 
 /// "rank: page 3: verification http://..." on stderr.
 void printUnreadPage(const char* command, const UnreadPage& page) {
-    std::cerr << command << ": page " << page.number << ": " << PageKindName(page.kind) << ' ' << ToUtf8(page.address)
-              << '\n';
+    std::cerr << command << ": page " << page.number << ": " << PageKindName(page.kind) << ' '
+              << TerminalText(page.address) << '\n';
 }
 
 ShopCrawlResult crawl(const std::string& address, double pauseSeconds) {
@@ -91,9 +92,9 @@ ShopCrawlResult crawl(const std::string& address, double pauseSeconds) {
 void printCrawlEnd(const ShopCrawlResult& result) {
     if (result.unreadPage) {
         printUnreadPage("shop", *result.unreadPage);
-        std::cerr << ToUtf8(ShopUnreadMessage(result)) << '\n';
+        std::cerr << TerminalText(ShopUnreadMessage(result)) << '\n';
     } else {
-        std::cerr << ToUtf8(result.status) << '\n';
+        std::cerr << TerminalText(result.status) << '\n';
     }
 }
 
@@ -105,7 +106,7 @@ struct ShopArguments {
 int runShop(const ShopArguments& arguments, const GlobalOptions& global) {
     const InterruptScope interrupt;
     const ShopCrawlResult result = crawl(arguments.address, global.pauseSeconds);
-    std::cout << ToUtf8(result.text) << std::flush;
+    std::cout << TerminalText(result.text) << std::flush;
     printCrawlEnd(result);
     if (!arguments.csv.empty() && !WriteCsvOutput("shop", arguments.csv, ShopListingCsv(result.items))) {
         return kFailure;
@@ -123,7 +124,7 @@ std::string tableCell(std::u16string text) {
             c = u' ';
         }
     }
-    return ToUtf8(text);
+    return TerminalText(text);
 }
 
 void printTable(const ResultTable& table) {
@@ -180,16 +181,16 @@ int runRank(const RankArguments& arguments, const GlobalOptions& global) {
     printTable(table);
     const bool conclusive = result.conclusive() && (result.found || shopListComplete);
     if (result.found) {
-        std::cout << ToUtf8(result.toolTip + u" " + result.caption) << '\n';
+        std::cout << TerminalText(result.toolTip + u" " + result.caption) << '\n';
     } else if (conclusive) {
-        std::cout << ToUtf8(result.caption) << '\n';
+        std::cout << TerminalText(result.caption) << '\n';
     }
     std::cout << std::flush;
     if (!result.conclusive()) {
         for (const UnreadPage& page : result.unreadPages) {
             printUnreadPage("rank", page);
         }
-        std::cerr << ToUtf8(RankingUnreadMessage(result)) << '\n';
+        std::cerr << TerminalText(RankingUnreadMessage(result)) << '\n';
     }
     if (!arguments.csv.empty() && !WriteCsvOutput("rank", arguments.csv, ResultTableCsv(table, u"id"))) {
         return kFailure;
