@@ -127,20 +127,30 @@ public:
     ScopedStallLimits& operator=(const ScopedStallLimits&) = delete;
 };
 
+/// A TCP socket listening on 127.0.0.1 at a free port, with room for `backlog` connections not yet
+/// accepted; `address` receives where it listens.
+int ListenOnLoopback(int backlog, sockaddr_in& address) {
+    const int listener = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    address = {};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof address;
+    if (::bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
+        ::listen(listener, backlog) != 0 ||
+        ::getsockname(listener, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
+        ::close(listener);
+        throw std::runtime_error("cannot listen on 127.0.0.1");
+    }
+    return listener;
+}
+
 /// A listener whose queue of connections waiting to be accepted is full: a connection to it is never made.
 class FullListener {
 public:
     FullListener() {
-        m_listener = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
         sockaddr_in address{};
-        address.sin_family = AF_INET;
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        socklen_t length = sizeof address;
         // A backlog of 0 takes one connection, which is made here and never accepted.
-        if (::bind(m_listener, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
-            ::listen(m_listener, 0) != 0 ||
-            ::getsockname(m_listener, reinterpret_cast<sockaddr*>(&address), &length) != 0)
-            throw std::runtime_error("full listener: cannot listen");
+        m_listener = ListenOnLoopback(0, address);
         m_port = ntohs(address.sin_port);
         m_filler = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
         if (::connect(m_filler, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0)
@@ -308,15 +318,8 @@ TEST_F(HostileServer, ARedirectLoopEnds) {
 class RawServer {
 public:
     RawServer(std::string answer, bool reset) : m_answer(std::move(answer)), m_reset(reset) {
-        m_listener = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
         sockaddr_in address{};
-        address.sin_family = AF_INET;
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        socklen_t length = sizeof address;
-        if (::bind(m_listener, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
-            ::listen(m_listener, 8) != 0 ||
-            ::getsockname(m_listener, reinterpret_cast<sockaddr*>(&address), &length) != 0)
-            throw std::runtime_error("raw server: cannot listen");
+        m_listener = ListenOnLoopback(8, address);
         m_port = ntohs(address.sin_port);
         m_thread = std::thread([this] { serve(); });
     }
