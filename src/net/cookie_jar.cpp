@@ -16,43 +16,8 @@ std::u16string withoutBlanks(std::u16string text) {
     return text;
 }
 
-} // namespace
-
-CookieJar& CookieJar::instance() {
-    static CookieJar jar;
-    return jar;
-}
-
-int CookieJar::slotIndex(int index) {
-    return index >= 0 && index < kSlots ? index : 0;
-}
-
-std::u16string CookieJar::slot(int index) const {
-    std::lock_guard lock(m_mutex);
-    return m_slots[slotIndex(index)];
-}
-
-void CookieJar::setSlot(int index, std::u16string text) {
-    std::lock_guard lock(m_mutex);
-    m_slots[slotIndex(index)] = std::move(text);
-}
-
-void CookieJar::mergeIntoSlot(int index, const std::u16string& fresh) {
-    std::lock_guard lock(m_mutex);
-    std::u16string& text = m_slots[slotIndex(index)];
-    text = MergeCookies(text, fresh, kMaxSlotChars);
-}
-
-void CookieJar::clear() {
-    std::lock_guard lock(m_mutex);
-    m_slots.fill({});
-}
-
-std::u16string MergeCookies(const std::u16string& stored, const std::u16string& fresh) {
-    return MergeCookies(stored, fresh, std::u16string::npos);
-}
-
-std::u16string MergeCookies(const std::u16string& stored, const std::u16string& fresh, std::size_t limit) {
+/// The merge, piece by piece; a piece that would take the text past `limit` is left out.
+std::u16string mergePieces(const std::u16string& stored, const std::u16string& fresh, std::size_t limit) {
     // Every piece of both texts in order; a name keeps the position of its first piece and the
     // value of its last one. Attributes such as "path=/" are pieces like any other.
     std::vector<std::pair<std::u16string, std::u16string>> entries;
@@ -87,6 +52,49 @@ std::u16string MergeCookies(const std::u16string& stored, const std::u16string& 
     for (const auto& [name, value] : entries)
         merged += name + u'=' + value + u"; ";
     return merged;
+}
+
+} // namespace
+
+CookieJar& CookieJar::instance() {
+    static CookieJar jar;
+    return jar;
+}
+
+int CookieJar::slotIndex(int index) {
+    return index >= 0 && index < kSlots ? index : 0;
+}
+
+std::u16string CookieJar::slot(int index) const {
+    std::lock_guard lock(m_mutex);
+    return m_slots[slotIndex(index)];
+}
+
+void CookieJar::setSlot(int index, std::u16string text) {
+    std::lock_guard lock(m_mutex);
+    m_slots[slotIndex(index)] = std::move(text);
+}
+
+void CookieJar::mergeIntoSlot(int index, const std::u16string& fresh) {
+    std::lock_guard lock(m_mutex);
+    std::u16string& text = m_slots[slotIndex(index)];
+    text = MergeCookies(text, fresh, kMaxSlotChars);
+}
+
+void CookieJar::clear() {
+    std::lock_guard lock(m_mutex);
+    m_slots.fill({});
+}
+
+std::u16string MergeCookies(const std::u16string& stored, const std::u16string& fresh) {
+    return mergePieces(stored, fresh, std::u16string::npos);
+}
+
+std::u16string MergeCookies(const std::u16string& stored, const std::u16string& fresh, std::size_t limit) {
+    std::u16string merged = MergeCookies(stored, fresh);
+    // Only a merge that does not fit is made again under the limit, so that a slot within it is
+    // exactly what the rule makes.
+    return merged.size() <= limit ? merged : mergePieces(stored, fresh, limit);
 }
 
 std::u16string TextBefore(const std::u16string& text, const std::u16string& separator) {

@@ -42,9 +42,9 @@ private:
 /// position and takes its last value, pieces without a name drop out, every entry ends in "; ".
 /// MergeCookies(u"a=1; b=2; ", u"b=3;c=4;") == u"a=1; b=3; c=4; ".
 std::u16string MergeCookies(const std::u16string& stored, const std::u16string& fresh);
-/// The same merge into a slot that holds at most `limit` characters: once a new name would make it
-/// longer, no new name is added, and a value that would make it longer leaves the old value. Below
-/// the limit it is MergeCookies exactly.
+/// The same merge into a slot that holds at most `limit` characters. A merge that fits is
+/// MergeCookies exactly; one that does not goes piece by piece, and once a new name would make the
+/// slot longer than the limit no new name is added, and a value that would leaves the old value.
 std::u16string MergeCookies(const std::u16string& stored, const std::u16string& fresh, std::size_t limit);
 
 /// The text before the first `separator`; empty when it does not occur.

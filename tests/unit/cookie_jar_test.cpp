@@ -138,6 +138,7 @@ TEST(MergeCookies, AFullSlotTakesNoNewNameButKeepsUpdatingItsOwn) {
         {"a value that would not fit keeps the old one", u"a=1; b=2; ", u"a=12345;", 10, u"a=1; b=2; "},
         {"a shorter value makes room", u"a=1; b=22222; ", u"b=;c=3;", 14, u"a=1; b=; c=3; "},
         {"an empty slot with a limit below one entry stays empty", u"", u"abc=1;", 5, u""},
+        {"a merge that fits is the plain one, whatever it passed through", u"b=123456; ", u"a=1;b=;", 9, u"b=; a=1; "},
     };
     for (const auto& c : cases) {
         const std::u16string merged = MergeCookies(c.stored, c.fresh, c.limit);
