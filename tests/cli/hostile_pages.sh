@@ -23,15 +23,16 @@ r=$'\xef\xbf\xbd'
 run "shop with control titles" 0 --route "$route" shop control-titles.taobao.com
 no_controls "shop with control titles" "$work/out"
 no_controls "shop with control titles (stderr)" "$work/stderr"
-[ "$(grep -c '' "$work/out")" -eq 6 ] || fail "shop with control titles: $(grep -c '' "$work/out") lines, expected 6"
-expect_line() {
+expect_lines "shop with control titles" 6
+# has_text NAME TEXT: the output holds TEXT as it is.
+has_text() {
     grep -qF -- "$2" "$work/out" || fail "$1: no line with '$2': $(od -c "$work/out" | head -6)"
 }
-expect_line "colour" "1100000000 $r[31mred$r[0m"$'\r'
-expect_line "clipboard" "1100000001 $r]52;c;cm0gLXJmIH4=${r}clipboard"$'\r'
-expect_line "C1 clear screen" "1100000002 ${r}2Jclear"$'\r'
-expect_line "lone carriage return" "1100000003 real${r}fake"$'\r'
-expect_line "plain title unchanged" $'1100000005 plain\r'
+has_text "colour" "1100000000 $r[31mred$r[0m"$'\r'
+has_text "clipboard" "1100000001 $r]52;c;cm0gLXJmIH4=${r}clipboard"$'\r'
+has_text "C1 clear screen" "1100000002 ${r}2Jclear"$'\r'
+has_text "lone carriage return" "1100000003 real${r}fake"$'\r'
+has_text "plain title unchanged" $'1100000005 plain\r'
 
 # The keyword returns in every title of the search: the table cells must not carry it raw.
 keyword=$'key\e]52;c;cm0gLXJmIH4=\a\x7f\xc2\x9b2J'
@@ -52,7 +53,7 @@ for fault in silent drip short; do
     took=$(($(date +%s) - started))
     [ "$took" -le 12 ] || fail "stalled $fault shop: took $took s with --stall 2"
     grep -q "^shop: page 2: empty " "$work/stderr" || fail "stalled $fault shop: $(cat "$work/stderr")"
-    [ "$(grep -c '' "$work/out")" -eq 20 ] || fail "stalled $fault shop: the first page's items are not all listed"
+    expect_lines "stalled $fault shop: the first page's items" 20
 done
 
 finish hostile_pages
