@@ -1,6 +1,6 @@
 // MergeCookies, TextBefore and TextAfter over fuzzed cookie texts: the merged slot is always in slot
 // form ("name=value; " entries, no other blanks, every name once), merging nothing into it changes
-// nothing, and every name holds the value of its last piece.
+// nothing, every name holds the value of its last piece, and a slot with a limit stays within it.
 
 #include <cstddef>
 #include <cstdint>
@@ -66,6 +66,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     for (const auto& [name, value] : values)
         Check(tarvisk::fuzz::Contains(u"; " + merged, u"; " + name + u"=" + value + u"; "),
               "a name takes the value of its last piece");
+
+    // A slot with a limit never grows past it, stays in slot form, and is the plain merge when that fits.
+    const std::size_t limit = size % 97;
+    const std::u16string capped = tarvisk::MergeCookies(stored, fresh, limit);
+    CheckSlotForm(capped);
+    Check(capped.size() <= limit, "a capped slot holds at most its limit");
+    if (merged.size() <= limit)
+        Check(capped == merged, "below its limit a capped merge is the plain merge");
 
     // The separator routines on any separator, the empty one included.
     const std::u16string separator = tarvisk::fuzz::PageText(pieces[2]).substr(0, 4);

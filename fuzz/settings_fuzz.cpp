@@ -1,15 +1,18 @@
-// The settings file over fuzzed Setting.ini contents: any file reads without failing (a file that is
-// not a settings file reads as missing keys), a written value reads back as written (line breaks as
-// blanks, characters outside code page 936 as "?"), and a write leaves every other key as it was.
+// The settings file over fuzzed Setting.ini contents: any file reads without failing, a written value
+// reads back as written (line breaks as blanks, characters outside code page 936 as "?"), a write
+// leaves every other key as it was, and a file that is not a settings file (binary, UTF-16) is never
+// changed (its keys then live in the per-user file).
 
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <string>
 #include <system_error>
 #include <vector>
 
+#include <stdlib.h>
 #include <unistd.h>
 
 #include "fuzz_support.h"
@@ -35,6 +38,8 @@ fs::path Folder() {
         fs::path made = base / ("tarvisk-settings-fuzz-" + std::to_string(::getpid()));
         fs::create_directories(made);
         tarvisk::SetSettingsFolder(made);
+        // Where the settings go when the folder's file cannot be read.
+        ::setenv("XDG_CONFIG_HOME", (made / "user").c_str(), 1);
         return made;
     }();
     return folder;
@@ -43,6 +48,11 @@ fs::path Folder() {
 void WriteFile(const fs::path& file, const std::string& bytes) {
     std::ofstream out(file, std::ios::binary | std::ios::trunc);
     out << bytes;
+}
+
+std::string ReadFile(const fs::path& file) {
+    std::ifstream in(file, std::ios::binary);
+    return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
 }
 
 /// What a value reads back as once written: it ends at a NUL, line breaks are blanks, and the rest goes
@@ -64,6 +74,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const fs::path file = Folder() / "Setting.ini";
     const auto pieces = tarvisk::fuzz::Pieces(data + 1, size - 1, 2);
     WriteFile(file, pieces[0]);
+    fs::remove(Folder() / "user" / "Tarvisk" / "Setting.ini");
 
     std::vector<std::u16string> before;
     for (const auto& key : kKeys)
@@ -72,6 +83,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::size_t written = data[0] % kWindowKeys;
     const std::u16string value = tarvisk::fuzz::PageText(pieces[1]);
     Check(tarvisk::WriteSetting(kKeys[written].name, value), "a write into a writable folder succeeds");
+
+    const bool notSettings = pieces[0].find('\0') != std::string::npos || pieces[0].starts_with("\xFF\xFE") ||
+                             pieces[0].starts_with("\xFE\xFF");
+    if (notSettings)
+        Check(ReadFile(file) == pieces[0], "a file that is not a settings file is never changed");
 
     const std::u16string expected = StoredForm(value);
     for (std::size_t i = 0; i < std::size(kKeys); ++i) {

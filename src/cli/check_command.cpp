@@ -6,8 +6,6 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
-#include <filesystem>
-#include <fstream>
 #include <iostream>
 #include <memory>
 #include <optional>
@@ -21,7 +19,9 @@
 #include "app/main/reputation.h"
 #include "cli/commands.h"
 #include "cli/interrupt.h"
+#include "cli/input_files.h"
 #include "cli/output.h"
+#include "cli/terminal_text.h"
 #include "core/date.h"
 #include "core/hooks.h"
 #include "store/check_history.h"
@@ -70,21 +70,12 @@ bool isBlank(const std::string& line) {
 }
 
 /// The accounts of a file, one a line: UTF-8 (a leading byte-order mark is dropped), CR removed,
-/// blank lines skipped. None when the file cannot be read.
-std::optional<std::vector<std::u16string>> readAccountFile(const std::string& path) {
-    std::error_code error;
-    if (std::filesystem::is_directory(path, error)) {
-        return std::nullopt;
-    }
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
-        return std::nullopt;
-    }
-    std::vector<std::u16string> accounts;
-    std::string line;
+/// blank lines skipped.
+LineFileResult readAccountFile(const std::string& path, std::vector<std::u16string>& accounts) {
     bool first = true;
-    while (std::getline(in, line)) {
-        if (first && line.rfind("\xEF\xBB\xBF", 0) == 0) {
+    return ReadFileLines(path, [&](std::string_view text) {
+        std::string line(text);
+        if (first && line.starts_with("\xEF\xBB\xBF")) {
             line.erase(0, 3);
         }
         first = false;
@@ -92,11 +83,7 @@ std::optional<std::vector<std::u16string>> readAccountFile(const std::string& pa
         if (!isBlank(line)) {
             accounts.push_back(FromUtf8(line));
         }
-    }
-    if (in.bad()) {
-        return std::nullopt;
-    }
-    return accounts;
+    });
 }
 
 nlohmann::ordered_json stopJson(const std::u16string& account, const ReputationStop& stop) {
@@ -139,12 +126,11 @@ int runCheck(const CheckOptions& options, const GlobalOptions& global) {
         accounts.push_back(FromUtf8(account));
     }
     if (!options.file.empty()) {
-        const auto fromFile = readAccountFile(options.file);
-        if (!fromFile) {
-            std::cerr << "check: cannot read the account file " << options.file << '\n';
+        const LineFileResult read = readAccountFile(options.file, accounts);
+        if (read.status != LineFileResult::Status::Read) {
+            std::cerr << "check: " << LineFileProblem(read, "account file", options.file) << '\n';
             return kUsageError;
         }
-        accounts.insert(accounts.end(), fromFile->begin(), fromFile->end());
     }
     if (accounts.empty()) {
         std::cerr << "check: no account given (name accounts or use --file)\n";
@@ -170,7 +156,7 @@ int runCheck(const CheckOptions& options, const GlobalOptions& global) {
             row.checkedAt = UnixTimeNow();
             const CheckContext context = RecordCheck(store, outcome.facts, row.checkedAt);
             if (options.html) {
-                std::cout << ToUtf8(RenderReport(outcome.facts)) << '\n';
+                std::cout << TerminalText(RenderReport(outcome.facts)) << '\n';
             } else {
                 PrintJsonLine(reportJson(outcome.facts, context));
             }

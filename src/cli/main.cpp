@@ -2,6 +2,7 @@
 // the same core as the desktop program. Global options choose where the marketplace is reached.
 
 #include <charconv>
+#include <chrono>
 #include <cstdio>
 #include <iostream>
 #include <memory>
@@ -9,14 +10,16 @@
 
 #include "cli/commands.h"
 #include "cli/guard.h"
+#include "cli/input_files.h"
+#include "cli/terminal_text.h"
 #include "core/hooks.h"
 #include "core/job.h"
 #include "demo/demo_login.h"
 #include "demo/demo_market.h"
 #include "net/browser_cookies.h"
+#include "net/curl_request.h"
 #include "net/endpoints.h"
 #include "store/local_store.h"
-#include "text/encoding.h"
 
 namespace {
 
@@ -75,6 +78,12 @@ int run(int argc, char** argv) {
     app.add_option("--data-dir", dataFolder,
                    "keep the check history and the buyer lists in this folder (default $XDG_DATA_HOME/Tarvisk, "
                    "else ~/.local/share/Tarvisk)");
+    int stallSeconds = static_cast<int>(tarvisk::net::StallLimits{}.receive.count());
+    app.add_option("--stall", stallSeconds,
+                   "give up a request that receives nothing for SECONDS, as an empty page (default 60; a page "
+                   "that keeps arriving has no time limit)")
+        ->check(CLI::Range(1, 3600))
+        ->option_text("SECONDS");
 
     tarvisk::cli::CommandRunner runner;
     tarvisk::cli::AddCheckCommand(app, global, runner);
@@ -90,19 +99,25 @@ int run(int argc, char** argv) {
     }
 
     tarvisk::SetMessageSink([](const std::u16string& text, const std::u16string& title) {
-        std::cerr << "tarvisk-cli: " << (title.empty() ? std::string("Tarvisk") : tarvisk::ToUtf8(title)) << ": "
-                  << tarvisk::ToUtf8(text) << '\n';
+        std::cerr << "tarvisk-cli: " << (title.empty() ? std::string("Tarvisk") : tarvisk::cli::TerminalText(title))
+                  << ": " << tarvisk::cli::TerminalText(text) << '\n';
     });
 
     if (!dataFolder.empty()) {
         tarvisk::SetDataFolder(dataFolder);
     }
+    tarvisk::net::StallLimits stall;
+    stall.receive = std::chrono::seconds(stallSeconds);
+    tarvisk::net::SetStallLimits(stall);
     if (!route.empty()) {
         tarvisk::endpoints::SetRoute(route);
     }
-    if (!cookieFile.empty() && !tarvisk::BrowserCookies::instance().loadNetscapeFile(cookieFile)) {
-        std::cerr << "tarvisk-cli: cannot read the cookies file " << cookieFile << '\n';
-        return kUsageError;
+    if (!cookieFile.empty()) {
+        const tarvisk::LineFileResult loaded = tarvisk::BrowserCookies::instance().loadNetscapeFile(cookieFile);
+        if (loaded.status != tarvisk::LineFileResult::Status::Read) {
+            std::cerr << "tarvisk-cli: " << tarvisk::cli::LineFileProblem(loaded, "cookies file", cookieFile) << '\n';
+            return kUsageError;
+        }
     }
 
     std::unique_ptr<tarvisk::demo::DemoMarket> market;

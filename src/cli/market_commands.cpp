@@ -24,6 +24,7 @@
 #include "app/shop/shop_crawl.h"
 #include "cli/commands.h"
 #include "cli/interrupt.h"
+#include "cli/terminal_text.h"
 #include "cli/output.h"
 #include "store/exports.h"
 #include "table/result_table.h"
@@ -50,8 +51,8 @@ void clearProgress() {
 
 /// "rank: page 3: verification http://..." on stderr.
 void printUnreadPage(const char* command, const UnreadPage& page) {
-    std::cerr << command << ": page " << page.number << ": " << PageKindName(page.kind) << ' ' << ToUtf8(page.address)
-              << '\n';
+    std::cerr << command << ": page " << page.number << ": " << PageKindName(page.kind) << ' '
+              << TerminalText(page.address) << '\n';
 }
 
 ShopCrawlResult crawl(const std::string& address, double pauseSeconds) {
@@ -73,9 +74,9 @@ void printCrawlEnd(const ShopCrawlResult& result) {
     }
     if (result.unreadPage) {
         printUnreadPage("shop", *result.unreadPage);
-        std::cerr << ToUtf8(ShopUnreadMessage(result)) << '\n';
+        std::cerr << TerminalText(ShopUnreadMessage(result)) << '\n';
     } else {
-        std::cerr << ToUtf8(result.status) << '\n';
+        std::cerr << TerminalText(result.status) << '\n';
     }
 }
 
@@ -87,7 +88,7 @@ struct ShopArguments {
 int runShop(const ShopArguments& arguments, const GlobalOptions& global) {
     const InterruptScope interrupt;
     const ShopCrawlResult result = crawl(arguments.address, global.pauseSeconds);
-    std::cout << ToUtf8(result.text) << std::flush;
+    std::cout << TerminalText(result.text) << std::flush;
     printCrawlEnd(result);
     if (result.cancelled) {
         SkipCsvOutput("shop", arguments.csv);
@@ -106,7 +107,7 @@ std::string tableCell(std::u16string text) {
             c = u' ';
         }
     }
-    return ToUtf8(text);
+    return TerminalText(text);
 }
 
 void printTable(const ResultTable& table) {
@@ -164,16 +165,16 @@ int runRank(const RankArguments& arguments, const GlobalOptions& global) {
     printTable(table);
     const bool conclusive = result.conclusive() && (result.found || shopListComplete);
     if (result.found) {
-        std::cout << ToUtf8(result.toolTip + u" " + result.caption) << '\n';
+        std::cout << TerminalText(result.toolTip + u" " + result.caption) << '\n';
     } else if (conclusive) {
-        std::cout << ToUtf8(result.caption) << '\n';
+        std::cout << TerminalText(result.caption) << '\n';
     }
     std::cout << std::flush;
     if (!result.conclusive()) {
         for (const UnreadPage& page : result.unreadPages) {
             printUnreadPage("rank", page);
         }
-        std::cerr << ToUtf8(RankingUnreadMessage(result)) << '\n';
+        std::cerr << TerminalText(RankingUnreadMessage(result)) << '\n';
     }
     if (result.cancelled) {
         SkipCsvOutput("rank", arguments.csv);

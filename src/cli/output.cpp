@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <iostream>
 
+#include "cli/terminal_text.h"
 #include "core/date.h"
 #include "store/exports.h"
 #include "text/encoding.h"
@@ -18,6 +19,21 @@ nlohmann::ordered_json number(double value) {
         return static_cast<std::int64_t>(value);
     }
     return value;
+}
+
+/// `json` with every text in it made fit for a terminal (TerminalText). The dump escapes C0 control
+/// characters itself, but writes DEL and the C1 range as they are.
+nlohmann::ordered_json terminalSafe(const nlohmann::ordered_json& json) {
+    if (json.is_string()) {
+        return TerminalText(FromUtf8(json.get<std::string>()));
+    }
+    nlohmann::ordered_json safe = json;
+    if (json.is_structured()) {
+        for (auto& item : safe) {
+            item = terminalSafe(item);
+        }
+    }
+    return safe;
 }
 
 } // namespace
@@ -51,7 +67,7 @@ nlohmann::ordered_json CheckedAtJson(const StoredCheck& check) {
 }
 
 void PrintJsonLine(const nlohmann::ordered_json& json) {
-    std::cout << json.dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace) << '\n';
+    std::cout << terminalSafe(json).dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace) << '\n';
 }
 
 bool WriteCsvOutput(const std::string& command, const std::string& file, const std::string& bytes) {

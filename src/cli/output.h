@@ -18,7 +18,8 @@ nlohmann::ordered_json FactsJson(const ReputationFacts& facts);
 /// A stored check: "checked_at" (ISO 8601 local time) followed by its facts.
 nlohmann::ordered_json CheckedAtJson(const StoredCheck& check);
 
-/// Prints one JSON line on stdout (invalid text replaced, never thrown over).
+/// Prints one JSON line on stdout (invalid text replaced, never thrown over; control characters in its texts
+/// replaced, as TerminalText does).
 void PrintJsonLine(const nlohmann::ordered_json& json);
 
 /// Writes a CSV table to `file`; on failure says so on stderr, naming the command, and returns false.

@@ -7,11 +7,14 @@
 //   search page full of items and then misbehaves with FAULT on every later page;
 // - a search for the keyword "hostile-FAULT" has a first result page of items and then misbehaves;
 // - a shop whose host begins with "cookie-echo" lists every cookie it received as an item title, so a
-//   test can see which of the browser's cookies reached a host.
+//   test can see which of the browser's cookies reached a host;
+// - a shop whose host begins with "control-titles" lists items whose titles hold terminal escape
+//   sequences and other control characters.
 //
 // FAULT is one of: cut (the connection is dropped half-way through the body), huge (a 100 MiB body),
 // flood (the same in chunks, its length not announced), silent (no answer until the server stops),
-// drip (a byte a second), error (a 500 error page).
+// drip (a byte a second), short (half of the announced body, then nothing more on an open
+// connection), error (a 500 error page).
 
 #include <algorithm>
 #include <array>
@@ -37,12 +40,14 @@ constexpr std::size_t kHugeBytes = std::size_t{100} << 20;
 constexpr auto kSilentLimit = std::chrono::minutes(2);
 constexpr std::size_t kDripBytes = 30;
 constexpr std::size_t kCutBytes = 200 * 1024;
-constexpr long kMaxCookies = 5000;
+constexpr std::size_t kShortBytes = 4 * 1024;
+constexpr long kMaxCookies = 10000;
 // A gzip member that inflates to 258 * kBombMatches + 1 zero bytes (about 100 MiB).
 constexpr std::size_t kBombMatches = 406'000;
 
 constexpr std::string_view kHostilePrefix = "hostile-";
 constexpr std::string_view kCookieEchoPrefix = "cookie-echo";
+constexpr std::string_view kControlTitlesPrefix = "control-titles";
 
 long numberParam(const httplib::Request& request, const char* name, long fallback, long high) {
     const std::string text = request.get_param_value(name);
@@ -85,6 +90,20 @@ void drip(const httplib::Server& server, httplib::Response& response) {
                                   });
 }
 
+/// A body that stops half-way and then keeps the connection open without a word, as a server does
+/// that promised more than it has.
+void shortBody(const httplib::Server& server, httplib::Response& response) {
+    response.set_content_provider(2 * kShortBytes, "text/html",
+                                  [&server](std::size_t offset, std::size_t, httplib::DataSink& sink) {
+                                      if (offset < kShortBytes) {
+                                          const std::string half(kShortBytes - offset, 's');
+                                          return sink.write(half.data(), half.size());
+                                      }
+                                      WaitWhileServing(server, kSilentLimit);
+                                      return false;
+                                  });
+}
+
 /// Sends the misbehaving answer named `fault`; false for a name that is no fault.
 bool sendFault(std::string_view fault, const httplib::Server& server, httplib::Response& response) {
     if (fault == "cut") {
@@ -99,6 +118,8 @@ bool sendFault(std::string_view fault, const httplib::Server& server, httplib::R
         response.status = 504;
     } else if (fault == "drip") {
         drip(server, response);
+    } else if (fault == "short") {
+        shortBody(server, response);
     } else if (fault == "error") {
         response.status = 500;
         response.set_content("<html><body><h1>500 Internal Server Error</h1></body></html>", "text/html");
@@ -188,6 +209,29 @@ std::string cookieEchoPage(const httplib::Request& request, int page) {
     return html + "</body></html>\n";
 }
 
+/// A shop page whose item titles would move the cursor, change colours, write the clipboard or hide text on a
+/// terminal that printed them as they are; then the end notice.
+std::string controlTitlesPage(int page) {
+    std::string html = "<html><head><meta charset=\"utf-8\"><title>control titles</title></head><body>\n";
+    if (page > 1) {
+        return html + ToUtf8(u"<p>很抱歉，搜索到 0 个宝贝</p>") + "</body></html>\n";
+    }
+    const char* const titles[] = {
+        "\x1b[31mred\x1b[0m", // a colour
+        "\x1b]52;c;cm0gLXJmIH4=\x07"
+        "clipboard", // a clipboard write (OSC 52, ended by BEL)
+        "\xc2\x9b"
+        "2Jclear",                        // "erase the screen" with the one-character C1 introducer
+        "real\rfake",                     // a carriage return that overwrites the line
+        "back\x08\x08\x08\x08spaced\x7f", // backspaces and DEL
+        "plain",
+    };
+    long long id = 1'100'000'000LL;
+    for (const char* title : titles)
+        html += itemLink(std::to_string(id++), title);
+    return html + "</body></html>\n";
+}
+
 int pageParam(const httplib::Request& request, const char* name, int fallback) {
     return static_cast<int>(numberParam(request, name, fallback, 1'000'000));
 }
@@ -203,6 +247,10 @@ httplib::Server::HandlerResponse RouteHostileJobs(const httplib::Server& server,
     const bool shopPage = request.path.ends_with("/search.htm");
     if (shopPage && host.starts_with(kCookieEchoPrefix)) {
         response.set_content(cookieEchoPage(request, pageParam(request, "pageNo", 1)), "text/html; charset=utf-8");
+        return Handled::Handled;
+    }
+    if (shopPage && host.starts_with(kControlTitlesPrefix)) {
+        response.set_content(controlTitlesPage(pageParam(request, "pageNo", 1)), "text/html; charset=utf-8");
         return Handled::Handled;
     }
     if (shopPage && host.starts_with(kHostilePrefix)) {
@@ -230,13 +278,15 @@ void RegisterHostileEndpoints(httplib::Server& server) {
     const auto serve = [&server](const std::string& path, const httplib::Server::Handler& handler) {
         ServePath(server, "/test/hostile/" + path, handler);
     };
-    serve("(cut|huge|flood|silent|drip|error)",
+    serve("(cut|huge|flood|silent|drip|short|error)",
           [&server](const httplib::Request& request, httplib::Response& response) {
               sendFault(request.matches[1].str(), server, response);
           });
     serve("cookies", [](const httplib::Request& request, httplib::Response& response) {
+        // Names from c<first> on, so that each page of a test can bring new ones.
         const long count = numberParam(request, "n", 1000, kMaxCookies);
-        for (long i = 0; i < count; ++i)
+        const long first = numberParam(request, "first", 0, 1'000'000'000);
+        for (long i = first; i < first + count; ++i)
             response.headers.emplace("Set-Cookie", "c" + std::to_string(i) + "=v" + std::to_string(i) + "; Path=/");
         response.set_content(std::to_string(count) + " cookies set", "text/plain");
     });

@@ -1,5 +1,5 @@
 // Pages under /test/ on every host, for checking the request routines over real HTTP: they
-// show what the server received, set cookies, redirect, answer slowly or never, and serve GBK
+// show what the server received, set cookies, redirect, answer slowly, steadily or never, and serve GBK
 // pages with and without a declared charset.
 
 #include <algorithm>
@@ -120,6 +120,16 @@ void RegisterTestEndpoints(httplib::Server& server) {
     everyMethod("/test/silent", [&server](const httplib::Request&, httplib::Response& response) {
         holdBack(server, kSilentLimit, response);
         response.status = 504;
+    });
+    everyMethod("/test/steady", [&server](const httplib::Request& request, httplib::Response& response) {
+        // A page that keeps arriving, a KiB every tenth of a second, for "ms" milliseconds: slow, never stalled.
+        const long pieces = numberParam(request, "ms", 1000, 0, kMaxSlowMs) / 100;
+        response.set_content_provider(static_cast<std::size_t>(pieces) * 1024, "text/plain",
+                                      [&server](std::size_t, std::size_t, httplib::DataSink& sink) {
+                                          const std::string piece(1024, 's');
+                                          return sink.write(piece.data(), piece.size()) &&
+                                                 WaitWhileServing(server, std::chrono::milliseconds(100));
+                                      });
     });
     everyMethod("/test/status", [](const httplib::Request& request, httplib::Response& response) {
         response.status = static_cast<int>(numberParam(request, "code", 500, 200, 599));

@@ -3,7 +3,6 @@
 #include <array>
 #include <charconv>
 #include <ctime>
-#include <fstream>
 #include <map>
 #include <mutex>
 #include <optional>
@@ -127,15 +126,11 @@ void BrowserCookies::clear() {
     m_impl->share.apply("ALL");
 }
 
-bool BrowserCookies::loadNetscapeFile(const std::string& path) {
-    std::ifstream file(path, std::ios::binary);
-    if (!file)
-        return false;
-    for (std::string line; std::getline(file, line);) {
+LineFileResult BrowserCookies::loadNetscapeFile(const std::string& path) {
+    return ReadFileLines(path, [this](std::string_view line) {
         if (const std::optional<BrowserCookie> cookie = parseNetscapeLine(line))
             set(*cookie);
-    }
-    return !file.bad();
+    });
 }
 
 std::string BrowserCookies::netscapeText() const {

@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "text/line_file.h"
+
 // The browser's cookie store as the request routines see it: XmlHttpRequest sends these cookies
 // (only to the hosts their domains match) and stores what its responses set; the desktop
 // program keeps it in step with the embedded browser's own store in both directions.
@@ -37,8 +39,9 @@ public:
     std::vector<BrowserCookie> all() const;
     void clear();
 
-    /// Loads a Netscape cookies.txt file; false when it cannot be read.
-    bool loadNetscapeFile(const std::string& path);
+    /// Loads a Netscape cookies.txt file. Unreadable: nothing was loaded; LineTooLong: the cookies
+    /// before that line were loaded (no cookie line comes near the limit of text/line_file.h).
+    LineFileResult loadNetscapeFile(const std::string& path);
     /// The cookies, session cookies too, as the text of a Netscape cookies.txt file (what
     /// loadNetscapeFile reads back).
     std::string netscapeText() const;

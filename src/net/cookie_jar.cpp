@@ -16,6 +16,44 @@ std::u16string withoutBlanks(std::u16string text) {
     return text;
 }
 
+/// The merge, piece by piece; a piece that would take the text past `limit` is left out.
+std::u16string mergePieces(const std::u16string& stored, const std::u16string& fresh, std::size_t limit) {
+    // Every piece of both texts in order; a name keeps the position of its first piece and the
+    // value of its last one. Attributes such as "path=/" are pieces like any other.
+    std::vector<std::pair<std::u16string, std::u16string>> entries;
+    std::unordered_map<std::u16string, std::size_t> positions;
+    std::size_t length = 0; // of the merged text: name, "=", value and "; " for each entry
+    for (const std::u16string* text : {&stored, &fresh}) {
+        for (const std::u16string& piece : SplitAt(withoutBlanks(*text), u";")) {
+            std::u16string name = TextBefore(piece, u"=");
+            if (name.empty())
+                continue;
+            std::u16string value = TextAfter(piece, u"=");
+            const auto found = positions.find(name);
+            if (found == positions.end()) {
+                const std::size_t entryLength = name.size() + value.size() + 3;
+                if (entryLength > limit - std::min(length, limit))
+                    continue;
+                length += entryLength;
+                positions.emplace(name, entries.size());
+                entries.emplace_back(std::move(name), std::move(value));
+            } else {
+                std::u16string& kept = entries[found->second].second;
+                const std::size_t without = length - kept.size();
+                if (value.size() > limit - std::min(without, limit))
+                    continue;
+                length = without + value.size();
+                kept = std::move(value);
+            }
+        }
+    }
+    std::u16string merged;
+    merged.reserve(length);
+    for (const auto& [name, value] : entries)
+        merged += name + u'=' + value + u"; ";
+    return merged;
+}
+
 } // namespace
 
 CookieJar& CookieJar::instance() {
@@ -40,7 +78,7 @@ void CookieJar::setSlot(int index, std::u16string text) {
 void CookieJar::mergeIntoSlot(int index, const std::u16string& fresh) {
     std::lock_guard lock(m_mutex);
     std::u16string& text = m_slots[slotIndex(index)];
-    text = MergeCookies(text, fresh);
+    text = MergeCookies(text, fresh, kMaxSlotChars);
 }
 
 void CookieJar::clear() {
@@ -49,27 +87,14 @@ void CookieJar::clear() {
 }
 
 std::u16string MergeCookies(const std::u16string& stored, const std::u16string& fresh) {
-    // Every piece of both texts in order; a name keeps the position of its first piece and the
-    // value of its last one. Attributes such as "path=/" are pieces like any other.
-    std::vector<std::pair<std::u16string, std::u16string>> entries;
-    std::unordered_map<std::u16string, std::size_t> positions;
-    for (const std::u16string* text : {&stored, &fresh}) {
-        for (const std::u16string& piece : SplitAt(withoutBlanks(*text), u";")) {
-            std::u16string name = TextBefore(piece, u"=");
-            if (name.empty())
-                continue;
-            std::u16string value = TextAfter(piece, u"=");
-            const auto [found, added] = positions.try_emplace(name, entries.size());
-            if (added)
-                entries.emplace_back(std::move(name), std::move(value));
-            else
-                entries[found->second].second = std::move(value);
-        }
-    }
-    std::u16string merged;
-    for (const auto& [name, value] : entries)
-        merged += name + u'=' + value + u"; ";
-    return merged;
+    return mergePieces(stored, fresh, std::u16string::npos);
+}
+
+std::u16string MergeCookies(const std::u16string& stored, const std::u16string& fresh, std::size_t limit) {
+    std::u16string merged = MergeCookies(stored, fresh);
+    // Only a merge that does not fit is made again under the limit, so that a slot within it is
+    // exactly what the rule makes.
+    return merged.size() <= limit ? merged : mergePieces(stored, fresh, limit);
 }
 
 std::u16string TextBefore(const std::u16string& text, const std::u16string& separator) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <array>
+#include <cstddef>
 #include <mutex>
 #include <string>
 
@@ -12,6 +13,9 @@ namespace tarvisk {
 class CookieJar {
 public:
     static constexpr int kSlots = 21;
+    /// The longest a slot grows, in characters: far above any real jar (a few KiB), far below what
+    /// would make every request fail (a server that sets thousands of new cookies on every page).
+    static constexpr std::size_t kMaxSlotChars = 64 * 1024;
 
     /// The jar of this process.
     static CookieJar& instance();
@@ -19,8 +23,8 @@ public:
     /// The slot's text; a slot outside 0..20 means slot 0.
     std::u16string slot(int index) const;
     void setSlot(int index, std::u16string text);
-    /// Stores MergeCookies(slot, fresh) into the slot in one step, so concurrent requests that
-    /// share a slot lose no cookie.
+    /// Stores MergeCookies(slot, fresh, kMaxSlotChars) into the slot in one step, so concurrent
+    /// requests that share a slot lose no cookie.
     void mergeIntoSlot(int index, const std::u16string& fresh);
     /// Empties every slot (tests only; the program never clears the jar).
     void clear();
@@ -38,6 +42,10 @@ private:
 /// position and takes its last value, pieces without a name drop out, every entry ends in "; ".
 /// MergeCookies(u"a=1; b=2; ", u"b=3;c=4;") == u"a=1; b=3; c=4; ".
 std::u16string MergeCookies(const std::u16string& stored, const std::u16string& fresh);
+/// The same merge into a slot that holds at most `limit` characters. A merge that fits is
+/// MergeCookies exactly; one that does not goes piece by piece, and once a new name would make the
+/// slot longer than the limit no new name is added, and a value that would leaves the old value.
+std::u16string MergeCookies(const std::u16string& stored, const std::u16string& fresh, std::size_t limit);
 
 /// The text before the first `separator`; empty when it does not occur.
 std::u16string TextBefore(const std::u16string& text, const std::u16string& separator);

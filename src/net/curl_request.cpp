@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <atomic>
 #include <cstdio>
 #include <mutex>
 
@@ -25,6 +26,10 @@ constexpr long kReadBytes = 128 * 1024;
 // A body buffer up to this size is kept for the next request of the thread, so the pages of a job
 // reuse one buffer; a larger one goes back to the system.
 constexpr std::size_t kKeptBodyBytes = std::size_t{4} << 20;
+
+// Seconds, read by requests on any thread.
+std::atomic<long> connectLimitSeconds{StallLimits{}.connect.count()};
+std::atomic<long> receiveLimitSeconds{StallLimits{}.receive.count()};
 
 void initCurl() {
     static std::once_flag once;
@@ -94,6 +99,15 @@ void unlockShare(CURL*, curl_lock_data data, void* mutexes) {
 }
 
 } // namespace
+
+void SetStallLimits(StallLimits limits) {
+    connectLimitSeconds = static_cast<long>(limits.connect.count());
+    receiveLimitSeconds = static_cast<long>(limits.receive.count());
+}
+
+StallLimits CurrentStallLimits() {
+    return {std::chrono::seconds(connectLimitSeconds.load()), std::chrono::seconds(receiveLimitSeconds.load())};
+}
 
 std::string_view HeaderName(std::string_view line) {
     return TrimBlanks(line.substr(0, std::min(line.find(':'), line.size())), kHeaderBlanks);
@@ -281,6 +295,10 @@ CurlRequest::CurlRequest(const std::u16string& url) : m_impl(std::make_unique<Im
     curl_easy_setopt(easy, CURLOPT_HEADERDATA, &impl);
     curl_easy_setopt(easy, CURLOPT_MAXFILESIZE_LARGE, static_cast<curl_off_t>(kMaxResponseBytes));
     curl_easy_setopt(easy, CURLOPT_BUFFERSIZE, kReadBytes);
+    const StallLimits stall = CurrentStallLimits();
+    curl_easy_setopt(easy, CURLOPT_CONNECTTIMEOUT_MS, static_cast<long>(stall.connect.count() * 1000));
+    curl_easy_setopt(easy, CURLOPT_LOW_SPEED_LIMIT, kStallBytesPerSecond);
+    curl_easy_setopt(easy, CURLOPT_LOW_SPEED_TIME, static_cast<long>(stall.receive.count()));
 
     // Routing: the https route first, as the first matching entry wins.
     const std::string httpsRoute = endpoints::HttpsRoute();

@@ -47,6 +47,23 @@ private:
     bool m_blockEnded = false;
 };
 
+/// When a request that gets no further gives up. No overall limit applies (a page that keeps arriving
+/// takes as long as it takes), but a request fails, as if no answer had come, when it cannot connect
+/// (name lookup and TLS handshake included) within `connect`, or when it receives less than
+/// kStallBytesPerSecond for `receive` on end: a server that never answers, that drips a byte a second,
+/// or that stops short of the length it announced. The rate is averaged over the last five seconds,
+/// so the last burst before a stall counts for up to five seconds more.
+struct StallLimits {
+    std::chrono::seconds connect{30};
+    std::chrono::seconds receive{60};
+};
+/// Below this rate (averaged over a few seconds) a transfer receives nothing worth waiting for.
+inline constexpr long kStallBytesPerSecond = 16;
+
+/// The limits every request of the process applies from now on (the command line's --stall).
+void SetStallLimits(StallLimits limits);
+StallLimits CurrentStallLimits();
+
 /// The address as libcurl takes it: UTF-8, with blanks, control characters and non-ASCII bytes
 /// percent-encoded (callers normally pass addresses that are encoded already).
 std::string RequestUrl(const std::u16string& url);
@@ -78,7 +95,7 @@ private:
 /// One transfer: http and https only, HTTP/1.1 (header names arrive as the server wrote them),
 /// no compressed answers, the routes and trusted certificate of net/endpoints.h, the body limit.
 /// When routed, proxies from the environment are not used. Unless told otherwise it sends a GET,
-/// follows no redirect, verifies certificates and has no time limit.
+/// follows no redirect, verifies certificates and has no time limit but the stall limits.
 class CurlRequest {
 public:
     explicit CurlRequest(const std::u16string& url);

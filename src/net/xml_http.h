@@ -8,8 +8,10 @@ namespace tarvisk {
 /// `body` + "&x=" + a random field, with the browser's cookies (net/browser_cookies.h). It returns
 /// as soon as the answer is complete and lets the event pump run at least every 10 ms while it
 /// waits (an event handler may make a request of its own meanwhile). decodeMode 0: by the charset the
-/// response declares; 1: GBK bytes; other: empty text. timeoutSeconds <= 0 waits without limit
-/// (until the job is cancelled). When no request handle can be made, shows "创建XML失败" through
+/// response declares; 1: GBK bytes; other: empty text. timeoutSeconds <= 0 sets no overall limit: the
+/// request waits as long as the answer keeps arriving, and gives up (empty text) when the job is
+/// cancelled or the request stalls (StallLimits of net/curl_request.h: no connection within 30 s,
+/// nothing received for 60 s). When no request handle can be made, shows "创建XML失败" through
 /// the message sink and returns that text. As a browser does, it follows redirects and verifies
 /// certificates: against the trusted certificate of net/endpoints.h when one is set, else against
 /// the system's authorities.

@@ -1,12 +1,18 @@
 #include "text/settings.h"
 
+#include <cerrno>
+#include <chrono>
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
 #include <mutex>
 #include <optional>
+#include <thread>
 #include <vector>
 
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include "core/files.h"
@@ -21,6 +27,10 @@ namespace {
 
 // A settings file is a few hundred bytes; anything this large was not written by the program.
 constexpr std::uintmax_t kMaxFileBytes = 1u << 20;
+// A writer holds the folder's lock for one write of a small file. One that holds it far longer is stuck (a
+// stopped process): the write then goes ahead without the lock rather than freeze the window that made it.
+constexpr std::chrono::seconds kLockWait{5};
+constexpr std::chrono::milliseconds kLockRetry{2};
 
 std::mutex& settingsMutex() {
     static std::mutex mutex;
@@ -136,23 +146,81 @@ fs::path settingsFile() {
     return SettingsFolder() / fs::path(ToUtf8(kSettingsFileName));
 }
 
-/// The file's bytes; nothing when it is missing, unreadable or not a settings file (binary, oversized).
-std::optional<std::string> loadFile(const fs::path& file) {
+/// Setting.ini of the per-user configuration folder, where the settings go when the file of the settings folder
+/// cannot be read; none when that is the settings folder itself.
+std::optional<fs::path> fallbackFile() {
+    const fs::path folder = UserConfigFolder();
+    if (folder == SettingsFolder()) {
+        return std::nullopt;
+    }
+    return folder / fs::path(ToUtf8(kSettingsFileName));
+}
+
+/// A settings file as found on disk.
+struct LoadedFile {
+    enum class State { Missing, Read, Unreadable };
+    State state = State::Missing;
+    std::string bytes;
+};
+
+/// The file's bytes. Unreadable: it is there but not a settings file the program can read and write back
+/// whole (no read permission, not a plain file, binary, UTF-16, oversized); such a file is never replaced.
+LoadedFile loadFile(const fs::path& file) {
+    using State = LoadedFile::State;
     std::error_code error;
+    const fs::file_status status = fs::status(file, error);
+    if (status.type() == fs::file_type::not_found) {
+        return {};
+    }
+    if (error || status.type() != fs::file_type::regular) {
+        return {State::Unreadable, {}};
+    }
     const std::uintmax_t size = fs::file_size(file, error);
     if (error || size > kMaxFileBytes) {
-        return std::nullopt;
+        return {State::Unreadable, {}};
     }
     std::ifstream in(file, std::ios::binary);
     if (!in) {
-        return std::nullopt;
+        return {State::Unreadable, {}};
     }
     std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    if (in.bad() || bytes.find('\0') != std::string::npos) {
-        return std::nullopt;
+    // UTF-16 starts with its byte-order mark, and its ASCII characters hold NUL bytes.
+    const bool utf16 = bytes.starts_with("\xFF\xFE") || bytes.starts_with("\xFE\xFF");
+    if (in.bad() || utf16 || bytes.find('\0') != std::string::npos) {
+        return {State::Unreadable, {}};
     }
-    return bytes;
+    return {State::Read, std::move(bytes)};
 }
+
+/// An advisory lock on the lock file beside a settings file, held for the life of the object: the programs
+/// that share the folder (tarvisk and tarvix, or two copies of one) then change the file one at a time, and
+/// none writes back a copy that lacks a key another has just added.
+class FolderLock {
+public:
+    explicit FolderLock(const fs::path& file) {
+        const fs::path lockFile = file.parent_path() / ("." + file.filename().string() + ".lock");
+        m_fd = ::open(lockFile.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, S_IRUSR | S_IWUSR);
+        if (m_fd < 0) {
+            return;
+        }
+        const auto deadline = std::chrono::steady_clock::now() + kLockWait;
+        // A folder without locks (some network shares) is written unlocked, as it always was.
+        while (::flock(m_fd, LOCK_EX | LOCK_NB) != 0 && (errno == EWOULDBLOCK || errno == EINTR) &&
+               std::chrono::steady_clock::now() < deadline) {
+            std::this_thread::sleep_for(kLockRetry);
+        }
+    }
+    ~FolderLock() {
+        if (m_fd >= 0) {
+            ::close(m_fd); // releases the lock
+        }
+    }
+    FolderLock(const FolderLock&) = delete;
+    FolderLock& operator=(const FolderLock&) = delete;
+
+private:
+    int m_fd = -1;
+};
 
 /// Position of the first line holding `key` in a section named `section`, and of the line after which
 /// a new key of that section belongs (the last non-blank line of its first occurrence).
@@ -232,6 +300,44 @@ bool validSection(std::u16string_view section) {
     return !section.empty() && section.find(u']') == std::u16string_view::npos && !hasLineBreak(section);
 }
 
+enum class WriteResult { Written, Failed, Unreadable };
+
+/// Stores the key's line in `file` under the folder's lock; a file that cannot be read is left alone.
+WriteResult writeKey(const fs::path& file, const std::u16string& section, const std::u16string& name,
+                     const std::u16string& value) {
+    std::error_code error;
+    fs::create_directories(file.parent_path(), error);
+    if (error) {
+        return WriteResult::Failed;
+    }
+    const FolderLock lock(file);
+    const LoadedFile loaded = loadFile(file);
+    if (loaded.state == LoadedFile::State::Unreadable) {
+        return WriteResult::Unreadable;
+    }
+    Document doc = splitLines(loaded.bytes);
+    const std::string keyLine = EncodeGbk(name + u"=" + storedValue(value));
+    const KeyPlace place = findKey(doc, section, name);
+    if (place.keyLine) {
+        std::string& old = doc.lines[*place.keyLine];
+        old = keyLine + old.substr(lineContent(old).size());
+    } else if (place.sectionEnd) {
+        doc.terminate(*place.sectionEnd);
+        doc.lines.insert(doc.lines.begin() + static_cast<std::ptrdiff_t>(*place.sectionEnd) + 1, keyLine + doc.eol);
+    } else {
+        if (!doc.lines.empty()) {
+            doc.terminate(doc.lines.size() - 1);
+        }
+        doc.lines.push_back(EncodeGbk(u"[" + section + u"]") + doc.eol);
+        doc.lines.push_back(keyLine + doc.eol);
+    }
+    std::string bytes;
+    for (const std::string& line : doc.lines) {
+        bytes += line;
+    }
+    return ReplaceFile(file, bytes) ? WriteResult::Written : WriteResult::Failed;
+}
+
 } // namespace
 
 bool FolderIsWritable(const fs::path& folder) {
@@ -281,12 +387,16 @@ fs::path SettingsFolder() {
 
 std::u16string ReadSetting(const std::u16string& key, const std::u16string& section) {
     const fs::path file = settingsFile();
+    const std::optional<fs::path> fallback = fallbackFile();
     std::lock_guard lock(settingsMutex());
-    const std::optional<std::string> bytes = loadFile(file);
-    if (!bytes) {
+    LoadedFile loaded = loadFile(file);
+    if (loaded.state == LoadedFile::State::Unreadable && fallback) {
+        loaded = loadFile(*fallback);
+    }
+    if (loaded.state != LoadedFile::State::Read) {
         return {};
     }
-    const Document doc = splitLines(*bytes);
+    const Document doc = splitLines(loaded.bytes);
     const std::u16string wantedSection = section.empty() ? std::u16string(kSettingsSection) : trimmed(section);
     const KeyPlace place = findKey(doc, wantedSection, trimmed(key));
     return place.keyLine ? limitValue(parseLine(doc.lines[*place.keyLine]).value) : std::u16string();
@@ -299,35 +409,15 @@ bool WriteSetting(const std::u16string& key, const std::u16string& value, const 
         return false;
     }
     const fs::path file = settingsFile();
+    const std::optional<fs::path> fallback = fallbackFile();
     std::lock_guard lock(settingsMutex());
-    std::error_code error;
-    fs::create_directories(file.parent_path(), error);
-    if (error) {
-        return false;
+    WriteResult result = writeKey(file, wantedSection, name, value);
+    // The user's file may hold settings the program cannot read: it stays as it is, and the settings live on
+    // in the per-user folder.
+    if (result == WriteResult::Unreadable && fallback) {
+        result = writeKey(*fallback, wantedSection, name, value);
     }
-
-    // A file that cannot be read as a settings file holds nothing the program could use: start afresh.
-    Document doc = splitLines(loadFile(file).value_or(std::string()));
-    const std::string keyLine = EncodeGbk(name + u"=" + storedValue(value));
-    const KeyPlace place = findKey(doc, wantedSection, name);
-    if (place.keyLine) {
-        std::string& old = doc.lines[*place.keyLine];
-        old = keyLine + old.substr(lineContent(old).size());
-    } else if (place.sectionEnd) {
-        doc.terminate(*place.sectionEnd);
-        doc.lines.insert(doc.lines.begin() + static_cast<std::ptrdiff_t>(*place.sectionEnd) + 1, keyLine + doc.eol);
-    } else {
-        if (!doc.lines.empty()) {
-            doc.terminate(doc.lines.size() - 1);
-        }
-        doc.lines.push_back(EncodeGbk(u"[" + wantedSection + u"]") + doc.eol);
-        doc.lines.push_back(keyLine + doc.eol);
-    }
-    std::string bytes;
-    for (const std::string& line : doc.lines) {
-        bytes += line;
-    }
-    return ReplaceFile(file, bytes);
+    return result == WriteResult::Written;
 }
 
 } // namespace tarvisk

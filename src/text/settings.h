@@ -13,7 +13,13 @@
 //
 // Every read and write opens the file afresh; there is no in-memory copy. A write replaces the file
 // atomically (temporary file in the same folder, flushed to disk, renamed over the old one), so a
-// crash or a full disk leaves either the old or the new file, never a half-written one.
+// crash or a full disk leaves either the old or the new file, never a half-written one. Each write
+// reads, changes and replaces the file under an advisory lock (the file ".Setting.ini.lock" beside
+// it), so programs sharing the folder (tarvisk and tarvix) keep each other's keys.
+//
+// A Setting.ini the program cannot read (no read permission, not a plain file, binary, UTF-16,
+// larger than 1 MiB) is never replaced: it is left as it is, and reads and writes use Setting.ini of
+// the per-user configuration folder instead, until the file can be read again.
 
 namespace tarvisk {
 
@@ -44,9 +50,9 @@ std::filesystem::path ProgramFolder();
 void SetSettingsFolder(const std::filesystem::path& folder);
 std::filesystem::path SettingsFolder();
 
-/// The value stored under `key` in `section` (empty: 配置) of Setting.ini in the settings folder; the
-/// empty text when the file, the section or the key is missing, or when the file is not a settings file
-/// at all (binary or larger than 1 MiB). A longer value is cut to 1023 bytes of code page
+/// The value stored under `key` in `section` (empty: 配置) of Setting.ini in the settings folder (or
+/// in the per-user folder, when the settings folder's file cannot be read); the empty text when the
+/// file, the section or the key is missing. A longer value is cut to 1023 bytes of code page
 /// 936, at a character boundary: a two-byte character that would straddle the limit is left out whole,
 /// so the result is then 1022 bytes.
 std::u16string ReadSetting(const std::u16string& key, const std::u16string& section = {});
@@ -58,7 +64,8 @@ std::u16string ReadSetting(const std::u16string& key, const std::u16string& sect
 /// wholly enclosed in quotes is written inside double quotes, so that it reads back unchanged. Returns
 /// false, leaving the file as it was, when the key or section is not a valid name (empty; a key with "="
 /// or starting with ";" or "["; a section with "]"; either with a line break) or when the file cannot be
-/// written; the windows carry on then. A file that is not a settings file at all is replaced by a new one.
+/// written; the windows carry on then. When the settings folder's file cannot be read, the value goes
+/// into Setting.ini of the per-user configuration folder and the unreadable file stays as it is.
 bool WriteSetting(const std::u16string& key, const std::u16string& value, const std::u16string& section = {});
 
 } // namespace tarvisk

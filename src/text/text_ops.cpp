@@ -131,4 +131,16 @@ std::string_view TrimBlanks(std::string_view text, std::string_view blanks) {
     return trimBlanks(text, blanks);
 }
 
+std::u16string ReplaceControlCharacters(std::u16string_view text) {
+    std::u16string safe(text);
+    for (std::size_t i = 0; i < safe.size(); ++i) {
+        const char16_t c = safe[i];
+        const bool control = c < 0x20 || (c >= 0x7F && c <= 0x9F);
+        const bool layout = c == u'\t' || c == u'\n' || (c == u'\r' && i + 1 < safe.size() && safe[i + 1] == u'\n');
+        if (control && !layout)
+            safe[i] = u'\uFFFD';
+    }
+    return safe;
+}
+
 } // namespace tarvisk

@@ -36,4 +36,10 @@ std::size_t FindText(std::u16string_view text, std::u16string_view needle, std::
 std::u16string TrimBlanks(std::u16string_view text, std::u16string_view blanks = u" ");
 std::string_view TrimBlanks(std::string_view text, std::string_view blanks = " ");
 
+/// `text` safe to print on a terminal: every C0 control character (U+0000 to U+001F), DEL and C1 control
+/// character (U+0080 to U+009F) becomes U+FFFD, except the tab, the line feed, and a carriage return
+/// directly before a line feed, which only lay out lines. A page's text can then never send an escape
+/// sequence (a colour, a cursor move, a clipboard write) to the terminal that shows it.
+std::u16string ReplaceControlCharacters(std::u16string_view text);
+
 } // namespace tarvisk

@@ -31,6 +31,17 @@ usage "route with bad port" "HOST:PORT" --route 127.0.0.1:70000 check someone
 usage "route with port 0" "HOST:PORT" --route 127.0.0.1:0 check someone
 usage "route and demo" "demo" --route 127.0.0.1:8080 --demo check someone
 usage "missing cookies file" "cookies" --cookies "$work/missing.txt" check someone
+usage "folder as cookies file" "cookies" --cookies "$work/folder" check someone
+# A line longer than 64 KiB is refused, whatever follows it: the file is not read on.
+{ printf 'first\n'; head -c 65537 /dev/zero | tr '\0' a; printf '\nlast\n'; } >"$work/long.txt"
+usage "account line of 64 KiB and a byte" "line 2 of the account file" check --file "$work/long.txt"
+{ printf '.taobao.com\tTRUE\t/\tFALSE\t0\tname\t'; head -c 65536 /dev/zero | tr '\0' v; printf '\n'; } >"$work/long-cookie.txt"
+usage "cookie line of 64 KiB and more" "line 1 of the cookies file" --cookies "$work/long-cookie.txt" check someone
+head -c 65536 /dev/zero | tr '\0' a >"$work/limit.txt"
+"$cli" --route 127.0.0.1:9 --stall 1 check --file "$work/limit.txt" >"$work/out" 2>"$work/stderr"
+grep -q "line 1" "$work/stderr" && fail "a line of exactly 64 KiB was refused: $(cat "$work/stderr")"
+usage "stall of 0 seconds" "--stall" --stall 0 check someone
+usage "stall not a number" "--stall" --stall soon check someone
 usage "no command" "subcommand" --demo
 usage "unknown option" "--nope" check --nope someone
 usage "negative pause" "seconds" --pause -1 check someone
@@ -41,7 +52,7 @@ usage "pause too long" "seconds" --pause 3601 rank k --item 42054041382
 help=$("$cli" --help)
 status=$?
 [ "$status" -eq 0 ] || fail "--help: exit status $status"
-for word in check shop rank --route --cookies --demo --pause; do
+for word in check shop rank --route --cookies --demo --pause --stall; do
     printf '%s' "$help" | grep -q -- "$word" || fail "--help does not mention $word"
 done
 check_help=$("$cli" check --help)

@@ -4,6 +4,7 @@
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFontDatabase>
 #include <QLabel>
@@ -35,7 +36,9 @@
 #include "core/cancel.h"
 #include "demo/demo_login.h"
 #include "demo/demo_market.h"
+#include "demo/test_pages.h"
 #include "net/browser_cookies.h"
+#include "net/xml_http.h"
 #include "window_test_support.h"
 
 using namespace tarvisk;
@@ -389,6 +392,70 @@ private slots:
         QCOMPARE(m_messages.messages().size(), 0);
     }
 
+    void aWaitingQueryCanBeCancelled_data() {
+        QTest::addColumn<bool>("byEscape");
+        QTest::newRow("取消") << false;
+        QTest::newRow("Esc") << true;
+    }
+
+    void aWaitingQueryCanBeCancelled() {
+        QFETCH(bool, byEscape);
+        // The first profile page comes from a server that never answers, the next one at once (an empty page).
+        int fetches = 0;
+        Form1::Environment environment;
+        environment.fetchPage = [&](const std::u16string&) -> FetchedPage {
+            return ++fetches == 1 ? XmlHttpRequest(u"http://member1.taobao.com/test/hostile/silent", {}, 0, 0)
+                                  : std::u16string();
+        };
+        auto form = makeForm(environment);
+        form->show();
+        QVERIFY(QTest::qWaitForWindowActive(form.get()));
+        auto* ww = control<QLineEdit>(*form, "ww");
+        auto* command1 = control<QPushButton>(*form, "Command1");
+        auto* progress = control<QWidget>(*form, "JobProgress");
+        auto* cancel = control<QPushButton>(*form, "CancelJob");
+        QVERIFY(!progress->isVisible());
+        QCOMPARE(progress->geometry(), test::twips(10440, 1080, 4290, 435));
+
+        ww->setText("abc");
+        ww->setFocus();
+        bool waitingShown = false;
+        QRect cancelPlace;
+        QTimer::singleShot(300, form.get(), [&] {
+            waitingShown = progress->isVisible() && !ww->isEnabled() && !command1->isEnabled() &&
+                           control<QLabel>(*form, "JobProgressText")->text() == QStringLiteral("正在查询…");
+            cancelPlace = QRect(cancel->mapTo(form.get(), QPoint(0, 0)), cancel->size());
+            if (byEscape) {
+                // Wherever the focus is, the login browser's page included.
+                control<BrowserView>(*form, "W1")->setFocus();
+                QWidget* focus = QApplication::focusWidget();
+                QTest::keyClick(focus != nullptr ? focus : form.get(), Qt::Key_Escape);
+            } else {
+                QTest::mouseClick(cancel, Qt::LeftButton);
+            }
+        });
+        QElapsedTimer waited;
+        waited.start();
+        form->Command1_Click();
+        QVERIFY2(waited.elapsed() < 5000, qPrintable(QString::number(waited.elapsed())));
+        QVERIFY(waitingShown);
+        // The 取消 lies right under the query button, at its right edge.
+        QVERIFY(cancelPlace.top() > command1->geometry().bottom());
+        QVERIFY(cancelPlace.top() - command1->geometry().bottom() < 10);
+        QVERIFY(qAbs(cancelPlace.right() - command1->geometry().right()) < 10);
+        // Given up: no message, no second page, the account kept, the window ready for the next query.
+        QCOMPARE(fetches, 1);
+        QCOMPARE(m_messages.messages().size(), 0);
+        QCOMPARE(ww->text(), QStringLiteral("abc"));
+        QVERIFY(ww->isEnabled() && command1->isEnabled() && !progress->isVisible());
+        QCOMPARE(QApplication::focusWidget(), ww);
+
+        // The next query runs to its end.
+        form->Command1_Click();
+        QCOMPARE(fetches, 2);
+        QCOMPARE(m_messages.messages().value(0).first, QString::fromStdU16String(kNotLoggedInMessage));
+    }
+
     void keepAliveRunsOnlyWhileTheLoginIsKept() {
         int requests = 0;
         Form1::Environment environment;
@@ -614,7 +681,7 @@ private slots:
 
 int main(int argc, char** argv) {
     // The demo marketplace answers every host; the browsers' flags are read once, before the application.
-    demo::DemoMarket market;
+    demo::DemoMarket market(0, demo::RegisterTestPages);
     demoMarket = &market;
     RouteToDemoMarket(market);
     UseOffTheRecordProfile(true);

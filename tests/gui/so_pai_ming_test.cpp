@@ -7,8 +7,10 @@
 #include <QFile>
 #include <QFontDatabase>
 #include <QHeaderView>
+#include <QHelpEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QRegularExpression>
@@ -17,12 +19,16 @@
 #include <QSpinBox>
 #include <QTableView>
 #include <QTest>
+#include <QTextDocument>
 #include <QThread>
+#include <QTimer>
+#include <QToolTip>
 
 #include "app/browser/browser_profile.h"
 #include "app/browser/browser_view.h"
 #include "app/ranking/so_pai_ming.h"
 #include "app/shop/so_shop_goods.h"
+#include "app/ui/message_box.h"
 #include "app/ui/window_font.h"
 #include "core/cancel.h"
 #include "demo/demo_market.h"
@@ -179,6 +185,8 @@ private slots:
         QCOMPARE(control<QLabel>(window, "Label1")->font().pointSizeF(), 12.0);
         QVERIFY(control<QLabel>(window, "Label1")->font().bold());
         QCOMPARE(control<QLabel>(window, "Label1")->font().family(), WindowFontFamily());
+        // The status label never takes its text for markup.
+        QCOMPARE(control<QLabel>(window, "Label1")->textFormat(), Qt::PlainText);
 
         // Tab order: KeyWord, Command1, Text2, Command2, List0 ... by the controls' tab indexes.
         QCOMPARE(control<QWidget>(window, "KeyWord")->nextInFocusChain(), control<QWidget>(window, "Command1"));
@@ -550,6 +558,72 @@ private slots:
         QCOMPARE(lines[0], QStringLiteral("No.,宝贝名,位置,id,图片,销售量"));
         QCOMPARE(lines[3],
                  QStringLiteral("3,宝贝1-3,1页 1行 第3,\"=\"\"%1\"\"\",http://127.0.0.1:9/p1_3,9").arg(itemId(1, 3)));
+    }
+
+    void cellToolTipsShowPageTextsAsTheyAre() {
+        // A title that Qt would take for markup: as rich text its picture would be loaded, a local file at that.
+        const QString markup = QStringLiteral("<img src=tooltip-probe.png width=20000 height=20000> 手机");
+        SoPaiMing window;
+        window.setPageFetch([markup](std::u16string&) -> std::u16string {
+            return test::SearchPage({{CoreText(itemId(1, 1)), CoreText(markup)}, {CoreText(itemId(1, 2)), u"宝贝"}});
+        });
+        control<QLineEdit>(window, "Pages")->setText(QStringLiteral("1"));
+        control<QLineEdit>(window, "Text2")->setText(QStringLiteral("999999999999"));
+        QSignalSpy finished(&window, &SoPaiMing::searchFinished);
+        window.Command1_Click();
+        QVERIFY(finished.wait(10000));
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+
+        auto* list0 = control<QTableView>(window, "List0");
+        const struct {
+            int row;
+            QString title;
+        } cells[] = {{0, markup}, {1, QStringLiteral("宝贝")}};
+        for (const auto& cell : cells) {
+            QToolTip::hideText();
+            QTRY_VERIFY(!QToolTip::isVisible());
+            // Hovering the title cell: the view asks for the tool tip where the pointer rests.
+            const QPoint at = list0->visualRect(list0->model()->index(cell.row, 1)).center();
+            QTest::mouseMove(list0->viewport(), at);
+            QHelpEvent hover(QEvent::ToolTip, at, list0->viewport()->mapToGlobal(at));
+            QApplication::sendEvent(list0->viewport(), &hover);
+            QTRY_VERIFY(QToolTip::isVisible());
+            // What the tool tip shows, read as its label reads its text.
+            const QString text = QToolTip::text();
+            QTextDocument shown;
+            if (Qt::mightBeRichText(text)) {
+                shown.setHtml(text);
+            } else {
+                shown.setPlainText(text);
+            }
+            QCOMPARE(shown.toPlainText(), cell.title);
+            // A title that is no markup is given as it is.
+            QCOMPARE(text == cell.title, !Qt::mightBeRichText(cell.title));
+        }
+        QToolTip::hideText();
+    }
+
+    void messageBoxesShowTheirTextsAsTheyAre() {
+        // The real boxes, not the recorder: each is read and closed as soon as it is up.
+        SetMessageBoxHook({});
+        SetOfferHook({});
+        const QString markup = QStringLiteral("<b>店铺</b> <img src=probe.png> http://a/?x=1&y=2");
+        QStringList seen;
+        QTimer closer;
+        closer.setInterval(20);
+        connect(&closer, &QTimer::timeout, [&] {
+            if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+                seen << QString::number(box->textFormat()) + " " + box->text();
+                box->button(QMessageBox::Ok)->click();
+            }
+        });
+        closer.start();
+        SoPaiMing window;
+        ShowMessageBox(&window, markup);
+        QVERIFY(!AskMessageBox(&window, markup, QStringLiteral("打开")));
+        const QString plain = QString::number(Qt::PlainText) + " " + markup;
+        QCOMPARE(seen, QStringList({plain, plain}));
     }
 
     void rankingWithoutTheTargetSaysNotFound() {

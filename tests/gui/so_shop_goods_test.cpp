@@ -142,6 +142,7 @@ private slots:
         QCOMPARE(list2->count(), 6);
         QCOMPARE(list2->item(4)->text(), QStringLiteral("宝贝2-2"));
         QCOMPARE(control<QLabel>(window, "Label3")->text(), QStringLiteral("共查到6个宝贝"));
+        QCOMPARE(control<QLabel>(window, "Label3")->textFormat(), Qt::PlainText);
         QString expected;
         for (int i = 0; i < 6; ++i) {
             expected += ids[i] + QStringLiteral(" 宝贝%1-%2\r\n").arg(i / 3 + 1).arg(i % 3 + 1);

@@ -130,7 +130,7 @@ TEST_F(BrowserCookiesTest, LoadsANetscapeCookiesFile) {
                 "malformed line without tabs\n"
                 "bad.example.com\tFALSE\t/\tFALSE\tsoon\tx\t1\n";
     }
-    ASSERT_TRUE(BrowserCookies::instance().loadNetscapeFile(path));
+    ASSERT_EQ(BrowserCookies::instance().loadNetscapeFile(path).status, LineFileResult::Status::Read);
     std::remove(path.c_str());
     std::vector<BrowserCookie> stored = BrowserCookies::instance().all();
     std::sort(stored.begin(), stored.end(), [](const auto& a, const auto& b) { return a.name < b.name; });
@@ -140,7 +140,24 @@ TEST_F(BrowserCookiesTest, LoadsANetscapeCookiesFile) {
     EXPECT_EQ(Fields(stored[2]), Fields(BrowserCookie{"empty.example.com", "/", false, false, 0, "empty", ""}));
     // A domain-wide flag without the leading dot still covers the subdomains.
     EXPECT_EQ(Fields(stored[3]), Fields(BrowserCookie{".shop.example.com", "/", false, false, 0, "no_dot", "1"}));
-    EXPECT_FALSE(BrowserCookies::instance().loadNetscapeFile(path));
+    EXPECT_EQ(BrowserCookies::instance().loadNetscapeFile(path).status, LineFileResult::Status::Unreadable);
+}
+
+TEST_F(BrowserCookiesTest, ACookiesFileWithAnEndlessLineStopsThere) {
+    const std::string path = ::testing::TempDir() + "browser_cookies_test_long_line.txt";
+    {
+        std::ofstream file(path, std::ios::binary);
+        file << ".taobao.com\tTRUE\t/\tFALSE\t0\tfirst\t1\n"
+             << ".taobao.com\tTRUE\t/\tFALSE\t0\thuge\t" << std::string(kMaxLineBytes, 'v') << "\n"
+             << ".taobao.com\tTRUE\t/\tFALSE\t0\tafter\t1\n";
+    }
+    const LineFileResult result = BrowserCookies::instance().loadNetscapeFile(path);
+    std::remove(path.c_str());
+    EXPECT_EQ(result.status, LineFileResult::Status::LineTooLong);
+    EXPECT_EQ(result.lineNumber, 2u);
+    const std::vector<BrowserCookie> stored = BrowserCookies::instance().all();
+    ASSERT_EQ(stored.size(), 1u);
+    EXPECT_EQ(stored[0].name, "first");
 }
 
 TEST_F(BrowserCookiesTest, TellsTheObserversThatRemain) {

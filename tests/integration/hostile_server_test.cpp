@@ -118,6 +118,93 @@ TEST_F(HostileServer, TheUnboundedRoutineGivesUpWhenTheJobIsCancelled) {
     }
 }
 
+/// Short stall limits for one test, the defaults again afterwards.
+class ScopedStallLimits {
+public:
+    explicit ScopedStallLimits(net::StallLimits limits) { net::SetStallLimits(limits); }
+    ~ScopedStallLimits() { net::SetStallLimits({}); }
+    ScopedStallLimits(const ScopedStallLimits&) = delete;
+    ScopedStallLimits& operator=(const ScopedStallLimits&) = delete;
+};
+
+/// A TCP socket listening on 127.0.0.1 at a free port, with room for `backlog` connections not yet
+/// accepted; `address` receives where it listens.
+int ListenOnLoopback(int backlog, sockaddr_in& address) {
+    const int listener = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    address = {};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof address;
+    if (::bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
+        ::listen(listener, backlog) != 0 ||
+        ::getsockname(listener, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
+        ::close(listener);
+        throw std::runtime_error("cannot listen on 127.0.0.1");
+    }
+    return listener;
+}
+
+/// A listener whose queue of connections waiting to be accepted is full: a connection to it is never made.
+class FullListener {
+public:
+    FullListener() {
+        sockaddr_in address{};
+        // A backlog of 0 takes one connection, which is made here and never accepted.
+        m_listener = ListenOnLoopback(0, address);
+        m_port = ntohs(address.sin_port);
+        m_filler = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        if (::connect(m_filler, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0)
+            throw std::runtime_error("full listener: cannot fill the queue");
+    }
+    ~FullListener() {
+        ::close(m_filler);
+        ::close(m_listener);
+    }
+    FullListener(const FullListener&) = delete;
+    FullListener& operator=(const FullListener&) = delete;
+    std::string hostPort() const { return "127.0.0.1:" + std::to_string(m_port); }
+
+private:
+    int m_listener = -1;
+    int m_filler = -1;
+    int m_port = 0;
+};
+
+TEST_F(HostileServer, ARequestWithoutTimeLimitFailsWhenItStalls) {
+    const ScopedStallLimits limits({std::chrono::seconds(1), std::chrono::seconds(2)});
+    const char* const stalls[] = {
+        "/test/hostile/silent", // accepts and never answers
+        "/test/hostile/drip",   // a byte a second
+        "/test/hostile/short",  // half of the promised body, then nothing on an open connection
+    };
+    for (const char* path : stalls) {
+        SCOPED_TRACE(path);
+        const auto start = Clock::now();
+        EXPECT_EQ(XmlHttpRequest(u"http://shop.example.com" + FromUtf8(path), {}, 0, 0), u"");
+        // It waited for the stall limit, not for the server to give up (2 minutes, or 30 s for the drip). The
+        // rate is averaged over the last five seconds, so a burst (the short body's half) counts for that long.
+        EXPECT_GT(SecondsSince(start), 1.9);
+        EXPECT_LT(SecondsSince(start), 9.0);
+    }
+
+    // A server that never completes the connection.
+    const FullListener listener;
+    endpoints::SetRoute(listener.hostPort());
+    const auto start = Clock::now();
+    EXPECT_EQ(XmlHttpRequest(u"http://shop.example.com/", {}, 0, 0), u"");
+    EXPECT_GT(SecondsSince(start), 0.9);
+    EXPECT_LT(SecondsSince(start), 2.5);
+}
+
+TEST_F(HostileServer, APageThatKeepsArrivingHasNoTimeLimit) {
+    // Three seconds of a steady kilobyte every tenth of a second, under a stall limit of one second.
+    const ScopedStallLimits limits({std::chrono::seconds(1), std::chrono::seconds(1)});
+    const auto start = Clock::now();
+    EXPECT_EQ(XmlHttpRequest(u"http://shop.example.com/test/steady?ms=3000", {}, 0, 0),
+              std::u16string(30 * 1024, u's'));
+    EXPECT_GT(SecondsSince(start), 2.5);
+}
+
 TEST_F(HostileServer, AHundredMegabyteBodyIsCutOffAtTheLimitWithoutFillingMemory) {
     // The server streams the 100 MiB and each routine stops reading at the size limit. What one request
     // may raise the peak by: the limit, and the allocator's copies of a growing buffer (an announced
@@ -201,6 +288,20 @@ TEST_F(HostileServer, AThousandCookiesAreKeptAndSentBackWithoutHarm) {
     EXPECT_EQ(EchoHeaders(echo, "Cookie").size(), 1u) << ToUtf8(echo.substr(0, 200));
 }
 
+TEST_F(HostileServer, ThousandsOfCookiesFillTheSlotOnlyToItsLimit) {
+    // Eight thousand cookies of an answer come to some 100 KiB of slot text.
+    EXPECT_EQ(Fetch(u"http://flood.example.com/test/hostile/cookies?n=8000"), u"8000 cookies set");
+    const std::u16string slot = CookieJar::instance().slot(0);
+    EXPECT_LE(slot.size(), CookieJar::kMaxSlotChars);
+    EXPECT_GT(slot.size(), CookieJar::kMaxSlotChars - 32);
+    EXPECT_TRUE(slot.starts_with(u"c0=v0; Path=/; c1=v1; ")) << ToUtf8(slot.substr(0, 60));
+    // More of them leave it as it is: it is full.
+    const auto start = Clock::now();
+    const std::u16string answer = Fetch(u"http://flood.example.com/test/hostile/cookies?n=8000&first=8000");
+    EXPECT_LT(SecondsSince(start), 2.0);
+    EXPECT_EQ(CookieJar::instance().slot(0), slot) << ToUtf8(answer.substr(0, 100));
+}
+
 TEST_F(HostileServer, ARedirectLoopEnds) {
     const std::u16string url = u"http://shop.example.com/test/hostile/loop";
     // Redirects are returned as they are: the loop is one answer.
@@ -217,15 +318,8 @@ TEST_F(HostileServer, ARedirectLoopEnds) {
 class RawServer {
 public:
     RawServer(std::string answer, bool reset) : m_answer(std::move(answer)), m_reset(reset) {
-        m_listener = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
         sockaddr_in address{};
-        address.sin_family = AF_INET;
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        socklen_t length = sizeof address;
-        if (::bind(m_listener, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
-            ::listen(m_listener, 8) != 0 ||
-            ::getsockname(m_listener, reinterpret_cast<sockaddr*>(&address), &length) != 0)
-            throw std::runtime_error("raw server: cannot listen");
+        m_listener = ListenOnLoopback(8, address);
         m_port = ntohs(address.sin_port);
         m_thread = std::thread([this] { serve(); });
     }

@@ -7,6 +7,8 @@
 
 #include <gtest/gtest.h>
 
+#include "text/encoding.h"
+
 namespace tarvisk {
 namespace {
 
@@ -119,6 +121,48 @@ TEST(CookieJar, SlotsAreSeparateAndMergeInPlace) {
     EXPECT_EQ(jar.slot(4), u"");
     jar.clear();
     EXPECT_EQ(jar.slot(3), u"");
+}
+
+TEST(MergeCookies, AFullSlotTakesNoNewNameButKeepsUpdatingItsOwn) {
+    // "a=1; b=2; " is 10 characters.
+    const struct {
+        const char* what;
+        std::u16string stored;
+        std::u16string fresh;
+        std::size_t limit;
+        std::u16string merged;
+    } cases[] = {
+        {"room for everything: the plain merge", u"a=1; ", u"b=2;a=3;", 10, u"a=3; b=2; "},
+        {"a new name that would not fit is left out", u"a=1; b=2; ", u"c=3;a=4;", 10, u"a=4; b=2; "},
+        {"a later, shorter name still fits", u"a=1; ", u"long=xxxx;b=2;", 10, u"a=1; b=2; "},
+        {"a value that would not fit keeps the old one", u"a=1; b=2; ", u"a=12345;", 10, u"a=1; b=2; "},
+        {"a shorter value makes room", u"a=1; b=22222; ", u"b=;c=3;", 14, u"a=1; b=; c=3; "},
+        {"an empty slot with a limit below one entry stays empty", u"", u"abc=1;", 5, u""},
+        {"a merge that fits is the plain one, whatever it passed through", u"b=123456; ", u"a=1;b=;", 9, u"b=; a=1; "},
+    };
+    for (const auto& c : cases) {
+        const std::u16string merged = MergeCookies(c.stored, c.fresh, c.limit);
+        EXPECT_EQ(merged, c.merged) << c.what;
+        EXPECT_LE(merged.size(), c.limit) << c.what;
+    }
+}
+
+TEST(CookieJar, ASlotStopsGrowingAtItsLimitAndStaysUsable) {
+    // A server that sets a thousand new cookies on every page.
+    CookieJar jar;
+    for (int page = 0; page < 20; ++page) {
+        std::u16string fresh;
+        for (int i = 0; i < 1000; ++i) {
+            const std::u16string n = FromUtf8(std::to_string(page * 1000 + i));
+            fresh += u"c" + n + u"=v" + n + u"; Path=/;";
+        }
+        jar.mergeIntoSlot(0, fresh);
+        ASSERT_LE(jar.slot(0).size(), CookieJar::kMaxSlotChars);
+    }
+    EXPECT_GT(jar.slot(0).size(), CookieJar::kMaxSlotChars - 32);
+    // The cookies it kept still take their new values.
+    jar.mergeIntoSlot(0, u"c0=changed;");
+    EXPECT_TRUE(jar.slot(0).starts_with(u"c0=changed; Path=/; c1=v1; ")) << ToUtf8(jar.slot(0).substr(0, 40));
 }
 
 TEST(CookieJar, ConcurrentMergesLoseNoCookie) {

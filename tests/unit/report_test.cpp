@@ -139,6 +139,20 @@ TEST(RenderReport, VariesWithTheFacts) {
          u"+</div>"},
         {"account is escaped", [](ReputationFacts& f) { f.account = u"<b>a&b'\"</b>"; },
          u"font-size:20px;'>&lt;b&gt;a&amp;b&#39;&quot;&lt;/b&gt;</h3>"},
+        {"good rate is escaped", [](ReputationFacts& f) { f.goodRate = u"<img src=x onerror=alert(1)>"; },
+         u"好评率:&lt;img src=x onerror=alert(1)&gt;%</div>"},
+        {"date is escaped", [](ReputationFacts& f) { f.registrationDate = u"2014</div><script>x()</script>"; },
+         u"注册时间：2014&lt;/div&gt;&lt;script&gt;x()&lt;/script&gt; </div>"},
+        {"date of a new account is escaped",
+         [](ReputationFacts& f) {
+             f.newAccount = true;
+             f.registrationDate = u"<b>";
+         },
+         u"padding:2px 4px'>&lt;b&gt;</span>"},
+        {"rating link is escaped in the address and the text",
+         [](ReputationFacts& f) { f.ratingLink = u"http://rate.taobao.com/x.htm?a=1&b='><script>"; },
+         u"<a href='http://rate.taobao.com/x.htm?a=1&amp;b=&#39;&gt;&lt;script&gt;' target='_blank'>"
+         u"http://rate.taobao.com/x.htm?a=1&amp;b=&#39;&gt;&lt;script&gt;</a>"},
     };
     for (const auto& c : cases) {
         ReputationFacts facts = Sample();

@@ -7,6 +7,7 @@
 #include <random>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include <signal.h>
 #include <spawn.h>
@@ -67,6 +68,34 @@ TEST_F(SettingsUnderFaults, AWriterKilledAtAnyMomentLeavesTheOldOrTheNewFile) {
         EXPECT_TRUE(keywordRound == shopRound || keywordRound == shopRound + 1)
             << "KeyWord of round " << keywordRound << ", SURL of round " << shopRound;
     }
+}
+
+TEST_F(SettingsUnderFaults, TwoProgramsWritingAtOnceKeepEachOthersKeys) {
+    // tarvisk and tarvix share the folder: each writes 200 keys of its own while the other writes.
+    constexpr int kKeys = 200;
+    const std::string folder = m_folder.string();
+    const std::string count = std::to_string(kKeys);
+    std::vector<pid_t> writers;
+    for (const char* prefix : {"tarvisk", "tarvix"}) {
+        char* const argv[] = {const_cast<char*>(TARVISK_SETTINGS_WRITER), const_cast<char*>(folder.c_str()),
+                              const_cast<char*>(prefix), const_cast<char*>(count.c_str()), nullptr};
+        pid_t writer = 0;
+        ASSERT_EQ(::posix_spawn(&writer, TARVISK_SETTINGS_WRITER, nullptr, nullptr, argv, environ), 0);
+        writers.push_back(writer);
+    }
+    for (const pid_t writer : writers) {
+        int status = 0;
+        ASSERT_EQ(::waitpid(writer, &status, 0), writer);
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "a writer failed";
+    }
+    int lost = 0;
+    for (const char16_t* prefix : {u"tarvisk", u"tarvix"}) {
+        for (int i = 1; i <= kKeys; ++i) {
+            const std::u16string key = prefix + FromUtf8(std::to_string(i));
+            lost += ReadSetting(key) == u"value of " + key ? 0 : 1;
+        }
+    }
+    EXPECT_EQ(lost, 0) << "keys lost of " << 2 * kKeys;
 }
 
 TEST_F(SettingsUnderFaults, ValuesThatOnceBrokeTheFileReadBackAndSpareTheOtherKeys) {

@@ -13,23 +13,6 @@
 
 namespace tarvisk::test {
 
-/// Each test gets a fresh temporary settings folder, removed afterwards.
-class ScratchSettingsFolder : public ::testing::Test {
-protected:
-    void SetUp() override {
-        std::string pattern = (std::filesystem::temp_directory_path() / "tarvisk-settings-XXXXXX").string();
-        ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
-        m_folder = pattern;
-        SetSettingsFolder(m_folder);
-    }
-    void TearDown() override {
-        SetSettingsFolder({});
-        std::filesystem::remove_all(m_folder);
-    }
-
-    std::filesystem::path m_folder;
-};
-
 /// Sets an environment variable for one scope and restores it afterwards.
 class ScopedEnv {
 public:
@@ -46,6 +29,30 @@ public:
 private:
     const char* m_name;
     std::optional<std::string> m_old;
+};
+
+/// Each test gets a fresh temporary settings folder, removed afterwards, and a per-user configuration folder
+/// inside it (where the settings go when the folder's Setting.ini cannot be read).
+class ScratchSettingsFolder : public ::testing::Test {
+protected:
+    void SetUp() override {
+        std::string pattern = (std::filesystem::temp_directory_path() / "tarvisk-settings-XXXXXX").string();
+        ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
+        m_folder = pattern;
+        SetSettingsFolder(m_folder);
+        m_userConfig.emplace("XDG_CONFIG_HOME", (m_folder / "user").c_str());
+    }
+    void TearDown() override {
+        m_userConfig.reset();
+        SetSettingsFolder({});
+        std::filesystem::remove_all(m_folder);
+    }
+
+    /// Setting.ini of the per-user configuration folder.
+    std::filesystem::path userFile() const { return m_folder / "user" / "Tarvisk" / "Setting.ini"; }
+
+    std::filesystem::path m_folder;
+    std::optional<ScopedEnv> m_userConfig;
 };
 
 } // namespace tarvisk::test

@@ -24,6 +24,29 @@ TEST(TrimBlanks, RemovesOnlyTheNamedBlanksAtBothEnds) {
     EXPECT_EQ(TrimBlanks(" \tName: \r\n", " \t\r\n"), "Name:");
 }
 
+TEST(ReplaceControlCharacters, LeavesNoEscapeForATerminal) {
+    const struct {
+        const char* what;
+        std::u16string text;
+        std::u16string safe;
+    } cases[] = {
+        {"Chinese text and symbols stay", u"宝贝 <b>50%</b> ~!€ \u00A0", u"宝贝 <b>50%</b> ~!€ \u00A0"},
+        {"a colour sequence", u"\x1b[31m红\x1b[0m", u"\uFFFD[31m红\uFFFD[0m"},
+        {"a clipboard write", u"\x1b]52;c;ZXZpbA==\x07title", u"\uFFFD]52;c;ZXZpbA==\uFFFDtitle"},
+        {"NUL, backspace, form feed, vertical tab", std::u16string(u"a\0b\bc\fd\ve", 9),
+         u"a\uFFFDb\uFFFDc\uFFFDd\uFFFDe"},
+        {"DEL and the C1 range", u"\u007F\u0080\u009B31m\u009D\u009F\u00A0",
+         u"\uFFFD\uFFFD\uFFFD31m\uFFFD\uFFFD\u00A0"},
+        {"tabs and line breaks lay out lines", u"1\tA\r\n2\tB\n", u"1\tA\r\n2\tB\n"},
+        {"a carriage return alone overwrites the line", u"12345 real\rfake", u"12345 real\uFFFDfake"},
+        {"a carriage return at the end", u"a\r", u"a\uFFFD"},
+        {"empty text", u"", u""},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(ReplaceControlCharacters(c.text), c.safe) << c.what;
+    }
+}
+
 TEST(FindText, FindsWhatFindFinds) {
     // The needle at every place of the blocks the search steps over, near the end, cut off at the
     // end, after a false start, and units that differ from it only in their high byte.

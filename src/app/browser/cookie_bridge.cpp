@@ -122,8 +122,10 @@ void CookieBridge::receiveSetCookie(const QByteArray& setCookie, const QUrl& url
 }
 
 void CookieBridge::restoreSavedCookies() {
+    // A file cut short by a damaged line still gives the cookies before that line.
     if (m_savePath.isEmpty() ||
-        !BrowserCookies::instance().loadNetscapeFile(QFile::encodeName(m_savePath).toStdString())) {
+        BrowserCookies::instance().loadNetscapeFile(QFile::encodeName(m_savePath).toStdString()).status ==
+            LineFileResult::Status::Unreadable) {
         return;
     }
     for (const BrowserCookie& cookie : BrowserCookies::instance().all()) {

@@ -10,6 +10,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScopeGuard>
+#include <QShortcut>
 #include <QTimer>
 #include <QUrl>
 #include <QWebEngineScript>
@@ -22,6 +23,7 @@
 #include "app/main/report.h"
 #include "app/main/startup.h"
 #include "app/ranking/so_pai_ming.h"
+#include "app/ui/job_progress.h"
 #include "app/ui/message_box.h"
 #include "app/ui/unread_page_box.h"
 #include "app/ui/window_font.h"
@@ -88,9 +90,12 @@ Form1::Form1(Environment environment, QWidget* parent)
       m_w1(new BrowserView(m_p1)), m_command1(new QPushButton(QStringLiteral("查询"), this)), m_ww(new QLineEdit(this)),
       m_label2(makeTitleLabel(QStringLiteral("2.输入买家淘宝ID查询"), this)),
       m_label1(makeTitleLabel(QStringLiteral("1.登录任意淘宝ID"), this)),
-      m_store(HistoryFilePath(), StoreOptions{.problems = [this](const StoreProblem& problem) {
-                  ShowMessageBox(this, QtText(StoreProblemMessage(problem)), QtText(kStoreProblemTitle));
-              }}) {
+      m_store(HistoryFilePath(), StoreOptions{.problems =
+                                                  [this](const StoreProblem& problem) {
+                                                      ShowMessageBox(this, QtText(StoreProblemMessage(problem)),
+                                                                     QtText(kStoreProblemTitle));
+                                                  }}),
+      m_progress(new JobProgress(this)), m_escape(new QShortcut(QKeySequence(Qt::Key_Escape), this)) {
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(ProductCaption());
     setFont(WindowFont(9));
@@ -111,6 +116,8 @@ Form1::Form1(Environment environment, QWidget* parent)
         {m_label1, "Label1", 120, 240, 2415, 375, -1},
     };
     LayOutControls(layout);
+    // While a query runs, its strip lies over the top of the report, its 取消 right under the query button.
+    PlaceTwips(*m_progress, 10440, 1080, 4290, 435);
 
     m_timer1->setObjectName(QStringLiteral("Timer1"));
     m_timer1->setInterval(kKeepAliveIntervalMs);
@@ -130,6 +137,10 @@ Form1::Form1(Environment environment, QWidget* parent)
     connect(m_w1, &BrowserView::documentComplete, this, &Form1::W1_DocumentComplete);
     connect(m_command1, &QPushButton::clicked, this, &Form1::Command1_Click);
     placeHistoryControls();
+    connect(m_progress, &JobProgress::cancelRequested, this, &Form1::cancelQuery);
+    // Esc gives up a running query wherever the focus is in this window, the browsers included.
+    m_escape->setEnabled(false);
+    connect(m_escape, &QShortcut::activated, this, &Form1::cancelQuery);
     m_timer1->start();
     m_ww->setFocus();
 }
@@ -212,19 +223,25 @@ void Form1::Command1_Click() {
     focus.park(*this);
     m_ww->setEnabled(false);
     m_command1->setEnabled(false);
+    m_stopQuery = m_closing.load();
+    m_progress->begin();
+    m_escape->setEnabled(true);
     ReputationOutcome outcome;
     {
         // The controls come back also when the query fails with an exception (the application reports it).
         const auto enableAgain = qScopeGuard([this, &focus] {
+            m_escape->setEnabled(false);
+            m_progress->end();
             m_ww->setEnabled(true);
             m_command1->setEnabled(true);
             focus.giveBack(m_ww);
         });
-        // Closing the window gives up a query that still waits for the marketplace.
-        CancelScope scope(m_closing);
+        // Cancelling, or closing the window, gives up a query that still waits for the marketplace.
+        CancelScope scope(m_stopQuery);
         outcome = m_query.run(CoreText(m_ww->text()));
     }
-    if (m_closing) {
+    // A query given up read no page to the end: what it came to says nothing about the account.
+    if (m_stopQuery) {
         return;
     }
     switch (outcome.status) {
@@ -248,6 +265,10 @@ void Form1::Command1_Click() {
         m_sidePanel->showCheck(outcome.facts, RecordCheck(m_store, outcome.facts, UnixTimeNow()));
         return;
     }
+}
+
+void Form1::cancelQuery() {
+    m_stopQuery = true;
 }
 
 void Form1::Command2_Click() {
@@ -338,6 +359,7 @@ void Form1::keyPressEvent(QKeyEvent* event) {
 
 void Form1::closeEvent(QCloseEvent* event) {
     m_closing = true;
+    m_stopQuery = true;
     m_keeper.cancel();
     QWidget::closeEvent(event);
 }

@@ -18,6 +18,7 @@ class QLabel;
 class QLineEdit;
 class QPlainTextEdit;
 class QPushButton;
+class QShortcut;
 class QTimer;
 class QUrl;
 
@@ -25,6 +26,7 @@ namespace tarvisk {
 
 class BrowserView;
 class CheckSidePanel;
+class JobProgress;
 
 /// The main window: the login browser W1 on the left; the account box ww, the query button Command1 and the
 /// report browser W2 on the right; the keep-alive switch Check1 with its timer Timer1; Command2 opens the
@@ -56,8 +58,12 @@ public:
     QWidget* checkHistoryWindow() const { return m_history; }
 
 public slots:
-    /// The reputation check of the account in ww; the report goes into W2.
+    /// The reputation check of the account in ww; the report goes into W2. While it waits for the marketplace,
+    /// a strip under the query button says so and offers to give it up.
     void Command1_Click();
+    /// Gives up the reputation check under way (the strip's 取消, or Esc): no report and no message, the account
+    /// stays in ww.
+    void cancelQuery();
     /// Shows the ranking window (created on the first press), not modal.
     void Command2_Click();
     /// The keep-alive tick.
@@ -88,6 +94,8 @@ private:
     ReputationQuery m_query;
     LoginKeeper m_keeper;
     std::atomic<bool> m_closing{false};
+    // Set by cancelQuery and by closing the window: the running query gives up.
+    std::atomic<bool> m_stopQuery{false};
     QPointer<QWidget> m_ranking;
 
     QTimer* m_timer1;
@@ -108,6 +116,8 @@ private:
     QPointer<QWidget> m_lists;
     QPointer<QWidget> m_history;
     CheckSidePanel* m_sidePanel = nullptr;
+    JobProgress* m_progress;
+    QShortcut* m_escape;
 };
 
 } // namespace tarvisk

@@ -91,10 +91,11 @@ std::u16string verdictMarkup(Verdict verdict) {
 }
 
 std::u16string displayedDate(const ReputationFacts& facts) {
+    const std::u16string date = EscapeHtml(facts.registrationDate);
     if (facts.newAccount) {
-        return u"<span style='background:#df2525;color:#fff;padding:2px 4px'>" + facts.registrationDate + u"</span>";
+        return u"<span style='background:#df2525;color:#fff;padding:2px 4px'>" + date + u"</span>";
     }
-    return facts.registrationDate;
+    return date;
 }
 
 } // namespace
@@ -125,7 +126,7 @@ std::u16string RenderReport(const ReputationFacts& facts) {
     std::u16string html;
     html += u"<div><h3 style='color:#df4040;font-size:20px;'>" + EscapeHtml(facts.account) + u"</h3></div>";
     html += u"<div style='color:#333;font-size:14px'>" + certificationMarkup(facts.certification) + u" " +
-            roleMarkup(facts.role) + u" 好评率:" + facts.goodRate + u"%</div>";
+            roleMarkup(facts.role) + u" 好评率:" + EscapeHtml(facts.goodRate) + u"%</div>";
     html += u"<div style='color:#333;font-size:14px'>注册时间：" + displayedDate(facts) + u" </div>";
     html += u"<div style='color:#333;font-size:14px'>卖家信用：<span style='color:#36c'>" +
             NumberText(facts.sellerCredit) + u"</span> " + toimg(facts.sellerCredit, kSellerBadges) + u"</div>";
@@ -142,8 +143,9 @@ std::u16string RenderReport(const ReputationFacts& facts) {
         u"]</div><div style='font-size:14px;color:#966'>最近一月：</div><div style='font-size:14px;color:#966'>好评[" +
         NumberText(facts.monthGood) + u"] [中评" + NumberText(facts.monthNeutral) + u"] [差评" +
         NumberText(facts.monthBad);
-    html += u"]</div><div align='' style='margin-top:30px;font-size:12px;color:#444'>读取自：<a href='" +
-            facts.ratingLink + u"' target='_blank'>" + facts.ratingLink + u"</a></div>";
+    const std::u16string link = EscapeHtml(facts.ratingLink);
+    html += u"]</div><div align='' style='margin-top:30px;font-size:12px;color:#444'>读取自：<a href='" + link +
+            u"' target='_blank'>" + link + u"</a></div>";
     return html;
 }
 

@@ -20,8 +20,9 @@ inline constexpr int kBuyerBadges = 2;
 /// 250 gives five red images, 251 one blue image.
 std::u16string toimg(double thisint, int thistype);
 
-/// The report of a completed query. The account name is HTML-escaped (it is typed text going into
-/// a page); every other piece is written as found.
+/// The report of a completed query. Every text of the query (the typed account, and the date, the
+/// good rate and the rating link taken from the pages) is HTML-escaped; the numbers are written as
+/// numbers.
 std::u16string RenderReport(const ReputationFacts& facts);
 
 } // namespace tarvisk

@@ -26,7 +26,9 @@ QVariant ResultTableModel::data(const QModelIndex& index, int role) const {
     if (!index.isValid() || (role != Qt::DisplayRole && role != Qt::ToolTipRole)) {
         return {};
     }
-    return QtText(m_table.text(index.row() + 1, index.column()));
+    const QString text = QtText(m_table.text(index.row() + 1, index.column()));
+    // A cell is text from a page: its tool tip shows it as it is, never as markup.
+    return role == Qt::ToolTipRole ? PlainToolTip(text) : text;
 }
 
 QVariant ResultTableModel::headerData(int section, Qt::Orientation orientation, int role) const {

@@ -92,6 +92,7 @@ SoPaiMing::SoPaiMing(QWidget* parent)
 
     m_keyWord->setFont(WindowFont(12));
     m_label1->setFont(WindowFont(12, true));
+    m_label1->setTextFormat(Qt::PlainText);
     m_text2->setToolTip(QStringLiteral("您还可以把宝贝URL地址粘贴到这里"));
     m_op1->setChecked(true);
     m_picture1->setFrameShape(QFrame::NoFrame);

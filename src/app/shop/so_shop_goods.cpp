@@ -83,6 +83,7 @@ SoShopGoods::SoShopGoods(QWidget* parent)
     m_label1->setFont(WindowFont(12, true));
     m_label2->setFont(WindowFont(10.5));
     m_label3->setFont(WindowFont(12));
+    m_label3->setTextFormat(Qt::PlainText);
     m_label2->setCursor(Qt::PointingHandCursor);
     m_text1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     // The id and title lists lie over the result text, in front of it.

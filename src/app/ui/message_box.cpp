@@ -75,6 +75,8 @@ void ShowMessageBox(QWidget* parent, const QString& text, const QString& title) 
         return;
     }
     QMessageBox box(QMessageBox::NoIcon, shownTitle, text, QMessageBox::Ok, parent);
+    // Messages carry texts from pages (a notice, an address): shown as they are, never as markup.
+    box.setTextFormat(Qt::PlainText);
     spreadLinesEvenly(box);
     box.exec();
 }
@@ -90,6 +92,7 @@ bool AskMessageBox(QWidget* parent, const QString& text, const QString& offer, c
         return false;
     }
     QMessageBox box(QMessageBox::NoIcon, shownTitle, text, QMessageBox::Ok, parent);
+    box.setTextFormat(Qt::PlainText);
     const QPushButton* take = box.addButton(offer, QMessageBox::AcceptRole);
     box.setDefaultButton(QMessageBox::Ok);
     spreadLinesEvenly(box);

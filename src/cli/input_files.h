@@ -1,0 +1,13 @@
+#pragma once
+
+#include <string>
+
+#include "text/line_file.h"
+
+namespace tarvisk::cli {
+
+/// Why a file named on the command line could not be taken, for stderr: "cannot read the account file F",
+/// or "line 3 of the account file F is longer than 65536 bytes". `what` names the file's kind.
+std::string LineFileProblem(const LineFileResult& result, const std::string& what, const std::string& path);
+
+} // namespace tarvisk::cli
