@@ -10,7 +10,6 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScopeGuard>
-#include <QShortcut>
 #include <QTimer>
 #include <QUrl>
 #include <QWebEngineScript>
@@ -95,7 +94,7 @@ Form1::Form1(Environment environment, QWidget* parent)
                                                       ShowMessageBox(this, QtText(StoreProblemMessage(problem)),
                                                                      QtText(kStoreProblemTitle));
                                                   }}),
-      m_progress(new JobProgress(this)), m_escape(new QShortcut(QKeySequence(Qt::Key_Escape), this)) {
+      m_progress(new JobProgress(this)) {
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(ProductCaption());
     setFont(WindowFont(9));
@@ -137,10 +136,8 @@ Form1::Form1(Environment environment, QWidget* parent)
     connect(m_w1, &BrowserView::documentComplete, this, &Form1::W1_DocumentComplete);
     connect(m_command1, &QPushButton::clicked, this, &Form1::Command1_Click);
     placeHistoryControls();
+    // The strip's 取消, or Esc anywhere in this window (the browsers included), gives up a running query.
     connect(m_progress, &JobProgress::cancelRequested, this, &Form1::cancelQuery);
-    // Esc gives up a running query wherever the focus is in this window, the browsers included.
-    m_escape->setEnabled(false);
-    connect(m_escape, &QShortcut::activated, this, &Form1::cancelQuery);
     m_timer1->start();
     m_ww->setFocus();
 }
@@ -225,12 +222,10 @@ void Form1::Command1_Click() {
     m_command1->setEnabled(false);
     m_stopQuery = m_closing.load();
     m_progress->begin();
-    m_escape->setEnabled(true);
     ReputationOutcome outcome;
     {
         // The controls come back also when the query fails with an exception (the application reports it).
         const auto enableAgain = qScopeGuard([this, &focus] {
-            m_escape->setEnabled(false);
             m_progress->end();
             m_ww->setEnabled(true);
             m_command1->setEnabled(true);

@@ -18,7 +18,6 @@ class QLabel;
 class QLineEdit;
 class QPlainTextEdit;
 class QPushButton;
-class QShortcut;
 class QTimer;
 class QUrl;
 
@@ -117,7 +116,6 @@ private:
     QPointer<QWidget> m_history;
     CheckSidePanel* m_sidePanel = nullptr;
     JobProgress* m_progress;
-    QShortcut* m_escape;
 };
 
 } // namespace tarvisk
