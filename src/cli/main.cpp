@@ -14,6 +14,7 @@
 #include "cli/terminal_text.h"
 #include "core/hooks.h"
 #include "core/job.h"
+#include "core/version.h"
 #include "demo/demo_login.h"
 #include "demo/demo_market.h"
 #include "net/browser_cookies.h"
@@ -59,6 +60,7 @@ int run(int argc, char** argv) {
     CLI::App app{"tarvisk-cli: reputation checks, item ranking and shop listings on the Taobao marketplace."};
     app.require_subcommand(1);
     app.fallthrough();
+    app.set_version_flag("--version", tarvisk::VersionLine("tarvisk-cli"), "print the version and the commit and exit");
 
     std::string route;
     std::string cookieFile;

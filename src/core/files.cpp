@@ -77,4 +77,20 @@ fs::path UserFolder(const char* variable, const fs::path& fallback) {
     return HomeFolder() / fallback / "Tarvisk";
 }
 
+std::optional<fs::path> InstalledDataFolder(const fs::path& programFolder) {
+    const fs::path folder = programFolder.lexically_normal();
+    // "/usr/bin/" normalizes with an empty last piece.
+    const fs::path bin = folder.has_filename() ? folder : folder.parent_path();
+    if (bin.filename() != "bin") {
+        return std::nullopt;
+    }
+    const fs::path data = bin.parent_path() / "share" / "tarvisk";
+    std::error_code error;
+    return fs::is_directory(data, error) ? std::optional<fs::path>(data) : std::nullopt;
+}
+
+fs::path ResourceFolder(const fs::path& programFolder) {
+    return InstalledDataFolder(programFolder).value_or(programFolder);
+}
+
 } // namespace tarvisk

@@ -27,4 +27,12 @@ std::filesystem::path HomeFolder();
 /// the variable holds an absolute path (relative values are invalid and ignored), else ~/`fallback`/Tarvisk.
 std::filesystem::path UserFolder(const char* variable, const std::filesystem::path& fallback);
 
+/// The read-only files of an installed program in `programFolder` (a `bin` folder): <prefix>/share/tarvisk beside
+/// it, wherever the prefix is; none when the program runs from its build folder or from a folder of its own.
+std::optional<std::filesystem::path> InstalledDataFolder(const std::filesystem::path& programFolder);
+
+/// Where the program's read-only files (the report's badge images in tbimgs/) are: the installed data folder, else
+/// the program's own folder, where the build puts them.
+std::filesystem::path ResourceFolder(const std::filesystem::path& programFolder);
+
 } // namespace tarvisk

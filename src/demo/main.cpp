@@ -8,11 +8,14 @@
 
 #include <CLI/CLI.hpp>
 
+#include "core/version.h"
 #include "demo/demo_market.h"
 #include "demo/test_pages.h"
 
 int main(int argc, char** argv) {
     CLI::App app{"The Tarvisk demo marketplace: every marketplace endpoint, served on 127.0.0.1."};
+    app.set_version_flag("--version", tarvisk::VersionLine("tarvisk-demo-market"),
+                         "print the version and the commit and exit");
     int port = 0;
     app.add_option("--port", port, "port to listen on (0 or none: a free port)")->check(CLI::Range(0, 65535));
     bool testPages = false;

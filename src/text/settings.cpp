@@ -360,7 +360,7 @@ fs::path UserConfigFolder() {
 }
 
 fs::path ResolveSettingsFolder(const fs::path& programFolder, const std::function<bool(const fs::path&)>& writable) {
-    return writable(programFolder) ? programFolder : UserConfigFolder();
+    return !InstalledDataFolder(programFolder) && writable(programFolder) ? programFolder : UserConfigFolder();
 }
 
 fs::path ProgramFolder() {

@@ -37,7 +37,8 @@ bool FolderIsWritable(const std::filesystem::path& folder);
 std::filesystem::path UserConfigFolder();
 
 /// Where Setting.ini lives: `programFolder` when `writable` says files can be made there (portable
-/// use), else the per-user configuration folder.
+/// use), else the per-user configuration folder. An installed program (InstalledDataFolder) always uses the
+/// per-user folder: its folder belongs to the system's package manager, even when root could write there.
 std::filesystem::path
 ResolveSettingsFolder(const std::filesystem::path& programFolder,
                       const std::function<bool(const std::filesystem::path&)>& writable = FolderIsWritable);

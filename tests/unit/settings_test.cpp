@@ -13,6 +13,7 @@
 
 #include <gtest/gtest.h>
 
+#include "core/files.h"
 #include "text/encoding.h"
 #include "settings_test_support.h"
 
@@ -311,6 +312,45 @@ TEST_F(SettingsFile, ProgramFolderIsUsedOnlyWhenWritable) {
     const auto no = [](const fs::path&) { return false; };
     EXPECT_EQ(ResolveSettingsFolder("/opt/tarvisk", yes), fs::path("/opt/tarvisk"));
     EXPECT_EQ(ResolveSettingsFolder("/opt/tarvisk", no), m_folder / "xdg" / "Tarvisk");
+}
+
+TEST_F(SettingsFile, InstalledProgramsReadTheirFilesFromShareAndKeepSettingsPerUser) {
+    // <prefix>/bin/tarvisk with <prefix>/share/tarvisk is installed, wherever the prefix is; a build folder, a
+    // folder of the program's own, or a bin folder without the data folder is not.
+    const fs::path prefix = m_folder / "opt" / "prefix";
+    fs::create_directories(prefix / "bin");
+    fs::create_directories(prefix / "share" / "tarvisk" / "tbimgs");
+    fs::create_directories(m_folder / "build" / "src" / "app");
+    fs::create_directories(m_folder / "other" / "bin");
+    fs::create_directories(m_folder / "other" / "share" / "tarvisk-old");
+    const fs::path data = prefix / "share" / "tarvisk";
+    const struct {
+        fs::path programFolder;
+        std::optional<fs::path> installed;
+    } cases[] = {
+        {prefix / "bin", data},
+        {prefix / "bin" / "", data},
+        {prefix / "bin" / "." / "", data},
+        {prefix / "share" / ".." / "bin", data},
+        {m_folder / "build" / "src" / "app", std::nullopt},
+        {m_folder / "other" / "bin", std::nullopt},
+        {prefix, std::nullopt},
+        {fs::path(), std::nullopt},
+    };
+    const test::ScopedEnv xdg("XDG_CONFIG_HOME", (m_folder / "xdg").c_str());
+    const auto yes = [](const fs::path&) { return true; };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.programFolder.string());
+        const std::optional<fs::path> installed = InstalledDataFolder(c.programFolder);
+        ASSERT_EQ(installed.has_value(), c.installed.has_value());
+        if (installed) {
+            EXPECT_TRUE(fs::equivalent(*installed, *c.installed));
+        }
+        EXPECT_EQ(ResourceFolder(c.programFolder), installed.value_or(c.programFolder));
+        // A folder the package manager owns holds no user's settings, even when root could write there.
+        EXPECT_EQ(ResolveSettingsFolder(c.programFolder, yes),
+                  installed ? m_folder / "xdg" / "Tarvisk" : c.programFolder);
+    }
 }
 
 TEST_F(SettingsFile, UserConfigFolderFollowsXdgThenHome) {

@@ -30,12 +30,12 @@ constexpr char16_t kNotChecked[] = u"已停止，没有查询";
 
 } // namespace
 
-BatchCheckWindow::BatchCheckWindow(LocalStore& store, ReputationQuery::PageFetch fetch, QString programFolder,
+BatchCheckWindow::BatchCheckWindow(LocalStore& store, ReputationQuery::PageFetch fetch, QString resourceFolder,
                                    QWidget* parent)
     : QWidget(parent, Qt::Window), m_store(store), m_fetch(std::move(fetch)), m_accounts(new QPlainTextEdit(this)),
       m_pause(MakePauseBox(this)), m_start(MakeButton(QStringLiteral("开始查询"), "StartBatch", this)),
       m_export(MakeButton(QStringLiteral("导出CSV…"), "ExportBatch", this)), m_summary(new QLabel(this)),
-      m_progress(new JobProgress(this)), m_table(new CheckTableView(false, std::move(programFolder), this)) {
+      m_progress(new JobProgress(this)), m_table(new CheckTableView(false, std::move(resourceFolder), this)) {
     setObjectName(QStringLiteral("BatchCheck"));
     setWindowTitle(QStringLiteral("批量查询买家信誉"));
     setFont(WindowFont(9));

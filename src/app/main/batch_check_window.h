@@ -28,8 +28,8 @@ class LocalStore;
 class BatchCheckWindow : public QWidget {
     Q_OBJECT
 public:
-    /// `fetch` is the queries' page fetch (empty: the marketplace); `programFolder` holds the report's badges.
-    BatchCheckWindow(LocalStore& store, ReputationQuery::PageFetch fetch, QString programFolder,
+    /// `fetch` is the queries' page fetch (empty: the marketplace); `resourceFolder` holds the report's badges.
+    BatchCheckWindow(LocalStore& store, ReputationQuery::PageFetch fetch, QString resourceFolder,
                      QWidget* parent = nullptr);
     ~BatchCheckWindow() override;
 

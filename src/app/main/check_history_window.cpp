@@ -16,10 +16,10 @@
 
 namespace tarvisk {
 
-CheckHistoryWindow::CheckHistoryWindow(LocalStore& store, QString programFolder, QWidget* parent)
+CheckHistoryWindow::CheckHistoryWindow(LocalStore& store, QString resourceFolder, QWidget* parent)
     : QWidget(parent, Qt::Window), m_store(store), m_account(new QLineEdit(this)),
       m_show(MakeButton(QStringLiteral("查询"), "ShowHistory", this)), m_count(new QLabel(this)),
-      m_table(new CheckTableView(true, std::move(programFolder), this)),
+      m_table(new CheckTableView(true, std::move(resourceFolder), this)),
       m_export(MakeButton(QStringLiteral("导出CSV…"), "ExportHistory", this)) {
     setObjectName(QStringLiteral("CheckHistory"));
     setWindowTitle(QStringLiteral("查询记录"));

@@ -19,7 +19,7 @@ class LocalStore;
 class CheckHistoryWindow : public QWidget {
     Q_OBJECT
 public:
-    CheckHistoryWindow(LocalStore& store, QString programFolder, QWidget* parent = nullptr);
+    CheckHistoryWindow(LocalStore& store, QString resourceFolder, QWidget* parent = nullptr);
 
     const CheckTableModel& checks() const { return m_table->checks(); }
 

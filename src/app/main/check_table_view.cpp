@@ -10,8 +10,8 @@
 
 namespace tarvisk {
 
-CheckTableView::CheckTableView(bool withTime, QString programFolder, QWidget* parent)
-    : QTableView(parent), m_model(withTime), m_programFolder(std::move(programFolder)) {
+CheckTableView::CheckTableView(bool withTime, QString resourceFolder, QWidget* parent)
+    : QTableView(parent), m_model(withTime), m_resourceFolder(std::move(resourceFolder)) {
     setModel(&m_model);
     setSelectionBehavior(QAbstractItemView::SelectRows);
     setEditTriggers(QAbstractItemView::NoEditTriggers);
@@ -32,7 +32,7 @@ void CheckTableView::exportCsv(const QString& suggestedName, const QString& noth
 void CheckTableView::showDetails(const QModelIndex& index) {
     const CheckRow& row = m_model.rows().at(static_cast<std::size_t>(index.row()));
     if (row.facts) {
-        ShowReportWindow(window(), *row.facts, m_programFolder);
+        ShowReportWindow(window(), *row.facts, m_resourceFolder);
     } else if (!row.message.empty()) {
         ShowMessageBox(this, QtText(row.message));
     }

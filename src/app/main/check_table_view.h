@@ -8,11 +8,11 @@
 namespace tarvisk {
 
 /// A table of checks as the batch and the history windows show it: whole rows selected, nothing edited; a
-/// double-click shows the row's full report (the top-tier badges from `programFolder`), or why it has none.
+/// double-click shows the row's full report (the top-tier badges from `resourceFolder`), or why it has none.
 class CheckTableView : public QTableView {
     Q_OBJECT
 public:
-    CheckTableView(bool withTime, QString programFolder, QWidget* parent = nullptr);
+    CheckTableView(bool withTime, QString resourceFolder, QWidget* parent = nullptr);
 
     CheckTableModel& checks() { return m_model; }
     const CheckTableModel& checks() const { return m_model; }
@@ -24,7 +24,7 @@ private:
     void showDetails(const QModelIndex& index);
 
     CheckTableModel m_model;
-    QString m_programFolder;
+    QString m_resourceFolder;
 };
 
 } // namespace tarvisk

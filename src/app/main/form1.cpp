@@ -29,6 +29,7 @@
 #include "app/ui/window_helpers.h"
 #include "core/cancel.h"
 #include "core/date.h"
+#include "core/files.h"
 #include "text/settings.h"
 #include "text/text_ops.h"
 #include "app/ui/qt_text.h"
@@ -181,6 +182,10 @@ QString Form1::programFolder() const {
     return QtText(ProgramFolder().u16string());
 }
 
+QString Form1::resourceFolder() const {
+    return QtText(ResourceFolder(CoreText(programFolder())).u16string());
+}
+
 bool Form1::Form_Load() {
     if (RunsFromArchiveFolder(CoreText(programFolder()))) {
         ShowMessageBox(this, QtText(kUnpackMessage));
@@ -254,8 +259,9 @@ void Form1::Command1_Click() {
         return;
     case ReputationOutcome::Status::Report:
         m_text1->setPlainText(QtText(outcome.facts.rawRatingText));
-        // The report's own badges ("tbimgs/...") are files in the program's folder.
-        m_w2->setBodyHtml(QtText(RenderReport(outcome.facts)), QUrl::fromLocalFile(programFolder() + QLatin1Char('/')));
+        // The report's own badges ("tbimgs/...") are files in the program's resource folder.
+        m_w2->setBodyHtml(QtText(RenderReport(outcome.facts)),
+                          QUrl::fromLocalFile(resourceFolder() + QLatin1Char('/')));
         m_ww->clear();
         m_sidePanel->showCheck(outcome.facts, RecordCheck(m_store, outcome.facts, UnixTimeNow()));
         return;
@@ -277,7 +283,7 @@ void Form1::Command2_Click() {
 
 void Form1::openBatchCheck() {
     if (m_batch == nullptr) {
-        auto* batch = new BatchCheckWindow(m_store, m_environment.fetchPage, programFolder(), this);
+        auto* batch = new BatchCheckWindow(m_store, m_environment.fetchPage, resourceFolder(), this);
         connect(batch, &BatchCheckWindow::loginBrowserRequested, this, &Form1::openInLoginBrowser);
         m_batch = batch;
     }
@@ -293,7 +299,7 @@ void Form1::openBuyerLists() {
 
 void Form1::openCheckHistory() {
     if (m_history == nullptr) {
-        m_history = new CheckHistoryWindow(m_store, programFolder(), this);
+        m_history = new CheckHistoryWindow(m_store, resourceFolder(), this);
     }
     bringUp(m_history);
 }

@@ -87,6 +87,8 @@ private:
     void ww_GotFocus();
     bool ww_KeyDown(int keyCode, Qt::KeyboardModifiers shift);
     QString programFolder() const;
+    /// The folder the report's own badges ("tbimgs/...") are read from: ResourceFolder of the program's folder.
+    QString resourceFolder() const;
     void placeHistoryControls();
 
     Environment m_environment;

@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <exception>
+#include <filesystem>
 #include <memory>
 
 #include <QApplication>
@@ -13,15 +14,26 @@
 #include "app/browser/browser_profile.h"
 #include "app/browser/demo_routing.h"
 #include "app/main/form1.h"
+#include "app/main/report.h"
 #include "app/ui/application.h"
 #include "app/ui/message_box.h"
 #include "app/ui/qt_hooks.h"
+#include "core/files.h"
+#include "core/version.h"
 #include "demo/demo_market.h"
 #include "store/local_store.h"
+#include "text/settings.h"
 
 namespace tarvisk {
 
 namespace {
+
+constexpr char kUsage[] = "usage: %s [--demo] [--data-dir DIR]\n"
+                          "  --demo          work on a demo marketplace started inside the program (log in as\n"
+                          "                  tarvisk_demo / demo1234)\n"
+                          "  --data-dir DIR  keep the check history and the buyer lists in DIR\n"
+                          "  --version       print the version and the commit and exit\n"
+                          "  --help          print this help and exit\n";
 
 // The demo marketplace serves this process; the browsers' flags are read once, so it starts before the
 // QApplication and the ports are known when the flags are written.
@@ -57,6 +69,24 @@ void speakChinese(QApplication& app) {
     }
 }
 
+bool hasFlag(const QStringList& arguments, const QString& flag) {
+    return arguments.mid(1).contains(flag);
+}
+
+// A program whose badge images are missing (an installation left incomplete, a program file copied out of its
+// folder) still runs; the terminal says why the report shows empty frames in their place.
+void warnOfMissingBadges(const QString& caption) {
+    const std::filesystem::path folder = ResourceFolder(ProgramFolder());
+    for (const char16_t* badge : {kSellerTopBadge, kBuyerTopBadge}) {
+        const std::filesystem::path file = folder / std::u16string(badge);
+        std::error_code error;
+        if (!std::filesystem::is_regular_file(file, error)) {
+            std::fprintf(stderr, "%s: 找不到徽章图片 %s (badge image missing)\n", caption.toLocal8Bit().constData(),
+                         file.c_str());
+        }
+    }
+}
+
 int runWindows(Application& app) {
     Form1 form;
     if (!form.Form_Load()) {
@@ -69,7 +99,7 @@ int runWindows(Application& app) {
 } // namespace
 
 bool WantsDemo(const QStringList& arguments) {
-    return arguments.mid(1).contains(QStringLiteral("--demo"));
+    return hasFlag(arguments, QStringLiteral("--demo"));
 }
 
 std::optional<QString> DataFolderArgument(const QStringList& arguments) {
@@ -101,6 +131,15 @@ int RunProgram(int argc, char** argv, const QString& caption) {
     for (int i = 0; i < argc; ++i) {
         arguments << QString::fromLocal8Bit(argv[i]);
     }
+    // Answered before anything needs a display.
+    if (hasFlag(arguments, QStringLiteral("--version"))) {
+        std::printf("%s\n", VersionLine(caption.toLower().toStdString()).c_str());
+        return 0;
+    }
+    if (hasFlag(arguments, QStringLiteral("--help"))) {
+        std::printf(kUsage, caption.toLower().toLocal8Bit().constData());
+        return 0;
+    }
     const bool demo = WantsDemo(arguments);
     if (const std::optional<QString> folder = DataFolderArgument(arguments)) {
         if (folder->isEmpty()) {
@@ -110,6 +149,7 @@ int RunProgram(int argc, char** argv, const QString& caption) {
         }
         SetDataFolder(folder->toStdU16String());
     }
+    warnOfMissingBadges(caption);
     std::unique_ptr<demo::DemoMarket> market;
     try {
         if (demo) {

@@ -5,9 +5,10 @@
 #include <QString>
 #include <QStringList>
 
-// The desktop program's start: `tarvisk [--demo] [--data-dir DIR]`. With --demo the program starts the demo
-// marketplace in this process and sends the browsers and the requests to it, so every job works with no account
-// and no internet. --data-dir keeps the check history and the buyer lists in DIR instead of the user's data folder.
+// The desktop program's start: `tarvisk [--demo] [--data-dir DIR] [--version] [--help]`. With --demo the program
+// starts the demo marketplace in this process and sends the browsers and the requests to it, so every job works with
+// no account and no internet. --data-dir keeps the check history and the buyer lists in DIR instead of the user's data
+// folder. --version and --help print and end before anything needs a display.
 
 class QApplication;
 

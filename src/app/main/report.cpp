@@ -106,7 +106,7 @@ std::u16string toimg(double thisint, int thistype) {
     }
     const bool seller = thistype == kSellerBadges;
     if (thisint > kTopTierAbove) {
-        return badgeImage(seller ? u"tbimgs/jhuang.png" : u"tbimgs/jhuang.gif") + u" +";
+        return badgeImage(seller ? kSellerTopBadge : kBuyerTopBadge) + u" +";
     }
     for (const BadgeStep& step : kBadgeSteps) {
         if (thisint > step.above) {

@@ -6,13 +6,17 @@
 
 // The HTML report of a reputation check as the report browser shows it, with a row of credit
 // badges after each credit score. The top-tier badges are local files under "tbimgs/", written as
-// relative addresses: the window gives the report a base address in the program's folder.
+// relative addresses: the window gives the report a base address in the program's resource folder.
 
 namespace tarvisk {
 
 /// Badge kinds of toimg.
 inline constexpr int kSellerBadges = 1;
 inline constexpr int kBuyerBadges = 2;
+
+/// The top-tier badges, files in the program's resource folder (ResourceFolder in core/files.h).
+inline constexpr char16_t kSellerTopBadge[] = u"tbimgs/jhuang.png";
+inline constexpr char16_t kBuyerTopBadge[] = u"tbimgs/jhuang.gif";
 
 /// The badge row of a credit score: up to five red, blue or cap images, or above 500000 the local
 /// top-tier image followed by " +". `thistype` 1 gives the seller images, 2 the buyer images, any

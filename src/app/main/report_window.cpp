@@ -9,7 +9,7 @@
 
 namespace tarvisk {
 
-QWidget* ShowReportWindow(QWidget* parent, const ReputationFacts& facts, const QString& programFolder) {
+QWidget* ShowReportWindow(QWidget* parent, const ReputationFacts& facts, const QString& resourceFolder) {
     auto* window = new QWidget(parent, Qt::Window);
     window->setAttribute(Qt::WA_DeleteOnClose);
     window->setObjectName(QStringLiteral("ReportWindow"));
@@ -20,7 +20,7 @@ QWidget* ShowReportWindow(QWidget* parent, const ReputationFacts& facts, const Q
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(report);
     window->resize(460, 460);
-    report->setBodyHtml(QtText(RenderReport(facts)), QUrl::fromLocalFile(programFolder + QLatin1Char('/')));
+    report->setBodyHtml(QtText(RenderReport(facts)), QUrl::fromLocalFile(resourceFolder + QLatin1Char('/')));
     window->show();
     return window;
 }
