@@ -11,7 +11,9 @@ packages=(
     libgtest-dev libgmock-dev libbenchmark-dev
     qt6-base-dev qt6-webengine-dev libqt6webenginecore6-bin libqt6opengl6-dev qt6-translations-l10n
     libxcb1-dev xvfb xauth fonts-noto-cjk imagemagick
-    curl python3 time
+    curl python3 time git
+    # Packaging: the package's checks, the installed files' validators, the installed program's window, icons.
+    lintian desktop-file-utils appstream man-db x11-utils librsvg2-bin
 )
 
 missing=()
