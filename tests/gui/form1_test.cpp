@@ -88,6 +88,7 @@ class Form1Test : public QObject {
     test::MessageRecorder m_messages;
     test::ScratchData m_data;
     QTemporaryDir m_programFolder;
+    QTemporaryDir m_installedPrefix; // bin/ and share/tarvisk/tbimgs/, as `cmake --install` lays them out
 
     // A window in the test's program folder; the notice page answers nothing, no browser may open.
     std::unique_ptr<Form1> makeForm(Form1::Environment environment = {}) {
@@ -106,8 +107,12 @@ class Form1Test : public QObject {
 private slots:
     void initTestCase() {
         QVERIFY(QDir(m_programFolder.path()).mkpath("tbimgs"));
+        QVERIFY(QDir(m_installedPrefix.path()).mkpath("bin"));
+        QVERIFY(QDir(m_installedPrefix.path()).mkpath("share/tarvisk/tbimgs"));
         for (const QString file : {"jhuang.png", "jhuang.gif"}) {
             QVERIFY(QFile::copy(TARVISK_TBIMGS_DIR "/" + file, m_programFolder.filePath("tbimgs/" + file)));
+            QVERIFY(
+                QFile::copy(TARVISK_TBIMGS_DIR "/" + file, m_installedPrefix.filePath("share/tarvisk/tbimgs/" + file)));
         }
     }
 
@@ -583,8 +588,16 @@ private slots:
         }
     }
 
+    void demoLoginInTheBrowserThenAFullReputationCheck_data() {
+        QTest::addColumn<QString>("programFolder");
+        QTest::newRow("badges beside the program") << m_programFolder.path();
+        QTest::newRow("installed program") << m_installedPrefix.filePath("bin");
+    }
+
     void demoLoginInTheBrowserThenAFullReputationCheck() {
+        QFETCH(QString, programFolder);
         Form1::Environment environment;
+        environment.programFolder = [programFolder] { return programFolder; };
         environment.fetchNotice = FetchNotice; // the demo's notice page, which holds no notice
         auto form = makeForm(environment);
         auto* w1 = control<BrowserView>(*form, "W1");
@@ -607,7 +620,8 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(evaluate(w2, "document.body.innerHTML").toString().contains("皇冠旗舰店"), 10000);
         const QString report = evaluate(w2, "document.body.innerText").toString();
         QVERIFY2(report.contains("安全") && report.contains("99.85%"), qPrintable(report));
-        // Buyer badges from the marketplace's picture host; the seller's top-tier badge from the program's folder.
+        // Buyer badges from the marketplace's picture host; the seller's top-tier badge from the program's resource
+        // folder.
         const QString badges = "Array.from(document.images).filter(i => /b_red_1|jhuang/.test(i.src))"
                                ".map(i => i.naturalWidth > 0).join()";
         QTRY_COMPARE_WITH_TIMEOUT(evaluate(w2, badges).toString(), QString("true,true,true,true"), 10000);
