@@ -25,6 +25,9 @@ class ProgramTest : public QObject {
 private slots:
     void theProductCaptionNamesMessageBoxes() { QCOMPARE(ProductCaption(), QStringLiteral("Tarvix")); }
 
+    // The window belongs to the menu entry of its own build (tarvix.desktop), whose icon it shows.
+    void theDesktopEntryIsTheBuildsOwn() { QCOMPARE(QGuiApplication::desktopFileName(), QStringLiteral("tarvix")); }
+
     void qtsOwnTextsAreChinese() {
         QMessageBox box;
         box.setStandardButtons(QMessageBox::Ok | QMessageBox::Cancel);

@@ -6,6 +6,7 @@
 #include <memory>
 
 #include <QApplication>
+#include <QIcon>
 #include <QLibraryInfo>
 #include <QLocale>
 #include <QLoggingCategory>
@@ -117,6 +118,10 @@ std::optional<QString> DataFolderArgument(const QStringList& arguments) {
 
 void SetUpApplication(QApplication& app, const QString& caption) {
     app.setApplicationName(caption.toLower());
+    // The desktop entry and the icon an installed program has under its own name (tarvisk.desktop, tarvix.desktop);
+    // run from the build folder there is no icon in the theme and the platform's own shows.
+    QGuiApplication::setDesktopFileName(caption.toLower());
+    QApplication::setWindowIcon(QIcon::fromTheme(caption.toLower()));
     speakChinese(app);
     // The web engine's report of its settings at start is of no use to a user (QT_LOGGING_RULES still wins).
     QLoggingCategory::setFilterRules(QStringLiteral("qt.webenginecontext.info=false"));
