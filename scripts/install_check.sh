@@ -34,8 +34,8 @@ answer=$(tarvisk-cli --demo check 老实买家)
 echo "$answer"
 [[ "$answer" == *'"account":"老实买家"'*'"verdict":"安全"'* ]] || { echo "install_check: tarvisk-cli check failed" >&2; exit 1; }
 
-# The desktop program on an X server: the window manager sees the main window by its caption; the program says on
-# stderr when a badge image is missing.
+# The desktop program on an X server: the window manager sees the main window by its caption, with its icon; the
+# program says on stderr when a badge image is missing.
 export QTWEBENGINE_DISABLE_SANDBOX=1 QTWEBENGINE_CHROMIUM_FLAGS=--disable-gpu QT_QPA_PLATFORM=xcb
 cat >"$work/gui.sh" <<'GUI'
 tarvisk --demo >"$1/gui.out" 2>"$1/gui.err" &
@@ -43,6 +43,12 @@ pid=$!
 for _ in $(seq 120); do
     if xwininfo -name Tarvisk 2>/dev/null | grep -q 'Map State: IsViewable'; then
         sleep 2 # the first page loads while the window is up
+        # The window shows the icon the package put in the icon theme.
+        xprop -name Tarvisk _NET_WM_ICON | grep -q 'Icon ([0-9]* x [0-9]*)' || {
+            echo "install_check: the main window has no icon" >&2
+            kill "$pid"
+            exit 1
+        }
         kill -0 "$pid" || exit 1
         kill "$pid"
         wait "$pid"
