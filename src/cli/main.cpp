@@ -78,8 +78,8 @@ int run(int argc, char** argv) {
                    "of a check (default 0)")
         ->check(checkPause, "SECONDS");
     app.add_option("--data-dir", dataFolder,
-                   "keep the check history and the buyer lists in this folder (default $XDG_DATA_HOME/Tarvisk, "
-                   "else ~/.local/share/Tarvisk)");
+                   "keep the check and ranking history and the buyer lists in this folder (default "
+                   "$XDG_DATA_HOME/Tarvisk, else ~/.local/share/Tarvisk; with --demo its subfolder demo)");
     int stallSeconds = static_cast<int>(tarvisk::net::StallLimits{}.receive.count());
     app.add_option("--stall", stallSeconds,
                    "give up a request that receives nothing for SECONDS, as an empty page (default 60; a page "
@@ -105,9 +105,7 @@ int run(int argc, char** argv) {
                   << ": " << tarvisk::cli::TerminalText(text) << '\n';
     });
 
-    if (!dataFolder.empty()) {
-        tarvisk::SetDataFolder(dataFolder);
-    }
+    tarvisk::SetDataFolder(tarvisk::StartDataFolder(dataFolder, demo));
     tarvisk::net::StallLimits stall;
     stall.receive = std::chrono::seconds(stallSeconds);
     tarvisk::net::SetStallLimits(stall);

@@ -1,5 +1,6 @@
 #include "core/date.h"
 
+#include <cstdio>
 #include <ctime>
 
 namespace tarvisk {
@@ -41,6 +42,33 @@ bool IsValidDate(const Date& date) {
         return false;
     const bool leap = (date.year % 4 == 0 && date.year % 100 != 0) || date.year % 400 == 0;
     return date.day <= kDaysInMonth[date.month - 1] + (date.month == 2 && leap ? 1 : 0);
+}
+
+std::optional<Date> ParseIsoDate(std::string_view text) {
+    if (text.size() != 10 || text[4] != '-' || text[7] != '-') {
+        return std::nullopt;
+    }
+    const auto number = [text](std::size_t from, std::size_t length) {
+        int value = 0;
+        for (const char c : text.substr(from, length)) {
+            if (c < '0' || c > '9') {
+                return -1;
+            }
+            value = value * 10 + (c - '0');
+        }
+        return value;
+    };
+    const Date date{number(0, 4), number(5, 2), number(8, 2)};
+    if (!IsValidDate(date)) {
+        return std::nullopt;
+    }
+    return date;
+}
+
+std::string IsoDateText(const Date& date) {
+    char text[16];
+    std::snprintf(text, sizeof text, "%04d-%02d-%02d", date.year, date.month, date.day);
+    return text;
 }
 
 std::int64_t UnixTimeNow() {

@@ -1,7 +1,9 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
+#include <string_view>
 
 // Calendar dates as the marketplace prints them (a registration date, today's date in a search
 // address), the day arithmetic the reputation check needs, and the moments the history records.
@@ -20,6 +22,10 @@ struct Date {
 int DaysBetween(const Date& from, const Date& to);
 /// True for a real calendar date (2014-02-30 is not).
 bool IsValidDate(const Date& date);
+/// "YYYY-MM-DD" as a real calendar date; none for anything else.
+std::optional<Date> ParseIsoDate(std::string_view text);
+/// The date as "YYYY-MM-DD".
+std::string IsoDateText(const Date& date);
 
 /// The moment now, in seconds since 1970-01-01 UTC.
 std::int64_t UnixTimeNow();

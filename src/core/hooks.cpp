@@ -32,6 +32,11 @@ Clock& installedClock() {
     return clock;
 }
 
+TimeOfDayClock& installedTimeOfDay() {
+    static TimeOfDayClock clock;
+    return clock;
+}
+
 template <typename Hook> Hook currentHook(Hook& hook) {
     const std::lock_guard lock(hookMutex());
     return hook;
@@ -47,11 +52,21 @@ void printMessage(const std::u16string& text, const std::u16string& title) {
     std::cerr << line << std::endl;
 }
 
-Date localDate() {
+std::tm localNow() {
     const std::time_t now = std::time(nullptr);
     std::tm local{};
     localtime_r(&now, &local);
+    return local;
+}
+
+Date localDate() {
+    const std::tm local = localNow();
     return {local.tm_year + 1900, local.tm_mon + 1, local.tm_mday};
+}
+
+int localMinutes() {
+    const std::tm local = localNow();
+    return local.tm_hour * 60 + local.tm_min;
 }
 
 } // namespace
@@ -85,6 +100,15 @@ void SetClock(Clock clock) {
 Date Today() {
     const Clock clock = currentHook(installedClock());
     return clock ? clock() : localDate();
+}
+
+void SetTimeOfDayClock(TimeOfDayClock clock) {
+    installHook(installedTimeOfDay(), std::move(clock));
+}
+
+int MinutesSinceMidnight() {
+    const TimeOfDayClock clock = currentHook(installedTimeOfDay());
+    return clock ? clock() : localMinutes();
 }
 
 } // namespace tarvisk

@@ -18,6 +18,8 @@ using MessageSink = std::function<void(const std::u16string& text, const std::u1
 using EventPump = std::function<void()>;
 /// Today's local date.
 using Clock = std::function<Date()>;
+/// The local time of day, in minutes since midnight (0 to 1439).
+using TimeOfDayClock = std::function<int()>;
 
 /// Installs the message sink; an empty function restores the default (print to stderr).
 void SetMessageSink(MessageSink sink);
@@ -30,5 +32,9 @@ void PumpEvents();
 /// Installs the clock; an empty function restores the system's local date.
 void SetClock(Clock clock);
 Date Today();
+
+/// Installs the time of day (for the daily scheduled jobs); an empty function restores the system's local time.
+void SetTimeOfDayClock(TimeOfDayClock clock);
+int MinutesSinceMidnight();
 
 } // namespace tarvisk

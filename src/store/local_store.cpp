@@ -92,6 +92,17 @@ fs::path UserDataFolder() {
     return UserFolder("XDG_DATA_HOME", ".local/share");
 }
 
+fs::path DemoDataFolder() {
+    return UserDataFolder() / "demo";
+}
+
+fs::path StartDataFolder(const fs::path& chosen, bool demo) {
+    if (!chosen.empty()) {
+        return chosen;
+    }
+    return demo ? DemoDataFolder() : UserDataFolder();
+}
+
 void SetDataFolder(const fs::path& folder) {
     std::lock_guard lock(folderMutex());
     folderOverride() = folder.empty() ? std::nullopt : std::optional<fs::path>(folder);

@@ -16,7 +16,7 @@ namespace SQLite {
 class Database;
 }
 
-// The local database (SQLite): the history of reputation checks and the buyer lists, one file in the
+// The local database (SQLite): the history of reputation checks and ranking walks and the buyer lists, one file in the
 // per-user data folder, shared by every program of the suite (the desktop programs and tarvisk-cli may
 // write at the same time: WAL journal, a busy timeout, every write in its own transaction).
 //
@@ -32,6 +32,12 @@ inline constexpr char kHistoryFileName[] = "history.sqlite3";
 
 /// The per-user data folder: $XDG_DATA_HOME/Tarvisk, else ~/.local/share/Tarvisk.
 std::filesystem::path UserDataFolder();
+/// The data folder of demo mode: the folder "demo" in UserDataFolder(), so that what demo runs store never mixes
+/// with the user's own history and lists.
+std::filesystem::path DemoDataFolder();
+/// The data folder a program starts with: `chosen` (--data-dir) when not empty, else DemoDataFolder() in demo mode,
+/// else UserDataFolder().
+std::filesystem::path StartDataFolder(const std::filesystem::path& chosen, bool demo);
 /// Uses `folder` as the data folder from now on (--data-dir, tests); an empty path goes back to UserDataFolder().
 void SetDataFolder(const std::filesystem::path& folder);
 std::filesystem::path DataFolder();

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <bit>
+#include <set>
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -141,6 +142,18 @@ std::u16string ReplaceControlCharacters(std::u16string_view text) {
             safe[i] = u'\uFFFD';
     }
     return safe;
+}
+
+std::vector<std::u16string> DistinctLines(std::u16string_view text) {
+    std::vector<std::u16string> lines;
+    std::set<std::u16string> seen;
+    for (const std::u16string& line : SplitAt(text, u"\n")) {
+        std::u16string entry = TrimBlanks(line, u" \t\r");
+        if (!entry.empty() && seen.insert(entry).second) {
+            lines.push_back(std::move(entry));
+        }
+    }
+    return lines;
 }
 
 } // namespace tarvisk

@@ -42,4 +42,8 @@ std::string_view TrimBlanks(std::string_view text, std::string_view blanks = " "
 /// sequence (a colour, a cursor move, a clipboard write) to the terminal that shows it.
 std::u16string ReplaceControlCharacters(std::u16string_view text);
 
+/// The lines of a pasted or read list (account names, keywords), one entry a line: each trimmed of spaces, tabs and
+/// CRs, blank lines and repeated entries dropped, in the order first seen. u" a \r\n\r\nb\na" gives {u"a", u"b"}.
+std::vector<std::u16string> DistinctLines(std::u16string_view text);
+
 } // namespace tarvisk

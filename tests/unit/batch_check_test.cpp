@@ -9,24 +9,9 @@
 #include <gtest/gtest.h>
 
 #include "core/cancel.h"
-#include "text/encoding.h"
 
 namespace tarvisk {
 namespace {
-
-TEST(AccountsFromText, TakesOneTrimmedAccountALineWithoutBlanksOrRepeats) {
-    const std::pair<std::u16string, std::vector<std::u16string>> cases[] = {
-        {u"", {}},
-        {u"  \r\n\t\n", {}},
-        {u"a", {u"a"}},
-        {u" a \r\n\r\nb\na", {u"a", u"b"}},
-        {u"老实买家\n刷单小号\n老实买家\n\t刷单小号\t\n", {u"老实买家", u"刷单小号"}},
-        {u"买家 一号\nA\na", {u"买家 一号", u"A", u"a"}},
-    };
-    for (const auto& [text, accounts] : cases) {
-        EXPECT_EQ(AccountsFromText(text), accounts) << ToUtf8(text);
-    }
-}
 
 /// Pages for any account: "banned" is banned, "login" meets a login page for its ratings, every other one is a
 /// buyer with a registration date.

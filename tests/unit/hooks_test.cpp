@@ -14,6 +14,7 @@ protected:
         SetMessageSink({});
         SetEventPump({});
         SetClock({});
+        SetTimeOfDayClock({});
     }
 };
 
@@ -56,6 +57,21 @@ TEST_F(Hooks, ClockGivesTheInjectedDateElseTheLocalDate) {
     // Midnight may pass between the two readings.
     EXPECT_LE(std::abs(DaysBetween(expected, today)), 1);
     EXPECT_TRUE(IsValidDate(today));
+}
+
+TEST_F(Hooks, TimeOfDayGivesTheInjectedMinuteElseTheLocalTime) {
+    SetTimeOfDayClock([] { return 9 * 60 + 30; });
+    EXPECT_EQ(MinutesSinceMidnight(), 570);
+    SetTimeOfDayClock({});
+    const std::time_t now = std::time(nullptr);
+    std::tm local{};
+    localtime_r(&now, &local);
+    const int expected = local.tm_hour * 60 + local.tm_min;
+    const int minutes = MinutesSinceMidnight();
+    EXPECT_GE(minutes, 0);
+    EXPECT_LT(minutes, 24 * 60);
+    // A minute (or midnight) may pass between the two readings.
+    EXPECT_TRUE(minutes == expected || minutes == (expected + 1) % (24 * 60)) << minutes << " " << expected;
 }
 
 } // namespace

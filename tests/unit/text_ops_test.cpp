@@ -105,5 +105,19 @@ TEST(SplitAt, KeepsEmptyPieces) {
     EXPECT_EQ(SplitAt(u"abc", u""), (std::vector<std::u16string>{u"abc"}));
 }
 
+TEST(DistinctLines, TakesOneTrimmedEntryALineWithoutBlanksOrRepeats) {
+    const std::pair<std::u16string, std::vector<std::u16string>> cases[] = {
+        {u"", {}},
+        {u"  \r\n\t\n", {}},
+        {u"a", {u"a"}},
+        {u" a \r\n\r\nb\na", {u"a", u"b"}},
+        {u"老实买家\n刷单小号\n老实买家\n\t刷单小号\t\n", {u"老实买家", u"刷单小号"}},
+        {u"买家 一号\nA\na", {u"买家 一号", u"A", u"a"}},
+    };
+    for (const auto& [text, lines] : cases) {
+        EXPECT_EQ(DistinctLines(text), lines) << ToUtf8(text);
+    }
+}
+
 } // namespace
 } // namespace tarvisk

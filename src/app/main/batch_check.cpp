@@ -1,22 +1,6 @@
 #include "app/main/batch_check.h"
 
-#include <set>
-
-#include "text/text_ops.h"
-
 namespace tarvisk {
-
-std::vector<std::u16string> AccountsFromText(std::u16string_view text) {
-    std::vector<std::u16string> accounts;
-    std::set<std::u16string> seen;
-    for (const std::u16string& line : SplitAt(text, u"\n")) {
-        std::u16string account = TrimBlanks(line, u" \t\r");
-        if (!account.empty() && seen.insert(account).second) {
-            accounts.push_back(std::move(account));
-        }
-    }
-    return accounts;
-}
 
 bool IsBlocked(const ReputationOutcome& outcome) {
     return outcome.status == ReputationOutcome::Status::PageNotRead && NeedsTheUser(outcome.unread.kind);

@@ -3,7 +3,6 @@
 #include <atomic>
 #include <functional>
 #include <string>
-#include <string_view>
 #include <vector>
 
 #include "app/main/reputation.h"
@@ -13,10 +12,6 @@
 // one after another as the window's own check does, with progress, a pause between accounts and cancel.
 
 namespace tarvisk {
-
-/// The accounts of a pasted text, one a line: each trimmed of spaces and tabs, blank lines and repeated
-/// accounts dropped, in the order first seen. u" a \r\n\r\nb\na" gives {u"a", u"b"}.
-std::vector<std::u16string> AccountsFromText(std::u16string_view text);
 
 struct BatchCheckOptions {
     /// The page fetch of every query; empty means the reputation query's own.

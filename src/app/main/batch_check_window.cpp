@@ -20,6 +20,7 @@
 #include "app/ui/window_helpers.h"
 #include "core/date.h"
 #include "store/check_history.h"
+#include "text/text_ops.h"
 
 namespace tarvisk {
 
@@ -77,7 +78,7 @@ void BatchCheckWindow::start() {
     if (isChecking()) {
         return;
     }
-    const std::vector<std::u16string> accounts = AccountsFromText(CoreText(m_accounts->toPlainText()));
+    const std::vector<std::u16string> accounts = DistinctLines(CoreText(m_accounts->toPlainText()));
     if (accounts.empty()) {
         ShowMessageBox(this, QStringLiteral("请先输入要查询的买家账号，每行一个"));
         return;

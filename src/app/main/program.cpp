@@ -146,14 +146,13 @@ int RunProgram(int argc, char** argv, const QString& caption) {
         return 0;
     }
     const bool demo = WantsDemo(arguments);
-    if (const std::optional<QString> folder = DataFolderArgument(arguments)) {
-        if (folder->isEmpty()) {
-            std::fprintf(stderr, "%s: --data-dir 需要一个文件夹 (--data-dir needs a folder)\n",
-                         caption.toLocal8Bit().constData());
-            return 2;
-        }
-        SetDataFolder(folder->toStdU16String());
+    const std::optional<QString> folder = DataFolderArgument(arguments);
+    if (folder && folder->isEmpty()) {
+        std::fprintf(stderr, "%s: --data-dir 需要一个文件夹 (--data-dir needs a folder)\n",
+                     caption.toLocal8Bit().constData());
+        return 2;
     }
+    SetDataFolder(StartDataFolder(folder.value_or(QString()).toStdU16String(), demo));
     warnOfMissingBadges(caption);
     std::unique_ptr<demo::DemoMarket> market;
     try {

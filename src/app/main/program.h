@@ -7,8 +7,9 @@
 
 // The desktop program's start: `tarvisk [--demo] [--data-dir DIR] [--version] [--help]`. With --demo the program
 // starts the demo marketplace in this process and sends the browsers and the requests to it, so every job works with
-// no account and no internet. --data-dir keeps the check history and the buyer lists in DIR instead of the user's data
-// folder. --version and --help print and end before anything needs a display.
+// no account and no internet; what it stores goes to the subfolder "demo" of the user's data folder, never mixing
+// with the user's own history. --data-dir keeps the check and ranking history and the buyer lists in DIR instead.
+// --version and --help print and end before anything needs a display.
 
 class QApplication;
 

@@ -86,8 +86,20 @@ void SetPageOffset(std::u16string& url, int page) {
     }
 }
 
+int PositionRow(int k) {
+    return (k - 1) / 4 + 1;
+}
+
+int PositionColumn(int k) {
+    return (k - 1) % 4 + 1;
+}
+
 std::u16string PositionText(int page, int k) {
-    return NumberText(page) + u"页 " + NumberText((k - 1) / 4 + 1) + u"行 第" + NumberText((k - 1) % 4 + 1);
+    return NumberText(page) + u"页 " + NumberText(PositionRow(k)) + u"行 第" + NumberText(PositionColumn(k));
+}
+
+int RankingPagesToWalk(double pages) {
+    return pages < 1 ? 0 : static_cast<int>(std::min<double>(pages, kRankingMaxPages));
 }
 
 std::vector<RankingItem> ParseRankingPage(const std::u16string& pageText) {
@@ -164,7 +176,7 @@ RankingResult RunRankingSearch(const RankingQuery& query, ResultTable& table, co
     setCaption({});
     ListViewClearItems(table);
     std::u16string url = RankingSearchUrl(query.keyword, Today(), RandomField());
-    const int lastPage = query.pages < 1 ? 0 : static_cast<int>(std::min<double>(query.pages, kRankingMaxPages));
+    const int lastPage = RankingPagesToWalk(query.pages);
 
     for (int page = 1; page <= lastPage && !result.found && !job.stopped(); ++page) {
         job.reachPage(page, lastPage);
@@ -186,7 +198,8 @@ RankingResult RunRankingSearch(const RankingQuery& query, ResultTable& table, co
 
         int k = 0;
         for (RankingItem& item : ParseRankingPage(fetched.text)) {
-            RankingRow row{table.rowCount() + 1, PositionText(page, ++k), std::move(item)};
+            ++k;
+            RankingRow row{table.rowCount() + 1, PositionText(page, k), std::move(item), page, k};
             ListViewAddRow(table, u"No.", row.number);
             ListViewSetCell(table, u"id", 0, row.item.id);
             ListViewSetCell(table, u"图片", 0, row.item.picture);
@@ -201,6 +214,7 @@ RankingResult RunRankingSearch(const RankingQuery& query, ResultTable& table, co
                 result.found = true;
                 result.caption = row.position;
                 result.toolTip = kRankingFound;
+                result.foundRow = std::move(row);
                 break;
             }
         }

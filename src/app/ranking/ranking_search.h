@@ -2,6 +2,7 @@
 
 #include <atomic>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -48,11 +49,13 @@ struct RankingItem {
     friend bool operator==(const RankingItem&, const RankingItem&) = default;
 };
 
-/// One row the walk added: its number, position text and item.
+/// One row the walk added: its number, position text and item, and where the item stands.
 struct RankingRow {
-    int number = 0;
+    int number = 0; ///< the running row number "No." of the walk
     std::u16string position;
     RankingItem item;
+    int page = 0;    ///< the result page, from 1
+    int ordinal = 0; ///< the item's place on its page, from 1 (the 7th item is row 2, column 3)
 };
 
 enum class RankingTarget {
@@ -104,6 +107,8 @@ struct RankingResult {
     std::vector<UnreadPage> unreadPages;
     /// True when the walk ended at a login or verification page (the last of `unreadPages`).
     bool endedAtUnreadPage = false;
+    /// The row of the target, when found (the last row of the table).
+    std::optional<RankingRow> foundRow;
     /// True when the answer holds: the target was found, or every page asked for was read.
     bool conclusive() const { return found || unreadPages.empty(); }
 };
@@ -125,6 +130,12 @@ void SetPageOffset(std::u16string& url, int page);
 
 /// The position text of the k-th item (from 1) of a page: u"2页 2行 第3" for k = 7 on page 2.
 std::u16string PositionText(int page, int k);
+/// The row and the column of the k-th item (from 1) of a page, four items a row: k = 7 gives row 2, column 3.
+int PositionRow(int k);
+int PositionColumn(int k);
+
+/// The pages a walk asked for `pages` fetches: pages 1 to the whole number of `pages`, at most 100 (below 1: none).
+int RankingPagesToWalk(double pages);
 
 /// The items of one result page: the ids in the 3000 characters from the first "dynamic", each
 /// paired with the title, picture and sales fields of the same ordinal in the whole page text
