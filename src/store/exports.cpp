@@ -6,6 +6,7 @@
 #include "core/files.h"
 #include "store/csv.h"
 #include "text/encoding.h"
+#include "text/numbers.h"
 #include "text/text_ops.h"
 
 namespace tarvisk {
@@ -83,6 +84,39 @@ std::string ResultTableCsv(const ResultTable& table, std::u16string_view idColum
                 record.text(table.text(row, column));
             }
         }
+        bytes += record.line();
+    }
+    return bytes;
+}
+
+std::string RankingRunsCsv(const std::vector<RankingRun>& runs) {
+    CsvRecordWriter header;
+    for (const char16_t* title : {u"ran_at", u"keyword", u"target_kind", u"target", u"outcome", u"page", u"row",
+                                  u"column", u"number", u"item_id", u"item_title", u"pages_asked", u"pages_walked",
+                                  u"unread_pages"}) {
+        header.text(title);
+    }
+    std::string bytes = std::string(kUtf8Bom) + header.line();
+    for (const RankingRun& run : runs) {
+        const bool found = run.outcome == RankingOutcome::Found;
+        const auto foundNumber = [found](int number) { return found ? NumberText(number) : std::u16string(); };
+        std::u16string unread;
+        for (const UnreadPage& page : run.unreadPages) {
+            unread += (unread.empty() ? u"" : u"; ") + NumberText(page.number) + u" " + FromUtf8(PageKindName(page.kind));
+        }
+        CsvRecordWriter record;
+        record.text(timeText(run.ranAt)).text(run.keyword).text(FromUtf8(TrackedTargetCode(run.target.kind)));
+        run.target.kind == RankingTarget::OneItem ? record.id(run.target.value) : record.text(run.target.value);
+        record.text(RankingOutcomeText(run))
+            .text(foundNumber(run.page))
+            .text(foundNumber(run.row))
+            .text(foundNumber(run.column))
+            .text(foundNumber(run.number))
+            .id(run.itemId)
+            .text(run.itemTitle)
+            .text(NumberText(run.pagesAsked))
+            .text(NumberText(run.pagesWalked))
+            .text(unread);
         bytes += record.line();
     }
     return bytes;

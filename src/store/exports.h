@@ -9,10 +9,11 @@
 #include "app/main/reputation.h"
 #include "app/shop/shop_crawl.h"
 #include "store/check_history.h"
+#include "store/ranking_history.h"
 #include "table/result_table.h"
 
 // The tables the windows and tarvisk-cli export as CSV files (see store/csv.h for how cells are written):
-// checks (of a run, a batch or the history), a ranking result table, a shop listing.
+// checks (of a run, a batch or the history), a ranking result table, ranking runs, a shop listing.
 
 namespace tarvisk {
 
@@ -36,6 +37,11 @@ std::string ChecksCsv(const std::vector<CheckRow>& rows);
 
 /// A result table with its column titles as the header; the column titled `idColumn` holds ids.
 std::string ResultTableCsv(const ResultTable& table, std::u16string_view idColumn);
+
+/// Ranking runs with the header ran_at, keyword, target_kind, target, outcome (as RankingOutcomeText writes it),
+/// page, row, column, number, item_id, item_title, pages_asked, pages_walked, unread_pages ("3 login", several
+/// separated by "; "). Found-only cells are empty for the other runs; times in local time; ids as ids.
+std::string RankingRunsCsv(const std::vector<RankingRun>& runs);
 
 /// A shop listing with the header id, title.
 std::string ShopListingCsv(const std::vector<ShopItem>& items);

@@ -43,6 +43,40 @@ CREATE TABLE buyer_lists (
     updated_at INTEGER NOT NULL           -- seconds since 1970-01-01 UTC
 );
 )sql"},
+    // Version 2: the ranking walks that gave an answer (one row a walk: its keyword and target, where the target
+    // stood or that it was not found, how many pages it read), the pages each walk could not read, and the
+    // keywords the ranking window tracks (one row a keyword, in the user's order).
+    {2, R"sql(
+CREATE TABLE ranking_runs (
+    id INTEGER PRIMARY KEY,
+    ran_at INTEGER NOT NULL,              -- seconds since 1970-01-01 UTC
+    keyword TEXT NOT NULL,
+    target_kind TEXT NOT NULL CHECK (target_kind IN ('item', 'shop')),
+    target TEXT NOT NULL,                 -- the item id, or the shop's host (demoshop1.taobao.com)
+    outcome TEXT NOT NULL CHECK (outcome IN ('found', 'not_found', 'incomplete')),
+    found_page INTEGER NOT NULL,          -- found: page, row and column on the page, row number of the walk;
+    found_row INTEGER NOT NULL,           -- else 0
+    found_column INTEGER NOT NULL,
+    found_number INTEGER NOT NULL,
+    item_id TEXT NOT NULL,                -- found: the item met (of a shop: which one); else empty
+    item_title TEXT NOT NULL,
+    pages_asked INTEGER NOT NULL,
+    pages_walked INTEGER NOT NULL
+);
+CREATE INDEX ranking_runs_by_keyword ON ranking_runs (keyword, target_kind, target, ran_at);
+CREATE INDEX ranking_runs_by_target ON ranking_runs (target_kind, target, ran_at);
+CREATE TABLE ranking_unread_pages (
+    run_id INTEGER NOT NULL REFERENCES ranking_runs (id) ON DELETE CASCADE,
+    page INTEGER NOT NULL,
+    kind TEXT NOT NULL,                   -- empty, login, verification
+    address TEXT NOT NULL,
+    PRIMARY KEY (run_id, page)
+);
+CREATE TABLE tracked_keywords (
+    position INTEGER PRIMARY KEY,
+    keyword TEXT NOT NULL UNIQUE
+);
+)sql"},
 };
 
 } // namespace

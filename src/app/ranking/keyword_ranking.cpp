@@ -1,0 +1,46 @@
+#include "app/ranking/keyword_ranking.h"
+
+#include "core/job.h"
+#include "table/result_table.h"
+
+namespace tarvisk {
+
+std::size_t RunKeywordRankings(const RankingQuery& base, const std::vector<std::u16string>& keywords,
+                               const KeywordRankingOptions& options) {
+    // The pause before each keyword after the first: its first page follows the last page of the one before.
+    const JobScope scope(options.cancel, {}, options.pauseSeconds);
+    const int count = static_cast<int>(keywords.size());
+    std::size_t told = 0;
+    for (std::size_t i = 0; i < keywords.size() && !scope.stopped(); ++i) {
+        scope.reachPage(static_cast<int>(i) + 1, count);
+        if (scope.stopped()) {
+            break;
+        }
+        RankingQuery query = base;
+        query.keyword = keywords[i];
+        RankingOptions walk;
+        walk.fetch = options.fetch;
+        walk.pauseSeconds = options.pauseSeconds;
+        walk.cancel = options.cancel;
+        if (options.progress) {
+            walk.progress = [&options, i](int page, int pages) { options.progress(i, page, pages); };
+        }
+        // Each walk fills a table of its own; only its result is kept.
+        ResultTable table;
+        ListViewSetColumns(table, kRankingColumnTitles, kRankingColumnWidths);
+        const RankingResult result = RunRankingSearch(query, table, walk);
+        if (result.cancelled && !result.found) {
+            break;
+        }
+        if (options.ranked) {
+            options.ranked(i, result);
+        }
+        ++told;
+        if (result.endedAtUnreadPage) {
+            break;
+        }
+    }
+    return told;
+}
+
+} // namespace tarvisk

@@ -1,0 +1,64 @@
+#include "app/ranking/ranking_trend.h"
+
+#include <algorithm>
+#include <map>
+
+namespace tarvisk {
+
+std::vector<KeywordRuns> GroupByKeyword(const std::vector<RankingRun>& runs) {
+    std::vector<KeywordRuns> groups;
+    std::map<std::u16string, std::size_t> index;
+    for (const RankingRun& run : runs) {
+        const auto [at, added] = index.emplace(run.keyword, groups.size());
+        if (added) {
+            groups.push_back({run.keyword, {}});
+        }
+        groups[at->second].runs.push_back(run);
+    }
+    return groups;
+}
+
+int NotFoundLevel(int lowestFound) {
+    constexpr int kStep = 10;
+    return (std::max(lowestFound, 1) + kStep - 1) / kStep * kStep + kStep;
+}
+
+RankingTrend RankingTrendOf(const std::vector<KeywordRuns>& keywords) {
+    RankingTrend trend;
+    int lowestFound = 0;
+    for (const KeywordRuns& keyword : keywords) {
+        for (const RankingRun& run : keyword.runs) {
+            if (run.outcome == RankingOutcome::Found) {
+                lowestFound = std::max(lowestFound, run.number);
+            }
+        }
+    }
+    trend.notFoundLevel = NotFoundLevel(lowestFound);
+    for (const KeywordRuns& keyword : keywords) {
+        TrendLine line{keyword.keyword, {}};
+        for (auto run = keyword.runs.rbegin(); run != keyword.runs.rend(); ++run) {
+            if (run->outcome == RankingOutcome::Found) {
+                line.points.push_back({run->ranAt, run->number, true});
+            } else if (run->outcome == RankingOutcome::NotFound) {
+                line.points.push_back({run->ranAt, trend.notFoundLevel, false});
+            }
+        }
+        trend.lines.push_back(std::move(line));
+    }
+    return trend;
+}
+
+KeywordOverview OverviewOf(const KeywordRuns& keyword) {
+    KeywordOverview overview{keyword.keyword, keyword.runs.size(), std::nullopt, std::nullopt};
+    if (!keyword.runs.empty()) {
+        overview.latest = keyword.runs.front();
+    }
+    for (const RankingRun& run : keyword.runs) {
+        if (run.outcome == RankingOutcome::Found && (!overview.best || run.number < overview.best->number)) {
+            overview.best = run;
+        }
+    }
+    return overview;
+}
+
+} // namespace tarvisk

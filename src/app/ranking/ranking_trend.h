@@ -1,0 +1,62 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "store/ranking_history.h"
+
+// How an item's rank for its keywords moved, from the stored runs: the points of the chart (the row number of the
+// walk over time, one line per keyword, better places higher) and each keyword's best and latest run.
+
+namespace tarvisk {
+
+/// The runs of one keyword, newest first (as the history gives them).
+struct KeywordRuns {
+    std::u16string keyword;
+    std::vector<RankingRun> runs;
+};
+
+/// Runs (of any keywords, newest first) grouped by keyword: the keyword run most recently first, each keyword's runs
+/// newest first.
+std::vector<KeywordRuns> GroupByKeyword(const std::vector<RankingRun>& runs);
+
+/// One point of a line: when the run was made and the row number it is drawn at.
+struct TrendPoint {
+    std::int64_t ranAt = 0;
+    int number = 0;
+    bool found = false; ///< false: a not-found run, drawn at the not-found level
+    friend bool operator==(const TrendPoint&, const TrendPoint&) = default;
+};
+
+struct TrendLine {
+    std::u16string keyword;
+    std::vector<TrendPoint> points; ///< oldest first
+};
+
+struct RankingTrend {
+    std::vector<TrendLine> lines;
+    /// Where not-found runs are drawn: below the lowest place found on any line (see NotFoundLevel).
+    int notFoundLevel = 0;
+};
+
+/// The level of the not-found runs below a lowest place found of `lowestFound` (a row number; 0 when nothing was
+/// found): the row number rounded up to a multiple of ten, plus ten. 51 gives 70, 7 gives 20, 0 gives 20.
+int NotFoundLevel(int lowestFound);
+
+/// One line for each keyword of `keywords`, in their order: a found run at its row number, a not-found run at the
+/// not-found level, oldest first. A run without an answer (结果不完整) leaves no point: it says nothing of the rank.
+RankingTrend RankingTrendOf(const std::vector<KeywordRuns>& keywords);
+
+/// A keyword's runs at a glance.
+struct KeywordOverview {
+    std::u16string keyword;
+    std::size_t runs = 0;
+    std::optional<RankingRun> best;   ///< the found run with the lowest row number (the newest of equals)
+    std::optional<RankingRun> latest; ///< the newest run
+};
+
+KeywordOverview OverviewOf(const KeywordRuns& keyword);
+
+} // namespace tarvisk

@@ -1,0 +1,310 @@
+#include "store/ranking_history.h"
+
+#include <map>
+#include <set>
+
+#include <SQLiteCpp/Database.h>
+#include <SQLiteCpp/Statement.h>
+
+#include "app/shop/shop_crawl.h"
+#include "store/local_store.h"
+#include "text/encoding.h"
+#include "text/numbers.h"
+#include "text/text_ops.h"
+
+namespace tarvisk {
+
+namespace {
+
+constexpr char kRunColumns[] = "id, ran_at, keyword, target_kind, target, outcome, found_page, found_row, "
+                               "found_column, found_number, item_id, item_title, pages_asked, pages_walked";
+
+constexpr PageKind kPageKinds[] = {PageKind::Normal, PageKind::Empty, PageKind::Login, PageKind::Verification,
+                                   PageKind::Unrecognised};
+constexpr RankingOutcome kOutcomes[] = {RankingOutcome::Found, RankingOutcome::NotFound, RankingOutcome::Incomplete};
+
+PageKind pageKindOf(const std::string& name) {
+    for (const PageKind kind : kPageKinds) {
+        if (name == PageKindName(kind)) {
+            return kind;
+        }
+    }
+    return PageKind::Unrecognised;
+}
+
+RankingOutcome outcomeOf(const std::string& code) {
+    for (const RankingOutcome outcome : kOutcomes) {
+        if (code == RankingOutcomeCode(outcome)) {
+            return outcome;
+        }
+    }
+    return RankingOutcome::Incomplete;
+}
+
+RankingRun runOf(SQLite::Statement& row) {
+    RankingRun run;
+    run.id = row.getColumn(0).getInt64();
+    run.ranAt = row.getColumn(1).getInt64();
+    run.keyword = FromUtf8(row.getColumn(2).getString());
+    run.target.kind = row.getColumn(3).getString() == "shop" ? RankingTarget::ShopItems : RankingTarget::OneItem;
+    run.target.value = FromUtf8(row.getColumn(4).getString());
+    run.outcome = outcomeOf(row.getColumn(5).getString());
+    run.page = row.getColumn(6).getInt();
+    run.row = row.getColumn(7).getInt();
+    run.column = row.getColumn(8).getInt();
+    run.number = row.getColumn(9).getInt();
+    run.itemId = FromUtf8(row.getColumn(10).getString());
+    run.itemTitle = FromUtf8(row.getColumn(11).getString());
+    run.pagesAsked = row.getColumn(12).getInt();
+    run.pagesWalked = row.getColumn(13).getInt();
+    return run;
+}
+
+/// The condition and the parameters that choose the runs of a keyword and a target (either may be left open).
+struct RunFilter {
+    std::string where;
+    std::vector<std::string> parameters;
+};
+
+RunFilter runFilter(const std::u16string& keyword, const std::optional<TrackedTarget>& target) {
+    RunFilter filter;
+    std::vector<std::string> conditions;
+    if (!keyword.empty()) {
+        conditions.emplace_back("keyword = ?");
+        filter.parameters.push_back(ToUtf8(keyword));
+    }
+    if (target) {
+        conditions.emplace_back("target_kind = ?");
+        conditions.emplace_back("target = ?");
+        filter.parameters.emplace_back(TrackedTargetCode(target->kind));
+        filter.parameters.push_back(ToUtf8(target->value));
+    }
+    for (std::size_t i = 0; i < conditions.size(); ++i) {
+        filter.where += (i == 0 ? " WHERE " : " AND ") + conditions[i];
+    }
+    return filter;
+}
+
+void bindAll(SQLite::Statement& statement, const std::vector<std::string>& parameters) {
+    int index = 1;
+    for (const std::string& parameter : parameters) {
+        statement.bind(index++, parameter);
+    }
+}
+
+} // namespace
+
+TrackedTarget ItemTarget(const std::u16string& idOrAddress) {
+    return {RankingTarget::OneItem, ItemIdFromText(idOrAddress)};
+}
+
+TrackedTarget ShopTarget(const std::u16string& address) {
+    std::u16string normalized = TrimBlanks(address, u" \t\r\n");
+    if (normalized.empty()) {
+        return {RankingTarget::ShopItems, {}};
+    }
+    NormalizeShopAddress(normalized);
+    return {RankingTarget::ShopItems, AddressHost(normalized)};
+}
+
+const char* TrackedTargetCode(RankingTarget kind) {
+    return kind == RankingTarget::ShopItems ? "shop" : "item";
+}
+
+std::u16string TrackedTargetText(const TrackedTarget& target) {
+    return (target.kind == RankingTarget::ShopItems ? u"店铺 " : u"宝贝 ") + target.value;
+}
+
+const char* RankingOutcomeCode(RankingOutcome outcome) {
+    switch (outcome) {
+    case RankingOutcome::Found:
+        return "found";
+    case RankingOutcome::NotFound:
+        return "not_found";
+    case RankingOutcome::Incomplete:
+        break;
+    }
+    return "incomplete";
+}
+
+std::optional<RankingRun> FinishedRun(const TrackedWalk& walk, const RankingResult& result, std::int64_t ranAt) {
+    if (result.cancelled && !result.foundRow) {
+        return std::nullopt;
+    }
+    RankingRun run;
+    run.ranAt = ranAt;
+    run.keyword = walk.query.keyword;
+    run.target = walk.target;
+    run.pagesAsked = RankingPagesToWalk(walk.query.pages);
+    run.pagesWalked = result.pagesFetched;
+    run.unreadPages = result.unreadPages;
+    if (const std::optional<RankingRow>& found = result.foundRow) {
+        run.outcome = RankingOutcome::Found;
+        run.page = found->page;
+        run.row = PositionRow(found->ordinal);
+        run.column = PositionColumn(found->ordinal);
+        run.number = found->number;
+        run.itemId = found->item.id;
+        run.itemTitle = found->item.title;
+    } else {
+        run.outcome =
+            result.conclusive() && walk.targetListComplete ? RankingOutcome::NotFound : RankingOutcome::Incomplete;
+    }
+    return run;
+}
+
+std::u16string RankingOutcomeText(const RankingRun& run) {
+    switch (run.outcome) {
+    case RankingOutcome::Found:
+        return NumberText(run.page) + u"页 " + NumberText(run.row) + u"行 第" + NumberText(run.column) + u" (#" +
+               NumberText(run.number) + u")";
+    case RankingOutcome::NotFound:
+        return kRankingNotFound;
+    case RankingOutcome::Incomplete:
+        break;
+    }
+    return kRankingIncomplete;
+}
+
+std::u16string RankingChangeText(const std::optional<RankingRun>& previous, const RankingRun& run) {
+    if (!previous) {
+        return u"首次查询";
+    }
+    if (previous->outcome == RankingOutcome::Incomplete || run.outcome == RankingOutcome::Incomplete) {
+        return u"无法比较";
+    }
+    const bool foundBefore = previous->outcome == RankingOutcome::Found;
+    if (run.outcome == RankingOutcome::NotFound) {
+        return foundBefore ? u"跌出" : u"仍未找到";
+    }
+    if (!foundBefore) {
+        return u"新上榜";
+    }
+    const int higher = previous->number - run.number;
+    if (higher == 0) {
+        return u"持平";
+    }
+    return (higher > 0 ? u"↑" : u"↓") + NumberText(higher > 0 ? higher : -higher);
+}
+
+bool StoreRankingRun(LocalStore& store, const RankingRun& run) {
+    return store.write([&](SQLite::Database& db) {
+        SQLite::Statement insert(db, "INSERT INTO ranking_runs (ran_at, keyword, target_kind, target, outcome, "
+                                     "found_page, found_row, found_column, found_number, item_id, item_title, "
+                                     "pages_asked, pages_walked) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)");
+        insert.bind(1, static_cast<int64_t>(run.ranAt));
+        insert.bind(2, ToUtf8(run.keyword));
+        insert.bind(3, TrackedTargetCode(run.target.kind));
+        insert.bind(4, ToUtf8(run.target.value));
+        insert.bind(5, RankingOutcomeCode(run.outcome));
+        int column = 6;
+        for (const int number : {run.page, run.row, run.column, run.number}) {
+            insert.bind(column++, number);
+        }
+        insert.bind(10, ToUtf8(run.itemId));
+        insert.bind(11, ToUtf8(run.itemTitle));
+        insert.bind(12, run.pagesAsked);
+        insert.bind(13, run.pagesWalked);
+        insert.exec();
+        const std::int64_t id = db.getLastInsertRowid();
+        SQLite::Statement page(db, "INSERT INTO ranking_unread_pages (run_id, page, kind, address) VALUES (?, ?, ?, ?)");
+        for (const UnreadPage& unread : run.unreadPages) {
+            page.bind(1, static_cast<int64_t>(id));
+            page.bind(2, unread.number);
+            page.bind(3, PageKindName(unread.kind));
+            page.bind(4, ToUtf8(unread.address));
+            page.exec();
+            page.reset();
+        }
+    });
+}
+
+std::optional<std::vector<RankingRun>> StoredRankingRuns(LocalStore& store, const std::u16string& keyword,
+                                                         const std::optional<TrackedTarget>& target,
+                                                         std::size_t limit) {
+    std::vector<RankingRun> runs;
+    const RunFilter filter = runFilter(keyword, target);
+    // Runs made in the same second keep the order in which they were stored.
+    const std::string chosen = " FROM ranking_runs" + filter.where + " ORDER BY ran_at DESC, id DESC" +
+                               (limit > 0 ? " LIMIT " + std::to_string(limit) : std::string());
+    const bool read = store.read([&](SQLite::Database& db) {
+        SQLite::Statement query(db, std::string("SELECT ") + kRunColumns + chosen);
+        bindAll(query, filter.parameters);
+        std::map<std::int64_t, std::size_t> byId;
+        while (query.executeStep()) {
+            runs.push_back(runOf(query));
+            byId.emplace(runs.back().id, runs.size() - 1);
+        }
+        if (runs.empty()) {
+            return;
+        }
+        SQLite::Statement pages(db, "SELECT run_id, page, kind, address FROM ranking_unread_pages WHERE run_id IN "
+                                    "(SELECT id" +
+                                        chosen + ") ORDER BY run_id, page");
+        bindAll(pages, filter.parameters);
+        while (pages.executeStep()) {
+            // Another program may have stored a run since the first query: its pages are not asked for here.
+            const auto run = byId.find(pages.getColumn(0).getInt64());
+            if (run != byId.end()) {
+                runs[run->second].unreadPages.push_back({pages.getColumn(1).getInt(),
+                                                         pageKindOf(pages.getColumn(2).getString()),
+                                                         FromUtf8(pages.getColumn(3).getString())});
+            }
+        }
+    });
+    return read ? std::optional(std::move(runs)) : std::nullopt;
+}
+
+std::optional<std::vector<TrackedTarget>> RankedTargets(LocalStore& store) {
+    std::vector<TrackedTarget> targets;
+    const bool read = store.read([&](SQLite::Database& db) {
+        SQLite::Statement query(db, "SELECT target_kind, target FROM ranking_runs GROUP BY target_kind, target "
+                                    "ORDER BY max(ran_at) DESC, max(id) DESC");
+        while (query.executeStep()) {
+            targets.push_back(
+                {query.getColumn(0).getString() == "shop" ? RankingTarget::ShopItems : RankingTarget::OneItem,
+                 FromUtf8(query.getColumn(1).getString())});
+        }
+    });
+    return read ? std::optional(std::move(targets)) : std::nullopt;
+}
+
+RankingRunContext RecordRankingRun(LocalStore& store, const RankingRun& run) {
+    RankingRunContext context;
+    if (const auto previous = StoredRankingRuns(store, run.keyword, run.target, 1); previous && !previous->empty()) {
+        context.previous = previous->front();
+    }
+    context.saved = StoreRankingRun(store, run);
+    return context;
+}
+
+std::optional<std::vector<std::u16string>> TrackedKeywords(LocalStore& store) {
+    std::vector<std::u16string> keywords;
+    const bool read = store.read([&](SQLite::Database& db) {
+        SQLite::Statement query(db, "SELECT keyword FROM tracked_keywords ORDER BY position");
+        while (query.executeStep()) {
+            keywords.push_back(FromUtf8(query.getColumn(0).getString()));
+        }
+    });
+    return read ? std::optional(std::move(keywords)) : std::nullopt;
+}
+
+bool SetTrackedKeywords(LocalStore& store, const std::vector<std::u16string>& keywords) {
+    return store.write([&](SQLite::Database& db) {
+        db.exec("DELETE FROM tracked_keywords");
+        SQLite::Statement insert(db, "INSERT INTO tracked_keywords (position, keyword) VALUES (?, ?)");
+        std::set<std::u16string> seen;
+        int position = 0;
+        for (const std::u16string& keyword : keywords) {
+            if (!seen.insert(keyword).second) {
+                continue;
+            }
+            insert.bind(1, ++position);
+            insert.bind(2, ToUtf8(keyword));
+            insert.exec();
+            insert.reset();
+        }
+    });
+}
+
+} // namespace tarvisk
