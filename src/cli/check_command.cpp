@@ -44,46 +44,8 @@ struct CheckOptions {
     std::string csv;
 };
 
-/// "YYYY-MM-DD" as a real calendar date.
-std::optional<Date> parseIsoDate(const std::string& text) {
-    if (text.size() != 10 || text[4] != '-' || text[7] != '-') {
-        return std::nullopt;
-    }
-    for (const std::size_t i : {0, 1, 2, 3, 5, 6, 8, 9}) {
-        if (text[i] < '0' || text[i] > '9') {
-            return std::nullopt;
-        }
-    }
-    const Date date{std::stoi(text.substr(0, 4)), std::stoi(text.substr(5, 2)), std::stoi(text.substr(8, 2))};
-    if (!IsValidDate(date)) {
-        return std::nullopt;
-    }
-    return date;
-}
-
 std::string checkIsoDate(const std::string& text) {
-    return parseIsoDate(text) ? std::string() : "not a calendar date in the form YYYY-MM-DD: " + text;
-}
-
-bool isBlank(const std::string& line) {
-    return line.find_first_not_of(" \t") == std::string::npos;
-}
-
-/// The accounts of a file, one a line: UTF-8 (a leading byte-order mark is dropped), CR removed,
-/// blank lines skipped.
-LineFileResult readAccountFile(const std::string& path, std::vector<std::u16string>& accounts) {
-    bool first = true;
-    return ReadFileLines(path, [&](std::string_view text) {
-        std::string line(text);
-        if (first && line.starts_with("\xEF\xBB\xBF")) {
-            line.erase(0, 3);
-        }
-        first = false;
-        std::erase(line, '\r');
-        if (!isBlank(line)) {
-            accounts.push_back(FromUtf8(line));
-        }
-    });
+    return ParseIsoDate(text) ? std::string() : "not a calendar date in the form YYYY-MM-DD: " + text;
 }
 
 nlohmann::ordered_json stopJson(const std::u16string& account, const ReputationStop& stop) {
@@ -126,7 +88,7 @@ int runCheck(const CheckOptions& options, const GlobalOptions& global) {
         accounts.push_back(FromUtf8(account));
     }
     if (!options.file.empty()) {
-        const LineFileResult read = readAccountFile(options.file, accounts);
+        const LineFileResult read = ReadListFile(options.file, accounts);
         if (read.status != LineFileResult::Status::Read) {
             std::cerr << "check: " << LineFileProblem(read, "account file", options.file) << '\n';
             return kUsageError;
@@ -137,7 +99,7 @@ int runCheck(const CheckOptions& options, const GlobalOptions& global) {
         return kUsageError;
     }
     if (!options.date.empty()) {
-        const Date today = *parseIsoDate(options.date);
+        const Date today = *ParseIsoDate(options.date);
         SetClock([today] { return today; });
     }
 

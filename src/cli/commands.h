@@ -31,6 +31,9 @@ struct GlobalOptions {
     double pauseSeconds = 0;
 };
 
+/// The check of an --item option: empty when the text holds an item id (a run of 9 to 12 digits), else why not.
+std::string CheckItemId(const std::string& text);
+
 void AddCheckCommand(CLI::App& app, const GlobalOptions& global, CommandRunner& runner);
 void AddShopCommand(CLI::App& app, const GlobalOptions& global, CommandRunner& runner);
 void AddRankCommand(CLI::App& app, const GlobalOptions& global, CommandRunner& runner);

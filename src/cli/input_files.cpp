@@ -1,5 +1,7 @@
 #include "cli/input_files.h"
 
+#include "text/encoding.h"
+
 namespace tarvisk::cli {
 
 std::string LineFileProblem(const LineFileResult& result, const std::string& what, const std::string& path) {
@@ -8,6 +10,21 @@ std::string LineFileProblem(const LineFileResult& result, const std::string& wha
                std::to_string(kMaxLineBytes) + " bytes";
     }
     return "cannot read the " + what + " " + path;
+}
+
+LineFileResult ReadListFile(const std::string& path, std::vector<std::u16string>& lines) {
+    bool first = true;
+    return ReadFileLines(path, [&](std::string_view text) {
+        std::string line(text);
+        if (first && line.starts_with("\xEF\xBB\xBF")) {
+            line.erase(0, 3);
+        }
+        first = false;
+        std::erase(line, '\r');
+        if (line.find_first_not_of(" \t") != std::string::npos) {
+            lines.push_back(FromUtf8(line));
+        }
+    });
 }
 
 } // namespace tarvisk::cli

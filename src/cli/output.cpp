@@ -66,6 +66,31 @@ nlohmann::ordered_json CheckedAtJson(const StoredCheck& check) {
     return json;
 }
 
+nlohmann::ordered_json RankingRunJson(const RankingRun& run) {
+    nlohmann::ordered_json json;
+    json["ran_at"] = IsoLocalTime(run.ranAt);
+    json["keyword"] = ToUtf8(run.keyword);
+    json[TrackedTargetCode(run.target.kind)] = ToUtf8(run.target.value);
+    json["outcome"] = RankingOutcomeCode(run.outcome);
+    json["text"] = ToUtf8(RankingOutcomeText(run));
+    if (run.outcome == RankingOutcome::Found) {
+        json["page"] = run.page;
+        json["row"] = run.row;
+        json["column"] = run.column;
+        json["number"] = run.number;
+        json["item_id"] = ToUtf8(run.itemId);
+        json["item_title"] = ToUtf8(run.itemTitle);
+    }
+    json["pages_asked"] = run.pagesAsked;
+    json["pages_walked"] = run.pagesWalked;
+    json["unread_pages"] = nlohmann::ordered_json::array();
+    for (const UnreadPage& page : run.unreadPages) {
+        json["unread_pages"].push_back(
+            {{"page", page.number}, {"reason", PageKindName(page.kind)}, {"address", ToUtf8(page.address)}});
+    }
+    return json;
+}
+
 void PrintJsonLine(const nlohmann::ordered_json& json) {
     std::cout << terminalSafe(json).dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace) << '\n';
 }

@@ -6,6 +6,7 @@
 
 #include "app/main/reputation.h"
 #include "store/check_history.h"
+#include "store/ranking_history.h"
 
 // What several commands of tarvisk-cli print or write: the JSON of a check's facts, JSON lines, CSV files.
 
@@ -17,6 +18,11 @@ nlohmann::ordered_json FactsJson(const ReputationFacts& facts);
 
 /// A stored check: "checked_at" (ISO 8601 local time) followed by its facts.
 nlohmann::ordered_json CheckedAtJson(const StoredCheck& check);
+
+/// A stored ranking run: "ran_at" (ISO 8601 local time), "keyword", "item" or "shop", "outcome" (found, not_found,
+/// incomplete), "text" (as RankingOutcomeText writes it); found: "page", "row", "column", "number", "item_id",
+/// "item_title"; then "pages_asked", "pages_walked" and "unread_pages" ([{"page", "reason", "address"}]).
+nlohmann::ordered_json RankingRunJson(const RankingRun& run);
 
 /// Prints one JSON line on stdout (invalid text replaced, never thrown over; control characters in its texts
 /// replaced, as TerminalText does).

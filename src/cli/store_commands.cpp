@@ -6,6 +6,8 @@
 //   tarvisk-cli list import FILE                             CSV with the header account,list,note
 //   tarvisk-cli list export FILE                             the same, UTF-8 with BOM
 //   tarvisk-cli history check [ACCOUNT] [--limit N] [--csv FILE]   the stored checks, newest first, as JSON lines
+//   tarvisk-cli history rank [KEYWORD] [--item ID | --shop ADDRESS] [--limit N] [--csv FILE]
+//                                                            the stored ranking runs, newest first, as JSON lines
 
 #include <iostream>
 #include <memory>
@@ -20,6 +22,7 @@
 #include "store/check_history.h"
 #include "store/exports.h"
 #include "store/local_store.h"
+#include "store/ranking_history.h"
 #include "text/encoding.h"
 #include "text/text_ops.h"
 
@@ -126,6 +129,35 @@ int runHistoryCheck(const HistoryArguments& arguments) {
     return WriteCsvOutput("history check", arguments.csv, ChecksCsv(rows)) ? 0 : kFailure;
 }
 
+struct RankHistoryArguments {
+    std::string keyword;
+    std::string item;
+    std::string shop;
+    std::size_t limit = 0;
+    std::string csv;
+};
+
+int runHistoryRank(const RankHistoryArguments& arguments) {
+    LocalStore store(HistoryFilePath());
+    std::optional<TrackedTarget> target;
+    if (!arguments.item.empty()) {
+        target = ItemTarget(FromUtf8(arguments.item));
+    } else if (!arguments.shop.empty()) {
+        target = ShopTarget(FromUtf8(arguments.shop));
+    }
+    const auto runs =
+        StoredRankingRuns(store, TrimBlanks(FromUtf8(arguments.keyword), u" \t"), target, arguments.limit);
+    if (!runs) {
+        return kFailure;
+    }
+    for (const RankingRun& run : *runs) {
+        PrintJsonLine(RankingRunJson(run));
+    }
+    std::cout.flush();
+    return arguments.csv.empty() || WriteCsvOutput("history rank", arguments.csv, RankingRunsCsv(*runs)) ? 0
+                                                                                                        : kFailure;
+}
+
 /// Adds a list subcommand that runs `run` with the shared arguments.
 CLI::App* listSubcommand(CLI::App& list, const char* name, const char* description, CommandRunner& runner,
                          const std::shared_ptr<ListArguments>& arguments, int (*run)(const ListArguments&)) {
@@ -178,6 +210,18 @@ CLI::App* AddHistoryCommand(CLI::App& app, CommandRunner& runner) {
     check->add_option("--limit", arguments->limit, "at most this many checks")->check(CLI::PositiveNumber);
     check->add_option("--csv", arguments->csv, "also write the checks to this CSV file (UTF-8 with BOM)");
     check->callback([&runner, arguments] { runner = [arguments] { return runHistoryCheck(*arguments); }; });
+
+    auto rankArguments = std::make_shared<RankHistoryArguments>();
+    CLI::App* rank = history->add_subcommand(
+        "rank", "The stored ranking runs, newest first, one JSON line each (the walks of rank and of the windows)");
+    rank->add_option("KEYWORD", rankArguments->keyword, "only the runs of this keyword");
+    CLI::Option* item = rank->add_option("--item", rankArguments->item, "only the runs that looked for this item")
+                            ->check(CheckItemId, "ID");
+    rank->add_option("--shop", rankArguments->shop, "only the runs that looked for the items of this shop")
+        ->excludes(item);
+    rank->add_option("--limit", rankArguments->limit, "at most this many runs")->check(CLI::PositiveNumber);
+    rank->add_option("--csv", rankArguments->csv, "also write the runs to this CSV file (UTF-8 with BOM)");
+    rank->callback([&runner, rankArguments] { runner = [rankArguments] { return runHistoryRank(*rankArguments); }; });
     return history;
 }
 
