@@ -9,7 +9,7 @@ packages=(
     libcurl4-openssl-dev libpcre2-dev libssl-dev zlib1g-dev
     libcpp-httplib-dev nlohmann-json3-dev libcli11-dev libsqlite3-dev libsqlitecpp-dev
     libgtest-dev libgmock-dev libbenchmark-dev
-    qt6-base-dev qt6-webengine-dev libqt6webenginecore6-bin libqt6opengl6-dev qt6-translations-l10n
+    qt6-base-dev qt6-webengine-dev libqt6webenginecore6-bin libqt6opengl6-dev qt6-translations-l10n qt6-charts-dev
     libxcb1-dev xvfb xauth fonts-noto-cjk imagemagick
     curl python3 time git
     # Packaging: the package's checks, the installed files' validators, the installed program's window, icons.

@@ -21,6 +21,7 @@
 #include "app/main/check_side_panel.h"
 #include "app/main/report.h"
 #include "app/main/startup.h"
+#include "app/ranking/keyword_panel.h"
 #include "app/ranking/so_pai_ming.h"
 #include "app/ui/job_progress.h"
 #include "app/ui/message_box.h"
@@ -200,6 +201,10 @@ bool Form1::Form_Load() {
     const std::u16string answer = m_environment.fetchNotice ? m_environment.fetchNotice() : FetchNotice();
     const std::optional<Notice> notice = ParseNotice(answer);
     if (!notice) {
+        // The daily ranking run needs its window, which then waits hidden until the user opens it.
+        if (KeywordPanel::storedSchedule().enabled) {
+            rankingWindowMade();
+        }
         return true;
     }
     ShowMessageBox(this, QtText(notice->message));
@@ -272,13 +277,17 @@ void Form1::cancelQuery() {
     m_stopQuery = true;
 }
 
-void Form1::Command2_Click() {
+QWidget* Form1::rankingWindowMade() {
     if (m_ranking == nullptr) {
-        auto* ranking = new SoPaiMing();
+        auto* ranking = new SoPaiMing(&m_store);
         connect(ranking, &SoPaiMing::loginBrowserRequested, this, &Form1::openInLoginBrowser);
         m_ranking = ranking;
     }
-    bringUp(m_ranking);
+    return m_ranking;
+}
+
+void Form1::Command2_Click() {
+    bringUp(rankingWindowMade());
 }
 
 void Form1::openBatchCheck() {

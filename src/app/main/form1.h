@@ -90,6 +90,8 @@ private:
     /// The folder the report's own badges ("tbimgs/...") are read from: ResourceFolder of the program's folder.
     QString resourceFolder() const;
     void placeHistoryControls();
+    /// The ranking window, created (hidden) on first use.
+    QWidget* rankingWindowMade();
 
     Environment m_environment;
     ReputationQuery m_query;

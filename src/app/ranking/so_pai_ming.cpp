@@ -15,6 +15,7 @@
 #include <QTableView>
 
 #include "app/browser/browser_view.h"
+#include "app/ranking/keyword_panel.h"
 #include "app/ranking/picture_view.h"
 #include "app/ranking/result_table_model.h"
 #include "app/shop/so_shop_goods.h"
@@ -26,6 +27,7 @@
 #include "app/ui/window_helpers.h"
 #include "net/endpoints.h"
 #include "store/exports.h"
+#include "store/local_store.h"
 #include "text/numbers.h"
 #include "text/settings.h"
 #include "app/ui/qt_text.h"
@@ -42,7 +44,7 @@ bool insertedAtOnce(const QString& before, const QString& after) {
 
 } // namespace
 
-SoPaiMing::SoPaiMing(QWidget* parent)
+SoPaiMing::SoPaiMing(LocalStore* store, QWidget* parent)
     : QWidget(parent, Qt::Window), m_model(std::make_unique<ResultTableModel>(m_table)),
       m_label4(new QLabel(QStringLiteral("1.关键字："), this)),
       m_keyWord(new QLineEdit(QStringLiteral("软件开发"), this)), m_label2(new QLabel(QStringLiteral("查询前"), this)),
@@ -57,7 +59,10 @@ SoPaiMing::SoPaiMing(QWidget* parent)
       m_picture1(new QFrame(this)), m_w1(new BrowserView(m_picture1)),
       m_label5(new QLabel(QStringLiteral("页间停顿："), this)), m_pause(MakePauseBox(this)),
       m_label6(new QLabel(QStringLiteral("每读完一页稍等片刻（前后随机浮动三成），可减少淘宝的安全验证"), this)),
-      m_progress(new JobProgress(this)) {
+      m_progress(new JobProgress(this)),
+      m_ownStore(store != nullptr ? nullptr : std::make_unique<LocalStore>(HistoryFilePath())),
+      m_store(store != nullptr ? store : m_ownStore.get()),
+      m_keywordButton(MakeButton(QStringLiteral("关键字跟踪 »"), "KeywordPanelButton", this)) {
     setObjectName(QStringLiteral("SoPaiMing"));
     setWindowTitle(QStringLiteral("淘宝宝贝排名查询"));
     setFont(WindowFont(9));
@@ -145,6 +150,15 @@ SoPaiMing::SoPaiMing(QWidget* parent)
     AddCsvExportAction(*m_list0, QStringLiteral("宝贝排名.csv"), [this] { return ResultTableCsv(m_table, u"id"); });
     PressButtonsOnEnter(*this);
 
+    // The keyword panel lies right of the controls; its button sits in the free corner below the picture view.
+    m_keywordPanel = new KeywordPanel(*this, *m_store, this);
+    PlaceTwips(*m_keywordPanel, kClientWidthTwips, 0, KeywordPanel::kWidthTwips, kClientHeightTwips);
+    PlaceTwips(*m_keywordButton, 13320, 10545, 2655, 330);
+    connect(m_keywordButton, &QPushButton::clicked, this, [this] { showKeywordPanel(m_keywordPanel->isHidden()); });
+    connect(m_keywordPanel, &KeywordPanel::runningChanged, this, [this] { allowCommand1(m_command1Allowed); });
+    connect(m_keywordPanel, &KeywordPanel::loginBrowserRequested, this, &SoPaiMing::loginBrowserRequested);
+    showKeywordPanel(KeywordPanel::wasShown());
+
     Form_Load();
 }
 
@@ -152,6 +166,45 @@ SoPaiMing::~SoPaiMing() {
     // The boxes end their editing as the window goes: their handlers must not run on a half-destroyed window.
     m_pages->disconnect(this);
     m_text2->disconnect(this);
+    delete m_keywordPanel;
+}
+
+bool SoPaiMing::isSearching() const {
+    return m_job.isRunning() || m_keywordPanel->isRunning();
+}
+
+int SoPaiMing::pauseSeconds() const {
+    return m_pause->value();
+}
+
+TrackedWalk SoPaiMing::trackedWalk(const std::u16string& keyword) const {
+    TrackedWalk walk;
+    RankingQuery& query = walk.query;
+    query.keyword = keyword;
+    query.pages = LeadingNumber(CoreText(m_pages->text()));
+    query.target = m_op1->isChecked() ? RankingTarget::OneItem : RankingTarget::ShopItems;
+    query.itemId = CoreText(m_text2->text());
+    if (query.target == RankingTarget::OneItem) {
+        walk.target = ItemTarget(query.itemId);
+        return walk;
+    }
+    // The ids are those the shop window listed, from the address in its own field.
+    walk.target = ShopTarget(CoreText(m_shop ? m_shop->shopAddress() : m_surl->text()));
+    if (m_shop) {
+        for (const QString& id : m_shop->itemIds()) {
+            query.shopItemIds.push_back(CoreText(id));
+        }
+        walk.targetListComplete = m_shop->listComplete();
+    }
+    return walk;
+}
+
+void SoPaiMing::showKeywordPanel(bool shown) {
+    m_keywordPanel->setVisible(shown);
+    m_keywordButton->setText(shown ? QStringLiteral("« 收起关键字跟踪") : QStringLiteral("关键字跟踪 »"));
+    SetClientTwips(*this, kClientWidthTwips + (shown ? KeywordPanel::kWidthTwips : 0), kClientHeightTwips);
+    KeywordPanel::rememberShown(shown);
+    KeepOnScreen(*this);
 }
 
 SoShopGoods& SoPaiMing::shopWindow() {
@@ -292,20 +345,11 @@ void SoPaiMing::Command1_Click() {
     // The fields' rules apply when their editing ends, and the walk ends it.
     boundPages();
     keepItemIdOnly();
-    RankingQuery query;
-    query.keyword = CoreText(m_keyWord->text());
-    query.pages = LeadingNumber(CoreText(m_pages->text()));
-    query.target = m_op1->isChecked() ? RankingTarget::OneItem : RankingTarget::ShopItems;
-    query.itemId = CoreText(m_text2->text());
+    const TrackedWalk walk = trackedWalk(CoreText(m_keyWord->text()));
+    const RankingQuery& query = walk.query;
     m_partialShopList.clear();
-    if (query.target == RankingTarget::ShopItems && m_shop) {
-        for (const QString& id : m_shop->itemIds()) {
-            query.shopItemIds.push_back(CoreText(id));
-        }
-        if (!m_shop->listComplete()) {
-            m_partialShopList =
-                QStringLiteral("店铺宝贝列表不完整，只比对了已列出的%1个宝贝").arg(query.shopItemIds.size());
-        }
+    if (!walk.targetListComplete) {
+        m_partialShopList = QStringLiteral("店铺宝贝列表不完整，只比对了已列出的%1个宝贝").arg(query.shopItemIds.size());
     }
 
     m_label1->setText({});
@@ -341,7 +385,10 @@ void SoPaiMing::Command1_Click() {
         });
     };
     m_job.start([query, walkTable, result, options] { *result = RunRankingSearch(query, *walkTable, options); },
-                [this, result] { finishSearch(*result); });
+                [this, result, walk] {
+                    m_keywordPanel->recordWalk(walk, *result);
+                    finishSearch(*result);
+                });
     refreshCommands();
 }
 
@@ -371,7 +418,7 @@ void SoPaiMing::finishSearch(const RankingResult& result) {
 }
 
 void SoPaiMing::cancelSearch() {
-    if (isSearching()) {
+    if (m_job.isRunning()) {
         m_job.cancel();
     } else if (m_awaitingShopCount && m_shop) {
         m_shop->cancelCrawl();

@@ -9,6 +9,7 @@
 #include "app/ui/background_job.h"
 #include "app/ui/pause_box.h"
 #include "app/ui/window_helpers.h"
+#include "store/ranking_history.h"
 #include "table/result_table.h"
 
 class QFrame;
@@ -23,6 +24,8 @@ namespace tarvisk {
 
 class BrowserView;
 class JobProgress;
+class KeywordPanel;
+class LocalStore;
 class ResultTableModel;
 class SoShopGoods;
 
@@ -30,24 +33,38 @@ class SoShopGoods;
 /// the position of one item or of the first item of a shop, listing every item it passes in the result table
 /// List0 and drawing their pictures in W1. It remembers its fields in the settings file and drives the shop
 /// window for the shop's item ids. Closing it ends the program.
+///
+/// Beside the ranking controls, a button opens the keyword panel on the window's right (the walk for a list of
+/// keywords, their summary, the ranking history and its chart, the daily run); every walk that gives an answer is
+/// kept in the ranking history of `store`.
 class SoPaiMing : public QWidget {
     Q_OBJECT
 public:
-    /// Creates and loads the window (hidden until shown).
-    explicit SoPaiMing(QWidget* parent = nullptr);
+    /// Creates and loads the window (hidden until shown). Without a store the window keeps its own on the data
+    /// folder's database.
+    explicit SoPaiMing(LocalStore* store = nullptr, QWidget* parent = nullptr);
     ~SoPaiMing() override;
 
     /// The result table behind List0.
     const ResultTable& results() const { return m_table; }
     /// The shop window, created hidden on first use.
     SoShopGoods& shopWindow();
-    /// True while a ranking walk runs.
-    bool isSearching() const { return m_job.isRunning(); }
+    /// True while a ranking walk runs: the walk of Command1, or those of the keyword panel.
+    bool isSearching() const;
     /// True while a ranking walk or a crawl of the shop window runs: neither may start then.
     bool isBusy() const;
 
     /// The page fetch of the walk; empty means the marketplace request (tests give their own pages).
     void setPageFetch(RankingPageFetch fetch) { m_fetch = std::move(fetch); }
+    const RankingPageFetch& pageFetch() const { return m_fetch; }
+    /// The pause between pages, in seconds.
+    int pauseSeconds() const;
+
+    /// The walk the fields ask for, for `keyword`: the page count, the target mode with the item id or the shop's
+    /// listed ids, and how the ranking history names the target.
+    TrackedWalk trackedWalk(const std::u16string& keyword) const;
+    /// The keyword panel beside the controls (hidden until its button opens it).
+    KeywordPanel& keywordPanel() { return *m_keywordPanel; }
 
     /// The window's client area: the ranking controls' 16080 × 10530 twips, and a row below them for the pause.
     static constexpr int kClientWidthTwips = 16080;
@@ -76,6 +93,8 @@ public slots:
     void Command4_Click();
     /// Stops the running walk, or the crawl that Command3 started; what was found so far stays.
     void cancelSearch();
+    /// Shows or hides the keyword panel (the window grows to its right to hold it).
+    void showKeywordPanel(bool shown);
 
 signals:
     void searchFinished();
@@ -134,6 +153,10 @@ private:
     QString m_text2Now;        // Text2 as its latest change left it, to tell a paste from a typed key
     QString m_partialShopList; // what the walk running on an incomplete shop list says of it
     FocusKeeper m_focus;
+    std::unique_ptr<LocalStore> m_ownStore;
+    LocalStore* m_store;
+    KeywordPanel* m_keywordPanel = nullptr;
+    QPushButton* m_keywordButton;
     BackgroundJob m_job; // last: stopped before the members a running walk reports into
 };
 

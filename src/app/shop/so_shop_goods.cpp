@@ -128,6 +128,10 @@ void SoShopGoods::setShopAddress(const QString& address) {
     m_surl->setText(address);
 }
 
+QString SoShopGoods::shopAddress() const {
+    return m_surl->text();
+}
+
 void SoShopGoods::Form_Load() {
     CenterForm(*this);
     m_surl->setText(ReadControlSetting(*m_surl));

@@ -40,6 +40,8 @@ public:
 
     /// Sets the shop address (SURL), as typed.
     void setShopAddress(const QString& address);
+    /// The shop address in SURL (after a crawl, the address crawled as normalised).
+    QString shopAddress() const;
 
     /// The page fetch of the crawl; empty means the marketplace request (tests give their own pages).
     void setPageFetch(ShopPageFetch fetch) { m_fetch = std::move(fetch); }

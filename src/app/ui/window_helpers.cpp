@@ -110,6 +110,20 @@ void SetClientTwips(QWidget& window, int width, int height) {
     window.setFixedSize(width / kTwipsPerPixel, height / kTwipsPerPixel);
 }
 
+void KeepOnScreen(QWidget& window) {
+    const QScreen* screen = window.screen() != nullptr ? window.screen() : QGuiApplication::primaryScreen();
+    if (screen == nullptr) {
+        return;
+    }
+    const QRect area = screen->availableGeometry();
+    const QRect frame = window.frameGeometry();
+    const int left = std::max(area.left(), std::min(frame.left(), area.right() + 1 - frame.width()));
+    const int top = std::max(area.top(), std::min(frame.top(), area.bottom() + 1 - frame.height()));
+    if (left != frame.left() || top != frame.top()) {
+        window.move(left, top);
+    }
+}
+
 void CenterForm(QWidget& window) {
     const QScreen* screen = window.screen() != nullptr ? window.screen() : QGuiApplication::primaryScreen();
     if (screen == nullptr) {

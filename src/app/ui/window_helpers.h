@@ -67,6 +67,10 @@ void SetClientTwips(QWidget& window, int width, int height);
 /// top likewise. A window larger than the screen gets a negative left or top edge.
 void CenterForm(QWidget& window);
 
+/// Moves a window left and up as far as needed for the whole of it to lie on its screen's free area (a window
+/// that grew to its right may reach past the screen's edge).
+void KeepOnScreen(QWidget& window);
+
 /// Selects the whole text of a text box (selection start 0, length = its length), so typing replaces it.
 void SelectAllText(QLineEdit& textBox);
 void SelectAllText(QPlainTextEdit& textBox);

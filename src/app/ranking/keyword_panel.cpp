@@ -1,0 +1,381 @@
+#include "app/ranking/keyword_panel.h"
+
+#include <memory>
+
+#include <QCheckBox>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QStandardItemModel>
+#include <QTableView>
+#include <QTimeEdit>
+#include <QTimer>
+#include <QVBoxLayout>
+
+#include "app/ranking/keyword_ranking.h"
+#include "app/ranking/ranking_history_window.h"
+#include "app/ranking/so_pai_ming.h"
+#include "app/ui/job_progress.h"
+#include "app/ui/message_box.h"
+#include "app/ui/qt_text.h"
+#include "app/ui/unread_page_box.h"
+#include "app/ui/window_helpers.h"
+#include "core/date.h"
+#include "core/hooks.h"
+#include "store/local_store.h"
+#include "text/encoding.h"
+#include "text/settings.h"
+#include "text/text_ops.h"
+
+namespace tarvisk {
+
+namespace {
+
+// Settings keys of the panel.
+constexpr char16_t kShownKey[] = u"KeywordPanel";
+constexpr char16_t kDailyKey[] = u"DailyRun";
+constexpr char16_t kDailyTimeKey[] = u"DailyTime";
+constexpr char16_t kDailyDateKey[] = u"DailyRunDate";
+
+// Summary cells of keywords not walked (yet).
+constexpr char16_t kWaiting[] = u"等待查询";
+constexpr char16_t kWalking[] = u"正在查询…";
+constexpr char16_t kNotWalked[] = u"未查询";
+constexpr char16_t kCancelled[] = u"已取消";
+
+// A typed list is stored once the user pauses typing this long.
+constexpr int kSaveDelayMs = 800;
+
+enum SummaryColumn { KeywordColumn, OutcomeColumn, PreviousColumn, ChangeColumn };
+
+QStandardItem* cell(const QString& text) {
+    auto* item = new QStandardItem(text);
+    item->setEditable(false);
+    return item;
+}
+
+std::u16string previousText(const std::optional<RankingRun>& previous) {
+    return previous ? RankingOutcomeText(*previous) : std::u16string(u"无记录");
+}
+
+/// Why a walk of the window's fields cannot be tracked; empty when it can.
+QString targetProblem(const TrackedWalk& walk) {
+    if (walk.query.target == RankingTarget::OneItem) {
+        return walk.query.itemId.empty() ? QStringLiteral("请先在“查询单款宝贝”一栏输入宝贝id") : QString();
+    }
+    return walk.query.shopItemIds.empty() ? QStringLiteral("请先点“读取”，读出店铺的宝贝列表") : QString();
+}
+
+} // namespace
+
+KeywordPanel::KeywordPanel(SoPaiMing& window, LocalStore& store, QWidget* parent)
+    : QWidget(parent), m_window(window), m_store(store), m_list(new QPlainTextEdit(this)),
+      m_run(MakeButton(QStringLiteral("逐个查询"), "RunKeywords", this)),
+      m_openHistory(MakeButton(QStringLiteral("排名走势…"), "OpenRankingHistory", this)),
+      m_daily(new QCheckBox(QStringLiteral("每天自动查询，时间："), this)), m_dailyTime(new QTimeEdit(this)),
+      m_dailyStatus(new QLabel(this)), m_progress(new JobProgress(this)), m_summary(new QStandardItemModel(this)),
+      m_summaryView(new QTableView(this)), m_summaryLine(new QLabel(this)), m_saveTimer(new QTimer(this)),
+      m_dailyTimer(new QTimer(this)) {
+    setObjectName(QStringLiteral("KeywordPanel"));
+    m_list->setObjectName(QStringLiteral("KeywordList"));
+    m_list->setPlaceholderText(QStringLiteral("软件开发\n连衣裙\n…"));
+    m_list->setFixedHeight(150);
+    m_daily->setObjectName(QStringLiteral("DailyRun"));
+    m_dailyTime->setObjectName(QStringLiteral("DailyTime"));
+    m_dailyTime->setDisplayFormat(QStringLiteral("HH:mm"));
+    m_dailyStatus->setObjectName(QStringLiteral("DailyStatus"));
+    m_dailyStatus->setWordWrap(true);
+    m_progress->setObjectName(QStringLiteral("KeywordProgress"));
+    m_summaryLine->setObjectName(QStringLiteral("KeywordSummaryLine"));
+    m_summaryLine->setWordWrap(true);
+    m_summaryView->setObjectName(QStringLiteral("KeywordSummary"));
+    m_summary->setHorizontalHeaderLabels(
+        {QStringLiteral("关键字"), QStringLiteral("结果"), QStringLiteral("上次"), QStringLiteral("变化")});
+    m_summaryView->setModel(m_summary);
+    m_summaryView->setSelectionBehavior(QAbstractItemView::SelectRows);
+    m_summaryView->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    m_summaryView->verticalHeader()->hide();
+    m_summaryView->verticalHeader()->setDefaultSectionSize(m_summaryView->fontMetrics().height() + 6);
+    m_summaryView->horizontalHeader()->setStretchLastSection(true);
+    m_dailyTimer->setObjectName(QStringLiteral("DailyTimer"));
+    m_saveTimer->setSingleShot(true);
+    m_saveTimer->setInterval(kSaveDelayMs);
+
+    auto* buttons = new QHBoxLayout;
+    buttons->addWidget(m_run);
+    buttons->addWidget(m_openHistory);
+    auto* daily = new QHBoxLayout;
+    daily->addWidget(m_daily);
+    daily->addWidget(m_dailyTime);
+    daily->addStretch(1);
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(6, 6, 8, 6);
+    layout->addWidget(new QLabel(QStringLiteral("多个关键字（每行一个）："), this));
+    layout->addWidget(m_list);
+    layout->addLayout(buttons);
+    layout->addLayout(daily);
+    layout->addWidget(m_dailyStatus);
+    layout->addWidget(m_progress);
+    layout->addWidget(m_summaryLine);
+    layout->addWidget(m_summaryView, 1);
+    auto* hint = new QLabel(QStringLiteral("按左边的页数、查询目标和页间停顿逐个查询。双击一行看这个关键字的排名走势。"),
+                            this);
+    hint->setWordWrap(true);
+    layout->addWidget(hint);
+
+    if (const auto keywords = TrackedKeywords(m_store)) {
+        QStringList lines;
+        for (const std::u16string& keyword : *keywords) {
+            lines << QtText(keyword);
+        }
+        m_list->setPlainText(lines.join(QLatin1Char('\n')));
+    }
+    const DailySchedule schedule = storedSchedule();
+    m_daily->setChecked(schedule.enabled);
+    m_dailyTime->setTime(QTime(schedule.minute / 60, schedule.minute % 60));
+
+    connect(m_list, &QPlainTextEdit::textChanged, m_saveTimer, qOverload<>(&QTimer::start));
+    connect(m_saveTimer, &QTimer::timeout, this, &KeywordPanel::saveKeywords);
+    connect(m_run, &QPushButton::clicked, this, &KeywordPanel::runKeywords);
+    connect(m_openHistory, &QPushButton::clicked, this, &KeywordPanel::openHistory);
+    connect(m_progress, &JobProgress::cancelRequested, this, &KeywordPanel::cancelRun);
+    connect(m_daily, &QCheckBox::toggled, this, &KeywordPanel::storeSchedule);
+    connect(m_dailyTime, &QTimeEdit::timeChanged, this, &KeywordPanel::storeSchedule);
+    connect(m_summaryView, &QTableView::doubleClicked, this, [this](const QModelIndex& index) {
+        openHistoryAt({CoreText(m_summary->item(index.row(), KeywordColumn)->text())});
+    });
+    connect(m_dailyTimer, &QTimer::timeout, this, &KeywordPanel::DailyTimer_Timer);
+    m_dailyTimer->start(kDailyCheckMs);
+    showScheduleStatus();
+}
+
+KeywordPanel::~KeywordPanel() {
+    if (m_saveTimer->isActive()) {
+        saveKeywords();
+    }
+}
+
+RankingHistoryWindow* KeywordPanel::historyWindow() const {
+    return m_history;
+}
+
+DailySchedule KeywordPanel::storedSchedule() {
+    DailySchedule schedule;
+    schedule.enabled = ReadSetting(kDailyKey) == u"1";
+    schedule.minute = ParseTimeOfDay(ReadSetting(kDailyTimeKey)).value_or(schedule.minute);
+    schedule.lastRun = ParseIsoDate(ToUtf8(ReadSetting(kDailyDateKey)));
+    return schedule;
+}
+
+bool KeywordPanel::wasShown() {
+    return ReadSetting(kShownKey) == u"1";
+}
+
+void KeywordPanel::rememberShown(bool shown) {
+    WriteSetting(kShownKey, shown ? u"1" : u"0");
+}
+
+void KeywordPanel::saveKeywords() {
+    m_saveTimer->stop();
+    SetTrackedKeywords(m_store, DistinctLines(CoreText(m_list->toPlainText())));
+}
+
+void KeywordPanel::storeSchedule() {
+    WriteSetting(kDailyKey, m_daily->isChecked() ? u"1" : u"0");
+    const QTime time = m_dailyTime->time();
+    WriteSetting(kDailyTimeKey, TimeOfDayText(time.hour() * 60 + time.minute()));
+    showScheduleStatus();
+}
+
+void KeywordPanel::showScheduleStatus(const QString& note) {
+    const QString next = QtText(NextDailyRunText(storedSchedule(), Today(), MinutesSinceMidnight()));
+    QStringList parts;
+    if (!note.isEmpty()) {
+        parts << note;
+    }
+    if (!next.isEmpty()) {
+        parts << QStringLiteral("下次自动查询：%1").arg(next);
+    }
+    m_dailyStatus->setText(parts.join(QStringLiteral("；")));
+}
+
+void KeywordPanel::DailyTimer_Timer() {
+    const Date today = Today();
+    if (!DailyRunDue(storedSchedule(), today, MinutesSinceMidnight())) {
+        showScheduleStatus();
+        return;
+    }
+    if (m_window.isSearching()) {
+        m_dailyStatus->setText(QStringLiteral("今天的自动查询等正在进行的查询结束后开始"));
+        return;
+    }
+    // The day's run is made once, whether it can start or not: a list or a target to mend waits for tomorrow.
+    WriteSetting(kDailyDateKey, FromUtf8(IsoDateText(today)));
+    m_scheduled = true;
+    const QString problem = start();
+    if (!problem.isEmpty()) {
+        m_scheduled = false;
+        showScheduleStatus(QStringLiteral("今天的自动查询没有进行：%1").arg(problem));
+        return;
+    }
+    showScheduleStatus(QStringLiteral("今天的自动查询正在进行"));
+}
+
+void KeywordPanel::runKeywords() {
+    m_scheduled = false;
+    const QString problem = start();
+    if (!problem.isEmpty()) {
+        ShowMessageBox(this, problem);
+    }
+}
+
+QString KeywordPanel::start() {
+    if (m_window.isSearching()) {
+        return QStringLiteral("正在查询排名，请等它结束");
+    }
+    std::vector<std::u16string> keywords = DistinctLines(CoreText(m_list->toPlainText()));
+    if (keywords.empty()) {
+        return QStringLiteral("请先在关键字列表里输入要查询的关键字，每行一个");
+    }
+    const TrackedWalk walk = m_window.trackedWalk({});
+    if (const QString problem = targetProblem(walk); !problem.isEmpty()) {
+        return problem;
+    }
+    saveKeywords();
+    m_keywords = std::move(keywords);
+    m_summary->removeRows(0, m_summary->rowCount());
+    for (const std::u16string& keyword : m_keywords) {
+        m_summary->appendRow({cell(QtText(keyword)), cell(QtText(kWaiting)), cell({}), cell({})});
+    }
+    m_summaryView->resizeColumnsToContents();
+    m_summaryLine->clear();
+    m_blockedAt.reset();
+    m_blockedMessage.clear();
+    m_run->setEnabled(false);
+    m_list->setReadOnly(true);
+    m_progress->begin();
+
+    KeywordRankingOptions options;
+    options.fetch = m_window.pageFetch();
+    options.pauseSeconds = m_window.pauseSeconds();
+    options.cancel = m_job.cancelFlag();
+    options.progress = [this, count = m_keywords.size()](std::size_t index, int page, int pages) {
+        m_job.post([this, index, count, page, pages] {
+            m_progress->setStatus(QStringLiteral("关键字 %1 / %2：%3，第 %4 / %5 页")
+                                      .arg(index + 1)
+                                      .arg(count)
+                                      .arg(QtText(m_keywords[index]))
+                                      .arg(page)
+                                      .arg(pages));
+            m_summary->item(static_cast<int>(index), OutcomeColumn)->setText(QtText(kWalking));
+        });
+    };
+    options.ranked = [this, walk](std::size_t index, const RankingResult& result) {
+        m_job.post([this, index, walk, result] { record(index, walk, result); });
+    };
+    auto walked = std::make_shared<std::size_t>(0);
+    const bool scheduled = m_scheduled;
+    m_job.start([query = walk.query, keywords = m_keywords, options,
+                 walked] { *walked = RunKeywordRankings(query, keywords, options); },
+                [this, walked, scheduled] { finish(*walked, scheduled); });
+    emit runningChanged();
+    return {};
+}
+
+void KeywordPanel::record(std::size_t index, const TrackedWalk& walk, const RankingResult& result) {
+    TrackedWalk keywordWalk = walk;
+    keywordWalk.query.keyword = m_keywords[index];
+    const std::optional<RankingRun> run = FinishedRun(keywordWalk, result, UnixTimeNow());
+    if (!run) {
+        return;
+    }
+    const RankingRunContext context = RecordRankingRun(m_store, *run);
+    const int row = static_cast<int>(index);
+    m_summary->item(row, OutcomeColumn)->setText(QtText(RankingOutcomeText(*run)));
+    m_summary->item(row, OutcomeColumn)
+        ->setToolTip(run->outcome == RankingOutcome::Found ? QtText(run->itemTitle + u"（" + run->itemId + u"）")
+                                                           : QtText(RankingUnreadMessage(result)));
+    m_summary->item(row, PreviousColumn)->setText(QtText(previousText(context.previous)));
+    m_summary->item(row, ChangeColumn)->setText(QtText(RankingChangeText(context.previous, *run)));
+    m_summaryView->resizeColumnsToContents();
+    if (result.endedAtUnreadPage) {
+        m_blockedAt = result.unreadPages.back();
+        m_blockedMessage = QtText(RankingUnreadMessage(result));
+    }
+}
+
+void KeywordPanel::finish(std::size_t walked, bool scheduled) {
+    const bool cancelled = !m_blockedAt && walked < m_keywords.size();
+    int found = 0;
+    int notFound = 0;
+    int incomplete = 0;
+    for (int row = 0; row < m_summary->rowCount(); ++row) {
+        QStandardItem* outcome = m_summary->item(row, OutcomeColumn);
+        const std::u16string text = CoreText(outcome->text());
+        if (text == kWaiting || text == kWalking) {
+            outcome->setText(QtText(cancelled ? kCancelled : kNotWalked));
+        } else if (text == kRankingNotFound) {
+            ++notFound;
+        } else if (text == kRankingIncomplete) {
+            ++incomplete;
+        } else {
+            ++found;
+        }
+    }
+    m_summaryLine->setText(QStringLiteral("%1 个关键字：找到 %2，未找到 %3，结果不完整 %4，没有查询 %5")
+                               .arg(m_summary->rowCount())
+                               .arg(found)
+                               .arg(notFound)
+                               .arg(incomplete)
+                               .arg(m_summary->rowCount() - found - notFound - incomplete));
+    m_progress->end();
+    m_run->setEnabled(true);
+    m_list->setReadOnly(false);
+    m_scheduled = false;
+    if (scheduled) {
+        showScheduleStatus(QStringLiteral("今天的自动查询已完成"));
+    }
+    historyChanged();
+    emit runningChanged();
+    if (const std::optional<UnreadPage> blocked = std::exchange(m_blockedAt, std::nullopt)) {
+        if (ShowUnreadPageBox(this, m_blockedMessage + QStringLiteral("\n\n后面的关键字没有查询。"), blocked->kind)) {
+            emit loginBrowserRequested(QtText(blocked->address));
+        }
+    }
+    emit runFinished();
+}
+
+void KeywordPanel::cancelRun() {
+    m_job.cancel();
+}
+
+void KeywordPanel::recordWalk(const TrackedWalk& walk, const RankingResult& result) {
+    if (const std::optional<RankingRun> run = FinishedRun(walk, result, UnixTimeNow())) {
+        StoreRankingRun(m_store, *run);
+        historyChanged();
+    }
+}
+
+void KeywordPanel::historyChanged() {
+    if (m_history) {
+        m_history->reload();
+    }
+}
+
+void KeywordPanel::openHistory() {
+    openHistoryAt(DistinctLines(CoreText(m_list->toPlainText())));
+}
+
+void KeywordPanel::openHistoryAt(const std::vector<std::u16string>& keywords) {
+    if (!m_history) {
+        m_history = new RankingHistoryWindow(m_store, this);
+    }
+    m_history->showTarget(m_window.trackedWalk({}).target, keywords);
+    m_history->show();
+    m_history->raise();
+    m_history->activateWindow();
+}
+
+} // namespace tarvisk

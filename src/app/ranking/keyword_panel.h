@@ -1,0 +1,113 @@
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include <QPointer>
+#include <QString>
+#include <QWidget>
+
+#include "app/ranking/daily_schedule.h"
+#include "app/ui/background_job.h"
+#include "store/ranking_history.h"
+
+class QCheckBox;
+class QLabel;
+class QPlainTextEdit;
+class QPushButton;
+class QStandardItemModel;
+class QTableView;
+class QTimeEdit;
+class QTimer;
+
+namespace tarvisk {
+
+class JobProgress;
+class LocalStore;
+class RankingHistoryWindow;
+class SoPaiMing;
+
+/// The keyword panel of the ranking window ("关键字跟踪"): a list of keywords (one a line; blank lines and repeats
+/// are dropped; kept in the database), walked one after another with the window's page count, target and pause
+/// by "逐个查询", with progress and cancel, into a summary table (keyword, outcome, the previous outcome, the change
+/// since). Every walk with an answer goes into the ranking history; "排名走势…" opens its window with the chart.
+/// "每天自动查询" walks the list once a day at the time set, while the program is open.
+class KeywordPanel : public QWidget {
+    Q_OBJECT
+public:
+    /// The panel's width beside the ranking window's controls.
+    static constexpr int kWidthTwips = 5160;
+    /// How often the daily run looks at the clock.
+    static constexpr int kDailyCheckMs = 30 * 1000;
+
+    KeywordPanel(SoPaiMing& window, LocalStore& store, QWidget* parent);
+    ~KeywordPanel() override;
+
+    bool isRunning() const { return m_job.isRunning(); }
+    /// The summary of the last run: one row a keyword (关键字, 结果, 上次, 变化).
+    const QStandardItemModel& summary() const { return *m_summary; }
+    /// The ranking history window, once opened.
+    RankingHistoryWindow* historyWindow() const;
+
+    /// Keeps a walk of the ranking window in the history (a walk stopped before its answer is not kept).
+    void recordWalk(const TrackedWalk& walk, const RankingResult& result);
+
+    /// The daily run as the settings file holds it.
+    static DailySchedule storedSchedule();
+    /// Whether the panel was open when the ranking window was last used, and storing it.
+    static bool wasShown();
+    static void rememberShown(bool shown);
+
+public slots:
+    /// Walks the keywords of the list one after another; runFinished follows. Refused (with a message) while a
+    /// walk runs, without keywords, or without a target.
+    void runKeywords();
+    /// Stops the run after the page under way; the keywords done so far stay in the summary.
+    void cancelRun();
+    /// Opens the ranking history on the window's target, the list's keywords on the chart.
+    void openHistory();
+    /// The daily run's clock tick: starts the day's run when it is due and no walk runs (else waits for the next).
+    void DailyTimer_Timer();
+
+signals:
+    /// A run started or ended.
+    void runningChanged();
+    void runFinished();
+    /// The user wants to see `address` in the login browser (to log in or pass a verification there).
+    void loginBrowserRequested(const QString& address);
+
+private:
+    /// Starts the run; the reason it cannot start, empty when it started.
+    QString start();
+    void record(std::size_t index, const TrackedWalk& walk, const RankingResult& result);
+    void finish(std::size_t walked, bool scheduled);
+    void historyChanged();
+    void saveKeywords();
+    void storeSchedule();
+    void showScheduleStatus(const QString& note = {});
+    void openHistoryAt(const std::vector<std::u16string>& keywords);
+
+    SoPaiMing& m_window;
+    LocalStore& m_store;
+    QPlainTextEdit* m_list;
+    QPushButton* m_run;
+    QPushButton* m_openHistory;
+    QCheckBox* m_daily;
+    QTimeEdit* m_dailyTime;
+    QLabel* m_dailyStatus;
+    JobProgress* m_progress;
+    QStandardItemModel* m_summary;
+    QTableView* m_summaryView;
+    QLabel* m_summaryLine;
+    QTimer* m_saveTimer;
+    QTimer* m_dailyTimer;
+    QPointer<RankingHistoryWindow> m_history;
+    std::vector<std::u16string> m_keywords; ///< of the running or last run
+    std::optional<UnreadPage> m_blockedAt;  ///< the login or verification page that ended the running run
+    QString m_blockedMessage;
+    bool m_scheduled = false; ///< the running run is the daily one
+    BackgroundJob m_job;      // last: stopped before the members a running run reports into
+};
+
+} // namespace tarvisk

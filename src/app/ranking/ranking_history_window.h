@@ -1,0 +1,70 @@
+#pragma once
+
+#include <optional>
+#include <set>
+#include <string>
+#include <vector>
+
+#include <QWidget>
+
+#include "app/ranking/ranking_trend.h"
+#include "store/ranking_history.h"
+
+class QComboBox;
+class QLabel;
+class QPushButton;
+class QStandardItemModel;
+class QTableView;
+
+namespace tarvisk {
+
+class LocalStore;
+class RankingChart;
+
+/// The ranking history window "排名走势": for one target (an item, or a shop's items), its keywords with how often
+/// they were walked, the best and the latest outcome (the ticked ones drawn on the chart, one line each), and the
+/// runs of the keyword chosen in that list, newest first (time, outcome, change, pages read, pages not read). The
+/// runs of the ticked keywords export to CSV.
+class RankingHistoryWindow : public QWidget {
+    Q_OBJECT
+public:
+    explicit RankingHistoryWindow(LocalStore& store, QWidget* parent = nullptr);
+
+    /// Shows the history of `target`, with `keywords` ticked (those without runs are left out; with none of them
+    /// walked yet, every keyword of the target, up to eight, is ticked).
+    void showTarget(const TrackedTarget& target, const std::vector<std::u16string>& keywords);
+
+    /// The keywords (关键字, 次数, 最好, 最近; the first column ticked for the chart) and the runs of the chosen
+    /// keyword (时间, 结果, 变化, 读了几页, 没读到的页).
+    const QStandardItemModel& keywords() const { return *m_keywords; }
+    const QStandardItemModel& runs() const { return *m_runs; }
+    const RankingChart& chart() const { return *m_chart; }
+    /// The target shown, if any.
+    std::optional<TrackedTarget> target() const;
+
+public slots:
+    /// Reads the history again (the targets, and the runs of the target shown), keeping the ticks.
+    void reload();
+    void exportRuns();
+
+private:
+    void showRunsOf(int keywordRow);
+    void drawChart();
+
+    LocalStore& m_store;
+    std::vector<TrackedTarget> m_targets;
+    std::optional<TrackedTarget> m_wanted; ///< the target showTarget asked for, until the next reload shows it
+    std::set<std::u16string> m_ticked;     ///< the keywords on the chart
+    bool m_tickAll = true;                 ///< tick the most recent keywords at the next reload
+    std::vector<KeywordRuns> m_history; ///< of the target shown, in the order of the keyword list
+    QComboBox* m_target;
+    QLabel* m_count;
+    QTableView* m_keywordView;
+    QStandardItemModel* m_keywords;
+    RankingChart* m_chart;
+    QTableView* m_runView;
+    QStandardItemModel* m_runs;
+    QPushButton* m_export;
+};
+
+} // namespace tarvisk
