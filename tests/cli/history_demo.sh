@@ -27,29 +27,32 @@ expect_line "no longer new" 1 "\{\"account\":\"小白新号\",.*\"verdict\":\"�
 # A stop, or a check whose page could not be read, is not stored.
 run "stop" 3 --demo check 被封账号
 run "unread" 4 --demo check 评价要登录
-run "no stored stop" 0 history check 被封账号
+run "no stored stop" 0 --demo history check 被封账号
 [ -z "$out" ] || fail "a stopped check was stored: $out"
-run "no stored unread check" 0 history check 评价要登录
+run "no stored unread check" 0 --demo history check 评价要登录
 [ -z "$out" ] || fail "a check without a report was stored: $out"
 
 # Listed buyers carry their list and note; the verdict stays the rule's.
-run "block" 0 list add block 刷单小号 --note '拍下不付款, "恶意"差评'
+run "block" 0 --demo list add block 刷单小号 --note '拍下不付款, "恶意"差评'
 run "listed" 0 --demo check 刷单小号
 expect_line "listed" 1 "\{\"account\":\"刷单小号\",.*\"verdict\":\"不安全\",\"list\":\"block\",\"note\":\"拍下不付款, \\\\\"恶意\\\\\"差评\"\}"
-run "allow" 0 list add allow 刷单小号
+run "allow" 0 --demo list add allow 刷单小号
 run "allowed" 0 --demo check 刷单小号
 expect_line "allowed" 1 "\{\"account\":\"刷单小号\",.*\"verdict\":\"不安全\",\"previous\":\{.*\},\"changed\":\[\],\"list\":\"allow\",\"note\":\"\"\}"
 
 # The history, newest first: all of it, one account, the newest few.
-run "history" 0 history check
+run "history" 0 --demo history check
 expect_lines "history" 6
 accounts=$(printf '%s\n' "$out" | sed 's/^{"checked_at":"[^"]*","account":"\([^"]*\)".*/\1/' | tr '\n' ' ')
 [ "$accounts" = "刷单小号 刷单小号 小白新号 小白新号 老实买家 老实买家 " ] || fail "history order: $accounts"
 expect_line "history line" 1 "\{\"checked_at\":\"$iso\",\"account\":\"刷单小号\",$facts,\"verdict\":\"不安全\"\}"
-run "history of one" 0 history check "  老实买家 "
+run "history of one" 0 --demo history check "  老实买家 "
 expect_lines "history of one" 2
-run "history limit" 0 history check --limit 3
+run "history limit" 0 --demo history check --limit 3
 expect_lines "history limit" 3
+# What demo runs keep stays out of the user's own history.
+run "own history" 0 history check
+expect_lines "own history" 0
 
 # CSV files: UTF-8 with BOM, a header, one record per check (stops included), ids kept whole.
 run "check csv" 3 --demo check 老实买家 被封账号 --csv "$work/check.csv"
@@ -59,7 +62,7 @@ head -n 1 "$work/check.csv" | tail -c +4 | grep -q '^checked_at,account,registra
 [ "$(grep -c $'\r$' "$work/check.csv")" -eq 3 ] || fail "check csv: $(grep -c '' "$work/check.csv") lines"
 grep -q '^[0-9-]* [0-9:]*,老实买家,.*,安全,,,[0-9-]* [0-9:]*,安全,'$'\r''$' "$work/check.csv" || fail "check csv: no report row"
 grep -q '^,被封账号,,.*,对不起，亲输入的淘宝账号已被查封'$'\r''$' "$work/check.csv" || fail "check csv: no stop row"
-run "history csv" 0 history check 小白新号 --csv "$work/history.csv"
+run "history csv" 0 --demo history check 小白新号 --csv "$work/history.csv"
 [ "$(grep -c '' "$work/history.csv")" -eq 3 ] || fail "history csv: $(cat "$work/history.csv")"
 run "csv not writable" 1 --demo check 老实买家 --csv "$work/no/such/folder/x.csv"
 expect_line "csv not writable: still answers" 1 '\{"account":"老实买家",.*\}'
@@ -70,7 +73,7 @@ run "data dir" 0 --data-dir "$work/other" --demo check demo_buyer
 [ -f "$work/other/history.sqlite3" ] || fail "data dir: no database in it"
 run "data dir history" 0 --data-dir "$work/other" history check
 expect_lines "data dir history" 1
-run "default history" 0 history check demo_buyer
+run "default history" 0 --demo history check demo_buyer
 [ -z "$out" ] || fail "--data-dir wrote to the default folder"
 
 # A database that cannot be used: the answer still comes, the problem is said once on stderr.

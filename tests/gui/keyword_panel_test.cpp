@@ -1,0 +1,282 @@
+#include <atomic>
+#include <map>
+#include <mutex>
+
+#include <QCheckBox>
+#include <QLineEdit>
+#include <QLineSeries>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QScatterSeries>
+#include <QSignalSpy>
+#include <QStandardItemModel>
+#include <QTest>
+#include <QTimeEdit>
+#include <QTimer>
+#include <QThread>
+#include <QUrlQuery>
+#include <QValueAxis>
+
+#include "app/ranking/keyword_panel.h"
+#include "app/ranking/ranking_chart.h"
+#include "app/ranking/ranking_history_window.h"
+#include "app/ranking/so_pai_ming.h"
+#include "app/ui/qt_text.h"
+#include "core/cancel.h"
+#include "core/hooks.h"
+#include "store/local_store.h"
+#include "store/ranking_history.h"
+#include "support/fake_pages.h"
+#include "window_test_support.h"
+
+using namespace tarvisk;
+using test::control;
+
+namespace {
+
+const QString kTarget = QStringLiteral("42054041382");
+
+/// A search of 44 items a page in which the target stands at a set row number for each keyword (0: nowhere).
+class PlacedSearch {
+public:
+    void place(const QString& keyword, int number) {
+        const std::lock_guard lock(m_mutex);
+        m_numbers[keyword] = number;
+    }
+
+    RankingPageFetch fetch() {
+        return [this](std::u16string& url) {
+            const QUrlQuery query(QUrl(QtText(url)).query());
+            const QString keyword = query.queryItemValue(QStringLiteral("q"), QUrl::FullyDecoded);
+            const int page = query.queryItemValue(QStringLiteral("s")).toInt() / 44 + 1;
+            int number = 0;
+            {
+                const std::lock_guard lock(m_mutex);
+                number = m_numbers.value(keyword);
+            }
+            std::vector<test::SearchItem> items;
+            for (int k = 1; k <= 44; ++k) {
+                const bool target = number == (page - 1) * 44 + k;
+                items.push_back({CoreText(target ? kTarget : QString::number(5300000000LL + page * 100 + k))});
+            }
+            return FetchedPage(test::SearchPage(items), u"");
+        };
+    }
+
+private:
+    std::mutex m_mutex;
+    QMap<QString, int> m_numbers;
+};
+
+QStringList summaryRow(const QStandardItemModel& summary, int row) {
+    QStringList cells;
+    for (int column = 0; column < summary.columnCount(); ++column) {
+        cells << summary.item(row, column)->text();
+    }
+    return cells;
+}
+
+/// The points of the chart's series named `name`, as (x, y).
+QList<QPointF> seriesPoints(const RankingChart& chart, const QString& name) {
+    for (QAbstractSeries* series : chart.chart()->series()) {
+        if (series->name() == name) {
+            return static_cast<QXYSeries*>(series)->points();
+        }
+    }
+    return {};
+}
+
+} // namespace
+
+class KeywordPanelTest : public test::WindowTest {
+    Q_OBJECT
+
+private:
+    /// The ranking window on the scratch data folder, looking for the target over two pages with the fake search.
+    struct Setup {
+        LocalStore store{HistoryFilePath()};
+        SoPaiMing window{&store};
+        PlacedSearch search;
+        KeywordPanel& panel = window.keywordPanel();
+
+        Setup() {
+            window.setPageFetch(search.fetch());
+            control<QLineEdit>(window, "Pages")->setText(QStringLiteral("2"));
+            control<QLineEdit>(window, "Text2")->setText(kTarget);
+            control<QPlainTextEdit>(window, "KeywordList")->setPlainText(QStringLiteral("连衣裙\n\nphone case\n连衣裙"));
+        }
+    };
+
+    static bool runAndWait(KeywordPanel& panel) {
+        QSignalSpy finished(&panel, &KeywordPanel::runFinished);
+        panel.runKeywords();
+        return finished.wait(20000);
+    }
+
+private slots:
+    void theButtonOpensThePanelBesideTheUnchangedControls() {
+        Setup setup;
+        SoPaiMing& window = setup.window;
+        const QSize closed = window.size();
+        QVERIFY(setup.panel.isHidden());
+        auto* button = control<QPushButton>(window, "KeywordPanelButton");
+        QCOMPARE(button->text(), QStringLiteral("关键字跟踪 »"));
+        button->click();
+        QVERIFY(!setup.panel.isHidden());
+        QCOMPARE(window.width(), closed.width() + KeywordPanel::kWidthTwips / 15);
+        QCOMPARE(setup.panel.x(), SoPaiMing::kClientWidthTwips / 15);
+        QCOMPARE(control<QWidget>(window, "Command1")->geometry(), test::twips(8640, 1080, 1935, 375));
+        button->click();
+        QCOMPARE(window.size(), closed);
+        // The list is kept in the database as it is typed.
+        QTRY_COMPARE(TrackedKeywords(setup.store), (std::vector<std::u16string>{u"连衣裙", u"phone case"}));
+    }
+
+    void twoKeywordsTwiceGiveTheSummaryAndTheChart() {
+        Setup setup;
+        KeywordPanel& panel = setup.panel;
+        setup.search.place(QStringLiteral("连衣裙"), 51);
+        setup.search.place(QStringLiteral("phone case"), 3);
+        QVERIFY(runAndWait(panel));
+        const QStandardItemModel& summary = panel.summary();
+        QCOMPARE(summary.rowCount(), 2);
+        QCOMPARE(summaryRow(summary, 0), (QStringList{"连衣裙", "2页 2行 第3 (#51)", "无记录", "首次查询"}));
+        QCOMPARE(summaryRow(summary, 1), (QStringList{"phone case", "1页 1行 第3 (#3)", "无记录", "首次查询"}));
+        QCOMPARE(control<QLabel>(setup.window, "KeywordSummaryLine")->text(),
+                 QStringLiteral("2 个关键字：找到 2，未找到 0，结果不完整 0，没有查询 0"));
+
+        setup.search.place(QStringLiteral("连衣裙"), 48);
+        setup.search.place(QStringLiteral("phone case"), 0);
+        QVERIFY(runAndWait(panel));
+        QCOMPARE(summaryRow(summary, 0), (QStringList{"连衣裙", "2页 1行 第4 (#48)", "2页 2行 第3 (#51)", "↑3"}));
+        QCOMPARE(summaryRow(summary, 1), (QStringList{"phone case", "未找到", "1页 1行 第3 (#3)", "跌出"}));
+        QCOMPARE(control<QLabel>(setup.window, "KeywordSummaryLine")->text(),
+                 QStringLiteral("2 个关键字：找到 1，未找到 1，结果不完整 0，没有查询 0"));
+
+        // Every run is in the history, with the window's target.
+        const auto runs = StoredRankingRuns(setup.store, {}, ItemTarget(CoreText(kTarget)));
+        QVERIFY(runs);
+        QCOMPARE(runs->size(), 4u);
+        std::map<std::u16string, std::vector<std::int64_t>> times; // oldest first
+        for (auto run = runs->rbegin(); run != runs->rend(); ++run) {
+            times[run->keyword].push_back(run->ranAt * 1000);
+            QCOMPARE(run->pagesAsked, 2);
+        }
+
+        control<QPushButton>(setup.window, "OpenRankingHistory")->click();
+        RankingHistoryWindow* history = panel.historyWindow();
+        QVERIFY(history != nullptr);
+        QVERIFY(history->isVisible());
+        QCOMPARE(history->keywords().rowCount(), 2);
+        // Better places higher: the row number axis runs downwards; not found at the level below the lowest place.
+        const RankingChart& chart = history->chart();
+        const auto& dress = times[u"连衣裙"];
+        const auto& phone = times[u"phone case"];
+        QCOMPARE(seriesPoints(chart, QStringLiteral("连衣裙")),
+                 (QList<QPointF>{{qreal(dress[0]), 51}, {qreal(dress[1]), 48}}));
+        QCOMPARE(seriesPoints(chart, QStringLiteral("phone case")),
+                 (QList<QPointF>{{qreal(phone[0]), 3}, {qreal(phone[1]), 70}}));
+        QCOMPARE(seriesPoints(chart, QStringLiteral("未找到")), (QList<QPointF>{{qreal(phone[1]), 70}}));
+        const auto axes = chart.chart()->axes(Qt::Vertical);
+        QCOMPARE(axes.size(), 1);
+        QVERIFY(axes.constFirst()->isReverse());
+        QCOMPARE(static_cast<QValueAxis*>(axes.constFirst())->max(), 70.0);
+
+        // A further walk of the ranking window's own button joins the history and the open chart.
+        setup.search.place(QStringLiteral("连衣裙"), 40);
+        control<QLineEdit>(setup.window, "KeyWord")->setText(QStringLiteral("连衣裙"));
+        QSignalSpy walked(&setup.window, &SoPaiMing::searchFinished);
+        control<QPushButton>(setup.window, "Command1")->click();
+        QVERIFY(walked.wait(20000));
+        QCOMPARE(seriesPoints(chart, QStringLiteral("连衣裙")).size(), 3);
+        QCOMPARE(seriesPoints(chart, QStringLiteral("连衣裙")).constLast().y(), 40.0);
+    }
+
+    void aCancelledRunKeepsTheKeywordsDone() {
+        Setup setup;
+        setup.search.place(QStringLiteral("连衣裙"), 2);
+        KeywordPanel& panel = setup.panel;
+        // The second keyword's walk waits until it is cancelled.
+        std::atomic<bool> second = false;
+        const RankingPageFetch fetch = setup.search.fetch();
+        setup.window.setPageFetch([&second, fetch](std::u16string& url) {
+            if (url.find(u"phone") != std::u16string::npos) {
+                second = true;
+                while (!CancelRequested()) {
+                    QThread::msleep(5);
+                }
+                return FetchedPage();
+            }
+            return fetch(url);
+        });
+        QSignalSpy finished(&panel, &KeywordPanel::runFinished);
+        panel.runKeywords();
+        QVERIFY(panel.isRunning());
+        QVERIFY(setup.window.isBusy());
+        QVERIFY(!control<QPushButton>(setup.window, "Command1")->isEnabled());
+        QTRY_VERIFY(second);
+        panel.cancelRun();
+        QVERIFY(finished.wait(20000));
+        QCOMPARE(summaryRow(panel.summary(), 0).at(1), QStringLiteral("1页 1行 第2 (#2)"));
+        QCOMPARE(summaryRow(panel.summary(), 1).at(1), QStringLiteral("已取消"));
+        QVERIFY(control<QPushButton>(setup.window, "Command1")->isEnabled());
+        QCOMPARE(StoredRankingRuns(setup.store, {}, std::nullopt)->size(), 1u);
+    }
+
+    void theDailyRunFiresAtItsTimeOnceADay() {
+        Date today{2024, 5, 1};
+        int minute = 8 * 60 + 59;
+        SetClock([&today] { return today; });
+        SetTimeOfDayClock([&minute] { return minute; });
+        const auto restore = qScopeGuard([] {
+            SetClock({});
+            SetTimeOfDayClock({});
+        });
+        Setup setup;
+        KeywordPanel& panel = setup.panel;
+        setup.search.place(QStringLiteral("连衣裙"), 5);
+        control<QTimeEdit>(setup.window, "DailyTime")->setTime(QTime(9, 0));
+        control<QCheckBox>(setup.window, "DailyRun")->setChecked(true);
+        QVERIFY(KeywordPanel::storedSchedule().enabled);
+        QCOMPARE(KeywordPanel::storedSchedule().minute, 9 * 60);
+        auto* status = control<QLabel>(setup.window, "DailyStatus");
+        QCOMPARE(status->text(), QStringLiteral("下次自动查询：今天 09:00"));
+
+        // The panel's own timer looks at the installed clock.
+        auto* timer = setup.window.findChild<QTimer*>(QStringLiteral("DailyTimer"));
+        QVERIFY(timer != nullptr);
+        QVERIFY(timer->isActive());
+        QCOMPARE(timer->interval(), KeywordPanel::kDailyCheckMs);
+        timer->setInterval(20);
+        const auto stored = [&setup] { return StoredRankingRuns(setup.store, {}, std::nullopt)->size(); };
+        QTest::qWait(200);
+        QCOMPARE(stored(), 0u);
+
+        QSignalSpy finished(&panel, &KeywordPanel::runFinished);
+        minute = 9 * 60;
+        QVERIFY(finished.wait(20000));
+        QCOMPARE(stored(), 2u);
+        QCOMPARE(status->text(), QStringLiteral("今天的自动查询已完成；下次自动查询：明天 09:00"));
+        QCOMPARE(KeywordPanel::storedSchedule().lastRun, std::optional(today));
+        // Not again the same day, nor the next day before its time.
+        minute = 23 * 60;
+        QTest::qWait(200);
+        today = {2024, 5, 2};
+        minute = 8 * 60;
+        QTest::qWait(200);
+        QCOMPARE(stored(), 2u);
+        QCOMPARE(status->text(), QStringLiteral("下次自动查询：今天 09:00"));
+        minute = 10 * 60;
+        QVERIFY(finished.wait(20000));
+        QCOMPARE(stored(), 4u);
+        // Off: no run, and nothing said of one.
+        control<QCheckBox>(setup.window, "DailyRun")->setChecked(false);
+        today = {2024, 5, 3};
+        QTest::qWait(200);
+        QCOMPARE(stored(), 4u);
+        QCOMPARE(status->text(), QString());
+    }
+};
+
+QTEST_MAIN(KeywordPanelTest)
+#include "keyword_panel_test.moc"

@@ -1,0 +1,248 @@
+#include "store/ranking_history.h"
+
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "store/exports.h"
+#include "store/local_store.h"
+#include "text/encoding.h"
+#include "store_test_support.h"
+
+namespace tarvisk {
+namespace {
+
+class RankingHistoryTest : public test::ScratchStore {};
+
+RankingRun foundRun(const std::u16string& keyword, std::int64_t ranAt, int number,
+                    const TrackedTarget& target = {RankingTarget::OneItem, u"42054041382"}) {
+    RankingRun run;
+    run.ranAt = ranAt;
+    run.keyword = keyword;
+    run.target = target;
+    run.outcome = RankingOutcome::Found;
+    run.page = (number - 1) / 44 + 1;
+    const int ordinal = (number - 1) % 44 + 1;
+    run.row = (ordinal - 1) / 4 + 1;
+    run.column = (ordinal - 1) % 4 + 1;
+    run.number = number;
+    run.itemId = target.kind == RankingTarget::OneItem ? target.value : u"40000000001";
+    run.itemTitle = u"连衣裙 <b>夏</b>";
+    run.pagesAsked = 10;
+    run.pagesWalked = run.page;
+    return run;
+}
+
+RankingRun otherRun(const std::u16string& keyword, std::int64_t ranAt, RankingOutcome outcome,
+                    const TrackedTarget& target = {RankingTarget::OneItem, u"42054041382"}) {
+    RankingRun run;
+    run.ranAt = ranAt;
+    run.keyword = keyword;
+    run.target = target;
+    run.outcome = outcome;
+    run.pagesAsked = 3;
+    run.pagesWalked = 3;
+    if (outcome == RankingOutcome::Incomplete) {
+        run.unreadPages = {{2, PageKind::Empty, u"http://s.taobao.com/search?q=a&s=44"},
+                           {3, PageKind::Verification, u"https://sec.taobao.com/query.htm"}};
+    }
+    return run;
+}
+
+std::vector<std::int64_t> timesOf(const std::vector<RankingRun>& runs) {
+    std::vector<std::int64_t> times;
+    for (const RankingRun& run : runs) {
+        times.push_back(run.ranAt);
+    }
+    return times;
+}
+
+TEST(TrackedTargets, NameAnItemByItsIdAndAShopByItsHost) {
+    const struct {
+        TrackedTarget target;
+        std::u16string value;
+        std::u16string text;
+    } cases[] = {
+        {ItemTarget(u"42054041382"), u"42054041382", u"宝贝 42054041382"},
+        {ItemTarget(u"http://item.taobao.com/item.htm?id=42054041382&spm=1"), u"42054041382", u"宝贝 42054041382"},
+        {ShopTarget(u"http://DemoShop1.taobao.com/"), u"demoshop1.taobao.com", u"店铺 demoshop1.taobao.com"},
+        {ShopTarget(u" demoshop1.taobao.com "), u"demoshop1.taobao.com", u"店铺 demoshop1.taobao.com"},
+        {ShopTarget(u"demoshop1.taobao.com/search.htm"), u"demoshop1.taobao.com", u"店铺 demoshop1.taobao.com"},
+        {ShopTarget(u"  "), u"", u"店铺 "},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(c.target.value, c.value) << ToUtf8(c.text);
+        EXPECT_EQ(TrackedTargetText(c.target), c.text);
+    }
+}
+
+TEST(FinishedRun, GivesWhereTheTargetStoodOrWhetherTheWalkHasAnAnswer) {
+    TrackedWalk walk;
+    walk.query.keyword = u"连衣裙";
+    walk.query.pages = 3.7;
+    walk.target = ItemTarget(u"42054041382");
+    const UnreadPage empty{2, PageKind::Empty, u"http://s.taobao.com/search?s=44"};
+
+    RankingResult found;
+    found.found = true;
+    found.pagesFetched = 2;
+    found.foundRow = RankingRow{51, u"2页 2行 第3", {u"42054041382", u"标题", u"", u""}, 2, 7};
+    const auto run = FinishedRun(walk, found, 1714543402);
+    ASSERT_TRUE(run);
+    EXPECT_EQ(run->outcome, RankingOutcome::Found);
+    EXPECT_EQ(run->ranAt, 1714543402);
+    EXPECT_EQ(run->keyword, u"连衣裙");
+    EXPECT_EQ((std::vector{run->page, run->row, run->column, run->number}), (std::vector{2, 2, 3, 51}));
+    EXPECT_EQ(run->itemTitle, u"标题");
+    EXPECT_EQ(run->pagesAsked, 3);
+    EXPECT_EQ(run->pagesWalked, 2);
+    EXPECT_EQ(RankingOutcomeText(*run), u"2页 2行 第3 (#51)");
+
+    const struct {
+        const char* name;
+        bool listComplete;
+        std::vector<UnreadPage> unread;
+        bool cancelled;
+        std::optional<RankingOutcome> outcome;
+    } cases[] = {
+        {"every page read", true, {}, false, RankingOutcome::NotFound},
+        {"a page not read", true, {empty}, false, RankingOutcome::Incomplete},
+        {"the shop's listing incomplete", false, {}, false, RankingOutcome::Incomplete},
+        {"stopped by the user", true, {}, true, std::nullopt},
+    };
+    for (const auto& c : cases) {
+        walk.targetListComplete = c.listComplete;
+        RankingResult result;
+        result.pagesFetched = 3;
+        result.unreadPages = c.unread;
+        result.cancelled = c.cancelled;
+        const auto notFound = FinishedRun(walk, result, 5);
+        ASSERT_EQ(notFound.has_value(), c.outcome.has_value()) << c.name;
+        if (notFound) {
+            EXPECT_EQ(notFound->outcome, *c.outcome) << c.name;
+            EXPECT_EQ(notFound->unreadPages, c.unread) << c.name;
+            EXPECT_EQ(notFound->number, 0) << c.name;
+        }
+    }
+    // A walk stopped after it found its target has its answer.
+    found.cancelled = true;
+    EXPECT_TRUE(FinishedRun(walk, found, 5));
+}
+
+TEST(RankingChangeText, ComparesWithThePreviousRunByRowNumber) {
+    const RankingRun at51 = foundRun(u"k", 1, 51);
+    const RankingRun at48 = foundRun(u"k", 2, 48);
+    const RankingRun notFound = otherRun(u"k", 3, RankingOutcome::NotFound);
+    const RankingRun incomplete = otherRun(u"k", 4, RankingOutcome::Incomplete);
+    const struct {
+        std::optional<RankingRun> previous;
+        RankingRun run;
+        std::u16string text;
+    } cases[] = {
+        {std::nullopt, at51, u"首次查询"}, {at51, at48, u"↑3"},        {at48, at51, u"↓3"},
+        {at48, at48, u"持平"},             {notFound, at48, u"新上榜"}, {at48, notFound, u"跌出"},
+        {notFound, notFound, u"仍未找到"}, {incomplete, at48, u"无法比较"}, {at48, incomplete, u"无法比较"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(RankingChangeText(c.previous, c.run), c.text) << ToUtf8(c.text);
+    }
+    EXPECT_EQ(RankingOutcomeText(notFound), u"未找到");
+    EXPECT_EQ(RankingOutcomeText(incomplete), u"结果不完整");
+}
+
+TEST_F(RankingHistoryTest, AStoredRunComesBackWhole) {
+    LocalStore store(m_file, recorded());
+    const std::vector<RankingRun> runs = {foundRun(u"连衣裙", 100, 51),
+                                          otherRun(u"连衣裙", 200, RankingOutcome::Incomplete),
+                                          otherRun(u"连衣裙", 300, RankingOutcome::NotFound)};
+    for (const RankingRun& run : runs) {
+        ASSERT_TRUE(StoreRankingRun(store, run));
+    }
+    const auto stored = StoredRankingRuns(store, u"连衣裙", ItemTarget(u"42054041382"));
+    ASSERT_TRUE(stored);
+    ASSERT_EQ(stored->size(), 3u);
+    for (std::size_t i = 0; i < runs.size(); ++i) {
+        RankingRun back = (*stored)[runs.size() - 1 - i];
+        EXPECT_GT(back.id, 0);
+        back.id = 0;
+        EXPECT_EQ(back, runs[i]) << i;
+    }
+    EXPECT_TRUE(m_problems.empty());
+}
+
+TEST_F(RankingHistoryTest, RunsComeNewestFirstByKeywordTargetAndLimit) {
+    LocalStore store(m_file, recorded());
+    const TrackedTarget item = ItemTarget(u"42054041382");
+    const TrackedTarget shop = ShopTarget(u"demoshop1.taobao.com");
+    ASSERT_TRUE(StoreRankingRun(store, foundRun(u"a", 100, 5, item)));
+    ASSERT_TRUE(StoreRankingRun(store, foundRun(u"b", 400, 6, item)));
+    ASSERT_TRUE(StoreRankingRun(store, foundRun(u"a", 300, 7, shop)));
+    ASSERT_TRUE(StoreRankingRun(store, foundRun(u"a", 200, 8, item)));
+    // Two runs in the same second keep the order in which they were stored.
+    ASSERT_TRUE(StoreRankingRun(store, otherRun(u"a", 200, RankingOutcome::NotFound, item)));
+
+    const struct {
+        std::u16string keyword;
+        std::optional<TrackedTarget> target;
+        std::size_t limit;
+        std::vector<std::int64_t> times;
+    } cases[] = {
+        {u"", std::nullopt, 0, {400, 300, 200, 200, 100}},
+        {u"a", std::nullopt, 0, {300, 200, 200, 100}},
+        {u"a", item, 0, {200, 200, 100}},
+        {u"a", item, 2, {200, 200}},
+        {u"", shop, 0, {300}},
+        {u"c", std::nullopt, 0, {}},
+    };
+    for (const auto& c : cases) {
+        const auto runs = StoredRankingRuns(store, c.keyword, c.target, c.limit);
+        ASSERT_TRUE(runs);
+        EXPECT_EQ(timesOf(*runs), c.times) << ToUtf8(c.keyword) << " limit " << c.limit;
+    }
+    const auto ofA = StoredRankingRuns(store, u"a", item);
+    EXPECT_EQ(ofA->front().outcome, RankingOutcome::NotFound);
+
+    const auto targets = RankedTargets(store);
+    ASSERT_TRUE(targets);
+    EXPECT_EQ(*targets, (std::vector{item, shop}));
+}
+
+TEST_F(RankingHistoryTest, RecordingARunTellsThePreviousRunOfItsKeywordAndTarget) {
+    LocalStore store(m_file, recorded());
+    const RankingRun first = foundRun(u"a", 100, 51);
+    RankingRunContext context = RecordRankingRun(store, first);
+    EXPECT_TRUE(context.saved);
+    EXPECT_FALSE(context.previous);
+    // Another keyword and another target do not count.
+    RecordRankingRun(store, foundRun(u"b", 150, 3));
+    RecordRankingRun(store, foundRun(u"a", 160, 3, ShopTarget(u"demoshop1.taobao.com")));
+    context = RecordRankingRun(store, foundRun(u"a", 200, 48));
+    ASSERT_TRUE(context.previous);
+    EXPECT_EQ(context.previous->number, 51);
+    EXPECT_EQ(RankingChangeText(context.previous, foundRun(u"a", 200, 48)), u"↑3");
+}
+
+TEST_F(RankingHistoryTest, TrackedKeywordsKeepTheUsersOrderWithoutRepeats) {
+    LocalStore store(m_file, recorded());
+    EXPECT_EQ(TrackedKeywords(store), std::vector<std::u16string>{});
+    ASSERT_TRUE(SetTrackedKeywords(store, {u"连衣裙", u"a", u"连衣裙", u"b"}));
+    EXPECT_EQ(TrackedKeywords(store), (std::vector<std::u16string>{u"连衣裙", u"a", u"b"}));
+    ASSERT_TRUE(SetTrackedKeywords(store, {u"b"}));
+    EXPECT_EQ(TrackedKeywords(store), (std::vector<std::u16string>{u"b"}));
+    // Another program opening the same file sees them.
+    LocalStore other(m_file, recorded());
+    EXPECT_EQ(TrackedKeywords(other), (std::vector<std::u16string>{u"b"}));
+}
+
+TEST_F(RankingHistoryTest, RunsExportWithFoundOnlyCellsEmptyForTheOthers) {
+    const std::string csv = RankingRunsCsv({foundRun(u"a", 0, 51), otherRun(u"b", 0, RankingOutcome::Incomplete)});
+    EXPECT_NE(csv.find("ran_at,keyword,target_kind,target,outcome,page,row,column,number,item_id,item_title,"
+                       "pages_asked,pages_walked,unread_pages"),
+              std::string::npos);
+    EXPECT_NE(csv.find(",a,item,\"=\"\"42054041382\"\"\",2页 2行 第3 (#51),2,2,3,51,\"=\"\"42054041382\"\"\","), std::string::npos);
+    EXPECT_NE(csv.find(",b,item,\"=\"\"42054041382\"\"\",结果不完整,,,,,,,3,3,2 empty; 3 verification"), std::string::npos);
+}
+
+} // namespace
+} // namespace tarvisk

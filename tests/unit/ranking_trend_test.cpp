@@ -1,0 +1,208 @@
+#include "app/ranking/ranking_trend.h"
+
+#include <atomic>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "app/ranking/daily_schedule.h"
+#include "app/ranking/keyword_ranking.h"
+#include "core/hooks.h"
+#include "support/fake_pages.h"
+#include "text/encoding.h"
+
+namespace tarvisk {
+namespace {
+
+RankingRun run(const std::u16string& keyword, std::int64_t ranAt, RankingOutcome outcome, int number = 0) {
+    RankingRun r;
+    r.keyword = keyword;
+    r.ranAt = ranAt;
+    r.outcome = outcome;
+    r.number = number;
+    return r;
+}
+
+constexpr RankingOutcome kFound = RankingOutcome::Found;
+constexpr RankingOutcome kNotFound = RankingOutcome::NotFound;
+constexpr RankingOutcome kIncomplete = RankingOutcome::Incomplete;
+
+TEST(NotFoundLevel, LiesBelowTheLowestPlaceFoundOnARoundNumber) {
+    const std::pair<int, int> cases[] = {{0, 20}, {1, 20}, {7, 20}, {10, 20}, {11, 30}, {51, 70}, {440, 450}};
+    for (const auto& [lowest, level] : cases) {
+        EXPECT_EQ(NotFoundLevel(lowest), level) << lowest;
+    }
+}
+
+TEST(RankingTrendOf, DrawsEachKeywordOldestFirstWithNotFoundRunsAtTheBottom) {
+    // Newest first, as the history gives them.
+    const std::vector<RankingRun> runs = {
+        run(u"b", 500, kNotFound),     run(u"a", 400, kFound, 12), run(u"a", 300, kIncomplete),
+        run(u"b", 250, kFound, 51),    run(u"a", 200, kNotFound),  run(u"a", 100, kFound, 3),
+    };
+    const std::vector<KeywordRuns> groups = GroupByKeyword(runs);
+    ASSERT_EQ(groups.size(), 2u);
+    EXPECT_EQ(groups[0].keyword, u"b");
+    EXPECT_EQ(groups[1].runs.size(), 4u);
+
+    const RankingTrend trend = RankingTrendOf(groups);
+    EXPECT_EQ(trend.notFoundLevel, 70);
+    ASSERT_EQ(trend.lines.size(), 2u);
+    EXPECT_EQ(trend.lines[0].keyword, u"b");
+    EXPECT_EQ(trend.lines[0].points, (std::vector<TrendPoint>{{250, 51, true}, {500, 70, false}}));
+    // The incomplete run leaves no point.
+    EXPECT_EQ(trend.lines[1].points, (std::vector<TrendPoint>{{100, 3, true}, {200, 70, false}, {400, 12, true}}));
+    EXPECT_TRUE(RankingTrendOf({}).lines.empty());
+}
+
+TEST(OverviewOf, TellsTheBestAndTheLatestRun) {
+    const KeywordRuns keyword{u"a",
+                              {run(u"a", 400, kIncomplete), run(u"a", 300, kFound, 9), run(u"a", 200, kFound, 3),
+                               run(u"a", 150, kFound, 3), run(u"a", 100, kNotFound)}};
+    const KeywordOverview overview = OverviewOf(keyword);
+    EXPECT_EQ(overview.runs, 5u);
+    ASSERT_TRUE(overview.best && overview.latest);
+    // Of equal places the newest counts.
+    EXPECT_EQ(overview.best->ranAt, 200);
+    EXPECT_EQ(overview.latest->ranAt, 400);
+    EXPECT_FALSE(OverviewOf({u"b", {run(u"b", 1, kNotFound)}}).best);
+}
+
+TEST(DailySchedule, RunsOnceADayFromItsTime) {
+    const Date today{2024, 5, 1};
+    const Date yesterday{2024, 4, 30};
+    const struct {
+        bool enabled;
+        int minute;
+        std::optional<Date> lastRun;
+        int now;
+        bool due;
+        std::u16string next;
+    } cases[] = {
+        {false, 540, std::nullopt, 600, false, u""},
+        {true, 540, std::nullopt, 539, false, u"今天 09:00"},
+        {true, 540, std::nullopt, 540, true, u"现在"},
+        {true, 540, yesterday, 1439, true, u"现在"},
+        {true, 540, today, 600, false, u"明天 09:00"},
+        // The day's run was made before its time was moved later: not again today.
+        {true, 1200, today, 1300, false, u"明天 20:00"},
+        {true, 0, today, 0, false, u"明天 00:00"},
+    };
+    for (const auto& c : cases) {
+        const DailySchedule schedule{c.enabled, c.minute, c.lastRun};
+        EXPECT_EQ(DailyRunDue(schedule, today, c.now), c.due) << c.minute << " at " << c.now;
+        EXPECT_EQ(NextDailyRunText(schedule, today, c.now), c.next) << c.minute << " at " << c.now;
+    }
+}
+
+TEST(DailySchedule, TimesOfDayReadAndWrite) {
+    const std::pair<std::u16string, std::optional<int>> cases[] = {
+        {u"09:05", 545}, {u"9:05", 545},         {u"00:00", 0},           {u"23:59", 1439},
+        {u"24:00", {}},  {u"12:60", {}},         {u"1:5", {}},            {u"123:00", {}},
+        {u"", {}},       {u"ab:cd", {}},         {u":30", {}},            {u"12-30", {}},
+    };
+    for (const auto& [text, minute] : cases) {
+        EXPECT_EQ(ParseTimeOfDay(text), minute) << ToUtf8(text);
+    }
+    EXPECT_EQ(TimeOfDayText(545), u"09:05");
+    EXPECT_EQ(TimeOfDayText(1439), u"23:59");
+}
+
+/// A fake search: each keyword's pages, by the keyword in the address; records the keywords asked for.
+struct KeywordSearch {
+    KeywordSearch() {
+        SetClock([] { return Date{2024, 5, 1}; });
+    }
+    ~KeywordSearch() { SetClock({}); }
+    KeywordSearch(const KeywordSearch&) = delete;
+    KeywordSearch& operator=(const KeywordSearch&) = delete;
+
+    std::vector<std::pair<std::u16string, FetchedPage>> answers; // a marker in the address, the answer
+    std::vector<std::u16string> asked;
+
+    KeywordRankingOptions options() {
+        KeywordRankingOptions o;
+        o.fetch = [this](std::u16string& url) {
+            asked.push_back(url);
+            for (const auto& [marker, page] : answers) {
+                if (url.find(marker) != std::u16string::npos) {
+                    return page;
+                }
+            }
+            return FetchedPage(u"", u"");
+        };
+        return o;
+    }
+};
+
+std::u16string pageWith(const std::vector<std::u16string>& ids) {
+    std::vector<test::SearchItem> items;
+    for (const std::u16string& id : ids) {
+        items.push_back({id});
+    }
+    return test::SearchPage(items);
+}
+
+TEST(RunKeywordRankings, WalksEachKeywordWithTheSameTargetAndTellsEachResult) {
+    KeywordSearch search;
+    // "aa" finds the item on its first page, "bb" does not find it on its one page.
+    search.answers = {{u"q=aa", FetchedPage(pageWith({u"100000001", u"420540413820"}), u"")},
+                      {u"q=bb", FetchedPage(pageWith({u"100000002"}), u"")}};
+    RankingQuery base;
+    base.pages = 1;
+    base.target = RankingTarget::OneItem;
+    base.itemId = u"420540413820";
+    KeywordRankingOptions options = search.options();
+    std::vector<std::pair<std::size_t, bool>> told;
+    std::vector<std::size_t> progress;
+    options.ranked = [&](std::size_t index, const RankingResult& result) { told.emplace_back(index, result.found); };
+    options.progress = [&](std::size_t index, int page, int pages) {
+        EXPECT_EQ(page, 1);
+        EXPECT_EQ(pages, 1);
+        progress.push_back(index);
+    };
+    EXPECT_EQ(RunKeywordRankings(base, {u"aa", u"bb"}, options), 2u);
+    EXPECT_EQ(told, (std::vector<std::pair<std::size_t, bool>>{{0, true}, {1, false}}));
+    EXPECT_EQ(progress, (std::vector<std::size_t>{0, 1}));
+    EXPECT_EQ(search.asked.size(), 2u);
+}
+
+TEST(RunKeywordRankings, ALoginPageOrTheUsersCancelEndsTheRun) {
+    KeywordSearch search;
+    const std::u16string login = u"https://login.taobao.com/member/login.jhtml";
+    search.answers = {{u"q=aa", FetchedPage(u"", login)}, {u"q=bb", FetchedPage(pageWith({u"100000002"}), u"")}};
+    RankingQuery base;
+    base.pages = 2;
+    base.itemId = u"420540413820";
+    KeywordRankingOptions options = search.options();
+    std::vector<std::size_t> told;
+    options.ranked = [&](std::size_t index, const RankingResult& result) {
+        EXPECT_TRUE(result.endedAtUnreadPage);
+        told.push_back(index);
+    };
+    EXPECT_EQ(RunKeywordRankings(base, {u"aa", u"bb"}, options), 1u);
+    EXPECT_EQ(told, std::vector<std::size_t>{0});
+    EXPECT_EQ(search.asked.size(), 1u);
+
+    // Cancelled while "bb" walks: "bb" is not told (it has no answer) and "cc" never starts.
+    std::atomic<bool> cancel = false;
+    KeywordSearch second;
+    second.answers = {{u"q=aa", FetchedPage(pageWith({u"100000001"}), u"")},
+                      {u"q=bb", FetchedPage(pageWith({u"100000002"}), u"")}};
+    options = second.options();
+    options.cancel = &cancel;
+    told.clear();
+    options.ranked = [&](std::size_t index, const RankingResult&) { told.push_back(index); };
+    options.progress = [&](std::size_t index, int, int) {
+        if (index == 1) {
+            cancel = true;
+        }
+    };
+    base.pages = 1;
+    EXPECT_EQ(RunKeywordRankings(base, {u"aa", u"bb", u"cc"}, options), 1u);
+    EXPECT_EQ(told, std::vector<std::size_t>{0});
+}
+
+} // namespace
+} // namespace tarvisk
