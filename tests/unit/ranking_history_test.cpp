@@ -87,7 +87,7 @@ TEST(FinishedRun, GivesWhereTheTargetStoodOrWhetherTheWalkHasAnAnswer) {
     RankingResult found;
     found.found = true;
     found.pagesFetched = 2;
-    found.foundRow = RankingRow{51, u"2页 2行 第3", {u"42054041382", u"标题", u"", u""}, 2, 7};
+    found.foundRow = RankingRow{51, u"2页 2行 第3", {u"42054041382", u"", u"标题", u""}, 2, 7};
     const auto run = FinishedRun(walk, found, 1714543402);
     ASSERT_TRUE(run);
     EXPECT_EQ(run->outcome, RankingOutcome::Found);
