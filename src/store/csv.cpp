@@ -50,6 +50,21 @@ std::string quoted(std::string_view field) {
     return result + "\"";
 }
 
+/// The bytes as text: UTF-8 when they are UTF-8 (a byte-order mark dropped), else GBK.
+std::u16string decodeTable(std::string_view bytes) {
+    const std::string_view bom(kUtf8Bom);
+    if (bytes.substr(0, bom.size()) == bom) {
+        return DecodeUtf8Bytes(std::string(bytes.substr(bom.size())));
+    }
+    std::u16string text = DecodeUtf8Bytes(std::string(bytes));
+    // A replacement character that the bytes do not hold themselves marks bytes that are not UTF-8.
+    const bool replaced = text.find(u'\uFFFD') != std::u16string::npos;
+    if (replaced && bytes.find("\xEF\xBF\xBD") == std::string_view::npos) {
+        return DecodeGbkBytes(std::string(bytes));
+    }
+    return text;
+}
+
 /// Reads records from the text, one at a time.
 class CsvParser {
 public:
@@ -168,7 +183,7 @@ void CsvRecordWriter::append(std::string_view field) {
 }
 
 CsvTable ReadCsv(std::string_view bytes) {
-    return CsvParser(DecodeTextFile(bytes)).parse();
+    return CsvParser(decodeTable(bytes)).parse();
 }
 
 std::u16string CsvCellText(std::u16string_view cell) {

@@ -442,20 +442,6 @@ std::u16string DecodeUtf8Bytes(const std::string& bytes) {
     });
 }
 
-std::u16string DecodeTextFile(std::string_view bytes) {
-    constexpr std::string_view bom = "\xEF\xBB\xBF";
-    if (bytes.starts_with(bom)) {
-        return DecodeUtf8Bytes(std::string(bytes.substr(bom.size())));
-    }
-    std::u16string text = DecodeUtf8Bytes(std::string(bytes));
-    // A replacement character that the bytes do not hold themselves marks bytes that are not UTF-8.
-    const bool replaced = text.find(u'\uFFFD') != std::u16string::npos;
-    if (replaced && bytes.find("\xEF\xBF\xBD") == std::string_view::npos) {
-        return DecodeGbkBytes(std::string(bytes));
-    }
-    return text;
-}
-
 std::u16string DecodeCharsetBytes(const std::string& bytes, const std::string& charset) {
     std::string name = LowerAscii(charset);
     // iconv reads an empty name as the locale's charset; a page that names none is read as UTF-8.

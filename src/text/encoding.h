@@ -1,7 +1,6 @@
 #pragma once
 
 #include <string>
-#include <string_view>
 
 // Texts are UTF-16 inside the program; bytes come from the wire, the settings file (code page
 // 936) and the terminal (UTF-8). None of these routines throws or fails on any input.
@@ -26,10 +25,6 @@ std::u16string DecodeGbkBytes(const std::string& bytes);
 
 /// Decodes UTF-8 bytes; invalid sequences give U+FFFD.
 std::u16string DecodeUtf8Bytes(const std::string& bytes);
-
-/// Decodes a file the user wrote or a spreadsheet saved: UTF-8 when the bytes are UTF-8 (a leading byte-order mark
-/// dropped), else GBK, as programs on Chinese Windows save text.
-std::u16string DecodeTextFile(std::string_view bytes);
 
 /// Decodes bytes in a named charset (GBK, GB2312, GB18030, UTF-8, ISO-8859-1 ... as iconv
 /// knows them, letter case ignored); an unknown charset decodes as UTF-8.

@@ -87,7 +87,10 @@ KeywordPanel::KeywordPanel(SoPaiMing& window, LocalStore& store, QWidget* parent
     m_dailyTime->setDisplayFormat(QStringLiteral("HH:mm"));
     m_dailyStatus->setObjectName(QStringLiteral("DailyStatus"));
     m_dailyStatus->setWordWrap(true);
+    // The strip's parts are named apart from those of the ranking walk's strip in the same window.
     m_progress->setObjectName(QStringLiteral("KeywordProgress"));
+    m_progress->findChild<QLabel*>(QStringLiteral("JobProgressText"))->setObjectName(QStringLiteral("KeywordProgressText"));
+    m_progress->findChild<QPushButton*>(QStringLiteral("CancelJob"))->setObjectName(QStringLiteral("CancelKeywords"));
     m_summaryLine->setObjectName(QStringLiteral("KeywordSummaryLine"));
     m_summaryLine->setWordWrap(true);
     m_summaryView->setObjectName(QStringLiteral("KeywordSummary"));
