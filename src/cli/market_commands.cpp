@@ -302,8 +302,9 @@ int runKeywordList(const RankArguments& arguments, const GlobalOptions& global) 
     for (std::size_t i = walked; i < keywords.size(); ++i) {
         allRead = false;
         const auto previous = StoredRankingRuns(store, keywords[i], target.walk.target, 1);
-        printOutcomeLine(keywords[i], u"未查询",
-                         previousText(previous && !previous->empty() ? std::optional(previous->front()) : std::nullopt));
+        printOutcomeLine(
+            keywords[i], u"未查询",
+            previousText(previous && !previous->empty() ? std::optional(previous->front()) : std::nullopt));
     }
     if (!arguments.csv.empty() && !WriteCsvOutput("rank", arguments.csv, RankingRunsCsv(runs))) {
         return kFailure;

@@ -154,8 +154,7 @@ int runHistoryRank(const RankHistoryArguments& arguments) {
         PrintJsonLine(RankingRunJson(run));
     }
     std::cout.flush();
-    return arguments.csv.empty() || WriteCsvOutput("history rank", arguments.csv, RankingRunsCsv(*runs)) ? 0
-                                                                                                        : kFailure;
+    return arguments.csv.empty() || WriteCsvOutput("history rank", arguments.csv, RankingRunsCsv(*runs)) ? 0 : kFailure;
 }
 
 /// Adds a list subcommand that runs `run` with the shared arguments.

@@ -91,9 +91,9 @@ std::string ResultTableCsv(const ResultTable& table, std::u16string_view idColum
 
 std::string RankingRunsCsv(const std::vector<RankingRun>& runs) {
     CsvRecordWriter header;
-    for (const char16_t* title : {u"ran_at", u"keyword", u"target_kind", u"target", u"outcome", u"page", u"row",
-                                  u"column", u"number", u"item_id", u"item_title", u"pages_asked", u"pages_walked",
-                                  u"unread_pages"}) {
+    for (const char16_t* title :
+         {u"ran_at", u"keyword", u"target_kind", u"target", u"outcome", u"page", u"row", u"column", u"number",
+          u"item_id", u"item_title", u"pages_asked", u"pages_walked", u"unread_pages"}) {
         header.text(title);
     }
     std::string bytes = std::string(kUtf8Bom) + header.line();
@@ -102,7 +102,8 @@ std::string RankingRunsCsv(const std::vector<RankingRun>& runs) {
         const auto foundNumber = [found](int number) { return found ? NumberText(number) : std::u16string(); };
         std::u16string unread;
         for (const UnreadPage& page : run.unreadPages) {
-            unread += (unread.empty() ? u"" : u"; ") + NumberText(page.number) + u" " + FromUtf8(PageKindName(page.kind));
+            unread +=
+                (unread.empty() ? u"" : u"; ") + NumberText(page.number) + u" " + FromUtf8(PageKindName(page.kind));
         }
         CsvRecordWriter record;
         record.text(timeText(run.ranAt)).text(run.keyword).text(FromUtf8(TrackedTargetCode(run.target.kind)));

@@ -207,7 +207,8 @@ bool StoreRankingRun(LocalStore& store, const RankingRun& run) {
         insert.bind(13, run.pagesWalked);
         insert.exec();
         const std::int64_t id = db.getLastInsertRowid();
-        SQLite::Statement page(db, "INSERT INTO ranking_unread_pages (run_id, page, kind, address) VALUES (?, ?, ?, ?)");
+        SQLite::Statement page(db,
+                               "INSERT INTO ranking_unread_pages (run_id, page, kind, address) VALUES (?, ?, ?, ?)");
         for (const UnreadPage& unread : run.unreadPages) {
             page.bind(1, static_cast<int64_t>(id));
             page.bind(2, unread.number);

@@ -103,7 +103,8 @@ private:
             window.setPageFetch(search.fetch());
             control<QLineEdit>(window, "Pages")->setText(QStringLiteral("2"));
             control<QLineEdit>(window, "Text2")->setText(kTarget);
-            control<QPlainTextEdit>(window, "KeywordList")->setPlainText(QStringLiteral("连衣裙\n\nphone case\n连衣裙"));
+            control<QPlainTextEdit>(window, "KeywordList")
+                ->setPlainText(QStringLiteral("连衣裙\n\nphone case\n连衣裙"));
         }
     };
 

@@ -44,16 +44,11 @@ TEST(IsValidDate, AcceptsOnlyRealCalendarDates) {
 
 TEST(IsoDate, ReadsOnlyRealDatesInTheFormYyyyMmDdAndWritesThemSo) {
     const std::pair<const char*, std::optional<Date>> cases[] = {
-        {"2024-05-01", Date{2024, 5, 1}},
-        {"2016-02-29", Date{2016, 2, 29}},
-        {"0001-01-01", Date{1, 1, 1}},
-        {"2015-02-29", std::nullopt},
-        {"2024-5-01", std::nullopt},
-        {"2024-05-1 ", std::nullopt},
-        {"2024/05/01", std::nullopt},
-        {"2024-0a-01", std::nullopt},
-        {"-024-05-01", std::nullopt},
-        {"", std::nullopt},
+        {"2024-05-01", Date{2024, 5, 1}}, {"2016-02-29", Date{2016, 2, 29}},
+        {"0001-01-01", Date{1, 1, 1}},    {"2015-02-29", std::nullopt},
+        {"2024-5-01", std::nullopt},      {"2024-05-1 ", std::nullopt},
+        {"2024/05/01", std::nullopt},     {"2024-0a-01", std::nullopt},
+        {"-024-05-01", std::nullopt},     {"", std::nullopt},
         {"2024-05-01T00", std::nullopt},
     };
     for (const auto& [text, date] : cases) {

@@ -140,9 +140,15 @@ TEST(RankingChangeText, ComparesWithThePreviousRunByRowNumber) {
         RankingRun run;
         std::u16string text;
     } cases[] = {
-        {std::nullopt, at51, u"首次查询"}, {at51, at48, u"↑3"},        {at48, at51, u"↓3"},
-        {at48, at48, u"持平"},             {notFound, at48, u"新上榜"}, {at48, notFound, u"跌出"},
-        {notFound, notFound, u"仍未找到"}, {incomplete, at48, u"无法比较"}, {at48, incomplete, u"无法比较"},
+        {std::nullopt, at51, u"首次查询"},
+        {at51, at48, u"↑3"},
+        {at48, at51, u"↓3"},
+        {at48, at48, u"持平"},
+        {notFound, at48, u"新上榜"},
+        {at48, notFound, u"跌出"},
+        {notFound, notFound, u"仍未找到"},
+        {incomplete, at48, u"无法比较"},
+        {at48, incomplete, u"无法比较"},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(RankingChangeText(c.previous, c.run), c.text) << ToUtf8(c.text);
@@ -240,8 +246,10 @@ TEST_F(RankingHistoryTest, RunsExportWithFoundOnlyCellsEmptyForTheOthers) {
     EXPECT_NE(csv.find("ran_at,keyword,target_kind,target,outcome,page,row,column,number,item_id,item_title,"
                        "pages_asked,pages_walked,unread_pages"),
               std::string::npos);
-    EXPECT_NE(csv.find(",a,item,\"=\"\"42054041382\"\"\",2页 2行 第3 (#51),2,2,3,51,\"=\"\"42054041382\"\"\","), std::string::npos);
-    EXPECT_NE(csv.find(",b,item,\"=\"\"42054041382\"\"\",结果不完整,,,,,,,3,3,2 empty; 3 verification"), std::string::npos);
+    EXPECT_NE(csv.find(",a,item,\"=\"\"42054041382\"\"\",2页 2行 第3 (#51),2,2,3,51,\"=\"\"42054041382\"\"\","),
+              std::string::npos);
+    EXPECT_NE(csv.find(",b,item,\"=\"\"42054041382\"\"\",结果不完整,,,,,,,3,3,2 empty; 3 verification"),
+              std::string::npos);
 }
 
 } // namespace

@@ -38,8 +38,8 @@ TEST(NotFoundLevel, LiesBelowTheLowestPlaceFoundOnARoundNumber) {
 TEST(RankingTrendOf, DrawsEachKeywordOldestFirstWithNotFoundRunsAtTheBottom) {
     // Newest first, as the history gives them.
     const std::vector<RankingRun> runs = {
-        run(u"b", 500, kNotFound),     run(u"a", 400, kFound, 12), run(u"a", 300, kIncomplete),
-        run(u"b", 250, kFound, 51),    run(u"a", 200, kNotFound),  run(u"a", 100, kFound, 3),
+        run(u"b", 500, kNotFound),  run(u"a", 400, kFound, 12), run(u"a", 300, kIncomplete),
+        run(u"b", 250, kFound, 51), run(u"a", 200, kNotFound),  run(u"a", 100, kFound, 3),
     };
     const std::vector<KeywordRuns> groups = GroupByKeyword(runs);
     ASSERT_EQ(groups.size(), 2u);
@@ -98,9 +98,8 @@ TEST(DailySchedule, RunsOnceADayFromItsTime) {
 
 TEST(DailySchedule, TimesOfDayReadAndWrite) {
     const std::pair<std::u16string, std::optional<int>> cases[] = {
-        {u"09:05", 545}, {u"9:05", 545},         {u"00:00", 0},           {u"23:59", 1439},
-        {u"24:00", {}},  {u"12:60", {}},         {u"1:5", {}},            {u"123:00", {}},
-        {u"", {}},       {u"ab:cd", {}},         {u":30", {}},            {u"12-30", {}},
+        {u"09:05", 545}, {u"9:05", 545},  {u"00:00", 0}, {u"23:59", 1439}, {u"24:00", {}}, {u"12:60", {}},
+        {u"1:5", {}},    {u"123:00", {}}, {u"", {}},     {u"ab:cd", {}},   {u":30", {}},   {u"12-30", {}},
     };
     for (const auto& [text, minute] : cases) {
         EXPECT_EQ(ParseTimeOfDay(text), minute) << ToUtf8(text);

@@ -89,7 +89,8 @@ KeywordPanel::KeywordPanel(SoPaiMing& window, LocalStore& store, QWidget* parent
     m_dailyStatus->setWordWrap(true);
     // The strip's parts are named apart from those of the ranking walk's strip in the same window.
     m_progress->setObjectName(QStringLiteral("KeywordProgress"));
-    m_progress->findChild<QLabel*>(QStringLiteral("JobProgressText"))->setObjectName(QStringLiteral("KeywordProgressText"));
+    m_progress->findChild<QLabel*>(QStringLiteral("JobProgressText"))
+        ->setObjectName(QStringLiteral("KeywordProgressText"));
     m_progress->findChild<QPushButton*>(QStringLiteral("CancelJob"))->setObjectName(QStringLiteral("CancelKeywords"));
     m_summaryLine->setObjectName(QStringLiteral("KeywordSummaryLine"));
     m_summaryLine->setWordWrap(true);
@@ -123,8 +124,8 @@ KeywordPanel::KeywordPanel(SoPaiMing& window, LocalStore& store, QWidget* parent
     layout->addWidget(m_progress);
     layout->addWidget(m_summaryLine);
     layout->addWidget(m_summaryView, 1);
-    auto* hint = new QLabel(QStringLiteral("按左边的页数、查询目标和页间停顿逐个查询。双击一行看这个关键字的排名走势。"),
-                            this);
+    auto* hint =
+        new QLabel(QStringLiteral("按左边的页数、查询目标和页间停顿逐个查询。双击一行看这个关键字的排名走势。"), this);
     hint->setWordWrap(true);
     layout->addWidget(hint);
 

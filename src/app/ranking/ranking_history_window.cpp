@@ -102,9 +102,10 @@ RankingHistoryWindow::RankingHistoryWindow(LocalStore& store, QWidget* parent)
     layout->addLayout(top);
     layout->addLayout(middle, 3);
     layout->addWidget(m_runView, 2);
-    layout->addWidget(new QLabel(QStringLiteral("排名按查询时经过的第几个宝贝计（第1页第1个为1）。“结果不完整”的查询有页面没读到，"
-                                                "不画在图上；“未找到”画在图的最下方。"),
-                                 this));
+    layout->addWidget(
+        new QLabel(QStringLiteral("排名按查询时经过的第几个宝贝计（第1页第1个为1）。“结果不完整”的查询有页面没读到，"
+                                  "不画在图上；“未找到”画在图的最下方。"),
+                   this));
 
     connect(m_target, &QComboBox::currentIndexChanged, this, [this] {
         m_ticked.clear();
@@ -160,7 +161,8 @@ void RankingHistoryWindow::reload() {
     const auto runs = current ? StoredRankingRuns(m_store, u"", *current) : std::optional<std::vector<RankingRun>>();
     m_history = GroupByKeyword(runs.value_or(std::vector<RankingRun>()));
     // Asked-for keywords without runs, or none asked for: the most recent keywords are drawn.
-    const bool anyTicked = std::ranges::any_of(m_history, [this](const KeywordRuns& k) { return m_ticked.contains(k.keyword); });
+    const bool anyTicked =
+        std::ranges::any_of(m_history, [this](const KeywordRuns& k) { return m_ticked.contains(k.keyword); });
     if (m_tickAll || !anyTicked) {
         m_ticked.clear();
         for (std::size_t i = 0; i < m_history.size() && i < kDefaultTicked; ++i) {
@@ -196,9 +198,9 @@ void RankingHistoryWindow::reload() {
     }
     showRunsOf(m_keywords->rowCount() > 0 ? row : -1);
     drawChart();
-    m_count->setText(!runs            ? QStringLiteral("排名记录无法读取")
-                     : current        ? QStringLiteral("%1 个关键字，共 %2 次查询").arg(m_history.size()).arg(runs->size())
-                                      : QStringLiteral("还没有排名记录"));
+    m_count->setText(!runs ? QStringLiteral("排名记录无法读取")
+                     : current ? QStringLiteral("%1 个关键字，共 %2 次查询").arg(m_history.size()).arg(runs->size())
+                               : QStringLiteral("还没有排名记录"));
 }
 
 void RankingHistoryWindow::showRunsOf(int keywordRow) {

@@ -56,7 +56,7 @@ private:
     std::optional<TrackedTarget> m_wanted; ///< the target showTarget asked for, until the next reload shows it
     std::set<std::u16string> m_ticked;     ///< the keywords on the chart
     bool m_tickAll = true;                 ///< tick the most recent keywords at the next reload
-    std::vector<KeywordRuns> m_history; ///< of the target shown, in the order of the keyword list
+    std::vector<KeywordRuns> m_history;    ///< of the target shown, in the order of the keyword list
     QComboBox* m_target;
     QLabel* m_count;
     QTableView* m_keywordView;

@@ -349,7 +349,8 @@ void SoPaiMing::Command1_Click() {
     const RankingQuery& query = walk.query;
     m_partialShopList.clear();
     if (!walk.targetListComplete) {
-        m_partialShopList = QStringLiteral("店铺宝贝列表不完整，只比对了已列出的%1个宝贝").arg(query.shopItemIds.size());
+        m_partialShopList =
+            QStringLiteral("店铺宝贝列表不完整，只比对了已列出的%1个宝贝").arg(query.shopItemIds.size());
     }
 
     m_label1->setText({});
