@@ -10,12 +10,14 @@
 #include <QScatterSeries>
 #include <QSignalSpy>
 #include <QStandardItemModel>
+#include <QTableView>
 #include <QTest>
 #include <QTimeEdit>
 #include <QTimer>
 #include <QThread>
 #include <QUrlQuery>
 #include <QValueAxis>
+#include <QHeaderView>
 
 #include "app/ranking/keyword_panel.h"
 #include "app/ranking/ranking_chart.h"
@@ -168,7 +170,11 @@ private slots:
         RankingHistoryWindow* history = panel.historyWindow();
         QVERIFY(history != nullptr);
         QVERIFY(history->isVisible());
-        QCOMPARE(history->keywords().rowCount(), 2);
+        // The keyword table shows its rows (its view, not only its model, knows them), the latest run's keyword first.
+        auto* keywordView = control<QTableView>(*history, "HistoryKeywords");
+        QCOMPARE(keywordView->verticalHeader()->count(), 2);
+        QVERIFY(keywordView->visualRect(keywordView->model()->index(1, 0)).isValid());
+        QCOMPARE(keywordView->model()->index(0, 0).data().toString(), QStringLiteral("phone case"));
         // Better places higher: the row number axis runs downwards; not found at the level below the lowest place.
         const RankingChart& chart = history->chart();
         const auto& dress = times[u"连衣裙"];

@@ -375,6 +375,8 @@ void KeywordPanel::openHistory() {
 void KeywordPanel::openHistoryAt(const std::vector<std::u16string>& keywords) {
     if (!m_history) {
         m_history = new RankingHistoryWindow(m_store, this);
+        // Opened in the middle of the screen: beside the ranking window it could reach past the screen's edge.
+        CenterForm(*m_history);
     }
     m_history->showTarget(m_window.trackedWalk({}).target, keywords);
     m_history->show();

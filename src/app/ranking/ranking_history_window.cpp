@@ -174,17 +174,16 @@ void RankingHistoryWindow::reload() {
     const QString selected = m_keywordView->currentIndex().isValid()
                                  ? m_keywords->item(m_keywordView->currentIndex().row())->text()
                                  : QString();
-    {
-        const QSignalBlocker blocker(m_keywords);
-        m_keywords->removeRows(0, m_keywords->rowCount());
-        for (const KeywordRuns& keyword : m_history) {
-            const KeywordOverview overview = OverviewOf(keyword);
-            QStandardItem* name = cell(keyword.keyword);
-            name->setCheckable(true);
-            name->setCheckState(m_ticked.contains(keyword.keyword) ? Qt::Checked : Qt::Unchecked);
-            m_keywords->appendRow({name, cell(NumberText(static_cast<double>(overview.runs))),
-                                   cell(outcomeWithTime(overview.best)), cell(outcomeWithTime(overview.latest))});
-        }
+    // The model's signals stay on: its view learns of the rows only through them. A tick set before the row joins
+    // the model is no change of the user's.
+    m_keywords->removeRows(0, m_keywords->rowCount());
+    for (const KeywordRuns& keyword : m_history) {
+        const KeywordOverview overview = OverviewOf(keyword);
+        QStandardItem* name = cell(keyword.keyword);
+        name->setCheckable(true);
+        name->setCheckState(m_ticked.contains(keyword.keyword) ? Qt::Checked : Qt::Unchecked);
+        m_keywords->appendRow({name, cell(NumberText(static_cast<double>(overview.runs))),
+                               cell(outcomeWithTime(overview.best)), cell(outcomeWithTime(overview.latest))});
     }
     m_keywordView->resizeColumnsToContents();
     int row = 0;

@@ -34,9 +34,8 @@ public:
     /// walked yet, every keyword of the target, up to eight, is ticked).
     void showTarget(const TrackedTarget& target, const std::vector<std::u16string>& keywords);
 
-    /// The keywords (关键字, 次数, 最好, 最近; the first column ticked for the chart) and the runs of the chosen
-    /// keyword (时间, 结果, 变化, 读了几页, 没读到的页).
-    const QStandardItemModel& keywords() const { return *m_keywords; }
+    /// The runs of the chosen keyword (时间, 结果, 变化, 读了几页, 没读到的页); the keywords themselves (关键字, 次数,
+    /// 最好, 最近, the first column ticked for the chart) are in the table HistoryKeywords.
     const QStandardItemModel& runs() const { return *m_runs; }
     const RankingChart& chart() const { return *m_chart; }
     /// The target shown, if any.
