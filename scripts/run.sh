@@ -14,6 +14,12 @@ if [ "$(id -u)" -eq 0 ]; then
 fi
 
 if [ -n "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ]; then
+    # A login without a session (a root shell, ssh) has no runtime folder: give Qt the one it would fall back to,
+    # so it need not warn about it.
+    if [ -z "${XDG_RUNTIME_DIR:-}" ]; then
+        export XDG_RUNTIME_DIR="/tmp/runtime-$(id -un)"
+        mkdir -p -m 700 "$XDG_RUNTIME_DIR"
+    fi
     exec build/release/src/app/tarvisk --demo "$@"
 fi
 
