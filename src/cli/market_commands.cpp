@@ -228,11 +228,6 @@ int runRank(const RankArguments& arguments, const GlobalOptions& global) {
     return conclusive && listComplete ? 0 : kPageNotRead;
 }
 
-/// The previous outcome column: the outcome of the keyword's last stored run for the target.
-std::u16string previousText(const std::optional<RankingRun>& previous) {
-    return previous ? RankingOutcomeText(*previous) : std::u16string(u"无记录");
-}
-
 /// "KEYWORD<TAB>outcome<TAB>previous outcome" on stdout.
 void printOutcomeLine(const std::u16string& keyword, const std::u16string& outcome, const std::u16string& previous) {
     std::cout << tableCell(keyword) << '\t' << tableCell(outcome) << '\t' << tableCell(previous) << std::endl;
@@ -278,7 +273,7 @@ int runKeywordList(const RankArguments& arguments, const GlobalOptions& global) 
             return; // stopped before it found its target: no answer to print or keep
         }
         const RankingRunContext context = RecordRankingRun(store, *run);
-        printOutcomeLine(run->keyword, RankingOutcomeText(*run), previousText(context.previous));
+        printOutcomeLine(run->keyword, RankingOutcomeText(*run), PreviousOutcomeText(context.previous));
         if (!result.conclusive()) {
             allRead = false;
             for (const UnreadPage& page : result.unreadPages) {
@@ -304,7 +299,7 @@ int runKeywordList(const RankArguments& arguments, const GlobalOptions& global) 
         const auto previous = StoredRankingRuns(store, keywords[i], target.walk.target, 1);
         printOutcomeLine(
             keywords[i], u"未查询",
-            previousText(previous && !previous->empty() ? std::optional(previous->front()) : std::nullopt));
+            PreviousOutcomeText(previous && !previous->empty() ? std::optional(previous->front()) : std::nullopt));
     }
     if (!arguments.csv.empty() && !WriteCsvOutput("rank", arguments.csv, RankingRunsCsv(runs))) {
         return kFailure;

@@ -166,6 +166,10 @@ std::u16string RankingOutcomeText(const RankingRun& run) {
     return kRankingIncomplete;
 }
 
+std::u16string PreviousOutcomeText(const std::optional<RankingRun>& previous) {
+    return previous ? RankingOutcomeText(*previous) : std::u16string(u"无记录");
+}
+
 std::u16string RankingChangeText(const std::optional<RankingRun>& previous, const RankingRun& run) {
     if (!previous) {
         return u"首次查询";

@@ -84,6 +84,8 @@ std::optional<RankingRun> FinishedRun(const TrackedWalk& walk, const RankingResu
 /// The outcome as the programs write it: the position and, after it, the row number of the walk,
 /// u"2页 2行 第3 (#51)"; u"未找到"; u"结果不完整".
 std::u16string RankingOutcomeText(const RankingRun& run);
+/// The outcome of the previous run of a keyword and target, u"无记录" without one.
+std::u16string PreviousOutcomeText(const std::optional<RankingRun>& previous);
 /// What changed from the `previous` run of the same keyword and target to `run`: u"↑3" (three places higher,
 /// by the row number), u"↓5", u"持平"; u"新上榜" (found, not before), u"跌出" (not found, found before), u"仍未找到";
 /// u"无法比较" when either has no answer; u"首次查询" without a previous run.

@@ -155,6 +155,8 @@ TEST(RankingChangeText, ComparesWithThePreviousRunByRowNumber) {
     }
     EXPECT_EQ(RankingOutcomeText(notFound), u"未找到");
     EXPECT_EQ(RankingOutcomeText(incomplete), u"结果不完整");
+    EXPECT_EQ(PreviousOutcomeText(incomplete), u"结果不完整");
+    EXPECT_EQ(PreviousOutcomeText(std::nullopt), u"无记录");
 }
 
 TEST_F(RankingHistoryTest, AStoredRunComesBackWhole) {

@@ -56,10 +56,6 @@ QStandardItem* cell(const QString& text) {
     return item;
 }
 
-std::u16string previousText(const std::optional<RankingRun>& previous) {
-    return previous ? RankingOutcomeText(*previous) : std::u16string(u"无记录");
-}
-
 /// Why a walk of the window's fields cannot be tracked; empty when it can.
 QString targetProblem(const TrackedWalk& walk) {
     if (walk.query.target == RankingTarget::OneItem) {
@@ -301,7 +297,7 @@ void KeywordPanel::record(std::size_t index, const TrackedWalk& walk, const Rank
     m_summary->item(row, OutcomeColumn)
         ->setToolTip(run->outcome == RankingOutcome::Found ? QtText(run->itemTitle + u"（" + run->itemId + u"）")
                                                            : QtText(RankingUnreadMessage(result)));
-    m_summary->item(row, PreviousColumn)->setText(QtText(previousText(context.previous)));
+    m_summary->item(row, PreviousColumn)->setText(QtText(PreviousOutcomeText(context.previous)));
     m_summary->item(row, ChangeColumn)->setText(QtText(RankingChangeText(context.previous, *run)));
     m_summaryView->resizeColumnsToContents();
     if (result.endedAtUnreadPage) {
