@@ -12,9 +12,9 @@
 
 #include <benchmark/benchmark.h>
 
-#include "app/main/reputation.h"
-#include "app/ranking/ranking_search.h"
-#include "app/shop/shop_crawl.h"
+#include "jobs/reputation/reputation.h"
+#include "jobs/ranking/ranking_search.h"
+#include "jobs/shop/shop_crawl.h"
 #include "text/regex.h"
 
 namespace {

@@ -8,8 +8,8 @@
 
 #include <benchmark/benchmark.h>
 
-#include "app/ranking/ranking_search.h"
-#include "app/shop/shop_crawl.h"
+#include "jobs/ranking/ranking_search.h"
+#include "jobs/shop/shop_crawl.h"
 #include "core/hooks.h"
 #include "demo/demo_market.h"
 #include "net/endpoints.h"

@@ -8,7 +8,7 @@
 
 #include <benchmark/benchmark.h>
 
-#include "app/ranking/ranking_search.h"
+#include "jobs/ranking/ranking_search.h"
 #include "demo/market_pages.h"
 #include "text/encoding.h"
 #include "text/regex.h"

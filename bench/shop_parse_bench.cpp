@@ -8,7 +8,7 @@
 
 #include <benchmark/benchmark.h>
 
-#include "app/shop/shop_crawl.h"
+#include "jobs/shop/shop_crawl.h"
 #include "demo/market_pages.h"
 #include "text/encoding.h"
 #include "text/regex.h"

@@ -17,8 +17,8 @@
 #include <thread>
 #include <vector>
 
-#include "app/main/reputation.h"
-#include "app/ranking/ranking_search.h"
+#include "jobs/reputation/reputation.h"
+#include "jobs/ranking/ranking_search.h"
 #include "demo/demo_login.h"
 #include "demo/demo_market.h"
 #include "net/endpoints.h"

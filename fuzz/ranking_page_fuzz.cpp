@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "app/ranking/ranking_search.h"
+#include "jobs/ranking/ranking_search.h"
 #include "fuzz_support.h"
 #include "table/result_table.h"
 #include "text/numbers.h"

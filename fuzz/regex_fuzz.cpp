@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "app/shop/shop_crawl.h"
+#include "jobs/shop/shop_crawl.h"
 #include "fuzz_support.h"
 #include "text/regex.h"
 

@@ -6,8 +6,8 @@
 #include <cstdint>
 #include <string>
 
-#include "app/main/report.h"
-#include "app/main/reputation.h"
+#include "jobs/reputation/report.h"
+#include "jobs/reputation/reputation.h"
 #include "fuzz_support.h"
 
 namespace {

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "app/shop/shop_crawl.h"
+#include "jobs/shop/shop_crawl.h"
 #include "fuzz_support.h"
 
 namespace {

@@ -14,9 +14,9 @@
 
 #include <nlohmann/json.hpp>
 
-#include "app/main/batch_check.h"
-#include "app/main/report.h"
-#include "app/main/reputation.h"
+#include "jobs/reputation/batch_check.h"
+#include "jobs/reputation/report.h"
+#include "jobs/reputation/reputation.h"
 #include "cli/commands.h"
 #include "cli/interrupt.h"
 #include "cli/input_files.h"

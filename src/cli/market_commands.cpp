@@ -26,9 +26,9 @@
 
 #include <unistd.h>
 
-#include "app/ranking/keyword_ranking.h"
-#include "app/ranking/ranking_search.h"
-#include "app/shop/shop_crawl.h"
+#include "jobs/ranking/keyword_ranking.h"
+#include "jobs/ranking/ranking_search.h"
+#include "jobs/shop/shop_crawl.h"
 #include "cli/commands.h"
 #include "cli/input_files.h"
 #include "cli/interrupt.h"

@@ -4,7 +4,7 @@
 
 #include <nlohmann/json.hpp>
 
-#include "app/main/reputation.h"
+#include "jobs/reputation/reputation.h"
 #include "store/check_history.h"
 #include "store/ranking_history.h"
 

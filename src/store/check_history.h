@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "app/main/reputation.h"
+#include "jobs/reputation/reputation.h"
 #include "store/buyer_lists.h"
 
 // The history of reputation checks: every completed check is stored with its time and every fact, so

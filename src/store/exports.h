@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "app/main/reputation.h"
-#include "app/shop/shop_crawl.h"
+#include "jobs/reputation/reputation.h"
+#include "jobs/shop/shop_crawl.h"
 #include "store/check_history.h"
 #include "store/ranking_history.h"
 #include "table/result_table.h"

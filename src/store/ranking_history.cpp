@@ -6,7 +6,7 @@
 #include <SQLiteCpp/Database.h>
 #include <SQLiteCpp/Statement.h>
 
-#include "app/shop/shop_crawl.h"
+#include "jobs/shop/shop_crawl.h"
 #include "store/local_store.h"
 #include "text/encoding.h"
 #include "text/numbers.h"

@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "app/page_check.h"
-#include "app/ranking/ranking_search.h"
+#include "jobs/page_check.h"
+#include "jobs/ranking/ranking_search.h"
 
 // The history of ranking walks: every walk that gave an answer is kept with its keyword, its target, where the
 // target stood (or that it was not found) and the pages it could not read, so that the ranking window and

@@ -6,7 +6,7 @@
 #include <QTest>
 #include <QTimer>
 
-#include "app/main/reputation.h"
+#include "jobs/reputation/reputation.h"
 #include "app/ui/message_box.h"
 #include "app/ui/qt_text.h"
 #include "window_test_support.h"

@@ -24,8 +24,8 @@
 
 #include <gtest/gtest.h>
 
-#include "app/ranking/ranking_search.h"
-#include "app/shop/shop_crawl.h"
+#include "jobs/ranking/ranking_search.h"
+#include "jobs/shop/shop_crawl.h"
 #include "core/cancel.h"
 #include "demo/demo_login.h"
 #include "demo/market_pages.h"

@@ -1,7 +1,7 @@
 // The ranking walk over real HTTP against the demo marketplace's item search
 // (docs/demo-market.md lists where the demo shops' items stand).
 
-#include "app/ranking/ranking_search.h"
+#include "jobs/ranking/ranking_search.h"
 
 #include <string>
 #include <vector>
@@ -9,8 +9,8 @@
 #include <gtest/gtest.h>
 #include <httplib.h>
 
-#include "app/ranking/picture_view.h"
-#include "app/shop/shop_crawl.h"
+#include "jobs/ranking/picture_view.h"
+#include "jobs/shop/shop_crawl.h"
 #include "demo/market_pages.h"
 #include "routed_demo.h"
 #include "text/encoding.h"

@@ -8,8 +8,8 @@
 #include <gtest/gtest.h>
 #include <httplib.h>
 
-#include "app/main/report.h"
-#include "app/main/reputation.h"
+#include "jobs/reputation/report.h"
+#include "jobs/reputation/reputation.h"
 #include "demo/demo_login.h"
 #include "demo/demo_market.h"
 #include "net/browser_cookies.h"

@@ -1,6 +1,6 @@
 // The shop crawl over real HTTP against the demo marketplace's shops (docs/demo-market.md).
 
-#include "app/shop/shop_crawl.h"
+#include "jobs/shop/shop_crawl.h"
 
 #include <atomic>
 #include <string>

@@ -16,8 +16,8 @@
 #include <gtest/gtest.h>
 #include <httplib.h>
 
-#include "app/ranking/ranking_search.h"
-#include "app/shop/shop_crawl.h"
+#include "jobs/ranking/ranking_search.h"
+#include "jobs/shop/shop_crawl.h"
 #include "core/hooks.h"
 #include "net/win_http.h"
 #include "net/xml_http.h"

@@ -7,8 +7,8 @@
 
 #include <gtest/gtest.h>
 
-#include "app/main/reputation.h"
-#include "app/shop/shop_crawl.h"
+#include "jobs/reputation/reputation.h"
+#include "jobs/shop/shop_crawl.h"
 #include "text/encoding.h"
 #include "support/fake_pages.h"
 #include "text/regex.h"

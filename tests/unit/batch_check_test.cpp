@@ -1,4 +1,4 @@
-#include "app/main/batch_check.h"
+#include "jobs/reputation/batch_check.h"
 
 #include <atomic>
 #include <chrono>

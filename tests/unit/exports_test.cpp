@@ -9,7 +9,7 @@
 
 #include <gtest/gtest.h>
 
-#include "app/ranking/ranking_search.h"
+#include "jobs/ranking/ranking_search.h"
 #include "core/date.h"
 #include "text/encoding.h"
 #include "store_test_support.h"

@@ -1,4 +1,4 @@
-#include "app/main/login_keeper.h"
+#include "jobs/reputation/login_keeper.h"
 
 #include <vector>
 

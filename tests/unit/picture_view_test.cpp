@@ -1,11 +1,11 @@
-#include "app/ranking/picture_view.h"
+#include "jobs/ranking/picture_view.h"
 
 #include <string>
 #include <vector>
 
 #include <gtest/gtest.h>
 
-#include "app/ranking/ranking_search.h"
+#include "jobs/ranking/ranking_search.h"
 #include "text/numbers.h"
 
 namespace tarvisk {

@@ -1,4 +1,4 @@
-#include "app/ranking/ranking_search.h"
+#include "jobs/ranking/ranking_search.h"
 
 #include <algorithm>
 #include <atomic>

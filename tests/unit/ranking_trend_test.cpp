@@ -1,4 +1,4 @@
-#include "app/ranking/ranking_trend.h"
+#include "jobs/ranking/ranking_trend.h"
 
 #include <atomic>
 #include <string>
@@ -6,8 +6,8 @@
 
 #include <gtest/gtest.h>
 
-#include "app/ranking/daily_schedule.h"
-#include "app/ranking/keyword_ranking.h"
+#include "jobs/ranking/daily_schedule.h"
+#include "jobs/ranking/keyword_ranking.h"
 #include "core/hooks.h"
 #include "support/fake_pages.h"
 #include "text/encoding.h"

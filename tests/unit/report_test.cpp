@@ -1,4 +1,4 @@
-#include "app/main/report.h"
+#include "jobs/reputation/report.h"
 
 #include <string>
 

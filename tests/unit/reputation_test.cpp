@@ -1,4 +1,4 @@
-#include "app/main/reputation.h"
+#include "jobs/reputation/reputation.h"
 
 #include <stdexcept>
 #include <string>

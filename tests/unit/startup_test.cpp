@@ -1,4 +1,4 @@
-#include "app/main/startup.h"
+#include "jobs/startup/startup.h"
 
 #include <gtest/gtest.h>
 

@@ -9,7 +9,7 @@
 
 #include <gtest/gtest.h>
 
-#include "app/main/reputation.h"
+#include "jobs/reputation/reputation.h"
 #include "store/local_store.h"
 
 namespace tarvisk::test {

@@ -10,7 +10,7 @@
 #include <QSpinBox>
 #include <QVBoxLayout>
 
-#include "app/main/batch_check.h"
+#include "jobs/reputation/batch_check.h"
 #include "app/ui/job_progress.h"
 #include "app/ui/message_box.h"
 #include "app/ui/pause_box.h"

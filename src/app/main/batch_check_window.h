@@ -6,7 +6,7 @@
 #include <QWidget>
 
 #include "app/main/check_table_view.h"
-#include "app/main/reputation.h"
+#include "jobs/reputation/reputation.h"
 #include "app/ui/background_job.h"
 
 class QLabel;

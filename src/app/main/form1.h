@@ -8,8 +8,8 @@
 #include <QString>
 #include <QWidget>
 
-#include "app/main/login_keeper.h"
-#include "app/main/reputation.h"
+#include "jobs/reputation/login_keeper.h"
+#include "jobs/reputation/reputation.h"
 #include "store/local_store.h"
 
 class QCheckBox;

@@ -15,7 +15,7 @@
 #include "app/browser/browser_profile.h"
 #include "app/browser/demo_routing.h"
 #include "app/main/form1.h"
-#include "app/main/report.h"
+#include "jobs/reputation/report.h"
 #include "app/ui/application.h"
 #include "app/ui/message_box.h"
 #include "app/ui/qt_hooks.h"

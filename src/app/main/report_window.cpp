@@ -4,7 +4,7 @@
 #include <QWidget>
 
 #include "app/browser/browser_view.h"
-#include "app/main/report.h"
+#include "jobs/reputation/report.h"
 #include "app/ui/qt_text.h"
 
 namespace tarvisk {

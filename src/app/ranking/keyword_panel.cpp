@@ -14,7 +14,7 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
-#include "app/ranking/keyword_ranking.h"
+#include "jobs/ranking/keyword_ranking.h"
 #include "app/ranking/ranking_history_window.h"
 #include "app/ranking/so_pai_ming.h"
 #include "app/ui/job_progress.h"

@@ -8,7 +8,7 @@
 #include <QString>
 #include <QWidget>
 
-#include "app/ranking/daily_schedule.h"
+#include "jobs/ranking/daily_schedule.h"
 #include "app/ui/background_job.h"
 #include "store/ranking_history.h"
 

@@ -2,7 +2,7 @@
 
 #include <QChartView>
 
-#include "app/ranking/ranking_trend.h"
+#include "jobs/ranking/ranking_trend.h"
 
 namespace tarvisk {
 

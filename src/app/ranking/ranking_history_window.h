@@ -7,7 +7,7 @@
 
 #include <QWidget>
 
-#include "app/ranking/ranking_trend.h"
+#include "jobs/ranking/ranking_trend.h"
 #include "store/ranking_history.h"
 
 class QComboBox;

@@ -16,7 +16,7 @@
 
 #include "app/browser/browser_view.h"
 #include "app/ranking/keyword_panel.h"
-#include "app/ranking/picture_view.h"
+#include "jobs/ranking/picture_view.h"
 #include "app/ranking/result_table_model.h"
 #include "app/shop/so_shop_goods.h"
 #include "app/ui/file_dialogs.h"

@@ -5,7 +5,7 @@
 #include <QPointer>
 #include <QWidget>
 
-#include "app/ranking/ranking_search.h"
+#include "jobs/ranking/ranking_search.h"
 #include "app/ui/background_job.h"
 #include "app/ui/pause_box.h"
 #include "app/ui/window_helpers.h"

@@ -4,7 +4,7 @@
 
 #include <QWidget>
 
-#include "app/shop/shop_crawl.h"
+#include "jobs/shop/shop_crawl.h"
 #include "app/ui/background_job.h"
 
 class QLabel;

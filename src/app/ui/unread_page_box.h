@@ -2,7 +2,7 @@
 
 #include <QString>
 
-#include "app/page_check.h"
+#include "jobs/page_check.h"
 
 class QWidget;
 

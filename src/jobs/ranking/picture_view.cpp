@@ -1,4 +1,4 @@
-#include "app/ranking/picture_view.h"
+#include "jobs/ranking/picture_view.h"
 
 #include "text/html.h"
 

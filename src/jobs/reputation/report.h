@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "app/main/reputation.h"
+#include "jobs/reputation/reputation.h"
 
 // The HTML report of a reputation check as the report browser shows it, with a row of credit
 // badges after each credit score. The top-tier badges are local files under "tbimgs/", written as

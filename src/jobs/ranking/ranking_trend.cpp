@@ -1,4 +1,4 @@
-#include "app/ranking/ranking_trend.h"
+#include "jobs/ranking/ranking_trend.h"
 
 #include <algorithm>
 #include <map>

@@ -1,4 +1,4 @@
-#include "app/shop/shop_crawl.h"
+#include "jobs/shop/shop_crawl.h"
 
 #include <algorithm>
 

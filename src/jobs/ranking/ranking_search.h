@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "app/page_check.h"
+#include "jobs/page_check.h"
 #include "core/date.h"
 #include "core/job.h"
 #include "table/result_table.h"

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "app/page_check.h"
+#include "jobs/page_check.h"
 #include "core/job.h"
 
 // The shop crawl: turns a shop address into the list of the shop's items by walking the shop's

@@ -1,4 +1,4 @@
-#include "app/ranking/daily_schedule.h"
+#include "jobs/ranking/daily_schedule.h"
 
 namespace tarvisk {
 

@@ -1,4 +1,4 @@
-#include "app/ranking/keyword_ranking.h"
+#include "jobs/ranking/keyword_ranking.h"
 
 #include "core/job.h"
 #include "table/result_table.h"

@@ -1,4 +1,4 @@
-#include "app/page_check.h"
+#include "jobs/page_check.h"
 
 #include <algorithm>
 

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "app/ranking/ranking_search.h"
+#include "jobs/ranking/ranking_search.h"
 
 // The ranking walk for several keywords in a row: the same target and page count, one keyword after the other,
 // with progress, a pause between pages (and between keywords) and cancel. A login or verification page ends the

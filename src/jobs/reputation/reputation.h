@@ -5,7 +5,7 @@
 #include <optional>
 #include <string>
 
-#include "app/page_check.h"
+#include "jobs/page_check.h"
 #include "core/hooks.h"
 
 // The reputation check of one buyer account: the member profile page gives the registration date

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "app/main/reputation.h"
+#include "jobs/reputation/reputation.h"
 #include "core/job.h"
 
 // Many reputation checks in a row: the accounts a user pasted (or named on the command line), checked
