@@ -4,7 +4,7 @@
 #include <iostream>
 #include <mutex>
 
-#include "text/encoding.h"
+#include "core/utf8.h"
 
 namespace tarvisk {
 

@@ -5,91 +5,15 @@
 #include <string>
 #include <vector>
 
-#include "jobs/page_check.h"
-#include "jobs/ranking/ranking_search.h"
+#include "jobs/ranking/ranking_run.h"
 
-// The history of ranking walks: every walk that gave an answer is kept with its keyword, its target, where the
-// target stood (or that it was not found) and the pages it could not read, so that the ranking window and
-// tarvisk-cli can tell how an item's rank for a keyword moves from day to day.
-//
-// A walk that did not find its target and could not read a page it asked for (an empty page, a login or
-// verification page), or that looked for a shop's items while the shop's listing was incomplete, has no
-// answer: it is kept as incomplete (结果不完整) with its unread pages, and never counted as not found. A walk the
-// user stopped before it found its target is not kept at all.
+// The history of ranking walks: the run (jobs/ranking/ranking_run.h) of every walk that gave an answer, with the
+// pages it could not read, and the keywords the ranking window tracks, so that the ranking window and tarvisk-cli
+// can tell how an item's rank for a keyword moves from day to day.
 
 namespace tarvisk {
 
 class LocalStore;
-
-/// What a walk looked for, as the history names it: one item by its id, or the items of a shop by its host.
-struct TrackedTarget {
-    RankingTarget kind = RankingTarget::OneItem;
-    std::u16string value; ///< the item id, or the shop's host name, e.g. u"demoshop1.taobao.com"
-    friend bool operator==(const TrackedTarget&, const TrackedTarget&) = default;
-};
-
-/// One item: its id (a pasted item address gives the id in it, as the ranking window reads it).
-TrackedTarget ItemTarget(const std::u16string& idOrAddress);
-/// A shop by its address as typed: u"http://DemoShop1.taobao.com/" and u"demoshop1.taobao.com" both give the host
-/// u"demoshop1.taobao.com".
-TrackedTarget ShopTarget(const std::u16string& address);
-/// "item" or "shop", as the database, the command line and the CSV files write the kind.
-const char* TrackedTargetCode(RankingTarget kind);
-/// As the windows name a target: u"宝贝 42054041382", u"店铺 demoshop1.taobao.com".
-std::u16string TrackedTargetText(const TrackedTarget& target);
-
-enum class RankingOutcome {
-    Found,
-    NotFound,   ///< every page asked for was read, and the target was not on them
-    Incomplete, ///< not found, but not every page was read (or the shop's list was incomplete): no answer
-};
-
-/// "found", "not_found" or "incomplete".
-const char* RankingOutcomeCode(RankingOutcome outcome);
-
-/// One walk as the history keeps it.
-struct RankingRun {
-    std::int64_t id = 0;
-    std::int64_t ranAt = 0; ///< seconds since 1970-01-01 UTC
-    std::u16string keyword;
-    TrackedTarget target;
-    RankingOutcome outcome = RankingOutcome::NotFound;
-    /// Found: the result page, the row and the column on it, and the row number of the walk ("No."), which counts
-    /// every item the walk passed: the 7th item of page 2 after a full first page is 2, 2, 3 and 51. Else 0.
-    int page = 0;
-    int row = 0;
-    int column = 0;
-    int number = 0;
-    std::u16string itemId; ///< found: the item met (of a shop: which of its items); else empty
-    std::u16string itemTitle;
-    int pagesAsked = 0;                  ///< the pages the walk was to read
-    int pagesWalked = 0;                 ///< the pages it fetched
-    std::vector<UnreadPage> unreadPages; ///< the pages it could not read, in walk order
-    friend bool operator==(const RankingRun&, const RankingRun&) = default;
-};
-
-/// A walk to make, and how the history names what it looks for.
-struct TrackedWalk {
-    RankingQuery query;
-    TrackedTarget target;
-    /// False when the target is a shop whose listing ended at a page that could not be read: a walk that does not
-    /// find any of the listed items then has no answer (the first item of the shop may not be listed).
-    bool targetListComplete = true;
-};
-
-/// The run that a walk made as `walk` asked, with `result`, makes in the history. None for a walk the user stopped
-/// before it found its target.
-std::optional<RankingRun> FinishedRun(const TrackedWalk& walk, const RankingResult& result, std::int64_t ranAt);
-
-/// The outcome as the programs write it: the position and, after it, the row number of the walk,
-/// u"2页 2行 第3 (#51)"; u"未找到"; u"结果不完整".
-std::u16string RankingOutcomeText(const RankingRun& run);
-/// The outcome of the previous run of a keyword and target, u"无记录" without one.
-std::u16string PreviousOutcomeText(const std::optional<RankingRun>& previous);
-/// What changed from the `previous` run of the same keyword and target to `run`: u"↑3" (three places higher,
-/// by the row number), u"↓5", u"持平"; u"新上榜" (found, not before), u"跌出" (not found, found before), u"仍未找到";
-/// u"无法比较" when either has no answer; u"首次查询" without a previous run.
-std::u16string RankingChangeText(const std::optional<RankingRun>& previous, const RankingRun& run);
 
 /// Stores a run (its id is not read). False when it could not be stored (the store reports why).
 bool StoreRankingRun(LocalStore& store, const RankingRun& run);

@@ -270,28 +270,6 @@ void putUtf16(TextWriter& out, char32_t code) {
     }
 }
 
-/// One code point as UTF-8.
-void putUtf8(ChunkWriter<std::string>& out, char32_t code) {
-    char* to = out.room(4);
-    const char* const start = to;
-    if (code < 0x80) {
-        *to++ = static_cast<char>(code);
-    } else if (code < 0x800) {
-        *to++ = static_cast<char>(0xC0 | code >> 6);
-        *to++ = static_cast<char>(0x80 | (code & 0x3F));
-    } else if (code < 0x10000) {
-        *to++ = static_cast<char>(0xE0 | code >> 12);
-        *to++ = static_cast<char>(0x80 | (code >> 6 & 0x3F));
-        *to++ = static_cast<char>(0x80 | (code & 0x3F));
-    } else {
-        *to++ = static_cast<char>(0xF0 | code >> 18);
-        *to++ = static_cast<char>(0x80 | (code >> 12 & 0x3F));
-        *to++ = static_cast<char>(0x80 | (code >> 6 & 0x3F));
-        *to++ = static_cast<char>(0x80 | (code & 0x3F));
-    }
-    out.wrote(static_cast<std::size_t>(to - start));
-}
-
 /// Widens the run of ASCII bytes that starts at bytes[i] into `out`; returns the index after the
 /// run. Pages are mostly ASCII, so whole blocks are tested and widened at once where the processor
 /// has vector instructions.
@@ -483,24 +461,6 @@ std::string EncodeGbk(const std::u16string& text) {
             ++i;
     }
     return out;
-}
-
-std::string ToUtf8(const std::u16string& text) {
-    ChunkWriter<std::string> out(text.size() * 3);
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        const char16_t c = text[i];
-        if (c < 0x80) {
-            out.put(static_cast<char>(c));
-        } else if (isHighSurrogate(c) && i + 1 < text.size() && isLowSurrogate(text[i + 1])) {
-            putUtf8(out, 0x10000 + ((c - 0xD800) << 10 | (text[i + 1] - 0xDC00)));
-            ++i;
-        } else if (isHighSurrogate(c) || isLowSurrogate(c)) {
-            out.put('?');
-        } else {
-            putUtf8(out, c);
-        }
-    }
-    return out.finish();
 }
 
 std::u16string FromUtf8(const std::string& text) {

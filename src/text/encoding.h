@@ -2,6 +2,8 @@
 
 #include <string>
 
+#include "core/utf8.h"
+
 // Texts are UTF-16 inside the program; bytes come from the wire, the settings file (code page
 // 936) and the terminal (UTF-8). None of these routines throws or fails on any input.
 
@@ -33,8 +35,8 @@ std::u16string DecodeCharsetBytes(const std::string& bytes, const std::string& c
 /// Encodes a text as GBK (code page 936) bytes; a character GBK cannot hold becomes "?".
 std::string EncodeGbk(const std::u16string& text);
 
-/// UTF-8 <-> UTF-16 for the terminal, files and tests (invalid input gives U+FFFD / "?").
-std::string ToUtf8(const std::u16string& text);
+/// UTF-8 to UTF-16 for the terminal, files and tests (invalid input gives U+FFFD); the way back is ToUtf8 of
+/// core/utf8.h.
 std::u16string FromUtf8(const std::string& text);
 
 } // namespace tarvisk

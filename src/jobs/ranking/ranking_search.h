@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "jobs/page_check.h"
+#include "jobs/ranking/search_page.h"
 #include "core/date.h"
 #include "core/job.h"
 #include "table/result_table.h"
@@ -21,11 +22,9 @@ namespace tarvisk {
 inline constexpr char16_t kRankingColumnTitles[] = u"No.|宝贝名|位置|id|图片|销售量";
 inline constexpr char16_t kRankingColumnWidths[] = u"30|300|100|100|80|80";
 
-/// Items on one result page, the most pages the marketplace lists for a search (a longer walk
-/// stops there), and how many characters from the "dynamic" marker hold the ids.
+/// Items on one result page, and the most pages the marketplace lists for a search (a longer walk stops there).
 inline constexpr int kRankingItemsPerPage = 44;
 inline constexpr int kRankingMaxPages = 100;
-inline constexpr std::size_t kRankingCutLength = 3000;
 
 /// The status texts of a walk. A walk that did not find its target but could not read every page
 /// it asked for says that its result is incomplete instead of "未找到".
@@ -34,20 +33,6 @@ inline constexpr char16_t kRankingNotFound[] = u"未找到";
 inline constexpr char16_t kRankingIncomplete[] = u"结果不完整";
 /// The caption of a walk the user stopped before it found its target.
 inline constexpr char16_t kRankingCancelled[] = u"已取消";
-
-/// The texts by which the walk knows a result page: the marker its ids follow and the names of
-/// the fields it reads.
-inline constexpr std::u16string_view kRankingTexts[] = {u"dynamic", u"nid\":\"", u"raw_title\":\"", u"pic_url\":\"",
-                                                        u"view_sales\":\""};
-
-/// One result item as the page lists it.
-struct RankingItem {
-    std::u16string id;
-    std::u16string picture; ///< with "\/" made "/"
-    std::u16string title;   ///< unescaped
-    std::u16string sales;   ///< digits only; a count written with 万 as its value (2.0万+ gives 20000)
-    friend bool operator==(const RankingItem&, const RankingItem&) = default;
-};
 
 /// One row the walk added: its number, position text and item, and where the item stands.
 struct RankingRow {
@@ -136,11 +121,6 @@ int PositionColumn(int k);
 
 /// The pages a walk asked for `pages` fetches: pages 1 to the whole number of `pages`, at most 100 (below 1: none).
 int RankingPagesToWalk(double pages);
-
-/// The items of one result page: the ids in the 3000 characters from the first "dynamic", each
-/// paired with the title, picture and sales fields of the same ordinal in the whole page text
-/// (empty where the page has fewer). A page without "dynamic" has no items.
-std::vector<RankingItem> ParseRankingPage(const std::u16string& pageText);
 
 /// Runs the walk into `table` (whose rows it clears; its columns are the ranking columns).
 ///

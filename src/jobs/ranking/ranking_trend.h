@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "store/ranking_history.h"
+#include "jobs/ranking/ranking_run.h"
 
 // How an item's rank for its keywords moved, from the stored runs: the points of the chart (the row number of the
 // walk over time, one line per keyword, better places higher) and each keyword's best and latest run.

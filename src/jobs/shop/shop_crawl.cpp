@@ -18,23 +18,7 @@ FetchedPage defaultFetch(const std::u16string& url) {
     return page;
 }
 
-// The item link pattern around the start of the link's address.
-std::u16string itemPattern(std::u16string_view scheme) {
-    // The host goes in as written: its dots match any character, as the marketplace's links
-    // never differ there.
-    return u"item-name.*?href=\"" + std::u16string(scheme) + endpoints::kItemHost +
-           u"/item.htm[?]id=(\\d{10,13})\" target=\"_blank\">.*?</a>";
-}
-
 } // namespace
-
-std::u16string ShopItemPattern() {
-    return itemPattern(u"http://");
-}
-
-std::u16string ShopItemPatternAnyScheme() {
-    return itemPattern(u"(?:https?:)?//");
-}
 
 std::u16string ShopUnreadMessage(const ShopCrawlResult& result) {
     if (!result.unreadPage) {
@@ -70,29 +54,6 @@ std::u16string ShopNameOf(const std::u16string& address) {
 
 std::u16string ShopPageUrl(const std::u16string& shopName, int page) {
     return u"http://" + shopName + u".com/search.htm?v=1&pageNo=" + NumberText(page);
-}
-
-std::vector<ShopItem> ParseShopPage(const std::u16string& pageText, int* linkCount) {
-    // One scan of the page gives every link; the first 100 are the ones a link-by-link lookup of
-    // match 1 to 100 would see, the rest are only counted.
-    std::vector<RegexHit> links = RegexMatches(pageText, ShopItemPattern());
-    if (links.empty()) {
-        links = RegexMatches(pageText, ShopItemPatternAnyScheme());
-    }
-    if (linkCount != nullptr) {
-        *linkCount = static_cast<int>(links.size());
-    }
-    std::vector<ShopItem> items;
-    for (std::size_t i = 0; i < links.size() && i < static_cast<std::size_t>(kShopMaxLinksPerPage); ++i) {
-        std::u16string title = TextBetween(links[i].value, u">", u"<", 0, 0);
-        if (title.empty()) {
-            continue;
-        }
-        // The link's own "id=" value: a title may hold long numbers (model numbers) of its own.
-        std::u16string id = RegexCapture(links[i].value, u"[?]id=\\d{10,13}\" target=", 1, u"\\d{10,13}");
-        items.push_back(ShopItem{std::move(id), std::move(title)});
-    }
-    return items;
 }
 
 std::u16string ShopStatusText(int count, int linksNotListed) {

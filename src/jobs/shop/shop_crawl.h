@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "jobs/page_check.h"
+#include "jobs/shop/shop_page.h"
 #include "core/job.h"
 
 // The shop crawl: turns a shop address into the list of the shop's items by walking the shop's
@@ -17,22 +18,8 @@
 
 namespace tarvisk {
 
-/// The most pages one crawl fetches, and the most item links it looks at on one page.
+/// The most pages one crawl fetches.
 inline constexpr int kShopMaxPages = 100;
-inline constexpr int kShopMaxLinksPerPage = 100;
-
-/// The marketplace's notice on a shop search page without results.
-inline constexpr char16_t kShopEndNotice[] = u"很抱歉，搜索到";
-
-/// The texts by which the crawl knows a shop search page: the class of its item links and the end notice.
-inline constexpr std::u16string_view kShopTexts[] = {u"item-name", kShopEndNotice};
-
-/// One listed item of a shop.
-struct ShopItem {
-    std::u16string id;
-    std::u16string title;
-    friend bool operator==(const ShopItem&, const ShopItem&) = default;
-};
 
 /// Fetches one shop page (its text is empty when the request failed).
 using ShopPageFetch = std::function<FetchedPage(const std::u16string& url)>;
@@ -71,11 +58,6 @@ struct ShopCrawlResult {
 /// reason; empty for a complete listing.
 std::u16string ShopUnreadMessage(const ShopCrawlResult& result);
 
-/// The item link pattern of a shop page, with the item page host written in as plain text.
-std::u16string ShopItemPattern();
-/// The same with the link's scheme left open: "http://", "https://" or none ("//item...").
-std::u16string ShopItemPatternAnyScheme();
-
 /// Normalises a typed shop address in place: lower case, "/" appended when it has none, "//" put
 /// in front when it then has no "//", and "/" put after the host when nothing ends it but a query
 /// or the end of the text. Returns the new address. u"Shop1.Taobao.COM" becomes
@@ -88,14 +70,6 @@ std::u16string ShopNameOf(const std::u16string& address);
 
 /// The address of search page `page` of the shop `shopName`.
 std::u16string ShopPageUrl(const std::u16string& shopName, int page);
-
-/// The items of one shop page: the first 100 item links, each with the link text as title and
-/// the value of the link's "id=" as id (never a number in the title); links with an empty text
-/// are left out. The links are those of ShopItemPattern; only a page without any such link (as
-/// current pages write "//item..." and "https://item...") is read with ShopItemPatternAnyScheme.
-/// `linkCount` receives the number of item links on the page, also those past the first 100,
-/// which are not listed.
-std::vector<ShopItem> ParseShopPage(const std::u16string& pageText, int* linkCount = nullptr);
 
 /// The status line of a crawl that listed `count` items: u"共查到109个宝贝", and when links went
 /// unlisted for a page's limit, u"共查到109个宝贝（另有20个未列出）".
