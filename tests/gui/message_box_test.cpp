@@ -1,8 +1,10 @@
 #include <cmath>
+#include <functional>
 
 #include <QApplication>
 #include <QLabel>
 #include <QMessageBox>
+#include <QPointer>
 #include <QTest>
 #include <QTimer>
 
@@ -37,6 +39,37 @@ int linesShown(const QString& text) {
     return lines;
 }
 
+/// What happened to a real box that `show` opens: its width, and whether Esc closed it.
+struct BoxSeen {
+    int width = 0;
+    bool closedByEscape = false;
+};
+
+BoxSeen pressEscapeIn(const std::function<void()>& show) {
+    SetMessageBoxHook({});
+    SetOfferHook({});
+    BoxSeen seen;
+    QPointer<QMessageBox> escaped;
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        if (box == nullptr || !box->isVisible()) {
+            return;
+        }
+        if (escaped == box) {
+            box->done(0); // Esc left it open
+            return;
+        }
+        seen.width = box->width();
+        escaped = box;
+        QTest::keyClick(box, Qt::Key_Escape);
+        seen.closedByEscape = !box->isVisible();
+    });
+    poll.start(20);
+    show();
+    return seen;
+}
+
 } // namespace
 
 class MessageBoxTest : public test::WindowTest {
@@ -59,6 +92,49 @@ private slots:
         QFETCH(QString, text);
         QFETCH(int, lines);
         QCOMPARE(linesShown(text), lines);
+    }
+
+    void escapeClosesEveryBoxWithoutTakingItsOffer_data() {
+        QTest::addColumn<int>("kind");
+        QTest::newRow("message") << 0;
+        QTest::newRow("offer") << 1;
+        QTest::newRow("choice") << 2;
+    }
+
+    void escapeClosesEveryBoxWithoutTakingItsOffer() {
+        QFETCH(int, kind);
+        bool taken = true;
+        const BoxSeen seen = pressEscapeIn([&] {
+            const QString text = QStringLiteral("还有 2 个账号没有查询");
+            if (kind == 0) {
+                ShowMessageBox(nullptr, text);
+                taken = false;
+            } else if (kind == 1) {
+                taken = AskMessageBox(nullptr, text, QStringLiteral("在登录窗口中打开"));
+            } else {
+                taken = ChooseMessageBox(nullptr, text, {QStringLiteral("接着查询"), QStringLiteral("全部重新查询")})
+                            .has_value();
+            }
+        });
+        QVERIFY(seen.closedByEscape);
+        QVERIFY(!taken);
+    }
+
+    void aBoxIsWideEnoughForItsWholeTitle_data() {
+        QTest::addColumn<QString>("title");
+        QTest::newRow("product") << "Tarvisk";
+        QTest::newRow("Chinese") << "信息校验出错";
+    }
+
+    void aBoxIsWideEnoughForItsWholeTitle() {
+        QFETCH(QString, title);
+        const BoxSeen seen = pressEscapeIn([&] { ShowMessageBox(nullptr, QStringLiteral("好"), title); });
+        // A window manager draws the title larger and bold, beside a close button and the window's icon.
+        QFont drawn = QApplication::font();
+        drawn.setBold(true);
+        drawn.setPointSizeF(drawn.pointSizeF() * 1.2);
+        QVERIFY2(seen.width >= QFontMetrics(drawn).horizontalAdvance(title) + 100,
+                 qPrintable(QString::number(seen.width)));
     }
 
     void aHookReceivesMessagesWithTheirTitles() {
