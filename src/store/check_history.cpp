@@ -79,6 +79,31 @@ StoredCheck checkOf(SQLite::Statement& row) {
     return check;
 }
 
+// The condition of a CheckSelection on the columns of `checks`, with its parameters bound by bindSelection.
+std::string selectionCondition(const CheckSelection& selection) {
+    std::string condition = selection.lastId > 0 ? " WHERE id <= ?" : " WHERE 1";
+    // LIKE matches ASCII letters in either case; the user's % and _ are plain characters.
+    return selection.accountPart.empty() ? condition : condition + " AND account LIKE ? ESCAPE '\\'";
+}
+
+int bindSelection(SQLite::Statement& query, const CheckSelection& selection) {
+    int parameter = 1;
+    if (selection.lastId > 0) {
+        query.bind(parameter++, static_cast<int64_t>(selection.lastId));
+    }
+    if (!selection.accountPart.empty()) {
+        std::u16string pattern = u"%";
+        for (const char16_t unit : selection.accountPart) {
+            if (unit == u'%' || unit == u'_' || unit == u'\\') {
+                pattern += u'\\';
+            }
+            pattern += unit;
+        }
+        query.bind(parameter++, ToUtf8(pattern + u"%"));
+    }
+    return parameter;
+}
+
 } // namespace
 
 std::span<const FactField> FactFields() {
@@ -170,6 +195,51 @@ std::optional<std::vector<StoredCheck>> StoredChecks(LocalStore& store, const st
         }
     });
     return read ? std::optional(std::move(checks)) : std::nullopt;
+}
+
+std::optional<CheckCount> CountStoredChecks(LocalStore& store, const std::u16string& accountPart) {
+    const CheckSelection selection{accountPart, 0};
+    CheckCount counted;
+    const bool read = store.read([&](SQLite::Database& db) {
+        SQLite::Statement query(db,
+                                "SELECT COUNT(*), COALESCE(MAX(id), 0) FROM checks" + selectionCondition(selection));
+        bindSelection(query, selection);
+        query.executeStep();
+        counted.count = static_cast<std::size_t>(query.getColumn(0).getInt64());
+        counted.lastId = query.getColumn(1).getInt64();
+    });
+    return read ? std::optional(counted) : std::nullopt;
+}
+
+std::optional<std::vector<StoredCheckWithPrevious>> StoredCheckPage(LocalStore& store, const CheckSelection& selection,
+                                                                    std::size_t offset, std::size_t count) {
+    std::vector<StoredCheckWithPrevious> page;
+    const bool read = store.read([&](SQLite::Database& db) {
+        SQLite::Statement query(db, std::string("SELECT ") + kCheckColumns + " FROM checks" +
+                                        selectionCondition(selection) +
+                                        " ORDER BY checked_at DESC, id DESC LIMIT ? OFFSET ?");
+        const int parameter = bindSelection(query, selection);
+        query.bind(parameter, static_cast<int64_t>(count));
+        query.bind(parameter + 1, static_cast<int64_t>(offset));
+        while (query.executeStep()) {
+            page.push_back({checkOf(query), std::nullopt});
+        }
+        // Each check's previous one is its account's, whatever the selection.
+        SQLite::Statement previous(db, std::string("SELECT ") + kCheckColumns +
+                                           " FROM checks WHERE account = ? AND (checked_at < ? OR (checked_at = ? AND "
+                                           "id < ?)) ORDER BY checked_at DESC, id DESC LIMIT 1");
+        for (StoredCheckWithPrevious& row : page) {
+            previous.reset();
+            previous.bind(1, ToUtf8(row.check.facts.account));
+            previous.bind(2, static_cast<int64_t>(row.check.checkedAt));
+            previous.bind(3, static_cast<int64_t>(row.check.checkedAt));
+            previous.bind(4, static_cast<int64_t>(row.check.id));
+            if (previous.executeStep()) {
+                row.previous = checkOf(previous);
+            }
+        }
+    });
+    return read ? std::optional(std::move(page)) : std::nullopt;
 }
 
 CheckContext RecordCheck(LocalStore& store, const ReputationFacts& facts, std::int64_t checkedAt) {

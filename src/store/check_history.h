@@ -56,6 +56,33 @@ std::optional<StoredCheck> LatestCheck(LocalStore& store, const std::u16string& 
 std::optional<std::vector<StoredCheck>> StoredChecks(LocalStore& store, const std::u16string& account,
                                                      std::size_t limit = 0);
 
+/// The stored checks a window pages through: those of the accounts whose name holds `accountPart` (ASCII letters in
+/// either case; every account when empty), stored up to the check `lastId`, so that checks stored meanwhile do not
+/// shift the pages (0: every check).
+struct CheckSelection {
+    std::u16string accountPart;
+    std::int64_t lastId = 0;
+};
+
+/// How many checks a selection holds; `lastId` is the newest of them, to keep the pages as they are now.
+struct CheckCount {
+    std::size_t count = 0;
+    std::int64_t lastId = 0;
+};
+
+/// A stored check with the account's check before it (none for the account's first).
+struct StoredCheckWithPrevious {
+    StoredCheck check;
+    std::optional<StoredCheck> previous;
+};
+
+/// The checks stored of the accounts whose name holds `accountPart`. None when the database cannot be read.
+std::optional<CheckCount> CountStoredChecks(LocalStore& store, const std::u16string& accountPart);
+/// One page of the selection, newest first: at most `count` checks from the `offset`-th (from 0). None when the
+/// database cannot be read.
+std::optional<std::vector<StoredCheckWithPrevious>> StoredCheckPage(LocalStore& store, const CheckSelection& selection,
+                                                                    std::size_t offset, std::size_t count);
+
 /// What the store adds to a completed check.
 struct CheckContext {
     std::optional<StoredCheck> previous; ///< the account's check before this one

@@ -46,6 +46,16 @@ std::string ChecksCsv(const std::vector<CheckRow>& rows) {
     return bytes;
 }
 
+CheckRow HistoryRow(const StoredCheck& check, std::optional<StoredCheck> previous, std::optional<ListEntry> listed) {
+    CheckRow row;
+    row.account = check.facts.account;
+    row.facts = check.facts;
+    row.checkedAt = check.checkedAt;
+    row.listed = std::move(listed);
+    row.previous = std::move(previous);
+    return row;
+}
+
 std::vector<CheckRow> HistoryRows(const std::vector<StoredCheck>& checks, const std::vector<ListEntry>& lists) {
     std::map<std::u16string, ListEntry> listed;
     for (const ListEntry& entry : lists) {
@@ -55,17 +65,12 @@ std::vector<CheckRow> HistoryRows(const std::vector<StoredCheck>& checks, const 
     std::map<std::u16string, const StoredCheck*> earlier;
     for (std::size_t i = checks.size(); i-- > 0;) {
         const StoredCheck& check = checks[i];
-        CheckRow& row = rows[i];
-        row.account = check.facts.account;
-        row.facts = check.facts;
-        row.checkedAt = check.checkedAt;
-        if (const auto entry = listed.find(row.account); entry != listed.end()) {
-            row.listed = entry->second;
-        }
-        if (const auto before = earlier.find(row.account); before != earlier.end()) {
-            row.previous = *before->second;
-        }
-        earlier[row.account] = &check;
+        const std::u16string& account = check.facts.account;
+        const auto entry = listed.find(account);
+        const auto before = earlier.find(account);
+        rows[i] = HistoryRow(check, before != earlier.end() ? std::optional(*before->second) : std::nullopt,
+                             entry != listed.end() ? std::optional(entry->second) : std::nullopt);
+        earlier[account] = &check;
     }
     return rows;
 }

@@ -27,6 +27,9 @@ struct CheckRow {
     std::optional<StoredCheck> previous;
 };
 
+/// The row of a stored check, with the account's check before it and its list entry.
+CheckRow HistoryRow(const StoredCheck& check, std::optional<StoredCheck> previous, std::optional<ListEntry> listed);
+
 /// Rows of stored checks (newest first), each with the account's check before it among them and its list entry.
 std::vector<CheckRow> HistoryRows(const std::vector<StoredCheck>& checks, const std::vector<ListEntry>& lists);
 

@@ -118,6 +118,56 @@ TEST(FactFields, FollowTheJsonLineAndNameEveryFactForTheWindow) {
     EXPECT_EQ(values(facts)[16], u"安全");
 }
 
+TEST_F(CheckHistoryTest, APageSelectsByPartOfTheNameAndBringsEachChecksPreviousOne) {
+    LocalStore store(m_file, recorded());
+    // Buyer credit numbers the checks in the order stored.
+    const std::pair<const char16_t*, std::int64_t> checks[] = {
+        {u"老实买家", 100}, {u"TB_buyer", 200}, {u"tb%buyer", 300}, {u"老实买家", 400}, {u"tbxbuyer", 500}};
+    double credit = 0;
+    for (const auto& [account, time] : checks) {
+        ASSERT_TRUE(StoreCheck(store, test::SampleFacts(account, ++credit), time));
+    }
+    const struct {
+        std::u16string part;
+        std::size_t offset, count;
+        std::vector<double> credits;  // of the page, newest first
+        std::vector<double> previous; // each one's previous check (0: none)
+        std::size_t selected;
+    } cases[] = {
+        {u"", 0, 10, {5, 4, 3, 2, 1}, {0, 1, 0, 0, 0}, 5},
+        {u"", 1, 2, {4, 3}, {1, 0}, 5},
+        {u"实买", 0, 10, {4, 1}, {1, 0}, 2},
+        // ASCII letters in either case; % and _ are plain characters.
+        {u"tb_", 0, 10, {2}, {0}, 1},
+        {u"B%B", 0, 10, {3}, {0}, 1},
+        {u"buyer", 1, 10, {3, 2}, {0, 0}, 3},
+        {u"无此人", 0, 10, {}, {}, 0},
+    };
+    for (const auto& c : cases) {
+        const auto counted = CountStoredChecks(store, c.part);
+        ASSERT_TRUE(counted);
+        EXPECT_EQ(counted->count, c.selected);
+        const auto page = StoredCheckPage(store, {c.part, counted->lastId}, c.offset, c.count);
+        ASSERT_TRUE(page);
+        std::vector<double> credits;
+        std::vector<double> previous;
+        for (const StoredCheckWithPrevious& row : *page) {
+            credits.push_back(row.check.facts.buyerCredit);
+            previous.push_back(row.previous ? row.previous->facts.buyerCredit : 0);
+        }
+        EXPECT_EQ(credits, c.credits) << ToUtf8(c.part);
+        EXPECT_EQ(previous, c.previous) << ToUtf8(c.part);
+    }
+
+    // A check stored after the count does not shift the pages counted.
+    const auto counted = CountStoredChecks(store, u"");
+    ASSERT_TRUE(StoreCheck(store, test::SampleFacts(u"新买家", 6), 600));
+    const auto page = StoredCheckPage(store, {u"", counted->lastId}, 0, 1);
+    ASSERT_TRUE(page && page->size() == 1);
+    EXPECT_EQ(page->front().check.facts.buyerCredit, 5);
+    EXPECT_TRUE(m_problems.empty());
+}
+
 TEST_F(CheckHistoryTest, RecordingACheckBringsThePreviousOneWhatChangedAndTheListEntry) {
     LocalStore store(m_file, recorded());
     const CheckContext first = RecordCheck(store, test::SampleFacts(u"买家", 12, 3), 1000);
