@@ -11,6 +11,7 @@
 
 #include "app/main/batch_check_window.h"
 #include "app/ui/qt_text.h"
+#include "jobs/reputation/reputation.h"
 #include "net/xml_http.h"
 #include "store/buyer_lists.h"
 #include "store/check_history.h"
@@ -158,6 +159,64 @@ private slots:
         }
         QCOMPARE(StoredChecks(store, u"")->size(), 0u);
         QVERIFY(m_scope->messages.messages().isEmpty());
+    }
+
+    void aStoppedBatchGoesOnWithTheAccountsItLeftAndNoColumnIsCut_data() {
+        QTest::addColumn<bool>("goOn");
+        QTest::addColumn<int>("requestsAfter");
+        QTest::newRow("go on") << true << 2 * 2; // the two accounts left: profile and rating page each
+        QTest::newRow("not now") << false << 0;
+    }
+
+    void aStoppedBatchGoesOnWithTheAccountsItLeftAndNoColumnIsCut() {
+        QFETCH(bool, goOn);
+        QFETCH(int, requestsAfter);
+        // The second account's first page waits until the batch is cancelled.
+        test::RequestLog requests;
+        const std::u16string held = ProfileUrl(u"刷单小号");
+        LocalStore store(HistoryFilePath());
+        BatchCheckWindow window(
+            store,
+            [&](const std::u16string& url) {
+                requests.hold(url == held && requests.urls().size() < 3);
+                return requests.enter(QtText(url)) ? XmlHttpRequest(url, {}, 0, 0) : std::u16string();
+            },
+            m_programFolder.path());
+        window.resize(700, 400);
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        control<QPlainTextEdit>(window, "Accounts")->setPlainText(QStringLiteral("皇冠旗舰店\n刷单小号\n老实买家"));
+        QSignalSpy finished(&window, &BatchCheckWindow::batchFinished);
+        QTest::mouseClick(control<QPushButton>(window, "StartBatch"), Qt::LeftButton);
+        QTRY_COMPARE(requests.urls().size(), 3);
+        QTRY_COMPARE(window.results().index(0, 1).data().toString(), QStringLiteral("安全"));
+
+        // Mid-batch, every column but the remark is as wide as its texts.
+        auto* table = control<QTableView>(window, "BatchResults");
+        const QAbstractItemView* view = table;
+        for (int column = 0; column + 1 < table->model()->columnCount(); ++column) {
+            QVERIFY2(table->columnWidth(column) >= view->sizeHintForColumn(column),
+                     qPrintable(QString::number(column)));
+        }
+        QTest::mouseClick(control<QPushButton>(window, "CancelJob"), Qt::LeftButton);
+        QVERIFY(finished.wait(10000));
+        const QStringList stopped = tableTexts(window.results());
+
+        // Started again on the same accounts, it offers to go on with the two it left.
+        m_scope->messages.takeOffers(goOn);
+        QTest::mouseClick(control<QPushButton>(window, "StartBatch"), Qt::LeftButton);
+        QCOMPARE(
+            m_scope->messages.offers(),
+            QStringList{"上次的批量查询没有查完：还有 2 个账号没有查询。\n接着查询这 2 个账号，还是全部重新查询？"});
+        if (goOn) {
+            QVERIFY(finished.wait(60000));
+        }
+        QCOMPARE(requests.urls().size(), 3 + requestsAfter);
+        const QStringList rows = tableTexts(window.results());
+        QCOMPARE(rows.first(), stopped.first());
+        for (const QString& row : rows.mid(1)) {
+            QVERIFY2(row.contains(QStringLiteral("安全")) == goOn, qPrintable(row));
+        }
     }
 
     void aDoubleClickShowsTheFullReportOrWhyThereIsNone() {

@@ -1,3 +1,5 @@
+#include <tuple>
+
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
@@ -68,7 +70,7 @@ private slots:
         QCOMPARE(column(model, 10), (QStringList{"", "差评师", ""}));
         QCOMPARE(control<QLabel>(window, "HistoryCount")->text(), QStringLiteral("共 3 次查询"));
 
-        control<QLineEdit>(window, "HistoryAccount")->setText(QStringLiteral(" 甲 "));
+        control<QLineEdit>(window, "HistoryAccount")->setText(QStringLiteral("甲"));
         QTest::mouseClick(control<QPushButton>(window, "ShowHistory"), Qt::LeftButton);
         QCOMPARE(column(model, 5), (QStringList{"30", "10"}));
 
@@ -77,6 +79,61 @@ private slots:
         window.hide();
         window.show();
         QCOMPARE(column(model, 5), (QStringList{"40", "30", "10"}));
+    }
+
+    void theFilterMatchesPartOfAName_data() {
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QStringList>("credits");
+        QTest::newRow("all") << "" << QStringList{"50", "30", "20", "10"};
+        QTest::newRow("part of two names") << "甲" << QStringList{"50", "30", "10"};
+        QTest::newRow("a whole name, with blanks") << " 乙 " << QStringList{"20"};
+        QTest::newRow("none") << "丙" << QStringList{};
+    }
+
+    void theFilterMatchesPartOfAName() {
+        QFETCH(QString, typed);
+        QFETCH(QStringList, credits);
+        LocalStore store(HistoryFilePath());
+        const std::tuple<const char16_t*, double, std::int64_t> checks[] = {
+            {u"甲", 10, 1714543402}, {u"乙", 20, 1714543500}, {u"甲", 30, 1714600000}, {u"老甲", 50, 1714700000}};
+        for (const auto& [account, credit, time] : checks) {
+            QVERIFY(StoreCheck(store, facts(account, credit, Verdict::Safe), time));
+        }
+        CheckHistoryWindow window(store, m_programFolder.path());
+        window.show();
+        control<QLineEdit>(window, "HistoryAccount")->setText(typed);
+        QTest::keyClick(control<QLineEdit>(window, "HistoryAccount"), Qt::Key_Return);
+        QCOMPARE(column(window.checks(), 5), credits);
+        QCOMPARE(control<QLabel>(window, "HistoryCount")->text(), QStringLiteral("共 %1 次查询").arg(credits.size()));
+    }
+
+    void rowsAreReadAPageAtATimeAndOnlyTheLatestPagesKept() {
+        QList<std::size_t> reads;
+        CheckPageModel model(true);
+        const std::size_t rows = CheckPageModel::kPageRows * (CheckPageModel::kPagesKept + 2);
+        model.reset(rows, [&reads](std::size_t offset, std::size_t count) {
+            reads << offset;
+            std::vector<CheckRow> page(count);
+            for (std::size_t i = 0; i < count; ++i) {
+                page[i].account = QString::number(offset + i).toStdU16String();
+            }
+            return std::optional(page);
+        });
+        const auto account = [&model](std::size_t row) { return model.index(int(row), 1).data().toString(); };
+        QCOMPARE(model.rowCount(), int(rows));
+        QCOMPARE(account(0), QStringLiteral("0"));
+        QCOMPARE(account(CheckPageModel::kPageRows - 1), QString::number(CheckPageModel::kPageRows - 1));
+        QCOMPARE(reads, QList<std::size_t>{0});
+        // Every page once: the first is then read again, the latest ones are not.
+        for (std::size_t row = 0; row < rows; row += CheckPageModel::kPageRows) {
+            QCOMPARE(account(row + 7), QString::number(row + 7));
+        }
+        QCOMPARE(std::size_t(reads.size()), CheckPageModel::kPagesKept + 2);
+        QCOMPARE(account(rows - 1), QString::number(rows - 1));
+        QCOMPARE(std::size_t(reads.size()), CheckPageModel::kPagesKept + 2);
+        QCOMPARE(account(0), QStringLiteral("0"));
+        QCOMPARE(reads.last(), std::size_t(0));
+        QCOMPARE(model.index(int(rows), 1).data(), QVariant());
     }
 
     void aDoubleClickShowsTheReportAsItWasThen() {

@@ -20,6 +20,7 @@
 #include "app/ui/window_helpers.h"
 #include "core/date.h"
 #include "store/check_history.h"
+#include "store/exports.h"
 #include "text/text_ops.h"
 
 namespace tarvisk {
@@ -36,7 +37,8 @@ BatchCheckWindow::BatchCheckWindow(LocalStore& store, ReputationQuery::PageFetch
     : QWidget(parent, Qt::Window), m_store(store), m_fetch(std::move(fetch)), m_accounts(new QPlainTextEdit(this)),
       m_pause(MakePauseBox(this)), m_start(MakeButton(QStringLiteral("开始查询"), "StartBatch", this)),
       m_export(MakeButton(QStringLiteral("导出CSV…"), "ExportBatch", this)), m_summary(new QLabel(this)),
-      m_progress(new JobProgress(this)), m_table(new CheckTableView(false, std::move(resourceFolder), this)) {
+      m_progress(new JobProgress(this)), m_checks(false),
+      m_table(new CheckTableView(m_checks, std::move(resourceFolder), this)) {
     setObjectName(QStringLiteral("BatchCheck"));
     setWindowTitle(QStringLiteral("批量查询买家信誉"));
     setFont(WindowFont(9));
@@ -70,6 +72,7 @@ BatchCheckWindow::BatchCheckWindow(LocalStore& store, ReputationQuery::PageFetch
     connect(m_export, &QPushButton::clicked, this, &BatchCheckWindow::exportResults);
     connect(m_progress, &JobProgress::cancelRequested, this, &BatchCheckWindow::cancel);
     connect(m_pause, &QSpinBox::valueChanged, this, [](int seconds) { StorePauseSeconds(seconds); });
+    CloseOnEscape(*this);
 }
 
 BatchCheckWindow::~BatchCheckWindow() = default;
@@ -83,14 +86,54 @@ void BatchCheckWindow::start() {
         ShowMessageBox(this, QStringLiteral("请先输入要查询的买家账号，每行一个"));
         return;
     }
+    if (std::optional<std::vector<std::size_t>> rows = rowsToCheck(accounts)) {
+        run(std::move(*rows));
+    }
+}
+
+std::optional<std::vector<std::size_t>> BatchCheckWindow::rowsToCheck(const std::vector<std::u16string>& accounts) {
+    std::vector<std::u16string> shown;
+    for (const CheckRow& row : m_checks.rows()) {
+        shown.push_back(row.account);
+    }
+    if (!m_unchecked.empty() && accounts == shown) {
+        const auto left = static_cast<int>(m_unchecked.size());
+        const std::optional<int> choice = ChooseMessageBox(
+            this,
+            QStringLiteral("上次的批量查询没有查完：还有 %1 个账号没有查询。\n接着查询这 %1 个账号，还是全部重新查询？")
+                .arg(left),
+            {QStringLiteral("接着查询 %1 个账号").arg(left), QStringLiteral("全部重新查询")});
+        if (!choice) {
+            return std::nullopt;
+        }
+        if (*choice == 0) {
+            for (const std::size_t row : m_unchecked) {
+                m_checks.setRow(row,
+                                {m_checks.rows()[row].account, std::nullopt, kWaiting, 0, std::nullopt, std::nullopt});
+            }
+            return m_unchecked;
+        }
+    }
     std::vector<CheckRow> rows;
+    std::vector<std::size_t> all;
     for (const std::u16string& account : accounts) {
+        all.push_back(rows.size());
         rows.push_back({account, std::nullopt, kWaiting, 0, std::nullopt, std::nullopt});
     }
-    m_table->checks().setRows(std::move(rows));
-    m_table->resizeColumnsToContents();
+    m_checks.setRows(std::move(rows));
+    return all;
+}
+
+void BatchCheckWindow::run(std::vector<std::size_t> rows) {
+    std::vector<std::u16string> accounts;
+    for (const std::size_t row : rows) {
+        accounts.push_back(m_checks.rows()[row].account);
+    }
+    m_checking = std::move(rows);
+    m_unchecked.clear();
     m_summary->clear();
     m_blockedAt.reset();
+    m_blockedRow.reset();
     m_start->setEnabled(false);
     m_accounts->setReadOnly(true);
     m_progress->begin();
@@ -108,14 +151,14 @@ void BatchCheckWindow::start() {
         m_job.post([this, text] { m_progress->setStatus(text); });
     };
     options.checked = [this](std::size_t index, const ReputationOutcome& outcome) {
-        m_job.post([this, index, outcome] { record(index, outcome); });
+        m_job.post([this, index, outcome] { record(m_checking[index], outcome); });
     };
     auto checked = std::make_shared<std::size_t>(0);
     m_job.start([accounts, options, checked] { *checked = RunBatchCheck(accounts, options); },
                 [this, checked] { finish(*checked); });
 }
 
-void BatchCheckWindow::record(std::size_t index, const ReputationOutcome& outcome) {
+void BatchCheckWindow::record(std::size_t rowIndex, const ReputationOutcome& outcome) {
     CheckRow row;
     row.account = outcome.account;
     if (outcome.status == ReputationOutcome::Status::Report) {
@@ -132,32 +175,37 @@ void BatchCheckWindow::record(std::size_t index, const ReputationOutcome& outcom
         row.listed = FindListEntry(m_store, outcome.account);
         if (IsBlocked(outcome)) {
             m_blockedAt = outcome.unread;
+            m_blockedRow = rowIndex;
         }
     }
-    m_table->checks().setRow(index, std::move(row));
+    m_checks.setRow(rowIndex, std::move(row));
 }
 
 void BatchCheckWindow::finish(std::size_t checked) {
-    std::vector<CheckRow> rows = m_table->checks().rows();
+    // The account that met a login or verification page is asked again when the batch goes on, before the rest.
+    if (m_blockedRow) {
+        m_unchecked.push_back(*m_blockedRow);
+    }
+    for (std::size_t i = checked; i < m_checking.size(); ++i) {
+        const std::size_t row = m_checking[i];
+        m_checks.setRow(row, {m_checks.rows()[row].account, std::nullopt, kNotChecked, 0, std::nullopt, std::nullopt});
+        m_unchecked.push_back(row);
+    }
+    m_checking.clear();
     int safe = 0;
     int unsafe = 0;
     int unfinished = 0;
-    for (std::size_t i = 0; i < rows.size(); ++i) {
-        if (i >= checked && rows[i].message == kWaiting) {
-            rows[i].message = kNotChecked;
-        }
-        if (!rows[i].facts) {
+    for (const CheckRow& row : m_checks.rows()) {
+        if (!row.facts) {
             ++unfinished;
-        } else if (rows[i].facts->verdict == Verdict::Safe) {
+        } else if (row.facts->verdict == Verdict::Safe) {
             ++safe;
         } else {
             ++unsafe;
         }
     }
-    m_table->checks().setRows(std::move(rows));
-    m_table->resizeColumnsToContents();
     m_summary->setText(QStringLiteral("共 %1 个账号：安全 %2，不安全 %3，未完成 %4")
-                           .arg(m_table->checks().rowCount())
+                           .arg(m_checks.rowCount())
                            .arg(safe)
                            .arg(unsafe)
                            .arg(unfinished));
@@ -177,7 +225,8 @@ void BatchCheckWindow::cancel() {
 }
 
 void BatchCheckWindow::exportResults() {
-    m_table->exportCsv(QStringLiteral("批量查询.csv"), QStringLiteral("还没有查询结果可以导出"));
+    m_table->exportCsv(QStringLiteral("批量查询.csv"), QStringLiteral("还没有查询结果可以导出"),
+                       [this] { return std::optional(ChecksCsv(m_checks.rows())); });
 }
 
 void BatchCheckWindow::showEvent(QShowEvent* event) {

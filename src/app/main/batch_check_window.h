@@ -1,6 +1,7 @@
 #pragma once
 
 #include <optional>
+#include <vector>
 
 #include <QString>
 #include <QWidget>
@@ -24,7 +25,9 @@ class LocalStore;
 /// month, list, previous verdict), checked one after another with progress, a pause between accounts (the pause the
 /// ranking window uses between pages) and cancel. Every completed check goes into the history, as the main window's
 /// own do. A login or verification page ends the batch: the marketplace then wants the user, and the window offers
-/// to open the page in the login browser. A double-click on a row shows its full report; the table exports to CSV.
+/// to open the page in the login browser. 开始查询 after a batch that was stopped (cancelled, or ended at such a page)
+/// offers to go on with the accounts it left unchecked. A double-click on a row shows its full report; the table
+/// exports to CSV. Esc closes the window, unless a batch runs: then it cancels the batch.
 class BatchCheckWindow : public QWidget {
     Q_OBJECT
 public:
@@ -34,10 +37,11 @@ public:
     ~BatchCheckWindow() override;
 
     bool isChecking() const { return m_job.isRunning(); }
-    const CheckTableModel& results() const { return m_table->checks(); }
+    const CheckListModel& results() const { return m_checks; }
 
 public slots:
-    /// Checks the accounts in the box; batchFinished follows once the last one (or the cancel) is through.
+    /// Checks the accounts in the box (or, when the user chooses so, those a stopped batch left unchecked);
+    /// batchFinished follows once the last one (or the cancel) is through.
     void start();
     /// Stops a running batch after the account under way; its rows so far stay.
     void cancel();
@@ -55,18 +59,27 @@ protected:
     void showEvent(QShowEvent* event) override;
 
 private:
-    void record(std::size_t index, const ReputationOutcome& outcome);
+    /// Checks the accounts of the table's rows `rows`.
+    void run(std::vector<std::size_t> rows);
+    /// The rows to check for `accounts`: every row anew, or those a stopped batch of the same accounts left
+    /// unchecked when the user chooses to go on with them. None when the user gave up.
+    std::optional<std::vector<std::size_t>> rowsToCheck(const std::vector<std::u16string>& accounts);
+    void record(std::size_t row, const ReputationOutcome& outcome);
     void finish(std::size_t checked);
 
     LocalStore& m_store;
     ReputationQuery::PageFetch m_fetch;
     std::optional<UnreadReputationPage> m_blockedAt; ///< the page that ended the running batch
+    std::optional<std::size_t> m_blockedRow;         ///< the row of the account that met it
+    std::vector<std::size_t> m_checking;             ///< the rows the running batch checks, in order
+    std::vector<std::size_t> m_unchecked;            ///< the rows the last batch left without an answer
     QPlainTextEdit* m_accounts;
     QSpinBox* m_pause;
     QPushButton* m_start;
     QPushButton* m_export;
     QLabel* m_summary;
     JobProgress* m_progress;
+    CheckListModel m_checks;
     CheckTableView* m_table;
     BackgroundJob m_job; // last: stopped before the members a running batch reports into
 };

@@ -18,8 +18,8 @@ namespace tarvisk {
 
 CheckHistoryWindow::CheckHistoryWindow(LocalStore& store, QString resourceFolder, QWidget* parent)
     : QWidget(parent, Qt::Window), m_store(store), m_account(new QLineEdit(this)),
-      m_show(MakeButton(QStringLiteral("查询"), "ShowHistory", this)), m_count(new QLabel(this)),
-      m_table(new CheckTableView(true, std::move(resourceFolder), this)),
+      m_show(MakeButton(QStringLiteral("查询"), "ShowHistory", this)), m_count(new QLabel(this)), m_checks(true),
+      m_table(new CheckTableView(m_checks, std::move(resourceFolder), this)),
       m_export(MakeButton(QStringLiteral("导出CSV…"), "ExportHistory", this)) {
     setObjectName(QStringLiteral("CheckHistory"));
     setWindowTitle(QStringLiteral("查询记录"));
@@ -27,7 +27,7 @@ CheckHistoryWindow::CheckHistoryWindow(LocalStore& store, QString resourceFolder
     resize(960, 600);
 
     m_account->setObjectName(QStringLiteral("HistoryAccount"));
-    m_account->setPlaceholderText(QStringLiteral("全部账号"));
+    m_account->setPlaceholderText(QStringLiteral("全部账号（可只输入账号的一部分）"));
     m_count->setObjectName(QStringLiteral("HistoryCount"));
     m_table->setObjectName(QStringLiteral("HistoryTable"));
 
@@ -48,6 +48,7 @@ CheckHistoryWindow::CheckHistoryWindow(LocalStore& store, QString resourceFolder
     connect(m_show, &QPushButton::clicked, this, &CheckHistoryWindow::reload);
     connect(m_account, &QLineEdit::returnPressed, this, &CheckHistoryWindow::reload);
     connect(m_export, &QPushButton::clicked, this, &CheckHistoryWindow::exportHistory);
+    CloseOnEscape(*this);
 }
 
 void CheckHistoryWindow::showEvent(QShowEvent* event) {
@@ -56,17 +57,39 @@ void CheckHistoryWindow::showEvent(QShowEvent* event) {
 }
 
 void CheckHistoryWindow::reload() {
-    const auto checks = StoredChecks(m_store, TrimBlanks(CoreText(m_account->text())));
-    const auto lists = ListEntries(m_store);
-    m_table->checks().setRows(
-        HistoryRows(checks.value_or(std::vector<StoredCheck>()), lists.value_or(std::vector<ListEntry>())));
-    m_table->resizeColumnsToContents();
-    m_count->setText(checks ? QStringLiteral("共 %1 次查询").arg(m_table->checks().rowCount())
-                            : QStringLiteral("查询记录无法读取"));
+    const std::u16string part = TrimBlanks(CoreText(m_account->text()));
+    const std::optional<CheckCount> counted = CountStoredChecks(m_store, part);
+    m_lists.clear();
+    for (ListEntry& entry : ListEntries(m_store).value_or(std::vector<ListEntry>())) {
+        m_lists.emplace(entry.account, std::move(entry));
+    }
+    m_selection = {part, counted ? counted->lastId : 0};
+    m_checks.reset(counted ? counted->count : 0,
+                   [this](std::size_t offset, std::size_t count) { return readRows(offset, count); });
+    m_table->scrollToTop();
+    m_count->setText(counted ? QStringLiteral("共 %1 次查询").arg(counted->count) : QStringLiteral("查询记录无法读取"));
+}
+
+std::optional<std::vector<CheckRow>> CheckHistoryWindow::readRows(std::size_t offset, std::size_t count) {
+    const auto page = StoredCheckPage(m_store, m_selection, offset, count);
+    if (!page) {
+        return std::nullopt;
+    }
+    std::vector<CheckRow> rows;
+    for (const StoredCheckWithPrevious& stored : *page) {
+        const auto listed = m_lists.find(stored.check.facts.account);
+        rows.push_back(HistoryRow(stored.check, stored.previous,
+                                  listed != m_lists.end() ? std::optional(listed->second) : std::nullopt));
+    }
+    return rows;
 }
 
 void CheckHistoryWindow::exportHistory() {
-    m_table->exportCsv(QStringLiteral("查询记录.csv"), QStringLiteral("没有查询记录可以导出"));
+    m_table->exportCsv(QStringLiteral("查询记录.csv"), QStringLiteral("没有查询记录可以导出"),
+                       [this]() -> std::optional<std::string> {
+                           const auto rows = readRows(0, static_cast<std::size_t>(m_checks.rowCount()));
+                           return rows ? std::optional(ChecksCsv(*rows)) : std::nullopt;
+                       });
 }
 
 } // namespace tarvisk

@@ -39,34 +39,16 @@ QString timeText(std::int64_t unixSeconds) {
 
 CheckTableModel::CheckTableModel(bool withTime, QObject* parent) : QAbstractTableModel(parent), m_withTime(withTime) {}
 
-void CheckTableModel::setRows(std::vector<CheckRow> rows) {
-    beginResetModel();
-    m_rows = std::move(rows);
-    endResetModel();
-}
-
-void CheckTableModel::setRow(std::size_t row, CheckRow value) {
-    if (row >= m_rows.size()) {
-        return;
-    }
-    m_rows[row] = std::move(value);
-    const int at = static_cast<int>(row);
-    emit dataChanged(index(at, 0), index(at, columnCount() - 1));
-}
-
-int CheckTableModel::rowCount(const QModelIndex& parent) const {
-    return parent.isValid() ? 0 : static_cast<int>(m_rows.size());
-}
-
 int CheckTableModel::columnCount(const QModelIndex& parent) const {
     return parent.isValid() ? 0 : kColumns - firstColumn();
 }
 
 QVariant CheckTableModel::data(const QModelIndex& index, int role) const {
-    if (!index.isValid() || static_cast<std::size_t>(index.row()) >= m_rows.size()) {
+    const CheckRow* shown = index.isValid() ? rowAt(index.row()) : nullptr;
+    if (shown == nullptr) {
         return {};
     }
-    const CheckRow& row = m_rows[static_cast<std::size_t>(index.row())];
+    const CheckRow& row = *shown;
     const int column = index.column() + firstColumn();
     if (role == Qt::DisplayRole) {
         return cellText(row, column);
@@ -76,6 +58,10 @@ QVariant CheckTableModel::data(const QModelIndex& index, int role) const {
     }
     if (role == Qt::ToolTipRole && column == PreviousColumn && row.previous) {
         return QStringLiteral("上次查询：%1").arg(timeText(row.previous->checkedAt));
+    }
+    // The remark takes the room the other columns leave: a long one shows whole in its tool tip.
+    if (role == Qt::ToolTipRole && column == RemarkColumn) {
+        return PlainToolTip(cellText(row, column).toString());
     }
     if (role == Qt::TextAlignmentRole && column >= SellerCreditColumn && column <= MonthGoodColumn) {
         return QVariant(Qt::AlignRight | Qt::AlignVCenter);
@@ -132,6 +118,65 @@ QVariant CheckTableModel::headerData(int section, Qt::Orientation orientation, i
         return QAbstractTableModel::headerData(section, orientation, role);
     }
     return QtText(kTitles[section + firstColumn()]);
+}
+
+void CheckListModel::setRows(std::vector<CheckRow> rows) {
+    beginResetModel();
+    m_rows = std::move(rows);
+    endResetModel();
+}
+
+void CheckListModel::setRow(std::size_t row, CheckRow value) {
+    if (row >= m_rows.size()) {
+        return;
+    }
+    m_rows[row] = std::move(value);
+    const int at = static_cast<int>(row);
+    emit dataChanged(index(at, 0), index(at, columnCount() - 1));
+}
+
+const CheckRow* CheckListModel::rowAt(int row) const {
+    return row >= 0 && static_cast<std::size_t>(row) < m_rows.size() ? &m_rows[static_cast<std::size_t>(row)] : nullptr;
+}
+
+int CheckListModel::rowCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : static_cast<int>(m_rows.size());
+}
+
+void CheckPageModel::reset(std::size_t count, PageReader reader) {
+    beginResetModel();
+    m_count = count;
+    m_reader = std::move(reader);
+    m_pages.clear();
+    m_used.clear();
+    endResetModel();
+}
+
+const CheckRow* CheckPageModel::rowAt(int row) const {
+    if (row < 0 || static_cast<std::size_t>(row) >= m_count || !m_reader) {
+        return nullptr;
+    }
+    const std::size_t number = static_cast<std::size_t>(row) / kPageRows;
+    auto page = m_pages.find(number);
+    if (page == m_pages.end()) {
+        if (m_pages.size() >= kPagesKept) {
+            m_pages.erase(m_used.front());
+            m_used.pop_front();
+        }
+        // A page that cannot be read shows empty rows (the store has told why).
+        page = m_pages.emplace(number, m_reader(number * kPageRows, kPageRows).value_or(std::vector<CheckRow>())).first;
+    } else if (m_used.back() != number) {
+        m_used.remove(number);
+    }
+    if (m_used.empty() || m_used.back() != number) {
+        m_used.push_back(number);
+    }
+    const std::size_t at = static_cast<std::size_t>(row) % kPageRows;
+    return at < page->second.size() ? &page->second[at] : nullptr;
+}
+
+int CheckPageModel::rowCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : static_cast<int>(m_count);
 }
 
 } // namespace tarvisk

@@ -1,5 +1,9 @@
 #pragma once
 
+#include <functional>
+#include <list>
+#include <map>
+#include <optional>
 #include <vector>
 
 #include <QAbstractTableModel>
@@ -11,18 +15,16 @@ namespace tarvisk {
 /// The checks a table shows (a batch, the history): one row a check, with its verdict, registration date, credits,
 /// good ratings of the week and the month, list, previous verdict and a remark (why a check gave no report, or the
 /// list's note). Verdicts and lists are coloured: red for 不安全 and the block list, green for 安全 and the allow list.
+/// Where the rows come from is the subclass's.
 class CheckTableModel : public QAbstractTableModel {
     Q_OBJECT
 public:
     /// With `withTime` the first column is the time of the check (the history).
     explicit CheckTableModel(bool withTime, QObject* parent = nullptr);
 
-    const std::vector<CheckRow>& rows() const { return m_rows; }
-    void setRows(std::vector<CheckRow> rows);
-    /// Replaces row `row` (from 0).
-    void setRow(std::size_t row, CheckRow value);
+    /// Row `row` (from 0); none when there is no such row or it cannot be read.
+    virtual const CheckRow* rowAt(int row) const = 0;
 
-    int rowCount(const QModelIndex& parent = {}) const override;
     int columnCount(const QModelIndex& parent = {}) const override;
     QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
     QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
@@ -33,7 +35,52 @@ private:
     int firstColumn() const { return m_withTime ? 0 : 1; }
 
     bool m_withTime;
+};
+
+/// Checks held whole, as a batch makes them.
+class CheckListModel : public CheckTableModel {
+    Q_OBJECT
+public:
+    using CheckTableModel::CheckTableModel;
+
+    const std::vector<CheckRow>& rows() const { return m_rows; }
+    void setRows(std::vector<CheckRow> rows);
+    /// Replaces row `row` (from 0).
+    void setRow(std::size_t row, CheckRow value);
+
+    const CheckRow* rowAt(int row) const override;
+    int rowCount(const QModelIndex& parent = {}) const override;
+
+private:
     std::vector<CheckRow> m_rows;
+};
+
+/// Checks read a page at a time as the view comes to them (the history may hold millions): only the pages last
+/// looked at are kept.
+class CheckPageModel : public CheckTableModel {
+    Q_OBJECT
+public:
+    /// Reads `count` rows from the `offset`-th; none when they cannot be read.
+    using PageReader = std::function<std::optional<std::vector<CheckRow>>(std::size_t offset, std::size_t count)>;
+
+    /// Rows a page holds, and how many pages are kept.
+    static constexpr std::size_t kPageRows = 200;
+    static constexpr std::size_t kPagesKept = 16;
+
+    using CheckTableModel::CheckTableModel;
+
+    /// Shows `count` rows that `reader` reads, from its first page on.
+    void reset(std::size_t count, PageReader reader);
+
+    const CheckRow* rowAt(int row) const override;
+    int rowCount(const QModelIndex& parent = {}) const override;
+
+private:
+    std::size_t m_count = 0;
+    PageReader m_reader;
+    // The pages read, by number, and the order they were last used in (the most recent last).
+    mutable std::map<std::size_t, std::vector<CheckRow>> m_pages;
+    mutable std::list<std::size_t> m_used;
 };
 
 } // namespace tarvisk

@@ -6,6 +6,7 @@
 #include "app/browser/browser_view.h"
 #include "jobs/reputation/report.h"
 #include "app/ui/qt_text.h"
+#include "app/ui/window_helpers.h"
 
 namespace tarvisk {
 
@@ -21,7 +22,12 @@ QWidget* ShowReportWindow(QWidget* parent, const ReputationFacts& facts, const Q
     layout->addWidget(report);
     window->resize(460, 460);
     report->setBodyHtml(QtText(RenderReport(facts)), QUrl::fromLocalFile(resourceFolder + QLatin1Char('/')));
-    window->show();
+    CloseOnEscape(*window);
+    if (parent != nullptr) {
+        ShowOver(*window, *parent->window());
+    } else {
+        window->show();
+    }
     return window;
 }
 

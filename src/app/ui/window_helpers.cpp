@@ -4,11 +4,13 @@
 #include <vector>
 
 #include <QGuiApplication>
+#include <QKeyEvent>
 #include <QLineEdit>
 #include <QMouseEvent>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScreen>
+#include <QShortcut>
 #include <QTextCursor>
 
 #include "text/settings.h"
@@ -46,6 +48,33 @@ public:
 private:
     QEvent::Type m_type;
     std::function<void()> m_handler;
+};
+
+/// Closes its window on an Esc that reaches the window: no control claimed the key (a text box, a table, a page in a
+/// browser, which would take it as a shortcut override or a key press) and no shortcut of the window takes it (a
+/// running job's Esc cancels the job instead).
+class EscapeCloser : public QObject {
+public:
+    explicit EscapeCloser(QWidget& window) : QObject(&window) { window.installEventFilter(this); }
+
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() != QEvent::ShortcutOverride && event->type() != QEvent::KeyPress) {
+            return false;
+        }
+        auto* key = static_cast<QKeyEvent*>(event);
+        if (key->key() != Qt::Key_Escape || key->modifiers() != Qt::NoModifier) {
+            return false;
+        }
+        auto* window = static_cast<QWidget*>(watched);
+        for (const QShortcut* shortcut : window->findChildren<QShortcut*>()) {
+            if (shortcut->isEnabled() && shortcut->key() == QKeySequence(Qt::Key_Escape)) {
+                return false;
+            }
+        }
+        key->accept();
+        window->close();
+        return true;
+    }
 };
 
 } // namespace
@@ -132,6 +161,23 @@ void CenterForm(QWidget& window) {
     const QRect area = screen->geometry();
     const QSize size = window.frameGeometry().size();
     window.move(area.x() + (area.width() - size.width()) / 2, area.y() + (area.height() - size.height()) / 2);
+}
+
+void ShowOver(QWidget& window, const QWidget& over) {
+    // A window placed once (by this or by the user) keeps its place.
+    if (!window.testAttribute(Qt::WA_Moved)) {
+        const QRect area = over.frameGeometry();
+        const QSize size = window.frameGeometry().size();
+        window.move(area.x() + (area.width() - size.width()) / 2, area.y() + (area.height() - size.height()) / 2);
+        KeepOnScreen(window);
+    }
+    window.show();
+    window.raise();
+    window.activateWindow();
+}
+
+void CloseOnEscape(QWidget& window) {
+    new EscapeCloser(window);
 }
 
 void SelectAllText(QLineEdit& textBox) {

@@ -71,6 +71,13 @@ void CenterForm(QWidget& window);
 /// that grew to its right may reach past the screen's edge).
 void KeepOnScreen(QWidget& window);
 
+/// Shows a window of the program over `over` and brings it to the front. The first time, the window is placed with
+/// its middle on the middle of `over` (within the screen); later it comes back where it was left.
+void ShowOver(QWidget& window, const QWidget& over);
+
+/// Esc in `window` that no control and no running job takes closes the window, as it closes a dialog.
+void CloseOnEscape(QWidget& window);
+
 /// Selects the whole text of a text box (selection start 0, length = its length), so typing replaces it.
 void SelectAllText(QLineEdit& textBox);
 void SelectAllText(QPlainTextEdit& textBox);
