@@ -67,14 +67,42 @@ private slots:
         control<QComboBox>(editor, "ListFilter")->setCurrentIndex(2);
         QCOMPARE(rows(*table), (QStringList{"差评师|白名单|多次恶意差评", "老实买家|白名单|"}));
         table->selectAll();
+        m_scope->messages.takeOffers(true);
         QTest::mouseClick(control<QPushButton>(editor, "RemoveEntries"), Qt::LeftButton);
         QCOMPARE(table->rowCount(), 0);
         control<QComboBox>(editor, "ListFilter")->setCurrentIndex(0);
         QCOMPARE(rows(*table), QStringList{"刷单小号|黑名单|拍下不付款"});
 
+        m_scope->messages.clear();
         save(editor, QStringLiteral("   "), 0, QString());
         QCOMPARE(m_scope->messages.messages().size(), 1);
         QCOMPARE(table->rowCount(), 1);
+    }
+
+    void removingTheSelectedRowsAsksFirst_data() {
+        QTest::addColumn<bool>("confirmed");
+        QTest::addColumn<QStringList>("left");
+        QTest::newRow("declined") << false << QStringList{"刷单小号|黑名单|", "差评师|黑名单|", "老实买家|白名单|"};
+        QTest::newRow("confirmed") << true << QStringList{"老实买家|白名单|"};
+    }
+
+    void removingTheSelectedRowsAsksFirst() {
+        QFETCH(bool, confirmed);
+        QFETCH(QStringList, left);
+        LocalStore store(HistoryFilePath());
+        QVERIFY(PutListEntries(store, {{u"刷单小号", BuyerList::Block, u"", 1},
+                                       {u"差评师", BuyerList::Block, u"", 2},
+                                       {u"老实买家", BuyerList::Allow, u"", 3}}));
+        BuyerListEditor editor(store);
+        editor.show();
+        auto* table = control<QTableWidget>(editor, "ListEntries");
+        table->setSelectionMode(QAbstractItemView::MultiSelection);
+        table->selectRow(0);
+        table->selectRow(1);
+        m_scope->messages.takeOffers(confirmed);
+        QTest::mouseClick(control<QPushButton>(editor, "RemoveEntries"), Qt::LeftButton);
+        QCOMPARE(m_scope->messages.offers(), QStringList{"从名单中删除所选的 2 个账号吗？\n「刷单小号」、「差评师」"});
+        QCOMPARE(rows(*table), left);
     }
 
     void theWindowShowsWhatOthersPutOnTheListsWhenItComesBack() {
@@ -113,26 +141,45 @@ private slots:
         QCOMPARE(m_scope->messages.messages().size(), 2);
     }
 
-    void theExportHoldsBothListsAndReadsBackUnchanged() {
+    void theExportWritesTheRowsShownSaysWhichAndReadsBackUnchanged_data() {
+        QTest::addColumn<int>("filter");
+        QTest::addColumn<int>("firstEntry");
+        QTest::addColumn<int>("entryCount");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("全部") << 0 << 0 << 2 << "已导出全部 2 个账号：黑名单 1 个，白名单 1 个。";
+        QTest::newRow("黑名单") << 1 << 0 << 1
+                                << "已导出黑名单的 1 个账号；白名单没有导出（要导出两个名单，请选择“显示：全部”）。";
+        QTest::newRow("白名单") << 2 << 1 << 1
+                                << "已导出白名单的 1 个账号；黑名单没有导出（要导出两个名单，请选择“显示：全部”）。";
+    }
+
+    void theExportWritesTheRowsShownSaysWhichAndReadsBackUnchanged() {
+        QFETCH(int, filter);
+        QFETCH(int, firstEntry);
+        QFETCH(int, entryCount);
+        QFETCH(QString, message);
         LocalStore store(HistoryFilePath());
         const std::vector<ListEntry> entries = {{u"=差评师", BuyerList::Block, u"第一行\n第二行, \"引号\"", 0},
                                                 {u"老实买家", BuyerList::Allow, u"", 0}};
         QVERIFY(PutListEntries(store, entries));
         BuyerListEditor editor(store);
-        control<QComboBox>(editor, "ListFilter")->setCurrentIndex(1);
+        control<QComboBox>(editor, "ListFilter")->setCurrentIndex(filter);
         const QString file = m_scope->data.filePath(QStringLiteral("导出.csv"));
         test::FileAnswers answers(file);
         QTest::mouseClick(control<QPushButton>(editor, "ExportLists"), Qt::LeftButton);
+        QCOMPARE(m_scope->messages.messages().value(0).first, message);
         const auto bytes = ReadFileBytes(file.toStdString(), 1 << 20);
         QVERIFY(bytes && bytes->starts_with("\xEF\xBB\xBF"
                                             "account,list,note\r\n"));
         const ListCsvImport imported = ReadListCsv(*bytes);
         QVERIFY(imported.problems.empty());
-        QCOMPARE(imported.entries.size(), entries.size());
-        for (std::size_t i = 0; i < entries.size(); ++i) {
-            QCOMPARE(QtText(imported.entries[i].account), QtText(entries[i].account));
-            QCOMPARE(imported.entries[i].list, entries[i].list);
-            QCOMPARE(QtText(imported.entries[i].note), QtText(entries[i].note));
+        QCOMPARE(imported.entries.size(), static_cast<std::size_t>(entryCount));
+        for (int i = 0; i < entryCount; ++i) {
+            const ListEntry& expected = entries[static_cast<std::size_t>(firstEntry + i)];
+            const ListEntry& read = imported.entries[static_cast<std::size_t>(i)];
+            QCOMPARE(QtText(read.account), QtText(expected.account));
+            QCOMPARE(read.list, expected.list);
+            QCOMPARE(QtText(read.note), QtText(expected.note));
         }
     }
 };

@@ -1,5 +1,8 @@
 #include "app/main/buyer_list_editor.h"
 
+#include <algorithm>
+#include <utility>
+
 #include <QComboBox>
 #include <QEvent>
 #include <QHBoxLayout>
@@ -25,6 +28,8 @@ namespace {
 
 // How many unreadable rows an import names in its message; the rest are counted.
 constexpr std::size_t kProblemsShown = 15;
+// How many accounts the question before a removal names.
+constexpr qsizetype kNamesShown = 10;
 
 QTableWidgetItem* cell(const QString& text) {
     auto* item = new QTableWidgetItem(text);
@@ -105,6 +110,7 @@ BuyerListEditor::BuyerListEditor(LocalStore& store, QWidget* parent)
     connect(m_remove, &QPushButton::clicked, this, &BuyerListEditor::removeSelected);
     connect(m_import, &QPushButton::clicked, this, &BuyerListEditor::importFile);
     connect(m_export, &QPushButton::clicked, this, &BuyerListEditor::exportFile);
+    CloseOnEscape(*this);
 }
 
 bool BuyerListEditor::event(QEvent* event) {
@@ -170,8 +176,23 @@ void BuyerListEditor::saveEntry() {
 
 void BuyerListEditor::removeSelected() {
     std::vector<std::u16string> accounts;
+    QStringList names;
     for (const QModelIndex& index : m_table->selectionModel()->selectedRows()) {
         accounts.push_back(m_entries.at(static_cast<std::size_t>(index.row())).account);
+        if (names.size() < kNamesShown) {
+            names << QStringLiteral("「%1」").arg(QtText(accounts.back()));
+        }
+    }
+    if (accounts.empty()) {
+        ShowMessageBox(this, QStringLiteral("请先在表中选择要删除的账号"));
+        return;
+    }
+    const QString more = std::cmp_greater(accounts.size(), names.size()) ? QStringLiteral("等") : QString();
+    const QString question = QStringLiteral("从名单中删除所选的 %1 个账号吗？\n%2%3")
+                                 .arg(accounts.size())
+                                 .arg(names.join(QStringLiteral("、")), more);
+    if (!ChooseMessageBox(this, question, {QStringLiteral("删除")})) {
+        return;
     }
     for (const std::u16string& account : accounts) {
         if (!RemoveListEntry(m_store, account)) {
@@ -211,9 +232,32 @@ void BuyerListEditor::importFile() {
 }
 
 void BuyerListEditor::exportFile() {
-    const auto all = ListEntries(m_store);
-    if (all) {
-        ExportCsv(this, QStringLiteral("买家名单.csv"), ListCsv(*all, true));
+    // The export writes the rows the table shows, as the lists hold them now, and says which: one list, or both.
+    reload();
+    const std::optional<BuyerList> only = filterList(m_filter->currentIndex());
+    const QString shown = only ? QtText(BuyerListName(*only)) : QStringLiteral("名单");
+    if (m_entries.empty()) {
+        ShowMessageBox(this, QStringLiteral("%1中没有账号可以导出").arg(shown));
+        return;
+    }
+    if (!ExportCsv(this, (only ? shown : QStringLiteral("买家名单")) + QStringLiteral(".csv"),
+                   ListCsv(m_entries, true))) {
+        return;
+    }
+    const auto count = static_cast<qsizetype>(m_entries.size());
+    if (only) {
+        const BuyerList other = *only == BuyerList::Block ? BuyerList::Allow : BuyerList::Block;
+        ShowMessageBox(this, QStringLiteral("已导出%1的 %2 个账号；%3没有导出（要导出两个名单，请选择“显示：全部”）。")
+                                 .arg(shown)
+                                 .arg(count)
+                                 .arg(QtText(BuyerListName(other))));
+    } else {
+        const auto blocked = std::count_if(m_entries.begin(), m_entries.end(),
+                                           [](const ListEntry& entry) { return entry.list == BuyerList::Block; });
+        ShowMessageBox(this, QStringLiteral("已导出全部 %1 个账号：黑名单 %2 个，白名单 %3 个。")
+                                 .arg(count)
+                                 .arg(blocked)
+                                 .arg(count - blocked));
     }
 }
 

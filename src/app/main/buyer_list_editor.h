@@ -18,7 +18,8 @@ class LocalStore;
 
 /// The buyer list editor "黑白名单": both lists in one table (account, list, note, last change), filtered by list;
 /// an account with its list and note is saved from the fields below the table (a row clicked fills them), the
-/// selected rows are removed, and the lists are imported from and exported to CSV files (account,list,note).
+/// selected rows are removed (after the user confirms it), the lists are imported from CSV files (account,list,note)
+/// and the rows shown exported to one, with a message saying which. Esc closes the window.
 class BuyerListEditor : public QWidget {
     Q_OBJECT
 public:
