@@ -1,14 +1,18 @@
 // The main window beside its report: the previous check and what changed, the buyer's list flag with the
-// buttons that put the buyer on a list, the buttons that open the batch check, the lists and the history; a
-// database that cannot be used. On the demo marketplace, logged in.
+// buttons that put the buyer on a list, a check without a report after one, the buttons that open the batch check,
+// the lists and the history (Esc closes them), closing the main window; a database that cannot be used. On the demo
+// marketplace, logged in.
 
 #include <chrono>
 #include <memory>
+#include <utility>
 
+#include <QApplication>
 #include <QFile>
 #include <QScopeGuard>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTest>
 
@@ -16,7 +20,10 @@
 #include "app/main/batch_check_window.h"
 #include "app/main/form1.h"
 #include "app/main/program.h"
+#include "app/main/report_window.h"
+#include "app/ui/qt_text.h"
 #include "core/hooks.h"
+#include "net/xml_http.h"
 #include "store/buyer_lists.h"
 #include "store/local_store.h"
 #include "window_test_support.h"
@@ -42,8 +49,7 @@ class CheckSidePanelTest : public test::WindowTest {
 
     QTemporaryDir m_programFolder;
 
-    std::unique_ptr<Form1> makeForm() {
-        Form1::Environment environment;
+    std::unique_ptr<Form1> makeForm(Form1::Environment environment = {}) {
         environment.programFolder = [this] { return m_programFolder.path(); };
         environment.fetchNotice = [] { return std::u16string(); };
         return std::make_unique<Form1>(environment);
@@ -160,6 +166,144 @@ private slots:
 
         QTest::mouseClick(control<QPushButton>(*panel, "CloseSidePanel"), Qt::LeftButton);
         QVERIFY(!panel->isVisibleTo(form.get()));
+    }
+
+    void aCheckWithoutAReportSaysSoAndNamesTheReportItKeeps_data() {
+        QTest::addColumn<QString>("account");
+        QTest::addColumn<bool>("cancelled");
+        QTest::addColumn<QString>("why");
+        QTest::newRow("stopped") << "被封账号" << false << QtText(kBannedMessage);
+        QTest::newRow("page not read") << "评价要登录" << false
+                                       << QtText(UnreadPageMessage(ReputationPage::Rating, PageKind::Login));
+        QTest::newRow("cancelled") << "老实买家" << true << "已取消";
+    }
+
+    void aCheckWithoutAReportSaysSoAndNamesTheReportItKeeps() {
+        QFETCH(QString, account);
+        QFETCH(bool, cancelled);
+        QFETCH(QString, why);
+        Form1* self = nullptr;
+        bool cancelNext = false;
+        Form1::Environment environment;
+        environment.fetchPage = [&](const std::u16string& url) {
+            if (std::exchange(cancelNext, false)) {
+                self->cancelQuery();
+                return FetchedPage();
+            }
+            FetchedPage page;
+            page.text = XmlHttpRequest(url, {}, 0, 0, page.address);
+            return page;
+        };
+        auto form = makeForm(environment);
+        self = form.get();
+        check(*form, QStringLiteral("刷单小号"));
+        cancelNext = cancelled;
+        check(*form, account);
+        QCOMPARE(control<QLineEdit>(*form, "ww")->text(), account);
+        QTRY_VERIFY_WITH_TIMEOUT(test::documentHtml(*control<BrowserView>(*form, "W2"))
+                                     .contains(QStringLiteral("「%1」没有报告</b>：%2").arg(account, why)),
+                                 10000);
+        QVERIFY(test::documentHtml(*control<BrowserView>(*form, "W2"))
+                    .contains(QStringLiteral("下面仍是「刷单小号」的报告。")));
+        // The list buttons act on the report shown, and say so.
+        auto* block = control<QPushButton>(*form, "AddToBlockList");
+        QCOMPARE(block->text(), QStringLiteral("把「刷单小号」加入黑名单"));
+        QTest::mouseClick(block, Qt::LeftButton);
+        LocalStore store(HistoryFilePath());
+        QVERIFY(FindListEntry(store, u"刷单小号").has_value());
+        QVERIFY(!FindListEntry(store, CoreText(account)).has_value());
+    }
+
+    void theSidePanelNeverCoversTheLoginPage() {
+        auto form = makeForm();
+        QVERIFY(form->Form_Load());
+        auto* p1 = control<QWidget>(*form, "P1");
+        auto* w1 = control<QWidget>(*form, "W1");
+        auto* panel = control<QWidget>(*form, "CheckSidePanel");
+        // The part of the login browser's page that shows: the browser within its frame.
+        const auto pageShown = [&] { return p1->geometry() & w1->geometry().translated(p1->pos()); };
+        const QRect alone = pageShown();
+        check(*form, QStringLiteral("老实买家"));
+        QVERIFY(panel->isVisibleTo(form.get()));
+        QVERIFY(!pageShown().intersects(panel->geometry()));
+        QVERIFY(pageShown().right() > panel->geometry().left() - 10);
+        QTest::mouseClick(control<QPushButton>(*panel, "CloseSidePanel"), Qt::LeftButton);
+        QCOMPARE(pageShown(), alone);
+    }
+
+    void escapeClosesTheWindowsTheMainWindowOpens_data() {
+        QTest::addColumn<QString>("opener");
+        QTest::newRow("批量查询") << "OpenBatchCheck";
+        QTest::newRow("黑白名单") << "OpenBuyerLists";
+        QTest::newRow("查询记录") << "OpenCheckHistory";
+        QTest::newRow("报告") << QString();
+    }
+
+    void escapeClosesTheWindowsTheMainWindowOpens() {
+        QFETCH(QString, opener);
+        auto form = makeForm();
+        form->show();
+        QWidget* window = nullptr;
+        if (opener.isEmpty()) {
+            ReputationFacts facts;
+            facts.account = u"老实买家";
+            window = ShowReportWindow(form.get(), facts, m_programFolder.path());
+        } else {
+            QTest::mouseClick(control<QPushButton>(*form, opener.toLatin1().constData()), Qt::LeftButton);
+            for (QWidget* opened : {form->batchCheckWindow(), form->buyerListWindow(), form->checkHistoryWindow()}) {
+                window = opened != nullptr ? opened : window;
+            }
+        }
+        QVERIFY(window != nullptr && window != form.get());
+        QVERIFY(QTest::qWaitForWindowActive(window));
+        QWidget* focus = window->focusWidget();
+        QTest::keyClick(focus != nullptr ? focus : window, Qt::Key_Escape);
+        QTRY_VERIFY(!window->isVisible());
+        QVERIFY(form->isVisible());
+    }
+
+    void closingTheMainWindowEndsTheProgramAskingWhileAJobRuns_data() {
+        QTest::addColumn<bool>("closeRanking"); // else the main window is closed
+        QTest::addColumn<bool>("batchRuns");
+        QTest::addColumn<bool>("confirmed");
+        QTest::addColumn<bool>("ended");
+        QTest::newRow("nothing runs") << false << false << false << true;
+        QTest::newRow("a batch runs, stay") << false << true << false << false;
+        QTest::newRow("a batch runs, end") << false << true << true << true;
+        QTest::newRow("the ranking window closed, stay") << true << true << false << false;
+    }
+
+    void closingTheMainWindowEndsTheProgramAskingWhileAJobRuns() {
+        QFETCH(bool, closeRanking);
+        QFETCH(bool, batchRuns);
+        QFETCH(bool, confirmed);
+        QFETCH(bool, ended);
+        test::RequestLog requests;
+        requests.hold(true);
+        Form1::Environment environment;
+        environment.fetchPage = [&requests](const std::u16string& url) {
+            return requests.enter(QtText(url)) ? FetchedPage(XmlHttpRequest(url, {}, 0, 0)) : FetchedPage();
+        };
+        auto form = makeForm(environment);
+        form->show();
+        form->Command2_Click();
+        QTest::mouseClick(control<QPushButton>(*form, "OpenBatchCheck"), Qt::LeftButton);
+        auto* batch = qobject_cast<BatchCheckWindow*>(form->batchCheckWindow());
+        if (batchRuns) {
+            control<QPlainTextEdit>(*batch, "Accounts")->setPlainText(QStringLiteral("老实买家"));
+            batch->start();
+            QTRY_COMPARE(requests.urls().size(), 1);
+        }
+        m_scope->messages.takeOffers(confirmed);
+        (closeRanking ? form->rankingWindow() : form.get())->close();
+        QCOMPARE(m_scope->messages.offers(),
+                 batchRuns ? QStringList{"批量查询还没有结束，退出程序会停止它。\n确定要退出吗？"} : QStringList());
+        for (QWidget* window : {static_cast<QWidget*>(form.get()), form->rankingWindow(), form->batchCheckWindow()}) {
+            QCOMPARE(window->isVisible(), !ended);
+        }
+        QTRY_COMPARE(batch->isChecking(), batchRuns && !ended);
+        batch->cancel();
+        QTRY_VERIFY(!batch->isChecking());
     }
 
     void aDatabaseThatCannotBeUsedIsToldOnceAndTheReportsStillShow() {

@@ -161,5 +161,24 @@ TEST(RenderReport, VariesWithTheFacts) {
     }
 }
 
+TEST(RenderNoReport, NamesTheAccountWhyAndTheReportThatStays) {
+    const ReputationFacts shown = Sample(); // of tb_买家
+    const struct {
+        std::u16string account;
+        const ReputationFacts* shown;
+        std::u16string notice; // up to the report that stays
+    } cases[] = {
+        {u"被封账号", &shown, u"「被封账号」没有报告</b>：已取消<br>下面仍是「tb_买家」的报告。</div>"},
+        {u"tb_买家", &shown, u"「tb_买家」没有报告</b>：已取消<br>下面是「tb_买家」上一次查询的报告。</div>"},
+        {u"<i>&", nullptr, u"「&lt;i&gt;&amp;」没有报告</b>：已取消</div>"},
+    };
+    for (const auto& c : cases) {
+        const std::u16string html = RenderNoReport(c.account, kCancelledCheck, c.shown);
+        const std::size_t end = html.find(c.notice);
+        ASSERT_NE(end, std::u16string::npos) << ToUtf8(html);
+        EXPECT_EQ(html.substr(end + c.notice.size()), c.shown != nullptr ? RenderReport(*c.shown) : u"");
+    }
+}
+
 } // namespace
 } // namespace tarvisk

@@ -1,5 +1,6 @@
 #include "app/main/check_side_panel.h"
 
+#include <QFontMetrics>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
@@ -14,6 +15,9 @@
 namespace tarvisk {
 
 namespace {
+
+// The width of a button's caption is its own less this much for the button's frame and padding.
+constexpr int kButtonMargins = 16;
 
 QLabel* makeLabel(const char* name, QWidget* parent) {
     auto* label = new QLabel(parent);
@@ -51,9 +55,6 @@ CheckSidePanel::CheckSidePanel(LocalStore& store, QWidget* parent)
     auto* header = new QHBoxLayout;
     header->addWidget(title, 1);
     header->addWidget(close);
-    auto* buttons = new QHBoxLayout;
-    buttons->addWidget(m_block);
-    buttons->addWidget(m_allow);
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(8, 4, 8, 8);
     layout->addLayout(header);
@@ -61,7 +62,8 @@ CheckSidePanel::CheckSidePanel(LocalStore& store, QWidget* parent)
     layout->addWidget(m_changes, 1);
     layout->addWidget(m_listFlag);
     layout->addWidget(m_note);
-    layout->addLayout(buttons);
+    layout->addWidget(m_block);
+    layout->addWidget(m_allow);
     layout->addWidget(m_remove);
 
     connect(close, &QPushButton::clicked, this, &QWidget::hide);
@@ -104,8 +106,35 @@ void CheckSidePanel::showCheck(const ReputationFacts& facts, const CheckContext&
     m_entry = context.listed;
     m_note->setText(m_entry ? QtText(m_entry->note) : QString());
     showListEntry();
+    nameButtons();
     show();
     raise();
+}
+
+void CheckSidePanel::nameButtons() {
+    const QString account = QtText(m_account);
+    const std::pair<QPushButton*, QString> buttons[] = {
+        {m_block, QStringLiteral("把「%1」加入黑名单")},
+        {m_allow, QStringLiteral("把「%1」加入白名单")},
+        {m_remove, QStringLiteral("把「%1」移出名单")},
+    };
+    // The room a button's caption has: the panel's inner width less the button's own margins.
+    const int room = contentsRect().width() - layout()->contentsMargins().left() - layout()->contentsMargins().right() -
+                     kButtonMargins;
+    for (const auto& [button, caption] : buttons) {
+        const QFontMetrics metrics(button->font());
+        const int fixed = metrics.horizontalAdvance(caption.arg(QString()));
+        button->setText(caption.arg(metrics.elidedText(account, Qt::ElideMiddle, std::max(room - fixed, 0))));
+        button->setToolTip(PlainToolTip(caption.arg(account)));
+    }
+}
+
+void CheckSidePanel::setVisible(bool visible) {
+    const bool was = isVisibleTo(parentWidget());
+    QFrame::setVisible(visible);
+    if (was != visible) {
+        emit shownChanged(visible);
+    }
 }
 
 void CheckSidePanel::showListEntry() {

@@ -17,7 +17,8 @@ class LocalStore;
 /// What the history and the buyer lists add to a report, shown beside the report browser of the main window: the
 /// date of the account's previous check and what changed since (本周好评 3→7, 结论 安全→不安全), the account's list
 /// and note, and buttons that put the account on the block or the allow list (with the note typed here) or take it
-/// off. The report itself is never touched. Hidden until a report is shown; its close button hides it again.
+/// off; each button names the account it acts on. The report itself is never touched. Hidden until a report is
+/// shown; its close button hides it again.
 class CheckSidePanel : public QFrame {
     Q_OBJECT
 public:
@@ -30,11 +31,17 @@ public:
     /// grows by itself) is left out: the date of the previous check says it.
     static QStringList ChangeLines(const ReputationFacts& before, const ReputationFacts& after);
 
+    void setVisible(bool visible) override;
+
 signals:
     /// The account was put on a list or taken off one here.
     void listChanged();
+    /// The panel was shown or hidden.
+    void shownChanged(bool shown);
 
 private:
+    /// The buttons' captions with the account's name, shortened in the middle to the panel's width.
+    void nameButtons();
     void putOnList(BuyerList list);
     void takeOffList();
     void showListEntry();

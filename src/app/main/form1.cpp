@@ -1,5 +1,6 @@
 #include "app/main/form1.h"
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QDesktopServices>
@@ -68,6 +69,11 @@ void hideBrowserBorder(QWidget& browser, QFrame& frame) {
     frame.resize(frame.width() - kFrameTrimWidthTwips / kTwipsPerPixel,
                  frame.height() - kFrameTrimHeightTwips / kTwipsPerPixel);
 }
+
+// The gap between the login browser and the side panel beside it, in pixels.
+constexpr int kSidePanelGap = 4;
+// What the report area says of a check that ended with an unexpected error (the message box names it).
+constexpr char16_t kCheckFailed[] = u"查询出错，没有完成";
 
 bool isInside(const QWidget* widget, const QWidget* container) {
     return widget != nullptr && (widget == container || container->isAncestorOf(widget));
@@ -174,6 +180,18 @@ void Form1::placeHistoryControls() {
     }
     m_sidePanel = new CheckSidePanel(m_store, this);
     PlaceTwips(*m_sidePanel, 6960, 1080, 3360, 5985);
+    connect(m_sidePanel, &CheckSidePanel::shownChanged, this, &Form1::makeRoomForSidePanel);
+}
+
+void Form1::makeRoomForSidePanel(bool panelShown) {
+    const int width = panelShown ? m_sidePanel->x() - kSidePanelGap - m_p1->x() : m_p1->width() + m_roomForSidePanel;
+    const int given = m_p1->width() - width;
+    if (given == 0) {
+        return;
+    }
+    m_p1->resize(width, m_p1->height());
+    m_w1->resize(m_w1->width() - given, m_w1->height());
+    m_roomForSidePanel += given;
 }
 
 QString Form1::programFolder() const {
@@ -225,6 +243,7 @@ void Form1::Command1_Click() {
         return;
     }
     m_ww->setText(QtText(TrimBlanks(CoreText(m_ww->text()))));
+    const std::u16string account = CoreText(m_ww->text());
     // However the query was started (Enter in ww, a click on Command1), the next account is typed into ww.
     FocusKeeper focus;
     focus.park(*this);
@@ -243,10 +262,18 @@ void Form1::Command1_Click() {
         });
         // Cancelling, or closing the window, gives up a query that still waits for the marketplace.
         CancelScope scope(m_stopQuery);
-        outcome = m_query.run(CoreText(m_ww->text()));
+        try {
+            outcome = m_query.run(account);
+        } catch (...) {
+            showNoReport(account, kCheckFailed);
+            throw;
+        }
     }
     // A query given up read no page to the end: what it came to says nothing about the account.
     if (m_stopQuery) {
+        if (!m_closing) {
+            showNoReport(account, kCancelledCheck);
+        }
         return;
     }
     switch (outcome.status) {
@@ -254,22 +281,36 @@ void Form1::Command1_Click() {
         return;
     case ReputationOutcome::Status::Stopped:
         m_ww->setText(QtText(outcome.account));
+        showNoReport(outcome.account, outcome.stop.message);
         ShowMessageBox(this, QtText(outcome.stop.message), QtText(outcome.stop.title));
         return;
     case ReputationOutcome::Status::PageNotRead:
         m_ww->setText(QtText(outcome.account));
+        showNoReport(outcome.account, outcome.unread.message);
         if (ShowUnreadPageBox(this, QtText(outcome.unread.message), outcome.unread.kind)) {
             openInLoginBrowser(QtText(outcome.unread.address));
         }
         return;
     case ReputationOutcome::Status::Report:
         m_text1->setPlainText(QtText(outcome.facts.rawRatingText));
-        // The report's own badges ("tbimgs/...") are files in the program's resource folder.
-        m_w2->setBodyHtml(QtText(RenderReport(outcome.facts)),
-                          QUrl::fromLocalFile(resourceFolder() + QLatin1Char('/')));
+        m_shownReport = outcome.facts;
+        m_shownReport->rawRatingText.clear();
+        showInReport(RenderReport(outcome.facts));
         m_ww->clear();
         m_sidePanel->showCheck(outcome.facts, RecordCheck(m_store, outcome.facts, UnixTimeNow()));
         return;
+    }
+}
+
+void Form1::showInReport(const std::u16string& html) {
+    // The report's own badges ("tbimgs/...") are files in the program's resource folder.
+    m_w2->setBodyHtml(QtText(html), QUrl::fromLocalFile(resourceFolder() + QLatin1Char('/')));
+}
+
+void Form1::showNoReport(const std::u16string& account, const std::u16string& why) {
+    // Without an account there was no check (the box was empty): the report area stays as it is.
+    if (!account.empty()) {
+        showInReport(RenderNoReport(account, why, m_shownReport ? &*m_shownReport : nullptr));
     }
 }
 
@@ -281,6 +322,8 @@ QWidget* Form1::rankingWindowMade() {
     if (m_ranking == nullptr) {
         auto* ranking = new SoPaiMing(&m_store);
         connect(ranking, &SoPaiMing::loginBrowserRequested, this, &Form1::openInLoginBrowser);
+        // Closing it ends the program, as closing this window does: it asks first while a job runs.
+        ranking->installEventFilter(this);
         m_ranking = ranking;
     }
     return m_ranking;
@@ -296,21 +339,21 @@ void Form1::openBatchCheck() {
         connect(batch, &BatchCheckWindow::loginBrowserRequested, this, &Form1::openInLoginBrowser);
         m_batch = batch;
     }
-    bringUp(m_batch);
+    ShowOver(*m_batch, *this);
 }
 
 void Form1::openBuyerLists() {
     if (m_lists == nullptr) {
         m_lists = new BuyerListEditor(m_store, this);
     }
-    bringUp(m_lists);
+    ShowOver(*m_lists, *this);
 }
 
 void Form1::openCheckHistory() {
     if (m_history == nullptr) {
         m_history = new CheckHistoryWindow(m_store, resourceFolder(), this);
     }
-    bringUp(m_history);
+    ShowOver(*m_history, *this);
 }
 
 void Form1::Timer1_Timer() {
@@ -343,6 +386,14 @@ bool Form1::ww_KeyDown(int keyCode, Qt::KeyboardModifiers shift) {
 }
 
 bool Form1::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == m_ranking && event->type() == QEvent::Close) {
+        if (!mayEndProgram()) {
+            event->ignore();
+            return true;
+        }
+        m_closing = true;
+        return false;
+    }
     if (watched == m_ww) {
         if (event->type() == QEvent::FocusIn) {
             // After the text box's own focus handling, which would otherwise place the cursor.
@@ -367,11 +418,43 @@ void Form1::keyPressEvent(QKeyEvent* event) {
     QWidget::keyPressEvent(event);
 }
 
+QStringList Form1::runningJobs() const {
+    QStringList jobs;
+    if (m_query.busy()) {
+        jobs << QStringLiteral("信誉查询");
+    }
+    if (const auto* batch = qobject_cast<const BatchCheckWindow*>(m_batch.data()); batch && batch->isChecking()) {
+        jobs << QStringLiteral("批量查询");
+    }
+    if (const auto* ranking = qobject_cast<const SoPaiMing*>(m_ranking.data()); ranking && ranking->isBusy()) {
+        jobs << (ranking->isSearching() ? QStringLiteral("宝贝排名查询") : QStringLiteral("店铺宝贝读取"));
+    }
+    return jobs;
+}
+
+bool Form1::mayEndProgram() {
+    const QStringList jobs = runningJobs();
+    if (m_closing || jobs.isEmpty()) {
+        return true;
+    }
+    const QString question =
+        QStringLiteral("%1还没有结束，退出程序会停止%2。\n确定要退出吗？")
+            .arg(jobs.join(QStringLiteral("、")), jobs.size() > 1 ? QStringLiteral("它们") : QStringLiteral("它"));
+    return ChooseMessageBox(this, question, {QStringLiteral("退出程序")}).has_value();
+}
+
 void Form1::closeEvent(QCloseEvent* event) {
+    if (!mayEndProgram()) {
+        event->ignore();
+        return;
+    }
     m_closing = true;
     m_stopQuery = true;
     m_keeper.cancel();
     QWidget::closeEvent(event);
+    // Closing the main window ends the program: every other window closes with it.
+    QApplication::closeAllWindows();
+    QCoreApplication::quit();
 }
 
 } // namespace tarvisk

@@ -2,6 +2,7 @@
 
 #include <atomic>
 #include <functional>
+#include <optional>
 #include <string>
 
 #include <QPointer>
@@ -60,8 +61,8 @@ public slots:
     /// The reputation check of the account in ww; the report goes into W2. While it waits for the marketplace,
     /// a strip under the query button says so and offers to give it up.
     void Command1_Click();
-    /// Gives up the reputation check under way (the strip's 取消, or Esc): no report and no message, the account
-    /// stays in ww.
+    /// Gives up the reputation check under way (the strip's 取消, or Esc): no report and no message box; the report
+    /// area says 已取消, and the account stays in ww.
     void cancelQuery();
     /// Shows the ranking window (created on the first press), not modal.
     void Command2_Click();
@@ -73,7 +74,8 @@ public slots:
     /// Shows `address` in the login browser and brings this window to the front, so that the user can log in or
     /// pass a verification there by hand.
     void openInLoginBrowser(const QString& address);
-    /// Show the batch check, the buyer list editor and the check history (each created on first use).
+    /// Show the batch check, the buyer list editor and the check history over this window (each created on first
+    /// use).
     void openBatchCheck();
     void openBuyerLists();
     void openCheckHistory();
@@ -90,6 +92,18 @@ private:
     /// The folder the report's own badges ("tbimgs/...") are read from: ResourceFolder of the program's folder.
     QString resourceFolder() const;
     void placeHistoryControls();
+    /// Shows `html` in the report browser W2.
+    void showInReport(const std::u16string& html);
+    /// The report area after a check of `account` that gave no report: it says so, above the report it still
+    /// shows and names.
+    void showNoReport(const std::u16string& account, const std::u16string& why);
+    /// The login browser gives up the side panel's width while the panel shows, so the panel never lies over
+    /// the page (a login form at the page's right edge).
+    void makeRoomForSidePanel(bool panelShown);
+    /// The names of the jobs that run now (this window's check, a batch, a ranking walk or a shop listing).
+    QStringList runningJobs() const;
+    /// True when the program may end now: no job runs, or the user chose to stop them.
+    bool mayEndProgram();
     /// The ranking window, created (hidden) on first use.
     QWidget* rankingWindowMade();
 
@@ -119,7 +133,9 @@ private:
     QPointer<QWidget> m_lists;
     QPointer<QWidget> m_history;
     CheckSidePanel* m_sidePanel = nullptr;
+    int m_roomForSidePanel = 0; // the width, in pixels, the login browser gave up to the side panel
     JobProgress* m_progress;
+    std::optional<ReputationFacts> m_shownReport; // the report in W2
 };
 
 } // namespace tarvisk

@@ -149,4 +149,18 @@ std::u16string RenderReport(const ReputationFacts& facts) {
     return html;
 }
 
+std::u16string RenderNoReport(const std::u16string& account, const std::u16string& why, const ReputationFacts* shown) {
+    const std::u16string named = u"「" + EscapeHtml(account) + u"」";
+    std::u16string html = u"<div style='background:#fff4e0;border:1px solid #f0a040;color:#7a4100;font-size:14px;"
+                          u"padding:6px 8px;margin-bottom:8px'><b>" +
+                          named + u"没有报告</b>：" + EscapeHtml(why);
+    if (shown != nullptr) {
+        // The report that stays is another account's, or this account's from an earlier check.
+        html += shown->account == account ? u"<br>下面是" + named + u"上一次查询的报告。"
+                                          : u"<br>下面仍是「" + EscapeHtml(shown->account) + u"」的报告。";
+    }
+    html += u"</div>";
+    return shown != nullptr ? html + RenderReport(*shown) : html;
+}
+
 } // namespace tarvisk

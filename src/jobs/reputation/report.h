@@ -29,4 +29,13 @@ std::u16string toimg(double thisint, int thistype);
 /// numbers.
 std::u16string RenderReport(const ReputationFacts& facts);
 
+/// What the report browser says when a check of `account` gave no report (it was cancelled, it stopped or a page
+/// could not be read; `why` says which: u"已取消" or the check's message): a notice naming the account and why,
+/// then, when a report stays in view (`shown`), a line naming whose report it is and that report. Nothing but
+/// the notice when no report stays.
+std::u16string RenderNoReport(const std::u16string& account, const std::u16string& why, const ReputationFacts* shown);
+
+/// The word for a check the user gave up.
+inline constexpr char16_t kCancelledCheck[] = u"已取消";
+
 } // namespace tarvisk
