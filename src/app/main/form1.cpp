@@ -159,7 +159,7 @@ Form1::~Form1() {
 
 void Form1::placeHistoryControls() {
     // The buttons that open the windows on the history and the lists sit in the free strip between the two
-    // titles; the panel beside the report lies over the right edge of the login browser, shown after a report.
+    // titles; the panel beside the report takes the right edge of the login browser's place, shown after a report.
     const struct {
         const char* caption;
         const char* name;
