@@ -20,6 +20,7 @@
 #include "app/ui/window_font.h"
 #include "app/ui/window_helpers.h"
 #include "app/ui/qt_text.h"
+#include "app/ui/plain_text.h"
 #include "store/exports.h"
 
 namespace tarvisk {
@@ -190,7 +191,7 @@ void SoShopGoods::finishCrawl(const ShopCrawlResult& result) {
 
 void SoShopGoods::showStatus(const QString& status, const QString& note) {
     m_label3->setText(status);
-    m_label3->setToolTip(note);
+    m_label3->setToolTip(PlainToolTip(note));
     const int fitting = std::clamp(m_label3->sizeHint().width(), kLabel3WidthTwips / kTwipsPerPixel,
                                    kLabel3RightLimitTwips / kTwipsPerPixel - m_label3->x());
     m_label3->resize(fitting, m_label3->height());
