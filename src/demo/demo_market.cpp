@@ -7,6 +7,7 @@
 #include <set>
 #include <stdexcept>
 #include <thread>
+#include <vector>
 
 #include <netinet/in.h>
 #include <netinet/tcp.h>
@@ -133,7 +134,11 @@ struct DemoMarket::Impl {
 
 DemoMarket::DemoMarket(int port, PageRegistrar extraPages) : m_impl(std::make_unique<Impl>()) {
     Impl& impl = *m_impl;
-    const DemoCertificate certificate = MakeDemoCertificate(ToUtf8(endpoints::kLoginHost));
+    // The login host, and every marketplace host: the login browser opens the marketplace's pages over https.
+    std::vector<std::string> hosts{ToUtf8(endpoints::kLoginHost)};
+    for (const std::u16string_view domain : endpoints::kMarketplaceDomains)
+        hosts.push_back("*." + ToUtf8(std::u16string(domain)));
+    const DemoCertificate certificate = MakeDemoCertificate(hosts);
     impl.certificatePem = certificate.pem;
     // The server takes its own references to the key and the certificate.
     impl.https = std::make_unique<httplib::SSLServer>(certificate.certificate.get(), certificate.key.get());
@@ -146,6 +151,8 @@ DemoMarket::DemoMarket(int port, PageRegistrar extraPages) : m_impl(std::make_un
     RegisterMarketPages(impl.http);
     RegisterRefusalPages(impl.http);
     RegisterAccountPages(*impl.https);
+    RegisterMarketPages(*impl.https);
+    RegisterRefusalPages(*impl.https);
     if (extraPages != nullptr) {
         extraPages(impl.http);
         // Over TLS too, for checking certificate handling and Secure cookies.

@@ -32,6 +32,7 @@
 #include "app/ranking/so_pai_ming.h"
 #include "app/ui/message_box.h"
 #include "app/ui/qt_hooks.h"
+#include "app/ui/unread_page_box.h"
 #include "app/ui/window_font.h"
 #include "core/cancel.h"
 #include "demo/demo_login.h"
@@ -39,6 +40,7 @@
 #include "demo/test_pages.h"
 #include "net/browser_cookies.h"
 #include "net/xml_http.h"
+#include "text/encoding.h"
 #include "window_test_support.h"
 
 using namespace tarvisk;
@@ -311,23 +313,46 @@ private slots:
     void aPageThatWasNotReadGivesNoReport_data() {
         QTest::addColumn<QString>("rating");
         QTest::addColumn<QString>("ratingAddress");
-        QTest::addColumn<bool>("offered");
+        QTest::addColumn<QString>("opened"); // by the offer, empty when none is made
         QTest::addColumn<QString>("message");
         const QString login = QStringLiteral("https://login.taobao.com/member/login.jhtml?redirectURL=x");
-        QTest::newRow("login") << "<form action='/member/login.jhtml'></form>" << login << true
+        const QString verification =
+            QString::fromStdU16String(UnreadPageMessage(ReputationPage::Rating, PageKind::Verification));
+        QTest::newRow("login") << "<form action='/member/login.jhtml'></form>" << login << login
                                << QString::fromStdU16String(UnreadPageMessage(ReputationPage::Rating, PageKind::Login));
         QTest::newRow("empty") << " \r\n"
-                               << QString() << false
+                               << QString() << QString()
                                << QString::fromStdU16String(UnreadPageMessage(ReputationPage::Rating, PageKind::Empty));
+        // The login browser shows no address: a marketplace page opens over https, any other is not offered.
+        QTest::newRow("plain http verification")
+            << "<p>x</p>"
+            << "http://rate.taobao.com/_____tmd_____/punish?x5step=1"
+            << "https://rate.taobao.com/_____tmd_____/punish?x5step=1" << verification;
+        // No rating text: a real request redirected there by a loopback page.
+        const QString offHost = QStringLiteral("http://127.0.0.1:9/punish");
+        QTest::newRow("redirected off the marketplace")
+            << QString() << offHost << QString() << verification + "\n\n" + NotOpenedInLoginBrowser(offHost);
+        for (const QString address :
+             {"https://rate.taobao.com.example.net/punish", "https://evil.example\\@rate.taobao.com/punish"}) {
+            QTest::newRow(qPrintable(address))
+                << "<p>x</p>" << address << QString() << verification + "\n\n" + NotOpenedInLoginBrowser(address);
+        }
     }
 
     void aPageThatWasNotReadGivesNoReport() {
         QFETCH(QString, rating);
         QFETCH(QString, ratingAddress);
-        QFETCH(bool, offered);
+        QFETCH(QString, opened);
         QFETCH(QString, message);
         Form1::Environment environment;
         environment.fetchPage = [&](const std::u16string& url) {
+            if (url.find(u"/user-rate-") != std::u16string::npos && rating.isEmpty()) {
+                FetchedPage page;
+                page.text = XmlHttpRequest(u"http://rate.taobao.com/test/redirect?to=" +
+                                               UrlEncodeUtf8(ratingAddress.toStdU16String()),
+                                           {}, 0, 10, page.address);
+                return page;
+            }
             if (url.find(u"/user-rate-") != std::u16string::npos) {
                 return FetchedPage(rating.toStdU16String(), ratingAddress.toStdU16String());
             }
@@ -342,12 +367,12 @@ private slots:
         control<QLineEdit>(*form, "ww")->setText(QStringLiteral(" abc "));
         form->Command1_Click();
         QCOMPARE(m_messages.messages(), (QList<QPair<QString, QString>>{{message, ProductCaption()}}));
-        QCOMPARE(m_messages.offers().size(), offered ? 1 : 0);
+        QCOMPARE(m_messages.offers().size(), opened.isEmpty() ? 0 : 1);
         QCOMPARE(control<QLineEdit>(*form, "ww")->text(), QStringLiteral("abc"));
         QCOMPARE(text1->toPlainText(), QString("earlier rating page"));
         // Taking the offer shows the page in the login browser, where the user can log in by hand.
-        if (offered) {
-            QTRY_COMPARE(w1->url().toString(), ratingAddress);
+        if (!opened.isEmpty()) {
+            QTRY_COMPARE(w1->url().toString(), opened);
         } else {
             QCOMPARE(w1->url(), before);
         }
@@ -492,6 +517,13 @@ private slots:
         const QString punish = QStringLiteral("https://s.taobao.com//search/_____tmd_____/punish?x5secdata=1");
         emit qobject_cast<SoPaiMing*>(ranking)->loginBrowserRequested(punish);
         QTRY_COMPARE(control<BrowserView>(*form, "W1")->url().toString(), punish);
+        // An address off the marketplace is not opened: a message says where it pointed.
+        const QString offHost = QStringLiteral("http://127.0.0.1:9/punish");
+        emit qobject_cast<SoPaiMing*>(ranking)->loginBrowserRequested(offHost);
+        QCOMPARE(m_messages.messages().size(), 1);
+        QVERIFY(m_messages.messages().constFirst().first.contains(offHost));
+        QTest::qWait(200);
+        QCOMPARE(control<BrowserView>(*form, "W1")->url().toString(), punish);
         QVERIFY(form->isVisible());
         ranking->hide();
         form->Command2_Click();
@@ -679,16 +711,15 @@ private slots:
         QTRY_VERIFY(form->findChild<BrowserWindow*>() == nullptr);
     }
 
-    void onlyTheDemoLoginCertificateIsTrusted() {
+    void onlyTheDemoCertificateIsTrustedAndOnlyOnTheMarketplacesHosts() {
         const QByteArray demoDigest =
             QSslCertificate(QByteArray::fromStdString(demoMarket->certificatePem())).digest(QCryptographicHash::Sha256);
         const QByteArray otherDigest = QCryptographicHash::hash("another", QCryptographicHash::Sha256);
         const std::tuple<QString, QByteArray, bool> cases[] = {
-            {"login.taobao.com", demoDigest, true},
-            {"LOGIN.taobao.com", demoDigest, true},
-            {"login.taobao.com", otherDigest, false},
-            {"member1.taobao.com", demoDigest, false},
-            {"", QByteArray(), false},
+            {"login.taobao.com", demoDigest, true},     {"LOGIN.taobao.com", demoDigest, true},
+            {"login.taobao.com", otherDigest, false},   {"member1.taobao.com", demoDigest, true},
+            {"demoshop1.taobao.com", demoDigest, true}, {"login.taobao.com.example.net", demoDigest, false},
+            {"127.0.0.1", demoDigest, false},           {"", QByteArray(), false},
         };
         for (const auto& [host, digest, trusted] : cases) {
             QCOMPARE(IsTrustedCertificate(host, digest), trusted);

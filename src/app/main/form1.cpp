@@ -258,7 +258,8 @@ void Form1::Command1_Click() {
         return;
     case ReputationOutcome::Status::PageNotRead:
         m_ww->setText(QtText(outcome.account));
-        if (ShowUnreadPageBox(this, QtText(outcome.unread.message), outcome.unread.kind)) {
+        if (ShowUnreadPageBox(this, QtText(outcome.unread.message), outcome.unread.kind,
+                              QtText(outcome.unread.address))) {
             openInLoginBrowser(QtText(outcome.unread.address));
         }
         return;
@@ -322,7 +323,12 @@ void Form1::W1_DocumentComplete() {
 }
 
 void Form1::openInLoginBrowser(const QString& address) {
-    m_w1->Navigate(address);
+    const std::optional<QString> secure = LoginBrowserAddress(address);
+    if (!secure) {
+        ShowMessageBox(this, NotOpenedInLoginBrowser(address));
+        return;
+    }
+    m_w1->Navigate(*secure);
     show();
     raise();
     activateWindow();

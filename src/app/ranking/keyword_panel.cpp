@@ -342,7 +342,8 @@ void KeywordPanel::finish(std::size_t walked, bool scheduled) {
     historyChanged();
     emit runningChanged();
     if (const std::optional<UnreadPage> blocked = std::exchange(m_blockedAt, std::nullopt)) {
-        if (ShowUnreadPageBox(this, m_blockedMessage + QStringLiteral("\n\n后面的关键字没有查询。"), blocked->kind)) {
+        if (ShowUnreadPageBox(this, m_blockedMessage + QStringLiteral("\n\n后面的关键字没有查询。"), blocked->kind,
+                              QtText(blocked->address))) {
             emit loginBrowserRequested(QtText(blocked->address));
         }
     }

@@ -183,7 +183,8 @@ void SoShopGoods::finishCrawl(const ShopCrawlResult& result) {
     m_unreadPage = result.unreadPage;
     m_unreadMessage = QtText(ShopUnreadMessage(result));
     // Shown here when the user watches this window; a crawl run for the hidden window is reported by its caller.
-    if (m_unreadPage && isVisible() && ShowUnreadPageBox(this, m_unreadMessage, m_unreadPage->kind)) {
+    if (m_unreadPage && isVisible() &&
+        ShowUnreadPageBox(this, m_unreadMessage, m_unreadPage->kind, QtText(m_unreadPage->address))) {
         emit loginBrowserRequested(QtText(m_unreadPage->address));
     }
     emit crawlFinished(result.count(), result.cancelled);
