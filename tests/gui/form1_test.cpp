@@ -73,6 +73,13 @@ QRect elementRect(QWebEngineView* view, const QString& selector) {
     return QRectF(box[0].toDouble(), box[1].toDouble(), box[2].toDouble(), box[3].toDouble()).toRect();
 }
 
+/// A click of the user on the first element that `selector` finds.
+void click(QWebEngineView* view, const QString& selector) {
+    const QRect element = elementRect(view, selector);
+    QVERIFY(element.isValid());
+    QTest::mouseClick(view->focusProxy(), Qt::LeftButton, {}, element.center());
+}
+
 bool hasBrowserCookie(const std::string& name, const std::string& value = {}) {
     for (const BrowserCookie& cookie : BrowserCookies::instance().all()) {
         if (cookie.name == name && (value.empty() || cookie.value == value)) {
@@ -684,12 +691,14 @@ private slots:
         QVERIFY(QTest::qWaitForWindowExposed(form.get()));
         auto* w1 = control<BrowserView>(*form, "W1");
         QSignalSpy loaded(w1, &QWebEngineView::loadFinished);
-        w1->setHtml("<a id='home' target='_blank' href='http://i.taobao.com/my_taobao.htm'>我的淘宝</a>",
+        w1->setHtml("<a id='home' target='_blank' href='http://i.taobao.com/my_taobao.htm'>我的淘宝</a><br>"
+                    "<button id='popup' onclick=\"window.open('http://i.taobao.com/my_taobao.htm', 'popup', "
+                    "'width=500,height=400')\">弹出</button>",
                     QUrl("https://login.taobao.com/member/"));
         QVERIFY(loaded.wait(10000));
 
         // A link to a new window: the member home page greets the member, so the login cookie went with it.
-        evaluate(w1, "document.getElementById('home').click(); true");
+        click(w1, "#home");
         BrowserWindow* window = nullptr;
         QTRY_VERIFY_WITH_TIMEOUT((window = form->findChild<BrowserWindow*>()) != nullptr, 10000);
         QTRY_COMPARE_WITH_TIMEOUT(window->windowTitle(), QString("我的淘宝"), 15000);
@@ -702,13 +711,53 @@ private slots:
         window->close();
         QTRY_VERIFY(form->findChild<BrowserWindow*>() == nullptr);
 
-        // A pop-up a script opens gets the size it asks for, and closes when its page closes it.
-        evaluate(w1, "window.open('http://i.taobao.com/my_taobao.htm', 'popup', 'width=500,height=400'); true");
+        // A pop-up a script opens on a click gets the size it asks for, and closes when its page closes it.
+        click(w1, "#popup");
         QTRY_VERIFY_WITH_TIMEOUT((window = form->findChild<BrowserWindow*>()) != nullptr, 10000);
         QTRY_COMPARE_WITH_TIMEOUT(window->windowTitle(), QString("我的淘宝"), 15000);
         QTRY_COMPARE(window->size(), QSize(500, 400));
         evaluate(window->view(), "window.close(); true");
         QTRY_VERIFY(form->findChild<BrowserWindow*>() == nullptr);
+    }
+
+    void aPageOpensWindowsOnlyOnAClickAndFiveAtATime() {
+        auto form = makeForm();
+        form->show();
+        QVERIFY(QTest::qWaitForWindowExposed(form.get()));
+        auto* w1 = control<BrowserView>(*form, "W1");
+        QSignalSpy loaded(w1, &QWebEngineView::loadFinished);
+        // Twenty windows as the page loads, thirty-eight on one click, one on the other button.
+        w1->setHtml("<script>for (let i = 0; i < 20; ++i) window.open('http://i.taobao.com/my_taobao.htm?l=' + i);"
+                    "</script><button id='flood' onclick=\"for (let i = 0; i < 38; ++i) "
+                    "window.open('http://i.taobao.com/my_taobao.htm?c=' + i, 'c' + i)\">很多</button><br>"
+                    "<button id='one' onclick=\"window.open('http://i.taobao.com/my_taobao.htm', 'w' + "
+                    "Math.random())\">一个</button>",
+                    QUrl("https://login.taobao.com/member/"));
+        QVERIFY(loaded.wait(10000));
+        QTRY_COMPARE(w1->statusText(), QString("已阻止这个页面打开的20个窗口：只有点击才能打开新窗口"));
+        QVERIFY(control<QLabel>(*w1, "BrowserStatus")->isVisible());
+        QCOMPARE(form->findChildren<BrowserWindow*>().size(), 0);
+
+        // A click opens one window: the rest of what its handler asks for comes without a click of its own.
+        click(w1, "#flood");
+        QTRY_COMPARE(w1->statusText(), QString("已阻止这个页面打开的57个窗口：只有点击才能打开新窗口"));
+        QCOMPARE(form->findChildren<BrowserWindow*>().size(), 1);
+        // Further clicks fill the windows up to five; past them nothing opens until one is closed.
+        for (int i = 1; i < kMostBrowserWindows; ++i) {
+            click(w1, "#one");
+            QTRY_COMPARE(form->findChildren<BrowserWindow*>().size(), i + 1);
+        }
+        click(w1, "#one");
+        QTRY_COMPARE(w1->statusText(), QString("已阻止这个页面打开的58个窗口：同时最多打开5个网页窗口"));
+        QCOMPARE(form->findChildren<BrowserWindow*>().size(), kMostBrowserWindows);
+        form->findChildren<BrowserWindow*>().constFirst()->close();
+        QTRY_COMPARE(form->findChildren<BrowserWindow*>().size(), kMostBrowserWindows - 1);
+        click(w1, "#one");
+        QTRY_COMPARE(form->findChildren<BrowserWindow*>().size(), kMostBrowserWindows);
+        for (BrowserWindow* window : form->findChildren<BrowserWindow*>()) {
+            window->close();
+        }
+        QTRY_COMPARE(BrowserWindow::openCount(), 0);
     }
 
     void onlyTheDemoCertificateIsTrustedAndOnlyOnTheMarketplacesHosts() {
