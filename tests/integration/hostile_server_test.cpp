@@ -300,6 +300,24 @@ TEST_F(HostileServer, AfterThreeThousandCookiesTheServerStillTakesTheRequestsAnd
               std::string::npos);
 }
 
+TEST_F(HostileServer, AbandonedHeldBackAnswersLeaveTheMarketAnswering) {
+    // Requests whose clients gave up while the market holds their answers back, as cancelled or stalled jobs leave
+    // them: each keeps a worker of the market for minutes, and there are more of them than the workers it starts with.
+    sockaddr_in market{};
+    market.sin_family = AF_INET;
+    market.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    market.sin_port = htons(static_cast<std::uint16_t>(s_market->port()));
+    const std::string request = "GET /test/hostile/silent HTTP/1.1\r\nHost: shop.example.com\r\n\r\n";
+    for (int i = 0; i < 20; ++i) {
+        const int client = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        ASSERT_EQ(::connect(client, reinterpret_cast<sockaddr*>(&market), sizeof market), 0);
+        ASSERT_EQ(::send(client, request.data(), request.size(), MSG_NOSIGNAL), static_cast<ssize_t>(request.size()));
+        ::close(client);
+    }
+    // A job's next page is answered, instead of waiting out its limit for a worker.
+    EXPECT_NE(Fetch(u"http://shop.example.com/test/echo", 10).find(u"method: POST"), std::u16string::npos);
+}
+
 TEST_F(HostileServer, ARedirectLoopEnds) {
     const std::u16string url = u"http://shop.example.com/test/hostile/loop";
     // Redirects are returned as they are: the loop is one answer.
