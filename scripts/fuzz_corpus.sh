@@ -41,7 +41,8 @@ gbk_escape() { printf '%s' "$1" | iconv -f UTF-8 -t GBK | xxd -p | tr -d '\n' | 
 without_filler() { perl -0pe 's{<style>.*?</style>}{<style></style>}sg'; }
 
 corpus=fuzz/corpus
-rm -rf "$corpus"
+# The seeds are made anew; the inputs kept from long runs (corpus/<program>/kept/) stay.
+find "$corpus" -mindepth 2 -maxdepth 2 -type f -delete 2>/dev/null || true
 for program in fuzz/*_fuzz.cpp; do
     mkdir -p "$corpus/$(basename "$program" .cpp)"
 done
