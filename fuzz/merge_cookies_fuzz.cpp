@@ -8,6 +8,7 @@
 #include <set>
 #include <string>
 
+#include "core/utf8.h"
 #include "fuzz_support.h"
 #include "net/cookie_jar.h"
 #include "text/text_ops.h"
@@ -30,6 +31,24 @@ void CheckSlotForm(const std::u16string& slot) {
         Check(names.insert(name).second, "every name is in the slot once");
         start = end + 2;
     }
+}
+
+std::size_t EntryCount(const std::u16string& slot) {
+    std::size_t entries = 0;
+    for (std::size_t at = slot.find(u"; "); at != std::u16string::npos; at = slot.find(u"; ", at + 2))
+        ++entries;
+    return entries;
+}
+
+/// The pieces of a cookie text whose name and value take at most `bytes` (UTF-8), the others left out.
+std::u16string CookiesWithin(std::u16string text, std::size_t bytes) {
+    std::erase(text, u' ');
+    std::u16string kept;
+    for (const std::u16string& piece : tarvisk::SplitAt(text, u";")) {
+        if (tarvisk::ToUtf8(piece).size() <= bytes + (piece.find(u'=') != std::u16string::npos ? 1 : 0))
+            kept += piece + u";";
+    }
+    return kept;
 }
 
 /// The value each name ends up with: that of its last piece in the stored text, then the fresh one.
@@ -59,21 +78,26 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     Check(tarvisk::MergeCookies(merged, {}) == merged, "merging nothing keeps the slot");
     Check(tarvisk::MergeCookies({}, merged) == merged, "a slot merged into an empty slot stays the same");
     const auto values = LastValues(stored, fresh);
-    std::size_t entries = 0;
-    for (std::size_t at = merged.find(u"; "); at != std::u16string::npos; at = merged.find(u"; ", at + 2))
-        ++entries;
+    const std::size_t entries = EntryCount(merged);
     Check(entries == values.size(), "one entry for every name");
     for (const auto& [name, value] : values)
         Check(tarvisk::fuzz::Contains(u"; " + merged, u"; " + name + u"=" + value + u"; "),
               "a name takes the value of its last piece");
 
-    // A slot with a limit never grows past it, stays in slot form, and is the plain merge when that fits.
-    const std::size_t limit = size % 97;
-    const std::u16string capped = tarvisk::MergeCookies(stored, fresh, limit);
+    // A bounded slot stays within its limits and in slot form, is the plain merge when that fits, and else keeps a
+    // tail of the merge of the pieces short enough to be cookies.
+    const tarvisk::SlotLimits limits{size % 13, size % 7, size % 97};
+    const std::u16string capped = tarvisk::MergeCookies(stored, fresh, limits);
     CheckSlotForm(capped);
-    Check(capped.size() <= limit, "a capped slot holds at most its limit");
-    if (merged.size() <= limit)
-        Check(capped == merged, "below its limit a capped merge is the plain merge");
+    Check(tarvisk::ToUtf8(capped).size() <= limits.slotBytes, "a bounded slot holds at most its bytes");
+    Check(EntryCount(capped) <= limits.cookies, "a bounded slot holds at most its cookies");
+    const std::u16string fitting =
+        tarvisk::MergeCookies(CookiesWithin(stored, limits.cookieBytes), CookiesWithin(fresh, limits.cookieBytes));
+    Check(fitting.ends_with(capped) && (capped.empty() || fitting.size() == capped.size() ||
+                                        fitting[fitting.size() - capped.size() - 1] == u' '),
+          "a bounded slot keeps the newest entries of the merge of the cookies that fit");
+    if (fitting == merged && tarvisk::ToUtf8(merged).size() <= limits.slotBytes && entries <= limits.cookies)
+        Check(capped == merged, "within its limits a bounded merge is the plain merge");
 
     // The separator routines on any separator, the empty one included.
     const std::u16string separator = tarvisk::fuzz::PageText(pieces[2]).substr(0, 4);

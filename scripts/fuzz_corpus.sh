@@ -41,7 +41,8 @@ gbk_escape() { printf '%s' "$1" | iconv -f UTF-8 -t GBK | xxd -p | tr -d '\n' | 
 without_filler() { perl -0pe 's{<style>.*?</style>}{<style></style>}sg'; }
 
 corpus=fuzz/corpus
-rm -rf "$corpus"
+# The seeds are made anew; the inputs kept from long runs (corpus/<program>/kept/) stay.
+find "$corpus" -mindepth 2 -maxdepth 2 -type f -delete 2>/dev/null || true
 for program in fuzz/*_fuzz.cpp; do
     mkdir -p "$corpus/$(basename "$program" .cpp)"
 done
@@ -155,6 +156,29 @@ fetch -D "$work/headers-meta" -o "$work/page-meta" "http://shop.example.com/test
 put response_text_fuzz header-gbk "$(text ct1 'text/html; charset=GBK')" "$work/page-rating"
 put response_text_fuzz meta-gb2312 "$(text ct2 'text/html')" "$work/page-meta"
 put response_text_fuzz utf8 "$(text ct3 'text/html; charset="utf-8"')" "$work/search-0-a"
+
+# --- the CSV reader and the list import: files as the tests read them ------------------------------
+printf 'a,b\r\n"x\r\ny",z\r\n\r\nlast,""\n"end"' >"$corpus/csv_fuzz/line-breaks"
+printf '\xEF\xBB\xBF买家,黑名单\r\na"b,c\r\n"a"b,c\r\n""x,y\r\n="42054041382",'"'"'=1+1,'"''"'x\r\n' >"$corpus/csv_fuzz/utf8-bom"
+printf '买家,黑名单\r\na\rb\r\n' | iconv -f UTF-8 -t GBK >"$corpus/csv_fuzz/gbk"
+printf 'a,b\r\nc,d\r\n"open,e\r\nf,g\r\n' >"$corpus/csv_fuzz/unclosed"
+printf 'Note , ACCOUNT,list,source\r\n老客户,老实买家,allow,店里\r\n"两行\r\n备注",刷单小号,block\r\nx,,block\r\n'\
+'x,某人,grey\r\nx,某人,block,a,b\r\n,"  带空格  ",Allow\r\n"unclosed,a,block\r\n' >"$corpus/csv_fuzz/list-import"
+printf 'account,list,note\r\n老实买家,block,备注\r\n皇冠旗舰店,allow,\r\n' | iconv -f UTF-8 -t GBK >"$corpus/csv_fuzz/list-gbk"
+
+# --- the page classifier: the tests' pages and addresses, the rating text as the job's own ---------
+page_check() { put page_check_fuzz "$1" "$(text "a-$1" "$2")" "$(text "t-$1" "$3")" "$(text own1 rateok)" "$(text own2 好评率)"; }
+rating='<table><tr><td class="rateok">3</td></tr></table><li>好评率：99.85%</li>'
+page_check login-redirect 'https://login.taobao.com/member/login.jhtml?redirectURL=x' '<p>x</p>'
+page_check punish 'http://s.taobao.com//search/_____tmd_____/punish?x5secdata=ab' '<html></html>'
+page_check own-page 'http://rate.taobao.com/user-rate-x.htm' "$rating"
+page_check own-page-login-box '' '<div class="site-nav"><form action="https://login.taobao.com/member/login.jhtml"><input name="TPL_username"></form></div>'"$rating"
+page_check login-form '' '<form id="J_Form" action="/member/login.jhtml" method="post">'
+page_check slider '' '<div id="nc_1_n1z" class="nc_iconfont btn_slide"></div><p>请按住滑块，拖动到最右边</p>'
+page_check blank '' $' \r\n\t'
+page_check off-host 'http://127.0.0.1/punish' '<p>x</p>'
+page_check look-alike 'https://evil.example\@login.taobao.com:443/member/login.jhtml' '<p>x</p>'
+page_check error-page 'HTTPS://Login.Taobao.COM.example.com/x' '<html><body><h1>500 Internal Server Error</h1></body></html>'
 
 # --- the settings file ----------------------------------------------------------------------------
 printf '[配置]\r\nSURL=//demoshop1.taobao.com/\r\nKeyWord=软件开发\r\nPages=10\r\nGoods=42054041382\r\nop=1\r\n' |

@@ -52,7 +52,8 @@ std::string pemOf(X509* certificate) {
 
 } // namespace
 
-DemoCertificate MakeDemoCertificate(const std::string& host) {
+DemoCertificate MakeDemoCertificate(const std::vector<std::string>& hosts) {
+    require(!hosts.empty(), "host");
     std::unique_ptr<EVP_PKEY, KeyDeleter> key(EVP_EC_gen("P-256"));
     require(key != nullptr, "key");
     std::unique_ptr<X509, CertificateDeleter> certificate(X509_new());
@@ -70,15 +71,18 @@ DemoCertificate MakeDemoCertificate(const std::string& host) {
     X509_NAME* name = X509_get_subject_name(cert);
     X509_NAME_add_entry_by_txt(name, "O", MBSTRING_ASC,
                                reinterpret_cast<const unsigned char*>("Tarvisk demo marketplace"), -1, -1, 0);
-    X509_NAME_add_entry_by_txt(name, "CN", MBSTRING_ASC, reinterpret_cast<const unsigned char*>(host.c_str()), -1, -1,
-                               0);
+    X509_NAME_add_entry_by_txt(name, "CN", MBSTRING_ASC, reinterpret_cast<const unsigned char*>(hosts.front().c_str()),
+                               -1, -1, 0);
     require(X509_set_issuer_name(cert, name) == 1, "issuer");
     require(X509_set_pubkey(cert, key.get()) == 1, "public key");
     addExtension(cert, NID_basic_constraints, "critical,CA:FALSE");
     addExtension(cert, NID_key_usage, "critical,digitalSignature");
     addExtension(cert, NID_ext_key_usage, "serverAuth");
     addExtension(cert, NID_subject_key_identifier, "hash");
-    addExtension(cert, NID_subject_alt_name, ("DNS:" + host).c_str());
+    std::string names;
+    for (const std::string& host : hosts)
+        names += (names.empty() ? "DNS:" : ",DNS:") + host;
+    addExtension(cert, NID_subject_alt_name, names.c_str());
     require(X509_sign(cert, key.get(), EVP_sha256()) > 0, "signature");
     std::string pem = pemOf(cert);
     return {std::move(key), std::move(certificate), std::move(pem)};

@@ -2,6 +2,7 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 #include <openssl/types.h>
 
@@ -24,9 +25,10 @@ struct DemoCertificate {
     std::string pem;
 };
 
-/// A self-signed certificate for `host` (its subject and only alternative name), valid from a day
-/// ago for a year, made fresh so no private key is ever stored; browsers and the request routines
-/// are told to trust exactly this one. Throws std::runtime_error when OpenSSL fails.
-DemoCertificate MakeDemoCertificate(const std::string& host);
+/// A self-signed certificate for `hosts` (the first is its subject; all are its alternative names,
+/// "*.taobao.com" for every host of a domain), valid from a day ago for a year, made fresh so no
+/// private key is ever stored; browsers and the request routines are told to trust exactly this one.
+/// Throws std::runtime_error when OpenSSL fails.
+DemoCertificate MakeDemoCertificate(const std::vector<std::string>& hosts);
 
 } // namespace tarvisk::demo

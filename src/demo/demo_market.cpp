@@ -2,11 +2,14 @@
 
 #include <algorithm>
 #include <condition_variable>
+#include <deque>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <set>
 #include <stdexcept>
 #include <thread>
+#include <vector>
 
 #include <netinet/in.h>
 #include <netinet/tcp.h>
@@ -24,13 +27,77 @@ namespace tarvisk::demo {
 namespace {
 
 constexpr char kLoopback[] = "127.0.0.1";
-// Enough workers that a few held-back answers (slow and silent test pages) never starve the
-// pages a job is waiting for.
+// The workers a server starts with, and the most it grows to.
 constexpr std::size_t kWorkers = 16;
+constexpr std::size_t kMostWorkers = 512;
 // Requests one kept-alive connection serves before the server closes it.
 constexpr std::size_t kRequestsPerConnection = 1000;
 // How long the constructor waits for a server thread to begin accepting.
 constexpr auto kStartLimit = std::chrono::seconds(5);
+
+/// A server's workers. A connection keeps its worker for as long as it lasts: while it is kept alive, and while a
+/// test page holds its answer back (for minutes, whether or not its client is still there). A fixed number of
+/// workers would let a few such connections starve every later request, which then waits unanswered until its
+/// client gives up; so whenever a connection comes and no worker is free, one more starts.
+class Workers : public httplib::TaskQueue {
+public:
+    Workers() {
+        std::lock_guard lock(m_mutex);
+        while (m_threads.size() < kWorkers)
+            startWorker();
+    }
+
+    void enqueue(std::function<void()> job) override {
+        {
+            std::lock_guard lock(m_mutex);
+            m_jobs.push_back(std::move(job));
+            if (m_idle < m_jobs.size() && m_threads.size() < kMostWorkers)
+                startWorker();
+        }
+        m_changed.notify_one();
+    }
+
+    void shutdown() override {
+        {
+            std::lock_guard lock(m_mutex);
+            m_shutdown = true;
+        }
+        m_changed.notify_all();
+        // The server has stopped accepting: no worker starts any more.
+        for (std::thread& thread : m_threads)
+            thread.join();
+    }
+
+private:
+    // With the mutex held. A worker counts as free from when it starts until it takes a job.
+    void startWorker() {
+        ++m_idle;
+        m_threads.emplace_back([this] { work(); });
+    }
+
+    void work() {
+        std::unique_lock lock(m_mutex);
+        for (;;) {
+            m_changed.wait(lock, [this] { return !m_jobs.empty() || m_shutdown; });
+            if (m_jobs.empty())
+                return;
+            std::function<void()> job = std::move(m_jobs.front());
+            m_jobs.pop_front();
+            --m_idle;
+            lock.unlock();
+            job();
+            lock.lock();
+            ++m_idle;
+        }
+    }
+
+    std::mutex m_mutex;
+    std::condition_variable m_changed;
+    std::deque<std::function<void()>> m_jobs;
+    std::vector<std::thread> m_threads;
+    std::size_t m_idle = 0;
+    bool m_shutdown = false;
+};
 
 // The servers that are stopping: their held-back answers end at once.
 std::mutex stoppingMutex;
@@ -52,7 +119,7 @@ void configure(httplib::Server& server) {
     server.set_keep_alive_timeout(1);
     // As the marketplace's servers do, a connection serves a whole job, not a handful of requests.
     server.set_keep_alive_max_count(kRequestsPerConnection);
-    server.new_task_queue = [] { return new httplib::ThreadPool(kWorkers); };
+    server.new_task_queue = [] { return new Workers; };
 }
 
 void waitUntilRunning(const httplib::Server& server) {
@@ -133,7 +200,11 @@ struct DemoMarket::Impl {
 
 DemoMarket::DemoMarket(int port, PageRegistrar extraPages) : m_impl(std::make_unique<Impl>()) {
     Impl& impl = *m_impl;
-    const DemoCertificate certificate = MakeDemoCertificate(ToUtf8(endpoints::kLoginHost));
+    // The login host, and every marketplace host: the login browser opens the marketplace's pages over https.
+    std::vector<std::string> hosts{ToUtf8(endpoints::kLoginHost)};
+    for (const std::u16string_view domain : endpoints::kMarketplaceDomains)
+        hosts.push_back("*." + ToUtf8(std::u16string(domain)));
+    const DemoCertificate certificate = MakeDemoCertificate(hosts);
     impl.certificatePem = certificate.pem;
     // The server takes its own references to the key and the certificate.
     impl.https = std::make_unique<httplib::SSLServer>(certificate.certificate.get(), certificate.key.get());
@@ -146,6 +217,8 @@ DemoMarket::DemoMarket(int port, PageRegistrar extraPages) : m_impl(std::make_un
     RegisterMarketPages(impl.http);
     RegisterRefusalPages(impl.http);
     RegisterAccountPages(*impl.https);
+    RegisterMarketPages(*impl.https);
+    RegisterRefusalPages(*impl.https);
     if (extraPages != nullptr) {
         extraPages(impl.http);
         // Over TLS too, for checking certificate handling and Secure cookies.

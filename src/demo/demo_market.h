@@ -29,9 +29,10 @@ public:
     int port() const;
     /// "127.0.0.1:PORT", the route for the request routines.
     std::string hostPort() const;
-    /// The port of the HTTPS server that serves the login host (a free port of its own).
+    /// The port of the HTTPS server (a free port of its own), which serves the marketplace's pages as the
+    /// HTTP one does: the login host, and every page the login browser may be sent to.
     int httpsPort() const;
-    /// The self-signed certificate of the HTTPS server (PEM), made at start for the login host.
+    /// The self-signed certificate of the HTTPS server (PEM), made at start for the marketplace's hosts.
     std::string certificatePem() const;
 
 private:

@@ -2,9 +2,11 @@
 
 #include <algorithm>
 #include <cstddef>
+#include <span>
 #include <unordered_map>
 #include <vector>
 
+#include "core/utf8.h"
 #include "text/text_ops.h"
 
 namespace tarvisk {
@@ -16,42 +18,42 @@ std::u16string withoutBlanks(std::u16string text) {
     return text;
 }
 
-/// The merge, piece by piece; a piece that would take the text past `limit` is left out.
-std::u16string mergePieces(const std::u16string& stored, const std::u16string& fresh, std::size_t limit) {
-    // Every piece of both texts in order; a name keeps the position of its first piece and the
-    // value of its last one. Attributes such as "path=/" are pieces like any other.
-    std::vector<std::pair<std::u16string, std::u16string>> entries;
+struct Entry {
+    std::u16string name;
+    std::u16string value;
+};
+
+/// Every piece of both texts in order that `takes` lets through; a name keeps the position of its
+/// first piece and the value of its last one. Attributes such as "path=/" are pieces like any other.
+template <typename Takes>
+std::vector<Entry> mergedEntries(const std::u16string& stored, const std::u16string& fresh, Takes takes) {
+    std::vector<Entry> entries;
     std::unordered_map<std::u16string, std::size_t> positions;
-    std::size_t length = 0; // of the merged text: name, "=", value and "; " for each entry
     for (const std::u16string* text : {&stored, &fresh}) {
         for (const std::u16string& piece : SplitAt(withoutBlanks(*text), u";")) {
-            std::u16string name = TextBefore(piece, u"=");
-            if (name.empty())
+            Entry entry{TextBefore(piece, u"="), TextAfter(piece, u"=")};
+            if (entry.name.empty() || !takes(entry))
                 continue;
-            std::u16string value = TextAfter(piece, u"=");
-            const auto found = positions.find(name);
-            if (found == positions.end()) {
-                const std::size_t entryLength = name.size() + value.size() + 3;
-                if (entryLength > limit - std::min(length, limit))
-                    continue;
-                length += entryLength;
-                positions.emplace(name, entries.size());
-                entries.emplace_back(std::move(name), std::move(value));
-            } else {
-                std::u16string& kept = entries[found->second].second;
-                const std::size_t without = length - kept.size();
-                if (value.size() > limit - std::min(without, limit))
-                    continue;
-                length = without + value.size();
-                kept = std::move(value);
-            }
+            const auto [found, added] = positions.try_emplace(entry.name, entries.size());
+            if (added)
+                entries.push_back(std::move(entry));
+            else
+                entries[found->second].value = std::move(entry.value);
         }
     }
-    std::u16string merged;
-    merged.reserve(length);
-    for (const auto& [name, value] : entries)
-        merged += name + u'=' + value + u"; ";
-    return merged;
+    return entries;
+}
+
+/// The bytes of a cookie's name and value as they are sent.
+std::size_t cookieBytes(const Entry& entry) {
+    return ToUtf8(entry.name).size() + ToUtf8(entry.value).size();
+}
+
+std::u16string slotText(std::span<const Entry> entries) {
+    std::u16string slot;
+    for (const Entry& entry : entries)
+        slot += entry.name + u'=' + entry.value + u"; ";
+    return slot;
 }
 
 } // namespace
@@ -78,7 +80,7 @@ void CookieJar::setSlot(int index, std::u16string text) {
 void CookieJar::mergeIntoSlot(int index, const std::u16string& fresh) {
     std::lock_guard lock(m_mutex);
     std::u16string& text = m_slots[slotIndex(index)];
-    text = MergeCookies(text, fresh, kMaxSlotChars);
+    text = MergeCookies(text, fresh, kSlotLimits);
 }
 
 void CookieJar::clear() {
@@ -87,14 +89,24 @@ void CookieJar::clear() {
 }
 
 std::u16string MergeCookies(const std::u16string& stored, const std::u16string& fresh) {
-    return mergePieces(stored, fresh, std::u16string::npos);
+    return slotText(mergedEntries(stored, fresh, [](const Entry&) { return true; }));
 }
 
-std::u16string MergeCookies(const std::u16string& stored, const std::u16string& fresh, std::size_t limit) {
-    std::u16string merged = MergeCookies(stored, fresh);
-    // Only a merge that does not fit is made again under the limit, so that a slot within it is
-    // exactly what the rule makes.
-    return merged.size() <= limit ? merged : mergePieces(stored, fresh, limit);
+std::u16string MergeCookies(const std::u16string& stored, const std::u16string& fresh, const SlotLimits& limits) {
+    // A cookie too long for a browser is ignored as a browser ignores it, as if it had never come.
+    const std::vector<Entry> entries = mergedEntries(
+        stored, fresh, [&limits](const Entry& entry) { return cookieBytes(entry) <= limits.cookieBytes; });
+    std::vector<std::size_t> sizes;
+    std::size_t total = 0;
+    for (const Entry& entry : entries) {
+        sizes.push_back(cookieBytes(entry) + 3); // with "=" and "; "
+        total += sizes.back();
+    }
+    // The oldest additions make room: a slot never refuses what the server sets now.
+    std::size_t first = 0;
+    while (first < entries.size() && (entries.size() - first > limits.cookies || total > limits.slotBytes))
+        total -= sizes[first++];
+    return slotText(std::span(entries).subspan(first));
 }
 
 std::u16string TextBefore(const std::u16string& text, const std::u16string& separator) {

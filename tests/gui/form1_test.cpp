@@ -32,6 +32,7 @@
 #include "app/ranking/so_pai_ming.h"
 #include "app/ui/message_box.h"
 #include "app/ui/qt_hooks.h"
+#include "app/ui/unread_page_box.h"
 #include "app/ui/window_font.h"
 #include "core/cancel.h"
 #include "demo/demo_login.h"
@@ -39,6 +40,7 @@
 #include "demo/test_pages.h"
 #include "net/browser_cookies.h"
 #include "net/xml_http.h"
+#include "text/encoding.h"
 #include "window_test_support.h"
 
 using namespace tarvisk;
@@ -69,6 +71,13 @@ QRect elementRect(QWebEngineView* view, const QString& selector) {
         return {};
     }
     return QRectF(box[0].toDouble(), box[1].toDouble(), box[2].toDouble(), box[3].toDouble()).toRect();
+}
+
+/// A click of the user on the first element that `selector` finds.
+void click(QWebEngineView* view, const QString& selector) {
+    const QRect element = elementRect(view, selector);
+    QVERIFY(element.isValid());
+    QTest::mouseClick(view->focusProxy(), Qt::LeftButton, {}, element.center());
 }
 
 bool hasBrowserCookie(const std::string& name, const std::string& value = {}) {
@@ -311,23 +320,46 @@ private slots:
     void aPageThatWasNotReadGivesNoReport_data() {
         QTest::addColumn<QString>("rating");
         QTest::addColumn<QString>("ratingAddress");
-        QTest::addColumn<bool>("offered");
+        QTest::addColumn<QString>("opened"); // by the offer, empty when none is made
         QTest::addColumn<QString>("message");
         const QString login = QStringLiteral("https://login.taobao.com/member/login.jhtml?redirectURL=x");
-        QTest::newRow("login") << "<form action='/member/login.jhtml'></form>" << login << true
+        const QString verification =
+            QString::fromStdU16String(UnreadPageMessage(ReputationPage::Rating, PageKind::Verification));
+        QTest::newRow("login") << "<form action='/member/login.jhtml'></form>" << login << login
                                << QString::fromStdU16String(UnreadPageMessage(ReputationPage::Rating, PageKind::Login));
         QTest::newRow("empty") << " \r\n"
-                               << QString() << false
+                               << QString() << QString()
                                << QString::fromStdU16String(UnreadPageMessage(ReputationPage::Rating, PageKind::Empty));
+        // The login browser shows no address: a marketplace page opens over https, any other is not offered.
+        QTest::newRow("plain http verification")
+            << "<p>x</p>"
+            << "http://rate.taobao.com/_____tmd_____/punish?x5step=1"
+            << "https://rate.taobao.com/_____tmd_____/punish?x5step=1" << verification;
+        // No rating text: a real request redirected there by a loopback page.
+        const QString offHost = QStringLiteral("http://127.0.0.1:9/punish");
+        QTest::newRow("redirected off the marketplace")
+            << QString() << offHost << QString() << verification + "\n\n" + NotOpenedInLoginBrowser(offHost);
+        for (const QString address :
+             {"https://rate.taobao.com.example.net/punish", "https://evil.example\\@rate.taobao.com/punish"}) {
+            QTest::newRow(qPrintable(address))
+                << "<p>x</p>" << address << QString() << verification + "\n\n" + NotOpenedInLoginBrowser(address);
+        }
     }
 
     void aPageThatWasNotReadGivesNoReport() {
         QFETCH(QString, rating);
         QFETCH(QString, ratingAddress);
-        QFETCH(bool, offered);
+        QFETCH(QString, opened);
         QFETCH(QString, message);
         Form1::Environment environment;
         environment.fetchPage = [&](const std::u16string& url) {
+            if (url.find(u"/user-rate-") != std::u16string::npos && rating.isEmpty()) {
+                FetchedPage page;
+                page.text = XmlHttpRequest(u"http://rate.taobao.com/test/redirect?to=" +
+                                               UrlEncodeUtf8(ratingAddress.toStdU16String()),
+                                           {}, 0, 10, page.address);
+                return page;
+            }
             if (url.find(u"/user-rate-") != std::u16string::npos) {
                 return FetchedPage(rating.toStdU16String(), ratingAddress.toStdU16String());
             }
@@ -342,12 +374,12 @@ private slots:
         control<QLineEdit>(*form, "ww")->setText(QStringLiteral(" abc "));
         form->Command1_Click();
         QCOMPARE(m_messages.messages(), (QList<QPair<QString, QString>>{{message, ProductCaption()}}));
-        QCOMPARE(m_messages.offers().size(), offered ? 1 : 0);
+        QCOMPARE(m_messages.offers().size(), opened.isEmpty() ? 0 : 1);
         QCOMPARE(control<QLineEdit>(*form, "ww")->text(), QStringLiteral("abc"));
         QCOMPARE(text1->toPlainText(), QString("earlier rating page"));
         // Taking the offer shows the page in the login browser, where the user can log in by hand.
-        if (offered) {
-            QTRY_COMPARE(w1->url().toString(), ratingAddress);
+        if (!opened.isEmpty()) {
+            QTRY_COMPARE(w1->url().toString(), opened);
         } else {
             QCOMPARE(w1->url(), before);
         }
@@ -500,6 +532,13 @@ private slots:
         const QString punish = QStringLiteral("https://s.taobao.com//search/_____tmd_____/punish?x5secdata=1");
         emit qobject_cast<SoPaiMing*>(ranking)->loginBrowserRequested(punish);
         QTRY_COMPARE(control<BrowserView>(*form, "W1")->url().toString(), punish);
+        // An address off the marketplace is not opened: a message says where it pointed.
+        const QString offHost = QStringLiteral("http://127.0.0.1:9/punish");
+        emit qobject_cast<SoPaiMing*>(ranking)->loginBrowserRequested(offHost);
+        QCOMPARE(m_messages.messages().size(), 1);
+        QVERIFY(m_messages.messages().constFirst().first.contains(offHost));
+        QTest::qWait(200);
+        QCOMPARE(control<BrowserView>(*form, "W1")->url().toString(), punish);
         QVERIFY(form->isVisible());
         ranking->hide();
         form->Command2_Click();
@@ -660,12 +699,14 @@ private slots:
         QVERIFY(QTest::qWaitForWindowExposed(form.get()));
         auto* w1 = control<BrowserView>(*form, "W1");
         QSignalSpy loaded(w1, &QWebEngineView::loadFinished);
-        w1->setHtml("<a id='home' target='_blank' href='http://i.taobao.com/my_taobao.htm'>我的淘宝</a>",
+        w1->setHtml("<a id='home' target='_blank' href='http://i.taobao.com/my_taobao.htm'>我的淘宝</a><br>"
+                    "<button id='popup' onclick=\"window.open('http://i.taobao.com/my_taobao.htm', 'popup', "
+                    "'width=500,height=400')\">弹出</button>",
                     QUrl("https://login.taobao.com/member/"));
         QVERIFY(loaded.wait(10000));
 
         // A link to a new window: the member home page greets the member, so the login cookie went with it.
-        evaluate(w1, "document.getElementById('home').click(); true");
+        click(w1, "#home");
         BrowserWindow* window = nullptr;
         QTRY_VERIFY_WITH_TIMEOUT((window = form->findChild<BrowserWindow*>()) != nullptr, 10000);
         QTRY_COMPARE_WITH_TIMEOUT(window->windowTitle(), QString("我的淘宝"), 15000);
@@ -678,8 +719,8 @@ private slots:
         window->close();
         QTRY_VERIFY(form->findChild<BrowserWindow*>() == nullptr);
 
-        // A pop-up a script opens gets the size it asks for, and closes when its page closes it.
-        evaluate(w1, "window.open('http://i.taobao.com/my_taobao.htm', 'popup', 'width=500,height=400'); true");
+        // A pop-up a script opens on a click gets the size it asks for, and closes when its page closes it.
+        click(w1, "#popup");
         QTRY_VERIFY_WITH_TIMEOUT((window = form->findChild<BrowserWindow*>()) != nullptr, 10000);
         QTRY_COMPARE_WITH_TIMEOUT(window->windowTitle(), QString("我的淘宝"), 15000);
         QTRY_COMPARE(window->size(), QSize(500, 400));
@@ -687,16 +728,55 @@ private slots:
         QTRY_VERIFY(form->findChild<BrowserWindow*>() == nullptr);
     }
 
-    void onlyTheDemoLoginCertificateIsTrusted() {
+    void aPageOpensWindowsOnlyOnAClickAndFiveAtATime() {
+        auto form = makeForm();
+        form->show();
+        QVERIFY(QTest::qWaitForWindowExposed(form.get()));
+        auto* w1 = control<BrowserView>(*form, "W1");
+        QSignalSpy loaded(w1, &QWebEngineView::loadFinished);
+        // Twenty windows as the page loads, thirty-eight on one click, one on the other button.
+        w1->setHtml("<script>for (let i = 0; i < 20; ++i) window.open('http://i.taobao.com/my_taobao.htm?l=' + i);"
+                    "</script><button id='flood' onclick=\"for (let i = 0; i < 38; ++i) "
+                    "window.open('http://i.taobao.com/my_taobao.htm?c=' + i, 'c' + i)\">很多</button><br>"
+                    "<button id='one' onclick=\"window.open('http://i.taobao.com/my_taobao.htm', 'w' + "
+                    "Math.random())\">一个</button>",
+                    QUrl("https://login.taobao.com/member/"));
+        QVERIFY(loaded.wait(10000));
+        QTRY_COMPARE(w1->statusText(), QString("已阻止这个页面打开的20个窗口：只有点击才能打开新窗口"));
+        QVERIFY(control<QLabel>(*w1, "BrowserStatus")->isVisible());
+        QCOMPARE(form->findChildren<BrowserWindow*>().size(), 0);
+
+        // A click opens one window: the rest of what its handler asks for comes without a click of its own.
+        click(w1, "#flood");
+        QTRY_COMPARE(w1->statusText(), QString("已阻止这个页面打开的57个窗口：只有点击才能打开新窗口"));
+        QCOMPARE(form->findChildren<BrowserWindow*>().size(), 1);
+        // Further clicks fill the windows up to five; past them nothing opens until one is closed.
+        for (int i = 1; i < kMostBrowserWindows; ++i) {
+            click(w1, "#one");
+            QTRY_COMPARE(form->findChildren<BrowserWindow*>().size(), i + 1);
+        }
+        click(w1, "#one");
+        QTRY_COMPARE(w1->statusText(), QString("已阻止这个页面打开的58个窗口：同时最多打开5个网页窗口"));
+        QCOMPARE(form->findChildren<BrowserWindow*>().size(), kMostBrowserWindows);
+        form->findChildren<BrowserWindow*>().constFirst()->close();
+        QTRY_COMPARE(form->findChildren<BrowserWindow*>().size(), kMostBrowserWindows - 1);
+        click(w1, "#one");
+        QTRY_COMPARE(form->findChildren<BrowserWindow*>().size(), kMostBrowserWindows);
+        for (BrowserWindow* window : form->findChildren<BrowserWindow*>()) {
+            window->close();
+        }
+        QTRY_COMPARE(BrowserWindow::openCount(), 0);
+    }
+
+    void onlyTheDemoCertificateIsTrustedAndOnlyOnTheMarketplacesHosts() {
         const QByteArray demoDigest =
             QSslCertificate(QByteArray::fromStdString(demoMarket->certificatePem())).digest(QCryptographicHash::Sha256);
         const QByteArray otherDigest = QCryptographicHash::hash("another", QCryptographicHash::Sha256);
         const std::tuple<QString, QByteArray, bool> cases[] = {
-            {"login.taobao.com", demoDigest, true},
-            {"LOGIN.taobao.com", demoDigest, true},
-            {"login.taobao.com", otherDigest, false},
-            {"member1.taobao.com", demoDigest, false},
-            {"", QByteArray(), false},
+            {"login.taobao.com", demoDigest, true},     {"LOGIN.taobao.com", demoDigest, true},
+            {"login.taobao.com", otherDigest, false},   {"member1.taobao.com", demoDigest, true},
+            {"demoshop1.taobao.com", demoDigest, true}, {"login.taobao.com.example.net", demoDigest, false},
+            {"127.0.0.1", demoDigest, false},           {"", QByteArray(), false},
         };
         for (const auto& [host, digest, trusted] : cases) {
             QCOMPARE(IsTrustedCertificate(host, digest), trusted);

@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include "core/utf8.h"
 #include "text/encoding.h"
 
 namespace tarvisk {
@@ -123,46 +124,45 @@ TEST(CookieJar, SlotsAreSeparateAndMergeInPlace) {
     EXPECT_EQ(jar.slot(3), u"");
 }
 
-TEST(MergeCookies, AFullSlotTakesNoNewNameButKeepsUpdatingItsOwn) {
-    // "a=1; b=2; " is 10 characters.
+TEST(MergeCookies, ABoundedSlotIgnoresLongCookiesAndDropsItsOldestAdditions) {
     const struct {
         const char* what;
         std::u16string stored;
         std::u16string fresh;
-        std::size_t limit;
+        SlotLimits limits;
         std::u16string merged;
     } cases[] = {
-        {"room for everything: the plain merge", u"a=1; ", u"b=2;a=3;", 10, u"a=3; b=2; "},
-        {"a new name that would not fit is left out", u"a=1; b=2; ", u"c=3;a=4;", 10, u"a=4; b=2; "},
-        {"a later, shorter name still fits", u"a=1; ", u"long=xxxx;b=2;", 10, u"a=1; b=2; "},
-        {"a value that would not fit keeps the old one", u"a=1; b=2; ", u"a=12345;", 10, u"a=1; b=2; "},
-        {"a shorter value makes room", u"a=1; b=22222; ", u"b=;c=3;", 14, u"a=1; b=; c=3; "},
-        {"an empty slot with a limit below one entry stays empty", u"", u"abc=1;", 5, u""},
-        {"a merge that fits is the plain one, whatever it passed through", u"b=123456; ", u"a=1;b=;", 9, u"b=; a=1; "},
+        {"room for everything: the plain merge", u"a=1; ", u"b=2;a=3;", {4, 2, 10}, u"a=3; b=2; "},
+        {"one entry too many: the first added goes", u"a=1; b=2; ", u"c=3;", {4, 2, 100}, u"b=2; c=3; "},
+        {"a new value keeps the first position", u"a=1; b=2; ", u"a=9;c=3;", {4, 2, 100}, u"b=2; c=3; "},
+        {"too many bytes: the first added goes", u"a=1; b=2; ", u"c=3;", {4, 9, 10}, u"b=2; c=3; "},
+        {"a flood leaves its last cookies", u"s=1; ", u"a=1;b=2;c=3;d=4;", {4, 3, 100}, u"b=2; c=3; d=4; "},
+        {"a cookie too long is ignored", u"a=1; ", u"long=x;b=2;", {4, 9, 100}, u"a=1; b=2; "},
+        {"a value too long leaves the old one", u"a=1; ", u"a=12345;", {4, 9, 100}, u"a=1; "},
+        {"sizes are UTF-8 bytes", u"", u"a=值;b=值值;", {4, 9, 100}, u"a=值; "},
     };
-    for (const auto& c : cases) {
-        const std::u16string merged = MergeCookies(c.stored, c.fresh, c.limit);
-        EXPECT_EQ(merged, c.merged) << c.what;
-        EXPECT_LE(merged.size(), c.limit) << c.what;
-    }
+    for (const auto& c : cases)
+        EXPECT_EQ(MergeCookies(c.stored, c.fresh, c.limits), c.merged) << c.what;
 }
 
-TEST(CookieJar, ASlotStopsGrowingAtItsLimitAndStaysUsable) {
-    // A server that sets a thousand new cookies on every page.
+TEST(CookieJar, ThreeThousandCookiesLeaveASlotAServerTakesAndNewCookiesStillGetIn) {
     CookieJar jar;
-    for (int page = 0; page < 20; ++page) {
-        std::u16string fresh;
-        for (int i = 0; i < 1000; ++i) {
-            const std::u16string n = FromUtf8(std::to_string(page * 1000 + i));
-            fresh += u"c" + n + u"=v" + n + u"; Path=/;";
-        }
-        jar.mergeIntoSlot(0, fresh);
-        ASSERT_LE(jar.slot(0).size(), CookieJar::kMaxSlotChars);
+    jar.mergeIntoSlot(0, u"session=abc; Path=/;");
+    std::u16string flood;
+    for (int i = 0; i < 3000; ++i) {
+        const std::u16string n = FromUtf8(std::to_string(i));
+        flood += u"c" + n + u"=" + std::u16string(40, u'v') + u"; Path=/;";
     }
-    EXPECT_GT(jar.slot(0).size(), CookieJar::kMaxSlotChars - 32);
-    // The cookies it kept still take their new values.
-    jar.mergeIntoSlot(0, u"c0=changed;");
-    EXPECT_TRUE(jar.slot(0).starts_with(u"c0=changed; Path=/; c1=v1; ")) << ToUtf8(jar.slot(0).substr(0, 40));
+    jar.mergeIntoSlot(0, flood);
+    const std::u16string slot = jar.slot(0);
+    const auto entries = std::count(slot.begin(), slot.end(), u';');
+    EXPECT_LE(entries, 50);
+    EXPECT_GE(entries, 40);
+    EXPECT_LE(ToUtf8(slot).size(), CookieJar::kSlotLimits.slotBytes);
+    EXPECT_TRUE(slot.ends_with(u"c2999=" + std::u16string(40, u'v') + u"; ")) << ToUtf8(slot.substr(0, 60));
+    // The server's next cookie is kept and sent, with the newest of the flood.
+    jar.mergeIntoSlot(0, u"session=def;");
+    EXPECT_TRUE(jar.slot(0).ends_with(u"c2999=" + std::u16string(40, u'v') + u"; session=def; "));
 }
 
 TEST(CookieJar, ConcurrentMergesLoseNoCookie) {
@@ -170,7 +170,7 @@ TEST(CookieJar, ConcurrentMergesLoseNoCookie) {
     std::vector<std::thread> threads;
     for (int t = 0; t < 4; ++t) {
         threads.emplace_back([&jar, t] {
-            for (int i = 0; i < 20; ++i)
+            for (int i = 0; i < 12; ++i)
                 jar.mergeIntoSlot(7, u"t" + std::u16string(1, static_cast<char16_t>(u'0' + t)) + u"n" +
                                          std::u16string(1, static_cast<char16_t>(u'A' + i)) + u"=1;");
         });
@@ -178,7 +178,7 @@ TEST(CookieJar, ConcurrentMergesLoseNoCookie) {
     for (std::thread& thread : threads)
         thread.join();
     const std::u16string slot = jar.slot(7);
-    EXPECT_EQ(std::count(slot.begin(), slot.end(), u';'), 80);
+    EXPECT_EQ(std::count(slot.begin(), slot.end(), u';'), 48);
 }
 
 } // namespace

@@ -2,6 +2,9 @@
 
 #include <QJsonArray>
 #include <QJsonDocument>
+#include <QLabel>
+#include <QTimer>
+#include <QWebEngineNewWindowRequest>
 #include <QWebEngineScript>
 #include <QWebEngineSettings>
 
@@ -15,16 +18,34 @@ namespace {
 
 // The engine refuses documents of about 2 MB and more given in one piece; larger bodies go in by script.
 constexpr qsizetype kDirectHtmlLimit = 1500 * 1024;
+// How long the status line stays when no page load takes it away.
+constexpr int kStatusMs = 15000;
 
 } // namespace
 
 BrowserView::BrowserView(QWidget* parent) : BrowserView(BrowserProfile(), parent) {}
 
-BrowserView::BrowserView(QWebEngineProfile* profile, QWidget* parent) : QWebEngineView(parent) {
+BrowserView::BrowserView(QWebEngineProfile* profile, QWidget* parent)
+    : QWebEngineView(parent), m_status(new QLabel(this)), m_statusTimer(new QTimer(this)) {
     auto* page = new SilentPage(profile, this);
     setPage(page);
     connect(page, &SilentPage::documentComplete, this, &BrowserView::documentComplete);
+    connect(page, &QWebEnginePage::newWindowRequested, this, &BrowserView::openRequestedWindow);
     connect(this, &QWebEngineView::loadFinished, this, &BrowserView::fillPendingBody);
+
+    m_status->setObjectName(QStringLiteral("BrowserStatus"));
+    m_status->setTextFormat(Qt::PlainText);
+    m_status->setStyleSheet(
+        QStringLiteral("background:#ffffe1;color:#000;border:1px solid #a0a0a0;border-radius:2px;padding:2px 6px;"));
+    m_status->hide();
+    m_statusTimer->setSingleShot(true);
+    m_statusTimer->setInterval(kStatusMs);
+    connect(m_statusTimer, &QTimer::timeout, m_status, &QWidget::hide);
+    // A new page starts with a clean slate.
+    connect(page, &QWebEnginePage::loadStarted, this, [this] {
+        m_refusedWindows = 0;
+        m_status->hide();
+    });
 }
 
 void BrowserView::setBodyHtml(const QString& html, const QUrl& base) {
@@ -59,11 +80,35 @@ void BrowserView::Navigate(const QString& address) {
     setUrl(QUrl::fromUserInput(address));
 }
 
-QWebEngineView* BrowserView::createWindow(QWebEnginePage::WebWindowType) {
+QString BrowserView::statusText() const {
+    return m_status->isHidden() ? QString() : m_status->text();
+}
+
+void BrowserView::resizeEvent(QResizeEvent* event) {
+    QWebEngineView::resizeEvent(event);
+    m_status->move(0, height() - m_status->height());
+}
+
+void BrowserView::openRequestedWindow(QWebEngineNewWindowRequest& request) {
+    if (const QString refusal = NewWindowRefusal(request); !refusal.isEmpty()) {
+        ++m_refusedWindows;
+        showStatus(QStringLiteral("已阻止这个页面打开的%1个窗口：%2").arg(m_refusedWindows).arg(refusal));
+        return;
+    }
     const bool scripts = page()->settings()->testAttribute(QWebEngineSettings::JavascriptEnabled);
-    auto* window = new BrowserWindow(page()->profile(), scripts, *this);
+    auto* window = new BrowserWindow(page()->profile(), scripts, *this, request.requestedGeometry());
+    request.openIn(window->view()->page());
     window->show();
-    return window->view();
+}
+
+void BrowserView::showStatus(const QString& text) {
+    m_status->setText(text);
+    m_status->setMaximumWidth(width());
+    m_status->adjustSize();
+    m_status->move(0, height() - m_status->height());
+    m_status->show();
+    m_status->raise();
+    m_statusTimer->start();
 }
 
 void BrowserView::fillPendingBody(bool ok) {

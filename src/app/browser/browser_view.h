@@ -3,13 +3,17 @@
 #include <QUrl>
 #include <QWebEngineView>
 
+class QLabel;
+class QTimer;
+class QWebEngineNewWindowRequest;
 class QWebEngineProfile;
 
 namespace tarvisk {
 
 /// An embedded browser: a web view whose page never opens a dialog (alerts, confirms, prompts, script errors
-/// and certificate questions are answered silently) on the program's browser profile. Pages it opens in a new
-/// window get a browser window of their own.
+/// and certificate questions are answered silently) on the program's browser profile. A page that opens a new
+/// window on a click of the user gets a browser window of its own; any other new window (NewWindowRefusal) is
+/// dropped and its status line, at the bottom of the view, says so until the next page.
 class BrowserView : public QWebEngineView {
     Q_OBJECT
 public:
@@ -29,21 +33,29 @@ public:
     /// Opens an address the way the user would type it.
     void Navigate(const QString& address);
 
+    /// What the status line says (empty when it is hidden).
+    QString statusText() const;
+
 signals:
     /// A document of the page (the page itself or one of its frames) has finished loading; while scripts run.
     void documentComplete();
 
 protected:
-    /// A link or a script of the page opens a new window: a BrowserWindow on the same profile, with scripts as
-    /// they are here.
-    QWebEngineView* createWindow(QWebEnginePage::WebWindowType type) override;
+    void resizeEvent(QResizeEvent* event) override;
 
 private:
+    /// A link or a script of the page opens a new window: a BrowserWindow on the same profile, with scripts as
+    /// they are here, unless it is refused.
+    void openRequestedWindow(QWebEngineNewWindowRequest& request);
+    void showStatus(const QString& text);
     void fillPendingBody(bool ok);
 
     int m_bodyMargin = -1;
     QString m_bodyStyle;
     QString m_pendingBody; ///< a body too large to load in one piece, filled in once its empty page has loaded
+    QLabel* m_status;
+    QTimer* m_statusTimer;
+    int m_refusedWindows = 0; ///< since the page began to load
 };
 
 } // namespace tarvisk

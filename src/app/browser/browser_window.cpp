@@ -5,6 +5,7 @@
 #include <QGuiApplication>
 #include <QScreen>
 #include <QVBoxLayout>
+#include <QWebEngineNewWindowRequest>
 #include <QWebEngineSettings>
 
 #include "app/browser/browser_view.h"
@@ -17,10 +18,23 @@ namespace {
 constexpr QSize kDefaultSize(1024, 768);
 constexpr double kMostOfTheScreen = 0.9;
 
+int openWindows = 0;
+
 } // namespace
 
-BrowserWindow::BrowserWindow(QWebEngineProfile* profile, bool scriptsEnabled, QWidget& opener)
+QString NewWindowRefusal(const QWebEngineNewWindowRequest& request) {
+    if (!request.isUserInitiated()) {
+        return QStringLiteral("只有点击才能打开新窗口");
+    }
+    if (BrowserWindow::openCount() >= kMostBrowserWindows) {
+        return QStringLiteral("同时最多打开%1个网页窗口").arg(kMostBrowserWindows);
+    }
+    return {};
+}
+
+BrowserWindow::BrowserWindow(QWebEngineProfile* profile, bool scriptsEnabled, QWidget& opener, const QRect& wanted)
     : QWidget(opener.window(), Qt::Window), m_view(new BrowserView(profile, this)) {
+    ++openWindows;
     setObjectName(QStringLiteral("BrowserWindow"));
     setAttribute(Qt::WA_DeleteOnClose);
     m_view->page()->settings()->setAttribute(QWebEngineSettings::JavascriptEnabled, scriptsEnabled);
@@ -34,9 +48,21 @@ BrowserWindow::BrowserWindow(QWebEngineProfile* profile, bool scriptsEnabled, QW
     connect(m_view->page(), &QWebEnginePage::windowCloseRequested, this, &QWidget::close);
     connect(m_view->page(), &QWebEnginePage::geometryChangeRequested, this, &BrowserWindow::placeWithin);
 
+    if (wanted.isValid()) {
+        placeWithin(wanted);
+        return;
+    }
     const QRect area = opener.screen()->availableGeometry();
     const QSize size = kDefaultSize.boundedTo((area.size().toSizeF() * kMostOfTheScreen).toSize());
     placeWithin(QRect(area.center() - QPoint(size.width() / 2, size.height() / 2), size));
+}
+
+BrowserWindow::~BrowserWindow() {
+    --openWindows;
+}
+
+int BrowserWindow::openCount() {
+    return openWindows;
 }
 
 void BrowserWindow::placeWithin(const QRect& wanted) {

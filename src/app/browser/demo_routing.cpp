@@ -14,14 +14,9 @@ namespace tarvisk {
 
 namespace {
 
-struct TrustedCertificate {
-    QString host;
-    QByteArray sha256;
-};
-
-TrustedCertificate& trusted() {
-    static TrustedCertificate certificate;
-    return certificate;
+QByteArray& trusted() {
+    static QByteArray sha256;
+    return sha256;
 }
 
 } // namespace
@@ -45,7 +40,7 @@ void RouteToDemoMarket(const demo::DemoMarket& market) {
     endpoints::SetRoute(market.hostPort(), "127.0.0.1:" + std::to_string(market.httpsPort()));
     endpoints::SetTrustedCertificate(market.certificatePem());
     RouteBrowsersToDemo(market.port(), market.httpsPort());
-    TrustCertificate(QtText(endpoints::kLoginHost), PemCertificateDigest(market.certificatePem()));
+    TrustCertificate(PemCertificateDigest(market.certificatePem()));
 }
 
 QByteArray PemCertificateDigest(const std::string& pem) {
@@ -59,14 +54,12 @@ QByteArray PemCertificateDigest(const std::string& pem) {
     return QCryptographicHash::hash(QByteArray::fromBase64(base64), QCryptographicHash::Sha256);
 }
 
-void TrustCertificate(const QString& host, const QByteArray& sha256) {
-    trusted() = {host.toLower(), sha256};
+void TrustCertificate(const QByteArray& sha256) {
+    trusted() = sha256;
 }
 
 bool IsTrustedCertificate(const QString& host, const QByteArray& sha256) {
-    const TrustedCertificate& certificate = trusted();
-    return !certificate.host.isEmpty() && !certificate.sha256.isEmpty() &&
-           host.compare(certificate.host, Qt::CaseInsensitive) == 0 && sha256 == certificate.sha256;
+    return !trusted().isEmpty() && sha256 == trusted() && endpoints::IsMarketplaceHost(CoreText(host));
 }
 
 } // namespace tarvisk

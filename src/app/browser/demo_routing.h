@@ -23,16 +23,16 @@ QByteArray WithDemoHostRules(const QByteArray& existing, int httpPort, int https
 /// its flags once: call before the QApplication exists.
 void RouteBrowsersToDemo(int httpPort, int httpsPort);
 
-/// Sends the browsers and both request routines of this process to `market`, and trusts its login host's
-/// certificate. Call before the QApplication exists.
+/// Sends the browsers and both request routines of this process to `market`, and trusts its certificate.
+/// Call before the QApplication exists.
 void RouteToDemoMarket(const demo::DemoMarket& market);
 
 /// The SHA-256 digest of the DER form of the first certificate in `pem`.
 QByteArray PemCertificateDigest(const std::string& pem);
 
-/// Accepts the certificate of `host` with this SHA-256 digest (of its DER form) although no authority vouches
-/// for it: the demo marketplace's login host. Every other certificate error is refused.
-void TrustCertificate(const QString& host, const QByteArray& sha256);
+/// Accepts the certificate with this SHA-256 digest (of its DER form) on the marketplace's hosts although no
+/// authority vouches for it: the demo marketplace's. Every other certificate error is refused.
+void TrustCertificate(const QByteArray& sha256);
 /// True when a certificate presented by `host` with this digest was trusted by TrustCertificate.
 bool IsTrustedCertificate(const QString& host, const QByteArray& sha256);
 

@@ -213,7 +213,7 @@ void BatchCheckWindow::finish(std::size_t checked) {
     m_start->setEnabled(true);
     m_accounts->setReadOnly(false);
     if (const std::optional<UnreadReputationPage> blocked = std::exchange(m_blockedAt, std::nullopt)) {
-        if (ShowUnreadPageBox(this, QtText(blocked->message), blocked->kind)) {
+        if (ShowUnreadPageBox(this, QtText(blocked->message), blocked->kind, QtText(blocked->address))) {
             emit loginBrowserRequested(QtText(blocked->address));
         }
     }

@@ -9,6 +9,7 @@
 
 #include "app/ui/qt_text.h"
 #include "app/ui/window_helpers.h"
+#include "app/ui/plain_text.h"
 #include "core/date.h"
 #include "store/local_store.h"
 
@@ -20,7 +21,8 @@ namespace {
 constexpr int kButtonMargins = 16;
 
 QLabel* makeLabel(const char* name, QWidget* parent) {
-    auto* label = new QLabel(parent);
+    // They show what pages, accounts and notes hold.
+    auto* label = PlainLabel(new QLabel(parent));
     label->setObjectName(QString::fromLatin1(name));
     label->setWordWrap(true);
     label->setTextInteractionFlags(Qt::TextSelectableByMouse);

@@ -287,7 +287,8 @@ void Form1::Command1_Click() {
     case ReputationOutcome::Status::PageNotRead:
         m_ww->setText(QtText(outcome.account));
         showNoReport(outcome.account, outcome.unread.message);
-        if (ShowUnreadPageBox(this, QtText(outcome.unread.message), outcome.unread.kind)) {
+        if (ShowUnreadPageBox(this, QtText(outcome.unread.message), outcome.unread.kind,
+                              QtText(outcome.unread.address))) {
             openInLoginBrowser(QtText(outcome.unread.address));
         }
         return;
@@ -365,7 +366,12 @@ void Form1::W1_DocumentComplete() {
 }
 
 void Form1::openInLoginBrowser(const QString& address) {
-    m_w1->Navigate(address);
+    const std::optional<QString> secure = LoginBrowserAddress(address);
+    if (!secure) {
+        ShowMessageBox(this, NotOpenedInLoginBrowser(address));
+        return;
+    }
+    m_w1->Navigate(*secure);
     show();
     raise();
     activateWindow();

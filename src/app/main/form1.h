@@ -72,7 +72,8 @@ public slots:
     /// 500 pixels right and 100 down, so a page with two frames moves three times.
     void W1_DocumentComplete();
     /// Shows `address` in the login browser and brings this window to the front, so that the user can log in or
-    /// pass a verification there by hand.
+    /// pass a verification there by hand. The login browser shows no address bar: it opens only the marketplace's
+    /// own pages, over https (LoginBrowserAddress); for any other address a message says where it pointed.
     void openInLoginBrowser(const QString& address);
     /// Show the batch check, the buyer list editor and the check history over this window (each created on first
     /// use).

@@ -22,6 +22,7 @@
 #include "app/ui/qt_text.h"
 #include "app/ui/unread_page_box.h"
 #include "app/ui/window_helpers.h"
+#include "app/ui/plain_text.h"
 #include "core/date.h"
 #include "core/hooks.h"
 #include "store/local_store.h"
@@ -295,8 +296,9 @@ void KeywordPanel::record(std::size_t index, const TrackedWalk& walk, const Rank
     const int row = static_cast<int>(index);
     m_summary->item(row, OutcomeColumn)->setText(QtText(RankingOutcomeText(*run)));
     m_summary->item(row, OutcomeColumn)
-        ->setToolTip(run->outcome == RankingOutcome::Found ? QtText(run->itemTitle + u"（" + run->itemId + u"）")
-                                                           : QtText(RankingUnreadMessage(result)));
+        ->setToolTip(PlainToolTip(run->outcome == RankingOutcome::Found
+                                      ? QtText(run->itemTitle + u"（" + run->itemId + u"）")
+                                      : QtText(RankingUnreadMessage(result))));
     m_summary->item(row, PreviousColumn)->setText(QtText(PreviousOutcomeText(context.previous)));
     m_summary->item(row, ChangeColumn)->setText(QtText(RankingChangeText(context.previous, *run)));
     m_summaryView->resizeColumnsToContents();
@@ -340,7 +342,8 @@ void KeywordPanel::finish(std::size_t walked, bool scheduled) {
     historyChanged();
     emit runningChanged();
     if (const std::optional<UnreadPage> blocked = std::exchange(m_blockedAt, std::nullopt)) {
-        if (ShowUnreadPageBox(this, m_blockedMessage + QStringLiteral("\n\n后面的关键字没有查询。"), blocked->kind)) {
+        if (ShowUnreadPageBox(this, m_blockedMessage + QStringLiteral("\n\n后面的关键字没有查询。"), blocked->kind,
+                              QtText(blocked->address))) {
             emit loginBrowserRequested(QtText(blocked->address));
         }
     }

@@ -10,6 +10,7 @@
 #include <QValueAxis>
 
 #include "app/ui/qt_text.h"
+#include "app/ui/plain_text.h"
 
 namespace tarvisk {
 
@@ -74,7 +75,7 @@ void RankingChart::showTrend(const RankingTrend& trend) {
     QScatterSeries* notFound = nullptr;
     for (const TrendLine& line : trend.lines) {
         auto* series = new QLineSeries;
-        series->setName(QtText(line.keyword));
+        series->setName(PlainMarkup(QtText(line.keyword)));
         series->setPointsVisible(true);
         for (const TrendPoint& point : line.points) {
             series->append(msOf(point.ranAt), point.number);

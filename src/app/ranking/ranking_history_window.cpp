@@ -18,6 +18,7 @@
 #include "app/ui/qt_text.h"
 #include "app/ui/window_font.h"
 #include "app/ui/window_helpers.h"
+#include "app/ui/plain_text.h"
 #include "core/date.h"
 #include "store/exports.h"
 #include "store/local_store.h"
@@ -213,7 +214,7 @@ void RankingHistoryWindow::showRunsOf(int keywordRow) {
         const std::optional<RankingRun> before = i + 1 < runs.size() ? std::optional(runs[i + 1]) : std::nullopt;
         QStandardItem* outcome = cell(RankingOutcomeText(run));
         if (run.outcome == RankingOutcome::Found) {
-            outcome->setToolTip(QtText(run.itemTitle + u"（" + run.itemId + u"）"));
+            outcome->setToolTip(PlainToolTip(QtText(run.itemTitle + u"（" + run.itemId + u"）")));
         }
         m_runs->appendRow({cell(FromUtf8(LocalTimeText(run.ranAt))), outcome, cell(RankingChangeText(before, run)),
                            cell(NumberText(run.pagesWalked) + u" / " + NumberText(run.pagesAsked)),

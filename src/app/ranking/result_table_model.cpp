@@ -2,6 +2,7 @@
 
 #include "table/result_table.h"
 #include "app/ui/qt_text.h"
+#include "app/ui/plain_text.h"
 
 namespace tarvisk {
 

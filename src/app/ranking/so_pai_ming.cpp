@@ -411,7 +411,7 @@ void SoPaiMing::finishSearch(const RankingResult& result) {
     if (!result.conclusive() && !result.cancelled) {
         const UnreadPage& last = result.unreadPages.back();
         const PageKind kind = result.endedAtUnreadPage ? last.kind : PageKind::Empty;
-        if (ShowUnreadPageBox(this, QtText(RankingUnreadMessage(result)), kind)) {
+        if (ShowUnreadPageBox(this, QtText(RankingUnreadMessage(result)), kind, QtText(last.address))) {
             emit loginBrowserRequested(QtText(last.address));
         }
     }
@@ -465,7 +465,8 @@ void SoPaiMing::finishShopRead(int count, bool cancelled) {
     if (cancelled) {
         ShowMessageBox(this, QStringLiteral("已取消：已列出%1款宝贝，店铺宝贝列表不完整").arg(count));
     } else if (unread && !m_shop->isVisible()) {
-        if (ShowUnreadPageBox(this, counted + QStringLiteral("\r\n\r\n") + m_shop->unreadMessage(), unread->kind)) {
+        if (ShowUnreadPageBox(this, counted + QStringLiteral("\r\n\r\n") + m_shop->unreadMessage(), unread->kind,
+                              QtText(unread->address))) {
             emit loginBrowserRequested(QtText(unread->address));
         }
     } else {

@@ -20,6 +20,7 @@
 #include "app/ui/window_font.h"
 #include "app/ui/window_helpers.h"
 #include "app/ui/qt_text.h"
+#include "app/ui/plain_text.h"
 #include "store/exports.h"
 
 namespace tarvisk {
@@ -182,7 +183,8 @@ void SoShopGoods::finishCrawl(const ShopCrawlResult& result) {
     m_unreadPage = result.unreadPage;
     m_unreadMessage = QtText(ShopUnreadMessage(result));
     // Shown here when the user watches this window; a crawl run for the hidden window is reported by its caller.
-    if (m_unreadPage && isVisible() && ShowUnreadPageBox(this, m_unreadMessage, m_unreadPage->kind)) {
+    if (m_unreadPage && isVisible() &&
+        ShowUnreadPageBox(this, m_unreadMessage, m_unreadPage->kind, QtText(m_unreadPage->address))) {
         emit loginBrowserRequested(QtText(m_unreadPage->address));
     }
     emit crawlFinished(result.count(), result.cancelled);
@@ -190,7 +192,7 @@ void SoShopGoods::finishCrawl(const ShopCrawlResult& result) {
 
 void SoShopGoods::showStatus(const QString& status, const QString& note) {
     m_label3->setText(status);
-    m_label3->setToolTip(note);
+    m_label3->setToolTip(PlainToolTip(note));
     const int fitting = std::clamp(m_label3->sizeHint().width(), kLabel3WidthTwips / kTwipsPerPixel,
                                    kLabel3RightLimitTwips / kTwipsPerPixel - m_label3->x());
     m_label3->resize(fitting, m_label3->height());

@@ -5,10 +5,12 @@
 #include <QPushButton>
 #include <QShortcut>
 
+#include "app/ui/plain_text.h"
+
 namespace tarvisk {
 
 JobProgress::JobProgress(QWidget* parent)
-    : QFrame(parent), m_label(new QLabel(this)), m_cancel(new QPushButton(QStringLiteral("取消"), this)),
+    : QFrame(parent), m_label(PlainLabel(new QLabel(this))), m_cancel(new QPushButton(QStringLiteral("取消"), this)),
       m_escape(new QShortcut(QKeySequence(Qt::Key_Escape), parent != nullptr ? parent : this)) {
     setObjectName(QStringLiteral("JobProgress"));
     setFrameShape(QFrame::StyledPanel);

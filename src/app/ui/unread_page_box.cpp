@@ -2,15 +2,41 @@
 
 #include "app/ui/message_box.h"
 #include "app/ui/qt_text.h"
+#include "net/endpoints.h"
 
 namespace tarvisk {
 
-bool ShowUnreadPageBox(QWidget* parent, const QString& text, PageKind kind) {
-    if (NeedsTheUser(kind)) {
-        return AskMessageBox(parent, text, QtText(kOpenInLoginBrowser));
+namespace {
+
+// A page may point at an address of any length; the message names its beginning.
+constexpr qsizetype kShownAddressLength = 200;
+
+} // namespace
+
+bool ShowUnreadPageBox(QWidget* parent, const QString& text, PageKind kind, const QString& address) {
+    if (!NeedsTheUser(kind)) {
+        ShowMessageBox(parent, text);
+        return false;
     }
-    ShowMessageBox(parent, text);
-    return false;
+    if (!LoginBrowserAddress(address)) {
+        ShowMessageBox(parent, text + QStringLiteral("\n\n") + NotOpenedInLoginBrowser(address));
+        return false;
+    }
+    return AskMessageBox(parent, text, QtText(kOpenInLoginBrowser));
+}
+
+std::optional<QString> LoginBrowserAddress(const QString& address) {
+    const std::optional<std::u16string> secure = endpoints::SecureMarketplaceAddress(CoreText(address));
+    return secure ? std::optional(QtText(*secure)) : std::nullopt;
+}
+
+QString NotOpenedInLoginBrowser(const QString& address) {
+    if (address.isEmpty()) {
+        return QStringLiteral("这个页面没有给出网址，不能在登录窗口中打开。");
+    }
+    const QString shown =
+        address.size() > kShownAddressLength ? address.left(kShownAddressLength) + QStringLiteral("…") : address;
+    return QStringLiteral("这个页面指向 %1，不是淘宝网的网址，没有在登录窗口中打开。").arg(shown);
 }
 
 } // namespace tarvisk

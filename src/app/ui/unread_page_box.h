@@ -1,5 +1,7 @@
 #pragma once
 
+#include <optional>
+
 #include <QString>
 
 #include "jobs/page_check.h"
@@ -12,8 +14,17 @@ namespace tarvisk {
 inline constexpr char16_t kOpenInLoginBrowser[] = u"在登录窗口中打开";
 
 /// Tells the user about a page a job could not read, in a message box with `text`. For a login or verification
-/// page the box offers to open the page in the login browser W1, where the user can log in or pass the
-/// verification by hand and then run the job again; true when the user took the offer.
-bool ShowUnreadPageBox(QWidget* parent, const QString& text, PageKind kind);
+/// page at `address` the box offers to open the page in the login browser W1, where the user can log in or pass
+/// the verification by hand and then run the job again; true when the user took the offer. The login browser
+/// shows no address, so the offer is made only for the marketplace's own pages (LoginBrowserAddress); for any
+/// other address the box says where the page pointed instead.
+bool ShowUnreadPageBox(QWidget* parent, const QString& text, PageKind kind, const QString& address);
+
+/// The address the login browser opens for a page at `address`: the marketplace's https address of it, or
+/// nothing for an address outside the marketplace.
+std::optional<QString> LoginBrowserAddress(const QString& address);
+
+/// Why the login browser does not open `address`, naming where the page pointed.
+QString NotOpenedInLoginBrowser(const QString& address);
 
 } // namespace tarvisk
