@@ -1,5 +1,7 @@
 #include "store/check_history.h"
 
+#include <limits>
+
 #include <SQLiteCpp/Database.h>
 #include <SQLiteCpp/Statement.h>
 
@@ -79,6 +81,44 @@ StoredCheck checkOf(SQLite::Statement& row) {
     return check;
 }
 
+/// The newest check of an account made before a given check (by time, then by the order stored): ?1 the account,
+/// ?2 the time, ?3 the id.
+const std::string kSelectBefore = std::string("SELECT ") + kCheckColumns +
+                                  " FROM checks WHERE account = ?1 AND (checked_at < ?2 OR (checked_at = ?2 AND "
+                                  "id < ?3)) ORDER BY checked_at DESC, id DESC LIMIT 1";
+
+std::optional<StoredCheck> checkBefore(SQLite::Statement& query, const std::u16string& account, std::int64_t checkedAt,
+                                       std::int64_t id) {
+    query.reset();
+    query.bind(1, ToUtf8(account));
+    query.bind(2, static_cast<int64_t>(checkedAt));
+    query.bind(3, static_cast<int64_t>(id));
+    return query.executeStep() ? std::optional(checkOf(query)) : std::nullopt;
+}
+
+std::optional<StoredCheck> latestCheck(SQLite::Statement& query, const std::u16string& account) {
+    return checkBefore(query, account, std::numeric_limits<std::int64_t>::max(),
+                       std::numeric_limits<std::int64_t>::max());
+}
+
+/// Hands the checks `query` chooses to `each`, newest first (checks made in the same second in the order stored).
+void visitChecks(SQLite::Database& db, const CheckQuery& query, const std::function<void(StoredCheck&&)>& each) {
+    const std::string where = query.account.empty() ? ""
+                              : query.partOfName    ? " WHERE instr(account, ?) > 0"
+                                                    : " WHERE account = ?";
+    SQLite::Statement select(db, std::string("SELECT ") + kCheckColumns + " FROM checks" + where +
+                                     " ORDER BY checked_at DESC, id DESC LIMIT ? OFFSET ?");
+    int parameter = 1;
+    if (!query.account.empty()) {
+        select.bind(parameter++, ToUtf8(query.account));
+    }
+    select.bind(parameter++, query.limit > 0 ? static_cast<int64_t>(query.limit) : int64_t{-1});
+    select.bind(parameter, static_cast<int64_t>(query.offset));
+    while (select.executeStep()) {
+        each(checkOf(select));
+    }
+}
+
 } // namespace
 
 std::span<const FactField> FactFields() {
@@ -142,44 +182,61 @@ bool StoreCheck(LocalStore& store, const ReputationFacts& f, std::int64_t checke
     });
 }
 
-std::optional<StoredCheck> LatestCheck(LocalStore& store, const std::u16string& account) {
-    const auto checks = StoredChecks(store, account, 1);
-    if (!checks || checks->empty()) {
-        return std::nullopt;
-    }
-    return checks->front();
+StoredValue<StoredCheck> LatestCheck(LocalStore& store, const std::u16string& account) {
+    return store.lookup<StoredCheck>([&](SQLite::Database& db) {
+        SQLite::Statement query(db, kSelectBefore);
+        return latestCheck(query, account);
+    });
 }
 
-std::optional<std::vector<StoredCheck>> StoredChecks(LocalStore& store, const std::u16string& account,
-                                                     std::size_t limit) {
+std::optional<std::vector<StoredCheck>> StoredChecks(LocalStore& store, const CheckQuery& query) {
     std::vector<StoredCheck> checks;
     const bool read = store.read([&](SQLite::Database& db) {
-        // Checks made in the same second keep the order in which they were stored.
-        SQLite::Statement query(db, std::string("SELECT ") + kCheckColumns + " FROM checks" +
-                                        (account.empty() ? "" : " WHERE account = ?") +
-                                        " ORDER BY checked_at DESC, id DESC" + (limit > 0 ? " LIMIT ?" : ""));
-        int parameter = 1;
-        if (!account.empty()) {
-            query.bind(parameter++, ToUtf8(account));
-        }
-        if (limit > 0) {
-            query.bind(parameter, static_cast<int64_t>(limit));
-        }
-        while (query.executeStep()) {
-            checks.push_back(checkOf(query));
-        }
+        visitChecks(db, query, [&](StoredCheck&& check) { checks.push_back(std::move(check)); });
     });
     return read ? std::optional(std::move(checks)) : std::nullopt;
 }
 
+bool ReadCheckRows(LocalStore& store, const CheckQuery& query, const std::function<void(CheckRow&&)>& row) {
+    return store.read([&](SQLite::Database& db) {
+        SQLite::Statement before(db, kSelectBefore);
+        ListEntryFinder lists(db);
+        visitChecks(db, query, [&](StoredCheck&& check) {
+            CheckRow each;
+            each.account = check.facts.account;
+            each.checkedAt = check.checkedAt;
+            each.previous = checkBefore(before, each.account, check.checkedAt, check.id);
+            each.listed = lists.find(each.account);
+            each.facts = std::move(check.facts);
+            row(std::move(each));
+        });
+    });
+}
+
 CheckContext RecordCheck(LocalStore& store, const ReputationFacts& facts, std::int64_t checkedAt) {
     CheckContext context;
-    context.previous = LatestCheck(store, facts.account);
+    std::optional<StoredCheck> previous;
+    std::optional<ListEntry> listed;
+    // One read for both, so that a locked file costs one wait.
+    if (store.read([&](SQLite::Database& db) {
+            SQLite::Statement before(db, kSelectBefore);
+            previous = latestCheck(before, facts.account);
+            listed = ListEntryFinder(db).find(facts.account);
+        })) {
+        context.previous = std::move(previous);
+        context.listed = std::move(listed);
+    } else {
+        context.problem = store.problem();
+        context.previous = StoredValue<StoredCheck>::Unknown(*context.problem);
+        context.listed = StoredValue<ListEntry>::Unknown(*context.problem);
+    }
     if (context.previous) {
         context.changed = ChangedFacts(context.previous->facts, facts);
     }
-    context.listed = FindListEntry(store, facts.account);
     context.saved = StoreCheck(store, facts, checkedAt);
+    if (!context.saved && !context.problem) {
+        context.problem = store.problem();
+    }
     return context;
 }
 

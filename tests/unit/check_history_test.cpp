@@ -51,7 +51,7 @@ TEST_F(CheckHistoryTest, ChecksComeNewestFirstPerAccountOrAll) {
     for (const auto& [account, time] : checks) {
         ASSERT_TRUE(StoreCheck(store, test::SampleFacts(account, ++credit), time));
     }
-    const auto ofA = StoredChecks(store, u"a");
+    const auto ofA = StoredChecks(store, {u"a"});
     ASSERT_TRUE(ofA);
     std::vector<double> credits;
     for (const StoredCheck& check : *ofA) {
@@ -59,9 +59,43 @@ TEST_F(CheckHistoryTest, ChecksComeNewestFirstPerAccountOrAll) {
     }
     // Two checks in the same second keep the order in which they were stored.
     EXPECT_EQ(credits, (std::vector<double>{4, 3, 1}));
-    EXPECT_EQ(StoredChecks(store, u"")->size(), 4u);
-    EXPECT_EQ(StoredChecks(store, u"", 2)->front().facts.account, u"b");
-    EXPECT_EQ(StoredChecks(store, u"", 2)->size(), 2u);
+    EXPECT_EQ(StoredChecks(store, {})->size(), 4u);
+    EXPECT_EQ(StoredChecks(store, {u"", false, 0, 2})->front().facts.account, u"b");
+    EXPECT_EQ(StoredChecks(store, {u"", false, 0, 2})->size(), 2u);
+}
+
+TEST_F(CheckHistoryTest, RowsCarryTheAccountsCheckBeforeThemAndTheirListEntryAPageAtATime) {
+    LocalStore store(m_file, recorded());
+    const std::pair<const char16_t*, std::int64_t> checks[] = {
+        {u"老a", 100}, {u"b", 150}, {u"老a", 200}, {u"老a", 300}};
+    for (const auto& [account, time] : checks) {
+        ASSERT_TRUE(StoreCheck(store, test::SampleFacts(account), time));
+    }
+    ASSERT_TRUE(PutListEntries(store, {{u"老a", BuyerList::Allow, u"老客户", 0}}));
+    const struct {
+        const char16_t* account;
+        bool partOfName;
+        std::size_t offset, limit;
+        std::vector<std::int64_t> times, previous;
+    } cases[] = {
+        {u"", false, 0, 0, {300, 200, 150, 100}, {200, 100, 0, 0}},
+        // The previous check of a row is found whether or not the page holds it.
+        {u"", false, 0, 2, {300, 200}, {200, 100}},
+        {u"", false, 2, 1, {150}, {0}},
+        {u"老", true, 1, 0, {200, 100}, {100, 0}},
+        {u"老", false, 0, 0, {}, {}},
+    };
+    for (const auto& c : cases) {
+        std::vector<std::int64_t> times, previous;
+        ASSERT_TRUE(ReadCheckRows(store, {c.account, c.partOfName, c.offset, c.limit}, [&](CheckRow&& row) {
+            times.push_back(row.checkedAt);
+            previous.push_back(row.previous ? row.previous->checkedAt : 0);
+            EXPECT_EQ(row.listed.has_value(), row.account == u"老a");
+            EXPECT_FALSE(row.listed.unknown() || row.previous.unknown());
+        }));
+        EXPECT_EQ(times, c.times);
+        EXPECT_EQ(previous, c.previous);
+    }
 }
 
 TEST(ChangedFacts, NamesEachFactThatDiffersByItsPath) {

@@ -56,13 +56,13 @@ void CheckHistoryWindow::showEvent(QShowEvent* event) {
 }
 
 void CheckHistoryWindow::reload() {
-    const auto checks = StoredChecks(m_store, TrimBlanks(CoreText(m_account->text())));
-    const auto lists = ListEntries(m_store);
-    m_table->checks().setRows(
-        HistoryRows(checks.value_or(std::vector<StoredCheck>()), lists.value_or(std::vector<ListEntry>())));
+    std::vector<CheckRow> rows;
+    const bool read = ReadCheckRows(m_store, {TrimBlanks(CoreText(m_account->text()))},
+                                    [&rows](CheckRow&& row) { rows.push_back(std::move(row)); });
+    m_table->checks().setRows(std::move(rows));
     m_table->resizeColumnsToContents();
-    m_count->setText(checks ? QStringLiteral("共 %1 次查询").arg(m_table->checks().rowCount())
-                            : QStringLiteral("查询记录无法读取"));
+    m_count->setText(read ? QStringLiteral("共 %1 次查询").arg(m_table->checks().rowCount())
+                          : QStringLiteral("查询记录无法读取"));
 }
 
 void CheckHistoryWindow::exportHistory() {
