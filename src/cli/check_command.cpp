@@ -151,6 +151,15 @@ int runCheck(const CheckOptions& options, const GlobalOptions& global) {
     if (options.html) {
         std::cout << ToUtf8(ReportDocumentHead());
     }
+    // An account without a report: a line of the document, or its JSON line.
+    const auto printUnanswered = [&options](const std::u16string& account, const std::u16string& message,
+                                            const nlohmann::ordered_json& json) {
+        if (options.html) {
+            std::cout << TerminalText(htmlMessage(account, message));
+        } else {
+            PrintJsonLine(json);
+        }
+    };
     BatchCheckOptions batch;
     batch.pauseSeconds = global.pauseSeconds;
     batch.cancel = &InterruptScope::flag();
@@ -179,15 +188,13 @@ int runCheck(const CheckOptions& options, const GlobalOptions& global) {
             if (IsBlocked(outcome)) {
                 blocked = outcome.unread;
             }
-            options.html ? void(std::cout << TerminalText(htmlMessage(outcome.account, row.message)))
-                         : PrintJsonLine(unreadJson(outcome.account, outcome.unread));
+            printUnanswered(outcome.account, row.message, unreadJson(outcome.account, outcome.unread));
             break;
         case ReputationOutcome::Status::Stopped:
         case ReputationOutcome::Status::Busy:
             row.message = outcome.stop.message;
             status = std::max(status, kQueryStopped);
-            options.html ? void(std::cout << TerminalText(htmlMessage(outcome.account, row.message)))
-                         : PrintJsonLine(stopJson(outcome.account, outcome.stop));
+            printUnanswered(outcome.account, row.message, stopJson(outcome.account, outcome.stop));
             break;
         }
         rows.push_back(std::move(row));
@@ -197,8 +204,8 @@ int runCheck(const CheckOptions& options, const GlobalOptions& global) {
     if (!interrupt.interrupted()) {
         // A login or verification page ended the run: every further request would meet it again.
         for (std::size_t i = checked; i < accounts.size(); ++i) {
-            options.html ? void(std::cout << TerminalText(htmlMessage(accounts[i], kNotChecked)))
-                         : PrintJsonLine({{"account", ToUtf8(accounts[i])}, {"message", ToUtf8(kNotChecked)}});
+            printUnanswered(accounts[i], kNotChecked,
+                            {{"account", ToUtf8(accounts[i])}, {"message", ToUtf8(kNotChecked)}});
             rows.push_back({accounts[i], std::nullopt, kNotChecked, 0, std::nullopt, std::nullopt});
         }
         if (blocked && checked < accounts.size()) {

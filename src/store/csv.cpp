@@ -51,21 +51,21 @@ std::string quoted(std::string_view field) {
     return result + "\"";
 }
 
-/// The lines of `bytes` as the parser counts them: ended by CR LF, LF or a lone CR.
-std::vector<std::string_view> physicalLines(std::string_view bytes) {
-    std::vector<std::string_view> lines;
+/// Hands each line of `bytes` to `each` with its number (from 1), as the parser counts lines: ended by CR LF, LF or a
+/// lone CR.
+template <typename Each> void forEachLine(std::string_view bytes, Each each) {
     std::size_t start = 0;
+    int number = 1;
     for (std::size_t i = 0; i < bytes.size(); ++i) {
         if (bytes[i] == '\r' || bytes[i] == '\n') {
-            lines.push_back(bytes.substr(start, i - start));
+            each(number++, bytes.substr(start, i - start));
             if (bytes[i] == '\r' && i + 1 < bytes.size() && bytes[i + 1] == '\n') {
                 ++i;
             }
             start = i + 1;
         }
     }
-    lines.push_back(bytes.substr(start));
-    return lines;
+    each(number, bytes.substr(start));
 }
 
 bool hasHighBytes(std::string_view line) {
@@ -87,24 +87,23 @@ DecodedTable decodeTable(std::string_view bytes) {
     if (marked) {
         bytes.remove_prefix(bom.size());
     }
-    const std::vector<std::string_view> lines = physicalLines(bytes);
     int utf8Lines = 0;
     int otherLines = 0;
-    for (const std::string_view line : lines) {
+    forEachLine(bytes, [&](int, std::string_view line) {
         if (!IsValidUtf8(line)) {
             ++otherLines;
         } else if (hasHighBytes(line)) {
             ++utf8Lines;
         }
-    }
+    });
     DecodedTable table;
     const bool utf8 = marked || utf8Lines >= otherLines;
     table.encoding = utf8 ? "UTF-8" : "GBK";
-    for (std::size_t i = 0; i < lines.size(); ++i) {
-        if (!(utf8 ? IsValidUtf8(lines[i]) : IsValidGbk(lines[i]))) {
-            table.badLines.insert(static_cast<int>(i + 1));
+    forEachLine(bytes, [&](int number, std::string_view line) {
+        if (!(utf8 ? IsValidUtf8(line) : IsValidGbk(line))) {
+            table.badLines.insert(number);
         }
-    }
+    });
     table.text = utf8 ? DecodeUtf8Bytes(std::string(bytes)) : DecodeCharsetBytes(std::string(bytes), "GBK");
     return table;
 }

@@ -99,7 +99,7 @@ grep -q "long.csv 第2行：这一行超过65536字节" "$work/stderr" || fail "
 run "hostile note" 0 list add block 坏人 --note $'\e]52;c;ZXZpbA==\a\e[2J\xc2\x9b31m'
 run "hostile show" 0 list show
 printf '%s' "$out" | grep -q $'[\x1b\x07]\|\xc2\x9b' && fail "list show printed control characters: $(printf '%q' "$out")"
-printf '账号,名单\n某人,\e[2J\xc2\x9b\n' >"$work/hostile.csv"
+printf 'account,list\n某人,\e[2J\xc2\x9b\n' >"$work/hostile.csv"
 run "hostile cell" 5 list import "$work/hostile.csv"
 grep -q $'[\x1b\x07]\|\xc2\x9b' "$work/stderr" && fail "list import echoed control characters: $(cat -v "$work/stderr")"
 
