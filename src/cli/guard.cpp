@@ -7,17 +7,17 @@
 namespace tarvisk::cli {
 
 int RunGuarded(const std::function<int()>& body, std::ostream& errors) {
-    const char* what = "unknown error";
+    const char* what = "未知的错误";
     try {
         return body();
     } catch (const std::bad_alloc&) {
-        what = "out of memory";
+        what = "内存不足";
     } catch (const std::exception& error) {
-        errors << "tarvisk-cli: unexpected failure: " << error.what() << std::endl;
+        errors << "tarvisk-cli：意外的错误：" << error.what() << std::endl;
         return kUnexpectedFailure;
     } catch (...) {
     }
-    errors << "tarvisk-cli: unexpected failure: " << what << std::endl;
+    errors << "tarvisk-cli：意外的错误：" << what << std::endl;
     return kUnexpectedFailure;
 }
 

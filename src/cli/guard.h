@@ -9,7 +9,7 @@ namespace tarvisk::cli {
 inline constexpr int kUnexpectedFailure = 1;
 
 /// Runs `body` and returns its exit status. An exception it throws (out of memory, a library error) ends it
-/// with one line on `errors`, "tarvisk-cli: unexpected failure: " and what was thrown, and kUnexpectedFailure.
+/// with one line on `errors`, "tarvisk-cli：意外的错误：" and what was thrown, and kUnexpectedFailure.
 int RunGuarded(const std::function<int()>& body, std::ostream& errors);
 
 } // namespace tarvisk::cli

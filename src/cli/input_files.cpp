@@ -6,10 +6,10 @@ namespace tarvisk::cli {
 
 std::string LineFileProblem(const LineFileResult& result, const std::string& what, const std::string& path) {
     if (result.status == LineFileResult::Status::LineTooLong) {
-        return "line " + std::to_string(result.lineNumber) + " of the " + what + " " + path + " is longer than " +
-               std::to_string(kMaxLineBytes) + " bytes";
+        return what + " " + path + " 的第" + std::to_string(result.lineNumber) + "行超过" +
+               std::to_string(kMaxLineBytes) + "字节";
     }
-    return "cannot read the " + what + " " + path;
+    return "无法读取" + what + " " + path;
 }
 
 LineFileResult ReadListFile(const std::string& path, std::vector<std::u16string>& lines) {

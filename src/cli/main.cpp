@@ -10,6 +10,7 @@
 
 #include "cli/commands.h"
 #include "cli/guard.h"
+#include "cli/help.h"
 #include "cli/input_files.h"
 #include "cli/terminal_text.h"
 #include "core/hooks.h"
@@ -32,7 +33,7 @@ constexpr int kStartFailure = 1;
 /// "HOST:PORT" with a port from 1 to 65535.
 std::string checkHostPort(const std::string& value) {
     const std::size_t colon = value.rfind(':');
-    const std::string error = "expected HOST:PORT, got \"" + value + "\"";
+    const std::string error = "应为 HOST:PORT（主机:端口），而不是“" + value + "”";
     if (colon == std::string::npos || colon == 0 || value.find_first_of(" \t/") != std::string::npos) {
         return error;
     }
@@ -50,41 +51,39 @@ std::string checkPause(const std::string& value) {
     const auto [end, failure] = std::from_chars(value.data(), value.data() + value.size(), seconds);
     if (failure != std::errc() || end != value.data() + value.size() ||
         !(seconds >= 0 && seconds <= tarvisk::kMaxPauseSeconds)) {
-        return "expected a number of seconds from 0 to " + std::to_string(static_cast<int>(tarvisk::kMaxPauseSeconds)) +
-               ", got \"" + value + "\"";
+        return "应为 0 到 " + std::to_string(static_cast<int>(tarvisk::kMaxPauseSeconds)) + " 之间的秒数，而不是“" +
+               value + "”";
     }
     return {};
 }
 
 int run(int argc, char** argv) {
-    CLI::App app{"tarvisk-cli: reputation checks, item ranking and shop listings on the Taobao marketplace."};
+    CLI::App app{"tarvisk-cli：淘宝买家信誉查询、宝贝排名和店铺宝贝列表。"};
+    tarvisk::cli::UseChineseHelp(app);
     app.require_subcommand(1);
     app.fallthrough();
-    app.set_version_flag("--version", tarvisk::VersionLine("tarvisk-cli"), "print the version and the commit and exit");
+    app.set_version_flag("--version", tarvisk::VersionLine("tarvisk-cli"), "显示版本和构建它的提交，然后退出");
 
     std::string route;
     std::string cookieFile;
     std::string dataFolder;
     bool demo = false;
     CLI::Option* routeOption =
-        app.add_option("--route", route, "send every connection to HOST:PORT (addresses and Host headers stay)")
-            ->check(checkHostPort);
-    app.add_option("--cookies", cookieFile, "load the browser cookies from a Netscape cookies.txt file");
-    app.add_flag("--demo", demo, "start the demo marketplace on a free loopback port and log in to it")
-        ->excludes(routeOption);
+        app.add_option("--route", route, "把每个连接都发往 HOST:PORT（网址和 Host 头不变）")->check(checkHostPort);
+    app.add_option("--cookies", cookieFile, "从 Netscape 格式的 cookies.txt 文件载入浏览器的 cookie");
+    app.add_flag("--demo", demo, "在本机空闲端口上启动演示市场并登录")->excludes(routeOption);
     tarvisk::cli::GlobalOptions global;
     app.add_option("--pause", global.pauseSeconds,
-                   "wait SECONDS (give or take 30%) between the pages of a walk or crawl and between the accounts "
-                   "of a check (default 0)")
-        ->check(checkPause, "SECONDS");
+                   "排名或店铺的每两页之间、批量查询的每两个账号之间等待 SECONDS 秒（上下浮动30%，默认0）")
+        ->check(checkPause)
+        ->type_name("SECONDS");
     app.add_option("--data-dir", dataFolder,
-                   "keep the check and ranking history and the buyer lists in this folder (default "
-                   "$XDG_DATA_HOME/Tarvisk, else ~/.local/share/Tarvisk; with --demo its subfolder demo)");
+                   "把查询记录、排名记录和黑白名单保存在这个文件夹（默认 $XDG_DATA_HOME/Tarvisk，否则 "
+                   "~/.local/share/Tarvisk；--demo 时用其中的 demo 子文件夹）");
     int stallSeconds = static_cast<int>(tarvisk::net::StallLimits{}.receive.count());
     app.add_option("--stall", stallSeconds,
-                   "give up a request that receives nothing for SECONDS, as an empty page (default 60; a page "
-                   "that keeps arriving has no time limit)")
-        ->check(CLI::Range(1, 3600))
+                   "请求连续 SECONDS 秒收不到数据就放弃，当作空白页（默认60；一直在传的页面不限时）")
+        ->check(tarvisk::cli::WholeNumberIn(1, 3600))
         ->option_text("SECONDS");
 
     tarvisk::cli::CommandRunner runner;
@@ -93,16 +92,17 @@ int run(int argc, char** argv) {
     tarvisk::cli::AddRankCommand(app, global, runner);
     tarvisk::cli::AddListCommand(app, runner);
     tarvisk::cli::AddHistoryCommand(app, runner);
+    tarvisk::cli::NameCommandGroups(app);
 
     try {
         app.parse(argc, argv);
     } catch (const CLI::ParseError& error) {
-        return app.exit(error) == 0 ? 0 : kUsageError;
+        return tarvisk::cli::ExitForParseError(app, error);
     }
 
     tarvisk::SetMessageSink([](const std::u16string& text, const std::u16string& title) {
-        std::cerr << "tarvisk-cli: " << (title.empty() ? std::string("Tarvisk") : tarvisk::cli::TerminalText(title))
-                  << ": " << tarvisk::cli::TerminalText(text) << '\n';
+        std::cerr << "tarvisk-cli：" << (title.empty() ? std::string("Tarvisk") : tarvisk::cli::TerminalText(title))
+                  << "：" << tarvisk::cli::TerminalText(text) << '\n';
     });
 
     tarvisk::SetDataFolder(tarvisk::StartDataFolder(dataFolder, demo));
@@ -115,7 +115,7 @@ int run(int argc, char** argv) {
     if (!cookieFile.empty()) {
         const tarvisk::LineFileResult loaded = tarvisk::BrowserCookies::instance().loadNetscapeFile(cookieFile);
         if (loaded.status != tarvisk::LineFileResult::Status::Read) {
-            std::cerr << "tarvisk-cli: " << tarvisk::cli::LineFileProblem(loaded, "cookies file", cookieFile) << '\n';
+            std::cerr << "tarvisk-cli：" << tarvisk::cli::LineFileProblem(loaded, "cookie 文件", cookieFile) << '\n';
             return kUsageError;
         }
     }
@@ -126,7 +126,7 @@ int run(int argc, char** argv) {
         tarvisk::endpoints::SetRoute(market->hostPort(), "127.0.0.1:" + std::to_string(market->httpsPort()));
         tarvisk::endpoints::SetTrustedCertificate(market->certificatePem());
         if (!tarvisk::demo::LogInToDemo()) {
-            std::cerr << "tarvisk-cli: could not log in to the demo marketplace\n";
+            std::cerr << "tarvisk-cli：无法登录演示市场\n";
             return kStartFailure;
         }
     }

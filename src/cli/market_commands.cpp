@@ -52,7 +52,7 @@ ProgressSink terminalProgress() {
     if (isatty(STDERR_FILENO) == 0) {
         return {};
     }
-    return [](int page, int pages) { std::cerr << "\rpage " << page << '/' << pages << "\x1b[K" << std::flush; };
+    return [](int page, int pages) { std::cerr << "\r第" << page << '/' << pages << "页\x1b[K" << std::flush; };
 }
 
 void clearProgress() {
@@ -61,9 +61,9 @@ void clearProgress() {
     }
 }
 
-/// "rank: page 3: verification http://..." on stderr.
-void printUnreadPage(const char* command, const UnreadPage& page) {
-    std::cerr << command << ": page " << page.number << ": " << PageKindName(page.kind) << ' '
+/// "rank：第3页：淘宝要求安全验证（滑块或访问受限） http://..." on stderr.
+void printUnreadPage(const std::string& command, const UnreadPage& page) {
+    std::cerr << command << "：第" << page.number << "页：" << TerminalText(PageKindReason(page.kind)) << ' '
               << TerminalText(page.address) << '\n';
 }
 
@@ -237,7 +237,7 @@ int runKeywordList(const RankArguments& arguments, const GlobalOptions& global) 
     std::vector<std::u16string> lines;
     const LineFileResult read = ReadListFile(arguments.keywordsFile, lines);
     if (read.status != LineFileResult::Status::Read) {
-        std::cerr << "rank: " << LineFileProblem(read, "keywords file", arguments.keywordsFile) << '\n';
+        std::cerr << "rank：" << LineFileProblem(read, "关键字文件", arguments.keywordsFile) << '\n';
         return kUsageError;
     }
     std::u16string text;
@@ -246,7 +246,7 @@ int runKeywordList(const RankArguments& arguments, const GlobalOptions& global) 
     }
     const std::vector<std::u16string> keywords = DistinctLines(text);
     if (keywords.empty()) {
-        std::cerr << "rank: no keyword in " << arguments.keywordsFile << " (one a line)\n";
+        std::cerr << "rank：" << arguments.keywordsFile << " 里没有关键字（每行一个）\n";
         return kUsageError;
     }
     const InterruptScope interrupt;
@@ -277,7 +277,7 @@ int runKeywordList(const RankArguments& arguments, const GlobalOptions& global) 
         if (!result.conclusive()) {
             allRead = false;
             for (const UnreadPage& page : result.unreadPages) {
-                printUnreadPage(("rank: " + ToUtf8(run->keyword)).c_str(), page);
+                printUnreadPage("rank：" + TerminalText(run->keyword), page);
             }
         }
         if (result.endedAtUnreadPage) {
@@ -310,44 +310,39 @@ int runKeywordList(const RankArguments& arguments, const GlobalOptions& global) 
 } // namespace
 
 std::string CheckItemId(const std::string& text) {
-    return ItemIdFromText(FromUtf8(text)).empty() ? "no item id (a run of 9 to 12 digits) in " + text : std::string();
+    return ItemIdFromText(FromUtf8(text)).empty() ? "“" + text + "”里没有宝贝ID（9到12位数字）" : std::string();
 }
 
 void AddShopCommand(CLI::App& app, const GlobalOptions& global, CommandRunner& runner) {
     auto arguments = std::make_shared<ShopArguments>();
-    CLI::App* shop = app.add_subcommand(
-        "shop", "List the ids and titles of all items of a shop (exit 4 when a page could not be read)");
-    shop->add_option("ADDRESS", arguments->address, "the shop's address, for example shop123.taobao.com")->required();
-    shop->add_option("--csv", arguments->csv, "also write the listing to this CSV file (UTF-8 with BOM)");
+    CLI::App* shop = app.add_subcommand("shop", "列出店铺全部宝贝的ID和标题（有页面读不到时退出码为4）");
+    shop->add_option("ADDRESS", arguments->address, "店铺地址，例如 shop123.taobao.com")->required();
+    shop->add_option("--csv", arguments->csv, "同时把列表写入这个 CSV 文件（UTF-8，带 BOM）");
     shop->callback(
         [&runner, &global, arguments] { runner = [&global, arguments] { return runShop(*arguments, global); }; });
 }
 
 void AddRankCommand(CLI::App& app, const GlobalOptions& global, CommandRunner& runner) {
     auto arguments = std::make_shared<RankArguments>();
-    CLI::App* rank = app.add_subcommand("rank", "Find where an item, or the first item of a shop, ranks in a search "
-                                                "(exit 4 when a page could not be read and the answer may be wrong); "
-                                                "each answer is kept in the ranking history");
-    CLI::Option* keyword = rank->add_option("KEYWORD", arguments->keyword, "the search keyword");
-    CLI::Option* keywordsFile =
-        rank->add_option("--keywords-file", arguments->keywordsFile,
-                         "walk every keyword of this file (one a line, UTF-8) and print one line per keyword: "
-                         "KEYWORD, outcome, previous outcome (tab-separated)")
-            ->excludes(keyword);
-    rank->add_option("--pages", arguments->pages, "result pages to walk, held to 1..100 (default 10)");
-    CLI::Option_group* target = rank->add_option_group("target", "what to look for (exactly one)");
-    target
-        ->add_option("--item", arguments->item,
-                     "the item's id; a pasted item address is reduced to its last run of 9 to 12 digits")
-        ->check(CheckItemId, "ID");
-    CLI::Option* shop = target->add_option("--shop", arguments->shop, "rank all items of the shop at this address");
+    CLI::App* rank = app.add_subcommand("rank", "查一个宝贝或店铺的第一个宝贝在搜索结果中的排名（有页面读不到、"
+                                                "答案可能不对时退出码为4）；每个答案都存入排名记录");
+    CLI::Option* keyword = rank->add_option("KEYWORD", arguments->keyword, "搜索关键字");
+    CLI::Option* keywordsFile = rank->add_option("--keywords-file", arguments->keywordsFile,
+                                                 "查这个文件里的每个关键字（每行一个，UTF-8），每个关键字输出一行："
+                                                 "关键字、结果、上次结果（以制表符分隔）")
+                                    ->excludes(keyword);
+    rank->add_option("--pages", arguments->pages, "要查的结果页数，限于1到100（默认10）");
+    CLI::Option_group* target = rank->add_option_group("目标", "要找什么（--item 和 --shop 二选一）");
+    target->add_option("--item", arguments->item, "宝贝ID；粘贴的宝贝网址取其中最后一串9到12位数字")
+        ->check(CheckItemId)
+        ->type_name("ID");
+    CLI::Option* shop = target->add_option("--shop", arguments->shop, "找这个地址的店铺的全部宝贝");
     target->require_option(1);
     rank->add_option("--csv", arguments->csv,
-                     "also write the result table (with --keywords-file: the keywords' runs) to this CSV file "
-                     "(UTF-8 with BOM)");
+                     "同时把结果表（用 --keywords-file 时为各关键字的结果）写入这个 CSV 文件（UTF-8，带 BOM）");
     rank->callback([&runner, &global, arguments, shop, keyword, keywordsFile] {
         if (keyword->count() == 0 && keywordsFile->count() == 0) {
-            throw CLI::RequiredError("KEYWORD or --keywords-file");
+            throw CLI::RequiredError("KEYWORD 或 --keywords-file");
         }
         arguments->byShop = shop->count() > 0;
         runner = [&global, arguments, list = keywordsFile->count() > 0] {

@@ -6,7 +6,6 @@
 
 #include "cli/terminal_text.h"
 #include "core/date.h"
-#include "store/exports.h"
 #include "text/encoding.h"
 
 namespace tarvisk::cli {
@@ -59,10 +58,10 @@ nlohmann::ordered_json FactsJson(const ReputationFacts& facts) {
     return json;
 }
 
-nlohmann::ordered_json CheckedAtJson(const StoredCheck& check) {
+nlohmann::ordered_json CheckedAtJson(std::int64_t checkedAt, const ReputationFacts& facts) {
     nlohmann::ordered_json json;
-    json["checked_at"] = IsoLocalTime(check.checkedAt);
-    json.update(FactsJson(check.facts));
+    json["checked_at"] = IsoLocalTime(checkedAt);
+    json.update(FactsJson(facts));
     return json;
 }
 
@@ -95,17 +94,51 @@ void PrintJsonLine(const nlohmann::ordered_json& json) {
     std::cout << terminalSafe(json).dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace) << '\n';
 }
 
-bool WriteCsvOutput(const std::string& command, const std::string& file, const std::string& bytes) {
-    if (WriteCsvFile(file, bytes)) {
-        return true;
+CsvOutput::CsvOutput(std::string command, std::string file) : m_command(std::move(command)), m_file(std::move(file)) {
+    if (m_file.empty()) {
+        return;
     }
-    std::cerr << command << ": cannot write the CSV file " << file << '\n';
-    return false;
+    if (IsReadOnlyFile(m_file)) {
+        std::cerr << m_command << "：" << m_file << " 是只读文件，没有替换它\n";
+        return;
+    }
+    // A new file gets the user's umask, as any file the user makes.
+    m_replacement = std::make_unique<FileReplacement>(m_file, std::nullopt);
+}
+
+CsvOutput::~CsvOutput() = default;
+
+bool CsvOutput::allowed() const {
+    return m_file.empty() || m_replacement != nullptr;
+}
+
+void CsvOutput::append(std::string_view bytes) {
+    if (m_replacement) {
+        m_replacement->append(bytes);
+    }
+}
+
+bool CsvOutput::commit() {
+    if (m_file.empty() || !m_replacement) {
+        return m_file.empty();
+    }
+    const bool written = m_replacement->commit();
+    m_replacement.reset();
+    if (!written) {
+        std::cerr << m_command << "：无法写入 CSV 文件 " << m_file << '\n';
+    }
+    return written;
+}
+
+bool WriteCsvOutput(const std::string& command, const std::string& file, const std::string& bytes) {
+    CsvOutput output(command, file);
+    output.append(bytes);
+    return output.commit();
 }
 
 void SkipCsvOutput(const std::string& command, const std::string& file) {
     if (!file.empty()) {
-        std::cerr << command << ": cancelled, " << file << " not written\n";
+        std::cerr << command << "：已取消，没有写入 " << file << '\n';
     }
 }
 

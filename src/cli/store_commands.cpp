@@ -1,13 +1,19 @@
 // tarvisk-cli list / history: the buyer lists and the check history kept in the local database.
 //
-//   tarvisk-cli list add block|allow ACCOUNT [--note TEXT]    puts the account on the list (its note replaced)
+//   tarvisk-cli list add 黑名单|白名单 ACCOUNT [--note TEXT]    puts the account on the list (its note replaced)
 //   tarvisk-cli list remove ACCOUNT
-//   tarvisk-cli list show [block|allow]                      CSV on stdout: account,list,note
-//   tarvisk-cli list import FILE                             CSV with the header account,list,note
+//   tarvisk-cli list show [黑名单|白名单]                      CSV on stdout: 账号,名单,备注
+//   tarvisk-cli list import FILE       CSV with the header 账号,名单,备注 (or account,list,note; the list may be
+//   written
+//                                      block or allow); without a note column the stored notes stay
 //   tarvisk-cli list export FILE                             the same, UTF-8 with BOM
-//   tarvisk-cli history check [ACCOUNT] [--limit N] [--csv FILE]   the stored checks, newest first, as JSON lines
+//   tarvisk-cli history check [ACCOUNT] [--limit N] [--csv FILE]   the stored checks, newest first, as JSON lines,
+//                                                            written as they are read (a history of any size)
 //   tarvisk-cli history rank [KEYWORD] [--item ID | --shop ADDRESS] [--limit N] [--csv FILE]
 //                                                            the stored ranking runs, newest first, as JSON lines
+//
+// block and allow name the lists as well as 黑名单 and 白名单. Every command exits with 1 when the database cannot be
+// read or written (the store says why on stderr). Texts from the database or a file are cleaned for the terminal.
 
 #include <iostream>
 #include <memory>
@@ -16,10 +22,12 @@
 #include <vector>
 
 #include "cli/commands.h"
+#include "cli/help.h"
 #include "cli/output.h"
-#include "core/files.h"
+#include "cli/terminal_text.h"
 #include "store/buyer_lists.h"
 #include "store/check_history.h"
+#include "store/csv.h"
 #include "store/exports.h"
 #include "store/local_store.h"
 #include "store/ranking_history.h"
@@ -38,11 +46,16 @@ struct ListArguments {
 };
 
 std::string checkListName(const std::string& text) {
-    return ParseBuyerList(FromUtf8(text)) ? std::string() : "expected block or allow, got \"" + text + "\"";
+    return ParseBuyerList(FromUtf8(text)) ? std::string()
+                                          : "应为 黑名单 或 白名单（block 或 allow），而不是“" + text + "”";
 }
 
 std::string checkAccount(const std::string& text) {
-    return ListAccount(FromUtf8(text)) ? std::string() : "not an account name: \"" + text + "\"";
+    return ListAccount(FromUtf8(text)) ? std::string() : "不是账号名：“" + text + "”";
+}
+
+std::string checkNote(const std::string& text) {
+    return FitsNote(FromUtf8(text)) ? std::string() : "备注不能超过" + std::to_string(kMaxNoteLength) + "个字";
 }
 
 int runListAdd(const ListArguments& arguments) {
@@ -60,7 +73,7 @@ int runListRemove(const ListArguments& arguments) {
         return kFailure;
     }
     if (!*removed) {
-        std::cerr << "list remove: " << ToUtf8(account) << " is on no list\n";
+        std::cerr << "list remove：" << TerminalText(account) << " 不在任何名单中\n";
     }
     return 0;
 }
@@ -73,26 +86,31 @@ int runListShow(const ListArguments& arguments) {
     if (!entries) {
         return kFailure;
     }
-    std::cout << ListCsv(*entries, false) << std::flush;
+    std::cout << TerminalText(FromUtf8(ListCsv(*entries, false))) << std::flush;
     return 0;
 }
 
+/// "list import：FILE 第3行：..." on stderr; a problem of the whole file has no line.
+void printImportProblem(const std::string& file, const CsvProblem& problem) {
+    std::cerr << "list import：" << file << ' '
+              << (problem.line > 0 ? "第" + std::to_string(problem.line) + "行：" : std::string())
+              << TerminalText(FromUtf8(problem.reason)) << '\n';
+}
+
 int runListImport(const ListArguments& arguments) {
-    const std::optional<std::string> bytes = ReadFileBytes(arguments.file, kMaxListFileBytes);
-    if (!bytes) {
-        std::cerr << "list import: cannot read the file " << arguments.file << '\n';
+    const ListCsvImport imported = ReadListCsvFile(arguments.file);
+    for (const CsvProblem& problem : imported.problems) {
+        printImportProblem(arguments.file, problem);
+    }
+    if (imported.refused) {
         return kUsageError;
     }
-    const ListCsvImport imported = ReadListCsv(*bytes);
-    for (const CsvProblem& problem : imported.problems) {
-        std::cerr << "list import: " << arguments.file << ": line " << problem.line << ": " << problem.reason << '\n';
-    }
     LocalStore store(HistoryFilePath());
-    if (!imported.entries.empty() && !PutListEntries(store, imported.entries)) {
+    if (!imported.entries.empty() && !PutListEntries(store, imported.entries, imported.notes())) {
         return kFailure;
     }
-    std::cerr << "list import: " << imported.entries.size() << " imported, " << imported.problems.size()
-              << " skipped\n";
+    std::cerr << "list import：导入了" << imported.entries.size() << "个账号，" << imported.problems.size()
+              << "行没有导入" << (imported.hasNotes ? "" : "（文件没有备注列，账号原有的备注都保留）") << '\n';
     return imported.problems.empty() ? 0 : kRowsSkipped;
 }
 
@@ -112,21 +130,22 @@ struct HistoryArguments {
 };
 
 int runHistoryCheck(const HistoryArguments& arguments) {
-    LocalStore store(HistoryFilePath());
-    const std::u16string account = TrimBlanks(FromUtf8(arguments.account));
-    const auto checks = StoredChecks(store, account, arguments.limit);
-    if (!checks) {
+    CsvOutput csv("history check", arguments.csv);
+    if (!csv.allowed()) {
         return kFailure;
     }
-    for (const StoredCheck& check : *checks) {
-        PrintJsonLine(CheckedAtJson(check));
-    }
+    csv.append(std::string(kUtf8Bom) + ChecksCsvHeader());
+    LocalStore store(HistoryFilePath());
+    CheckQuery query;
+    query.account = TrimBlanks(FromUtf8(arguments.account));
+    query.limit = arguments.limit;
+    // Each check goes out as it is read: the history may hold millions.
+    const bool read = ReadCheckRows(store, query, [&csv](CheckRow&& row) {
+        PrintJsonLine(CheckedAtJson(row.checkedAt, *row.facts));
+        csv.append(ChecksCsvRecord(row));
+    });
     std::cout.flush();
-    if (arguments.csv.empty()) {
-        return 0;
-    }
-    const std::vector<CheckRow> rows = HistoryRows(*checks, ListEntries(store).value_or(std::vector<ListEntry>()));
-    return WriteCsvOutput("history check", arguments.csv, ChecksCsv(rows)) ? 0 : kFailure;
+    return read && csv.commit() ? 0 : kFailure;
 }
 
 struct RankHistoryArguments {
@@ -169,57 +188,55 @@ CLI::App* listSubcommand(CLI::App& list, const char* name, const char* descripti
 
 void AddListCommand(CLI::App& app, CommandRunner& runner) {
     auto arguments = std::make_shared<ListArguments>();
-    CLI::App* list = app.add_subcommand("list", "The buyer lists: a block list and an allow list, one note an account "
-                                                "(exit 5 when an import skipped rows)");
+    CLI::App* list =
+        app.add_subcommand("list", "黑白名单：黑名单和白名单，每个账号一条备注（导入时有行没有导入则退出码为5）");
     list->require_subcommand(1);
 
-    CLI::App* add = listSubcommand(*list, "add", "Put an account on a list (off the other one), replacing its note",
-                                   runner, arguments, runListAdd);
-    add->add_option("LIST", arguments->list, "block or allow")->required()->check(checkListName);
-    add->add_option("ACCOUNT", arguments->account, "the account name")->required()->check(checkAccount);
-    add->add_option("--note", arguments->note, "a note on the account");
+    CLI::App* add =
+        listSubcommand(*list, "add", "把账号加入名单（并移出另一个名单），替换它的备注", runner, arguments, runListAdd);
+    add->add_option("LIST", arguments->list, "黑名单 或 白名单（也可写 block 或 allow）")
+        ->required()
+        ->check(checkListName);
+    add->add_option("ACCOUNT", arguments->account, "账号名")->required()->check(checkAccount);
+    add->add_option("--note", arguments->note, "账号的备注（最多2000字）")->check(checkNote);
 
-    CLI::App* remove =
-        listSubcommand(*list, "remove", "Take an account off its list", runner, arguments, runListRemove);
-    remove->add_option("ACCOUNT", arguments->account, "the account name")->required()->check(checkAccount);
+    CLI::App* remove = listSubcommand(*list, "remove", "把账号移出它所在的名单", runner, arguments, runListRemove);
+    remove->add_option("ACCOUNT", arguments->account, "账号名")->required()->check(checkAccount);
 
-    CLI::App* show =
-        listSubcommand(*list, "show", "Print the lists as CSV: account,list,note", runner, arguments, runListShow);
-    show->add_option("LIST", arguments->list, "only this list: block or allow")->check(checkListName);
+    CLI::App* show = listSubcommand(*list, "show", "以 CSV 显示名单：账号,名单,备注", runner, arguments, runListShow);
+    show->add_option("LIST", arguments->list, "只显示这个名单：黑名单 或 白名单")->check(checkListName);
 
     CLI::App* import = listSubcommand(*list, "import",
-                                      "Add the entries of a CSV file with the header account,list,note (UTF-8, "
-                                      "with or without BOM); bad rows are named on stderr, the others imported",
+                                      "导入 CSV 文件里的账号，表头为 账号,名单,备注（或 account,list,note；UTF-8 或 "
+                                      "GBK）；没有备注列时保留原有备注；不能导入的行在 stderr 上逐行说明，其余照常导入",
                                       runner, arguments, runListImport);
-    import->add_option("FILE", arguments->file, "the CSV file")->required();
+    import->add_option("FILE", arguments->file, "CSV 文件")->required();
 
-    CLI::App* exportFile = listSubcommand(*list, "export", "Write the lists to a CSV file (UTF-8 with BOM)", runner,
-                                          arguments, runListExport);
-    exportFile->add_option("FILE", arguments->file, "the CSV file")->required();
+    CLI::App* exportFile = listSubcommand(*list, "export", "把名单写入 CSV 文件（UTF-8，带 BOM；不替换只读文件）",
+                                          runner, arguments, runListExport);
+    exportFile->add_option("FILE", arguments->file, "CSV 文件")->required();
 }
 
 CLI::App* AddHistoryCommand(CLI::App& app, CommandRunner& runner) {
-    CLI::App* history = app.add_subcommand("history", "What the local database remembers of earlier jobs");
+    CLI::App* history = app.add_subcommand("history", "本机数据库记下的以往查询");
     history->require_subcommand(1);
 
     auto arguments = std::make_shared<HistoryArguments>();
-    CLI::App* check =
-        history->add_subcommand("check", "The stored reputation checks, newest first, one JSON line each");
-    check->add_option("ACCOUNT", arguments->account, "only the checks of this account");
-    check->add_option("--limit", arguments->limit, "at most this many checks")->check(CLI::PositiveNumber);
-    check->add_option("--csv", arguments->csv, "also write the checks to this CSV file (UTF-8 with BOM)");
+    CLI::App* check = history->add_subcommand("check", "保存的信誉查询，最新的在前，每次一行 JSON");
+    check->add_option("ACCOUNT", arguments->account, "只列这个账号的查询");
+    check->add_option("--limit", arguments->limit, "最多列这么多次查询")->check(PositiveWholeNumber());
+    check->add_option("--csv", arguments->csv, "同时把查询写入这个 CSV 文件（UTF-8，带 BOM）");
     check->callback([&runner, arguments] { runner = [arguments] { return runHistoryCheck(*arguments); }; });
 
     auto rankArguments = std::make_shared<RankHistoryArguments>();
-    CLI::App* rank = history->add_subcommand(
-        "rank", "The stored ranking runs, newest first, one JSON line each (the walks of rank and of the windows)");
-    rank->add_option("KEYWORD", rankArguments->keyword, "only the runs of this keyword");
-    CLI::Option* item = rank->add_option("--item", rankArguments->item, "only the runs that looked for this item")
-                            ->check(CheckItemId, "ID");
-    rank->add_option("--shop", rankArguments->shop, "only the runs that looked for the items of this shop")
-        ->excludes(item);
-    rank->add_option("--limit", rankArguments->limit, "at most this many runs")->check(CLI::PositiveNumber);
-    rank->add_option("--csv", rankArguments->csv, "also write the runs to this CSV file (UTF-8 with BOM)");
+    CLI::App* rank =
+        history->add_subcommand("rank", "保存的排名查询，最新的在前，每次一行 JSON（rank 命令和窗口里的查询）");
+    rank->add_option("KEYWORD", rankArguments->keyword, "只列这个关键字的查询");
+    CLI::Option* item =
+        rank->add_option("--item", rankArguments->item, "只列找这个宝贝的查询")->check(CheckItemId)->type_name("ID");
+    rank->add_option("--shop", rankArguments->shop, "只列找这个店铺宝贝的查询")->excludes(item);
+    rank->add_option("--limit", rankArguments->limit, "最多列这么多次查询")->check(PositiveWholeNumber());
+    rank->add_option("--csv", rankArguments->csv, "同时把查询写入这个 CSV 文件（UTF-8，带 BOM）");
     rank->callback([&runner, rankArguments] { runner = [rankArguments] { return runHistoryRank(*rankArguments); }; });
     return history;
 }

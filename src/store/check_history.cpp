@@ -1,5 +1,7 @@
 #include "store/check_history.h"
 
+#include <limits>
+
 #include <SQLiteCpp/Database.h>
 #include <SQLiteCpp/Statement.h>
 
@@ -79,29 +81,67 @@ StoredCheck checkOf(SQLite::Statement& row) {
     return check;
 }
 
-// The condition of a CheckSelection on the columns of `checks`, with its parameters bound by bindSelection.
-std::string selectionCondition(const CheckSelection& selection) {
-    std::string condition = selection.lastId > 0 ? " WHERE id <= ?" : " WHERE 1";
-    // LIKE matches ASCII letters in either case; the user's % and _ are plain characters.
-    return selection.accountPart.empty() ? condition : condition + " AND account LIKE ? ESCAPE '\\'";
+/// The newest check of an account made before a given check (by time, then by the order stored): ?1 the account,
+/// ?2 the time, ?3 the id.
+const std::string kSelectBefore = std::string("SELECT ") + kCheckColumns +
+                                  " FROM checks WHERE account = ?1 AND (checked_at < ?2 OR (checked_at = ?2 AND "
+                                  "id < ?3)) ORDER BY checked_at DESC, id DESC LIMIT 1";
+
+std::optional<StoredCheck> checkBefore(SQLite::Statement& query, const std::u16string& account, std::int64_t checkedAt,
+                                       std::int64_t id) {
+    query.reset();
+    query.bind(1, ToUtf8(account));
+    query.bind(2, static_cast<int64_t>(checkedAt));
+    query.bind(3, static_cast<int64_t>(id));
+    return query.executeStep() ? std::optional(checkOf(query)) : std::nullopt;
 }
 
-int bindSelection(SQLite::Statement& query, const CheckSelection& selection) {
-    int parameter = 1;
-    if (selection.lastId > 0) {
-        query.bind(parameter++, static_cast<int64_t>(selection.lastId));
+std::optional<StoredCheck> latestCheck(SQLite::Statement& query, const std::u16string& account) {
+    return checkBefore(query, account, std::numeric_limits<std::int64_t>::max(),
+                       std::numeric_limits<std::int64_t>::max());
+}
+
+/// The condition of a query on the columns of `checks`, its offset and limit aside; bindQuery binds its parameters.
+std::string queryCondition(const CheckQuery& query) {
+    std::string condition = query.upToId > 0 ? " WHERE id <= ?" : " WHERE 1";
+    if (query.account.empty()) {
+        return condition;
     }
-    if (!selection.accountPart.empty()) {
+    // LIKE matches ASCII letters in either case; the user's % and _ are plain characters.
+    return condition + (query.partOfName ? " AND account LIKE ? ESCAPE '\\'" : " AND account = ?");
+}
+
+/// Binds the parameters of queryCondition; returns the number of the next parameter.
+int bindQuery(SQLite::Statement& select, const CheckQuery& query) {
+    int parameter = 1;
+    if (query.upToId > 0) {
+        select.bind(parameter++, static_cast<int64_t>(query.upToId));
+    }
+    if (!query.account.empty() && !query.partOfName) {
+        select.bind(parameter++, ToUtf8(query.account));
+    } else if (!query.account.empty()) {
         std::u16string pattern = u"%";
-        for (const char16_t unit : selection.accountPart) {
+        for (const char16_t unit : query.account) {
             if (unit == u'%' || unit == u'_' || unit == u'\\') {
                 pattern += u'\\';
             }
             pattern += unit;
         }
-        query.bind(parameter++, ToUtf8(pattern + u"%"));
+        select.bind(parameter++, ToUtf8(pattern + u"%"));
     }
     return parameter;
+}
+
+/// Hands the checks `query` chooses to `each`, newest first (checks made in the same second in the order stored).
+void visitChecks(SQLite::Database& db, const CheckQuery& query, const std::function<void(StoredCheck&&)>& each) {
+    SQLite::Statement select(db, std::string("SELECT ") + kCheckColumns + " FROM checks" + queryCondition(query) +
+                                     " ORDER BY checked_at DESC, id DESC LIMIT ? OFFSET ?");
+    const int parameter = bindQuery(select, query);
+    select.bind(parameter, query.limit > 0 ? static_cast<int64_t>(query.limit) : int64_t{-1});
+    select.bind(parameter + 1, static_cast<int64_t>(query.offset));
+    while (select.executeStep()) {
+        each(checkOf(select));
+    }
 }
 
 } // namespace
@@ -167,89 +207,73 @@ bool StoreCheck(LocalStore& store, const ReputationFacts& f, std::int64_t checke
     });
 }
 
-std::optional<StoredCheck> LatestCheck(LocalStore& store, const std::u16string& account) {
-    const auto checks = StoredChecks(store, account, 1);
-    if (!checks || checks->empty()) {
-        return std::nullopt;
-    }
-    return checks->front();
+StoredValue<StoredCheck> LatestCheck(LocalStore& store, const std::u16string& account) {
+    return store.lookup<StoredCheck>([&](SQLite::Database& db) {
+        SQLite::Statement query(db, kSelectBefore);
+        return latestCheck(query, account);
+    });
 }
 
-std::optional<std::vector<StoredCheck>> StoredChecks(LocalStore& store, const std::u16string& account,
-                                                     std::size_t limit) {
+std::optional<std::vector<StoredCheck>> StoredChecks(LocalStore& store, const CheckQuery& query) {
     std::vector<StoredCheck> checks;
     const bool read = store.read([&](SQLite::Database& db) {
-        // Checks made in the same second keep the order in which they were stored.
-        SQLite::Statement query(db, std::string("SELECT ") + kCheckColumns + " FROM checks" +
-                                        (account.empty() ? "" : " WHERE account = ?") +
-                                        " ORDER BY checked_at DESC, id DESC" + (limit > 0 ? " LIMIT ?" : ""));
-        int parameter = 1;
-        if (!account.empty()) {
-            query.bind(parameter++, ToUtf8(account));
-        }
-        if (limit > 0) {
-            query.bind(parameter, static_cast<int64_t>(limit));
-        }
-        while (query.executeStep()) {
-            checks.push_back(checkOf(query));
-        }
+        visitChecks(db, query, [&](StoredCheck&& check) { checks.push_back(std::move(check)); });
     });
     return read ? std::optional(std::move(checks)) : std::nullopt;
 }
 
-std::optional<CheckCount> CountStoredChecks(LocalStore& store, const std::u16string& accountPart) {
-    const CheckSelection selection{accountPart, 0};
+std::optional<CheckCount> CountStoredChecks(LocalStore& store, const CheckQuery& query) {
     CheckCount counted;
     const bool read = store.read([&](SQLite::Database& db) {
-        SQLite::Statement query(db,
-                                "SELECT COUNT(*), COALESCE(MAX(id), 0) FROM checks" + selectionCondition(selection));
-        bindSelection(query, selection);
-        query.executeStep();
-        counted.count = static_cast<std::size_t>(query.getColumn(0).getInt64());
-        counted.lastId = query.getColumn(1).getInt64();
+        SQLite::Statement select(db, "SELECT COUNT(*), COALESCE(MAX(id), 0) FROM checks" + queryCondition(query));
+        bindQuery(select, query);
+        select.executeStep();
+        counted.count = static_cast<std::size_t>(select.getColumn(0).getInt64());
+        counted.lastId = select.getColumn(1).getInt64();
     });
     return read ? std::optional(counted) : std::nullopt;
 }
 
-std::optional<std::vector<StoredCheckWithPrevious>> StoredCheckPage(LocalStore& store, const CheckSelection& selection,
-                                                                    std::size_t offset, std::size_t count) {
-    std::vector<StoredCheckWithPrevious> page;
-    const bool read = store.read([&](SQLite::Database& db) {
-        SQLite::Statement query(db, std::string("SELECT ") + kCheckColumns + " FROM checks" +
-                                        selectionCondition(selection) +
-                                        " ORDER BY checked_at DESC, id DESC LIMIT ? OFFSET ?");
-        const int parameter = bindSelection(query, selection);
-        query.bind(parameter, static_cast<int64_t>(count));
-        query.bind(parameter + 1, static_cast<int64_t>(offset));
-        while (query.executeStep()) {
-            page.push_back({checkOf(query), std::nullopt});
-        }
-        // Each check's previous one is its account's, whatever the selection.
-        SQLite::Statement previous(db, std::string("SELECT ") + kCheckColumns +
-                                           " FROM checks WHERE account = ? AND (checked_at < ? OR (checked_at = ? AND "
-                                           "id < ?)) ORDER BY checked_at DESC, id DESC LIMIT 1");
-        for (StoredCheckWithPrevious& row : page) {
-            previous.reset();
-            previous.bind(1, ToUtf8(row.check.facts.account));
-            previous.bind(2, static_cast<int64_t>(row.check.checkedAt));
-            previous.bind(3, static_cast<int64_t>(row.check.checkedAt));
-            previous.bind(4, static_cast<int64_t>(row.check.id));
-            if (previous.executeStep()) {
-                row.previous = checkOf(previous);
-            }
-        }
+bool ReadCheckRows(LocalStore& store, const CheckQuery& query, const std::function<void(CheckRow&&)>& row) {
+    return store.read([&](SQLite::Database& db) {
+        SQLite::Statement before(db, kSelectBefore);
+        ListEntryFinder lists(db);
+        visitChecks(db, query, [&](StoredCheck&& check) {
+            CheckRow each;
+            each.account = check.facts.account;
+            each.checkedAt = check.checkedAt;
+            each.previous = checkBefore(before, each.account, check.checkedAt, check.id);
+            each.listed = lists.find(each.account);
+            each.facts = std::move(check.facts);
+            row(std::move(each));
+        });
     });
-    return read ? std::optional(std::move(page)) : std::nullopt;
 }
 
 CheckContext RecordCheck(LocalStore& store, const ReputationFacts& facts, std::int64_t checkedAt) {
     CheckContext context;
-    context.previous = LatestCheck(store, facts.account);
+    std::optional<StoredCheck> previous;
+    std::optional<ListEntry> listed;
+    // One read for both, so that a locked file costs one wait.
+    if (store.read([&](SQLite::Database& db) {
+            SQLite::Statement before(db, kSelectBefore);
+            previous = latestCheck(before, facts.account);
+            listed = ListEntryFinder(db).find(facts.account);
+        })) {
+        context.previous = std::move(previous);
+        context.listed = std::move(listed);
+    } else {
+        context.problem = store.problem();
+        context.previous = StoredValue<StoredCheck>::Unknown(*context.problem);
+        context.listed = StoredValue<ListEntry>::Unknown(*context.problem);
+    }
     if (context.previous) {
         context.changed = ChangedFacts(context.previous->facts, facts);
     }
-    context.listed = FindListEntry(store, facts.account);
     context.saved = StoreCheck(store, facts, checkedAt);
+    if (!context.saved && !context.problem) {
+        context.problem = store.problem();
+    }
     return context;
 }
 

@@ -1,6 +1,7 @@
 #include "store/csv.h"
 
 #include <algorithm>
+#include <set>
 
 #include "text/encoding.h"
 
@@ -50,25 +51,67 @@ std::string quoted(std::string_view field) {
     return result + "\"";
 }
 
-/// The bytes as text: UTF-8 when they are UTF-8 (a byte-order mark dropped), else GBK.
-std::u16string decodeTable(std::string_view bytes) {
+/// Hands each line of `bytes` to `each` with its number (from 1), as the parser counts lines: ended by CR LF, LF or a
+/// lone CR.
+template <typename Each> void forEachLine(std::string_view bytes, Each each) {
+    std::size_t start = 0;
+    int number = 1;
+    for (std::size_t i = 0; i < bytes.size(); ++i) {
+        if (bytes[i] == '\r' || bytes[i] == '\n') {
+            each(number++, bytes.substr(start, i - start));
+            if (bytes[i] == '\r' && i + 1 < bytes.size() && bytes[i + 1] == '\n') {
+                ++i;
+            }
+            start = i + 1;
+        }
+    }
+    each(number, bytes.substr(start));
+}
+
+bool hasHighBytes(std::string_view line) {
+    return std::any_of(line.begin(), line.end(), [](char c) { return static_cast<unsigned char>(c) >= 0x80; });
+}
+
+/// A table's text and the lines (from 1) that are not valid in the encoding it was read in.
+struct DecodedTable {
+    std::u16string text;
+    std::set<int> badLines;
+    const char* encoding = "UTF-8";
+};
+
+/// The bytes as text: UTF-8 after a byte-order mark, or when at least as many of the lines that hold more than ASCII
+/// are UTF-8 as are not (UTF-8 is rarely valid by chance, GBK often is); else GBK.
+DecodedTable decodeTable(std::string_view bytes) {
     const std::string_view bom(kUtf8Bom);
-    if (bytes.substr(0, bom.size()) == bom) {
-        return DecodeUtf8Bytes(std::string(bytes.substr(bom.size())));
+    const bool marked = bytes.substr(0, bom.size()) == bom;
+    if (marked) {
+        bytes.remove_prefix(bom.size());
     }
-    std::u16string text = DecodeUtf8Bytes(std::string(bytes));
-    // A replacement character that the bytes do not hold themselves marks bytes that are not UTF-8.
-    const bool replaced = text.find(u'\uFFFD') != std::u16string::npos;
-    if (replaced && bytes.find("\xEF\xBF\xBD") == std::string_view::npos) {
-        return DecodeGbkBytes(std::string(bytes));
-    }
-    return text;
+    int utf8Lines = 0;
+    int otherLines = 0;
+    forEachLine(bytes, [&](int, std::string_view line) {
+        if (!IsValidUtf8(line)) {
+            ++otherLines;
+        } else if (hasHighBytes(line)) {
+            ++utf8Lines;
+        }
+    });
+    DecodedTable table;
+    const bool utf8 = marked || utf8Lines >= otherLines;
+    table.encoding = utf8 ? "UTF-8" : "GBK";
+    forEachLine(bytes, [&](int number, std::string_view line) {
+        if (!(utf8 ? IsValidUtf8(line) : IsValidGbk(line))) {
+            table.badLines.insert(number);
+        }
+    });
+    table.text = utf8 ? DecodeUtf8Bytes(std::string(bytes)) : DecodeCharsetBytes(std::string(bytes), "GBK");
+    return table;
 }
 
 /// Reads records from the text, one at a time.
 class CsvParser {
 public:
-    explicit CsvParser(std::u16string text) : m_text(std::move(text)) {}
+    explicit CsvParser(DecodedTable decoded) : m_text(std::move(decoded.text)), m_decoded(std::move(decoded)) {}
 
     CsvTable parse() {
         CsvTable table;
@@ -79,7 +122,13 @@ public:
                 table.problems.push_back({record.line, "引号没有闭合"});
                 break;
             }
-            if (!(record.fields.size() == 1 && record.fields.front().empty())) {
+            // The record's last line: the one before the line end it consumed, if it ended with one.
+            const int last = m_text[m_pos - 1] == u'\n' || m_text[m_pos - 1] == u'\r' ? m_line - 1 : m_line;
+            const auto bad = m_decoded.badLines.lower_bound(record.line);
+            if (bad != m_decoded.badLines.end() && *bad <= last) {
+                table.problems.push_back({*bad, std::string("不是有效的") + m_decoded.encoding + "文字（文件按" +
+                                                    m_decoded.encoding + "读取）"});
+            } else if (!(record.fields.size() == 1 && record.fields.front().empty())) {
                 table.records.push_back(std::move(record));
             }
         }
@@ -151,6 +200,7 @@ private:
     }
 
     std::u16string m_text;
+    DecodedTable m_decoded; ///< without its text, which m_text holds
     std::size_t m_pos = 0;
     int m_line = 1;
 };

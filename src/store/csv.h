@@ -57,9 +57,10 @@ struct CsvTable {
     std::vector<CsvProblem> problems;
 };
 
-/// Reads a table: UTF-8 with or without a byte-order mark, or GBK when the bytes are not UTF-8 (as
-/// spreadsheet programs on Chinese Windows save it); CR LF or LF line ends; quoted fields with doubled
-/// quotes and line breaks. Wholly blank lines are skipped. A record whose quote is never closed is a
+/// Reads a table: UTF-8 with or without a byte-order mark, or GBK (as spreadsheet programs on Chinese Windows
+/// save it) when more of its lines are not UTF-8 than are; CR LF, LF or CR line ends; quoted fields with doubled
+/// quotes and line breaks. Wholly blank lines are skipped. The encoding is read strictly: a record on a line that
+/// is not valid in it is a problem at that line and is not taken. A record whose quote is never closed is a
 /// problem; the records before it stay. Cells are given back as written: see CsvCellText.
 CsvTable ReadCsv(std::string_view bytes);
 

@@ -1,6 +1,8 @@
 #include "store/exports.h"
 
-#include <map>
+#include <algorithm>
+#include <iterator>
+#include <utility>
 
 #include "core/date.h"
 #include "core/files.h"
@@ -17,62 +19,46 @@ std::u16string timeText(std::int64_t unixSeconds) {
     return unixSeconds == 0 ? std::u16string() : FromUtf8(LocalTimeText(unixSeconds));
 }
 
+/// The result table's titles that the window shows in English.
+constexpr std::pair<std::u16string_view, std::u16string_view> kChineseTitles[] = {{u"No.", u"序号"},
+                                                                                  {u"id", u"宝贝ID"}};
+
 } // namespace
 
-std::string ChecksCsv(const std::vector<CheckRow>& rows) {
+std::string ChecksCsvHeader() {
     CsvRecordWriter header;
-    header.text(u"checked_at").text(u"account");
+    header.text(u"查询时间").text(u"账号");
     for (const FactField& field : FactFields()) {
-        header.text(ReplaceAll(FromUtf8(field.path), u".", u"_"));
+        header.text(field.label);
     }
-    header.text(u"list").text(u"note").text(u"previous_checked_at").text(u"previous_verdict").text(u"message");
+    return header.text(u"名单").text(u"备注").text(u"上次查询时间").text(u"上次结论").text(u"说明").line();
+}
 
-    std::string bytes = std::string(kUtf8Bom) + header.line();
+std::string ChecksCsvRecord(const CheckRow& row) {
+    CsvRecordWriter record;
+    record.text(timeText(row.checkedAt)).text(row.account);
+    for (const FactField& field : FactFields()) {
+        const std::u16string value = row.facts ? field.shownText(*row.facts) : std::u16string();
+        std::string_view(field.path) == "user_id" ? record.id(value) : record.text(value);
+    }
+    record.text(row.listed.unknown() ? kListUnknownText
+                : row.listed         ? BuyerListName(row.listed->list)
+                                     : u"")
+        .text(row.listed ? row.listed->note : std::u16string())
+        .text(row.previous.unknown() ? kPreviousUnknownText
+              : row.previous         ? timeText(row.previous->checkedAt)
+                                     : std::u16string())
+        .text(row.previous ? VerdictText(row.previous->facts.verdict) : u"")
+        .text(row.message);
+    return record.line();
+}
+
+std::string ChecksCsv(const std::vector<CheckRow>& rows) {
+    std::string bytes = std::string(kUtf8Bom) + ChecksCsvHeader();
     for (const CheckRow& row : rows) {
-        CsvRecordWriter record;
-        record.text(timeText(row.checkedAt)).text(row.account);
-        for (const FactField& field : FactFields()) {
-            const bool id = std::string_view(field.path) == "user_id";
-            const std::u16string value = row.facts ? field.value(*row.facts) : std::u16string();
-            id ? record.id(value) : record.text(value);
-        }
-        record.text(row.listed ? FromUtf8(BuyerListCode(row.listed->list)) : std::u16string())
-            .text(row.listed ? row.listed->note : std::u16string())
-            .text(row.previous ? timeText(row.previous->checkedAt) : std::u16string())
-            .text(row.previous ? VerdictText(row.previous->facts.verdict) : u"")
-            .text(row.message);
-        bytes += record.line();
+        bytes += ChecksCsvRecord(row);
     }
     return bytes;
-}
-
-CheckRow HistoryRow(const StoredCheck& check, std::optional<StoredCheck> previous, std::optional<ListEntry> listed) {
-    CheckRow row;
-    row.account = check.facts.account;
-    row.facts = check.facts;
-    row.checkedAt = check.checkedAt;
-    row.listed = std::move(listed);
-    row.previous = std::move(previous);
-    return row;
-}
-
-std::vector<CheckRow> HistoryRows(const std::vector<StoredCheck>& checks, const std::vector<ListEntry>& lists) {
-    std::map<std::u16string, ListEntry> listed;
-    for (const ListEntry& entry : lists) {
-        listed.emplace(entry.account, entry);
-    }
-    std::vector<CheckRow> rows(checks.size());
-    std::map<std::u16string, const StoredCheck*> earlier;
-    for (std::size_t i = checks.size(); i-- > 0;) {
-        const StoredCheck& check = checks[i];
-        const std::u16string& account = check.facts.account;
-        const auto entry = listed.find(account);
-        const auto before = earlier.find(account);
-        rows[i] = HistoryRow(check, before != earlier.end() ? std::optional(*before->second) : std::nullopt,
-                             entry != listed.end() ? std::optional(entry->second) : std::nullopt);
-        earlier[account] = &check;
-    }
-    return rows;
 }
 
 std::string ResultTableCsv(const ResultTable& table, std::u16string_view idColumn) {
@@ -82,7 +68,9 @@ std::string ResultTableCsv(const ResultTable& table, std::u16string_view idColum
         for (int column = 0; column < table.columnCount(); ++column) {
             const std::u16string& title = table.columns()[static_cast<std::size_t>(column)].title;
             if (row == 0) {
-                record.text(title);
+                const auto chinese = std::find_if(std::begin(kChineseTitles), std::end(kChineseTitles),
+                                                  [&title](const auto& pair) { return title == pair.first; });
+                record.text(chinese != std::end(kChineseTitles) ? chinese->second : title);
             } else if (title == idColumn) {
                 record.id(table.text(row, column));
             } else {
@@ -96,9 +84,8 @@ std::string ResultTableCsv(const ResultTable& table, std::u16string_view idColum
 
 std::string RankingRunsCsv(const std::vector<RankingRun>& runs) {
     CsvRecordWriter header;
-    for (const char16_t* title :
-         {u"ran_at", u"keyword", u"target_kind", u"target", u"outcome", u"page", u"row", u"column", u"number",
-          u"item_id", u"item_title", u"pages_asked", u"pages_walked", u"unread_pages"}) {
+    for (const char16_t* title : {u"查询时间", u"关键字", u"目标类型", u"目标", u"结果", u"页", u"行", u"列", u"名次",
+                                  u"宝贝ID", u"宝贝标题", u"要查页数", u"已查页数", u"未读页"}) {
         header.text(title);
     }
     std::string bytes = std::string(kUtf8Bom) + header.line();
@@ -107,11 +94,13 @@ std::string RankingRunsCsv(const std::vector<RankingRun>& runs) {
         const auto foundNumber = [found](int number) { return found ? NumberText(number) : std::u16string(); };
         std::u16string unread;
         for (const UnreadPage& page : run.unreadPages) {
-            unread +=
-                (unread.empty() ? u"" : u"; ") + NumberText(page.number) + u" " + FromUtf8(PageKindName(page.kind));
+            unread += std::u16string(unread.empty() ? u"第" : u"；第") + NumberText(page.number) + u"页：" +
+                      PageKindReason(page.kind);
         }
         CsvRecordWriter record;
-        record.text(timeText(run.ranAt)).text(run.keyword).text(FromUtf8(TrackedTargetCode(run.target.kind)));
+        record.text(timeText(run.ranAt))
+            .text(run.keyword)
+            .text(run.target.kind == RankingTarget::OneItem ? u"宝贝" : u"店铺");
         run.target.kind == RankingTarget::OneItem ? record.id(run.target.value) : record.text(run.target.value);
         record.text(RankingOutcomeText(run))
             .text(foundNumber(run.page))
@@ -129,7 +118,7 @@ std::string RankingRunsCsv(const std::vector<RankingRun>& runs) {
 }
 
 std::string ShopListingCsv(const std::vector<ShopItem>& items) {
-    std::string bytes = std::string(kUtf8Bom) + CsvRecordWriter().text(u"id").text(u"title").line();
+    std::string bytes = std::string(kUtf8Bom) + CsvRecordWriter().text(u"宝贝ID").text(u"宝贝标题").line();
     for (const ShopItem& item : items) {
         bytes += CsvRecordWriter().id(item.id).text(item.title).line();
     }
@@ -137,8 +126,7 @@ std::string ShopListingCsv(const std::vector<ShopItem>& items) {
 }
 
 bool WriteCsvFile(const std::filesystem::path& file, const std::string& bytes) {
-    using std::filesystem::perms;
-    return ReplaceFile(file, bytes, perms::owner_read | perms::owner_write | perms::group_read | perms::others_read);
+    return ReplaceFile(file, bytes, std::nullopt);
 }
 
 } // namespace tarvisk

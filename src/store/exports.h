@@ -17,39 +17,30 @@
 
 namespace tarvisk {
 
-/// One row of a table of checks: a completed check, or an account whose check ended without a report.
-struct CheckRow {
-    std::u16string account;
-    std::optional<ReputationFacts> facts; ///< none when the check gave no report
-    std::u16string message;               ///< why there is no report
-    std::int64_t checkedAt = 0;           ///< seconds since 1970-01-01 UTC; 0 when not known
-    std::optional<ListEntry> listed;
-    std::optional<StoredCheck> previous;
-};
-
-/// The row of a stored check, with the account's check before it and its list entry.
-CheckRow HistoryRow(const StoredCheck& check, std::optional<StoredCheck> previous, std::optional<ListEntry> listed);
-
-/// Rows of stored checks (newest first), each with the account's check before it among them and its list entry.
-std::vector<CheckRow> HistoryRows(const std::vector<StoredCheck>& checks, const std::vector<ListEntry>& lists);
-
-/// The checks with the header checked_at, account, every fact (FactFields(), "week.good" written
-/// "week_good"), list, note, previous_checked_at, previous_verdict, message. Times in local time as
-/// "2024-05-01 14:03:22"; user ids as ids.
+/// The header of a table of checks: 查询时间, 账号, every fact by its label (FactFields()), 名单, 备注, 上次查询时间,
+/// 上次结论, 说明.
+std::string ChecksCsvHeader();
+/// One check as a record of that table: times in local time as "2024-05-01 14:03:22", facts as the windows show
+/// them (是/否, 个人认证, 买家 ...), user ids as ids, the list as 黑名单 or 白名单, and what could not be read as
+/// 名单状态未知 or 上次查询未知.
+std::string ChecksCsvRecord(const CheckRow& row);
+/// The checks as a whole table (with the byte-order mark).
 std::string ChecksCsv(const std::vector<CheckRow>& rows);
 
-/// A result table with its column titles as the header; the column titled `idColumn` holds ids.
+/// A result table with its column titles as the header (in Chinese where the window's are not: No. is 序号, id is
+/// 宝贝ID); the column titled `idColumn` holds ids.
 std::string ResultTableCsv(const ResultTable& table, std::u16string_view idColumn);
 
-/// Ranking runs with the header ran_at, keyword, target_kind, target, outcome (as RankingOutcomeText writes it),
-/// page, row, column, number, item_id, item_title, pages_asked, pages_walked, unread_pages ("3 login", several
-/// separated by "; "). Found-only cells are empty for the other runs; times in local time; ids as ids.
+/// Ranking runs with the header 查询时间, 关键字, 目标类型 (宝贝 or 店铺), 目标, 结果 (as RankingOutcomeText writes
+/// it), 页, 行, 列, 名次, 宝贝ID, 宝贝标题, 要查页数, 已查页数, 未读页 ("第3页：淘宝要求登录", several separated by
+/// "；"). Found-only cells are empty for the other runs; times in local time; ids as ids.
 std::string RankingRunsCsv(const std::vector<RankingRun>& runs);
 
-/// A shop listing with the header id, title.
+/// A shop listing with the header 宝贝ID, 宝贝标题.
 std::string ShopListingCsv(const std::vector<ShopItem>& items);
 
-/// Writes an exported table to `file` (replacing it whole, readable by others). False when it cannot be written.
+/// Writes an exported table to `file`, replacing it whole; a new file gets the mode the user's umask gives. False
+/// when it cannot be written.
 bool WriteCsvFile(const std::filesystem::path& file, const std::string& bytes);
 
 } // namespace tarvisk

@@ -10,7 +10,9 @@ class Database;
 // The layout of the local database. Its PRAGMA user_version is the number of the last step applied; the
 // store applies the missing steps, in order and in one transaction, whenever it opens the file, so a file
 // written by an older version of the program is brought up to date and one written by a newer version is
-// left alone. A later version adds its tables by appending a step, never by changing one.
+// left alone. A later version adds its tables by appending a step, never by changing one, not even a comment in
+// it: SQLite keeps each statement's text, and the store compares a file's schema with what the steps make, so a
+// file with anything else (a trigger or a view someone added) is refused as not the program's own.
 
 namespace tarvisk {
 

@@ -446,6 +446,40 @@ std::u16string DecodeCharsetBytes(const std::string& bytes, const std::string& c
     return fromUtf16Le(utf16);
 }
 
+bool IsValidUtf8(std::string_view bytes) {
+    const auto byte = [&](std::size_t k) { return static_cast<unsigned char>(bytes[k]); };
+    for (std::size_t i = 0; i < bytes.size();) {
+        const unsigned char lead = byte(i);
+        const std::size_t length = lead < 0x80 ? 1 : utf8Length(lead);
+        if (length == 0 || i + length > bytes.size() || (length > 1 && !utf8SecondByteFits(lead, byte(i + 1)))) {
+            return false;
+        }
+        for (std::size_t k = 2; k < length; ++k) {
+            if ((byte(i + k) & 0xC0) != 0x80) {
+                return false;
+            }
+        }
+        i += length;
+    }
+    return true;
+}
+
+bool IsValidGbk(std::string_view bytes) {
+    const GbkTable& table = gbkDecodeTable();
+    for (std::size_t i = 0; i < bytes.size(); ++i) {
+        const auto lead = static_cast<unsigned char>(bytes[i]);
+        if (lead <= 0x80) {
+            continue;
+        }
+        if (lead == 0xFF || i + 1 == bytes.size() ||
+            table[(lead - 0x80) << 8 | static_cast<unsigned char>(bytes[i + 1])] == kReplacement) {
+            return false;
+        }
+        ++i;
+    }
+    return true;
+}
+
 std::string EncodeGbk(const std::u16string& text) {
     std::string out;
     out.reserve(text.size() * 2);

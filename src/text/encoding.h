@@ -1,6 +1,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 
 #include "core/utf8.h"
 
@@ -31,6 +32,14 @@ std::u16string DecodeUtf8Bytes(const std::string& bytes);
 /// Decodes bytes in a named charset (GBK, GB2312, GB18030, UTF-8, ISO-8859-1 ... as iconv
 /// knows them, letter case ignored); an unknown charset decodes as UTF-8.
 std::u16string DecodeCharsetBytes(const std::string& bytes, const std::string& charset);
+
+/// True when `bytes` is UTF-8 throughout: every byte belongs to a well-formed character (no overlong form, no
+/// surrogate, nothing cut off).
+bool IsValidUtf8(std::string_view bytes);
+
+/// True when `bytes` is GBK (code page 936) throughout: every byte from 0x81 to 0xFE starts a pair the code page
+/// defines (0x80 alone is the euro sign).
+bool IsValidGbk(std::string_view bytes);
 
 /// Encodes a text as GBK (code page 936) bytes; a character GBK cannot hold becomes "?".
 std::string EncodeGbk(const std::u16string& text);

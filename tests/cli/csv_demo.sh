@@ -15,7 +15,7 @@ run "rank csv" 0 --demo rank 软件开发 --item 42054041382 --csv "$work/rank.c
 [ "$out" = "$plain" ] || fail "rank csv: stdout differs from a run without --csv"
 bom "$work/rank.csv" || fail "rank csv: no BOM"
 [ "$(grep -c $'\r$' "$work/rank.csv")" -eq 52 ] || fail "rank csv: $(grep -c '' "$work/rank.csv") lines"
-[ "$(head -n 1 "$work/rank.csv" | tail -c +4)" = $'No.,宝贝名,位置,id,图片,销售量\r' ] || fail "rank csv header: $(head -n 1 "$work/rank.csv")"
+[ "$(head -n 1 "$work/rank.csv" | tail -c +4)" = $'序号,宝贝名,位置,宝贝ID,图片,销售量\r' ] || fail "rank csv header: $(head -n 1 "$work/rank.csv")"
 grep -q '^51,演示店铺一 包邮 第1款,2页 2行 第3,"=""42054041382""",http://pics\.taobaocdn\.com/bao/uploaded/i[1-4]/42054041382\.jpg,[0-9]*'$'\r''$' \
     "$work/rank.csv" || fail "rank csv: row 51 is $(sed -n 52p "$work/rank.csv")"
 # Each CSV row holds the cells of the same row on stdout.
@@ -31,8 +31,8 @@ bom "$work/shop.csv" || fail "shop csv: no BOM"
 
 run "shop csv unwritable" 1 --demo shop demoshop1.taobao.com --csv "$work/missing/shop.csv"
 [ "$(grep -c '' "$work/out")" -eq 25 ] || fail "shop csv unwritable: the listing was not printed"
-grep -q "shop: cannot write the CSV file" "$work/stderr" || fail "shop csv unwritable: $(cat "$work/stderr")"
+grep -q "shop：无法写入 CSV 文件" "$work/stderr" || fail "shop csv unwritable: $(cat "$work/stderr")"
 run "rank csv unwritable" 1 --demo rank 软件开发 --item 42054041382 --csv "$work"
-grep -q "rank: cannot write the CSV file" "$work/stderr" || fail "rank csv unwritable: $(cat "$work/stderr")"
+grep -q "rank：无法写入 CSV 文件" "$work/stderr" || fail "rank csv unwritable: $(cat "$work/stderr")"
 
 finish csv_demo

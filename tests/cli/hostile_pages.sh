@@ -52,7 +52,7 @@ for fault in silent drip short; do
     run "stalled $fault shop" 4 --route "$route" --stall 2 shop "hostile-$fault.taobao.com"
     took=$(($(date +%s) - started))
     [ "$took" -le 12 ] || fail "stalled $fault shop: took $took s with --stall 2"
-    grep -q "^shop: page 2: empty " "$work/stderr" || fail "stalled $fault shop: $(cat "$work/stderr")"
+    grep -q "^shop：第2页：淘宝返回了空白页 " "$work/stderr" || fail "stalled $fault shop: $(cat "$work/stderr")"
     expect_lines "stalled $fault shop: the first page's items" 20
 done
 

@@ -39,7 +39,7 @@ expect_stderr_last() {
 printf 'earlier\n' >"$work/rank.csv"
 interrupt "walk" INT 2 --route "$route" rank hostile-silent --item 99999999999 --pages 3 --csv "$work/rank.csv"
 [ "$(cat "$work/rank.csv")" = "earlier" ] || fail "walk: the CSV file was replaced"
-grep -q "rank.csv not written" "$work/stderr" || fail "walk: stderr does not say the CSV file was not written"
+grep -q "已取消，没有写入 .*rank.csv" "$work/stderr" || fail "walk: stderr does not say the CSV file was not written"
 [ "$(grep -c '' "$work/out")" -eq 46 ] || fail "walk: $(grep -c '' "$work/out") lines, expected the header, 44 rows and the caption"
 [ "$(sed -n 45p "$work/out" | cut -f3)" = "1页 11行 第4" ] || fail "walk: row 44 is $(sed -n 45p "$work/out")"
 [ "$(tail -n 1 "$work/out")" = "已取消" ] || fail "walk: last line is $(tail -n 1 "$work/out")"

@@ -19,7 +19,7 @@ help_lines() {
     printf '%s\n' "$help" | sed -n 's/^ *\(-h,\)\{0,1\}\(--[a-z][a-z-]*\).*/\2/p' | grep -vx -- '--help' |
         sed "s/^/${path:+$path }/"
     local subcommands
-    subcommands=$(printf '%s\n' "$help" | sed -n '/^Subcommands:/,/^$/s/^  \([a-z][a-z]*\) .*/\1/p')
+    subcommands=$(printf '%s\n' "$help" | sed -n '/^命令:/,/^$/s/^  \([a-z][a-z]*\) .*/\1/p')
     if [ -z "$subcommands" ]; then
         [ -n "$path" ] && echo "$path"
         return

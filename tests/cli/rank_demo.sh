@@ -65,14 +65,14 @@ expect_table "shop without items" 50 "未找到"
 # On a terminal, stderr shows "page i/n" as the walk goes.
 if command -v script >/dev/null; then
     progress=$(script -qec "'$cli' --demo rank 软件开发 --item 1234567890 --pages 2 >/dev/null" /dev/null | tr '\r' '\n')
-    printf '%s\n' "$progress" | grep -q '^page 1/2' || fail "no progress on a terminal: $progress"
-    printf '%s\n' "$progress" | grep -q '^page 2/2' || fail "no progress for page 2 on a terminal: $progress"
+    printf '%s\n' "$progress" | grep -q '^第1/2页' || fail "no progress on a terminal: $progress"
+    printf '%s\n' "$progress" | grep -q '^第2/2页' || fail "no progress for page 2 on a terminal: $progress"
 fi
 
 # A verification page ends the walk: the rows before it, no final line, the page on stderr, exit 4.
 run "verification at page 3" 4 --demo rank 限流宝贝 --item 42054041382
 expect_table "verification at page 3" 88 ""
-grep -Fxq 'rank: page 3: verification http://s.taobao.com//search/_____tmd_____/punish?x5secdata=demo&x5step=1' "$work/stderr" ||
+grep -Fxq 'rank：第3页：淘宝要求安全验证（滑块或访问受限） http://s.taobao.com//search/_____tmd_____/punish?x5secdata=demo&x5step=1' "$work/stderr" ||
     fail "verification at page 3: stderr: $(cat "$work/stderr")"
 [ "$(tail -n 1 "$work/stderr")" = "排名查询在第3页停止：淘宝要求安全验证（滑块或访问受限），没有找到目标宝贝。之前各页的宝贝已列出。请先在浏览器中通过验证，再重新查询。" ] ||
     fail "verification at page 3: message: $(tail -n 1 "$work/stderr")"
@@ -87,7 +87,7 @@ cut -f6 "$work/out" | sed '1d;$d' | grep -Eq '^[1-5][0-9]000$' || fail "sales in
 # A shop listing that ended at a login page leaves the first shop item unknown: exit 4, no 未找到.
 run "incomplete shop list" 4 --demo rank 软件开发 --shop loginshop.taobao.com --pages 1
 expect_table "incomplete shop list" 44 ""
-grep -q '^shop: page 2: login https://login\.taobao\.com/member/login\.jhtml?redirectURL=' "$work/stderr" ||
+grep -q '^shop：第2页：淘宝要求登录 https://login\.taobao\.com/member/login\.jhtml?redirectURL=' "$work/stderr" ||
     fail "incomplete shop list: stderr: $(cat "$work/stderr")"
 
 # Empty pages are unread: the walk goes on, and does not call its target not found.
@@ -95,7 +95,7 @@ start_demo_server --test-pages
 run "empty page 2" 4 --route "$route" rank refuse-empty-2 --item 42054041382 --pages 3
 expect_table "empty page 2" 88 ""
 [ "$(row 45 | cut -f3)" = "3页 1行 第1" ] || fail "empty page 2: row 45 is $(row 45)"
-grep -q '^rank: page 2: empty http://s\.taobao\.com/search?initiative_id=' "$work/stderr" ||
+grep -q '^rank：第2页：淘宝返回了空白页 http://s\.taobao\.com/search?initiative_id=' "$work/stderr" ||
     fail "empty page 2: stderr: $(cat "$work/stderr")"
 run "empty page 1" 4 --route "$route" rank refuse-empty-1 --item 42054041382 --pages 2
 expect_table "empty page 1" 44 ""
@@ -103,7 +103,7 @@ run "found after an empty page" 0 --route "$route" rank refuse-empty-1 --item "$
 expect_table "found after an empty page" 5 "已找到 2页 2行 第1"
 run "login at page 1" 4 --route "$route" rank refuse-login-1 --item 42054041382
 expect_table "login at page 1" 0 ""
-grep -q '^rank: page 1: login https://login\.taobao\.com/member/login\.jhtml?redirectURL=' "$work/stderr" ||
+grep -q '^rank：第1页：淘宝要求登录 https://login\.taobao\.com/member/login\.jhtml?redirectURL=' "$work/stderr" ||
     fail "login at page 1: stderr: $(cat "$work/stderr")"
 
 # --pause waits between pages, give or take 30%.

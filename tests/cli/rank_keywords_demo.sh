@@ -23,7 +23,7 @@ expect_line "second run" 1 $'软件开发\t未找到\t2页 2行 第3 \\(#51\\)'
 expect_line "second run" 3 $'冷门宝贝\t未找到\t未找到'
 [ "$(head -c 3 "$work/runs.csv" | od -An -tx1 | tr -d ' ')" = "efbbbf" ] || fail "runs.csv: no byte-order mark"
 [ "$(grep -c '' "$work/runs.csv")" -eq 4 ] || fail "runs.csv: $(cat "$work/runs.csv")"
-tail -c +4 "$work/runs.csv" | grep -q '^ran_at,keyword,target_kind,target,outcome,page,row,column,number,item_id,item_title,pages_asked,pages_walked,unread_pages' ||
+tail -c +4 "$work/runs.csv" | grep -q '^查询时间,关键字,目标类型,目标,结果,页,行,列,名次,宝贝ID,宝贝标题,要查页数,已查页数,未读页' ||
     fail "runs.csv header: $(head -n 1 "$work/runs.csv")"
 
 # The history of one keyword and target, newest first.
@@ -55,18 +55,25 @@ run "unread page" 4 --demo rank --keywords-file "$work/throttled" --item 4205404
 expect_lines "unread page" 2
 expect_line "unread page" 1 $'限流宝贝\t结果不完整\t无记录'
 expect_line "unread page" 2 $'软件开发\t未查询\t未找到'
-grep -q 'page 3' "$work/stderr" || fail "unread page: stderr names no page: $(cat "$work/stderr")"
+grep -q '^rank：限流宝贝：第3页：' "$work/stderr" || fail "unread page: stderr names no page: $(cat "$work/stderr")"
 run "incomplete run kept" 0 --demo history rank 限流宝贝
 expect_line "incomplete run kept" 1 '.*"outcome":"incomplete","text":"结果不完整",.*"unread_pages":\[\{"page":3,"reason":"verification",.*'
+
+# A keyword from the file reaches the terminal cleaned, in its unread-page line as everywhere.
+printf 'refuse-empty-1.\e]52;c;ZXZpbA==\a\e[2J\xc2\x9b\n' >"$work/hostile"
+start_demo_server --test-pages
+run "hostile keyword" 4 --route "$route" rank --keywords-file "$work/hostile" --item 42054041382 --pages 1
+grep -q '^rank：refuse-empty-1.*：第1页：淘宝返回了空白页' "$work/stderr" || fail "hostile keyword: $(cat -v "$work/stderr")"
+grep -q $'[\x1b\x07]\|\xc2\x9b' "$work/stderr" "$work/out" && fail "hostile keyword printed raw: $(cat -v "$work/stderr")"
 
 # Usage errors.
 printf '\n  \n' >"$work/blank"
 head -c 70000 /dev/zero | tr '\0' 'x' >"$work/long"
 run "missing file" 2 --demo rank --keywords-file "$work/none" --item 42054041382
-grep -q "cannot read the keywords file" "$work/stderr" || fail "missing file: $(cat "$work/stderr")"
+grep -q "无法读取关键字文件" "$work/stderr" || fail "missing file: $(cat "$work/stderr")"
 run "no keyword in the file" 2 --demo rank --keywords-file "$work/blank" --item 42054041382
 run "line too long" 2 --demo rank --keywords-file "$work/long" --item 42054041382
-grep -q "line 1 of the keywords file" "$work/stderr" || fail "line too long: $(cat "$work/stderr")"
+grep -q "关键字文件 .* 的第1行超过" "$work/stderr" || fail "line too long: $(cat "$work/stderr")"
 run "keyword and file" 2 --demo rank 软件开发 --keywords-file "$work/keywords" --item 42054041382
 run "neither keyword nor file" 2 --demo rank --item 42054041382
 run "history with both targets" 2 history rank a --item 42054041382 --shop demoshop1.taobao.com

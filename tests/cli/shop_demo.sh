@@ -67,7 +67,7 @@ expect_status "current links" "共查到30个宝贝"
 run "login at page 2" 4 --demo shop loginshop.taobao.com
 expect_items "login at page 2" 20
 [ "$(grep -c '' "$work/stderr")" -eq 2 ] || fail "login at page 2: stderr: $(cat "$work/stderr")"
-grep -q '^shop: page 2: login https://login\.taobao\.com/member/login\.jhtml?redirectURL=http%3A%2F%2Floginshop\.taobao\.com%2Fsearch\.htm' "$work/stderr" ||
+grep -q '^shop：第2页：淘宝要求登录 https://login\.taobao\.com/member/login\.jhtml?redirectURL=http%3A%2F%2Floginshop\.taobao\.com%2Fsearch\.htm' "$work/stderr" ||
     fail "login at page 2: stderr: $(cat "$work/stderr")"
 expect_status "login at page 2" "店铺宝贝列表不完整：读取店铺第2页时淘宝要求登录，只列出了之前各页的20个宝贝。请先登录淘宝，再重新查询。"
 
@@ -75,7 +75,7 @@ start_demo_server --test-pages
 for kind in slider punish empty; do
     run "$kind at page 1" 4 --route "$route" shop "refuse-$kind-1.taobao.com"
     expect_items "$kind at page 1" 0
-    grep -Eq "^shop: page 1: (verification|empty) http://refuse-$kind-1\.taobao\.com/" "$work/stderr" ||
+    grep -Eq "^shop：第1页：(淘宝要求安全验证|淘宝返回了空白页).* http://refuse-$kind-1\.taobao\.com/" "$work/stderr" ||
         fail "$kind at page 1: stderr: $(cat "$work/stderr")"
 done
 run "empty at page 2" 4 --route "$route" shop refuse-empty-2.taobao.com

@@ -74,7 +74,7 @@ private slots:
         QVERIFY(!control<QWidget>(window, "JobProgress")->isVisibleTo(&window));
         QVERIFY(control<QPushButton>(window, "StartBatch")->isEnabled());
         // Every report is in the history; the stop is not.
-        QCOMPARE(StoredChecks(store, u"")->size(), 3u);
+        QCOMPARE(StoredChecks(store, {})->size(), 3u);
 
         // A second batch shows each account's previous verdict.
         QVERIFY(runBatch(window, QStringLiteral("小白新号\n老实买家")));
@@ -82,8 +82,27 @@ private slots:
         QCOMPARE(second.size(), 2);
         QVERIFY2(second[0].endsWith(QStringLiteral("||不安全|")), qPrintable(second[0]));
         QVERIFY2(second[1].endsWith(QStringLiteral("||安全|")), qPrintable(second[1]));
-        QCOMPARE(StoredChecks(store, u"")->size(), 5u);
+        QCOMPARE(StoredChecks(store, {})->size(), 5u);
         QVERIFY(m_scope->messages.messages().isEmpty());
+    }
+
+    void aDatabaseThatCannotBeReadLeavesTheListAndThePreviousCheckUnknown() {
+        QFile plain(m_scope->data.filePath(QStringLiteral("plain")));
+        QVERIFY(plain.open(QIODevice::WriteOnly));
+        plain.close();
+        LocalStore store((plain.fileName() + QStringLiteral("/sub/history.sqlite3")).toStdString());
+        BatchCheckWindow window(store, {}, m_programFolder.path());
+        QVERIFY(runBatch(window, QStringLiteral("刷单小号\n被封账号")));
+        const QStringList rows = tableTexts(window.results());
+        QVERIFY2(rows[0].endsWith(QStringLiteral("|名单状态未知|上次查询未知|")), qPrintable(rows[0]));
+        QVERIFY2(rows[1].contains(QStringLiteral("|名单状态未知||")), qPrintable(rows[1]));
+        const int listColumn = 7;
+        QVERIFY(window.results()
+                    .index(0, listColumn)
+                    .data(Qt::ToolTipRole)
+                    .toString()
+                    .contains(QStringLiteral("无法打开历史记录库")));
+        QCOMPARE(m_scope->messages.messages().size(), 1);
     }
 
     void aLoginPageEndsTheBatchAndOffersToOpenItInTheLoginBrowser() {
@@ -105,7 +124,7 @@ private slots:
         QCOMPARE(m_scope->messages.offers().first(), rows[1].section(QLatin1Char('|'), 9));
         QCOMPARE(login.size(), 1);
         QVERIFY(!login.first().first().toString().isEmpty());
-        QCOMPARE(StoredChecks(store, u"")->size(), 1u);
+        QCOMPARE(StoredChecks(store, {})->size(), 1u);
     }
 
     void thePauseBetweenAccountsIsTheOneTheRankingWindowUses() {
@@ -157,7 +176,7 @@ private slots:
         for (const QString& row : tableTexts(window.results())) {
             QVERIFY2(row.endsWith(QStringLiteral("|未完成||||||||已停止，没有查询")), qPrintable(row));
         }
-        QCOMPARE(StoredChecks(store, u"")->size(), 0u);
+        QCOMPARE(StoredChecks(store, {})->size(), 0u);
         QVERIFY(m_scope->messages.messages().isEmpty());
     }
 
@@ -258,7 +277,7 @@ private slots:
         QVERIFY(csv.open(QIODevice::ReadOnly));
         const QByteArray bytes = csv.readAll();
         QVERIFY(bytes.startsWith("\xEF\xBB\xBF"
-                                 "checked_at,account,"));
+                                 "查询时间,账号,"));
         QCOMPARE(bytes.count("\r\n"), 3);
         QVERIFY(bytes.contains(",老实买家,"));
         QVERIFY(bytes.contains(QtText(kBannedMessage).toUtf8() + "\r\n"));

@@ -129,13 +129,13 @@ private slots:
         const QString message = m_scope->messages.messages().first().first;
         QVERIFY2(message.startsWith(QStringLiteral("导入了 2 个账号。\n以下 2 行没有导入：\n第 3 行：")),
                  qPrintable(message));
-        QVERIFY2(message.contains(QStringLiteral("\n第 4 行：名单应为 block 或 allow")), qPrintable(message));
+        QVERIFY2(message.contains(QStringLiteral("\n第 4 行：名单应为 黑名单 或 白名单")), qPrintable(message));
         QCOMPARE(rows(*control<QTableWidget>(editor, "ListEntries")),
                  (QStringList{"坏,买家|黑名单|引号\"内", "好买家|白名单|回头客"}));
 
         answers.setAnswer(m_scope->data.filePath(QStringLiteral("missing.csv")));
         QTest::mouseClick(control<QPushButton>(editor, "ImportLists"), Qt::LeftButton);
-        QVERIFY(m_scope->messages.messages().last().first.startsWith(QStringLiteral("无法读取文件")));
+        QVERIFY(m_scope->messages.messages().last().first.startsWith(QStringLiteral("无法导入文件")));
         answers.setAnswer({});
         QTest::mouseClick(control<QPushButton>(editor, "ImportLists"), Qt::LeftButton);
         QCOMPARE(m_scope->messages.messages().size(), 2);
@@ -170,7 +170,7 @@ private slots:
         QCOMPARE(m_scope->messages.messages().value(0).first, message);
         const auto bytes = ReadFileBytes(file.toStdString(), 1 << 20);
         QVERIFY(bytes && bytes->starts_with("\xEF\xBB\xBF"
-                                            "account,list,note\r\n"));
+                                            "账号,名单,备注\r\n"));
         const ListCsvImport imported = ReadListCsv(*bytes);
         QVERIFY(imported.problems.empty());
         QCOMPARE(imported.entries.size(), static_cast<std::size_t>(entryCount));

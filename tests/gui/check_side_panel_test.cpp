@@ -321,7 +321,14 @@ private slots:
         QCOMPARE(m_scope->messages.messages().size(), 1);
         QCOMPARE(m_scope->messages.messages().first().second, QStringLiteral("历史记录"));
         QVERIFY(m_scope->messages.messages().first().first.contains(QStringLiteral("无法打开历史记录库")));
-        QVERIFY(control<QLabel>(*form, "PreviousCheck")->text().contains(QStringLiteral("没有存入历史记录")));
+        // What the database could not give is unknown, never "on no list" or "first check".
+        const QString previous = control<QLabel>(*form, "PreviousCheck")->text();
+        QVERIFY2(previous.startsWith(QStringLiteral("上次查询未知\n")) && previous.contains(QStringLiteral("没有存入")),
+                 qPrintable(previous));
+        auto* flag = control<QLabel>(*form, "ListFlag");
+        QCOMPARE(flag->text(), QStringLiteral("名单状态未知"));
+        QVERIFY(flag->toolTip().contains(QStringLiteral("无法打开历史记录库")));
+        QVERIFY(!control<QPushButton>(*form, "RemoveFromList")->isEnabled());
     }
 };
 

@@ -555,7 +555,7 @@ private slots:
         QVERIFY(bytes.startsWith("\xEF\xBB\xBF"));
         const QStringList lines = QString::fromUtf8(bytes).split(QStringLiteral("\r\n"));
         QCOMPARE(lines.size(), 5); // the header, three rows, nothing after the last line end
-        QCOMPARE(lines[0], QStringLiteral("No.,宝贝名,位置,id,图片,销售量"));
+        QCOMPARE(lines[0], QStringLiteral("序号,宝贝名,位置,宝贝ID,图片,销售量"));
         QCOMPARE(lines[3],
                  QStringLiteral("3,宝贝1-3,1页 1行 第3,\"=\"\"%1\"\"\",http://127.0.0.1:9/p1_3,9").arg(itemId(1, 3)));
     }

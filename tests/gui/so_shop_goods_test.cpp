@@ -18,6 +18,7 @@
 #include "text/settings.h"
 #include "app/ui/qt_text.h"
 #include "support/fake_pages.h"
+#include "core/files.h"
 #include "window_test_support.h"
 
 using namespace tarvisk;
@@ -167,8 +168,19 @@ private slots:
             action->trigger();
             QFile csv(file);
             QVERIFY(csv.open(QIODevice::ReadOnly));
-            QCOMPARE(csv.readAll(), QByteArray("\xEF\xBB\xBFid,title\r\n\"=\"\"5200001001\"\"\",宝贝1-1\r\n"
+            QCOMPARE(csv.readAll(), QByteArray("\xEF\xBB\xBF宝贝ID,宝贝标题\r\n\"=\"\"5200001001\"\"\",宝贝1-1\r\n"
                                                "\"=\"\"5200001002\"\"\",宝贝1-2\r\n"));
+        }
+        // A read-only file is replaced only when the user says so.
+        auto* action = control<QListWidget>(window, "List1")->findChild<QAction*>(QStringLiteral("ExportCsv"));
+        for (const bool replace : {false, true}) {
+            QFile::remove(file);
+            QVERIFY(ReplaceFile(file.toStdString(), "keep"));
+            QVERIFY(QFile::setPermissions(file, QFileDevice::ReadOwner | QFileDevice::ReadGroup));
+            m_scope->messages.takeOffers(replace);
+            action->trigger();
+            QVERIFY(m_scope->messages.offers().last().startsWith(QStringLiteral("文件是只读的")));
+            QCOMPARE(ReadFileBytes(file.toStdString(), 1 << 20).value_or("") == "keep", !replace);
         }
     }
 

@@ -1,29 +1,59 @@
-// A second program writing to the history database, for the tests of two programs writing at once:
-// records COUNT checks of ACCOUNT, one write each, and exits with 1 when any of them was not stored
-// (the store's problem printed on stderr).
+// A second program using the history database at the same time as the tests.
 //
 // usage: history_writer FILE ACCOUNT COUNT
+//   records COUNT checks of ACCOUNT, one write each, and exits with 1 when any of them was not stored (the store's
+//   problem printed on stderr);
+// usage: history_writer FILE --hold READY STOP
+//   opens the database and reads it, as a program that has it open does, makes the file READY, and keeps the
+//   database open until the file STOP exists.
 
+#include <chrono>
 #include <cstdio>
+#include <filesystem>
+#include <fstream>
 #include <string>
+#include <thread>
 
 #include "core/date.h"
+#include "store/buyer_lists.h"
 #include "store/check_history.h"
 #include "store/local_store.h"
 #include "text/encoding.h"
 
-int main(int argc, char** argv) {
-    if (argc != 4) {
-        std::fprintf(stderr, "usage: history_writer FILE ACCOUNT COUNT\n");
-        return 2;
-    }
+namespace {
+
+tarvisk::StoreOptions options() {
     tarvisk::StoreOptions options;
     // As long as a user would wait: the other program's writes are short.
     options.busyTimeoutMs = 10000;
     options.problems = [](const tarvisk::StoreProblem& problem) {
         std::fprintf(stderr, "history_writer: %s\n", tarvisk::ToUtf8(tarvisk::StoreProblemMessage(problem)).c_str());
     };
-    tarvisk::LocalStore store(argv[1], options);
+    return options;
+}
+
+int hold(tarvisk::LocalStore& store, const std::filesystem::path& ready, const std::filesystem::path& stop) {
+    if (!tarvisk::ListEntries(store)) {
+        return 1;
+    }
+    std::ofstream{ready};
+    while (!std::filesystem::exists(stop)) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    return 0;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    if (argc != 4 && !(argc == 5 && std::string(argv[2]) == "--hold")) {
+        std::fprintf(stderr, "usage: history_writer FILE ACCOUNT COUNT | history_writer FILE --hold READY STOP\n");
+        return 2;
+    }
+    tarvisk::LocalStore store(argv[1], options());
+    if (argc == 5) {
+        return hold(store, argv[3], argv[4]);
+    }
     tarvisk::ReputationFacts facts;
     facts.account = tarvisk::FromUtf8(argv[2]);
     const long count = std::stol(argv[3]);

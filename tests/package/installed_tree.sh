@@ -27,9 +27,10 @@ gui=0
 [ -x "$build/src/app/tarvisk" ] && gui=1
 
 expected=(bin/tarvisk-cli bin/tarvisk-demo-market share/man/man1/tarvisk-cli.1.gz share/man/man1/tarvisk-demo-market.1.gz
-    share/doc/tarvisk/copyright share/doc/tarvisk/changelog.gz)
+    share/doc/tarvisk/copyright share/doc/tarvisk/changelog.gz share/tarvisk/tbimgs/jhuang.png
+    share/tarvisk/tbimgs/jhuang.gif)
 if [ "$gui" -eq 1 ]; then
-    expected+=(bin/tarvisk bin/tarvix share/tarvisk/tbimgs/jhuang.png share/tarvisk/tbimgs/jhuang.gif
+    expected+=(bin/tarvisk bin/tarvix
         share/applications/tarvisk.desktop share/applications/tarvix.desktop share/metainfo/com.tarvisk.Tarvisk.metainfo.xml
         share/man/man1/tarvisk.1.gz share/man/man1/tarvix.1.gz
         share/icons/hicolor/scalable/apps/tarvisk.svg share/icons/hicolor/scalable/apps/tarvix.svg)

@@ -51,7 +51,7 @@ TEST_F(CheckHistoryTest, ChecksComeNewestFirstPerAccountOrAll) {
     for (const auto& [account, time] : checks) {
         ASSERT_TRUE(StoreCheck(store, test::SampleFacts(account, ++credit), time));
     }
-    const auto ofA = StoredChecks(store, u"a");
+    const auto ofA = StoredChecks(store, {u"a"});
     ASSERT_TRUE(ofA);
     std::vector<double> credits;
     for (const StoredCheck& check : *ofA) {
@@ -59,9 +59,43 @@ TEST_F(CheckHistoryTest, ChecksComeNewestFirstPerAccountOrAll) {
     }
     // Two checks in the same second keep the order in which they were stored.
     EXPECT_EQ(credits, (std::vector<double>{4, 3, 1}));
-    EXPECT_EQ(StoredChecks(store, u"")->size(), 4u);
-    EXPECT_EQ(StoredChecks(store, u"", 2)->front().facts.account, u"b");
-    EXPECT_EQ(StoredChecks(store, u"", 2)->size(), 2u);
+    EXPECT_EQ(StoredChecks(store, {})->size(), 4u);
+    EXPECT_EQ(StoredChecks(store, {u"", false, 0, 2})->front().facts.account, u"b");
+    EXPECT_EQ(StoredChecks(store, {u"", false, 0, 2})->size(), 2u);
+}
+
+TEST_F(CheckHistoryTest, RowsCarryTheAccountsCheckBeforeThemAndTheirListEntryAPageAtATime) {
+    LocalStore store(m_file, recorded());
+    const std::pair<const char16_t*, std::int64_t> checks[] = {
+        {u"老a", 100}, {u"b", 150}, {u"老a", 200}, {u"老a", 300}};
+    for (const auto& [account, time] : checks) {
+        ASSERT_TRUE(StoreCheck(store, test::SampleFacts(account), time));
+    }
+    ASSERT_TRUE(PutListEntries(store, {{u"老a", BuyerList::Allow, u"老客户", 0}}));
+    const struct {
+        const char16_t* account;
+        bool partOfName;
+        std::size_t offset, limit;
+        std::vector<std::int64_t> times, previous;
+    } cases[] = {
+        {u"", false, 0, 0, {300, 200, 150, 100}, {200, 100, 0, 0}},
+        // The previous check of a row is found whether or not the page holds it.
+        {u"", false, 0, 2, {300, 200}, {200, 100}},
+        {u"", false, 2, 1, {150}, {0}},
+        {u"老", true, 1, 0, {200, 100}, {100, 0}},
+        {u"老", false, 0, 0, {}, {}},
+    };
+    for (const auto& c : cases) {
+        std::vector<std::int64_t> times, previous;
+        ASSERT_TRUE(ReadCheckRows(store, {c.account, c.partOfName, c.offset, c.limit}, [&](CheckRow&& row) {
+            times.push_back(row.checkedAt);
+            previous.push_back(row.previous ? row.previous->checkedAt : 0);
+            EXPECT_EQ(row.listed.has_value(), row.account == u"老a");
+            EXPECT_FALSE(row.listed.unknown() || row.previous.unknown());
+        }));
+        EXPECT_EQ(times, c.times);
+        EXPECT_EQ(previous, c.previous);
+    }
 }
 
 TEST(ChangedFacts, NamesEachFactThatDiffersByItsPath) {
@@ -144,27 +178,25 @@ TEST_F(CheckHistoryTest, APageSelectsByPartOfTheNameAndBringsEachChecksPreviousO
         {u"无此人", 0, 10, {}, {}, 0},
     };
     for (const auto& c : cases) {
-        const auto counted = CountStoredChecks(store, c.part);
+        const auto counted = CountStoredChecks(store, {c.part, true});
         ASSERT_TRUE(counted);
         EXPECT_EQ(counted->count, c.selected);
-        const auto page = StoredCheckPage(store, {c.part, counted->lastId}, c.offset, c.count);
-        ASSERT_TRUE(page);
         std::vector<double> credits;
         std::vector<double> previous;
-        for (const StoredCheckWithPrevious& row : *page) {
-            credits.push_back(row.check.facts.buyerCredit);
+        ASSERT_TRUE(ReadCheckRows(store, {c.part, true, c.offset, c.count, counted->lastId}, [&](CheckRow&& row) {
+            credits.push_back(row.facts->buyerCredit);
             previous.push_back(row.previous ? row.previous->facts.buyerCredit : 0);
-        }
+        }));
         EXPECT_EQ(credits, c.credits) << ToUtf8(c.part);
         EXPECT_EQ(previous, c.previous) << ToUtf8(c.part);
     }
 
     // A check stored after the count does not shift the pages counted.
-    const auto counted = CountStoredChecks(store, u"");
+    const auto counted = CountStoredChecks(store, {});
     ASSERT_TRUE(StoreCheck(store, test::SampleFacts(u"新买家", 6), 600));
-    const auto page = StoredCheckPage(store, {u"", counted->lastId}, 0, 1);
+    const auto page = StoredChecks(store, {u"", false, 0, 1, counted->lastId});
     ASSERT_TRUE(page && page->size() == 1);
-    EXPECT_EQ(page->front().check.facts.buyerCredit, 5);
+    EXPECT_EQ(page->front().facts.buyerCredit, 5);
     EXPECT_TRUE(m_problems.empty());
 }
 

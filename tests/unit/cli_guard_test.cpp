@@ -19,9 +19,9 @@ TEST(RunGuarded, TurnsEveryExceptionIntoOneLineAndStatusOne) {
     } cases[] = {
         {[] { return 4; }, 4, ""},
         {[]() -> int { throw std::runtime_error("the page store is broken"); }, 1,
-         "tarvisk-cli: unexpected failure: the page store is broken\n"},
-        {[]() -> int { throw std::bad_alloc(); }, 1, "tarvisk-cli: unexpected failure: out of memory\n"},
-        {[]() -> int { throw 42; }, 1, "tarvisk-cli: unexpected failure: unknown error\n"},
+         "tarvisk-cli：意外的错误：the page store is broken\n"},
+        {[]() -> int { throw std::bad_alloc(); }, 1, "tarvisk-cli：意外的错误：内存不足\n"},
+        {[]() -> int { throw 42; }, 1, "tarvisk-cli：意外的错误：未知的错误\n"},
     };
     for (const auto& c : cases) {
         std::ostringstream errors;

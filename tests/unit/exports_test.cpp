@@ -26,49 +26,37 @@ std::vector<std::string> lines(const std::string& bytes) {
     return result;
 }
 
-TEST(ChecksCsv, WritesEveryFactTheListAndThePreviousCheck) {
+TEST(ChecksCsv, WritesEveryFactTheListAndThePreviousCheckInChinese) {
     CheckRow reported;
     reported.account = u"刷单小号";
     reported.facts = test::SampleFacts(u"刷单小号", 75, 7, Verdict::Unsafe);
     reported.checkedAt = 1714543402;
     reported.listed = ListEntry{u"刷单小号", BuyerList::Block, u"拍下不付款, 差评", 0};
     reported.previous = StoredCheck{1, 1714000000, test::SampleFacts(u"刷单小号")};
+    CheckRow unknown = reported;
+    StoreProblem locked;
+    locked.kind = StoreProblemKind::Locked;
+    unknown.listed = StoredValue<ListEntry>::Unknown(locked);
+    unknown.previous = StoredValue<StoredCheck>::Unknown(locked);
     CheckRow stopped;
     stopped.account = u"被封账号";
     stopped.message = u"对不起，亲输入的淘宝账号已被查封";
 
-    const std::string bytes = ChecksCsv({reported, stopped});
+    const std::string bytes = ChecksCsv({reported, unknown, stopped});
     ASSERT_EQ(bytes.rfind("\xEF\xBB\xBF", 0), 0u);
     const std::vector<std::string> rows = lines(bytes.substr(3));
-    ASSERT_EQ(rows.size(), 3u);
-    EXPECT_EQ(rows[0], "checked_at,account,registration_date,days_since_registration,new_account,user_id,rating_link,"
-                       "good_rate,certification,role,seller_credit,buyer_credit,week_good,week_neutral,week_bad,"
-                       "month_good,month_neutral,month_bad,verdict,list,note,previous_checked_at,previous_verdict,"
-                       "message");
-    EXPECT_EQ(rows[1], LocalTimeText(1714543402) +
-                           ",刷单小号,2014年11月26日,3500,false,UvCHYvmcuOFIbvmNT0lTQSRgMOmHb8QT,"
-                           "http://rate.taobao.com/user-rate-UvCHYvmcuOFIbvmNT0lTQSRgMOmHb8QT.htm,99.85,personal,buyer,"
-                           "0,75,7,0,0,9,0,1,不安全,block,\"拍下不付款, 差评\"," +
-                           LocalTimeText(1714000000) + ",安全,");
-    EXPECT_EQ(rows[2], ",被封账号,,,,,,,,,,,,,,,,,,,,,,对不起，亲输入的淘宝账号已被查封");
-}
-
-TEST(HistoryRows, GiveEachCheckTheOneBeforeItOfItsAccountAndTheListEntry) {
-    const std::vector<StoredCheck> checks = {
-        {4, 400, test::SampleFacts(u"a", 4)},
-        {3, 300, test::SampleFacts(u"b", 3)},
-        {2, 200, test::SampleFacts(u"a", 2)},
-        {1, 100, test::SampleFacts(u"a", 1)},
-    };
-    const std::vector<CheckRow> rows = HistoryRows(checks, {{u"a", BuyerList::Allow, u"老客户", 0}});
     ASSERT_EQ(rows.size(), 4u);
-    const std::int64_t previous[] = {200, 0, 100, 0};
-    for (std::size_t i = 0; i < rows.size(); ++i) {
-        EXPECT_EQ(rows[i].checkedAt, checks[i].checkedAt);
-        EXPECT_EQ(rows[i].facts->buyerCredit, checks[i].facts.buyerCredit);
-        EXPECT_EQ(rows[i].previous ? rows[i].previous->checkedAt : 0, previous[i]) << i;
-        EXPECT_EQ(rows[i].listed.has_value(), rows[i].account == u"a") << i;
-    }
+    EXPECT_EQ(rows[0],
+              "查询时间,账号,注册时间,注册天数,新账号,用户ID,评价页,好评率,实名认证,角色,卖家信用,买家信用,"
+              "本周好评,本周中评,本周差评,本月好评,本月中评,本月差评,结论,名单,备注,上次查询时间,上次结论,说明");
+    const std::string facts =
+        LocalTimeText(1714543402) +
+        ",刷单小号,2014年11月26日,3500,否,UvCHYvmcuOFIbvmNT0lTQSRgMOmHb8QT,"
+        "http://rate.taobao.com/user-rate-UvCHYvmcuOFIbvmNT0lTQSRgMOmHb8QT.htm,99.85%,个人认证,买家,"
+        "0,75,7,0,0,9,0,1,不安全,";
+    EXPECT_EQ(rows[1], facts + "黑名单,\"拍下不付款, 差评\"," + LocalTimeText(1714000000) + ",安全,");
+    EXPECT_EQ(rows[2], facts + "名单状态未知,,上次查询未知,,");
+    EXPECT_EQ(rows[3], ",被封账号,,,,,,,,,,,,,,,,,,,,,,对不起，亲输入的淘宝账号已被查封");
 }
 
 TEST(ResultTableCsv, WritesTheTableAsShownWithItsIdsKept) {
@@ -81,13 +69,13 @@ TEST(ResultTableCsv, WritesTheTableAsShownWithItsIdsKept) {
         table.setText(row, column, cells[column - 1]);
     }
     EXPECT_EQ(ResultTableCsv(table, u"id"),
-              "\xEF\xBB\xBFNo.,宝贝名,位置,id,图片,销售量\r\n"
+              "\xEF\xBB\xBF序号,宝贝名,位置,宝贝ID,图片,销售量\r\n"
               "1,\"软件开发, \"\"定制\"\"\",1页 1行 第1,\"=\"\"1234567890123456789\"\"\",//img.example/a.jpg,300\r\n");
 }
 
 TEST(ShopListingCsv, WritesIdsAndTitles) {
     EXPECT_EQ(ShopListingCsv({{u"42054041382", u"=SUM(1)"}, {u"520000000001", u"正品"}}),
-              "\xEF\xBB\xBFid,title\r\n\"=\"\"42054041382\"\"\",'=SUM(1)\r\n\"=\"\"520000000001\"\"\",正品\r\n");
+              "\xEF\xBB\xBF宝贝ID,宝贝标题\r\n\"=\"\"42054041382\"\"\",'=SUM(1)\r\n\"=\"\"520000000001\"\"\",正品\r\n");
 }
 
 class WriteCsvFileTest : public test::ScratchStore {};
@@ -98,12 +86,23 @@ TEST_F(WriteCsvFileTest, ReplacesTheFileWholeOrLeavesItAlone) {
     ASSERT_TRUE(WriteCsvFile(file, "new"));
     std::ifstream in(file, std::ios::binary);
     EXPECT_EQ(std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>()), "new");
-    struct stat info {};
-    ASSERT_EQ(::stat(file.c_str(), &info), 0);
-    EXPECT_EQ(info.st_mode & 0777, 0644u);
     EXPECT_FALSE(WriteCsvFile(m_folder / "missing" / "x.csv", "x"));
     EXPECT_FALSE(WriteCsvFile(m_folder, "x"));
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(m_folder), {}), 1);
+}
+
+TEST_F(WriteCsvFileTest, AnExportedFileHasTheModeTheUsersUmaskGives) {
+    const std::filesystem::path file = m_folder / "结果.csv";
+    for (const auto& [mask, mode] : {std::pair<mode_t, mode_t>{022, 0644}, {077, 0600}, {002, 0664}}) {
+        std::filesystem::remove(file);
+        const mode_t before = ::umask(mask);
+        const bool written = WriteCsvFile(file, "x");
+        ::umask(before);
+        ASSERT_TRUE(written);
+        struct stat info {};
+        ASSERT_EQ(::stat(file.c_str(), &info), 0);
+        EXPECT_EQ(info.st_mode & 0777, mode) << std::oct << mask;
+    }
 }
 
 } // namespace

@@ -5,6 +5,7 @@
 
 #include <fstream>
 #include <iterator>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -18,6 +19,7 @@
 #include <gtest/gtest.h>
 
 #include "core/date.h"
+#include "store/buyer_lists.h"
 #include "store/check_history.h"
 #include "store/schema.h"
 #include "text/encoding.h"
@@ -81,10 +83,12 @@ constexpr SchemaStep kTestSteps[] = {
     {3, "ALTER TABLE a ADD COLUMN z TEXT NOT NULL DEFAULT 'new';"},
 };
 
-TEST_F(LocalStoreTest, EveryOlderSchemaIsBroughtUpToTheLast) {
+TEST_F(LocalStoreTest, EveryOlderSchemaIsBroughtUpToTheLastAfterACopyOfTheFileAsItWas) {
     for (int start = 0; start <= 3; ++start) {
         SCOPED_TRACE("from version " + std::to_string(start));
-        fs::remove(m_file);
+        for (const fs::directory_entry& entry : fs::directory_iterator(m_folder)) {
+            fs::remove(entry.path());
+        }
         {
             StoreOptions old = recorded();
             old.steps = std::span(kTestSteps).first(static_cast<std::size_t>(start));
@@ -107,6 +111,14 @@ TEST_F(LocalStoreTest, EveryOlderSchemaIsBroughtUpToTheLast) {
             }
         }));
         EXPECT_EQ(z, start >= 1 ? "new" : "");
+        // A file with rows of an older version is copied before it is changed; a file at the last one is not.
+        const fs::path copy = m_file.string() + ".bak-v" + std::to_string(start);
+        ASSERT_EQ(fs::exists(copy), start >= 1 && start < 3);
+        if (fs::exists(copy)) {
+            SQLite::Database kept(copy, SQLite::OPEN_READONLY);
+            EXPECT_EQ(SchemaVersion(kept), start);
+            EXPECT_EQ(kept.execAndGet("SELECT x FROM a").getInt(), 42);
+        }
     }
     EXPECT_TRUE(m_problems.empty());
 }
@@ -185,6 +197,190 @@ TEST_F(LocalStoreTest, AFileLockedBeforeItsFirstUseIsReportedAndUsedOnceFree) {
     EXPECT_EQ(problemKinds(), std::vector{Kind::Locked});
     other.exec("ROLLBACK");
     EXPECT_TRUE(StoreCheck(store, test::SampleFacts(u"a"), 2));
+}
+
+TEST_F(LocalStoreTest, WhatCannotBeReadIsUnknownNeverAbsent) {
+    {
+        LocalStore store(m_file, recorded());
+        ASSERT_TRUE(StoreCheck(store, test::SampleFacts(u"a"), 1));
+        ASSERT_TRUE(PutListEntries(store, {{u"a", BuyerList::Block, u"", 0}}));
+    }
+    // Another program holds the file in the middle of a write, readers and all.
+    SQLite::Database other(m_file, SQLite::OPEN_READWRITE);
+    other.exec("PRAGMA journal_mode = DELETE; BEGIN EXCLUSIVE; DELETE FROM checks;");
+    LocalStore store(m_file, recorded(100));
+    const CheckContext context = RecordCheck(store, test::SampleFacts(u"a"), 2);
+    EXPECT_TRUE(context.listed.unknown() && context.previous.unknown());
+    EXPECT_FALSE(context.listed || context.previous || context.saved);
+    ASSERT_TRUE(context.problem);
+    EXPECT_EQ(context.problem->kind, Kind::Locked);
+    EXPECT_TRUE(FindListEntry(store, u"a").unknown());
+    other.exec("ROLLBACK");
+    EXPECT_EQ(FindListEntry(store, u"a")->list, BuyerList::Block);
+    EXPECT_FALSE(FindListEntry(store, u"b").unknown() || FindListEntry(store, u"b"));
+}
+
+TEST_F(LocalStoreTest, AFileWithAnythingTheProgramDidNotMakeIsRefusedAsNotOurs) {
+    const struct {
+        const char* sql;
+        const char* named;
+    } cases[] = {
+        {"CREATE TRIGGER keep_safe AFTER INSERT ON checks BEGIN UPDATE checks SET verdict = 'safe'; "
+         "DELETE FROM buyer_lists; END;",
+         "trigger keep_safe"},
+        {"CREATE VIEW recent AS SELECT * FROM checks;", "view recent"},
+        {"CREATE INDEX by_note ON buyer_lists (note);", "index by_note"},
+        {"CREATE TABLE extra (x);", "table extra"},
+        {"ALTER TABLE checks ADD COLUMN x DEFAULT (random());", "table checks"},
+        {"DROP INDEX checks_by_time;", "missing index checks_by_time"},
+    };
+    for (const bool whileOpen : {false, true}) {
+        for (const auto& c : cases) {
+            SCOPED_TRACE(std::string(c.sql) + (whileOpen ? " (while open)" : ""));
+            fs::remove(m_file);
+            m_problems.clear();
+            LocalStore store(m_file, recorded());
+            ASSERT_TRUE(PutListEntries(store, {{u"刷单小号", BuyerList::Block, u"", 0}}));
+            std::optional<LocalStore> later;
+            if (!whileOpen) {
+                later.emplace(m_file, recorded());
+            }
+            SQLite::Database(m_file, SQLite::OPEN_READWRITE).exec(c.sql);
+            LocalStore& used = whileOpen ? store : *later;
+            EXPECT_FALSE(StoreCheck(used, test::SampleFacts(u"刷单小号", 12, 3, Verdict::Unsafe), 1));
+            EXPECT_TRUE(FindListEntry(used, u"刷单小号").unknown());
+            ASSERT_EQ(problemKinds(), std::vector{Kind::NotOurs});
+            EXPECT_NE(m_problems.front().detail.find(c.named), std::string::npos) << m_problems.front().detail;
+            EXPECT_EQ(countRows(m_file, "buyer_lists"), 1);
+            EXPECT_EQ(countRows(m_file, "checks"), 0);
+        }
+    }
+}
+
+TEST_F(LocalStoreTest, TheFolderAndTheFilesAreTheUsersAloneWhateverTheUmask) {
+    const auto mode = [](const fs::path& file) {
+        struct stat info {};
+        EXPECT_EQ(::stat(file.c_str(), &info), 0) << file;
+        return info.st_mode & 0777;
+    };
+    for (const mode_t mask : {022, 0, 077}) {
+        const fs::path folder = m_folder / ("umask-" + std::to_string(mask));
+        const fs::path file = folder / "data" / kHistoryFileName;
+        const mode_t before = ::umask(mask);
+        {
+            LocalStore store(file, recorded());
+            EXPECT_TRUE(StoreCheck(store, test::SampleFacts(u"a"), 1));
+            for (const fs::path& each : {folder, folder / "data"}) {
+                EXPECT_EQ(mode(each), 0700u) << each;
+            }
+            for (const char* suffix : {"", "-wal", "-shm"}) {
+                EXPECT_EQ(mode(file.string() + suffix), 0600u) << suffix;
+            }
+        }
+        ::umask(before);
+    }
+    // A file an earlier version made under the umask is made the user's alone when it is opened.
+    ASSERT_EQ(::chmod(m_file.c_str(), 0644) == 0 || !fs::exists(m_file), true);
+    writeBytes(m_file, "");
+    ::chmod(m_file.c_str(), 0644);
+    LocalStore store(m_file, recorded());
+    EXPECT_TRUE(StoreCheck(store, test::SampleFacts(u"a"), 1));
+    EXPECT_EQ(mode(m_file), 0600u);
+}
+
+/// A second program with the database open until it is stopped.
+class OtherProgram {
+public:
+    OtherProgram(const fs::path& file, const fs::path& folder) : m_ready(folder / "ready"), m_stop(folder / "stop") {
+        fs::remove(m_ready);
+        fs::remove(m_stop);
+        const std::string path = file.string();
+        const std::string ready = m_ready.string();
+        const std::string stop = m_stop.string();
+        char* const argv[] = {
+            const_cast<char*>(TARVISK_HISTORY_WRITER), const_cast<char*>(path.c_str()), const_cast<char*>("--hold"),
+            const_cast<char*>(ready.c_str()),          const_cast<char*>(stop.c_str()), nullptr};
+        EXPECT_EQ(::posix_spawn(&m_pid, TARVISK_HISTORY_WRITER, nullptr, nullptr, argv, environ), 0);
+        for (int i = 0; i < 1000 && !fs::exists(m_ready); ++i) {
+            ::usleep(10000);
+        }
+        EXPECT_TRUE(fs::exists(m_ready));
+    }
+    ~OtherProgram() { stop(); }
+    OtherProgram(const OtherProgram&) = delete;
+    OtherProgram& operator=(const OtherProgram&) = delete;
+
+    void stop() {
+        if (m_pid != 0) {
+            writeBytes(m_stop, "");
+            int status = 0;
+            EXPECT_EQ(::waitpid(m_pid, &status, 0), m_pid);
+            m_pid = 0;
+        }
+    }
+
+private:
+    fs::path m_ready;
+    fs::path m_stop;
+    pid_t m_pid = 0;
+};
+
+/// Overwrites the first page of `table` in the database file (whose changes are all in the file, not in a journal).
+void damageTable(const fs::path& file, const char* table) {
+    int page = 0;
+    int pageSize = 0;
+    {
+        SQLite::Database db(file, SQLite::OPEN_READONLY);
+        SQLite::Statement root(db, "SELECT rootpage FROM sqlite_master WHERE name = ?");
+        root.bind(1, table);
+        EXPECT_TRUE(root.executeStep());
+        page = root.getColumn(0).getInt();
+        pageSize = db.execAndGet("PRAGMA page_size").getInt();
+    }
+    std::fstream out(file, std::ios::in | std::ios::out | std::ios::binary);
+    out.seekp(static_cast<std::streamoff>(page - 1) * pageSize);
+    out << std::string(static_cast<std::size_t>(pageSize), '\xff');
+}
+
+TEST_F(LocalStoreTest, ADamagedFileIsSetAsideOnlyWhenNoOtherProgramHasItAndWhatCanBeReadIsKept) {
+    {
+        LocalStore store(m_file, recorded());
+        std::vector<ListEntry> entries;
+        for (int i = 0; i < 500; ++i) {
+            entries.push_back({u"买家" + FromUtf8(std::to_string(i)), BuyerList::Block, u"备注", 0});
+        }
+        ASSERT_TRUE(PutListEntries(store, entries));
+        for (int i = 0; i < 50; ++i) {
+            ASSERT_TRUE(StoreCheck(store, test::SampleFacts(u"a"), i));
+        }
+    }
+    damageTable(m_file, "checks");
+    const auto identity = [this] {
+        struct stat info {};
+        ::stat(m_file.c_str(), &info);
+        return info.st_ino;
+    };
+    const auto inode = identity();
+    OtherProgram other(m_file, m_folder);
+    LocalStore store(m_file, recorded(100));
+    EXPECT_FALSE(StoredChecks(store, {}));
+    ASSERT_EQ(problemKinds(), std::vector{Kind::Corrupt});
+    EXPECT_TRUE(m_problems.front().heldByOther);
+    EXPECT_TRUE(m_problems.front().movedTo.empty());
+    EXPECT_EQ(identity(), inode);
+
+    other.stop();
+    m_problems.clear();
+    const auto checks = StoredChecks(store, {});
+    ASSERT_TRUE(checks);
+    EXPECT_TRUE(checks->empty());
+    ASSERT_EQ(problemKinds(), std::vector{Kind::Corrupt});
+    const StoreProblem& moved = m_problems.front();
+    EXPECT_FALSE(moved.movedTo.empty());
+    EXPECT_EQ(moved.salvagedRows, 500u);
+    EXPECT_NE(identity(), inode);
+    EXPECT_EQ(ListEntries(store)->size(), 500u);
+    EXPECT_NE(ToUtf8(StoreProblemMessage(moved)).find("500"), std::string::npos);
 }
 
 /// Runs the rest of a test as another user when it runs as root, for whom no file is read-only; the
@@ -301,7 +497,7 @@ TEST_F(LocalStoreTest, TwoProgramsWritingAtOnceLoseNothing) {
     }
     EXPECT_EQ(countRows(m_file, "checks"), 3 * kEach);
     for (const char16_t* account : {u"甲", u"乙", u"丙"}) {
-        const auto checks = StoredChecks(store, account);
+        const auto checks = StoredChecks(store, {account});
         ASSERT_TRUE(checks);
         EXPECT_EQ(checks->size(), static_cast<std::size_t>(kEach));
         EXPECT_EQ(checks->front().facts.buyerCredit, kEach - 1) << ToUtf8(account);

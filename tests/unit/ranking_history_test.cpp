@@ -245,13 +245,14 @@ TEST_F(RankingHistoryTest, TrackedKeywordsKeepTheUsersOrderWithoutRepeats) {
 
 TEST_F(RankingHistoryTest, RunsExportWithFoundOnlyCellsEmptyForTheOthers) {
     const std::string csv = RankingRunsCsv({foundRun(u"a", 0, 51), otherRun(u"b", 0, RankingOutcome::Incomplete)});
-    EXPECT_NE(csv.find("ran_at,keyword,target_kind,target,outcome,page,row,column,number,item_id,item_title,"
-                       "pages_asked,pages_walked,unread_pages"),
+    EXPECT_NE(csv.find("查询时间,关键字,目标类型,目标,结果,页,行,列,名次,宝贝ID,宝贝标题,要查页数,已查页数,未读页"),
               std::string::npos);
-    EXPECT_NE(csv.find(",a,item,\"=\"\"42054041382\"\"\",2页 2行 第3 (#51),2,2,3,51,\"=\"\"42054041382\"\"\","),
+    EXPECT_NE(csv.find(",a,宝贝,\"=\"\"42054041382\"\"\",2页 2行 第3 (#51),2,2,3,51,\"=\"\"42054041382\"\"\","),
               std::string::npos);
-    EXPECT_NE(csv.find(",b,item,\"=\"\"42054041382\"\"\",结果不完整,,,,,,,3,3,2 empty; 3 verification"),
-              std::string::npos);
+    EXPECT_NE(
+        csv.find(
+            ",b,宝贝,\"=\"\"42054041382\"\"\",结果不完整,,,,,,,3,3,第2页：淘宝返回了空白页；第3页：淘宝要求安全验证"),
+        std::string::npos);
 }
 
 } // namespace

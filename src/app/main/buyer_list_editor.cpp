@@ -19,7 +19,6 @@
 #include "app/ui/window_font.h"
 #include "app/ui/window_helpers.h"
 #include "core/date.h"
-#include "core/files.h"
 #include "store/local_store.h"
 
 namespace tarvisk {
@@ -207,13 +206,16 @@ void BuyerListEditor::importFile() {
     if (file.isEmpty()) {
         return;
     }
-    const std::optional<std::string> bytes = ReadFileBytes(file.toStdU16String(), kMaxListFileBytes);
-    if (!bytes) {
-        ShowMessageBox(this, QStringLiteral("无法读取文件：\n%1").arg(file));
+    const ListCsvImport imported = ReadListCsvFile(file.toStdU16String());
+    if (imported.refused) {
+        const CsvProblem& problem = imported.problems.front();
+        ShowMessageBox(this,
+                       QStringLiteral("无法导入文件：\n%1\n%2%3")
+                           .arg(file, problem.line > 0 ? QStringLiteral("第 %1 行：").arg(problem.line) : QString(),
+                                QString::fromStdString(problem.reason)));
         return;
     }
-    const ListCsvImport imported = ReadListCsv(*bytes);
-    if (!imported.entries.empty() && !PutListEntries(m_store, imported.entries)) {
+    if (!imported.entries.empty() && !PutListEntries(m_store, imported.entries, imported.notes())) {
         return;
     }
     reload();

@@ -57,13 +57,9 @@ void CheckHistoryWindow::showEvent(QShowEvent* event) {
 }
 
 void CheckHistoryWindow::reload() {
-    const std::u16string part = TrimBlanks(CoreText(m_account->text()));
-    const std::optional<CheckCount> counted = CountStoredChecks(m_store, part);
-    m_lists.clear();
-    for (ListEntry& entry : ListEntries(m_store).value_or(std::vector<ListEntry>())) {
-        m_lists.emplace(entry.account, std::move(entry));
-    }
-    m_selection = {part, counted ? counted->lastId : 0};
+    m_query = {TrimBlanks(CoreText(m_account->text())), true};
+    const std::optional<CheckCount> counted = CountStoredChecks(m_store, m_query);
+    m_query.upToId = counted ? counted->lastId : 0;
     m_checks.reset(counted ? counted->count : 0,
                    [this](std::size_t offset, std::size_t count) { return readRows(offset, count); });
     m_table->scrollToTop();
@@ -71,17 +67,12 @@ void CheckHistoryWindow::reload() {
 }
 
 std::optional<std::vector<CheckRow>> CheckHistoryWindow::readRows(std::size_t offset, std::size_t count) {
-    const auto page = StoredCheckPage(m_store, m_selection, offset, count);
-    if (!page) {
-        return std::nullopt;
-    }
+    CheckQuery page = m_query;
+    page.offset = offset;
+    page.limit = count;
     std::vector<CheckRow> rows;
-    for (const StoredCheckWithPrevious& stored : *page) {
-        const auto listed = m_lists.find(stored.check.facts.account);
-        rows.push_back(HistoryRow(stored.check, stored.previous,
-                                  listed != m_lists.end() ? std::optional(listed->second) : std::nullopt));
-    }
-    return rows;
+    const bool read = ReadCheckRows(m_store, page, [&rows](CheckRow&& row) { rows.push_back(std::move(row)); });
+    return read ? std::optional(std::move(rows)) : std::nullopt;
 }
 
 void CheckHistoryWindow::exportHistory() {

@@ -1,6 +1,5 @@
 #pragma once
 
-#include <map>
 #include <optional>
 #include <string>
 #include <vector>
@@ -43,8 +42,7 @@ private:
     std::optional<std::vector<CheckRow>> readRows(std::size_t offset, std::size_t count);
 
     LocalStore& m_store;
-    CheckSelection m_selection;                  // what the table shows
-    std::map<std::u16string, ListEntry> m_lists; // the accounts' lists as the table was read
+    CheckQuery m_query; // what the table shows
     QLineEdit* m_account;
     QPushButton* m_show;
     QLabel* m_count;

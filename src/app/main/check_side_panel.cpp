@@ -51,6 +51,7 @@ CheckSidePanel::CheckSidePanel(LocalStore& store, QWidget* parent)
     close->setToolTip(QStringLiteral("关闭"));
     m_note->setObjectName(QStringLiteral("ListNote"));
     m_note->setPlaceholderText(QStringLiteral("名单备注（可不填）"));
+    m_note->setMaxLength(static_cast<int>(kMaxNoteLength));
     m_changes->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     m_listFlag->setMargin(4);
 
@@ -90,7 +91,10 @@ QStringList CheckSidePanel::ChangeLines(const ReputationFacts& before, const Rep
 void CheckSidePanel::showCheck(const ReputationFacts& facts, const CheckContext& context) {
     m_account = facts.account;
     QString previous;
-    if (context.previous) {
+    if (context.previous.unknown()) {
+        previous = QtText(kPreviousUnknownText);
+        m_changes->clear();
+    } else if (context.previous) {
         // To the minute: "2024-05-01 14:03".
         previous = QStringLiteral("上次查询：%1")
                        .arg(QString::fromStdString(LocalTimeText(context.previous->checkedAt)).left(16));
@@ -105,6 +109,7 @@ void CheckSidePanel::showCheck(const ReputationFacts& facts, const CheckContext&
         previous += QStringLiteral("\n（本次查询没有存入历史记录）");
     }
     m_previous->setText(previous);
+    m_previous->setToolTip(context.problem ? QtText(StoreProblemMessage(*context.problem)) : QString());
     m_entry = context.listed;
     m_note->setText(m_entry ? QtText(m_entry->note) : QString());
     showListEntry();
@@ -140,7 +145,10 @@ void CheckSidePanel::setVisible(bool visible) {
 }
 
 void CheckSidePanel::showListEntry() {
-    if (!m_entry) {
+    if (m_entry.unknown()) {
+        m_listFlag->setText(QtText(kListUnknownText));
+        m_listFlag->setStyleSheet(QStringLiteral("background:#e0a000;color:#fff;font-weight:bold;"));
+    } else if (!m_entry) {
         m_listFlag->setText(QStringLiteral("不在黑名单或白名单中"));
         m_listFlag->setStyleSheet({});
     } else {
@@ -150,7 +158,8 @@ void CheckSidePanel::showListEntry() {
                                       ? QStringLiteral("background:#df2525;color:#fff;font-weight:bold;")
                                       : QStringLiteral("background:#1a8a1a;color:#fff;font-weight:bold;"));
     }
-    m_remove->setEnabled(m_entry.has_value());
+    m_listFlag->setToolTip(m_entry.problem() ? QtText(StoreProblemMessage(*m_entry.problem())) : QString());
+    m_remove->setEnabled(static_cast<bool>(m_entry));
 }
 
 void CheckSidePanel::putOnList(BuyerList list) {
@@ -164,7 +173,7 @@ void CheckSidePanel::putOnList(BuyerList list) {
 
 void CheckSidePanel::takeOffList() {
     if (RemoveListEntry(m_store, m_account).has_value()) {
-        m_entry.reset();
+        m_entry = {};
         m_note->clear();
         showListEntry();
         emit listChanged();

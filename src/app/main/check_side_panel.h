@@ -18,7 +18,8 @@ class LocalStore;
 /// date of the account's previous check and what changed since (本周好评 3→7, 结论 安全→不安全), the account's list
 /// and note, and buttons that put the account on the block or the allow list (with the note typed here) or take it
 /// off; each button names the account it acts on. The report itself is never touched. Hidden until a report is
-/// shown; its close button hides it again.
+/// shown; its close button hides it again. What the database could not give is said to be unknown (名单状态未知,
+/// 上次查询未知), never absent.
 class CheckSidePanel : public QFrame {
     Q_OBJECT
 public:
@@ -48,7 +49,7 @@ private:
 
     LocalStore& m_store;
     std::u16string m_account;
-    std::optional<ListEntry> m_entry;
+    StoredValue<ListEntry> m_entry;
     QLabel* m_previous;
     QLabel* m_changes;
     QLabel* m_listFlag;

@@ -2,6 +2,7 @@
 
 #include <QColor>
 
+#include "app/ui/plain_text.h"
 #include "app/ui/qt_text.h"
 #include "core/date.h"
 #include "text/numbers.h"
@@ -30,6 +31,7 @@ constexpr int kColumns = RemarkColumn + 1;
 
 const QColor kRed(0xdf, 0x25, 0x25);
 const QColor kGreen(0x1a, 0x8a, 0x1a);
+const QColor kAmber(0xb0, 0x70, 0x00);
 
 QString timeText(std::int64_t unixSeconds) {
     return unixSeconds == 0 ? QString() : QString::fromStdString(LocalTimeText(unixSeconds));
@@ -56,8 +58,8 @@ QVariant CheckTableModel::data(const QModelIndex& index, int role) const {
     if (role == Qt::ForegroundRole) {
         return cellColour(row, column);
     }
-    if (role == Qt::ToolTipRole && column == PreviousColumn && row.previous) {
-        return QStringLiteral("上次查询：%1").arg(timeText(row.previous->checkedAt));
+    if (role == Qt::ToolTipRole) {
+        return toolTip(row, column);
     }
     // The remark takes the room the other columns leave: a long one shows whole in its tool tip.
     if (role == Qt::ToolTipRole && column == RemarkColumn) {
@@ -93,9 +95,13 @@ QVariant CheckTableModel::cellText(const CheckRow& row, int column) const {
     case MonthGoodColumn:
         return number(&ReputationFacts::monthGood);
     case ListColumn:
-        return row.listed ? QtText(BuyerListName(row.listed->list)) : QString();
+        return row.listed.unknown() ? QtText(kListUnknownText)
+               : row.listed         ? QtText(BuyerListName(row.listed->list))
+                                    : QString();
     case PreviousColumn:
-        return row.previous ? QtText(VerdictText(row.previous->facts.verdict)) : QString();
+        return row.previous.unknown() ? QtText(kPreviousUnknownText)
+               : row.previous         ? QtText(VerdictText(row.previous->facts.verdict))
+                                      : QString();
     case RemarkColumn:
         return QtText(facts == nullptr ? row.message : (row.listed ? row.listed->note : std::u16string()));
     default:
@@ -110,7 +116,21 @@ QVariant CheckTableModel::cellColour(const CheckRow& row, int column) const {
     if (column == ListColumn && row.listed) {
         return row.listed->list == BuyerList::Allow ? kGreen : kRed;
     }
+    if ((column == ListColumn && row.listed.unknown()) || (column == PreviousColumn && row.previous.unknown())) {
+        return kAmber;
+    }
     return {};
+}
+
+QVariant CheckTableModel::toolTip(const CheckRow& row, int column) const {
+    if (column == PreviousColumn && row.previous) {
+        return QStringLiteral("上次查询：%1").arg(timeText(row.previous->checkedAt));
+    }
+    // Why it is not known: the database's problem in the user's words.
+    const std::optional<StoreProblem>& problem = column == ListColumn       ? row.listed.problem()
+                                                 : column == PreviousColumn ? row.previous.problem()
+                                                                            : std::nullopt;
+    return problem ? QtText(StoreProblemMessage(*problem)) : QVariant();
 }
 
 QVariant CheckTableModel::headerData(int section, Qt::Orientation orientation, int role) const {

@@ -14,8 +14,9 @@ namespace tarvisk {
 
 /// The checks a table shows (a batch, the history): one row a check, with its verdict, registration date, credits,
 /// good ratings of the week and the month, list, previous verdict and a remark (why a check gave no report, or the
-/// list's note). Verdicts and lists are coloured: red for 不安全 and the block list, green for 安全 and the allow list.
-/// Where the rows come from is the subclass's.
+/// list's note). Verdicts and lists are coloured: red for 不安全 and the block list, green for 安全 and the allow list;
+/// a list or a previous check the database could not give reads 名单状态未知 / 上次查询未知, in amber. Where the rows
+/// come from is the subclass's.
 class CheckTableModel : public QAbstractTableModel {
     Q_OBJECT
 public:
@@ -32,6 +33,7 @@ public:
 private:
     QVariant cellText(const CheckRow& row, int column) const;
     QVariant cellColour(const CheckRow& row, int column) const;
+    QVariant toolTip(const CheckRow& row, int column) const;
     int firstColumn() const { return m_withTime ? 0 : 1; }
 
     bool m_withTime;

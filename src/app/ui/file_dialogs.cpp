@@ -9,6 +9,7 @@
 #include <QWidget>
 
 #include "app/ui/message_box.h"
+#include "core/files.h"
 #include "store/exports.h"
 
 namespace tarvisk {
@@ -52,7 +53,14 @@ bool ExportCsv(QWidget* parent, const QString& suggestedName, const std::string&
     if (file.isEmpty()) {
         return false;
     }
-    if (!WriteCsvFile(std::filesystem::path(file.toStdU16String()), bytes)) {
+    const std::filesystem::path path(file.toStdU16String());
+    // Someone made the file read-only: replace it only when the user says so.
+    if (IsReadOnlyFile(path) &&
+        !AskMessageBox(parent, QStringLiteral("文件是只读的：\n%1\n要替换它吗？").arg(QDir::toNativeSeparators(file)),
+                       QStringLiteral("替换"))) {
+        return false;
+    }
+    if (!WriteCsvFile(path, bytes)) {
         ShowMessageBox(parent, QStringLiteral("无法写入文件：\n%1").arg(QDir::toNativeSeparators(file)));
         return false;
     }

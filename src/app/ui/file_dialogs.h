@@ -25,8 +25,8 @@ QString AskOpenCsvFile(QWidget* parent, const QString& title);
 using FileDialogHook = std::function<QString(FileDialogKind kind, const QString& title)>;
 void SetFileDialogHook(FileDialogHook hook);
 
-/// Asks for a file and writes the CSV table `bytes` to it; a failure is told in a message box. False when nothing
-/// was written (cancelled or failed).
+/// Asks for a file and writes the CSV table `bytes` to it, asking first when the file is read-only; a failure is
+/// told in a message box. False when nothing was written (cancelled, declined or failed).
 bool ExportCsv(QWidget* parent, const QString& suggestedName, const std::string& bytes);
 
 /// Gives `view` a context menu entry "导出CSV…" that exports the table `csv` gives at that moment.

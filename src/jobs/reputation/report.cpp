@@ -1,10 +1,14 @@
 #include "jobs/reputation/report.h"
 
 #include <array>
+#include <optional>
 
+#include "core/files.h"
+#include "core/utf8.h"
 #include "net/endpoints.h"
 #include "text/html.h"
 #include "text/numbers.h"
+#include "text/text_ops.h"
 
 namespace tarvisk {
 
@@ -161,6 +165,30 @@ std::u16string RenderNoReport(const std::u16string& account, const std::u16strin
     }
     html += u"</div>";
     return shown != nullptr ? html + RenderReport(*shown) : html;
+}
+
+std::u16string ReportDocumentHead() {
+    return u"<!DOCTYPE html>\n<html lang=\"zh-CN\">\n<head>\n<meta charset=\"utf-8\">\n<title>信誉查询报告</title>\n"
+           u"</head>\n<body>\n";
+}
+
+std::u16string ReportDocumentTail() {
+    return u"</body>\n</html>\n";
+}
+
+std::u16string SelfContainedReport(const std::u16string& report, const std::filesystem::path& resourceFolder) {
+    // The badges are small images; anything larger is not one of them.
+    constexpr std::uintmax_t kMaxBadgeBytes = 1 << 20;
+    std::u16string html = report;
+    for (const std::u16string badge : {kSellerTopBadge, kBuyerTopBadge}) {
+        const std::optional<std::string> bytes =
+            ReadFileBytes(resourceFolder / std::filesystem::path(ToUtf8(badge)), kMaxBadgeBytes);
+        if (bytes) {
+            const char* type = badge.ends_with(u".png") ? "image/png" : "image/gif";
+            html = ReplaceAll(html, u"src='" + badge + u"'", u"src='" + DataUri(type, *bytes) + u"'");
+        }
+    }
+    return html;
 }
 
 } // namespace tarvisk

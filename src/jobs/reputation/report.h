@@ -1,5 +1,6 @@
 #pragma once
 
+#include <filesystem>
 #include <string>
 
 #include "jobs/reputation/reputation.h"
@@ -37,5 +38,12 @@ std::u16string RenderNoReport(const std::u16string& account, const std::u16strin
 
 /// The word for a check the user gave up.
 inline constexpr char16_t kCancelledCheck[] = u"已取消";
+
+/// What a file of reports starts and ends with: a whole HTML document with its charset declared.
+std::u16string ReportDocumentHead();
+std::u16string ReportDocumentTail();
+/// A report for a file that is opened anywhere: its own badges (files under tbimgs/ in `resourceFolder`) embedded as
+/// data: addresses. A badge file that cannot be read stays a relative address.
+std::u16string SelfContainedReport(const std::u16string& report, const std::filesystem::path& resourceFolder);
 
 } // namespace tarvisk
