@@ -302,15 +302,20 @@ bool validSection(std::u16string_view section) {
 
 enum class WriteResult { Written, Failed, Unreadable };
 
-/// Stores the key's line in `file` under the folder's lock; a file that cannot be read is left alone.
-WriteResult writeKey(const fs::path& file, const std::u16string& section, const std::u16string& name,
-                     const std::u16string& value) {
-    std::error_code error;
-    fs::create_directories(file.parent_path(), error);
-    if (error) {
-        return WriteResult::Failed;
+/// The value of the key in a file as loaded; empty when the file, the section or the key is missing.
+std::u16string valueIn(const LoadedFile& loaded, const std::u16string& section, const std::u16string& key) {
+    if (loaded.state != LoadedFile::State::Read) {
+        return {};
     }
-    const FolderLock lock(file);
+    const Document doc = splitLines(loaded.bytes);
+    const KeyPlace place = findKey(doc, section, key);
+    return place.keyLine ? limitValue(parseLine(doc.lines[*place.keyLine]).value) : std::u16string();
+}
+
+/// Stores the key's line in `file` while the caller holds the folder's lock; a file that cannot be read is left
+/// alone.
+WriteResult writeLockedKey(const fs::path& file, const std::u16string& section, const std::u16string& name,
+                           const std::u16string& value) {
     const LoadedFile loaded = loadFile(file);
     if (loaded.state == LoadedFile::State::Unreadable) {
         return WriteResult::Unreadable;
@@ -336,6 +341,23 @@ WriteResult writeKey(const fs::path& file, const std::u16string& section, const 
         bytes += line;
     }
     return ReplaceFile(file, bytes) ? WriteResult::Written : WriteResult::Failed;
+}
+
+/// Makes the folder of `file`: false when it cannot be made.
+bool makeFolder(const fs::path& file) {
+    std::error_code error;
+    fs::create_directories(file.parent_path(), error);
+    return !error;
+}
+
+/// Stores the key's line in `file` under the folder's lock; a file that cannot be read is left alone.
+WriteResult writeKey(const fs::path& file, const std::u16string& section, const std::u16string& name,
+                     const std::u16string& value) {
+    if (!makeFolder(file)) {
+        return WriteResult::Failed;
+    }
+    const FolderLock lock(file);
+    return writeLockedKey(file, section, name, value);
 }
 
 } // namespace
@@ -393,13 +415,7 @@ std::u16string ReadSetting(const std::u16string& key, const std::u16string& sect
     if (loaded.state == LoadedFile::State::Unreadable && fallback) {
         loaded = loadFile(*fallback);
     }
-    if (loaded.state != LoadedFile::State::Read) {
-        return {};
-    }
-    const Document doc = splitLines(loaded.bytes);
-    const std::u16string wantedSection = section.empty() ? std::u16string(kSettingsSection) : trimmed(section);
-    const KeyPlace place = findKey(doc, wantedSection, trimmed(key));
-    return place.keyLine ? limitValue(parseLine(doc.lines[*place.keyLine]).value) : std::u16string();
+    return valueIn(loaded, section.empty() ? std::u16string(kSettingsSection) : trimmed(section), trimmed(key));
 }
 
 bool WriteSetting(const std::u16string& key, const std::u16string& value, const std::u16string& section) {
@@ -418,6 +434,30 @@ bool WriteSetting(const std::u16string& key, const std::u16string& value, const 
         result = writeKey(*fallback, wantedSection, name, value);
     }
     return result == WriteResult::Written;
+}
+
+bool ChangeSetting(const std::u16string& key, const SettingChange& change, const std::u16string& section) {
+    const std::u16string name = trimmed(key);
+    const std::u16string wantedSection = section.empty() ? std::u16string(kSettingsSection) : trimmed(section);
+    if (!validKey(name) || !validSection(wantedSection)) {
+        return false;
+    }
+    const fs::path file = settingsFile();
+    const std::optional<fs::path> fallback = fallbackFile();
+    std::lock_guard lock(settingsMutex());
+    // The value is read from the file it is written to: the user's, or the per-user one while the user's cannot be
+    // read.
+    const fs::path used = loadFile(file).state == LoadedFile::State::Unreadable && fallback ? *fallback : file;
+    if (!makeFolder(used)) {
+        return false;
+    }
+    const FolderLock folderLock(used);
+    const LoadedFile loaded = loadFile(used);
+    if (loaded.state == LoadedFile::State::Unreadable) {
+        return false;
+    }
+    const std::optional<std::u16string> value = change(valueIn(loaded, wantedSection, name));
+    return value && writeLockedKey(used, wantedSection, name, *value) == WriteResult::Written;
 }
 
 } // namespace tarvisk

@@ -1,28 +1,34 @@
+#include <algorithm>
 #include <atomic>
 #include <map>
 #include <mutex>
 
 #include <QCheckBox>
+#include <QDateTime>
+#include <QHeaderView>
 #include <QLineEdit>
 #include <QLineSeries>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QScatterSeries>
 #include <QSignalSpy>
 #include <QStandardItemModel>
 #include <QTableView>
 #include <QTest>
 #include <QTimeEdit>
+#include <QTextDocument>
 #include <QTimer>
+#include <QToolTip>
 #include <QThread>
 #include <QUrlQuery>
 #include <QValueAxis>
-#include <QHeaderView>
 
 #include "app/ranking/keyword_panel.h"
 #include "app/ranking/ranking_chart.h"
 #include "app/ranking/ranking_history_window.h"
 #include "app/ranking/so_pai_ming.h"
+#include "app/shop/so_shop_goods.h"
 #include "app/ui/qt_text.h"
 #include "core/cancel.h"
 #include "core/hooks.h"
@@ -110,6 +116,27 @@ private:
         }
     };
 
+    /// The daily run on an installed clock at `today` and `minute`, set for 09:00, looking every 20 ms.
+    struct DailySetup : Setup {
+        Date today{2024, 5, 1};
+        int minute = 8 * 60;
+
+        DailySetup() {
+            SetClock([this] { return today; });
+            SetTimeOfDayClock([this] { return minute; });
+            control<QTimeEdit>(window, "DailyTime")->setTime(QTime(9, 0));
+            control<QCheckBox>(window, "DailyRun")->setChecked(true);
+            window.findChild<QTimer*>(QStringLiteral("DailyTimer"))->setInterval(20);
+        }
+        ~DailySetup() {
+            SetClock({});
+            SetTimeOfDayClock({});
+        }
+        DailySetup(const DailySetup&) = delete;
+        DailySetup& operator=(const DailySetup&) = delete;
+        std::size_t stored() { return StoredRankingRuns(store, {}, std::nullopt)->size(); }
+    };
+
     static bool runAndWait(KeywordPanel& panel) {
         QSignalSpy finished(&panel, &KeywordPanel::runFinished);
         panel.runKeywords();
@@ -143,16 +170,16 @@ private slots:
         QVERIFY(runAndWait(panel));
         const QStandardItemModel& summary = panel.summary();
         QCOMPARE(summary.rowCount(), 2);
-        QCOMPARE(summaryRow(summary, 0), (QStringList{"连衣裙", "2页 2行 第3 (#51)", "无记录", "首次查询"}));
-        QCOMPARE(summaryRow(summary, 1), (QStringList{"phone case", "1页 1行 第3 (#3)", "无记录", "首次查询"}));
+        QCOMPARE(summaryRow(summary, 0), (QStringList{"连衣裙", "2页 2行 第3", "无记录", "首次查询"}));
+        QCOMPARE(summaryRow(summary, 1), (QStringList{"phone case", "1页 1行 第3", "无记录", "首次查询"}));
         QCOMPARE(control<QLabel>(setup.window, "KeywordSummaryLine")->text(),
                  QStringLiteral("2 个关键字：找到 2，未找到 0，结果不完整 0，没有查询 0"));
 
         setup.search.place(QStringLiteral("连衣裙"), 48);
         setup.search.place(QStringLiteral("phone case"), 0);
         QVERIFY(runAndWait(panel));
-        QCOMPARE(summaryRow(summary, 0), (QStringList{"连衣裙", "2页 1行 第4 (#48)", "2页 2行 第3 (#51)", "↑3"}));
-        QCOMPARE(summaryRow(summary, 1), (QStringList{"phone case", "未找到", "1页 1行 第3 (#3)", "跌出"}));
+        QCOMPARE(summaryRow(summary, 0), (QStringList{"连衣裙", "2页 1行 第4", "2页 2行 第3", "↑3"}));
+        QCOMPARE(summaryRow(summary, 1), (QStringList{"phone case", "未找到", "1页 1行 第3", "跌出"}));
         QCOMPARE(control<QLabel>(setup.window, "KeywordSummaryLine")->text(),
                  QStringLiteral("2 个关键字：找到 1，未找到 1，结果不完整 0，没有查询 0"));
 
@@ -187,7 +214,27 @@ private slots:
         const auto axes = chart.chart()->axes(Qt::Vertical);
         QCOMPARE(axes.size(), 1);
         QVERIFY(axes.constFirst()->isReverse());
-        QCOMPARE(static_cast<QValueAxis*>(axes.constFirst())->max(), 70.0);
+        // The not-found level lies in a band of its own, inside the axis.
+        QCOMPARE(static_cast<QValueAxis*>(axes.constFirst())->max(), 75.0);
+        // Resting on a point, or on a line near it, shows its run.
+        const auto timeOf = [](std::int64_t ms) {
+            return QDateTime::fromMSecsSinceEpoch(ms).toString(QStringLiteral("yyyy-MM-dd HH:mm"));
+        };
+        QAbstractSeries* phoneLine = nullptr;
+        for (QAbstractSeries* series : chart.chart()->series()) {
+            phoneLine = series->name() == QStringLiteral("phone case") ? series : phoneLine;
+        }
+        QVERIFY(phoneLine != nullptr);
+        QCOMPARE(chart.pointText(phoneLine, {qreal(phone[1]) + 1, 60}),
+                 QStringLiteral("phone case\n%1\n未找到（查了前2页）").arg(timeOf(phone[1])));
+        QCOMPARE(chart.pointText(phoneLine, {qreal(phone[0]), 3}),
+                 QStringLiteral("phone case\n%1\n1页 1行 第3").arg(timeOf(phone[0])));
+        emit static_cast<QXYSeries*>(phoneLine)->hovered({qreal(phone[0]), 3}, true);
+        QTRY_VERIFY(QToolTip::isVisible());
+        QTextDocument shown;
+        shown.setHtml(QToolTip::text());
+        QCOMPARE(shown.toPlainText(), QStringLiteral("phone case\n%1\n1页 1行 第3").arg(timeOf(phone[0])));
+        QToolTip::hideText();
 
         // A further walk of the ranking window's own button joins the history and the open chart.
         setup.search.place(QStringLiteral("连衣裙"), 40);
@@ -224,10 +271,101 @@ private slots:
         QTRY_VERIFY(second);
         panel.cancelRun();
         QVERIFY(finished.wait(20000));
-        QCOMPARE(summaryRow(panel.summary(), 0).at(1), QStringLiteral("1页 1行 第2 (#2)"));
+        QCOMPARE(summaryRow(panel.summary(), 0).at(1), QStringLiteral("1页 1行 第2"));
         QCOMPARE(summaryRow(panel.summary(), 1).at(1), QStringLiteral("已取消"));
         QVERIFY(control<QPushButton>(setup.window, "Command1")->isEnabled());
         QCOMPARE(StoredRankingRuns(setup.store, {}, std::nullopt)->size(), 1u);
+    }
+
+    void aStopAsTheLastPageComesInKeepsThatKeywordsAnswer() {
+        Setup setup;
+        KeywordPanel& panel = setup.panel;
+        control<QPlainTextEdit>(setup.window, "KeywordList")->setPlainText(QStringLiteral("连衣裙\nphone case\n手机"));
+        control<QLineEdit>(setup.window, "Pages")->setText(QStringLiteral("1"));
+        setup.search.place(QStringLiteral("连衣裙"), 2);
+        setup.search.place(QStringLiteral("phone case"), 3);
+        const RankingPageFetch fetch = setup.search.fetch();
+        setup.window.setPageFetch([&panel, fetch](std::u16string& url) {
+            if (url.find(u"phone") != std::u16string::npos) {
+                panel.cancelRun(); // pressed as the second keyword's only page arrives
+            }
+            return fetch(url);
+        });
+        QVERIFY(runAndWait(panel));
+        QCOMPARE(summaryRow(panel.summary(), 0).at(1), QStringLiteral("1页 1行 第2"));
+        QCOMPARE(summaryRow(panel.summary(), 1).at(1), QStringLiteral("1页 1行 第3"));
+        QCOMPARE(summaryRow(panel.summary(), 2).at(1), QStringLiteral("未查询"));
+        QCOMPARE(control<QLabel>(setup.window, "KeywordSummaryLine")->text(),
+                 QStringLiteral("3 个关键字：找到 2，未找到 0，结果不完整 0，没有查询 1"));
+        QCOMPARE(StoredRankingRuns(setup.store, {}, std::nullopt)->size(), 2u);
+    }
+
+    void aListRunShowsNothingOfAnEarlierWalkInTheWindowsLabelAndStrip() {
+        Setup setup;
+        SoPaiMing& window = setup.window;
+        KeywordPanel& panel = setup.panel;
+        // The window's own walk waits until it is stopped.
+        std::atomic<bool> held = true;
+        window.setPageFetch([&held, fetch = setup.search.fetch()](std::u16string& url) {
+            while (held && !CancelRequested()) {
+                QThread::msleep(5);
+            }
+            return held ? FetchedPage() : fetch(url);
+        });
+        control<QLineEdit>(window, "KeyWord")->setText(QStringLiteral("连衣裙"));
+        QSignalSpy walked(&window, &SoPaiMing::searchFinished);
+        window.Command1_Click();
+        window.cancelSearch();
+        QVERIFY(walked.wait(20000));
+        auto* label1 = control<QLabel>(window, "Label1");
+        auto* strip = control<QWidget>(window, "JobProgress");
+        QCOMPARE(label1->text(), QStringLiteral("已取消"));
+        QVERIFY(strip->isVisibleTo(&window));
+
+        held = false;
+        QStringList seen;
+        connect(&panel, &KeywordPanel::runningChanged, this, [&] {
+            if (panel.isRunning()) {
+                seen << label1->text() << (strip->isVisibleTo(&window) ? QStringLiteral("strip") : QString());
+            }
+        });
+        QVERIFY(runAndWait(panel));
+        QCOMPARE(seen, (QStringList{QString(), QString()}));
+    }
+
+    void theSummaryShowsEveryColumnWhole() {
+        Setup setup;
+        SoPaiMing& window = setup.window;
+        control<QPushButton>(window, "KeywordPanelButton")->click();
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        auto* view = control<QTableView>(window, "KeywordSummary");
+        const auto whole = [view] {
+            QHeaderView* header = view->horizontalHeader();
+            for (int column = 0; column < header->count(); ++column) {
+                const int start = header->sectionViewportPosition(column);
+                const int needed = std::max(header->sectionSizeHint(column),
+                                            static_cast<QAbstractItemView*>(view)->sizeHintForColumn(column));
+                const QString sizes = QStringLiteral("column %1 at %2, %3 of %4 needed, view %5")
+                                          .arg(column)
+                                          .arg(start)
+                                          .arg(header->sectionSize(column))
+                                          .arg(needed)
+                                          .arg(view->viewport()->width());
+                QVERIFY2(start >= 0 && start + header->sectionSize(column) <= view->viewport()->width(),
+                         qPrintable(sizes));
+                QVERIFY2(header->sectionSize(column) >= needed, qPrintable(sizes));
+            }
+        };
+        whole();
+        setup.search.place(QStringLiteral("连衣裙"), 51);
+        QVERIFY(runAndWait(setup.panel));
+        QCOMPARE(summaryRow(setup.panel.summary(), 1).at(3), QStringLiteral("首次查询"));
+        whole();
+        setup.search.place(QStringLiteral("连衣裙"), 60);
+        QVERIFY(runAndWait(setup.panel));
+        QCOMPARE(summaryRow(setup.panel.summary(), 1).at(3), QStringLiteral("仍未找到"));
+        whole();
     }
 
     void theDailyRunFiresAtItsTimeOnceADay() {
@@ -282,6 +420,47 @@ private slots:
         QTest::qWait(200);
         QCOMPARE(stored(), 4u);
         QCOMPARE(status->text(), QString());
+    }
+
+    void aDailyRunTheMachineSleptThroughIsMadeOnWaking() {
+        DailySetup setup;
+        setup.search.place(QStringLiteral("连衣裙"), 5);
+        QTest::qWait(200);
+        QCOMPARE(setup.stored(), 0u);
+        // Asleep from 08:00 until the next morning, before the day's time.
+        QSignalSpy finished(&setup.panel, &KeywordPanel::runFinished);
+        setup.today = {2024, 5, 2};
+        setup.minute = 7 * 60;
+        QVERIFY(finished.wait(20000));
+        QCOMPARE(setup.stored(), 2u);
+        QCOMPARE(KeywordPanel::storedSchedule().lastRun, std::optional(Date{2024, 5, 1}));
+        // The day's own run comes at its time.
+        setup.minute = 9 * 60;
+        QVERIFY(finished.wait(20000));
+        QCOMPARE(setup.stored(), 4u);
+    }
+
+    void theDailyRunOfAShopReadsTheShopOnTheDay() {
+        DailySetup setup;
+        // Started afresh in the shop mode: no listing is held.
+        QTest::mouseClick(control<QRadioButton>(setup.window, "Op2"), Qt::LeftButton);
+        control<QLineEdit>(setup.window, "SURL")->setText(QStringLiteral("shop9.taobao.com"));
+        setup.window.shopWindow().setPageFetch([](const std::u16string& url) -> FetchedPage {
+            if (!url.ends_with(u"pageNo=1")) {
+                return FetchedPage(test::kShopEndPage);
+            }
+            return FetchedPage(test::ShopPage({{CoreText(kTarget), u"宝贝"}, {u"5300000001", u"另一件"}}));
+        });
+        setup.search.place(QStringLiteral("连衣裙"), 5);
+        QSignalSpy finished(&setup.panel, &KeywordPanel::runFinished);
+        setup.minute = 9 * 60;
+        QVERIFY(finished.wait(20000));
+        const auto runs = StoredRankingRuns(setup.store, {}, std::nullopt);
+        QCOMPARE(runs->size(), 2u);
+        QCOMPARE(runs->back().target, ShopTarget(u"shop9.taobao.com"));
+        QCOMPARE(runs->back().outcome, RankingOutcome::Found);
+        QCOMPARE(control<QLabel>(setup.window, "DailyStatus")->text(),
+                 QStringLiteral("今天的自动查询已完成；下次自动查询：明天 09:00"));
     }
 };
 

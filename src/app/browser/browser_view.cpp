@@ -24,10 +24,11 @@ BrowserView::BrowserView(QWebEngineProfile* profile, QWidget* parent) : QWebEngi
     auto* page = new SilentPage(profile, this);
     setPage(page);
     connect(page, &SilentPage::documentComplete, this, &BrowserView::documentComplete);
-    connect(this, &QWebEngineView::loadFinished, this, &BrowserView::fillPendingBody);
+    connect(this, &QWebEngineView::loadFinished, this, &BrowserView::completeBody);
 }
 
-void BrowserView::setBodyHtml(const QString& html, const QUrl& base) {
+void BrowserView::setBodyHtml(const QString& html, const QUrl& base, const QString& shownId) {
+    m_shownId = shownId;
     // Shown documents are texts from outside (account names, titles, addresses): they may draw, never run.
     QWebEngineSettings* settings = page()->settings();
     settings->setAttribute(QWebEngineSettings::JavascriptEnabled, false);
@@ -56,6 +57,7 @@ void BrowserView::setBodyMargin(int pixels) {
 
 void BrowserView::Navigate(const QString& address) {
     m_pendingBody.clear();
+    m_shownId.clear();
     setUrl(QUrl::fromUserInput(address));
 }
 
@@ -66,14 +68,28 @@ QWebEngineView* BrowserView::createWindow(QWebEnginePage::WebWindowType) {
     return window->view();
 }
 
-void BrowserView::fillPendingBody(bool ok) {
-    if (!ok || m_pendingBody.isNull()) {
+void BrowserView::completeBody(bool ok) {
+    if (!ok) {
         return;
     }
-    const QString text = QString::fromUtf8(QJsonDocument(QJsonArray{m_pendingBody}).toJson(QJsonDocument::Compact));
-    m_pendingBody = QString();
-    page()->runJavaScript(QStringLiteral("document.body.innerHTML = %1[0];").arg(text),
-                          QWebEngineScript::ApplicationWorld);
+    // The texts go into the scripts as JSON strings: nothing in them can end the string.
+    const auto json = [](const QString& text) {
+        return QString::fromUtf8(QJsonDocument(QJsonArray{text}).toJson(QJsonDocument::Compact)) +
+               QStringLiteral("[0]");
+    };
+    if (!m_pendingBody.isNull()) {
+        page()->runJavaScript(QStringLiteral("document.body.innerHTML = %1;").arg(json(m_pendingBody)),
+                              QWebEngineScript::ApplicationWorld);
+        m_pendingBody = QString();
+    }
+    if (!m_shownId.isEmpty()) {
+        page()->runJavaScript(
+            QStringLiteral(
+                "var shown = document.getElementById(%1); if (shown) shown.scrollIntoView({block: 'center'});")
+                .arg(json(m_shownId)),
+            QWebEngineScript::ApplicationWorld);
+        m_shownId.clear();
+    }
 }
 
 } // namespace tarvisk

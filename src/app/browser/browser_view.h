@@ -18,8 +18,9 @@ public:
     BrowserView(QWebEngineProfile* profile, QWidget* parent);
 
     /// Shows a document given as body HTML; relative addresses (tbimgs/...) resolve against `base`, which must
-    /// end with "/" for a folder.
-    void setBodyHtml(const QString& html, const QUrl& base = {});
+    /// end with "/" for a folder. Once it has loaded, the element whose id is `shownId` (if any) is scrolled into
+    /// the middle of the view.
+    void setBodyHtml(const QString& html, const QUrl& base = {}, const QString& shownId = {});
     /// The margin of the document body in pixels, kept across documents (the report browser uses 0).
     void setBodyMargin(int pixels);
     int bodyMargin() const { return m_bodyMargin; }
@@ -39,11 +40,13 @@ protected:
     QWebEngineView* createWindow(QWebEnginePage::WebWindowType type) override;
 
 private:
-    void fillPendingBody(bool ok);
+    /// Once a document has loaded: its body, when it was too large to load in one piece, and the element to show.
+    void completeBody(bool ok);
 
     int m_bodyMargin = -1;
     QString m_bodyStyle;
     QString m_pendingBody; ///< a body too large to load in one piece, filled in once its empty page has loaded
+    QString m_shownId;     ///< the element of the body to scroll into view once it has loaded
 };
 
 } // namespace tarvisk

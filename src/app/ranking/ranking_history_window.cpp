@@ -2,12 +2,14 @@
 
 #include <algorithm>
 #include <set>
+#include <span>
 
 #include <QComboBox>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QStandardItemModel>
 #include <QTableView>
 #include <QVBoxLayout>
@@ -60,7 +62,7 @@ std::u16string unreadText(const RankingRun& run) {
 }
 
 std::u16string outcomeWithTime(const std::optional<RankingRun>& run) {
-    return run ? RankingOutcomeText(*run) + u"（" + FromUtf8(LocalTimeText(run->ranAt)).substr(5, 11) + u"）"
+    return run ? RankingOutcomeText(*run, false) + u"（" + FromUtf8(LocalTimeText(run->ranAt)).substr(5, 11) + u"）"
                : std::u16string(u"—");
 }
 
@@ -73,7 +75,7 @@ RankingHistoryWindow::RankingHistoryWindow(LocalStore& store, QWidget* parent)
     setObjectName(QStringLiteral("RankingHistory"));
     setWindowTitle(QStringLiteral("排名走势"));
     setFont(WindowFont(9));
-    resize(1060, 700);
+    resize(1180, 720);
 
     m_target->setObjectName(QStringLiteral("HistoryTarget"));
     m_target->setMinimumContentsLength(28);
@@ -85,6 +87,9 @@ RankingHistoryWindow::RankingHistoryWindow(LocalStore& store, QWidget* parent)
     m_keywordView = makeTable(m_keywords, "HistoryKeywords", this);
     m_runView = makeTable(m_runs, "HistoryRuns", this);
     m_keywordView->setMinimumWidth(380);
+    // The keyword table shows its columns whole; the chart takes the width left.
+    m_keywordView->horizontalHeader()->setStretchLastSection(false);
+    m_keywordView->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
 
     auto* top = new QHBoxLayout;
     top->addWidget(new QLabel(QStringLiteral("查询目标："), this));
@@ -103,8 +108,8 @@ RankingHistoryWindow::RankingHistoryWindow(LocalStore& store, QWidget* parent)
     layout->addLayout(middle, 3);
     layout->addWidget(m_runView, 2);
     layout->addWidget(
-        new QLabel(QStringLiteral("排名按查询时经过的第几个宝贝计（第1页第1个为1）。“结果不完整”的查询有页面没读到，"
-                                  "不画在图上；“未找到”画在图的最下方。"),
+        new QLabel(QStringLiteral("排名按宝贝在搜索结果中的位置计（每页44个，第1页第1个为1）。“结果不完整”的查询有"
+                                  "页面没读到，不画在图上；“未找到”画在图最下方的灰色带里。鼠标停在点上可看那次查询。"),
                    this));
 
     connect(m_target, &QComboBox::currentIndexChanged, this, [this] {
@@ -185,7 +190,9 @@ void RankingHistoryWindow::reload() {
         m_keywords->appendRow({name, cell(NumberText(static_cast<double>(overview.runs))),
                                cell(outcomeWithTime(overview.best)), cell(outcomeWithTime(overview.latest))});
     }
-    m_keywordView->resizeColumnsToContents();
+    const QHeaderView* header = m_keywordView->horizontalHeader();
+    m_keywordView->setMinimumWidth(std::max(380, header->length() + 2 * m_keywordView->frameWidth() +
+                                                     m_keywordView->verticalScrollBar()->sizeHint().width()));
     int row = 0;
     for (int i = 0; i < m_keywords->rowCount(); ++i) {
         if (m_keywords->item(i)->text() == selected) {
@@ -210,8 +217,9 @@ void RankingHistoryWindow::showRunsOf(int keywordRow) {
     const std::vector<RankingRun>& runs = m_history[static_cast<std::size_t>(keywordRow)].runs;
     for (std::size_t i = 0; i < runs.size(); ++i) {
         const RankingRun& run = runs[i];
-        const std::optional<RankingRun> before = i + 1 < runs.size() ? std::optional(runs[i + 1]) : std::nullopt;
-        QStandardItem* outcome = cell(RankingOutcomeText(run));
+        // Each run against the last run before it that gave an answer.
+        const std::optional<RankingRun> before = ComparedRun(std::span(runs).subspan(i + 1));
+        QStandardItem* outcome = cell(RankingOutcomeText(run, false));
         if (run.outcome == RankingOutcome::Found) {
             outcome->setToolTip(QtText(run.itemTitle + u"（" + run.itemId + u"）"));
         }

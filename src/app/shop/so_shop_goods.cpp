@@ -26,9 +26,12 @@ namespace tarvisk {
 
 namespace {
 
-// Label3's width in the layout, and how far right it may grow for a longer status: up to Label2's left edge.
+// Label3's width and height in the layout, how far right it may grow for a longer status (up to Label2's left
+// edge), and how far down (to the window's bottom edge).
 constexpr int kLabel3WidthTwips = 1935;
+constexpr int kLabel3HeightTwips = 255;
 constexpr int kLabel3RightLimitTwips = 6240 - 60;
+constexpr int kLabel3BottomLimitTwips = 6525 - 30;
 
 /// The id list and the title list show one item per row: they scroll and select together, the ids' own
 /// scroll bar left out (the titles' serves both), so an id never stands beside another item's title.
@@ -92,6 +95,8 @@ SoShopGoods::SoShopGoods(QWidget* parent)
     moveTogether(*m_list1, *m_list2);
 
     connect(m_surl, &QLineEdit::textChanged, this, &SoShopGoods::SURL_Change);
+    // Enter in the address reads the shop.
+    connect(m_surl, &QLineEdit::returnPressed, this, &SoShopGoods::Command1_Click);
     connect(m_command1, &QPushButton::clicked, this, &SoShopGoods::Command1_Click);
     connect(m_progress, &JobProgress::cancelRequested, this, &SoShopGoods::cancelCrawl);
     OnDoubleClick(*m_surl, [this] { SURL_DblClick(); });
@@ -141,9 +146,9 @@ void SoShopGoods::Command1_Click() {
     if (isCrawling()) {
         return;
     }
-    // The address is normalised in the field first (which stores it), then crawled as it stands there.
-    std::u16string address = CoreText(m_surl->text());
-    m_surl->setText(QtText(NormalizeShopAddress(address)));
+    // The address stays in the field as typed; the crawl reads its normalised form.
+    m_listedAddress = m_surl->text();
+    std::u16string address = CoreText(m_listedAddress);
 
     m_list1->clear();
     m_list2->clear();
@@ -174,26 +179,36 @@ void SoShopGoods::Command1_Click() {
 }
 
 void SoShopGoods::finishCrawl(const ShopCrawlResult& result) {
+    m_crawl = result;
     m_listComplete = !result.cancelled;
-    showStatus(QtText(result.status), QtText(ShopNotListedNote(result)));
+    showStatus(QtText(result.status));
     m_text1->setPlainText(QtText(result.text));
     m_progress->end();
     m_command1->setEnabled(true);
-    m_unreadPage = result.unreadPage;
-    m_unreadMessage = QtText(ShopUnreadMessage(result));
     // Shown here when the user watches this window; a crawl run for the hidden window is reported by its caller.
-    if (m_unreadPage && isVisible() && ShowUnreadPageBox(this, m_unreadMessage, m_unreadPage->kind)) {
-        emit loginBrowserRequested(QtText(m_unreadPage->address));
+    if (const std::optional<UnreadPage>& unread = m_crawl.unreadPage;
+        unread && isVisible() && ShowUnreadPageBox(this, unreadMessage(), unread->kind)) {
+        emit loginBrowserRequested(QtText(unread->address));
     }
     emit crawlFinished(result.count(), result.cancelled);
 }
 
-void SoShopGoods::showStatus(const QString& status, const QString& note) {
+QString SoShopGoods::unreadMessage() const {
+    return QtText(ShopUnreadMessage(m_crawl));
+}
+
+void SoShopGoods::showStatus(const QString& status) {
     m_label3->setText(status);
-    m_label3->setToolTip(note);
-    const int fitting = std::clamp(m_label3->sizeHint().width(), kLabel3WidthTwips / kTwipsPerPixel,
-                                   kLabel3RightLimitTwips / kTwipsPerPixel - m_label3->x());
-    m_label3->resize(fitting, m_label3->height());
+    // One line as wide as it needs, up to Label2; a longer status (one that says why the listing is partial) goes
+    // on to a second line below.
+    const int widest = kLabel3RightLimitTwips / kTwipsPerPixel - m_label3->x();
+    const bool fits = m_label3->sizeHint().width() <= widest;
+    m_label3->setWordWrap(!fits);
+    const int width = fits ? std::max(m_label3->sizeHint().width(), kLabel3WidthTwips / kTwipsPerPixel) : widest;
+    const int height =
+        fits ? kLabel3HeightTwips / kTwipsPerPixel
+             : std::min(m_label3->heightForWidth(width), kLabel3BottomLimitTwips / kTwipsPerPixel - m_label3->y());
+    m_label3->resize(width, height);
 }
 
 void SoShopGoods::cancelCrawl() {
@@ -217,8 +232,12 @@ void SoShopGoods::Label2_Click() {
     clipboard->clear();
     // The box keeps its lines apart with "\n"; the result text's lines end with CR LF, and so does the copy.
     clipboard->setText(m_text1->toPlainText().replace(QLatin1Char('\n'), QStringLiteral("\r\n")));
-    ShowMessageBox(this, listComplete() ? QStringLiteral("复制成功")
-                                        : QStringLiteral("复制成功\n\n%1，店铺宝贝列表不完整").arg(m_label3->text()));
+    // A partial listing says so with the copy: the status line of a crawl stopped by the user does not.
+    QString note = m_label3->text();
+    if (m_crawl.cancelled) {
+        note += QStringLiteral("，店铺宝贝列表不完整");
+    }
+    ShowMessageBox(this, listComplete() ? QStringLiteral("复制成功") : QStringLiteral("复制成功\n\n") + note);
 }
 
 void SoShopGoods::closeEvent(QCloseEvent* event) {

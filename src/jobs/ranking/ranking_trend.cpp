@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <map>
 
+#include "text/numbers.h"
+
 namespace tarvisk {
 
 std::vector<KeywordRuns> GroupByKeyword(const std::vector<RankingRun>& runs) {
@@ -28,9 +30,7 @@ RankingTrend RankingTrendOf(const std::vector<KeywordRuns>& keywords) {
     int lowestFound = 0;
     for (const KeywordRuns& keyword : keywords) {
         for (const RankingRun& run : keyword.runs) {
-            if (run.outcome == RankingOutcome::Found) {
-                lowestFound = std::max(lowestFound, run.number);
-            }
+            lowestFound = std::max(lowestFound, RankingPlace(run));
         }
     }
     trend.notFoundLevel = NotFoundLevel(lowestFound);
@@ -38,9 +38,11 @@ RankingTrend RankingTrendOf(const std::vector<KeywordRuns>& keywords) {
         TrendLine line{keyword.keyword, {}};
         for (auto run = keyword.runs.rbegin(); run != keyword.runs.rend(); ++run) {
             if (run->outcome == RankingOutcome::Found) {
-                line.points.push_back({run->ranAt, run->number, true});
+                line.points.push_back({run->ranAt, RankingPlace(*run), true, RankingOutcomeText(*run, false)});
             } else if (run->outcome == RankingOutcome::NotFound) {
-                line.points.push_back({run->ranAt, trend.notFoundLevel, false});
+                // Not found says only that the item was not within the pages read.
+                line.points.push_back({run->ranAt, trend.notFoundLevel, false,
+                                       RankingOutcomeText(*run) + u"（查了前" + NumberText(run->pagesAsked) + u"页）"});
             }
         }
         trend.lines.push_back(std::move(line));
@@ -54,7 +56,8 @@ KeywordOverview OverviewOf(const KeywordRuns& keyword) {
         overview.latest = keyword.runs.front();
     }
     for (const RankingRun& run : keyword.runs) {
-        if (run.outcome == RankingOutcome::Found && (!overview.best || run.number < overview.best->number)) {
+        if (run.outcome == RankingOutcome::Found &&
+            (!overview.best || RankingPlace(run) < RankingPlace(*overview.best))) {
             overview.best = run;
         }
     }
