@@ -300,8 +300,6 @@ bool validSection(std::u16string_view section) {
     return !section.empty() && section.find(u']') == std::u16string_view::npos && !hasLineBreak(section);
 }
 
-enum class WriteResult { Written, Failed, Unreadable };
-
 /// The value of the key in a file as loaded; empty when the file, the section or the key is missing.
 std::u16string valueIn(const LoadedFile& loaded, const std::u16string& section, const std::u16string& key) {
     if (loaded.state != LoadedFile::State::Read) {
@@ -312,14 +310,9 @@ std::u16string valueIn(const LoadedFile& loaded, const std::u16string& section, 
     return place.keyLine ? limitValue(parseLine(doc.lines[*place.keyLine]).value) : std::u16string();
 }
 
-/// Stores the key's line in `file` while the caller holds the folder's lock; a file that cannot be read is left
-/// alone.
-WriteResult writeLockedKey(const fs::path& file, const std::u16string& section, const std::u16string& name,
-                           const std::u16string& value) {
-    const LoadedFile loaded = loadFile(file);
-    if (loaded.state == LoadedFile::State::Unreadable) {
-        return WriteResult::Unreadable;
-    }
+/// The bytes of a file as loaded (missing or read) with the key's line stored.
+std::string withKey(const LoadedFile& loaded, const std::u16string& section, const std::u16string& name,
+                    const std::u16string& value) {
     Document doc = splitLines(loaded.bytes);
     const std::string keyLine = EncodeGbk(name + u"=" + storedValue(value));
     const KeyPlace place = findKey(doc, section, name);
@@ -340,7 +333,7 @@ WriteResult writeLockedKey(const fs::path& file, const std::u16string& section, 
     for (const std::string& line : doc.lines) {
         bytes += line;
     }
-    return ReplaceFile(file, bytes) ? WriteResult::Written : WriteResult::Failed;
+    return bytes;
 }
 
 /// Makes the folder of `file`: false when it cannot be made.
@@ -348,16 +341,6 @@ bool makeFolder(const fs::path& file) {
     std::error_code error;
     fs::create_directories(file.parent_path(), error);
     return !error;
-}
-
-/// Stores the key's line in `file` under the folder's lock; a file that cannot be read is left alone.
-WriteResult writeKey(const fs::path& file, const std::u16string& section, const std::u16string& name,
-                     const std::u16string& value) {
-    if (!makeFolder(file)) {
-        return WriteResult::Failed;
-    }
-    const FolderLock lock(file);
-    return writeLockedKey(file, section, name, value);
 }
 
 } // namespace
@@ -419,21 +402,8 @@ std::u16string ReadSetting(const std::u16string& key, const std::u16string& sect
 }
 
 bool WriteSetting(const std::u16string& key, const std::u16string& value, const std::u16string& section) {
-    const std::u16string name = trimmed(key);
-    const std::u16string wantedSection = section.empty() ? std::u16string(kSettingsSection) : trimmed(section);
-    if (!validKey(name) || !validSection(wantedSection)) {
-        return false;
-    }
-    const fs::path file = settingsFile();
-    const std::optional<fs::path> fallback = fallbackFile();
-    std::lock_guard lock(settingsMutex());
-    WriteResult result = writeKey(file, wantedSection, name, value);
-    // The user's file may hold settings the program cannot read: it stays as it is, and the settings live on
-    // in the per-user folder.
-    if (result == WriteResult::Unreadable && fallback) {
-        result = writeKey(*fallback, wantedSection, name, value);
-    }
-    return result == WriteResult::Written;
+    return ChangeSetting(
+        key, [&value](const std::u16string&) { return std::optional(value); }, section);
 }
 
 bool ChangeSetting(const std::u16string& key, const SettingChange& change, const std::u16string& section) {
@@ -445,8 +415,8 @@ bool ChangeSetting(const std::u16string& key, const SettingChange& change, const
     const fs::path file = settingsFile();
     const std::optional<fs::path> fallback = fallbackFile();
     std::lock_guard lock(settingsMutex());
-    // The value is read from the file it is written to: the user's, or the per-user one while the user's cannot be
-    // read.
+    // The user's file may hold settings the program cannot read: it stays as it is, and the settings live on in the
+    // per-user folder. The value is read from the file it is written to.
     const fs::path used = loadFile(file).state == LoadedFile::State::Unreadable && fallback ? *fallback : file;
     if (!makeFolder(used)) {
         return false;
@@ -457,7 +427,7 @@ bool ChangeSetting(const std::u16string& key, const SettingChange& change, const
         return false;
     }
     const std::optional<std::u16string> value = change(valueIn(loaded, wantedSection, name));
-    return value && writeLockedKey(used, wantedSection, name, *value) == WriteResult::Written;
+    return value && ReplaceFile(used, withKey(loaded, wantedSection, name, *value));
 }
 
 } // namespace tarvisk

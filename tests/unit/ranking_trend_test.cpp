@@ -37,7 +37,7 @@ constexpr RankingOutcome kNotFound = RankingOutcome::NotFound;
 constexpr RankingOutcome kIncomplete = RankingOutcome::Incomplete;
 
 TEST(NotFoundLevel, LiesBelowTheLowestPlaceFoundOnARoundNumber) {
-    const std::pair<int, int> cases[] = {{0, 20}, {1, 20}, {7, 20}, {10, 20}, {11, 30}, {51, 70}, {440, 450}};
+    const std::pair<int, int> cases[] = {{0, 20}, {1, 20}, {7, 20}, {10, 30}, {11, 30}, {51, 80}, {440, 540}};
     for (const auto& [lowest, level] : cases) {
         EXPECT_EQ(NotFoundLevel(lowest), level) << lowest;
     }
@@ -56,14 +56,15 @@ TEST(RankingTrendOf, DrawsEachKeywordOldestFirstWithNotFoundRunsAtTheBottom) {
     EXPECT_EQ(groups[1].runs.size(), 4u);
 
     const RankingTrend trend = RankingTrendOf(groups);
-    EXPECT_EQ(trend.notFoundLevel, 70);
+    EXPECT_EQ(trend.lowestFound, 51);
+    EXPECT_EQ(trend.notFoundLevel, 80);
     ASSERT_EQ(trend.lines.size(), 2u);
     EXPECT_EQ(trend.lines[0].keyword, u"b");
     EXPECT_EQ(trend.lines[0].points,
-              (std::vector<TrendPoint>{{250, 51, true, u"2页 2行 第3"}, {500, 70, false, u"未找到（查了前3页）"}}));
+              (std::vector<TrendPoint>{{250, 51, true, u"2页 2行 第3"}, {500, 80, false, u"未找到（查了前3页）"}}));
     // The incomplete run leaves no point.
     EXPECT_EQ(trend.lines[1].points, (std::vector<TrendPoint>{{100, 3, true, u"1页 1行 第3"},
-                                                              {200, 70, false, u"未找到（查了前3页）"},
+                                                              {200, 80, false, u"未找到（查了前3页）"},
                                                               {400, 12, true, u"1页 3行 第4"}}));
     EXPECT_TRUE(RankingTrendOf({}).lines.empty());
 }

@@ -29,9 +29,6 @@ constexpr double kTimeMargin = 0.04;
 constexpr qint64 kSingleMomentMargin = 3600 * kMsPerSecond;
 // About this many steps on the row number axis.
 constexpr int kRowSteps = 8;
-// The band of the not-found runs reaches this far above and below their level: the level lies ten below the lowest
-// place found, rounded, so the band never reaches a place found.
-constexpr int kNotFoundBand = 5;
 
 qreal msOf(std::int64_t unixSeconds) {
     return static_cast<qreal>(unixSeconds * kMsPerSecond);
@@ -67,6 +64,9 @@ void RankingChart::showTrend(const RankingTrend& trend) {
     }
 
     const int notFoundLevel = trend.notFoundLevel > 0 ? trend.notFoundLevel : NotFoundLevel(0);
+    // The band of the not-found runs: from half-way between the lowest place found and their level, as far below it.
+    const qreal bandTop = (trend.lowestFound + notFoundLevel) / 2.0;
+    const qreal bandBottom = 2.0 * notFoundLevel - bandTop;
     auto* time = new QDateTimeAxis;
     time->setTitleText(QStringLiteral("查询时间"));
     auto* rows = new QValueAxis;
@@ -74,7 +74,7 @@ void RankingChart::showTrend(const RankingTrend& trend) {
     rows->setLabelFormat(QStringLiteral("%d"));
     // Row 1 at the top: a better place is drawn higher. The not-found level lies inside the axis, in its band.
     rows->setReverse(true);
-    rows->setRange(0, notFoundLevel + kNotFoundBand);
+    rows->setRange(0, bandBottom);
     rows->setTickType(QValueAxis::TicksDynamic);
     rows->setTickAnchor(0);
     rows->setTickInterval(rowStep(notFoundLevel));
@@ -123,13 +123,13 @@ void RankingChart::showTrend(const RankingTrend& trend) {
     const qint64 margin =
         first == last ? kSingleMomentMargin : static_cast<qint64>(static_cast<double>(last - first) * kTimeMargin);
     // The not-found runs lie in a band of their own, below the lowest place found.
-    auto* bandTop = new QLineSeries;
-    auto* bandBottom = new QLineSeries;
+    auto* upper = new QLineSeries;
+    auto* lower = new QLineSeries;
     for (const qint64 at : {first - margin, last + margin}) {
-        bandTop->append(static_cast<qreal>(at), notFoundLevel - kNotFoundBand);
-        bandBottom->append(static_cast<qreal>(at), notFoundLevel + kNotFoundBand);
+        upper->append(static_cast<qreal>(at), bandTop);
+        lower->append(static_cast<qreal>(at), bandBottom);
     }
-    auto* band = new QAreaSeries(bandTop, bandBottom);
+    auto* band = new QAreaSeries(upper, lower);
     band->setColor(QColor(0, 0, 0, 18));
     band->setBorderColor(Qt::lightGray);
     chart.addSeries(band);

@@ -46,6 +46,19 @@ QTableView* makeTable(QStandardItemModel* model, const char* name, QWidget* pare
     return view;
 }
 
+/// Fits the columns of `view` to their contents, but for the last, which takes the width left (a column fitted by
+/// the view would no longer stretch); returns the width the columns need.
+int fitColumns(QTableView& view) {
+    const int last = view.model()->columnCount() - 1;
+    int needed = 0;
+    for (int column = 0; column < last; ++column) {
+        view.resizeColumnToContents(column);
+        needed += view.columnWidth(column);
+    }
+    return needed + std::max(view.horizontalHeader()->sectionSizeHint(last),
+                             static_cast<QAbstractItemView&>(view).sizeHintForColumn(last));
+}
+
 QStandardItem* cell(const std::u16string& text) {
     auto* item = new QStandardItem(QtText(text));
     item->setEditable(false);
@@ -87,9 +100,6 @@ RankingHistoryWindow::RankingHistoryWindow(LocalStore& store, QWidget* parent)
     m_keywordView = makeTable(m_keywords, "HistoryKeywords", this);
     m_runView = makeTable(m_runs, "HistoryRuns", this);
     m_keywordView->setMinimumWidth(380);
-    // The keyword table shows its columns whole; the chart takes the width left.
-    m_keywordView->horizontalHeader()->setStretchLastSection(false);
-    m_keywordView->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
 
     auto* top = new QHBoxLayout;
     top->addWidget(new QLabel(QStringLiteral("查询目标："), this));
@@ -190,8 +200,8 @@ void RankingHistoryWindow::reload() {
         m_keywords->appendRow({name, cell(NumberText(static_cast<double>(overview.runs))),
                                cell(outcomeWithTime(overview.best)), cell(outcomeWithTime(overview.latest))});
     }
-    const QHeaderView* header = m_keywordView->horizontalHeader();
-    m_keywordView->setMinimumWidth(std::max(380, header->length() + 2 * m_keywordView->frameWidth() +
+    // The keyword table shows its columns whole; the chart takes the width left.
+    m_keywordView->setMinimumWidth(std::max(380, fitColumns(*m_keywordView) + 2 * m_keywordView->frameWidth() +
                                                      m_keywordView->verticalScrollBar()->sizeHint().width()));
     int row = 0;
     for (int i = 0; i < m_keywords->rowCount(); ++i) {
@@ -227,7 +237,7 @@ void RankingHistoryWindow::showRunsOf(int keywordRow) {
                            cell(NumberText(run.pagesWalked) + u" / " + NumberText(run.pagesAsked)),
                            cell(unreadText(run))});
     }
-    m_runView->resizeColumnsToContents();
+    fitColumns(*m_runView);
 }
 
 void RankingHistoryWindow::drawChart() {

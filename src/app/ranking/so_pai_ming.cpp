@@ -13,6 +13,7 @@
 #include <QSpinBox>
 #include <QStyleOptionViewItem>
 #include <QTableView>
+#include <QTimer>
 
 #include "app/browser/browser_view.h"
 #include "app/ranking/keyword_panel.h"
@@ -450,7 +451,9 @@ void SoPaiMing::finishSearch(const RankingResult& result) {
     if (m_foundRow > 0) {
         const QModelIndex found = m_model->index(m_foundRow - 1, 0);
         m_list0->setCurrentIndex(found);
-        m_list0->scrollTo(found, QAbstractItemView::PositionAtCenter);
+        // Once the view has laid out the rows just added (its scroll range grows only then).
+        QTimer::singleShot(0, m_list0,
+                           [this, found] { m_list0->scrollTo(found, QAbstractItemView::PositionAtCenter); });
     }
     Command2_Click();
     // The rows found stay in the table; the message says which pages could not be read.

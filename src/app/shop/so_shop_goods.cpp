@@ -26,12 +26,14 @@ namespace tarvisk {
 
 namespace {
 
-// Label3's width and height in the layout, how far right it may grow for a longer status (up to Label2's left
-// edge), and how far down (to the window's bottom edge).
+// Label3's place in the layout, how far right it may grow for a longer status (up to Label2's left edge), and the
+// room a status of two lines has: from below the result text down to the window's bottom edge.
+constexpr int kLabel3TopTwips = 5880;
 constexpr int kLabel3WidthTwips = 1935;
 constexpr int kLabel3HeightTwips = 255;
 constexpr int kLabel3RightLimitTwips = 6240 - 60;
-constexpr int kLabel3BottomLimitTwips = 6525 - 30;
+constexpr int kStatusRoomTopTwips = 840 + 4935 + 15;
+constexpr int kStatusRoomBottomTwips = 6525;
 
 /// The id list and the title list show one item per row: they scroll and select together, the ids' own
 /// scroll bar left out (the titles' serves both), so an id never stands beside another item's title.
@@ -199,16 +201,20 @@ QString SoShopGoods::unreadMessage() const {
 
 void SoShopGoods::showStatus(const QString& status) {
     m_label3->setText(status);
-    // One line as wide as it needs, up to Label2; a longer status (one that says why the listing is partial) goes
-    // on to a second line below.
+    // One line as wide as it needs, up to Label2; a longer status (one that says why the listing is partial) wraps,
+    // in the room below the result text.
     const int widest = kLabel3RightLimitTwips / kTwipsPerPixel - m_label3->x();
-    const bool fits = m_label3->sizeHint().width() <= widest;
-    m_label3->setWordWrap(!fits);
-    const int width = fits ? std::max(m_label3->sizeHint().width(), kLabel3WidthTwips / kTwipsPerPixel) : widest;
-    const int height =
-        fits ? kLabel3HeightTwips / kTwipsPerPixel
-             : std::min(m_label3->heightForWidth(width), kLabel3BottomLimitTwips / kTwipsPerPixel - m_label3->y());
-    m_label3->resize(width, height);
+    m_label3->setWordWrap(false);
+    if (m_label3->sizeHint().width() <= widest) {
+        m_label3->setGeometry(m_label3->x(), kLabel3TopTwips / kTwipsPerPixel,
+                              std::max(m_label3->sizeHint().width(), kLabel3WidthTwips / kTwipsPerPixel),
+                              kLabel3HeightTwips / kTwipsPerPixel);
+        return;
+    }
+    m_label3->setWordWrap(true);
+    const int bottom = kStatusRoomBottomTwips / kTwipsPerPixel;
+    const int height = std::min(m_label3->heightForWidth(widest), bottom - kStatusRoomTopTwips / kTwipsPerPixel);
+    m_label3->setGeometry(m_label3->x(), bottom - height, widest, height);
 }
 
 void SoShopGoods::cancelCrawl() {

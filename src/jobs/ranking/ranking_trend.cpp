@@ -22,7 +22,8 @@ std::vector<KeywordRuns> GroupByKeyword(const std::vector<RankingRun>& runs) {
 
 int NotFoundLevel(int lowestFound) {
     constexpr int kStep = 10;
-    return (std::max(lowestFound, 1) + kStep - 1) / kStep * kStep + kStep;
+    const int below = std::max(lowestFound, 1) + lowestFound / 5;
+    return (below + kStep - 1) / kStep * kStep + kStep;
 }
 
 RankingTrend RankingTrendOf(const std::vector<KeywordRuns>& keywords) {
@@ -33,6 +34,7 @@ RankingTrend RankingTrendOf(const std::vector<KeywordRuns>& keywords) {
             lowestFound = std::max(lowestFound, RankingPlace(run));
         }
     }
+    trend.lowestFound = lowestFound;
     trend.notFoundLevel = NotFoundLevel(lowestFound);
     for (const KeywordRuns& keyword : keywords) {
         TrendLine line{keyword.keyword, {}};

@@ -39,12 +39,15 @@ struct TrendLine {
 
 struct RankingTrend {
     std::vector<TrendLine> lines;
-    /// Where not-found runs are drawn: below the lowest place found on any line (see NotFoundLevel).
+    /// The lowest place found on any line (0 when nothing was found).
+    int lowestFound = 0;
+    /// Where not-found runs are drawn: well below the lowest place found on any line (see NotFoundLevel).
     int notFoundLevel = 0;
 };
 
-/// The level of the not-found runs below a lowest place found of `lowestFound` (0 when nothing was found): the
-/// place rounded up to a multiple of ten, plus ten. 51 gives 70, 7 gives 20, 0 gives 20.
+/// The level of the not-found runs below a lowest place found of `lowestFound` (0 when nothing was found), far
+/// enough below it to be told apart at a glance: the place and a fifth of it, rounded up to a multiple of ten, plus
+/// ten. 51 gives 80, 7 gives 20, 0 gives 20, 440 gives 540.
 int NotFoundLevel(int lowestFound);
 
 /// One line for each keyword of `keywords`, in their order: a found run at its place, a not-found run at the
