@@ -9,6 +9,7 @@
 //   tarvisk-cli history rank [KEYWORD] [--item ID | --shop ADDRESS] [--limit N] [--csv FILE]
 //                                                            the stored ranking runs, newest first, as JSON lines
 
+#include <algorithm>
 #include <iostream>
 #include <memory>
 #include <optional>
@@ -114,18 +115,21 @@ struct HistoryArguments {
 int runHistoryCheck(const HistoryArguments& arguments) {
     LocalStore store(HistoryFilePath());
     const std::u16string account = TrimBlanks(FromUtf8(arguments.account));
-    const auto checks = StoredChecks(store, account, arguments.limit);
+    // Every check is read: the previous check of a row shown may lie past the limit.
+    const auto checks = StoredChecks(store, account);
     if (!checks) {
         return kFailure;
     }
-    for (const StoredCheck& check : *checks) {
-        PrintJsonLine(CheckedAtJson(check));
+    const std::size_t shown = arguments.limit > 0 ? std::min(arguments.limit, checks->size()) : checks->size();
+    for (std::size_t i = 0; i < shown; ++i) {
+        PrintJsonLine(CheckedAtJson((*checks)[i]));
     }
     std::cout.flush();
     if (arguments.csv.empty()) {
         return 0;
     }
-    const std::vector<CheckRow> rows = HistoryRows(*checks, ListEntries(store).value_or(std::vector<ListEntry>()));
+    std::vector<CheckRow> rows = HistoryRows(*checks, ListEntries(store).value_or(std::vector<ListEntry>()));
+    rows.resize(shown);
     return WriteCsvOutput("history check", arguments.csv, ChecksCsv(rows)) ? 0 : kFailure;
 }
 
