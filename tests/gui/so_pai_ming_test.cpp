@@ -536,7 +536,7 @@ private slots:
         // The found row is the one chosen, in view.
         auto* list0 = control<QTableView>(window, "List0");
         QCOMPARE(list0->currentIndex().row(), 50);
-        QVERIFY(list0->viewport()->rect().contains(list0->visualRect(list0->currentIndex())));
+        QTRY_VERIFY(list0->viewport()->rect().contains(list0->visualRect(list0->currentIndex())));
 
         const ResultTable& table = window.results();
         QCOMPARE(table.rowCount(), 51);
