@@ -13,9 +13,10 @@ namespace {
 
 // What an empty answer may hold: white space, no-break and ideographic spaces, a byte-order mark.
 constexpr std::u16string_view kBlanks = u" \t\r\n\f\v\u00A0\u3000\uFEFF";
-// The HTTP statuses of an answer that is the page asked for.
+// The HTTP statuses of an answer that is no error: a page (2xx) or a redirect the fetch did not follow (3xx), which
+// the address and the text then tell apart.
 constexpr int kFirstSuccess = 200;
-constexpr int kLastSuccess = 299;
+constexpr int kFirstError = 400;
 
 /// The path of an address: from the first "/" after the host up to "?" or "#"; empty when none.
 std::u16string_view addressPath(std::u16string_view address) {
@@ -73,7 +74,7 @@ PageKind ClassifyPage(const FetchedPage& page, OwnTexts ownTexts) {
         }
     }
     // A server that is busy or failing answers with a page of its own, whatever it holds.
-    if (page.status != 0 && (page.status < kFirstSuccess || page.status > kLastSuccess)) {
+    if (page.status != 0 && (page.status < kFirstSuccess || page.status >= kFirstError)) {
         return PageKind::ErrorStatus;
     }
     if (page.text.find_first_not_of(kBlanks) == std::u16string::npos) {

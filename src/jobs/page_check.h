@@ -21,7 +21,7 @@ enum class PageKind {
     Login,        ///< the marketplace asks for a login
     Verification, ///< a slider, "punish" or access-denied page
     Unrecognised, ///< something else: none of the texts the job reads
-    ErrorStatus,  ///< the server answered with an error (an HTTP status other than 2xx: 500, 503 "系统繁忙" ...)
+    ErrorStatus,  ///< the server answered with an error (an HTTP status of 400 and above, or below 200: 503 ...)
 };
 
 /// One fetched page: its text, the address its answer finally came from, after the redirects
@@ -86,7 +86,7 @@ inline constexpr PageMarker kPageMarkers[] = {
 using OwnTexts = std::span<const std::u16string_view>;
 
 /// What `page` is to a job whose own texts are `ownTexts`, decided in this order: an address on
-/// a login host or a verification path; an error status (known and not 2xx); an empty text (only
+/// a login host or a verification path; an error status (known, and neither 2xx nor 3xx); an empty text (only
 /// blanks); a text holding one of `ownTexts` (Normal); a login or verification marker in the text;
 /// else Unrecognised. Every kind but Normal is a page the job could not read.
 PageKind ClassifyPage(const FetchedPage& page, OwnTexts ownTexts);
