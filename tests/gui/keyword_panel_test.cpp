@@ -10,6 +10,7 @@
 #include <QLineSeries>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QSpinBox>
 #include <QRadioButton>
 #include <QScatterSeries>
 #include <QSignalSpy>
@@ -320,33 +321,27 @@ private slots:
     void aListRunShowsNothingOfAnEarlierWalkInTheWindowsLabelAndStrip() {
         Setup setup;
         SoPaiMing& window = setup.window;
-        KeywordPanel& panel = setup.panel;
-        // The window's own walk waits until it is stopped.
-        std::atomic<bool> held = true;
-        window.setPageFetch([&held, fetch = setup.search.fetch()](std::u16string& url) {
-            while (held && !CancelRequested()) {
-                QThread::msleep(5);
-            }
-            return held ? FetchedPage() : fetch(url);
-        });
+        // A walk of the window's own, stopped before its first page.
         control<QLineEdit>(window, "KeyWord")->setText(QStringLiteral("连衣裙"));
+        control<QSpinBox>(window, "Pause")->setValue(60);
+        control<QLineEdit>(window, "Pages")->setText(QStringLiteral("2"));
         QSignalSpy walked(&window, &SoPaiMing::searchFinished);
         window.Command1_Click();
+        QTRY_COMPARE(window.results().rowCount(), 44);
         window.cancelSearch();
         QVERIFY(walked.wait(20000));
+        control<QSpinBox>(window, "Pause")->setValue(0);
         auto* label1 = control<QLabel>(window, "Label1");
         auto* strip = control<QWidget>(window, "JobProgress");
         QCOMPARE(label1->text(), QStringLiteral("已取消"));
         QVERIFY(strip->isVisibleTo(&window));
-
-        held = false;
         QStringList seen;
-        connect(&panel, &KeywordPanel::runningChanged, this, [&] {
-            if (panel.isRunning()) {
+        connect(&setup.panel, &KeywordPanel::runningChanged, this, [&] {
+            if (setup.panel.isRunning()) {
                 seen << label1->text() << (strip->isVisibleTo(&window) ? QStringLiteral("strip") : QString());
             }
         });
-        QVERIFY(runAndWait(panel));
+        QVERIFY(runAndWait(setup.panel));
         QCOMPARE(seen, (QStringList{QString(), QString()}));
     }
 

@@ -104,6 +104,9 @@ RankingResult RunRankingSearch(const RankingQuery& query, ResultTable& table, co
 
     for (int page = 1; page <= lastPage && !result.found && !job.stopped(); ++page) {
         job.reachPage(page, lastPage);
+        if (job.stopped()) {
+            break; // stopped during the pause before the page
+        }
         SetPageOffset(url, page);
         const FetchedPage fetched = fetch(url);
         ++result.pagesFetched;

@@ -99,6 +99,9 @@ ShopCrawlResult CrawlShop(std::u16string& address, const ShopCrawlOptions& optio
     bool ended = false;
     for (int page = 1; page <= kShopMaxPages && !ended && !job.stopped(); ++page) {
         job.reachPage(page, kShopMaxPages);
+        if (job.stopped()) {
+            break; // stopped during the pause before the page
+        }
         const std::u16string url = ShopPageUrl(shopName, page);
         const FetchedPage fetched = fetch(url);
         ++result.pagesFetched;
