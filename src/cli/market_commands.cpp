@@ -1,21 +1,23 @@
 // tarvisk-cli shop / rank: the shop listing and the ranking walk from the terminal.
 //
 //   tarvisk-cli shop ADDRESS [--csv FILE]
-//       stdout: the listing, "id title" and CR LF per item; last line on stderr: "共查到N个宝贝"
+//       stdout: the listing, "id title" and CR LF per item; last line on stderr: "共查到N个宝贝", with why the
+//       listing is partial in brackets (a page not read, the page limit, links past a page's limit)
 //   tarvisk-cli rank KEYWORD [--pages N] (--item ID | --shop ADDRESS) [--csv FILE]
 //       stdout: the result table as tab-separated lines, then "已找到 <position>" or "未找到"
 //   tarvisk-cli rank --keywords-file FILE [--pages N] (--item ID | --shop ADDRESS) [--csv FILE]
 //       stdout: "KEYWORD<TAB>outcome<TAB>previous outcome" per keyword (see RankingOutcomeText; the previous
-//       outcome is that of the keyword's last stored run for the same target, "无记录" without one; a keyword
-//       left after a login or verification page ended the run is "未查询")
+//       outcome is that of the keyword's last stored run with an answer for the same target, "无记录" without one;
+//       a keyword left after a login or verification page ended the run is "未查询")
 //
 // Every walk that gave an answer is kept in the ranking history (an unread page noted, as 结果不完整).
 //
-// A page that could not be read (empty, or a login or verification page) and that changes the
-// answer gives exit status 4: the shop listing then names that page on stderr instead of the count
-// line; the walk prints no final line when it ended at such a page, or did not find its target
-// after passing empty pages, and names each such page on stderr. Ctrl+C or SIGTERM stops a job at
-// once; what was found so far is still printed, then how far it got.
+// A page that could not be read (empty, an error status such as 503, a login or verification page, or a page of
+// another layout) and that changes the answer gives exit status 4: the shop listing then names that page on stderr
+// before the count line; the walk prints no final line when it ended at such a page, or did not find its target
+// after passing such pages, and names each of them on stderr. A --shop listing that is incomplete or lists no item
+// is not walked at all (exit status 4, the shop page named). An empty keyword is a usage error. Ctrl+C or SIGTERM
+// stops a job at once; what was found so far is still printed, then how far it got.
 //
 // With --csv the listing, the result table or the keywords' runs are also written to a CSV file (exit status 1
 // when it cannot be written); a stopped job writes none (the file, if any, stays as it was).
@@ -46,6 +48,11 @@
 namespace tarvisk::cli {
 
 namespace {
+
+/// The check of a rank keyword: empty when it holds more than blanks, else why not.
+std::string checkKeyword(const std::string& text) {
+    return IsBlankKeyword(FromUtf8(text)) ? "关键字不能为空" : std::string();
+}
 
 /// "page i/n" on stderr, overwritten in place, only when stderr is a terminal.
 ProgressSink terminalProgress() {
@@ -78,18 +85,14 @@ ShopCrawlResult crawl(const std::string& address, double pauseSeconds) {
     return result;
 }
 
-/// The crawl's last words on stderr: what it says of links past a page's limit, then the count line, or the page
-/// it could not read.
+/// The crawl's last words on stderr: the page it could not read, if any, then the count line with why the
+/// listing is partial.
 void printCrawlEnd(const ShopCrawlResult& result) {
-    if (const std::u16string note = ShopNotListedNote(result); !note.empty()) {
-        std::cerr << ToUtf8(note) << '\n';
-    }
     if (result.unreadPage) {
         printUnreadPage("shop", *result.unreadPage);
         std::cerr << TerminalText(ShopUnreadMessage(result)) << '\n';
-    } else {
-        std::cerr << TerminalText(result.status) << '\n';
     }
+    std::cerr << TerminalText(result.status) << '\n';
 }
 
 struct ShopArguments {
@@ -144,8 +147,10 @@ struct RankArguments {
 
 /// What a rank command looks for, read before its walks: the item, or the listed items of the shop.
 struct RankTarget {
-    TrackedWalk walk;       ///< its target and pages, without the keyword
-    bool cancelled = false; ///< the shop's listing was stopped with Ctrl+C
+    TrackedWalk walk; ///< its target and pages, without the keyword
+    /// Not 0 when nothing may be walked: the exit status (the shop's listing was stopped, is incomplete or lists no
+    /// item; stderr says so).
+    int refusal = 0;
 };
 
 RankTarget rankTarget(const RankArguments& arguments, const GlobalOptions& global) {
@@ -155,9 +160,16 @@ RankTarget rankTarget(const RankArguments& arguments, const GlobalOptions& globa
     if (arguments.byShop) {
         const ShopCrawlResult shop = crawl(arguments.shop, global.pauseSeconds);
         printCrawlEnd(shop);
-        target.cancelled = shop.cancelled;
-        // A listing that ended at a page it could not read may lack the item that ranks first.
-        target.walk.targetListComplete = !shop.unreadPage;
+        if (shop.cancelled) {
+            target.refusal = kInterrupted;
+            return target;
+        }
+        // The shop's first item in the results may be one its listing left out.
+        if (const std::u16string problem = ShopTargetProblem(shop, FromUtf8(arguments.shop)); !problem.empty()) {
+            std::cerr << "rank: " << TerminalText(problem) << '\n';
+            target.refusal = kPageNotRead;
+            return target;
+        }
         query.target = RankingTarget::ShopItems;
         for (const ShopItem& item : shop.items) {
             query.shopItemIds.push_back(item.id);
@@ -181,12 +193,11 @@ TrackedWalk walkFor(const RankTarget& target, const std::u16string& keyword) {
 int runRank(const RankArguments& arguments, const GlobalOptions& global) {
     const InterruptScope interrupt;
     const RankTarget target = rankTarget(arguments, global);
-    if (target.cancelled) {
+    if (target.refusal != 0) {
         SkipCsvOutput("rank", arguments.csv);
-        return kInterrupted;
+        return target.refusal;
     }
     const TrackedWalk walk = walkFor(target, FromUtf8(arguments.keyword));
-    const bool listComplete = walk.targetListComplete;
 
     ResultTable table;
     ListViewSetColumns(table, kRankingColumnTitles, kRankingColumnWidths);
@@ -198,10 +209,9 @@ int runRank(const RankArguments& arguments, const GlobalOptions& global) {
     clearProgress();
 
     printTable(table);
-    const bool conclusive = result.conclusive() && (result.found || listComplete);
     if (result.found) {
         std::cout << TerminalText(result.toolTip + u" " + result.caption) << '\n';
-    } else if (conclusive) {
+    } else if (result.conclusive()) {
         std::cout << TerminalText(result.caption) << '\n';
     }
     std::cout << std::flush;
@@ -225,7 +235,7 @@ int runRank(const RankArguments& arguments, const GlobalOptions& global) {
     if (!arguments.csv.empty() && !WriteCsvOutput("rank", arguments.csv, ResultTableCsv(table, u"id"))) {
         return kFailure;
     }
-    return conclusive && listComplete ? 0 : kPageNotRead;
+    return result.conclusive() ? 0 : kPageNotRead;
 }
 
 /// "KEYWORD<TAB>outcome<TAB>previous outcome" on stdout.
@@ -251,14 +261,14 @@ int runKeywordList(const RankArguments& arguments, const GlobalOptions& global) 
     }
     const InterruptScope interrupt;
     const RankTarget target = rankTarget(arguments, global);
-    if (target.cancelled) {
+    if (target.refusal != 0) {
         SkipCsvOutput("rank", arguments.csv);
-        return kInterrupted;
+        return target.refusal;
     }
 
     LocalStore store(HistoryFilePath());
     std::vector<RankingRun> runs;
-    bool allRead = target.walk.targetListComplete;
+    bool allRead = true;
     KeywordRankingOptions options;
     options.pauseSeconds = global.pauseSeconds;
     options.cancel = &InterruptScope::flag();
@@ -296,10 +306,8 @@ int runKeywordList(const RankArguments& arguments, const GlobalOptions& global) 
     // A login or verification page ended the run: the keywords after it were not walked.
     for (std::size_t i = walked; i < keywords.size(); ++i) {
         allRead = false;
-        const auto previous = StoredRankingRuns(store, keywords[i], target.walk.target, 1);
-        printOutcomeLine(
-            keywords[i], u"未查询",
-            PreviousOutcomeText(previous && !previous->empty() ? std::optional(previous->front()) : std::nullopt));
+        printOutcomeLine(keywords[i], u"未查询",
+                         PreviousOutcomeText(PreviousRankingRun(store, keywords[i], target.walk.target)));
     }
     if (!arguments.csv.empty() && !WriteCsvOutput("rank", arguments.csv, RankingRunsCsv(runs))) {
         return kFailure;
@@ -326,14 +334,15 @@ void AddRankCommand(CLI::App& app, const GlobalOptions& global, CommandRunner& r
     auto arguments = std::make_shared<RankArguments>();
     CLI::App* rank = app.add_subcommand("rank", "查一个宝贝或店铺的第一个宝贝在搜索结果中的排名（有页面读不到、"
                                                 "答案可能不对时退出码为4）；每个答案都存入排名记录");
-    CLI::Option* keyword = rank->add_option("KEYWORD", arguments->keyword, "搜索关键字");
+    CLI::Option* keyword =
+        rank->add_option("KEYWORD", arguments->keyword, "搜索关键字")->check(checkKeyword, "KEYWORD");
     CLI::Option* keywordsFile = rank->add_option("--keywords-file", arguments->keywordsFile,
                                                  "查这个文件里的每个关键字（每行一个，UTF-8），每个关键字输出一行："
                                                  "关键字、结果、上次结果（以制表符分隔）")
                                     ->excludes(keyword);
     rank->add_option("--pages", arguments->pages, "要查的结果页数，限于1到100（默认10）");
     CLI::Option_group* target = rank->add_option_group("目标", "要找什么（--item 和 --shop 二选一）");
-    target->add_option("--item", arguments->item, "宝贝ID；粘贴的宝贝网址取其中最后一串9到12位数字")
+    target->add_option("--item", arguments->item, "宝贝ID；粘贴的宝贝网址取其中的 id=（没有时取最后一串9到12位数字）")
         ->check(CheckItemId)
         ->type_name("ID");
     CLI::Option* shop = target->add_option("--shop", arguments->shop, "找这个地址的店铺的全部宝贝");

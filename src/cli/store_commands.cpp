@@ -3,9 +3,8 @@
 //   tarvisk-cli list add 黑名单|白名单 ACCOUNT [--note TEXT]    puts the account on the list (its note replaced)
 //   tarvisk-cli list remove ACCOUNT
 //   tarvisk-cli list show [黑名单|白名单]                      CSV on stdout: 账号,名单,备注
-//   tarvisk-cli list import FILE       CSV with the header 账号,名单,备注 (or account,list,note; the list may be
-//   written
-//                                      block or allow); without a note column the stored notes stay
+//   tarvisk-cli list import FILE       CSV with the header 账号,名单,备注 (or account,list,note; a list may
+//                                      be named block or allow); without a note column the stored notes stay
 //   tarvisk-cli list export FILE                             the same, UTF-8 with BOM
 //   tarvisk-cli history check [ACCOUNT] [--limit N] [--csv FILE]   the stored checks, newest first, as JSON lines,
 //                                                            written as they are read (a history of any size)
@@ -15,6 +14,7 @@
 // block and allow name the lists as well as 黑名单 and 白名单. Every command exits with 1 when the database cannot be
 // read or written (the store says why on stderr). Texts from the database or a file are cleaned for the terminal.
 
+#include <algorithm>
 #include <iostream>
 #include <memory>
 #include <optional>

@@ -17,6 +17,19 @@ long daysFromCivil(const Date& date) {
     return era * 146097 + dayOfEra - 719468;
 }
 
+/// The date of a count of days since 1970-01-01 (H. Hinnant's civil-from-days).
+Date civilFromDays(long days) {
+    days += 719468;
+    const long era = (days >= 0 ? days : days - 146096) / 146097;
+    const long dayOfEra = days - era * 146097;
+    const long yearOfEra = (dayOfEra - dayOfEra / 1460 + dayOfEra / 36524 - dayOfEra / 146096) / 365;
+    const long dayOfYear = dayOfEra - (365 * yearOfEra + yearOfEra / 4 - yearOfEra / 100);
+    const long shiftedMonth = (5 * dayOfYear + 2) / 153;
+    const int day = static_cast<int>(dayOfYear - (153 * shiftedMonth + 2) / 5 + 1);
+    const int month = static_cast<int>(shiftedMonth < 10 ? shiftedMonth + 3 : shiftedMonth - 9);
+    return {static_cast<int>(yearOfEra + era * 400 + (month <= 2 ? 1 : 0)), month, day};
+}
+
 std::tm localTime(std::int64_t unixSeconds) {
     const auto moment = static_cast<std::time_t>(unixSeconds);
     std::tm local{};
@@ -34,6 +47,10 @@ std::string formatted(const std::tm& time, const char* format) {
 
 int DaysBetween(const Date& from, const Date& to) {
     return static_cast<int>(daysFromCivil(to) - daysFromCivil(from));
+}
+
+Date AddDays(const Date& date, int days) {
+    return civilFromDays(daysFromCivil(date) + days);
 }
 
 bool IsValidDate(const Date& date) {

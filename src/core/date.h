@@ -20,6 +20,8 @@ struct Date {
 
 /// Whole calendar days from `from` to `to` (negative when `to` is earlier).
 int DaysBetween(const Date& from, const Date& to);
+/// The date `days` days after `date` (before it when negative): 2024-03-01 and -1 give 2024-02-29.
+Date AddDays(const Date& date, int days);
 /// True for a real calendar date (2014-02-30 is not).
 bool IsValidDate(const Date& date);
 /// "YYYY-MM-DD" as a real calendar date; none for anything else.

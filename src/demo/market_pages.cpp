@@ -121,6 +121,19 @@ const DemoShop* shopByHost(const std::string& host) {
     return nullptr;
 }
 
+/// The scheme of the link of item `n` (from 1): current pages leave it out, or write https.
+std::u16string linkScheme(DemoShop::Links links, int n) {
+    switch (links) {
+    case DemoShop::Links::Http:
+        break;
+    case DemoShop::Links::Current:
+        return n % 2 == 1 ? u"//" : u"https://";
+    case DemoShop::Links::Mixed:
+        return n % 3 == 1 ? u"//" : n % 3 == 2 ? u"https://" : u"http://";
+    }
+    return u"http://";
+}
+
 std::u16string shopItemTitle(const DemoShop& shop, int n) {
     if (shop.host == "demoshop2.taobao.com" && n == kEmptyTitleItem) {
         return {};
@@ -230,8 +243,9 @@ const std::vector<DemoShop>& DemoShops() {
         {"demoshop2.taobao.com", u"演示店铺二", 130, 120, 43'100'000'000, 7, true},
         {"demoshop3.taobao.com", u"演示店铺三", 45, 15, 43'500'000'000, 11, false},
         {"bigshop.taobao.com", u"演示大店", 12000, 100, 44'000'000'000, 3, true},
-        {"newshop.taobao.com", u"演示新店", 30, 20, 45'000'000'000, 17, true, true},
-        {"loginshop.taobao.com", u"演示会员店", 60, 20, 45'500'000'000, 13, true, false, 2},
+        {"newshop.taobao.com", u"演示新店", 30, 20, 45'000'000'000, 17, true, DemoShop::Links::Current},
+        {"loginshop.taobao.com", u"演示会员店", 60, 20, 45'500'000'000, 13, true, DemoShop::Links::Http, 2},
+        {"mixshop.taobao.com", u"演示混合店", 30, 20, 46'000'000'000, 23, true, DemoShop::Links::Mixed},
     };
     return shops;
 }
@@ -286,8 +300,7 @@ std::u16string ShopSearchPage(const std::string& host, int page) {
     const int last = shop != nullptr ? std::min(first + shop->linksPerPage - 1, shop->items) : 0;
     for (int n = first; n <= last; ++n) {
         const std::u16string id = DemoShopItemId(*shop, n);
-        // Current pages leave the scheme out, or write https.
-        const std::u16string scheme = !shop->currentLinks ? u"http://" : n % 2 == 1 ? u"//" : u"https://";
+        const std::u16string scheme = linkScheme(shop->links, n);
         const std::u16string link = scheme + endpoints::kItemHost + u"/item.htm?id=" + id;
         const std::u16string title = EscapeHtml(shopItemTitle(*shop, n));
         html += u"<dl class=\"item\" data-id=\"" + id + u"\"><dt class=\"photo\"><a href=\"" + link +

@@ -25,8 +25,11 @@ struct DemoShop {
     int idStep = 1;
     /// Pages after the last item: true, the end notice; false, a page without any item link.
     bool endNotice = true;
-    /// Item links as current pages write them, without a scheme ("//item...") or with https.
-    bool currentLinks = false;
+    /// How the item links are written: all with "http://"; as current pages write them, without a scheme
+    /// ("//item...", odd items) or with "https://" (even items); or all three in turn ("//", "https://", "http://"),
+    /// so that an https link stands just before an http link.
+    enum class Links { Http, Current, Mixed };
+    Links links = Links::Http;
     /// The page (from 1) that redirects to the login page instead; 0: none.
     int loginPage = 0;
 };

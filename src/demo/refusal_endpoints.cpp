@@ -8,7 +8,7 @@
 //
 // KIND is one of: login (a redirect to the login page), punish (a redirect to the verification
 // page), slider (the slider page itself), empty (an answer without a body), newlayout (a page of a
-// layout no job reads).
+// layout no job reads), busy (the server's error page "系统繁忙", status 503).
 
 #include <charconv>
 #include <string>
@@ -35,7 +35,7 @@ struct RefusedPage {
 Refusal refusalNamed(std::string_view name) {
     const std::pair<std::string_view, Refusal> names[] = {
         {"login", Refusal::LoginRedirect}, {"punish", Refusal::PunishRedirect}, {"slider", Refusal::Slider},
-        {"empty", Refusal::Empty},         {"newlayout", Refusal::NewLayout},
+        {"empty", Refusal::Empty},         {"newlayout", Refusal::NewLayout},   {"busy", Refusal::Busy},
     };
     for (const auto& [known, refusal] : names) {
         if (name == known)

@@ -65,6 +65,12 @@ void SendRefusal(Refusal refusal, const httplib::Request& request, httplib::Resp
     case Refusal::NewLayout:
         response.set_content(newLayoutPage(), "text/html; charset=utf-8");
         return;
+    case Refusal::Busy:
+        response.status = 503;
+        response.set_content("<!DOCTYPE html>\n<html><head><meta charset=\"utf-8\"><title>系统繁忙</title></head>"
+                             "<body><p>系统繁忙，请稍后再试</p></body></html>\n",
+                             "text/html; charset=utf-8");
+        return;
     }
 }
 

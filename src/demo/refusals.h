@@ -15,6 +15,7 @@ enum class Refusal {
     Slider,         ///< the slider verification page itself, at the address asked for
     Empty,          ///< an answer without a body
     NewLayout,      ///< a page of a layout the programs do not know
+    Busy,           ///< the server's error page "系统繁忙" with the status 503
 };
 
 /// The cookie that passing the demo's slider sets (for the whole marketplace domain). The pages that

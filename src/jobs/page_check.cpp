@@ -1,7 +1,9 @@
 #include "jobs/page_check.h"
 
 #include <algorithm>
+#include <vector>
 
+#include "text/numbers.h"
 #include "text/regex.h"
 #include "text/text_ops.h"
 
@@ -11,6 +13,10 @@ namespace {
 
 // What an empty answer may hold: white space, no-break and ideographic spaces, a byte-order mark.
 constexpr std::u16string_view kBlanks = u" \t\r\n\f\v\u00A0\u3000\uFEFF";
+// The HTTP statuses of an answer that is no error: a page (2xx) or a redirect the fetch did not follow (3xx), which
+// the address and the text then tell apart.
+constexpr int kFirstSuccess = 200;
+constexpr int kFirstError = 400;
 
 /// The path of an address: from the first "/" after the host up to "?" or "#"; empty when none.
 std::u16string_view addressPath(std::u16string_view address) {
@@ -67,6 +73,10 @@ PageKind ClassifyPage(const FetchedPage& page, OwnTexts ownTexts) {
             }
         }
     }
+    // A server that is busy or failing answers with a page of its own, whatever it holds.
+    if (page.status != 0 && (page.status < kFirstSuccess || page.status >= kFirstError)) {
+        return PageKind::ErrorStatus;
+    }
     if (page.text.find_first_not_of(kBlanks) == std::u16string::npos) {
         return PageKind::Empty;
     }
@@ -93,6 +103,8 @@ const char* PageKindName(PageKind kind) {
         return "login";
     case PageKind::Verification:
         return "verification";
+    case PageKind::ErrorStatus:
+        return "error";
     case PageKind::Unrecognised:
         break;
     }
@@ -109,6 +121,8 @@ std::u16string PageKindReason(PageKind kind) {
         return u"淘宝要求登录";
     case PageKind::Verification:
         return u"淘宝要求安全验证（滑块或访问受限）";
+    case PageKind::ErrorStatus:
+        return u"淘宝的服务器出错或繁忙，返回了错误页";
     case PageKind::Unrecognised:
         break;
     }
@@ -124,6 +138,7 @@ std::u16string PageKindAdvice(PageKind kind) {
     case PageKind::Normal:
     case PageKind::Empty:
     case PageKind::Unrecognised:
+    case PageKind::ErrorStatus:
         break;
     }
     return u"请稍后重新查询。";
@@ -131,6 +146,26 @@ std::u16string PageKindAdvice(PageKind kind) {
 
 bool NeedsTheUser(PageKind kind) {
     return kind == PageKind::Login || kind == PageKind::Verification;
+}
+
+std::u16string UnreadPagesText(std::span<const UnreadPage> pages) {
+    std::vector<PageKind> kinds;
+    for (const UnreadPage& page : pages) {
+        if (std::ranges::find(kinds, page.kind) == kinds.end()) {
+            kinds.push_back(page.kind);
+        }
+    }
+    std::u16string text;
+    for (const PageKind kind : kinds) {
+        std::u16string numbers;
+        for (const UnreadPage& page : pages) {
+            if (page.kind == kind) {
+                numbers += (numbers.empty() ? u"第" : u"、") + NumberText(page.number);
+            }
+        }
+        text += (text.empty() ? u"" : u"，") + numbers + u"页没有读到（" + PageKindReason(kind) + u"）";
+    }
+    return text;
 }
 
 std::u16string ShownAddress(const FetchedPage& page, const std::u16string& requested) {

@@ -5,6 +5,7 @@
 #include <string_view>
 
 #include "net/endpoints.h"
+#include "net/http_answer.h"
 
 // The marketplace answers a scripted request now and then with a page that is not the one asked
 // for: a login page, a slider or "punish" verification page, an empty answer, or a page whose
@@ -20,19 +21,25 @@ enum class PageKind {
     Login,        ///< the marketplace asks for a login
     Verification, ///< a slider, "punish" or access-denied page
     Unrecognised, ///< something else: none of the texts the job reads
+    ErrorStatus,  ///< the server answered with an error (an HTTP status of 400 and above, or below 200: 503 ...)
 };
 
-/// One fetched page: its text and the address its answer finally came from, after the redirects
-/// the request followed (for a redirect that was not followed, the address it points to). The
-/// address is empty when the fetch does not know it, or when no answer came.
+/// One fetched page: its text, the address its answer finally came from, after the redirects
+/// the request followed (for a redirect that was not followed, the address it points to), and the
+/// HTTP status of that answer. The address is empty and the status 0 when the fetch does not know
+/// them, or when no answer came.
 struct FetchedPage {
     FetchedPage() = default;
-    /// A page whose address is not known; lets a fetch that only has the text give it as it is.
+    /// A page whose status is not known; lets a fetch that only has the text give it as it is.
     FetchedPage(std::u16string pageText, std::u16string finalAddress = {})
         : text(std::move(pageText)), address(std::move(finalAddress)) {}
+    /// The text a request routine returned with what it told of the answer.
+    FetchedPage(std::u16string pageText, const HttpAnswer& answer)
+        : text(std::move(pageText)), address(answer.address), status(answer.status) {}
 
     std::u16string text;
     std::u16string address;
+    int status = 0;
 };
 
 /// Where a marker is looked for.
@@ -79,14 +86,16 @@ inline constexpr PageMarker kPageMarkers[] = {
 using OwnTexts = std::span<const std::u16string_view>;
 
 /// What `page` is to a job whose own texts are `ownTexts`, decided in this order: an address on
-/// a login host or a verification path; an empty text (only blanks); a text holding one of
-/// `ownTexts` (Normal); a login or verification marker in the text; else Unrecognised.
+/// a login host or a verification path; an error status (known, and neither 2xx nor 3xx); an empty text (only
+/// blanks); a text holding one of `ownTexts` (Normal); a login or verification marker in the text;
+/// else Unrecognised. Every kind but Normal is a page the job could not read.
 PageKind ClassifyPage(const FetchedPage& page, OwnTexts ownTexts);
 
 /// The host of an address, lower-cased: u"http://Shop.Taobao.com:80/x" gives u"shop.taobao.com".
 std::u16string AddressHost(std::u16string_view address);
 
-/// The kind as the command line writes it: "normal", "empty", "login", "verification", "unrecognised".
+/// The kind as the command line writes it: "normal", "empty", "login", "verification", "unrecognised",
+/// "error".
 const char* PageKindName(PageKind kind);
 
 /// The kind as the messages name it, e.g. u"淘宝要求登录".
@@ -98,6 +107,10 @@ std::u16string PageKindAdvice(PageKind kind);
 /// True for the kinds a login or a verification passed by hand in the login browser can mend.
 bool NeedsTheUser(PageKind kind);
 
+/// Every kind, as stored runs name them.
+inline constexpr PageKind kPageKinds[] = {PageKind::Normal,       PageKind::Empty,        PageKind::Login,
+                                          PageKind::Verification, PageKind::Unrecognised, PageKind::ErrorStatus};
+
 /// A page a job could not read: its number in the walk or crawl (from 1), its kind, and the
 /// address to show it at (where the answer came from, else the address asked for).
 struct UnreadPage {
@@ -106,6 +119,10 @@ struct UnreadPage {
     std::u16string address;
     friend bool operator==(const UnreadPage&, const UnreadPage&) = default;
 };
+
+/// The unread pages named by number and reason, the pages of one kind together in the order met:
+/// u"第2、3页没有读到（淘宝返回了空白页），第5页没有读到（淘宝要求登录）"; empty for none.
+std::u16string UnreadPagesText(std::span<const UnreadPage> pages);
 
 /// Where a page fetched from `requested` can be seen: where its answer came from, else `requested`.
 std::u16string ShownAddress(const FetchedPage& page, const std::u16string& requested);

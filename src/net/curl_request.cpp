@@ -445,6 +445,12 @@ std::u16string CurlRequest::answerAddress() const {
     return address != nullptr ? FromUtf8(address) : std::u16string();
 }
 
+int CurlRequest::status() const {
+    long code = 0;
+    curl_easy_getinfo(m_impl->easy, CURLINFO_RESPONSE_CODE, &code);
+    return static_cast<int>(code);
+}
+
 const std::string& CurlRequest::body() const {
     return m_impl->received;
 }

@@ -139,6 +139,8 @@ public:
     /// Where the answer of a finished transfer leads: the address a redirect answer points to when
     /// the transfer did not follow it, else the address the last answer came from.
     std::u16string answerAddress() const;
+    /// The HTTP status code of the last answer of a finished transfer (0 when none came).
+    int status() const;
     /// The body received (with its capacity reserved from Content-Length when the server told it).
     const std::string& body() const;
     const ResponseHeaders& headers() const;

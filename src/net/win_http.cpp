@@ -36,16 +36,15 @@ std::u16string bodyText(const net::CurlRequest& request, int decodeMode) {
 std::u16string WinHttpFetch(std::u16string& url, const std::u16string& body, const std::u16string& method,
                             const std::u16string& headerText, int decodeMode, int waitSeconds, int jarSlot,
                             const std::u16string& responseHeaderName, const std::u16string& proxy) {
-    std::u16string answeredFrom;
+    HttpAnswer answer;
     return WinHttpFetch(url, body, method, headerText, decodeMode, waitSeconds, jarSlot, responseHeaderName, proxy,
-                        answeredFrom);
+                        answer);
 }
 
 std::u16string WinHttpFetch(std::u16string& url, const std::u16string& body, const std::u16string& method,
                             const std::u16string& headerText, int decodeMode, int waitSeconds, int jarSlot,
-                            const std::u16string& responseHeaderName, const std::u16string& proxy,
-                            std::u16string& answeredFrom) {
-    answeredFrom.clear();
+                            const std::u16string& responseHeaderName, const std::u16string& proxy, HttpAnswer& answer) {
+    answer = {};
     const std::u16string address = NormalizeUrl(url);
     if (!method.empty() && !net::IsToken(method))
         return {};
@@ -68,7 +67,7 @@ std::u16string WinHttpFetch(std::u16string& url, const std::u16string& body, con
 
     if (!request.perform(kPoll, [] { return !CancelRequested(); }))
         return {};
-    answeredFrom = request.answerAddress();
+    answer = {request.answerAddress(), request.status()};
 
     std::u16string result = bodyText(request, decodeMode);
     const std::u16string allHeaders = FromUtf8(request.headers().all());

@@ -2,6 +2,8 @@
 
 #include <string>
 
+#include "net/http_answer.h"
+
 namespace tarvisk {
 
 /// One blocking HTTP request with its own cookie jar slot, as the start-up notice and the
@@ -17,11 +19,10 @@ namespace tarvisk {
 std::u16string WinHttpFetch(std::u16string& url, const std::u16string& body, const std::u16string& method,
                             const std::u16string& headerText, int decodeMode, int waitSeconds, int jarSlot,
                             const std::u16string& responseHeaderName, const std::u16string& proxy);
-/// The same request; `answeredFrom` receives where the answer leads: the address a redirect
-/// answer points to (redirects are not followed), else the address asked; empty when no answer came.
+/// The same request; `answer` receives the status of the answer and where it leads: the address a
+/// redirect answer points to (redirects are not followed), else the address asked.
 std::u16string WinHttpFetch(std::u16string& url, const std::u16string& body, const std::u16string& method,
                             const std::u16string& headerText, int decodeMode, int waitSeconds, int jarSlot,
-                            const std::u16string& responseHeaderName, const std::u16string& proxy,
-                            std::u16string& answeredFrom);
+                            const std::u16string& responseHeaderName, const std::u16string& proxy, HttpAnswer& answer);
 
 } // namespace tarvisk

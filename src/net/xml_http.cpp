@@ -35,13 +35,13 @@ void Delay(int ms) {
 
 std::u16string XmlHttpRequest(const std::u16string& url, const std::u16string& body, int decodeMode,
                               int timeoutSeconds) {
-    std::u16string finalUrl;
-    return XmlHttpRequest(url, body, decodeMode, timeoutSeconds, finalUrl);
+    HttpAnswer answer;
+    return XmlHttpRequest(url, body, decodeMode, timeoutSeconds, answer);
 }
 
 std::u16string XmlHttpRequest(const std::u16string& url, const std::u16string& body, int decodeMode, int timeoutSeconds,
-                              std::u16string& finalUrl) {
-    finalUrl.clear();
+                              HttpAnswer& answer) {
+    answer = {};
     net::CurlRequest request(url);
     if (!request.valid()) {
         ShowMessage(kCreateFailed);
@@ -76,7 +76,7 @@ std::u16string XmlHttpRequest(const std::u16string& url, const std::u16string& b
         cookies.notifySetCookie(setCookie, answered);
     if (!complete)
         return {};
-    finalUrl = request.answerAddress();
+    answer = {request.answerAddress(), request.status()};
     switch (decodeMode) {
     case 0:
         return ResponseText(request.headers().value("Content-Type").value_or(""), request.body());

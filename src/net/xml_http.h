@@ -2,6 +2,8 @@
 
 #include <string>
 
+#include "net/http_answer.h"
+
 namespace tarvisk {
 
 /// The XMLHTTP-style request that marketplace pages are fetched with: a form POST of
@@ -18,10 +20,10 @@ namespace tarvisk {
 /// An answer above 16 MiB fails.
 std::u16string XmlHttpRequest(const std::u16string& url, const std::u16string& body, int decodeMode,
                               int timeoutSeconds);
-/// The same request; `finalUrl` receives the address the answer came from after the redirects
-/// it followed, empty when no answer came.
+/// The same request; `answer` receives the status of the answer and the address it came from after
+/// the redirects it followed.
 std::u16string XmlHttpRequest(const std::u16string& url, const std::u16string& body, int decodeMode, int timeoutSeconds,
-                              std::u16string& finalUrl);
+                              HttpAnswer& answer);
 
 /// Waits about `ms` milliseconds in 10 ms steps, pumping events after each step (below 10: no wait).
 void Delay(int ms);

@@ -1,6 +1,5 @@
 #include "store/ranking_history.h"
 
-#include <map>
 #include <set>
 
 #include <SQLiteCpp/Database.h>
@@ -15,9 +14,8 @@ namespace {
 
 constexpr char kRunColumns[] = "id, ran_at, keyword, target_kind, target, outcome, found_page, found_row, "
                                "found_column, found_number, item_id, item_title, pages_asked, pages_walked";
+constexpr int kRunColumnCount = 14;
 
-constexpr PageKind kPageKinds[] = {PageKind::Normal, PageKind::Empty, PageKind::Login, PageKind::Verification,
-                                   PageKind::Unrecognised};
 constexpr RankingOutcome kOutcomes[] = {RankingOutcome::Found, RankingOutcome::NotFound, RankingOutcome::Incomplete};
 
 PageKind pageKindOf(const std::string& name) {
@@ -129,31 +127,24 @@ std::optional<std::vector<RankingRun>> StoredRankingRuns(LocalStore& store, cons
                                                          std::size_t limit) {
     std::vector<RankingRun> runs;
     const RunFilter filter = runFilter(keyword, target);
-    // Runs made in the same second keep the order in which they were stored.
-    const std::string chosen = " FROM ranking_runs" + filter.where + " ORDER BY ran_at DESC, id DESC" +
+    // One statement reads the runs and their unread pages, so both come from the same moment of the file even while
+    // another program stores a run. Runs made in the same second keep the order in which they were stored.
+    const std::string chosen = std::string("SELECT ") + kRunColumns + " FROM ranking_runs" + filter.where +
+                               " ORDER BY ran_at DESC, id DESC" +
                                (limit > 0 ? " LIMIT " + std::to_string(limit) : std::string());
     const bool read = store.read([&](SQLite::Database& db) {
-        SQLite::Statement query(db, std::string("SELECT ") + kRunColumns + chosen);
+        SQLite::Statement query(db, "SELECT runs.*, pages.page, pages.kind, pages.address FROM (" + chosen +
+                                        ") AS runs LEFT JOIN ranking_unread_pages AS pages ON pages.run_id = runs.id "
+                                        "ORDER BY runs.ran_at DESC, runs.id DESC, pages.page");
         bindAll(query, filter.parameters);
-        std::map<std::int64_t, std::size_t> byId;
         while (query.executeStep()) {
-            runs.push_back(runOf(query));
-            byId.emplace(runs.back().id, runs.size() - 1);
-        }
-        if (runs.empty()) {
-            return;
-        }
-        SQLite::Statement pages(db, "SELECT run_id, page, kind, address FROM ranking_unread_pages WHERE run_id IN "
-                                    "(SELECT id" +
-                                        chosen + ") ORDER BY run_id, page");
-        bindAll(pages, filter.parameters);
-        while (pages.executeStep()) {
-            // Another program may have stored a run since the first query: its pages are not asked for here.
-            const auto run = byId.find(pages.getColumn(0).getInt64());
-            if (run != byId.end()) {
-                runs[run->second].unreadPages.push_back({pages.getColumn(1).getInt(),
-                                                         pageKindOf(pages.getColumn(2).getString()),
-                                                         FromUtf8(pages.getColumn(3).getString())});
+            if (runs.empty() || runs.back().id != query.getColumn(0).getInt64()) {
+                runs.push_back(runOf(query));
+            }
+            if (const int page = kRunColumnCount; !query.getColumn(page).isNull()) {
+                runs.back().unreadPages.push_back({query.getColumn(page).getInt(),
+                                                   pageKindOf(query.getColumn(page + 1).getString()),
+                                                   FromUtf8(query.getColumn(page + 2).getString())});
             }
         }
     });
@@ -174,11 +165,15 @@ std::optional<std::vector<TrackedTarget>> RankedTargets(LocalStore& store) {
     return read ? std::optional(std::move(targets)) : std::nullopt;
 }
 
+std::optional<RankingRun> PreviousRankingRun(LocalStore& store, const std::u16string& keyword,
+                                             const TrackedTarget& target) {
+    const auto runs = StoredRankingRuns(store, keyword, target);
+    return runs ? ComparedRun(*runs) : std::nullopt;
+}
+
 RankingRunContext RecordRankingRun(LocalStore& store, const RankingRun& run) {
     RankingRunContext context;
-    if (const auto previous = StoredRankingRuns(store, run.keyword, run.target, 1); previous && !previous->empty()) {
-        context.previous = previous->front();
-    }
+    context.previous = PreviousRankingRun(store, run.keyword, run.target);
     context.saved = StoreRankingRun(store, run);
     return context;
 }

@@ -25,12 +25,17 @@ std::optional<std::vector<RankingRun>> StoredRankingRuns(LocalStore& store, cons
 /// The targets with stored runs, the one run most recently first. None when the database cannot be read.
 std::optional<std::vector<TrackedTarget>> RankedTargets(LocalStore& store);
 
+/// The run a new walk of `keyword` for `target` is compared with: ComparedRun of the stored runs. None without
+/// one, or when the database cannot be read.
+std::optional<RankingRun> PreviousRankingRun(LocalStore& store, const std::u16string& keyword,
+                                             const TrackedTarget& target);
+
 /// What the history adds to a finished walk.
 struct RankingRunContext {
-    std::optional<RankingRun> previous; ///< the newest run of the same keyword and target before this one
+    std::optional<RankingRun> previous; ///< the run of the same keyword and target it is compared with
     bool saved = false;                 ///< this run is now in the history
 };
-/// Looks up the previous run of the keyword and target, then stores `run`.
+/// Looks up the previous run of the keyword and target (PreviousRankingRun), then stores `run`.
 RankingRunContext RecordRankingRun(LocalStore& store, const RankingRun& run);
 
 /// The keywords the ranking window tracks, in the user's order. None when the database cannot be read.

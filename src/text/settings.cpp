@@ -300,21 +300,19 @@ bool validSection(std::u16string_view section) {
     return !section.empty() && section.find(u']') == std::u16string_view::npos && !hasLineBreak(section);
 }
 
-enum class WriteResult { Written, Failed, Unreadable };
+/// The value of the key in a file as loaded; empty when the file, the section or the key is missing.
+std::u16string valueIn(const LoadedFile& loaded, const std::u16string& section, const std::u16string& key) {
+    if (loaded.state != LoadedFile::State::Read) {
+        return {};
+    }
+    const Document doc = splitLines(loaded.bytes);
+    const KeyPlace place = findKey(doc, section, key);
+    return place.keyLine ? limitValue(parseLine(doc.lines[*place.keyLine]).value) : std::u16string();
+}
 
-/// Stores the key's line in `file` under the folder's lock; a file that cannot be read is left alone.
-WriteResult writeKey(const fs::path& file, const std::u16string& section, const std::u16string& name,
-                     const std::u16string& value) {
-    std::error_code error;
-    fs::create_directories(file.parent_path(), error);
-    if (error) {
-        return WriteResult::Failed;
-    }
-    const FolderLock lock(file);
-    const LoadedFile loaded = loadFile(file);
-    if (loaded.state == LoadedFile::State::Unreadable) {
-        return WriteResult::Unreadable;
-    }
+/// The bytes of a file as loaded (missing or read) with the key's line stored.
+std::string withKey(const LoadedFile& loaded, const std::u16string& section, const std::u16string& name,
+                    const std::u16string& value) {
     Document doc = splitLines(loaded.bytes);
     const std::string keyLine = EncodeGbk(name + u"=" + storedValue(value));
     const KeyPlace place = findKey(doc, section, name);
@@ -335,7 +333,14 @@ WriteResult writeKey(const fs::path& file, const std::u16string& section, const 
     for (const std::string& line : doc.lines) {
         bytes += line;
     }
-    return ReplaceFile(file, bytes) ? WriteResult::Written : WriteResult::Failed;
+    return bytes;
+}
+
+/// Makes the folder of `file`: false when it cannot be made.
+bool makeFolder(const fs::path& file) {
+    std::error_code error;
+    fs::create_directories(file.parent_path(), error);
+    return !error;
 }
 
 } // namespace
@@ -393,16 +398,15 @@ std::u16string ReadSetting(const std::u16string& key, const std::u16string& sect
     if (loaded.state == LoadedFile::State::Unreadable && fallback) {
         loaded = loadFile(*fallback);
     }
-    if (loaded.state != LoadedFile::State::Read) {
-        return {};
-    }
-    const Document doc = splitLines(loaded.bytes);
-    const std::u16string wantedSection = section.empty() ? std::u16string(kSettingsSection) : trimmed(section);
-    const KeyPlace place = findKey(doc, wantedSection, trimmed(key));
-    return place.keyLine ? limitValue(parseLine(doc.lines[*place.keyLine]).value) : std::u16string();
+    return valueIn(loaded, section.empty() ? std::u16string(kSettingsSection) : trimmed(section), trimmed(key));
 }
 
 bool WriteSetting(const std::u16string& key, const std::u16string& value, const std::u16string& section) {
+    return ChangeSetting(
+        key, [&value](const std::u16string&) { return std::optional(value); }, section);
+}
+
+bool ChangeSetting(const std::u16string& key, const SettingChange& change, const std::u16string& section) {
     const std::u16string name = trimmed(key);
     const std::u16string wantedSection = section.empty() ? std::u16string(kSettingsSection) : trimmed(section);
     if (!validKey(name) || !validSection(wantedSection)) {
@@ -411,13 +415,19 @@ bool WriteSetting(const std::u16string& key, const std::u16string& value, const 
     const fs::path file = settingsFile();
     const std::optional<fs::path> fallback = fallbackFile();
     std::lock_guard lock(settingsMutex());
-    WriteResult result = writeKey(file, wantedSection, name, value);
-    // The user's file may hold settings the program cannot read: it stays as it is, and the settings live on
-    // in the per-user folder.
-    if (result == WriteResult::Unreadable && fallback) {
-        result = writeKey(*fallback, wantedSection, name, value);
+    // The user's file may hold settings the program cannot read: it stays as it is, and the settings live on in the
+    // per-user folder. The value is read from the file it is written to.
+    const fs::path used = loadFile(file).state == LoadedFile::State::Unreadable && fallback ? *fallback : file;
+    if (!makeFolder(used)) {
+        return false;
     }
-    return result == WriteResult::Written;
+    const FolderLock folderLock(used);
+    const LoadedFile loaded = loadFile(used);
+    if (loaded.state == LoadedFile::State::Unreadable) {
+        return false;
+    }
+    const std::optional<std::u16string> value = change(valueIn(loaded, wantedSection, name));
+    return value && ReplaceFile(used, withKey(loaded, wantedSection, name, *value));
 }
 
 } // namespace tarvisk

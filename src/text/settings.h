@@ -2,6 +2,7 @@
 
 #include <filesystem>
 #include <functional>
+#include <optional>
 #include <string>
 
 // The windows remember their input fields in Setting.ini, section 配置. Users carry their program
@@ -68,5 +69,13 @@ std::u16string ReadSetting(const std::u16string& key, const std::u16string& sect
 /// written; the windows carry on then. When the settings folder's file cannot be read, the value goes
 /// into Setting.ini of the per-user configuration folder and the unreadable file stays as it is.
 bool WriteSetting(const std::u16string& key, const std::u16string& value, const std::u16string& section = {});
+
+/// A change of one setting: the value to store for the value stored now (empty when missing), or none to leave it.
+using SettingChange = std::function<std::optional<std::u16string>(const std::u16string& stored)>;
+
+/// Reads `key` and stores what `change` makes of it, both under the folder's lock, so that of the programs sharing
+/// the folder (tarvisk and tarvix) only one makes a change that depends on the value (two that would both see the
+/// old value change it one after the other). True when `change` gave a value and it was stored.
+bool ChangeSetting(const std::u16string& key, const SettingChange& change, const std::u16string& section = {});
 
 } // namespace tarvisk

@@ -64,6 +64,11 @@ grep -q '^[0-9-]* [0-9:]*,老实买家,.*,安全,,,[0-9-]* [0-9:]*,安全,'$'\r'
 grep -q '^,被封账号,,.*,对不起，亲输入的淘宝账号已被查封'$'\r''$' "$work/check.csv" || fail "check csv: no stop row"
 run "history csv" 0 --demo history check 小白新号 --csv "$work/history.csv"
 [ "$(grep -c '' "$work/history.csv")" -eq 3 ] || fail "history csv: $(cat "$work/history.csv")"
+# With --limit the rows shown still have their previous check, read past the limit.
+run "history csv limited" 0 --demo history check 小白新号 --limit 1 --csv "$work/limited.csv"
+[ "$(grep -c '' "$work/limited.csv")" -eq 2 ] || fail "history csv limited: $(cat "$work/limited.csv")"
+grep -Eq '^[0-9-]+ [0-9:]+,小白新号,.*,[0-9-]+ [0-9:]+,(安全|不安全),' "$work/limited.csv" ||
+    fail "history csv limited: no previous check: $(cat "$work/limited.csv")"
 run "csv not writable" 1 --demo check 老实买家 --csv "$work/no/such/folder/x.csv"
 expect_line "csv not writable: still answers" 1 '\{"account":"老实买家",.*\}'
 grep -q "无法写入 CSV 文件" "$work/stderr" || fail "csv not writable: $(cat "$work/stderr")"

@@ -43,6 +43,9 @@ row 51 | grep -Eq $'^51\t演示店铺一 包邮 第1款\t2页 2行 第3\t4205404
 
 run "a pasted item address" 0 --demo rank 软件开发 --item 'http://item.taobao.com/item.htm?spm=a1z10.3&id=42054041382'
 expect_table "a pasted item address" 51 "已找到 2页 2行 第3"
+# The address's id= wins over the numbers after it.
+run "an item address with a sku" 0 --demo rank 软件开发 --item 'https://detail.tmall.com/item.htm?id=42054041382&skuId=4987654321'
+expect_table "an item address with a sku" 51 "已找到 2页 2行 第3"
 
 run "target past the pages walked" 0 --demo rank 软件开发 --item 42054041382 --pages 1
 expect_table "target past the pages walked" 44 "未找到"
@@ -53,14 +56,22 @@ run "pages not a number" 0 --demo rank 软件开发 --item 42054041382 --pages a
 expect_table "pages not a number" 44 "未找到"
 run "fraction of a page" 0 --demo rank 冷门宝贝 --item 42054041382 --pages 2.5
 expect_table "fraction of a page" 50 "未找到"
+# Page 3 of 冷门宝贝 is a search page without results: read, and it lists nothing.
+run "a page past the results" 0 --demo rank 冷门宝贝 --item 42054041382 --pages 3
+expect_table "a page past the results" 50 "未找到"
 
 run "first item of a shop" 0 --demo rank 连衣裙 --shop demoshop2.taobao.com
 expect_table "first item of a shop" 10 "已找到 1页 3行 第2"
 [ "$(row 10 | cut -f4)" = "43100000021" ] || fail "shop item row is $(row 10)"
-[ "$(tail -n 1 "$work/stderr")" = "共查到109个宝贝（另有20个未列出）" ] || fail "shop crawl status: $(cat "$work/stderr")"
+[ "$(tail -n 1 "$work/stderr")" = "共查到109个宝贝（第1页另有20个未列出，每页只列前100个）" ] ||
+    fail "shop crawl status: $(cat "$work/stderr")"
 
-run "shop without items" 0 --demo rank 冷门宝贝 --shop nosuchshop.taobao.com --pages 2
-expect_table "shop without items" 50 "未找到"
+# A shop listing without items, or one that ended at a page it could not read, is not walked: exit 4, the shop page
+# named on stderr.
+run "shop without items" 4 --demo rank 冷门宝贝 --shop nosuchshop.taobao.com --pages 2
+[ ! -s "$work/out" ] || fail "shop without items: walked: $(head -n 3 "$work/out")"
+[ "$(tail -n 1 "$work/stderr")" = "rank: 店铺页面 http://nosuchshop.taobao.com/search.htm?v=1&pageNo=1 没有列出任何宝贝，没有查询排名。请检查店铺地址。" ] ||
+    fail "shop without items: stderr: $(cat "$work/stderr")"
 
 # On a terminal, stderr shows "page i/n" as the walk goes.
 if command -v script >/dev/null; then
@@ -84,11 +95,12 @@ run "sales in 万" 0 --demo rank 热销爆款 --item 42054041382 --pages 1
 expect_table "sales in 万" 44 "未找到"
 cut -f6 "$work/out" | sed '1d;$d' | grep -Eq '^[1-5][0-9]000$' || fail "sales in 万: no count of ten thousand or more"
 
-# A shop listing that ended at a login page leaves the first shop item unknown: exit 4, no 未找到.
 run "incomplete shop list" 4 --demo rank 软件开发 --shop loginshop.taobao.com --pages 1
-expect_table "incomplete shop list" 44 ""
+[ ! -s "$work/out" ] || fail "incomplete shop list: walked: $(head -n 3 "$work/out")"
 grep -q '^shop：第2页：淘宝要求登录 https://login\.taobao\.com/member/login\.jhtml?redirectURL=' "$work/stderr" ||
     fail "incomplete shop list: stderr: $(cat "$work/stderr")"
+tail -n 1 "$work/stderr" | grep -q '^rank: 店铺宝贝列表不完整（第2页没有读到：https://login\.taobao\.com/.*），没有查询排名' ||
+    fail "incomplete shop list: last line: $(tail -n 1 "$work/stderr")"
 
 # Empty pages are unread: the walk goes on, and does not call its target not found.
 start_demo_server --test-pages
@@ -101,6 +113,18 @@ run "empty page 1" 4 --route "$route" rank refuse-empty-1 --item 42054041382 --p
 expect_table "empty page 1" 44 ""
 run "found after an empty page" 0 --route "$route" rank refuse-empty-1 --item "$(row 5 | cut -f4)" --pages 3
 expect_table "found after an empty page" 5 "已找到 2页 2行 第1"
+# An error page ("系统繁忙", 503) or a page of another layout is unread too: incomplete, never 未找到, and so stored.
+history_home="$work/unread-history"
+for kind in busy newlayout; do
+    run "$kind at page 2" 4 --route "$route" rank "refuse-$kind-2" --item 42054041382 --pages 3
+    expect_table "$kind at page 2" 88 ""
+    grep -Eq "^rank：第2页：(淘宝的服务器出错|页面内容无法识别).* http://s\.taobao\.com/search\?" "$work/stderr" ||
+        fail "$kind at page 2: stderr: $(cat "$work/stderr")"
+    run "$kind at page 2 in the history" 0 history rank "refuse-$kind-2"
+    grep -q '"outcome":"incomplete".*"unread_pages":\[{"page":2,' "$work/out" ||
+        fail "$kind at page 2: stored as: $(cat "$work/out")"
+done
+history_home=""
 run "login at page 1" 4 --route "$route" rank refuse-login-1 --item 42054041382
 expect_table "login at page 1" 0 ""
 grep -q '^rank：第1页：淘宝要求登录 https://login\.taobao\.com/member/login\.jhtml?redirectURL=' "$work/stderr" ||
@@ -118,6 +142,9 @@ run "two targets" 2 rank 软件开发 --item 42054041382 --shop demoshop1.taobao
 run "item without an id" 2 rank 软件开发 --item 12345678
 grep -q -- "--item" "$work/stderr" || fail "item without an id: stderr does not name --item: $(cat "$work/stderr")"
 run "no keyword" 2 rank --item 42054041382
+run "an empty keyword" 2 rank "" --item 42054041382
+grep -q "关键字不能为空" "$work/stderr" || fail "an empty keyword: stderr: $(cat "$work/stderr")"
+run "a keyword of blanks" 2 rank "  " --item 42054041382
 [ ! -s "$work/out" ] || fail "usage error printed on stdout"
 
 finish rank_demo

@@ -49,6 +49,11 @@ expect_line "shop" 1 $'连衣裙\t1页 3行 第2 \\(#10\\)\t无记录'
 run "shop history" 0 --demo history rank --shop http://DemoShop2.taobao.com/
 expect_line "shop history" 1 '\{"ran_at":"[^"]+","keyword":"连衣裙","shop":"demoshop2\.taobao\.com","outcome":"found",.*'
 
+# A shop whose listing ended at a page it could not read is not walked at all.
+run "shop listing incomplete" 4 --demo rank --keywords-file "$work/dress" --shop loginshop.taobao.com
+expect_lines "shop listing incomplete" 0
+grep -q '^rank: 店铺宝贝列表不完整' "$work/stderr" || fail "shop listing incomplete: $(cat "$work/stderr")"
+
 # A verification page ends the run: its keyword has no answer, the keywords after it are not walked.
 printf '限流宝贝\n软件开发\n' >"$work/throttled"
 run "unread page" 4 --demo rank --keywords-file "$work/throttled" --item 42054041382 --pages 5

@@ -190,9 +190,9 @@ private slots:
                 self->cancelQuery();
                 return FetchedPage();
             }
-            FetchedPage page;
-            page.text = XmlHttpRequest(url, {}, 0, 0, page.address);
-            return page;
+            HttpAnswer answer;
+            std::u16string text = XmlHttpRequest(url, {}, 0, 0, answer);
+            return FetchedPage(std::move(text), answer);
         };
         auto form = makeForm(environment);
         self = form.get();

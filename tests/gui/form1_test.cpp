@@ -354,11 +354,11 @@ private slots:
         Form1::Environment environment;
         environment.fetchPage = [&](const std::u16string& url) {
             if (url.find(u"/user-rate-") != std::u16string::npos && rating.isEmpty()) {
-                FetchedPage page;
-                page.text = XmlHttpRequest(u"http://rate.taobao.com/test/redirect?to=" +
-                                               UrlEncodeUtf8(ratingAddress.toStdU16String()),
-                                           {}, 0, 10, page.address);
-                return page;
+                HttpAnswer answer;
+                std::u16string text = XmlHttpRequest(u"http://rate.taobao.com/test/redirect?to=" +
+                                                         UrlEncodeUtf8(ratingAddress.toStdU16String()),
+                                                     {}, 0, 10, answer);
+                return FetchedPage(std::move(text), answer);
             }
             if (url.find(u"/user-rate-") != std::u16string::npos) {
                 return FetchedPage(rating.toStdU16String(), ratingAddress.toStdU16String());

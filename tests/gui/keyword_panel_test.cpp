@@ -1,12 +1,17 @@
+#include <algorithm>
 #include <atomic>
 #include <map>
 #include <mutex>
 
 #include <QCheckBox>
+#include <QDateTime>
+#include <QHeaderView>
 #include <QLineEdit>
 #include <QLineSeries>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QSpinBox>
+#include <QRadioButton>
 #include <QScatterSeries>
 #include <QSignalSpy>
 #include <QStandardItemModel>
@@ -14,15 +19,16 @@
 #include <QTest>
 #include <QTimeEdit>
 #include <QTimer>
+#include <QToolTip>
 #include <QThread>
 #include <QUrlQuery>
 #include <QValueAxis>
-#include <QHeaderView>
 
 #include "app/ranking/keyword_panel.h"
 #include "app/ranking/ranking_chart.h"
 #include "app/ranking/ranking_history_window.h"
 #include "app/ranking/so_pai_ming.h"
+#include "app/shop/so_shop_goods.h"
 #include "app/ui/qt_text.h"
 #include "core/cancel.h"
 #include "core/hooks.h"
@@ -78,6 +84,21 @@ QStringList summaryRow(const QStandardItemModel& summary, int row) {
     return cells;
 }
 
+/// True when every column of `view` lies in its viewport and is as wide as its header and cells need.
+bool columnsWhole(QTableView& view) {
+    const QHeaderView* header = view.horizontalHeader();
+    for (int column = 0; column < header->count(); ++column) {
+        const int start = header->sectionViewportPosition(column);
+        const int needed =
+            std::max(header->sectionSizeHint(column), static_cast<QAbstractItemView&>(view).sizeHintForColumn(column));
+        if (start < 0 || start + header->sectionSize(column) > view.viewport()->width() ||
+            header->sectionSize(column) < needed) {
+            return false;
+        }
+    }
+    return true;
+}
+
 /// The points of the chart's series named `name`, as (x, y).
 QList<QPointF> seriesPoints(const RankingChart& chart, const QString& name) {
     for (QAbstractSeries* series : chart.chart()->series()) {
@@ -108,6 +129,27 @@ private:
             control<QPlainTextEdit>(window, "KeywordList")
                 ->setPlainText(QStringLiteral("连衣裙\n\nphone case\n连衣裙"));
         }
+    };
+
+    /// The daily run on an installed clock at `today` and `minute`, set for 09:00, looking every 20 ms.
+    struct DailySetup : Setup {
+        Date today{2024, 5, 1};
+        int minute = 8 * 60;
+
+        DailySetup() {
+            SetClock([this] { return today; });
+            SetTimeOfDayClock([this] { return minute; });
+            control<QTimeEdit>(window, "DailyTime")->setTime(QTime(9, 0));
+            control<QCheckBox>(window, "DailyRun")->setChecked(true);
+            window.findChild<QTimer*>(QStringLiteral("DailyTimer"))->setInterval(20);
+        }
+        ~DailySetup() {
+            SetClock({});
+            SetTimeOfDayClock({});
+        }
+        DailySetup(const DailySetup&) = delete;
+        DailySetup& operator=(const DailySetup&) = delete;
+        std::size_t stored() { return StoredRankingRuns(store, {}, std::nullopt)->size(); }
     };
 
     static bool runAndWait(KeywordPanel& panel) {
@@ -143,16 +185,16 @@ private slots:
         QVERIFY(runAndWait(panel));
         const QStandardItemModel& summary = panel.summary();
         QCOMPARE(summary.rowCount(), 2);
-        QCOMPARE(summaryRow(summary, 0), (QStringList{"连衣裙", "2页 2行 第3 (#51)", "无记录", "首次查询"}));
-        QCOMPARE(summaryRow(summary, 1), (QStringList{"phone case", "1页 1行 第3 (#3)", "无记录", "首次查询"}));
+        QCOMPARE(summaryRow(summary, 0), (QStringList{"连衣裙", "2页 2行 第3", "无记录", "首次查询"}));
+        QCOMPARE(summaryRow(summary, 1), (QStringList{"phone case", "1页 1行 第3", "无记录", "首次查询"}));
         QCOMPARE(control<QLabel>(setup.window, "KeywordSummaryLine")->text(),
                  QStringLiteral("2 个关键字：找到 2，未找到 0，结果不完整 0，没有查询 0"));
 
         setup.search.place(QStringLiteral("连衣裙"), 48);
         setup.search.place(QStringLiteral("phone case"), 0);
         QVERIFY(runAndWait(panel));
-        QCOMPARE(summaryRow(summary, 0), (QStringList{"连衣裙", "2页 1行 第4 (#48)", "2页 2行 第3 (#51)", "↑3"}));
-        QCOMPARE(summaryRow(summary, 1), (QStringList{"phone case", "未找到", "1页 1行 第3 (#3)", "跌出"}));
+        QCOMPARE(summaryRow(summary, 0), (QStringList{"连衣裙", "2页 1行 第4", "2页 2行 第3", "↑3"}));
+        QCOMPARE(summaryRow(summary, 1), (QStringList{"phone case", "未找到", "1页 1行 第3", "跌出"}));
         QCOMPARE(control<QLabel>(setup.window, "KeywordSummaryLine")->text(),
                  QStringLiteral("2 个关键字：找到 1，未找到 1，结果不完整 0，没有查询 0"));
 
@@ -173,6 +215,8 @@ private slots:
         // The keyword table shows its rows (its view, not only its model, knows them), the latest run's keyword first.
         auto* keywordView = control<QTableView>(*history, "HistoryKeywords");
         QCOMPARE(keywordView->verticalHeader()->count(), 2);
+        history->reload();
+        QVERIFY(columnsWhole(*keywordView)); // 最近 too, read again while in view
         QVERIFY(keywordView->visualRect(keywordView->model()->index(1, 0)).isValid());
         QCOMPARE(keywordView->model()->index(0, 0).data().toString(), QStringLiteral("phone case"));
         // Better places higher: the row number axis runs downwards; not found at the level below the lowest place.
@@ -182,12 +226,30 @@ private slots:
         QCOMPARE(seriesPoints(chart, QStringLiteral("连衣裙")),
                  (QList<QPointF>{{qreal(dress[0]), 51}, {qreal(dress[1]), 48}}));
         QCOMPARE(seriesPoints(chart, QStringLiteral("phone case")),
-                 (QList<QPointF>{{qreal(phone[0]), 3}, {qreal(phone[1]), 70}}));
-        QCOMPARE(seriesPoints(chart, QStringLiteral("未找到")), (QList<QPointF>{{qreal(phone[1]), 70}}));
+                 (QList<QPointF>{{qreal(phone[0]), 3}, {qreal(phone[1]), 80}}));
+        QCOMPARE(seriesPoints(chart, QStringLiteral("未找到")), (QList<QPointF>{{qreal(phone[1]), 80}}));
         const auto axes = chart.chart()->axes(Qt::Vertical);
         QCOMPARE(axes.size(), 1);
         QVERIFY(axes.constFirst()->isReverse());
-        QCOMPARE(static_cast<QValueAxis*>(axes.constFirst())->max(), 70.0);
+        // The not-found level lies in a band of its own, inside the axis.
+        QCOMPARE(static_cast<QValueAxis*>(axes.constFirst())->max(), 94.5);
+        // Resting on a point, or on a line near it, shows its run.
+        const auto timeOf = [](std::int64_t ms) {
+            return QDateTime::fromMSecsSinceEpoch(ms).toString(QStringLiteral("yyyy-MM-dd HH:mm"));
+        };
+        QAbstractSeries* phoneLine = nullptr;
+        for (QAbstractSeries* series : chart.chart()->series()) {
+            phoneLine = series->name() == QStringLiteral("phone case") ? series : phoneLine;
+        }
+        QVERIFY(phoneLine != nullptr);
+        QCOMPARE(chart.pointText(phoneLine, {qreal(phone[1]) + 1, 60}),
+                 QStringLiteral("phone case\n%1\n未找到（查了前2页）").arg(timeOf(phone[1])));
+        QCOMPARE(chart.pointText(phoneLine, {qreal(phone[0]), 3}),
+                 QStringLiteral("phone case\n%1\n1页 1行 第3").arg(timeOf(phone[0])));
+        emit static_cast<QXYSeries*>(phoneLine)->hovered({qreal(phone[0]), 3}, true);
+        QTRY_VERIFY(QToolTip::isVisible());
+        QCOMPARE(QToolTip::text(), QStringLiteral("phone case\n%1\n1页 1行 第3").arg(timeOf(phone[0])));
+        QToolTip::hideText();
 
         // A further walk of the ranking window's own button joins the history and the open chart.
         setup.search.place(QStringLiteral("连衣裙"), 40);
@@ -224,10 +286,78 @@ private slots:
         QTRY_VERIFY(second);
         panel.cancelRun();
         QVERIFY(finished.wait(20000));
-        QCOMPARE(summaryRow(panel.summary(), 0).at(1), QStringLiteral("1页 1行 第2 (#2)"));
+        QCOMPARE(summaryRow(panel.summary(), 0).at(1), QStringLiteral("1页 1行 第2"));
         QCOMPARE(summaryRow(panel.summary(), 1).at(1), QStringLiteral("已取消"));
         QVERIFY(control<QPushButton>(setup.window, "Command1")->isEnabled());
         QCOMPARE(StoredRankingRuns(setup.store, {}, std::nullopt)->size(), 1u);
+    }
+
+    void aStopAsTheLastPageComesInKeepsThatKeywordsAnswer() {
+        Setup setup;
+        KeywordPanel& panel = setup.panel;
+        control<QPlainTextEdit>(setup.window, "KeywordList")->setPlainText(QStringLiteral("连衣裙\nphone case\n手机"));
+        control<QLineEdit>(setup.window, "Pages")->setText(QStringLiteral("1"));
+        setup.search.place(QStringLiteral("连衣裙"), 2);
+        setup.search.place(QStringLiteral("phone case"), 3);
+        const RankingPageFetch fetch = setup.search.fetch();
+        setup.window.setPageFetch([&panel, fetch](std::u16string& url) {
+            if (url.find(u"phone") != std::u16string::npos) {
+                panel.cancelRun(); // pressed as the second keyword's only page arrives
+            }
+            return fetch(url);
+        });
+        QVERIFY(runAndWait(panel));
+        QCOMPARE(summaryRow(panel.summary(), 0).at(1), QStringLiteral("1页 1行 第2"));
+        QCOMPARE(summaryRow(panel.summary(), 1).at(1), QStringLiteral("1页 1行 第3"));
+        QCOMPARE(summaryRow(panel.summary(), 2).at(1), QStringLiteral("未查询"));
+        QCOMPARE(control<QLabel>(setup.window, "KeywordSummaryLine")->text(),
+                 QStringLiteral("3 个关键字：找到 2，未找到 0，结果不完整 0，没有查询 1"));
+        QCOMPARE(StoredRankingRuns(setup.store, {}, std::nullopt)->size(), 2u);
+    }
+
+    void aListRunShowsNothingOfAnEarlierWalkInTheWindowsLabelAndStrip() {
+        Setup setup;
+        SoPaiMing& window = setup.window;
+        // A walk of the window's own, stopped before its first page.
+        control<QLineEdit>(window, "KeyWord")->setText(QStringLiteral("连衣裙"));
+        control<QSpinBox>(window, "Pause")->setValue(60);
+        control<QLineEdit>(window, "Pages")->setText(QStringLiteral("2"));
+        QSignalSpy walked(&window, &SoPaiMing::searchFinished);
+        window.Command1_Click();
+        QTRY_COMPARE(window.results().rowCount(), 44);
+        window.cancelSearch();
+        QVERIFY(walked.wait(20000));
+        control<QSpinBox>(window, "Pause")->setValue(0);
+        auto* label1 = control<QLabel>(window, "Label1");
+        auto* strip = control<QWidget>(window, "JobProgress");
+        QCOMPARE(label1->text(), QStringLiteral("已取消"));
+        QVERIFY(strip->isVisibleTo(&window));
+        QStringList seen;
+        connect(&setup.panel, &KeywordPanel::runningChanged, this, [&] {
+            if (setup.panel.isRunning()) {
+                seen << label1->text() << (strip->isVisibleTo(&window) ? QStringLiteral("strip") : QString());
+            }
+        });
+        QVERIFY(runAndWait(setup.panel));
+        QCOMPARE(seen, (QStringList{QString(), QString()}));
+    }
+
+    void theSummaryShowsEveryColumnWhole() {
+        Setup setup;
+        SoPaiMing& window = setup.window;
+        control<QPushButton>(window, "KeywordPanelButton")->click();
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        auto* view = control<QTableView>(window, "KeywordSummary");
+        QVERIFY(columnsWhole(*view));
+        setup.search.place(QStringLiteral("连衣裙"), 51);
+        QVERIFY(runAndWait(setup.panel));
+        QCOMPARE(summaryRow(setup.panel.summary(), 1).at(3), QStringLiteral("首次查询"));
+        QVERIFY(columnsWhole(*view));
+        setup.search.place(QStringLiteral("连衣裙"), 60);
+        QVERIFY(runAndWait(setup.panel));
+        QCOMPARE(summaryRow(setup.panel.summary(), 1).at(3), QStringLiteral("仍未找到"));
+        QVERIFY(columnsWhole(*view));
     }
 
     void theDailyRunFiresAtItsTimeOnceADay() {
@@ -285,6 +415,47 @@ private slots:
         QTest::qWait(200);
         QCOMPARE(stored(), 4u);
         QCOMPARE(status->text(), QString());
+    }
+
+    void aDailyRunTheMachineSleptThroughIsMadeOnWaking() {
+        DailySetup setup;
+        setup.search.place(QStringLiteral("连衣裙"), 5);
+        QTest::qWait(200);
+        QCOMPARE(setup.stored(), 0u);
+        // Asleep from 08:00 until the next morning, before the day's time.
+        QSignalSpy finished(&setup.panel, &KeywordPanel::runFinished);
+        setup.today = {2024, 5, 2};
+        setup.minute = 7 * 60;
+        QVERIFY(finished.wait(20000));
+        QCOMPARE(setup.stored(), 2u);
+        QCOMPARE(KeywordPanel::storedSchedule().lastRun, std::optional(Date{2024, 5, 1}));
+        // The day's own run comes at its time.
+        setup.minute = 9 * 60;
+        QVERIFY(finished.wait(20000));
+        QCOMPARE(setup.stored(), 4u);
+    }
+
+    void theDailyRunOfAShopReadsTheShopOnTheDay() {
+        DailySetup setup;
+        // Started afresh in the shop mode: no listing is held.
+        QTest::mouseClick(control<QRadioButton>(setup.window, "Op2"), Qt::LeftButton);
+        control<QLineEdit>(setup.window, "SURL")->setText(QStringLiteral("shop9.taobao.com"));
+        setup.window.shopWindow().setPageFetch([](const std::u16string& url) -> FetchedPage {
+            if (!url.ends_with(u"pageNo=1")) {
+                return FetchedPage(test::kShopEndPage);
+            }
+            return FetchedPage(test::ShopPage({{CoreText(kTarget), u"宝贝"}, {u"5300000001", u"另一件"}}));
+        });
+        setup.search.place(QStringLiteral("连衣裙"), 5);
+        QSignalSpy finished(&setup.panel, &KeywordPanel::runFinished);
+        setup.minute = 9 * 60;
+        QVERIFY(finished.wait(20000));
+        const auto runs = StoredRankingRuns(setup.store, {}, std::nullopt);
+        QCOMPARE(runs->size(), 2u);
+        QCOMPARE(runs->back().target, ShopTarget(u"shop9.taobao.com"));
+        QCOMPARE(runs->back().outcome, RankingOutcome::Found);
+        QCOMPARE(control<QLabel>(setup.window, "DailyStatus")->text(),
+                 QStringLiteral("今天的自动查询已完成；下次自动查询：明天 09:00"));
     }
 };
 

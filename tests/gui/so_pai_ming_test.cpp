@@ -29,6 +29,8 @@
 #include "app/ranking/so_pai_ming.h"
 #include "app/shop/so_shop_goods.h"
 #include "app/ui/message_box.h"
+#include "store/local_store.h"
+#include "store/ranking_history.h"
 #include "app/ui/window_font.h"
 #include "core/cancel.h"
 #include "demo/demo_market.h"
@@ -109,6 +111,15 @@ public:
         };
     }
 };
+
+/// Fills what a walk needs: a keyword (a first start has none, and a walk without one is refused) and, while the
+/// item box is empty, an item id no fake page lists.
+void readyToWalk(SoPaiMing& window) {
+    control<QLineEdit>(window, "KeyWord")->setText(QStringLiteral("手机"));
+    if (auto* text2 = control<QLineEdit>(window, "Text2"); text2->text().isEmpty()) {
+        text2->setText(QStringLiteral("999999999999"));
+    }
+}
 
 /// Empties the box `name` of the shown `window` as a user would (select all, Delete), leaving the focus in it.
 QLineEdit* emptiedBox(QWidget& window, const char* name) {
@@ -232,8 +243,8 @@ private slots:
         QCOMPARE(control<QLineEdit>(window, "SURL")->text(), QStringLiteral("//shop1.taobao.com/"));
         QCOMPARE(control<QLineEdit>(window, "Pages")->text(), QStringLiteral("5"));
         QVERIFY(control<QRadioButton>(window, "Op2")->isChecked());
-        // Shop mode without a shop list: the ranking button waits for Command3.
-        QVERIFY(!control<QPushButton>(window, "Command1")->isEnabled());
+        // Shop mode without a shop list: the ranking button reads the shop itself.
+        QVERIFY(control<QPushButton>(window, "Command1")->isEnabled());
     }
 
     void storedValuesAreCorrectedByTheFieldRulesAtLoad() {
@@ -280,6 +291,7 @@ private slots:
     void theWalkBoundsThePageCountItStartsWith() {
         FakeSearch search;
         SoPaiMing window;
+        readyToWalk(window);
         window.setPageFetch(search.fetch());
         control<QLineEdit>(window, "Text2")->setText(QStringLiteral("999999999999"));
         auto* pages = control<QLineEdit>(window, "Pages");
@@ -319,8 +331,12 @@ private slots:
         QTest::addColumn<QString>("shown");
         QTest::newRow("pasted address") << "https://item.taobao.com/item.htm?spm=a1z10.1&id=520123456789"
                                         << "520123456789";
-        QTest::newRow("last run of digits wins") << "id=123456789&x=987654321"
-                                                 << "987654321";
+        QTest::newRow("the address's id wins") << "https://detail.tmall.com/item.htm?id=42054041382&skuId=4987654321"
+                                               << "42054041382";
+        QTest::newRow("an id= value wins") << "id=123456789&x=987654321"
+                                           << "123456789";
+        QTest::newRow("else the last run of digits") << "x=123456789&skuId=987654321"
+                                                     << "987654321";
         QTest::newRow("eight digits") << "12345678"
                                       << "";
         QTest::newRow("15 digits keep the first 12") << "123456789012345"
@@ -361,7 +377,7 @@ private slots:
         auto* command1 = control<QPushButton>(window, "Command1");
         QTest::mouseClick(control<QRadioButton>(window, "Op2"), Qt::LeftButton);
         QCOMPARE(ReadSetting(u"op"), u"2");
-        QVERIFY(!command1->isEnabled());
+        QVERIFY(command1->isEnabled());
 
         QTest::mouseClick(control<QPushButton>(window, "Command4"), Qt::LeftButton);
         QVERIFY(window.shopWindow().isVisible());
@@ -381,11 +397,10 @@ private slots:
         QVERIFY(window.shopWindow().isVisible());
     }
 
-    void readingTheShopListTellsTheCountAndEnablesTheSearch() {
+    void readingTheShopListTellsTheCount() {
         SoPaiMing window;
         window.shopWindow().setPageFetch(shopFetch(25));
         QTest::mouseClick(control<QRadioButton>(window, "Op2"), Qt::LeftButton);
-        QVERIFY(!control<QPushButton>(window, "Command1")->isEnabled());
         control<QLineEdit>(window, "SURL")->setText(QStringLiteral("Shop9.Taobao.com"));
         QTest::mouseClick(control<QPushButton>(window, "Command3"), Qt::LeftButton);
         QVERIFY(!control<QPushButton>(window, "Command3")->isEnabled());
@@ -394,9 +409,9 @@ private slots:
         QCOMPARE(m_scope->messages.messages().first().second, ProductCaption());
         QVERIFY(control<QPushButton>(window, "Command1")->isEnabled());
         QVERIFY(control<QPushButton>(window, "Command3")->isEnabled());
-        // The shop window ran hidden and stored the normalised address under the shared key.
+        // The shop window ran hidden and stored the address, as typed, under the shared key.
         QVERIFY(window.shopWindow().isHidden());
-        QCOMPARE(ReadSetting(u"SURL"), u"//shop9.taobao.com/");
+        QCOMPARE(ReadSetting(u"SURL"), u"Shop9.Taobao.com");
     }
 
     void readingTheShopListShowsProgressHoldsTheWalkAndCanBeCancelled() {
@@ -427,10 +442,9 @@ private slots:
         QVERIFY(!progress->isVisibleTo(&window));
         QVERIFY(command1->isEnabled() && command3->isEnabled());
 
-        // Read to its end, the list enables the shop mode's walk.
+        // Read to its end.
         shop.hold(false);
         QTest::mouseClick(control<QRadioButton>(window, "Op2"), Qt::LeftButton);
-        QVERIFY(!command1->isEnabled());
         QTest::mouseClick(command3, Qt::LeftButton);
         QTRY_COMPARE(m_scope->messages.messages().size(), 2);
         QCOMPARE(m_scope->messages.messages().last().first, QStringLiteral("共查到40款宝贝"));
@@ -456,18 +470,28 @@ private slots:
         QCOMPARE(m_scope->messages.messages().size(), 0);
     }
 
-    void anEmptyShopListLeavesTheSearchDisabled() {
+    void aShopListingWithoutItemsIsNotWalked() {
+        FakeSearch search;
         SoPaiMing window;
+        readyToWalk(window);
+        window.setPageFetch(search.fetch());
         window.shopWindow().setPageFetch(shopFetch(0));
         QTest::mouseClick(control<QRadioButton>(window, "Op2"), Qt::LeftButton);
-        window.Command3_Click();
+        control<QLineEdit>(window, "SURL")->setText(QStringLiteral("shop9.taobao.com"));
+        window.Command1_Click();
         QTRY_COMPARE(m_scope->messages.messages().size(), 1);
-        QCOMPARE(m_scope->messages.messages().first().first, QStringLiteral("共查到0款宝贝"));
-        QVERIFY(!control<QPushButton>(window, "Command1")->isEnabled());
+        QCOMPARE(
+            m_scope->messages.messages().first().first,
+            QStringLiteral("店铺页面 http://shop9.taobao.com/search.htm?v=1&pageNo=1 没有列出任何宝贝，没有查询排名。"
+                           "请检查店铺地址。"));
+        QCOMPARE(control<QLabel>(window, "Label1")->text(), QStringLiteral("没有查询排名"));
+        QVERIFY(search.urls().isEmpty());
+        QVERIFY(control<QPushButton>(window, "Command1")->isEnabled());
     }
 
     void aWalkThatThrowsEndsWithAMessageAndAUsableWindow() {
         SoPaiMing window;
+        readyToWalk(window);
         window.setPageFetch([](std::u16string&) -> std::u16string { throw std::runtime_error("page store broken"); });
         control<QLineEdit>(window, "Pages")->setText(QStringLiteral("3"));
         QSignalSpy finished(&window, &SoPaiMing::searchFinished);
@@ -495,6 +519,8 @@ private slots:
         control<QLineEdit>(window, "KeyWord")->setText(QStringLiteral("手机"));
         control<QLineEdit>(window, "Pages")->setText(QStringLiteral("3"));
         control<QLineEdit>(window, "Text2")->setText(itemId(2, 7));
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
         QSignalSpy finished(&window, &SoPaiMing::searchFinished);
         QTest::mouseClick(control<QPushButton>(window, "Command1"), Qt::LeftButton);
         QVERIFY(finished.wait(10000));
@@ -506,6 +532,10 @@ private slots:
         auto* label1 = control<QLabel>(window, "Label1");
         QCOMPARE(label1->text(), QStringLiteral("2页 2行 第3"));
         QCOMPARE(label1->toolTip(), QStringLiteral("已找到"));
+        // The found row is the one chosen, in view.
+        auto* list0 = control<QTableView>(window, "List0");
+        QCOMPARE(list0->currentIndex().row(), 50);
+        QTRY_VERIFY(list0->viewport()->rect().contains(list0->visualRect(list0->currentIndex())));
 
         const ResultTable& table = window.results();
         QCOMPARE(table.rowCount(), 51);
@@ -531,6 +561,10 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT((html = test::documentHtml(*w1)).count(QStringLiteral("<img")) == 51, 10000);
         QCOMPARE(html.count(QStringLiteral("<div>")), 13);
         QVERIFY(html.contains(QStringLiteral("title=\"2页 2行 第3\"")));
+        // Its picture is marked, and only it.
+        QCOMPARE(html.count(QStringLiteral("id=\"found\"")), 1);
+        QVERIFY(
+            html.contains(QRegularExpression(QStringLiteral("<img id=\"found\" title=\"2页 2行 第3\"[^>]*outline"))));
         QVERIFY(html.contains(QStringLiteral("src=\"http://127.0.0.1:9/p2_7_80x80.jpg\"")));
         QVERIFY(html.contains(QRegularExpression(QStringLiteral("<body[^>]*margin: ?0px"))));
     }
@@ -538,6 +572,7 @@ private slots:
     void theResultTableExportsToCsvAsShown() {
         FakeSearch search;
         SoPaiMing window;
+        readyToWalk(window);
         window.setPageFetch(search.fetch());
         control<QLineEdit>(window, "Pages")->setText(QStringLiteral("1"));
         control<QLineEdit>(window, "Text2")->setText(itemId(1, 3));
@@ -564,6 +599,7 @@ private slots:
         // A title that Qt would take for markup: as rich text its picture would be loaded, a local file at that.
         const QString markup = QStringLiteral("<img src=tooltip-probe.png width=20000 height=20000> 手机");
         SoPaiMing window;
+        readyToWalk(window);
         window.setPageFetch([markup](std::u16string&) -> std::u16string {
             return test::SearchPage({{CoreText(itemId(1, 1)), CoreText(markup)}, {CoreText(itemId(1, 2)), u"宝贝"}});
         });
@@ -629,6 +665,7 @@ private slots:
     void rankingWithoutTheTargetSaysNotFound() {
         FakeSearch search;
         SoPaiMing window;
+        readyToWalk(window);
         window.setPageFetch(search.fetch());
         control<QLineEdit>(window, "Pages")->setText(QStringLiteral("2"));
         control<QLineEdit>(window, "Text2")->setText(QStringLiteral("999999999999"));
@@ -645,6 +682,7 @@ private slots:
     void aRunningWalkShowsProgressAndCanBeCancelled() {
         FakeSearch search;
         SoPaiMing window;
+        readyToWalk(window);
         window.setPageFetch(search.fetch());
         control<QLineEdit>(window, "Pages")->setText(QStringLiteral("3"));
         auto* command1 = control<QPushButton>(window, "Command1");
@@ -681,6 +719,7 @@ private slots:
     void aWalkStoppedLaterSaysHowFarItGot() {
         FakeSearch search;
         SoPaiMing window;
+        readyToWalk(window);
         window.setPageFetch([&search, inner = search.fetch()](std::u16string& url) {
             // Pages 1 and 2 come at once, page 3 waits until the walk is cancelled.
             search.hold(url.ends_with(u"&s=88"));
@@ -701,45 +740,144 @@ private slots:
         QCOMPARE(control<QLabel>(*progress, "JobProgressText")->text(), QStringLiteral("已取消：读到第2页"));
     }
 
-    void aPartlyReadShopListIsMarkedWhereverItIsUsed() {
+    void aReadingOfTheShopStoppedBeforeTheWalkWalksNothing() {
+        FakeSearch search;
         SoPaiMing window;
-        // The shop's first page comes at once, the second waits until the reading is cancelled.
+        readyToWalk(window);
+        window.setPageFetch(search.fetch());
+        // The shop's second page waits until the reading is cancelled.
         window.shopWindow().setPageFetch([](const std::u16string& url) -> FetchedPage {
-            if (!url.ends_with(u"pageNo=1")) {
-                while (!CancelRequested()) {
-                    QThread::msleep(5);
-                }
-                return {};
+            while (!url.ends_with(u"pageNo=1") && !CancelRequested()) {
+                QThread::msleep(5);
             }
-            return shopFetch(20, {itemId(2, 7)})(url);
+            return url.ends_with(u"pageNo=1") ? shopFetch(20)(url) : FetchedPage();
         });
         QTest::mouseClick(control<QRadioButton>(window, "Op2"), Qt::LeftButton);
         control<QLineEdit>(window, "SURL")->setText(QStringLiteral("shop9.taobao.com"));
-        window.Command3_Click();
+        window.Command1_Click();
+        auto* label1 = control<QLabel>(window, "Label1");
+        QCOMPARE(label1->text(), QStringLiteral("正在读取店铺宝贝列表"));
         auto* progress = control<QWidget>(window, "JobProgress");
         QTRY_COMPARE(control<QLabel>(*progress, "JobProgressText")->text(), QStringLiteral("正在查询第 2 / 100 页"));
-        QTest::mouseClick(control<QPushButton>(*progress, "CancelJob"), Qt::LeftButton);
-        QTRY_COMPARE(m_scope->messages.messages().size(), 1);
-        QCOMPARE(m_scope->messages.messages().first().first,
+        window.cancelSearch();
+        QTRY_COMPARE(label1->text(), QStringLiteral("已取消"));
+        QCOMPARE(control<QLabel>(*progress, "JobProgressText")->text(),
                  QStringLiteral("已取消：已列出20款宝贝，店铺宝贝列表不完整"));
-        // The 20 items it listed still feed the shop mode, marked as a part of the shop's items.
-        QVERIFY(control<QPushButton>(window, "Command1")->isEnabled());
+        QVERIFY(search.urls().isEmpty());
+    }
+
+    void theShopInTheBoxIsTheShopRanked() {
         FakeSearch search;
+        LocalStore store(HistoryFilePath());
+        SoPaiMing window(&store);
+        readyToWalk(window);
         window.setPageFetch(search.fetch());
+        // Shop 1 lists the 3rd item of page 1 first, shop 2 its 10th.
+        window.shopWindow().setPageFetch([](const std::u16string& url) -> FetchedPage {
+            return shopFetch(5, {url.starts_with(u"http://shop2.") ? itemId(1, 10) : itemId(1, 3)})(url);
+        });
+        QTest::mouseClick(control<QRadioButton>(window, "Op2"), Qt::LeftButton);
+        auto* surl = control<QLineEdit>(window, "SURL");
+        surl->setText(QStringLiteral("shop1.taobao.com"));
+        window.Command3_Click();
+        QTRY_COMPARE(m_scope->messages.messages().size(), 1);
+
+        // Another shop in the box: it is read, walked and kept in the history.
+        surl->setText(QStringLiteral("http://Shop2.taobao.com/"));
         control<QLineEdit>(window, "Pages")->setText(QStringLiteral("1"));
         QSignalSpy finished(&window, &SoPaiMing::searchFinished);
         window.Command1_Click();
         QVERIFY(finished.wait(10000));
-        QCOMPARE(control<QLabel>(window, "Label1")->text(), QStringLiteral("未找到"));
-        QCOMPARE(control<QLabel>(*progress, "JobProgressText")->text(),
-                 QStringLiteral("店铺宝贝列表不完整，只比对了已列出的20个宝贝"));
-        QVERIFY(progress->isVisibleTo(&window));
-        QCOMPARE(control<QLabel>(window.shopWindow(), "Label3")->text(), QStringLiteral("已取消：已列出20个宝贝"));
+        QCOMPARE(control<QLabel>(window, "Label1")->text(), QStringLiteral("1页 3行 第2"));
+        QCOMPARE(window.shopWindow().listedAddress(), QStringLiteral("http://Shop2.taobao.com/"));
+        const auto runs = StoredRankingRuns(store, {}, std::nullopt);
+        QVERIFY(runs && runs->size() == 1);
+        QCOMPARE(runs->front().target, ShopTarget(u"shop2.taobao.com"));
+        QCOMPARE(runs->front().itemId, CoreText(itemId(1, 10)));
+
+        // The shop read before, as it is in the box: not read again.
+        window.Command1_Click();
+        QVERIFY(finished.wait(10000));
+        QCOMPARE(m_scope->messages.messages().size(), 1);
+    }
+
+    void inputTheWalkCannotUseIsRefusedBesideItsBox_data() {
+        QTest::addColumn<QString>("keyword");
+        QTest::addColumn<QString>("item");
+        QTest::addColumn<bool>("shopMode");
+        QTest::addColumn<QString>("box");
+        QTest::addColumn<QString>("hint");
+        const QString keywordHint = QStringLiteral("请输入要查询的关键字");
+        const QString itemHint = QStringLiteral("请输入宝贝id，或粘贴宝贝地址");
+        QTest::newRow("no keyword") << ""
+                                    << "42054041382" << false << "KeyWord" << keywordHint;
+        QTest::newRow("a keyword of blanks")
+            << QStringLiteral(" 　") << "42054041382" << false << "KeyWord" << keywordHint;
+        QTest::newRow("no item") << QStringLiteral("手机") << "" << false << "Text2" << itemHint;
+        QTest::newRow("text without an id") << QStringLiteral("手机") << "item 1234" << false << "Text2" << itemHint;
+        QTest::newRow("no shop") << QStringLiteral("手机") << "42054041382" << true << "SURL"
+                                 << QStringLiteral("请输入店铺地址");
+    }
+    void inputTheWalkCannotUseIsRefusedBesideItsBox() {
+        QFETCH(QString, keyword);
+        QFETCH(QString, item);
+        QFETCH(bool, shopMode);
+        QFETCH(QString, box);
+        QFETCH(QString, hint);
+        FakeSearch search;
+        LocalStore store(HistoryFilePath());
+        SoPaiMing window(&store);
+        window.setPageFetch(search.fetch());
+        window.shopWindow().setPageFetch(shopFetch(5));
+        control<QLineEdit>(window, "KeyWord")->setText(keyword);
+        control<QLineEdit>(window, "Text2")->setText(item);
+        if (shopMode) {
+            QTest::mouseClick(control<QRadioButton>(window, "Op2"), Qt::LeftButton);
+        }
+        window.show();
+        QVERIFY(QTest::qWaitForWindowActive(&window));
+        QTest::mouseClick(control<QPushButton>(window, "Command1"), Qt::LeftButton);
+        auto* marked = control<QLineEdit>(window, qPrintable(box));
+        QCOMPARE(marked->placeholderText(), hint);
+        QVERIFY(!marked->styleSheet().isEmpty());
+        QCOMPARE(QApplication::focusWidget(), marked);
+        QVERIFY(!window.isBusy());
+        QTest::qWait(100);
+        QVERIFY(search.urls().isEmpty());
+        QVERIFY(window.shopWindow().listedAddress().isEmpty());
+        QCOMPARE(StoredRankingRuns(store, {}, std::nullopt)->size(), 0u);
+        // Typing takes the mark away.
+        QTest::keyClicks(marked, QStringLiteral("x"));
+        QVERIFY(marked->styleSheet().isEmpty());
+    }
+
+    void aWalkInProgressShowsProgressAndItsAnswerOnlyAtTheEnd() {
+        FakeSearch search;
+        SoPaiMing window;
+        readyToWalk(window);
+        // Page 2 waits until it is let go.
+        window.setPageFetch([&search, inner = search.fetch()](std::u16string& url) {
+            search.hold(url.ends_with(u"&s=44"));
+            return inner(url);
+        });
+        control<QLineEdit>(window, "Pages")->setText(QStringLiteral("3"));
+        control<QLineEdit>(window, "Text2")->setText(itemId(2, 7));
+        auto* label1 = control<QLabel>(window, "Label1");
+        QSignalSpy finished(&window, &SoPaiMing::searchFinished);
+        window.Command1_Click();
+        QTRY_COMPARE(label1->text(), QStringLiteral("正在读第2页"));
+        QVERIFY(!label1->font().bold());
+        QCOMPARE(window.results().rowCount(), 44);
+        search.hold(false);
+        QVERIFY(finished.wait(10000));
+        QCOMPARE(label1->text(), QStringLiteral("2页 2行 第3"));
+        QVERIFY(label1->font().bold());
     }
 
     void theNumberColumnAndTheStripLeaveNothingCutOff() {
         FakeSearch search(100);
         SoPaiMing window;
+        readyToWalk(window);
         window.setPageFetch(search.fetch());
         window.show();
         QVERIFY(QTest::qWaitForWindowExposed(&window));
@@ -769,6 +907,7 @@ private slots:
     void enterInTheKeywordStartsTheWalkAndInTheShopAddressTheReading() {
         FakeSearch search;
         SoPaiMing window;
+        readyToWalk(window);
         window.setPageFetch(search.fetch());
         window.shopWindow().setPageFetch(shopFetch(25));
         window.show();
@@ -818,6 +957,7 @@ private slots:
     void theWalkPausesBetweenPages() {
         FakeSearch search;
         SoPaiMing window;
+        readyToWalk(window);
         window.setPageFetch(search.fetch());
         control<QLineEdit>(window, "Pages")->setText(QStringLiteral("2"));
         control<QLineEdit>(window, "Text2")->setText(QStringLiteral("999999999999"));
@@ -835,6 +975,7 @@ private slots:
         const QString punish = QStringLiteral("https://s.taobao.com//search/_____tmd_____/punish?x5secdata=1");
         FakeSearch search;
         SoPaiMing window;
+        readyToWalk(window);
         // Page 2 redirects to the verification page.
         window.setPageFetch([inner = search.fetch(), punish](std::u16string& url) -> FetchedPage {
             if (url.ends_with(u"&s=44")) {
@@ -868,6 +1009,7 @@ private slots:
     void anEmptyPageMakesNotFoundIncomplete() {
         FakeSearch search;
         SoPaiMing window;
+        readyToWalk(window);
         window.setPageFetch([inner = search.fetch()](std::u16string& url) -> FetchedPage {
             return url.ends_with(u"&s=0") ? FetchedPage() : inner(url);
         });
@@ -896,14 +1038,24 @@ private slots:
         QTest::mouseClick(control<QRadioButton>(window, "Op2"), Qt::LeftButton);
         window.Command3_Click();
         QTRY_COMPARE(m_scope->messages.messages().size(), 1);
-        QCOMPARE(m_scope->messages.offers(),
-                 QStringList{QStringLiteral("共查到20款宝贝\r\n\r\n店铺宝贝列表不完整：读取店铺第2页时淘宝要求登录，"
-                                            "只列出了之前各页的20个宝贝。请先登录淘宝，再重新查询。")});
+        QCOMPARE(
+            m_scope->messages.offers(),
+            QStringList{QStringLiteral("共查到20款宝贝（第2页没有读到，列表不完整）\r\n\r\n店铺宝贝列表不完整：读取店铺"
+                                       "第2页时淘宝要求登录，只列出了之前各页的20个宝贝。请先登录淘宝，再重新查询。")});
         QCOMPARE(opened.size(), 1);
         QCOMPARE(opened.first().first().toString(), login);
-        // The items read are the shop list the walk looks for.
-        QVERIFY(control<QPushButton>(window, "Command1")->isEnabled());
         QCOMPARE(window.shopWindow().itemIds().size(), 20);
+
+        // The walk refuses the incomplete listing: it reads the shop again, and says why it walks nothing.
+        FakeSearch search;
+        readyToWalk(window);
+        window.setPageFetch(search.fetch());
+        window.Command1_Click();
+        QTRY_COMPARE(m_scope->messages.messages().size(), 2);
+        QVERIFY(m_scope->messages.offers().last().startsWith(
+            QStringLiteral("店铺宝贝列表不完整（第2页没有读到：%1），没有查询排名").arg(login)));
+        QCOMPARE(opened.size(), 2);
+        QVERIFY(search.urls().isEmpty());
     }
 
     void demoMarketRanksItsItemAndListsItsShop() {

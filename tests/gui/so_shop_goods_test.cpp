@@ -122,7 +122,7 @@ private slots:
         QCOMPARE(ReadSetting(u"SURL"), u"");
     }
 
-    void crawlListsEveryItemAndNormalisesTheAddress() {
+    void crawlListsEveryItemAndKeepsTheAddressAsTyped() {
         FakeShop shop(2, 3);
         SoShopGoods window;
         window.setPageFetch(shop.fetch());
@@ -132,8 +132,9 @@ private slots:
         QVERIFY(finished.wait(10000));
         QCOMPARE(finished.first().first().toInt(), 6);
 
-        QCOMPARE(control<QLineEdit>(window, "SURL")->text(), QStringLiteral("//shop1.taobao.com/"));
-        QCOMPARE(ReadSetting(u"SURL"), u"//shop1.taobao.com/");
+        QCOMPARE(control<QLineEdit>(window, "SURL")->text(), QStringLiteral("Shop1.Taobao.COM"));
+        QCOMPARE(ReadSetting(u"SURL"), u"Shop1.Taobao.COM");
+        QCOMPARE(window.listedAddress(), QStringLiteral("Shop1.Taobao.COM"));
         QCOMPARE(shop.urls(), (QStringList{QStringLiteral("http://shop1.taobao.com/search.htm?v=1&pageNo=1"),
                                            QStringLiteral("http://shop1.taobao.com/search.htm?v=1&pageNo=2"),
                                            QStringLiteral("http://shop1.taobao.com/search.htm?v=1&pageNo=3")}));
@@ -152,6 +153,22 @@ private slots:
         QCOMPARE(control<QPlainTextEdit>(window, "Text1")->toPlainText(),
                  expected.replace(QStringLiteral("\r\n"), QStringLiteral("\n")));
         QVERIFY(control<QPushButton>(window, "Command1")->isEnabled());
+    }
+
+    void enterInTheAddressReadsTheShop() {
+        FakeShop shop(1, 2);
+        SoShopGoods window;
+        window.setPageFetch(shop.fetch());
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        auto* surl = control<QLineEdit>(window, "SURL");
+        surl->setFocus();
+        QTest::keyClicks(surl, QStringLiteral("shop2.taobao.com"));
+        QSignalSpy finished(&window, &SoShopGoods::crawlFinished);
+        QTest::keyClick(surl, Qt::Key_Return);
+        QVERIFY(finished.wait(10000));
+        QCOMPARE(shop.urls().first(), QStringLiteral("http://shop2.taobao.com/search.htm?v=1&pageNo=1"));
+        QCOMPARE(window.itemIds().size(), 2);
     }
 
     void bothListsExportTheListingToCsv() {
@@ -221,23 +238,33 @@ private slots:
         QCOMPARE(control<QLabel>(window, "Label3")->text(), QStringLiteral("共查到10个宝贝"));
     }
 
-    void theStatusLineShowsItsWholeText() {
-        // A hundred pages of a hundred items, and a page whose links past the first hundred are not listed.
-        FakeShop big(100, 100);
+    void theStatusLineSaysWhyAListingIsPartialAndShowsItsWholeText() {
+        // A hundred pages of a hundred items (the page limit), and a page whose links past the first hundred are
+        // not listed.
         SoShopGoods window;
-        QCOMPARE(crawlToEnd(window, big, QStringLiteral("bigshop.taobao.com"), 60000), 10000);
-        auto* label3 = control<QLabel>(window, "Label3");
-        QCOMPARE(label3->text(), QStringLiteral("共查到10000个宝贝"));
-        QVERIFY(label3->width() >= label3->sizeHint().width());
         const QRect label2 = control<QWidget>(window, "Label2")->geometry();
-        QVERIFY(label3->geometry().right() < label2.left());
+        auto* label3 = control<QLabel>(window, "Label3");
+        const auto shownWhole = [&] {
+            QVERIFY(label3->geometry().right() < label2.left());
+            QVERIFY(label3->geometry().bottom() < window.height());
+            // One line as wide as its text, or, wrapped, as high as its lines.
+            QVERIFY(label3->wordWrap() ? label3->height() >= label3->heightForWidth(label3->width())
+                                       : label3->width() >= label3->sizeHint().width());
+        };
+        FakeShop small(1, 3);
+        QCOMPARE(crawlToEnd(window, small, QStringLiteral("small.taobao.com")), 3);
+        QCOMPARE(label3->text(), QStringLiteral("共查到3个宝贝"));
+        shownWhole();
+
+        FakeShop big(100, 100);
+        QCOMPARE(crawlToEnd(window, big, QStringLiteral("bigshop.taobao.com"), 60000), 10000);
+        QCOMPARE(label3->text(), QStringLiteral("共查到10000个宝贝（最多读100页，后面可能还有）"));
+        shownWhole();
 
         FakeShop crowded(1, 120);
         QCOMPARE(crawlToEnd(window, crowded, QStringLiteral("crowded.taobao.com")), 100);
-        QCOMPARE(label3->text(), QStringLiteral("共查到100个宝贝（另有20个未列出）"));
-        QVERIFY(label3->width() >= label3->sizeHint().width());
-        QVERIFY(label3->geometry().right() < label2.left());
-        QCOMPARE(label3->toolTip(), QStringLiteral("每页只列出前100个宝贝链接，第1页另有20个未列出"));
+        QCOMPARE(label3->text(), QStringLiteral("共查到100个宝贝（第1页另有20个未列出，每页只列前100个）"));
+        shownWhole();
     }
 
     void theIdAndTitleListsScrollAndSelectTogether() {
@@ -306,7 +333,8 @@ private slots:
         window.Command1_Click();
         QVERIFY(finished.wait(10000));
         QCOMPARE(window.itemIds().size(), 2);
-        QCOMPARE(control<QLabel>(window, "Label3")->text(), QStringLiteral("共查到2个宝贝"));
+        QCOMPARE(control<QLabel>(window, "Label3")->text(),
+                 QStringLiteral("共查到2个宝贝（第2页没有读到，列表不完整）"));
         QVERIFY(window.unreadPage().has_value());
         QCOMPARE(window.unreadMessage(), message);
         QVERIFY(m_scope->messages.messages().isEmpty());

@@ -462,15 +462,15 @@ ShopCrawlResult Crawl(const std::u16string& address, const std::atomic<bool>* ca
 }
 
 TEST_F(HostileServer, AShopCrawlKeepsWhatItFoundWhenALaterPageFails) {
-    // A failed page comes back empty and leaves the listing incomplete; an error page is a page
-    // without links, and a cancelled request no page at all.
+    // A failed page comes back empty and an error page is answered with its status: either leaves the
+    // listing incomplete. A cancelled request is no page at all.
     const struct {
         const char* fault;
-        bool cancelled; // the fault never ends by itself: the user stops the crawl
-        bool incomplete;
+        bool cancelled;                 // the fault never ends by itself: the user stops the crawl
+        std::optional<PageKind> unread; // the kind of page 2, when the listing is incomplete
     } cases[] = {
-        {"cut", false, true},    {"huge", false, true},   {"flood", false, true},
-        {"error", false, false}, {"silent", true, false}, {"drip", true, false},
+        {"cut", false, PageKind::Empty},         {"huge", false, PageKind::Empty}, {"flood", false, PageKind::Empty},
+        {"error", false, PageKind::ErrorStatus}, {"silent", true, std::nullopt},   {"drip", true, std::nullopt},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.fault);
@@ -486,18 +486,18 @@ TEST_F(HostileServer, AShopCrawlKeepsWhatItFoundWhenALaterPageFails) {
         EXPECT_EQ(result.items.front().id, demo::DemoShopItemId(demo::DemoShops().front(), 1));
         EXPECT_EQ(result.pagesFetched, 2);
         EXPECT_EQ(result.cancelled, c.cancelled);
-        EXPECT_EQ(result.status, c.cancelled ? ShopCancelledText(result.count()) : ShopStatusText(result.count()));
-        EXPECT_EQ(result.unreadPage.has_value(), c.incomplete);
-        if (c.incomplete) {
+        EXPECT_EQ(result.status, c.cancelled ? ShopCancelledText(result.count()) : ShopStatusText(result));
+        ASSERT_EQ(result.unreadPage.has_value(), c.unread.has_value());
+        if (c.unread) {
             EXPECT_EQ(result.unreadPage->number, 2);
-            EXPECT_EQ(result.unreadPage->kind, PageKind::Empty);
+            EXPECT_EQ(result.unreadPage->kind, *c.unread);
         }
     }
 }
 
 TEST_F(HostileServer, ARankingWalkKeepsItsRowsWhenALaterPageFails) {
-    // A page that fails comes back empty: unread, so "未找到" would not hold. An error page is a
-    // page without items, and a cancelled request no page at all.
+    // A page that fails comes back empty, an error page with its status: unread, so "未找到" would not
+    // hold. A cancelled request is no page at all.
     const struct {
         const char* fault;
         bool cancelled;
@@ -505,7 +505,7 @@ TEST_F(HostileServer, ARankingWalkKeepsItsRowsWhenALaterPageFails) {
     } cases[] = {
         {"cut", false, kRankingIncomplete},
         {"huge", false, kRankingIncomplete},
-        {"error", false, kRankingNotFound},
+        {"error", false, kRankingIncomplete},
         {"silent", true, kRankingCancelled},
     };
     for (const auto& c : cases) {
@@ -534,6 +534,46 @@ TEST_F(HostileServer, ARankingWalkKeepsItsRowsWhenALaterPageFails) {
         EXPECT_EQ(result.cancelled, c.cancelled);
         EXPECT_EQ(result.pagesFetched, c.cancelled ? 2 : 3);
         EXPECT_EQ(result.pagesRead, c.cancelled ? 1 : 3);
+    }
+}
+
+TEST_F(HostileServer, AnErrorStatusOrAPageOfNoKindTheJobsKnowIsNeverAnAnswer) {
+    const auto answer = [](const std::string& status, const std::string& body) {
+        return status + "\r\nContent-Type: text/html; charset=utf-8\r\nContent-Length: " + std::to_string(body.size()) +
+               "\r\n\r\n" + body;
+    };
+    const std::string busy = "<html><body><h1>系统繁忙，请稍后再试</h1></body></html>";
+    const struct {
+        const char* what;
+        std::string answer;
+        PageKind kind;
+    } cases[] = {
+        {"503 busy", answer("HTTP/1.1 503 Service Unavailable", busy), PageKind::ErrorStatus},
+        {"500", answer("HTTP/1.1 500 Internal Server Error", "<h1>500</h1>"), PageKind::ErrorStatus},
+        {"an unknown status", answer("HTTP/1.1 999 Odd", busy), PageKind::ErrorStatus},
+        {"no status line at all", "系统繁忙\r\n\r\n" + busy, PageKind::Empty},
+        {"a page of another site", answer("HTTP/1.1 200 OK", "<html><body>garbage</body></html>"),
+         PageKind::Unrecognised},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        const RawServer server(c.answer, false);
+        endpoints::SetRoute(server.hostPort());
+
+        ResultTable table;
+        ListViewSetColumns(table, kRankingColumnTitles, kRankingColumnWidths);
+        const RankingResult walk =
+            RunRankingSearch({u"连衣裙", 3, RankingTarget::OneItem, u"42054041382", {}}, table, RankingOptions{});
+        EXPECT_EQ(walk.pagesFetched, 3);
+        EXPECT_EQ(walk.caption, kRankingIncomplete);
+        ASSERT_EQ(walk.unreadPages.size(), 3u);
+        EXPECT_EQ(walk.unreadPages[2].kind, c.kind);
+
+        std::u16string shop = u"busyshop.taobao.com";
+        const ShopCrawlResult crawl = CrawlShop(shop);
+        ASSERT_TRUE(crawl.unreadPage);
+        EXPECT_EQ(crawl.unreadPage->kind, c.kind);
+        EXPECT_EQ(crawl.status, u"共查到0个宝贝（第1页没有读到，列表不完整）");
     }
 }
 

@@ -119,8 +119,9 @@ TEST_F(RankingSearchOverHttp, EachKindOfUnreadablePageAtTheFirstAndALaterPage) {
         {"punish", PageKind::Verification, true, u"http://s.taobao.com//search/_____tmd_____/punish?"},
         {"slider", PageKind::Verification, true, u"http://s.taobao.com/search?"},
         {"empty", PageKind::Empty, false, u"http://s.taobao.com/search?"},
-        // A page of another layout holds no items, as a page past the results: the walk goes on.
-        {"newlayout", PageKind::Normal, false, u""},
+        {"busy", PageKind::ErrorStatus, false, u"http://s.taobao.com/search?"},
+        // A page of another layout lists nothing the walk may count on: the walk goes on past it.
+        {"newlayout", PageKind::Unrecognised, false, u"http://s.taobao.com/search?"},
     };
     for (const Case& c : cases) {
         for (const int page : {1, 3}) {
@@ -132,11 +133,6 @@ TEST_F(RankingSearchOverHttp, EachKindOfUnreadablePageAtTheFirstAndALaterPage) {
             EXPECT_EQ(result.endedAtUnreadPage, c.endsTheWalk) << name;
             EXPECT_EQ(result.pagesFetched, c.endsTheWalk ? page : 4) << name;
             EXPECT_EQ(m_table.rowCount(), c.endsTheWalk ? rowsBefore : 44 * 3) << name;
-            if (c.expected == PageKind::Normal) {
-                EXPECT_TRUE(result.unreadPages.empty()) << name;
-                EXPECT_EQ(result.caption, kRankingNotFound) << name;
-                continue;
-            }
             ASSERT_EQ(result.unreadPages.size(), 1u) << name;
             EXPECT_EQ(result.unreadPages[0].number, page) << name;
             EXPECT_EQ(result.unreadPages[0].kind, c.expected) << name;
@@ -145,6 +141,14 @@ TEST_F(RankingSearchOverHttp, EachKindOfUnreadablePageAtTheFirstAndALaterPage) {
             EXPECT_FALSE(RankingUnreadMessage(result).empty()) << name;
         }
     }
+}
+
+TEST_F(RankingSearchOverHttp, APastTheLastResultIsReadAndListsNothing) {
+    // 冷门宝贝 has 50 results: its page 3 is a search without results.
+    const RankingResult result = walk({u"冷门宝贝", 3, RankingTarget::OneItem, u"1", {}});
+    EXPECT_EQ(m_table.rowCount(), 50);
+    EXPECT_TRUE(result.unreadPages.empty());
+    EXPECT_EQ(result.caption, kRankingNotFound);
 }
 
 TEST_F(RankingSearchOverHttp, TheDemosThrottledKeywordEndsAtItsThirdPage) {

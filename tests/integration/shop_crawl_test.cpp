@@ -31,7 +31,7 @@ TEST_F(ShopCrawlOverHttp, ListsEveryShopToItsEnd) {
         {u"DEMOSHOP1.TAOBAO.COM", u"//demoshop1.taobao.com/", 25, 3, u"42054041382", u"42054065694", u"共查到25个宝贝"},
         // 120 links on page 1 of which the first 100 are looked at (item 50 has no text), then 10.
         {u"http://demoshop2.taobao.com", u"http://demoshop2.taobao.com/", 109, 3, u"43100000000", u"43100000903",
-         u"共查到109个宝贝（另有20个未列出）"},
+         u"共查到109个宝贝（第1页另有20个未列出，每页只列前100个）"},
         // 3 pages of 15, then a page without links and without the notice.
         {u"demoshop3.taobao.com/?spm=a1z10", u"//demoshop3.taobao.com/?spm=a1z10", 45, 4, u"43500000000",
          u"43500000484", u"共查到45个宝贝"},
@@ -61,8 +61,8 @@ TEST_F(ShopCrawlOverHttp, EachKindOfUnreadablePageAtTheFirstAndALaterPage) {
         {"punish", PageKind::Verification, u"http://refuse-punish-"},
         {"slider", PageKind::Verification, u"http://refuse-slider-"},
         {"empty", PageKind::Empty, u"http://refuse-empty-"},
-        // A page of another layout has no item links: the crawl ends there as at any such page.
-        {"newlayout", PageKind::Normal, u""},
+        {"busy", PageKind::ErrorStatus, u"http://refuse-busy-"},
+        {"newlayout", PageKind::Unrecognised, u"http://refuse-newlayout-"},
     };
     for (const Case& c : cases) {
         for (const int page : {1, 2}) {
@@ -73,11 +73,9 @@ TEST_F(ShopCrawlOverHttp, EachKindOfUnreadablePageAtTheFirstAndALaterPage) {
             const int before = page == 1 ? 0 : 20; // the first demo shop's first page
             EXPECT_EQ(result.count(), before) << name;
             EXPECT_EQ(result.pagesFetched, page) << name;
-            EXPECT_EQ(result.status, ShopStatusText(before)) << name;
-            if (c.expected == PageKind::Normal) {
-                EXPECT_FALSE(result.unreadPage) << name;
-                continue;
-            }
+            EXPECT_EQ(result.status, u"共查到" + FromUtf8(std::to_string(before)) + u"个宝贝（第" +
+                                         FromUtf8(std::to_string(page)) + u"页没有读到，列表不完整）")
+                << name;
             ASSERT_TRUE(result.unreadPage) << name;
             EXPECT_EQ(result.unreadPage->number, page) << name;
             EXPECT_EQ(result.unreadPage->kind, c.expected) << name;
@@ -97,6 +95,15 @@ TEST_F(ShopCrawlOverHttp, TheDemosCurrentAndMembersOnlyShops) {
     EXPECT_EQ(listed.items[0], (ShopItem{u"45000000000", u"演示新店 包邮 第1款"}));
     EXPECT_EQ(listed.items[1].id, u"45000000017");
     EXPECT_EQ(listed.status, u"共查到30个宝贝");
+
+    // Links of every scheme in turn: each listed, an https link just before an http link as well.
+    std::u16string mixed = u"mixshop.taobao.com";
+    const ShopCrawlResult all = CrawlShop(mixed);
+    ASSERT_EQ(all.count(), 30);
+    for (int n = 1; n <= 30; ++n) {
+        EXPECT_EQ(all.items[n - 1].id, FromUtf8(std::to_string(46'000'000'000LL + (n - 1) * 23))) << n;
+        EXPECT_TRUE(all.items[n - 1].title.ends_with(u" 第" + FromUtf8(std::to_string(n)) + u"款")) << n;
+    }
 
     std::u16string members = u"loginshop.taobao.com";
     const ShopCrawlResult incomplete = CrawlShop(members);

@@ -88,6 +88,20 @@ TEST(ClassifyPage, EveryKindOfPage) {
     }
 }
 
+TEST(ClassifyPage, AnErrorStatusIsAPageNotReadWhateverItHolds) {
+    const std::pair<int, PageKind> cases[] = {
+        {0, PageKind::Normal},        {200, PageKind::Normal},      {204, PageKind::Normal},
+        {302, PageKind::Normal},      {404, PageKind::ErrorStatus}, {500, PageKind::ErrorStatus},
+        {503, PageKind::ErrorStatus}, {999, PageKind::ErrorStatus}, {101, PageKind::ErrorStatus},
+    };
+    for (const auto& [status, kind] : cases) {
+        EXPECT_EQ(ClassifyPage(FetchedPage(kRealRating, HttpAnswer{u"", status}), kOwn), kind) << status;
+    }
+    // The address decides first: a redirect to the login page is a login page.
+    const FetchedPage redirect(u"", HttpAnswer{u"https://login.taobao.com/member/login.jhtml", 302});
+    EXPECT_EQ(ClassifyPage(redirect, kOwn), PageKind::Login);
+}
+
 TEST(ClassifyPage, OnlyTheJobsOwnTextsCount) {
     const FetchedPage page(u"<div>dynamic</div><form action=\"/member/login.jhtml\"></form>");
     constexpr std::u16string_view walk[] = {u"dynamic"};
@@ -117,7 +131,9 @@ TEST(PageKindName, TheCommandLinesWords) {
     EXPECT_STREQ(PageKindName(PageKind::Login), "login");
     EXPECT_STREQ(PageKindName(PageKind::Verification), "verification");
     EXPECT_STREQ(PageKindName(PageKind::Unrecognised), "unrecognised");
-    for (const PageKind kind : {PageKind::Empty, PageKind::Login, PageKind::Verification, PageKind::Unrecognised}) {
+    EXPECT_STREQ(PageKindName(PageKind::ErrorStatus), "error");
+    for (const PageKind kind :
+         {PageKind::Empty, PageKind::Login, PageKind::Verification, PageKind::Unrecognised, PageKind::ErrorStatus}) {
         EXPECT_FALSE(PageKindReason(kind).empty()) << PageKindName(kind);
         EXPECT_EQ(NeedsTheUser(kind), kind == PageKind::Login || kind == PageKind::Verification);
     }

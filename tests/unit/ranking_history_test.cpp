@@ -101,20 +101,19 @@ TEST(FinishedRun, GivesWhereTheTargetStoodOrWhetherTheWalkHasAnAnswer) {
 
     const struct {
         const char* name;
-        bool listComplete;
+        int fetched;
         std::vector<UnreadPage> unread;
         bool cancelled;
         std::optional<RankingOutcome> outcome;
     } cases[] = {
-        {"every page read", true, {}, false, RankingOutcome::NotFound},
-        {"a page not read", true, {empty}, false, RankingOutcome::Incomplete},
-        {"the shop's listing incomplete", false, {}, false, RankingOutcome::Incomplete},
-        {"stopped by the user", true, {}, true, std::nullopt},
+        {"every page read", 3, {}, false, RankingOutcome::NotFound},
+        {"a page not read", 3, {empty}, false, RankingOutcome::Incomplete},
+        {"stopped by the user", 2, {}, true, std::nullopt},
+        {"a walk of no page", 0, {}, false, std::nullopt},
     };
     for (const auto& c : cases) {
-        walk.targetListComplete = c.listComplete;
         RankingResult result;
-        result.pagesFetched = 3;
+        result.pagesFetched = c.fetched;
         result.unreadPages = c.unread;
         result.cancelled = c.cancelled;
         const auto notFound = FinishedRun(walk, result, 5);
@@ -130,7 +129,22 @@ TEST(FinishedRun, GivesWhereTheTargetStoodOrWhetherTheWalkHasAnAnswer) {
     EXPECT_TRUE(FinishedRun(walk, found, 5));
 }
 
-TEST(RankingChangeText, ComparesWithThePreviousRunByRowNumber) {
+/// A run that found its target at `place` on the result pages of a walk of `pagesAsked` pages, met as the walk's row
+/// `number`.
+RankingRun foundAt(int place, int number, int pagesAsked = 10) {
+    RankingRun run = foundRun(u"k", 1, place);
+    run.number = number;
+    run.pagesAsked = pagesAsked;
+    return run;
+}
+
+RankingRun notFoundWithin(int pagesAsked) {
+    RankingRun run = otherRun(u"k", 1, RankingOutcome::NotFound);
+    run.pagesAsked = pagesAsked;
+    return run;
+}
+
+TEST(RankingChangeText, ComparesLikeWithLike) {
     const RankingRun at51 = foundRun(u"k", 1, 51);
     const RankingRun at48 = foundRun(u"k", 2, 48);
     const RankingRun notFound = otherRun(u"k", 3, RankingOutcome::NotFound);
@@ -149,14 +163,36 @@ TEST(RankingChangeText, ComparesWithThePreviousRunByRowNumber) {
         {notFound, notFound, u"仍未找到"},
         {incomplete, at48, u"无法比较"},
         {at48, incomplete, u"无法比较"},
+        // The place on the result pages counts, not the row number of the walk, which depends on how many items the
+        // pages before held: 3页 1行 第1 (row 45 after an unread page 2) is one place lower than 2页 11行 第4.
+        {foundAt(88, 88), foundAt(89, 45), u"↓1"},
+        {foundAt(89, 45), foundAt(88, 88), u"↑1"},
+        // Not found is "not within the pages read": against a run found on a later page nothing is known.
+        {foundAt(100, 100), notFoundWithin(2), u"无法比较"},
+        {foundAt(100, 100), notFoundWithin(3), u"跌出"},
+        {notFoundWithin(2), foundAt(100, 100), u"无法比较"},
+        {notFoundWithin(3), foundAt(100, 100), u"新上榜"},
+        {notFoundWithin(2), notFoundWithin(10), u"仍未找到"},
     };
     for (const auto& c : cases) {
-        EXPECT_EQ(RankingChangeText(c.previous, c.run), c.text) << ToUtf8(c.text);
+        EXPECT_EQ(RankingChangeText(c.previous, c.run), c.text)
+            << ToUtf8(c.text) << " " << RankingPlace(c.run) << " after "
+            << (c.previous ? RankingPlace(*c.previous) : -1);
     }
     EXPECT_EQ(RankingOutcomeText(notFound), u"未找到");
     EXPECT_EQ(RankingOutcomeText(incomplete), u"结果不完整");
     EXPECT_EQ(PreviousOutcomeText(incomplete), u"结果不完整");
     EXPECT_EQ(PreviousOutcomeText(std::nullopt), u"无记录");
+}
+
+TEST(ComparedRun, IsTheLastRunThatGaveAnAnswer) {
+    const RankingRun incomplete = otherRun(u"k", 30, RankingOutcome::Incomplete);
+    const RankingRun found = foundRun(u"k", 20, 5);
+    const RankingRun notFound = otherRun(u"k", 10, RankingOutcome::NotFound);
+    EXPECT_EQ(ComparedRun(std::vector{incomplete, found, notFound}), found);
+    EXPECT_EQ(ComparedRun(std::vector{notFound, found}), notFound);
+    EXPECT_EQ(ComparedRun(std::vector{incomplete, incomplete}), incomplete);
+    EXPECT_EQ(ComparedRun({}), std::nullopt);
 }
 
 TEST_F(RankingHistoryTest, AStoredRunComesBackWhole) {
@@ -225,6 +261,8 @@ TEST_F(RankingHistoryTest, RecordingARunTellsThePreviousRunOfItsKeywordAndTarget
     // Another keyword and another target do not count.
     RecordRankingRun(store, foundRun(u"b", 150, 3));
     RecordRankingRun(store, foundRun(u"a", 160, 3, ShopTarget(u"demoshop1.taobao.com")));
+    // A run without an answer between them is passed over.
+    RecordRankingRun(store, otherRun(u"a", 170, RankingOutcome::Incomplete));
     context = RecordRankingRun(store, foundRun(u"a", 200, 48));
     ASSERT_TRUE(context.previous);
     EXPECT_EQ(context.previous->number, 51);

@@ -34,8 +34,8 @@ std::u16string idOf(long long base, int k) {
 }
 
 // A fake search host: one page text per page number (missing pages are empty answers), with the
-// address each answer came from where one is given; records the address of every request and
-// lower-cases the address variable as the request routine does.
+// address each answer came from and its status where one is given; records the address of every
+// request and lower-cases the address variable as the request routine does.
 struct FakeSearch {
     FakeSearch() {
         SetClock([] { return Date{2024, 3, 5}; });
@@ -46,8 +46,8 @@ struct FakeSearch {
 
     std::vector<std::u16string> pages;
     std::vector<std::u16string> addresses;
+    std::vector<int> statuses;
     std::vector<std::u16string> requested;
-    std::vector<std::u16string> events;
 
     RankingOptions options() {
         RankingOptions o;
@@ -58,9 +58,9 @@ struct FakeSearch {
             });
             const std::size_t n = requested.size();
             return FetchedPage(n <= pages.size() ? pages[n - 1] : std::u16string(),
-                               n <= addresses.size() ? addresses[n - 1] : std::u16string());
+                               HttpAnswer{n <= addresses.size() ? addresses[n - 1] : std::u16string(),
+                                          n <= statuses.size() ? statuses[n - 1] : 0});
         };
-        o.caption = [this](const std::u16string& caption) { events.push_back(u"caption " + caption); };
         return o;
     }
 };
@@ -239,9 +239,6 @@ TEST(RunRankingSearch, WalksEveryPageWithoutATarget) {
     EXPECT_FALSE(result.found);
     EXPECT_EQ(result.caption, u"未找到");
     EXPECT_EQ(result.toolTip, u"");
-    EXPECT_EQ(search.events.front(), u"caption ");
-    EXPECT_EQ(search.events[search.events.size() - 2], u"caption 3页 1行 第3");
-    EXPECT_EQ(search.events.back(), u"caption 未找到");
 }
 
 TEST(RunRankingSearch, StopsAtTheTarget) {
@@ -284,7 +281,6 @@ TEST(RunRankingSearch, StopsAtTheTarget) {
         EXPECT_EQ(result.toolTip, result.found ? u"已找到" : u"") << c.name;
         if (result.found) {
             EXPECT_EQ(ListViewGetCell(table, u"位置", 0.0 + table.rowCount()), c.caption) << c.name;
-            EXPECT_EQ(search.events.back(), u"caption " + c.caption) << c.name;
         }
     }
 }
@@ -293,12 +289,12 @@ TEST(RunRankingSearch, FillsEachRowInOrder) {
     FakeSearch search;
     search.pages = {SearchPage({{u"12345678901", u"\\u7ea2 a", u"http:\\/\\/p\\/1.jpg", u"7人付款"}})};
     ResultTable table = rankingTable();
+    std::vector<std::u16string> events;
     table.setObserver([&](const TableChange& change) {
         if (change.kind == TableChange::Kind::RowAdded) {
-            search.events.push_back(u"row " + NumberText(change.row));
+            events.push_back(u"row " + NumberText(change.row));
         } else if (change.kind == TableChange::Kind::CellChanged) {
-            search.events.push_back(table.columns()[change.column].title + u"=" +
-                                    table.text(change.row, change.column));
+            events.push_back(table.columns()[change.column].title + u"=" + table.text(change.row, change.column));
         }
     });
     std::vector<RankingRow> rows;
@@ -307,16 +303,9 @@ TEST(RunRankingSearch, FillsEachRowInOrder) {
     RunRankingSearch(RankingQuery{u"k", 1, RankingTarget::OneItem, u"12345678901", {}}, table, options);
 
     const std::vector<std::u16string> expected = {
-        u"caption ",
-        u"row 1",
-        u"id=12345678901",
-        u"图片=http://p/1.jpg",
-        u"宝贝名=红 a",
-        u"位置=1页 1行 第1",
-        u"caption 1页 1行 第1",
-        u"销售量=7",
+        u"row 1", u"id=12345678901", u"图片=http://p/1.jpg", u"宝贝名=红 a", u"位置=1页 1行 第1", u"销售量=7",
     };
-    EXPECT_EQ(search.events, expected);
+    EXPECT_EQ(events, expected);
     ASSERT_EQ(rows.size(), 1u);
     EXPECT_EQ(rows[0].number, 1);
     EXPECT_EQ(rows[0].position, u"1页 1行 第1");
@@ -378,43 +367,53 @@ TEST(RunRankingSearch, ALoginOrVerificationPageEndsTheWalkAndTheRowsBeforeItStay
         const std::u16string shown = c.shown.empty() ? LowerAscii(search.requested.back()) : c.shown;
         EXPECT_EQ(result.unreadPages, (std::vector<UnreadPage>{{c.page, c.kind, shown}})) << c.name;
         EXPECT_EQ(result.caption, kRankingIncomplete) << c.name;
-        EXPECT_EQ(search.events.back(), u"caption 结果不完整") << c.name;
         EXPECT_NE(RankingUnreadMessage(result).find(u"在第" + NumberText(c.page) + u"页停止"), std::u16string::npos)
             << c.name;
     }
 }
 
-TEST(RunRankingSearch, EmptyPagesAreUnreadAndTheWalkGoesOn) {
+TEST(RunRankingSearch, APageThatIsNoResultPageIsUnreadAndTheWalkGoesOn) {
     struct Case {
         const char* name;
-        std::u16string target;
-        bool found;
-        std::vector<int> unread;
-        std::u16string caption;
+        std::u16string page2; // page 2 as it is answered
+        int status;
+        PageKind kind; // Normal: page 2 is read
     };
-    // Pages 2 and 4 come back empty (nothing, or only blanks); page 3 holds the ids 30000000001..3.
+    const std::u16string busy = u"<html><body><h1>系统繁忙，请稍后再试</h1></body></html>";
     const Case cases[] = {
-        {"not found", u"1", false, {2, 4}, kRankingIncomplete},
-        {"found after an unread page", idOf(30000000000, 2), true, {2}, u"3页 1行 第2"},
+        {"no answer at all", u"", 0, PageKind::Empty},
+        {"only blanks", u" \r\n\t\u3000", 200, PageKind::Empty},
+        {"503 busy", busy, 503, PageKind::ErrorStatus},
+        {"500 with a result page", numberedPage(20000000000, 3), 500, PageKind::ErrorStatus},
+        {"an unknown status", busy, 999, PageKind::ErrorStatus},
+        {"a page of no search", u"<html><body>garbage</body></html>", 200, PageKind::Unrecognised},
+        {"a search without results", u"<div class=\"m-noresult\">没有找到相关的宝贝</div>", 200, PageKind::Normal},
     };
+    // Pages 1 and 3 hold the ids 10000000001..3 and 30000000001..3.
+    const std::u16string target = idOf(30000000000, 2);
     for (const Case& c : cases) {
-        FakeSearch search;
-        search.pages = {numberedPage(10000000000, 3), u"", numberedPage(30000000000, 3), u" \r\n\t\u3000"};
-        ResultTable table = rankingTable();
-        const RankingResult result =
-            RunRankingSearch(RankingQuery{u"k", 4, RankingTarget::OneItem, c.target, {}}, table, search.options());
-        std::vector<int> unread;
-        for (const UnreadPage& page : result.unreadPages) {
-            EXPECT_EQ(page.kind, PageKind::Empty) << c.name;
-            EXPECT_EQ(page.address, search.requested[page.number - 1]) << c.name;
-            unread.push_back(page.number);
+        for (const bool targetOnPage3 : {false, true}) {
+            FakeSearch search;
+            search.pages = {numberedPage(10000000000, 3), c.page2, numberedPage(30000000000, 3)};
+            search.statuses = {200, c.status, 200};
+            ResultTable table = rankingTable();
+            const RankingResult result =
+                RunRankingSearch(RankingQuery{u"k", 3, RankingTarget::OneItem, targetOnPage3 ? target : u"1", {}},
+                                 table, search.options());
+            const std::string name = std::string(c.name) + (targetOnPage3 ? ", found after it" : ", not found");
+            EXPECT_EQ(search.requested.size(), 3u) << name;
+            EXPECT_EQ(table.rowCount(), targetOnPage3 ? 5 : 6) << name; // page 2 lists nothing
+            const std::vector<UnreadPage> unread = c.kind == PageKind::Normal
+                                                       ? std::vector<UnreadPage>{}
+                                                       : std::vector<UnreadPage>{{2, c.kind, search.requested[1]}};
+            EXPECT_EQ(result.unreadPages, unread) << name;
+            EXPECT_FALSE(result.endedAtUnreadPage) << name;
+            EXPECT_EQ(result.caption, targetOnPage3    ? u"3页 1行 第2"
+                                      : unread.empty() ? kRankingNotFound
+                                                       : kRankingIncomplete)
+                << name;
+            EXPECT_EQ(RankingUnreadMessage(result).empty(), result.conclusive()) << name;
         }
-        EXPECT_EQ(unread, c.unread) << c.name;
-        EXPECT_EQ(result.found, c.found) << c.name;
-        EXPECT_EQ(result.conclusive(), c.found) << c.name;
-        EXPECT_FALSE(result.endedAtUnreadPage) << c.name;
-        EXPECT_EQ(result.caption, c.caption) << c.name;
-        EXPECT_EQ(RankingUnreadMessage(result).empty(), c.found) << c.name;
     }
 }
 
@@ -429,7 +428,14 @@ TEST(RankingUnreadMessage, NamesThePagesAndTheReasons) {
     EXPECT_EQ(RankingUnreadMessage(result),
               u"排名查询在第7页停止：淘宝要求安全验证（滑块或访问受限），没有找到目标宝贝。之前各页的宝贝已列出。"
               u"另外，第2、5页没有读到（淘宝返回了空白页）。请先在浏览器中通过验证，再重新查询。");
+    result.unreadPages = {{2, PageKind::Empty, u"a"}, {3, PageKind::ErrorStatus, u"b"}, {5, PageKind::Empty, u"c"}};
+    result.endedAtUnreadPage = false;
+    EXPECT_EQ(
+        RankingUnreadMessage(result),
+        u"在读到的页面中没有找到目标宝贝，但第2、5页没有读到（淘宝返回了空白页），第3页没有读到（淘宝的服务器出错或"
+        u"繁忙，返回了错误页），所以“未找到”并不可信。请稍后重新查询。");
     result.unreadPages = {{1, PageKind::Login, u"d"}};
+    result.endedAtUnreadPage = true;
     EXPECT_EQ(RankingUnreadMessage(result),
               u"排名查询在第1页停止：淘宝要求登录，没有找到目标宝贝。之前各页的宝贝已列出。请先登录淘宝，再重新查询。");
     result.found = true;
@@ -470,10 +476,8 @@ TEST(RunRankingSearch, CancelKeepsTheRowsFoundSoFar) {
 
 TEST(RunRankingSearch, APageWhoseRequestTheUserCutShortIsNotRead) {
     std::atomic<bool> cancel = false;
-    std::vector<std::u16string> captions;
     RankingOptions options;
     options.cancel = &cancel;
-    options.caption = [&](const std::u16string& caption) { captions.push_back(caption); };
     int fetched = 0;
     options.fetch = [&](std::u16string&) {
         if (++fetched == 3) {
@@ -488,8 +492,25 @@ TEST(RunRankingSearch, APageWhoseRequestTheUserCutShortIsNotRead) {
     EXPECT_EQ(result.pagesFetched, 3);
     EXPECT_EQ(result.pagesRead, 2);
     EXPECT_EQ(table.rowCount(), 4);
-    EXPECT_EQ(captions.back(), u"已取消");
+    EXPECT_EQ(result.caption, u"已取消");
     EXPECT_EQ(RankingCancelledText(0), u"已取消：还没读完第1页");
+}
+
+TEST(RunRankingSearch, AStopAfterTheLastPageWasReadStopsNothing) {
+    std::atomic<bool> cancel = false;
+    FakeSearch search;
+    search.pages = {numberedPage(10000000000, 5), numberedPage(20000000000, 5)};
+    RankingOptions options = search.options();
+    options.cancel = &cancel;
+    options.rowAdded = [&](const RankingRow& row) {
+        cancel = row.number == 10; // pressed as the last row of the last page comes in
+    };
+    ResultTable table = rankingTable();
+    const RankingResult result =
+        RunRankingSearch(RankingQuery{u"k", 2, RankingTarget::OneItem, u"1", {}}, table, options);
+    EXPECT_EQ(result.pagesRead, 2);
+    EXPECT_FALSE(result.cancelled);
+    EXPECT_EQ(result.caption, kRankingNotFound);
 }
 
 TEST(RunRankingSearch, WalksAtMostAHundredPages) {
@@ -511,11 +532,18 @@ TEST(BoundedPagesText, HeldBetweenOneAndAHundred) {
     }
 }
 
-TEST(ItemIdFromText, LastRunOfNineToTwelveDigits) {
+TEST(ItemIdFromText, TheAddressesIdElseTheLastRunOfNineToTwelveDigits) {
     const std::pair<std::u16string, std::u16string> cases[] = {
         {u"42054041382", u"42054041382"},
         {u"http://item.taobao.com/item.htm?spm=a1z10.1&id=42054041382", u"42054041382"},
-        {u"https://detail.tmall.com/item.htm?id=520813250866&skuId=3100000001", u"3100000001"},
+        // The id= of an item address wins over the numbers after it.
+        {u"https://detail.tmall.com/item.htm?id=42054041382&skuId=4987654321", u"42054041382"},
+        {u"https://item.taobao.com/item.htm?ID=520813250866&ns=1&abbucket=12&spm=a21n57.1.0.0.123456789",
+         u"520813250866"},
+        {u"https://h5.m.taobao.com/awp/core/detail.htm?item_id=42054041382&sku_id=4987654321", u"42054041382"},
+        {u"https://a.m.tmall.com/i42054041382.htm?skuId=4987654321&id=123", u"4987654321"}, // no id= of 9-12 digits
+        {u"https://x/item.htm?skuId=4987654321", u"4987654321"},                            // skuId= is not id=
+        {u"https://x/item.htm?id=1234567890123&pid=987654321", u"987654321"},               // 13 digits are no id
         {u"12345678", u""},
         {u"1234567890123", u"123456789012"},
         {u"123456789012345678901", u"345678901"},

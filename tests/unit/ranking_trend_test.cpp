@@ -15,12 +15,20 @@
 namespace tarvisk {
 namespace {
 
-RankingRun run(const std::u16string& keyword, std::int64_t ranAt, RankingOutcome outcome, int number = 0) {
+/// A run; a found one at `place` on the result pages, met as the walk's row `number` (the place unless given).
+RankingRun run(const std::u16string& keyword, std::int64_t ranAt, RankingOutcome outcome, int place = 0,
+               int number = 0) {
     RankingRun r;
     r.keyword = keyword;
     r.ranAt = ranAt;
     r.outcome = outcome;
-    r.number = number;
+    r.pagesAsked = 3;
+    if (outcome == RankingOutcome::Found) {
+        r.page = (place - 1) / 44 + 1;
+        r.row = ((place - 1) % 44) / 4 + 1;
+        r.column = (place - 1) % 4 + 1;
+        r.number = number > 0 ? number : place;
+    }
     return r;
 }
 
@@ -29,7 +37,7 @@ constexpr RankingOutcome kNotFound = RankingOutcome::NotFound;
 constexpr RankingOutcome kIncomplete = RankingOutcome::Incomplete;
 
 TEST(NotFoundLevel, LiesBelowTheLowestPlaceFoundOnARoundNumber) {
-    const std::pair<int, int> cases[] = {{0, 20}, {1, 20}, {7, 20}, {10, 20}, {11, 30}, {51, 70}, {440, 450}};
+    const std::pair<int, int> cases[] = {{0, 20}, {1, 20}, {7, 20}, {10, 30}, {11, 30}, {51, 80}, {440, 540}};
     for (const auto& [lowest, level] : cases) {
         EXPECT_EQ(NotFoundLevel(lowest), level) << lowest;
     }
@@ -37,9 +45,10 @@ TEST(NotFoundLevel, LiesBelowTheLowestPlaceFoundOnARoundNumber) {
 
 TEST(RankingTrendOf, DrawsEachKeywordOldestFirstWithNotFoundRunsAtTheBottom) {
     // Newest first, as the history gives them.
+    // "b" at 500 was found on page 2 after an unread first page: its row number is 7, its place 51.
     const std::vector<RankingRun> runs = {
-        run(u"b", 500, kNotFound),  run(u"a", 400, kFound, 12), run(u"a", 300, kIncomplete),
-        run(u"b", 250, kFound, 51), run(u"a", 200, kNotFound),  run(u"a", 100, kFound, 3),
+        run(u"b", 500, kNotFound),     run(u"a", 400, kFound, 12), run(u"a", 300, kIncomplete),
+        run(u"b", 250, kFound, 51, 7), run(u"a", 200, kNotFound),  run(u"a", 100, kFound, 3),
     };
     const std::vector<KeywordRuns> groups = GroupByKeyword(runs);
     ASSERT_EQ(groups.size(), 2u);
@@ -47,18 +56,23 @@ TEST(RankingTrendOf, DrawsEachKeywordOldestFirstWithNotFoundRunsAtTheBottom) {
     EXPECT_EQ(groups[1].runs.size(), 4u);
 
     const RankingTrend trend = RankingTrendOf(groups);
-    EXPECT_EQ(trend.notFoundLevel, 70);
+    EXPECT_EQ(trend.lowestFound, 51);
+    EXPECT_EQ(trend.notFoundLevel, 80);
     ASSERT_EQ(trend.lines.size(), 2u);
     EXPECT_EQ(trend.lines[0].keyword, u"b");
-    EXPECT_EQ(trend.lines[0].points, (std::vector<TrendPoint>{{250, 51, true}, {500, 70, false}}));
+    EXPECT_EQ(trend.lines[0].points,
+              (std::vector<TrendPoint>{{250, 51, true, u"2页 2行 第3"}, {500, 80, false, u"未找到（查了前3页）"}}));
     // The incomplete run leaves no point.
-    EXPECT_EQ(trend.lines[1].points, (std::vector<TrendPoint>{{100, 3, true}, {200, 70, false}, {400, 12, true}}));
+    EXPECT_EQ(trend.lines[1].points, (std::vector<TrendPoint>{{100, 3, true, u"1页 1行 第3"},
+                                                              {200, 80, false, u"未找到（查了前3页）"},
+                                                              {400, 12, true, u"1页 3行 第4"}}));
     EXPECT_TRUE(RankingTrendOf({}).lines.empty());
 }
 
 TEST(OverviewOf, TellsTheBestAndTheLatestRun) {
+    // By the place on the result pages, not by the row number of the walk.
     const KeywordRuns keyword{u"a",
-                              {run(u"a", 400, kIncomplete), run(u"a", 300, kFound, 9), run(u"a", 200, kFound, 3),
+                              {run(u"a", 400, kIncomplete), run(u"a", 300, kFound, 9, 2), run(u"a", 200, kFound, 3),
                                run(u"a", 150, kFound, 3), run(u"a", 100, kNotFound)}};
     const KeywordOverview overview = OverviewOf(keyword);
     EXPECT_EQ(overview.runs, 5u);
@@ -91,9 +105,36 @@ TEST(DailySchedule, RunsOnceADayFromItsTime) {
     };
     for (const auto& c : cases) {
         const DailySchedule schedule{c.enabled, c.minute, c.lastRun};
-        EXPECT_EQ(DailyRunDue(schedule, today, c.now), c.due) << c.minute << " at " << c.now;
+        EXPECT_EQ(DueDailyRun(schedule, {today, c.now}), c.due ? std::optional(today) : std::nullopt)
+            << c.minute << " at " << c.now;
         EXPECT_EQ(NextDailyRunText(schedule, today, c.now), c.next) << c.minute << " at " << c.now;
     }
+}
+
+TEST(DailySchedule, ATimeTheMachineSleptThroughIsDueOnWaking) {
+    const Date today{2024, 3, 1};
+    const Date yesterday{2024, 2, 29};
+    const DayMinute wake{today, 7 * 60}; // before today's 09:00
+    const struct {
+        const char* name;
+        std::optional<Date> lastRun;
+        std::optional<DayMinute> lastLooked;
+        std::optional<Date> due;
+    } cases[] = {
+        {"asleep over yesterday's time", Date{2024, 2, 28}, DayMinute{yesterday, 8 * 60}, yesterday},
+        {"asleep for days", Date{2024, 2, 20}, DayMinute{Date{2024, 2, 25}, 22 * 60}, yesterday},
+        {"yesterday's run was made", yesterday, DayMinute{yesterday, 8 * 60}, std::nullopt},
+        {"asleep only after yesterday's time", Date{2024, 2, 28}, DayMinute{yesterday, 10 * 60}, std::nullopt},
+        {"just started: waits for today's time", Date{2024, 2, 20}, std::nullopt, std::nullopt},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(DueDailyRun({true, 9 * 60, c.lastRun}, wake, c.lastLooked), c.due) << c.name;
+    }
+    // After today's time, today's run is due whenever the program looked before.
+    EXPECT_EQ(DueDailyRun({true, 9 * 60, yesterday}, {today, 10 * 60}, DayMinute{today, 8 * 60}), today);
+    EXPECT_FALSE(DueDailyRun({false, 9 * 60, std::nullopt}, wake, DayMinute{Date{2024, 2, 1}, 0}));
+    EXPECT_EQ(AddDays(today, -1), yesterday);
+    EXPECT_EQ(AddDays(Date{2023, 12, 31}, 1), (Date{2024, 1, 1}));
 }
 
 TEST(DailySchedule, TimesOfDayReadAndWrite) {
@@ -187,8 +228,8 @@ TEST(RunKeywordRankings, ALoginPageOrTheUsersCancelEndsTheRun) {
     // Cancelled while "bb" walks: "bb" is not told (it has no answer) and "cc" never starts.
     std::atomic<bool> cancel = false;
     KeywordSearch second;
-    second.answers = {{u"q=aa", FetchedPage(pageWith({u"100000001"}), u"")},
-                      {u"q=bb", FetchedPage(pageWith({u"100000002"}), u"")}};
+    // The request of "bb" gives up at once: its answer stays empty.
+    second.answers = {{u"q=aa", FetchedPage(pageWith({u"100000001"}), u"")}};
     options = second.options();
     options.cancel = &cancel;
     told.clear();

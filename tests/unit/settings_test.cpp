@@ -1,5 +1,6 @@
 #include "text/settings.h"
 
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -7,8 +8,11 @@
 #include <iterator>
 #include <optional>
 #include <string>
+#include <thread>
+#include <vector>
 
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
@@ -381,6 +385,36 @@ TEST_F(SettingsFile, WritableFolderCheck) {
         ++entries;
     }
     EXPECT_EQ(entries, 1u) << "the check must not leave its probe file behind";
+}
+
+TEST_F(SettingsFile, AChangeOnTheStoredValueIsMadeByOneOfThePrograms) {
+    // Eight programs sharing the folder claim the same day at once, each waiting a moment between its read and its
+    // write: one of them makes the change, the others see it made.
+    std::vector<pid_t> programs;
+    for (int i = 0; i < 8; ++i) {
+        const pid_t program = ::fork();
+        ASSERT_GE(program, 0);
+        if (program == 0) {
+            const bool claimed = ChangeSetting(u"DailyRunDate", [](const std::u16string& stored) {
+                std::this_thread::sleep_for(std::chrono::milliseconds(20));
+                return stored == u"2024-05-01" ? std::nullopt : std::optional<std::u16string>(u"2024-05-01");
+            });
+            ::_exit(claimed ? 0 : 1);
+        }
+        programs.push_back(program);
+    }
+    int claims = 0;
+    for (const pid_t program : programs) {
+        int status = 0;
+        ASSERT_EQ(::waitpid(program, &status, 0), program);
+        ASSERT_TRUE(WIFEXITED(status));
+        claims += WEXITSTATUS(status) == 0 ? 1 : 0;
+    }
+    EXPECT_EQ(claims, 1);
+    EXPECT_EQ(ReadSetting(u"DailyRunDate"), u"2024-05-01");
+    // A change that gives no value leaves the file as it was; a key that is no name is refused.
+    EXPECT_FALSE(ChangeSetting(u"DailyRunDate", [](const std::u16string&) { return std::nullopt; }));
+    EXPECT_FALSE(ChangeSetting(u"a=b", [](const std::u16string&) { return std::optional<std::u16string>(u"x"); }));
 }
 
 } // namespace

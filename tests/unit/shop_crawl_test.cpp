@@ -32,6 +32,7 @@ const std::u16string kEndPage = u"<div class=\"no-result\">很抱歉，搜索到
 struct FakeShop {
     std::map<std::u16string, std::u16string> pages;
     std::map<std::u16string, std::u16string> answeredFrom; // where an answer came from, if elsewhere
+    std::map<std::u16string, int> statuses;                // the HTTP status of an answer, if known
     std::vector<std::u16string> requested;
 
     ShopCrawlOptions options() {
@@ -40,8 +41,10 @@ struct FakeShop {
             requested.push_back(url);
             const auto found = pages.find(url);
             const auto from = answeredFrom.find(url);
+            const auto status = statuses.find(url);
             return FetchedPage(found == pages.end() ? std::u16string() : found->second,
-                               from == answeredFrom.end() ? std::u16string() : from->second);
+                               HttpAnswer{from == answeredFrom.end() ? std::u16string() : from->second,
+                                          status == statuses.end() ? 0 : status->second});
         };
         return o;
     }
@@ -144,14 +147,41 @@ TEST(ParseShopPage, CurrentLinksWithoutSchemeOrWithHttps) {
         EXPECT_EQ(ParseShopPage(withScheme(old, scheme), &links), oldItems) << ToUtf8(scheme);
         EXPECT_EQ(links, oldLinks) << ToUtf8(scheme);
     }
-    // A page that still has links of the old form is read as before: only those count.
-    int links = 0;
-    EXPECT_EQ(ParseShopPage(withScheme(pageOf(20000000000, 2), u"//") + ShopItemLink(u"12345678901", u"x"), &links),
-              (std::vector<ShopItem>{{u"12345678901", u"x"}}));
-    EXPECT_EQ(links, 1);
     // Other schemes and hosts still do not match.
     for (const char16_t* scheme : {u"ftp://", u"///", u"http:/"}) {
         EXPECT_TRUE(ParseShopPage(withScheme(pageOf(20000000000, 2), scheme)).empty()) << ToUtf8(scheme);
+    }
+}
+
+TEST(ParseShopPage, EveryLinkWhateverItsSchemeInPageOrderWithItsOwnTitle) {
+    const auto link = [](const std::u16string& scheme, const std::u16string& id, const std::u16string& title) {
+        return u"<a class=\"item-name\" href=\"" + scheme + u"item.taobao.com/item.htm?id=" + id +
+               u"\" target=\"_blank\">" + title + u"</a> … ";
+    };
+    struct Case {
+        const char* name;
+        std::u16string page;
+        std::vector<ShopItem> items;
+    };
+    const Case cases[] = {
+        {"three scheme-less, one https and one http link",
+         link(u"//", u"3100000001", u"a") + link(u"https://", u"3100000002", u"b") + link(u"//", u"3100000003", u"c") +
+             link(u"http://", u"3100000004", u"d") + link(u"//", u"3100000005", u"e"),
+         {{u"3100000001", u"a"},
+          {u"3100000002", u"b"},
+          {u"3100000003", u"c"},
+          {u"3100000004", u"d"},
+          {u"3100000005", u"e"}}},
+        {"an https link just before an http link",
+         link(u"https://", u"3100000003", u"错链") + link(u"http://", u"3100000004", u"青瓷茶杯"),
+         {{u"3100000003", u"错链"}, {u"3100000004", u"青瓷茶杯"}}},
+        {"an item name whose link goes elsewhere lends its title to no other link",
+         u"<a class=\"item-name\" href=\"https://detail.tmall.com/item.htm?id=3100000009\">天猫</a> " +
+             link(u"http://", u"3100000004", u"青瓷茶杯"),
+         {{u"3100000004", u"青瓷茶杯"}}},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(ParseShopPage(c.page), c.items) << c.name;
     }
 }
 
@@ -196,18 +226,22 @@ TEST(CrawlShop, EndsAtTheFirstPageWithoutLinks) {
         const char* name;
         std::vector<std::u16string> pages; // page 1, 2, ...; beyond: failed requests (empty text)
         int fetched;
-        int count;
+        std::u16string status;
         int unread;
     };
-    // A failed request's empty answer also leaves the listing incomplete (`unread`: that page).
+    // A failed request's empty answer leaves the listing incomplete (`unread`: that page).
     const Case cases[] = {
-        {"end notice on the first page", {pageOf(10000000000, 4) + kEndPage}, 1, 0, 0},
-        {"failed first request", {}, 1, 0, 1},
-        {"failed second request keeps the first page's items", {pageOf(10000000000, 4)}, 2, 4, 2},
+        {"end notice on the first page", {pageOf(10000000000, 4) + kEndPage}, 1, u"共查到0个宝贝", 0},
+        {"failed first request", {}, 1, u"共查到0个宝贝（第1页没有读到，列表不完整）", 1},
+        {"failed second request keeps the first page's items",
+         {pageOf(10000000000, 4)},
+         2,
+         u"共查到4个宝贝（第2页没有读到，列表不完整）",
+         2},
         {"a page of empty titles still counts as a page with items",
-         {ShopItemLink(u"10000000000", u""), pageOf(20000000000, 1), u"<html>nothing here</html>"},
+         {ShopItemLink(u"10000000000", u""), pageOf(20000000000, 1), u"<div class=\"shop-hesper-bd\"></div>"},
          3,
-         1,
+         u"共查到1个宝贝",
          0},
     };
     for (const Case& c : cases) {
@@ -219,8 +253,7 @@ TEST(CrawlShop, EndsAtTheFirstPageWithoutLinks) {
         const ShopCrawlResult result = CrawlShop(address, shop.options());
         EXPECT_EQ(static_cast<int>(shop.requested.size()), c.fetched) << c.name;
         EXPECT_EQ(result.pagesFetched, c.fetched) << c.name;
-        EXPECT_EQ(result.count(), c.count) << c.name;
-        EXPECT_EQ(result.status, ShopStatusText(c.count)) << c.name;
+        EXPECT_EQ(result.status, c.status) << c.name;
         EXPECT_EQ(result.unreadPage.has_value(), c.unread > 0) << c.name;
         if (result.unreadPage) {
             EXPECT_EQ(*result.unreadPage, (UnreadPage{c.unread, PageKind::Empty, shopUrl(c.unread)})) << c.name;
@@ -228,23 +261,28 @@ TEST(CrawlShop, EndsAtTheFirstPageWithoutLinks) {
     }
 }
 
-TEST(CrawlShop, ALoginVerificationOrEmptyPageEndsTheListingIncomplete) {
+TEST(CrawlShop, APageItCannotReadEndsTheListingIncomplete) {
     const std::u16string login = u"https://login.taobao.com/member/login.jhtml?redirectURL=http%3A%2F%2Fshop1";
     const std::u16string punish = u"http://shop1.taobao.com//search.htm/_____tmd_____/punish?x5secdata=2";
+    const std::u16string busy = u"<html><body><h1>系统繁忙，请稍后再试</h1></body></html>";
     struct Case {
         const char* name;
         int page;
         std::u16string text;
         std::u16string address; // where the answer came from, if elsewhere
+        int status;
         PageKind kind;
     };
     const Case cases[] = {
-        {"login at the first page", 1, u"<form action=\"https://login.taobao.com/member/login.jhtml\">", login,
+        {"login at the first page", 1, u"<form action=\"https://login.taobao.com/member/login.jhtml\">", login, 200,
          PageKind::Login},
-        {"login at a later page", 2, u"<input name=\"loginId\">", u"", PageKind::Login},
-        {"slider at the first page", 1, u"<div id=\"nc_1_n1z\"></div>", u"", PageKind::Verification},
-        {"punish at a later page", 3, u"<html></html>", punish, PageKind::Verification},
-        {"blanks at a later page", 3, u"\r\n \r\n", u"", PageKind::Empty},
+        {"login at a later page", 2, u"<input name=\"loginId\">", u"", 200, PageKind::Login},
+        {"slider at the first page", 1, u"<div id=\"nc_1_n1z\"></div>", u"", 200, PageKind::Verification},
+        {"punish at a later page", 3, u"<html></html>", punish, 200, PageKind::Verification},
+        {"blanks at a later page", 3, u"\r\n \r\n", u"", 200, PageKind::Empty},
+        {"503 busy at a later page", 2, busy, u"", 503, PageKind::ErrorStatus},
+        {"500 with the end notice", 2, kEndPage, u"", 500, PageKind::ErrorStatus},
+        {"a page of no shop", 2, u"<html><body>garbage</body></html>", u"", 200, PageKind::Unrecognised},
     };
     for (const Case& c : cases) {
         FakeShop shop;
@@ -253,13 +291,16 @@ TEST(CrawlShop, ALoginVerificationOrEmptyPageEndsTheListingIncomplete) {
         }
         shop.pages[shopUrl(c.page)] = c.text;
         shop.answeredFrom[shopUrl(c.page)] = c.address;
+        shop.statuses[shopUrl(c.page)] = c.status;
         shop.pages[shopUrl(c.page + 1)] = pageOf(90000000000, 20);
         std::u16string address = u"shop1.taobao.com";
         const ShopCrawlResult result = CrawlShop(address, shop.options());
 
         EXPECT_EQ(static_cast<int>(shop.requested.size()), c.page) << c.name;
         EXPECT_EQ(result.count(), 20 * (c.page - 1)) << c.name;
-        EXPECT_EQ(result.status, ShopStatusText(result.count())) << c.name;
+        EXPECT_EQ(result.status, u"共查到" + NumberText(result.count()) + u"个宝贝（第" + NumberText(c.page) +
+                                     u"页没有读到，列表不完整）")
+            << c.name;
         ASSERT_TRUE(result.unreadPage) << c.name;
         EXPECT_EQ(*result.unreadPage, (UnreadPage{c.page, c.kind, c.address.empty() ? shopUrl(c.page) : c.address}))
             << c.name;
@@ -293,7 +334,8 @@ TEST(CrawlShop, StopsAfterAHundredPages) {
     const ShopCrawlResult result = CrawlShop(address, options);
     EXPECT_EQ(fetched, 100);
     EXPECT_EQ(result.count(), 200);
-    EXPECT_EQ(result.status, u"共查到200个宝贝");
+    EXPECT_TRUE(result.pageLimitReached);
+    EXPECT_EQ(result.status, u"共查到200个宝贝（最多读100页，后面可能还有）");
 }
 
 TEST(CrawlShop, CancelKeepsTheItemsFoundSoFar) {
@@ -318,11 +360,26 @@ TEST(CrawlShop, CancelKeepsTheItemsFoundSoFar) {
     EXPECT_FALSE(CancelRequested()); // the scope ends with the crawl
 }
 
+TEST(CrawlShop, AStopAfterTheLastPageStopsNothing) {
+    std::atomic<bool> cancel = false;
+    std::u16string address = u"shop1.taobao.com";
+    ShopCrawlOptions options;
+    options.cancel = &cancel;
+    options.fetch = [&](const std::u16string& url) {
+        cancel = url.ends_with(u"pageNo=2"); // pressed as the end notice comes in
+        return url.ends_with(u"pageNo=1") ? pageOf(10000000000, 5) : kEndPage;
+    };
+    const ShopCrawlResult result = CrawlShop(address, options);
+    EXPECT_FALSE(result.cancelled);
+    EXPECT_EQ(result.status, u"共查到5个宝贝");
+}
+
 TEST(CrawlShop, SaysHowManyLinksPastAPagesLimitWentUnlisted) {
     FakeShop shop;
     shop.pages[shopUrl(1)] = pageOf(10000000000, 120);
     shop.pages[shopUrl(2)] = pageOf(20000000000, 30);
     shop.pages[shopUrl(3)] = pageOf(30000000000, 105);
+    shop.pages[shopUrl(4)] = kEndPage;
     std::u16string address = u"shop1.taobao.com";
     const ShopCrawlResult result = CrawlShop(address, shop.options());
     EXPECT_EQ(result.count(), 230);
@@ -330,14 +387,24 @@ TEST(CrawlShop, SaysHowManyLinksPastAPagesLimitWentUnlisted) {
     EXPECT_EQ(result.items[100].id, u"20000000000");
     EXPECT_EQ(result.crowdedPages, (std::vector<int>{1, 3}));
     EXPECT_EQ(result.linksNotListed, 25);
-    EXPECT_EQ(result.status, u"共查到230个宝贝（另有25个未列出）");
-    EXPECT_EQ(ShopNotListedNote(result), u"每页只列出前100个宝贝链接，第1、3页另有25个未列出");
+    EXPECT_EQ(result.status, u"共查到230个宝贝（第1、3页另有25个未列出，每页只列前100个）");
 
     FakeShop plain;
     plain.pages[shopUrl(1)] = pageOf(10000000000, 100);
+    plain.pages[shopUrl(2)] = kEndPage;
     const ShopCrawlResult full = CrawlShop(address, plain.options());
     EXPECT_EQ(full.status, u"共查到100个宝贝");
-    EXPECT_EQ(ShopNotListedNote(full), u"");
+    EXPECT_EQ(ShopPartialReason(full), u"");
+}
+
+TEST(ShopPartialReason, NamesEveryReason) {
+    ShopCrawlResult result;
+    result.unreadPage = UnreadPage{101, PageKind::Login, u"a"};
+    result.pageLimitReached = true;
+    result.crowdedPages = {7};
+    result.linksNotListed = 3;
+    EXPECT_EQ(ShopPartialReason(result),
+              u"第101页没有读到，列表不完整；最多读100页，后面可能还有；第7页另有3个未列出，每页只列前100个");
 }
 
 } // namespace

@@ -31,7 +31,7 @@ BrowserView::BrowserView(QWebEngineProfile* profile, QWidget* parent)
     setPage(page);
     connect(page, &SilentPage::documentComplete, this, &BrowserView::documentComplete);
     connect(page, &QWebEnginePage::newWindowRequested, this, &BrowserView::openRequestedWindow);
-    connect(this, &QWebEngineView::loadFinished, this, &BrowserView::fillPendingBody);
+    connect(this, &QWebEngineView::loadFinished, this, &BrowserView::completeBody);
 
     m_status->setObjectName(QStringLiteral("BrowserStatus"));
     m_status->setTextFormat(Qt::PlainText);
@@ -48,7 +48,8 @@ BrowserView::BrowserView(QWebEngineProfile* profile, QWidget* parent)
     });
 }
 
-void BrowserView::setBodyHtml(const QString& html, const QUrl& base) {
+void BrowserView::setBodyHtml(const QString& html, const QUrl& base, const QString& shownId) {
+    m_shownId = shownId;
     // Shown documents are texts from outside (account names, titles, addresses): they may draw, never run.
     QWebEngineSettings* settings = page()->settings();
     settings->setAttribute(QWebEngineSettings::JavascriptEnabled, false);
@@ -77,6 +78,7 @@ void BrowserView::setBodyMargin(int pixels) {
 
 void BrowserView::Navigate(const QString& address) {
     m_pendingBody.clear();
+    m_shownId.clear();
     setUrl(QUrl::fromUserInput(address));
 }
 
@@ -111,14 +113,28 @@ void BrowserView::showStatus(const QString& text) {
     m_statusTimer->start();
 }
 
-void BrowserView::fillPendingBody(bool ok) {
-    if (!ok || m_pendingBody.isNull()) {
+void BrowserView::completeBody(bool ok) {
+    if (!ok) {
         return;
     }
-    const QString text = QString::fromUtf8(QJsonDocument(QJsonArray{m_pendingBody}).toJson(QJsonDocument::Compact));
-    m_pendingBody = QString();
-    page()->runJavaScript(QStringLiteral("document.body.innerHTML = %1[0];").arg(text),
-                          QWebEngineScript::ApplicationWorld);
+    // The texts go into the scripts as JSON strings: nothing in them can end the string.
+    const auto json = [](const QString& text) {
+        return QString::fromUtf8(QJsonDocument(QJsonArray{text}).toJson(QJsonDocument::Compact)) +
+               QStringLiteral("[0]");
+    };
+    if (!m_pendingBody.isNull()) {
+        page()->runJavaScript(QStringLiteral("document.body.innerHTML = %1;").arg(json(m_pendingBody)),
+                              QWebEngineScript::ApplicationWorld);
+        m_pendingBody = QString();
+    }
+    if (!m_shownId.isEmpty()) {
+        page()->runJavaScript(
+            QStringLiteral(
+                "var shown = document.getElementById(%1); if (shown) shown.scrollIntoView({block: 'center'});")
+                .arg(json(m_shownId)),
+            QWebEngineScript::ApplicationWorld);
+        m_shownId.clear();
+    }
 }
 
 } // namespace tarvisk

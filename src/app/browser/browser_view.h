@@ -22,8 +22,9 @@ public:
     BrowserView(QWebEngineProfile* profile, QWidget* parent);
 
     /// Shows a document given as body HTML; relative addresses (tbimgs/...) resolve against `base`, which must
-    /// end with "/" for a folder.
-    void setBodyHtml(const QString& html, const QUrl& base = {});
+    /// end with "/" for a folder. Once it has loaded, the element whose id is `shownId` (if any) is scrolled into
+    /// the middle of the view.
+    void setBodyHtml(const QString& html, const QUrl& base = {}, const QString& shownId = {});
     /// The margin of the document body in pixels, kept across documents (the report browser uses 0).
     void setBodyMargin(int pixels);
     int bodyMargin() const { return m_bodyMargin; }
@@ -48,7 +49,8 @@ private:
     /// they are here, unless it is refused.
     void openRequestedWindow(QWebEngineNewWindowRequest& request);
     void showStatus(const QString& text);
-    void fillPendingBody(bool ok);
+    /// Once a document has loaded: its body, when it was too large to load in one piece, and the element to show.
+    void completeBody(bool ok);
 
     int m_bodyMargin = -1;
     QString m_bodyStyle;
@@ -56,6 +58,7 @@ private:
     QLabel* m_status;
     QTimer* m_statusTimer;
     int m_refusedWindows = 0; ///< since the page began to load
+    QString m_shownId;        ///< the element of the body to scroll into view once it has loaded
 };
 
 } // namespace tarvisk

@@ -1,6 +1,7 @@
 #include "app/ranking/keyword_panel.h"
 
 #include <memory>
+#include <utility>
 
 #include <QCheckBox>
 #include <QHBoxLayout>
@@ -57,14 +58,6 @@ QStandardItem* cell(const QString& text) {
     return item;
 }
 
-/// Why a walk of the window's fields cannot be tracked; empty when it can.
-QString targetProblem(const TrackedWalk& walk) {
-    if (walk.query.target == RankingTarget::OneItem) {
-        return walk.query.itemId.empty() ? QStringLiteral("请先在“查询单款宝贝”一栏输入宝贝id") : QString();
-    }
-    return walk.query.shopItemIds.empty() ? QStringLiteral("请先点“读取”，读出店铺的宝贝列表") : QString();
-}
-
 } // namespace
 
 KeywordPanel::KeywordPanel(SoPaiMing& window, LocalStore& store, QWidget* parent)
@@ -99,7 +92,10 @@ KeywordPanel::KeywordPanel(SoPaiMing& window, LocalStore& store, QWidget* parent
     m_summaryView->setEditTriggers(QAbstractItemView::NoEditTriggers);
     m_summaryView->verticalHeader()->hide();
     m_summaryView->verticalHeader()->setDefaultSectionSize(m_summaryView->fontMetrics().height() + 6);
-    m_summaryView->horizontalHeader()->setStretchLastSection(true);
+    // Every column shows whole, the outcomes as wide as their texts; the keyword takes what is left.
+    QHeaderView* header = m_summaryView->horizontalHeader();
+    header->setSectionResizeMode(QHeaderView::ResizeToContents);
+    header->setSectionResizeMode(KeywordColumn, QHeaderView::Stretch);
     m_dailyTimer->setObjectName(QStringLiteral("DailyTimer"));
     m_saveTimer->setSingleShot(true);
     m_saveTimer->setInterval(kSaveDelayMs);
@@ -191,10 +187,16 @@ void KeywordPanel::storeSchedule() {
 }
 
 void KeywordPanel::showScheduleStatus(const QString& note) {
-    const QString next = QtText(NextDailyRunText(storedSchedule(), Today(), MinutesSinceMidnight()));
-    QStringList parts;
+    const Date today = Today();
+    // What the day's run did stays said for the rest of the day.
     if (!note.isEmpty()) {
-        parts << note;
+        m_dailyNote = note;
+        m_dailyNoteDay = today;
+    }
+    const QString next = QtText(NextDailyRunText(storedSchedule(), today, MinutesSinceMidnight()));
+    QStringList parts;
+    if (m_dailyNoteDay == today) {
+        parts << m_dailyNote;
     }
     if (!next.isEmpty()) {
         parts << QStringLiteral("下次自动查询：%1").arg(next);
@@ -203,21 +205,30 @@ void KeywordPanel::showScheduleStatus(const QString& note) {
 }
 
 void KeywordPanel::DailyTimer_Timer() {
-    const Date today = Today();
-    if (!DailyRunDue(storedSchedule(), today, MinutesSinceMidnight())) {
+    const DayMinute now{Today(), MinutesSinceMidnight()};
+    const std::optional<Date> due = DueDailyRun(storedSchedule(), now, m_lastLooked);
+    if (!due) {
+        m_lastLooked = now;
         showScheduleStatus();
         return;
     }
-    if (m_window.isSearching()) {
+    if (m_window.isBusy()) {
+        // The moment last looked at stays: a time slept through is still due at the next tick.
         m_dailyStatus->setText(QStringLiteral("今天的自动查询等正在进行的查询结束后开始"));
         return;
     }
-    // The day's run is made once, whether it can start or not: a list or a target to mend waits for tomorrow.
-    WriteSetting(kDailyDateKey, FromUtf8(IsoDateText(today)));
-    m_scheduled = true;
-    const QString problem = start();
-    if (!problem.isEmpty()) {
-        m_scheduled = false;
+    m_lastLooked = now;
+    // The day is read and marked under the settings file's lock, so that of two programs sharing it (tarvisk and
+    // tarvix) one makes the run; and it is made once, whether it can start or not.
+    const bool claimed = ChangeSetting(kDailyDateKey, [day = *due](const std::u16string& stored) {
+        return DailyRunMadeFor(ParseIsoDate(ToUtf8(stored)), day) ? std::nullopt
+                                                                  : std::optional(FromUtf8(IsoDateText(day)));
+    });
+    if (!claimed) {
+        showScheduleStatus();
+        return;
+    }
+    if (const QString problem = start(true); !problem.isEmpty()) {
         showScheduleStatus(QStringLiteral("今天的自动查询没有进行：%1").arg(problem));
         return;
     }
@@ -225,38 +236,50 @@ void KeywordPanel::DailyTimer_Timer() {
 }
 
 void KeywordPanel::runKeywords() {
-    m_scheduled = false;
-    const QString problem = start();
-    if (!problem.isEmpty()) {
+    if (const QString problem = start(false); !problem.isEmpty()) {
         ShowMessageBox(this, problem);
     }
 }
 
-QString KeywordPanel::start() {
-    if (m_window.isSearching()) {
+QString KeywordPanel::start(bool scheduled) {
+    if (m_window.isBusy()) {
         return QStringLiteral("正在查询排名，请等它结束");
     }
     std::vector<std::u16string> keywords = DistinctLines(CoreText(m_list->toPlainText()));
     if (keywords.empty()) {
         return QStringLiteral("请先在关键字列表里输入要查询的关键字，每行一个");
     }
-    const TrackedWalk walk = m_window.trackedWalk({});
-    if (const QString problem = targetProblem(walk); !problem.isEmpty()) {
-        return problem;
+    if (const QString missing = m_window.markMissingTarget(); !missing.isEmpty()) {
+        return missing;
     }
     saveKeywords();
+    // The items of the shop named in the window are read first (on the day, for the daily run).
+    m_window.withShopListing([this, scheduled, keywords = std::move(keywords)](bool ready) mutable {
+        if (ready) {
+            run(std::move(keywords), scheduled);
+        } else if (scheduled) {
+            showScheduleStatus(QStringLiteral("今天的自动查询没有进行：店铺的宝贝列表没有读全"));
+        }
+    });
+    return {};
+}
+
+void KeywordPanel::run(std::vector<std::u16string> keywords, bool scheduled) {
+    const TrackedWalk walk = m_window.trackedWalk({});
     m_keywords = std::move(keywords);
     m_summary->removeRows(0, m_summary->rowCount());
     for (const std::u16string& keyword : m_keywords) {
         m_summary->appendRow({cell(QtText(keyword)), cell(QtText(kWaiting)), cell({}), cell({})});
     }
-    m_summaryView->resizeColumnsToContents();
     m_summaryLine->clear();
     m_blockedAt.reset();
     m_blockedMessage.clear();
     m_run->setEnabled(false);
     m_list->setReadOnly(true);
     m_progress->begin();
+    if (scheduled) {
+        showScheduleStatus(QStringLiteral("今天的自动查询正在进行"));
+    }
 
     KeywordRankingOptions options;
     options.fetch = m_window.pageFetch();
@@ -276,13 +299,9 @@ QString KeywordPanel::start() {
     options.ranked = [this, walk](std::size_t index, const RankingResult& result) {
         m_job.post([this, index, walk, result] { record(index, walk, result); });
     };
-    auto walked = std::make_shared<std::size_t>(0);
-    const bool scheduled = m_scheduled;
-    m_job.start([query = walk.query, keywords = m_keywords, options,
-                 walked] { *walked = RunKeywordRankings(query, keywords, options); },
-                [this, walked, scheduled] { finish(*walked, scheduled); });
+    m_job.start([query = walk.query, keywords = m_keywords, options] { RunKeywordRankings(query, keywords, options); },
+                [this, scheduled] { finish(scheduled); });
     emit runningChanged();
-    return {};
 }
 
 void KeywordPanel::record(std::size_t index, const TrackedWalk& walk, const RankingResult& result) {
@@ -294,30 +313,31 @@ void KeywordPanel::record(std::size_t index, const TrackedWalk& walk, const Rank
     }
     const RankingRunContext context = RecordRankingRun(m_store, *run);
     const int row = static_cast<int>(index);
-    m_summary->item(row, OutcomeColumn)->setText(QtText(RankingOutcomeText(*run)));
+    m_summary->item(row, OutcomeColumn)->setText(QtText(RankingOutcomeText(*run, false)));
     m_summary->item(row, OutcomeColumn)
         ->setToolTip(PlainToolTip(run->outcome == RankingOutcome::Found
                                       ? QtText(run->itemTitle + u"（" + run->itemId + u"）")
                                       : QtText(RankingUnreadMessage(result))));
-    m_summary->item(row, PreviousColumn)->setText(QtText(PreviousOutcomeText(context.previous)));
+    m_summary->item(row, PreviousColumn)->setText(QtText(PreviousOutcomeText(context.previous, false)));
     m_summary->item(row, ChangeColumn)->setText(QtText(RankingChangeText(context.previous, *run)));
-    m_summaryView->resizeColumnsToContents();
     if (result.endedAtUnreadPage) {
         m_blockedAt = result.unreadPages.back();
         m_blockedMessage = QtText(RankingUnreadMessage(result));
     }
 }
 
-void KeywordPanel::finish(std::size_t walked, bool scheduled) {
-    const bool cancelled = !m_blockedAt && walked < m_keywords.size();
+void KeywordPanel::finish(bool scheduled) {
     int found = 0;
     int notFound = 0;
     int incomplete = 0;
     for (int row = 0; row < m_summary->rowCount(); ++row) {
         QStandardItem* outcome = m_summary->item(row, OutcomeColumn);
         const std::u16string text = CoreText(outcome->text());
-        if (text == kWaiting || text == kWalking) {
-            outcome->setText(QtText(cancelled ? kCancelled : kNotWalked));
+        // The keyword under way when the user stopped the run was cancelled; those after it were not walked.
+        if (text == kWalking) {
+            outcome->setText(QtText(kCancelled));
+        } else if (text == kWaiting) {
+            outcome->setText(QtText(kNotWalked));
         } else if (text == kRankingNotFound) {
             ++notFound;
         } else if (text == kRankingIncomplete) {
@@ -335,7 +355,6 @@ void KeywordPanel::finish(std::size_t walked, bool scheduled) {
     m_progress->end();
     m_run->setEnabled(true);
     m_list->setReadOnly(false);
-    m_scheduled = false;
     if (scheduled) {
         showScheduleStatus(QStringLiteral("今天的自动查询已完成"));
     }

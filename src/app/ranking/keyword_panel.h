@@ -60,14 +60,15 @@ public:
     static void rememberShown(bool shown);
 
 public slots:
-    /// Walks the keywords of the list one after another; runFinished follows. Refused (with a message) while a
-    /// walk runs, without keywords, or without a target.
+    /// Walks the keywords of the list one after another (in the shop mode once the shop is listed); runFinished
+    /// follows. Refused (with a message) while a walk runs, without keywords, or without a target.
     void runKeywords();
     /// Stops the run after the page under way; the keywords done so far stay in the summary.
     void cancelRun();
     /// Opens the ranking history on the window's target, the list's keywords on the chart.
     void openHistory();
-    /// The daily run's clock tick: starts the day's run when it is due and no walk runs (else waits for the next).
+    /// The daily run's clock tick: starts the day's run when it is due (DueDailyRun; a time the machine slept
+    /// through is due on waking) and no walk runs (else waits for the next), once this program has marked the day.
     void DailyTimer_Timer();
 
 signals:
@@ -78,13 +79,16 @@ signals:
     void loginBrowserRequested(const QString& address);
 
 private:
-    /// Starts the run; the reason it cannot start, empty when it started.
-    QString start();
+    /// Starts the run (the daily one when `scheduled`); the reason it cannot start, empty when it started.
+    QString start(bool scheduled);
+    /// Walks `keywords` with the window's target.
+    void run(std::vector<std::u16string> keywords, bool scheduled);
     void record(std::size_t index, const TrackedWalk& walk, const RankingResult& result);
-    void finish(std::size_t walked, bool scheduled);
+    void finish(bool scheduled);
     void historyChanged();
     void saveKeywords();
     void storeSchedule();
+    /// Shows when the daily run comes next, after what the day's run did (`note`, said for the rest of the day).
     void showScheduleStatus(const QString& note = {});
     void openHistoryAt(const std::vector<std::u16string>& keywords);
 
@@ -106,8 +110,10 @@ private:
     std::vector<std::u16string> m_keywords; ///< of the running or last run
     std::optional<UnreadPage> m_blockedAt;  ///< the login or verification page that ended the running run
     QString m_blockedMessage;
-    bool m_scheduled = false; ///< the running run is the daily one
-    BackgroundJob m_job;      // last: stopped before the members a running run reports into
+    std::optional<DayMinute> m_lastLooked; ///< when the daily run last looked at the clock
+    QString m_dailyNote;                   ///< what the daily run did on the day m_dailyNoteDay
+    std::optional<Date> m_dailyNoteDay;
+    BackgroundJob m_job; // last: stopped before the members a running run reports into
 };
 
 } // namespace tarvisk

@@ -1,16 +1,23 @@
 #include "app/ranking/ranking_chart.h"
 
 #include <algorithm>
+#include <cmath>
 #include <limits>
+#include <utility>
 
+#include <QAreaSeries>
+#include <QCursor>
 #include <QDateTime>
 #include <QDateTimeAxis>
 #include <QLineSeries>
 #include <QScatterSeries>
+#include <QLegendMarker>
+#include <QToolTip>
 #include <QValueAxis>
 
 #include "app/ui/qt_text.h"
 #include "app/ui/plain_text.h"
+#include "core/date.h"
 
 namespace tarvisk {
 
@@ -51,34 +58,46 @@ RankingChart::RankingChart(QWidget* parent) : QChartView(parent) {
 void RankingChart::showTrend(const RankingTrend& trend) {
     QChart& chart = *this->chart();
     chart.removeAllSeries();
+    m_pointTexts.clear();
     for (QAbstractAxis* axis : chart.axes()) {
         chart.removeAxis(axis);
         delete axis;
     }
 
+    const int notFoundLevel = trend.notFoundLevel > 0 ? trend.notFoundLevel : NotFoundLevel(0);
+    // The band of the not-found runs: from half-way between the lowest place found and their level, as far below it.
+    const qreal bandTop = (trend.lowestFound + notFoundLevel) / 2.0;
+    const qreal bandBottom = 2.0 * notFoundLevel - bandTop;
     auto* time = new QDateTimeAxis;
     time->setTitleText(QStringLiteral("查询时间"));
     auto* rows = new QValueAxis;
     rows->setTitleText(QStringLiteral("排在第几个宝贝（越高越好）"));
     rows->setLabelFormat(QStringLiteral("%d"));
-    // Row 1 at the top: a better place is drawn higher.
+    // Row 1 at the top: a better place is drawn higher. The not-found level lies inside the axis, in its band.
     rows->setReverse(true);
-    rows->setRange(0, trend.notFoundLevel > 0 ? trend.notFoundLevel : NotFoundLevel(0));
+    rows->setRange(0, bandBottom);
     rows->setTickType(QValueAxis::TicksDynamic);
     rows->setTickAnchor(0);
-    rows->setTickInterval(rowStep(static_cast<int>(rows->max())));
+    rows->setTickInterval(rowStep(notFoundLevel));
     chart.addAxis(time, Qt::AlignBottom);
     chart.addAxis(rows, Qt::AlignLeft);
 
     qint64 first = std::numeric_limits<qint64>::max();
     qint64 last = std::numeric_limits<qint64>::min();
     QScatterSeries* notFound = nullptr;
+    QStringList notFoundTexts;
     for (const TrendLine& line : trend.lines) {
         auto* series = new QLineSeries;
         series->setName(PlainMarkup(QtText(line.keyword)));
         series->setPointsVisible(true);
+        QStringList texts;
         for (const TrendPoint& point : line.points) {
-            series->append(msOf(point.ranAt), point.number);
+            const QString text =
+                QStringLiteral("%1\n%2\n%3")
+                    .arg(QtText(line.keyword), QString::fromStdString(LocalTimeText(point.ranAt)).left(16),
+                         QtText(point.outcome));
+            series->append(msOf(point.ranAt), point.place);
+            texts << text;
             first = std::min<qint64>(first, point.ranAt * kMsPerSecond);
             last = std::max<qint64>(last, point.ranAt * kMsPerSecond);
             if (!point.found) {
@@ -89,17 +108,12 @@ void RankingChart::showTrend(const RankingTrend& trend) {
                     notFound->setMarkerSize(9);
                     notFound->setColor(Qt::darkGray);
                 }
-                notFound->append(msOf(point.ranAt), point.number);
+                notFound->append(msOf(point.ranAt), point.place);
+                notFoundTexts << text;
             }
         }
         chart.addSeries(series);
-    }
-    if (notFound != nullptr) {
-        chart.addSeries(notFound);
-    }
-    for (QAbstractSeries* series : chart.series()) {
-        series->attachAxis(time);
-        series->attachAxis(rows);
+        m_pointTexts.insert(series, texts);
     }
 
     if (first > last) {
@@ -109,9 +123,58 @@ void RankingChart::showTrend(const RankingTrend& trend) {
     }
     const qint64 margin =
         first == last ? kSingleMomentMargin : static_cast<qint64>(static_cast<double>(last - first) * kTimeMargin);
+    // The not-found runs lie in a band of their own, below the lowest place found.
+    auto* upper = new QLineSeries;
+    auto* lower = new QLineSeries;
+    for (const qint64 at : {first - margin, last + margin}) {
+        upper->append(static_cast<qreal>(at), bandTop);
+        lower->append(static_cast<qreal>(at), bandBottom);
+    }
+    auto* band = new QAreaSeries(upper, lower);
+    band->setColor(QColor(0, 0, 0, 18));
+    band->setBorderColor(Qt::lightGray);
+    chart.addSeries(band);
+    chart.legend()->markers(band).constFirst()->setVisible(false);
+    if (notFound != nullptr) {
+        chart.addSeries(notFound);
+        m_pointTexts.insert(notFound, notFoundTexts);
+    }
+    for (QAbstractSeries* series : chart.series()) {
+        series->attachAxis(time);
+        series->attachAxis(rows);
+        if (auto* points = qobject_cast<QXYSeries*>(series); points != nullptr && m_pointTexts.contains(points)) {
+            connect(points, &QXYSeries::hovered, this, [this, points](const QPointF& at, bool over) {
+                if (over) {
+                    QToolTip::showText(QCursor::pos(), PlainToolTip(pointText(points, at)), this);
+                } else {
+                    QToolTip::hideText();
+                }
+            });
+        }
+    }
     time->setRange(QDateTime::fromMSecsSinceEpoch(first - margin), QDateTime::fromMSecsSinceEpoch(last + margin));
     time->setFormat(last - first < 2 * kMsPerDay ? QStringLiteral("MM-dd HH:mm") : QStringLiteral("MM-dd"));
     time->setTickCount(std::clamp(static_cast<int>((last - first) / kMsPerDay) + 2, 3, 8));
+}
+
+QString RankingChart::pointText(const QAbstractSeries* series, const QPointF& at) const {
+    const auto* points = qobject_cast<const QXYSeries*>(series);
+    const QStringList texts = m_pointTexts.value(series);
+    if (points == nullptr || texts.isEmpty() || points->count() != texts.size()) {
+        return {};
+    }
+    // The pointer rests on a line anywhere between two runs: the run nearest in time is meant, of two at the same
+    // time the one nearest in place.
+    const auto distance = [&at](const QPointF& point) {
+        return std::pair(std::abs(point.x() - at.x()), std::abs(point.y() - at.y()));
+    };
+    int nearest = 0;
+    for (int i = 1; i < points->count(); ++i) {
+        if (distance(points->at(i)) < distance(points->at(nearest))) {
+            nearest = i;
+        }
+    }
+    return texts.at(nearest);
 }
 
 } // namespace tarvisk

@@ -2,12 +2,14 @@
 
 #include <algorithm>
 #include <set>
+#include <span>
 
 #include <QComboBox>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QStandardItemModel>
 #include <QTableView>
 #include <QVBoxLayout>
@@ -45,6 +47,19 @@ QTableView* makeTable(QStandardItemModel* model, const char* name, QWidget* pare
     return view;
 }
 
+/// Fits the columns of `view` to their contents, but for the last, which takes the width left (a column fitted by
+/// the view would no longer stretch); returns the width the columns need.
+int fitColumns(QTableView& view) {
+    const int last = view.model()->columnCount() - 1;
+    int needed = 0;
+    for (int column = 0; column < last; ++column) {
+        view.resizeColumnToContents(column);
+        needed += view.columnWidth(column);
+    }
+    return needed + std::max(view.horizontalHeader()->sectionSizeHint(last),
+                             static_cast<QAbstractItemView&>(view).sizeHintForColumn(last));
+}
+
 QStandardItem* cell(const std::u16string& text) {
     auto* item = new QStandardItem(QtText(text));
     item->setEditable(false);
@@ -61,7 +76,7 @@ std::u16string unreadText(const RankingRun& run) {
 }
 
 std::u16string outcomeWithTime(const std::optional<RankingRun>& run) {
-    return run ? RankingOutcomeText(*run) + u"（" + FromUtf8(LocalTimeText(run->ranAt)).substr(5, 11) + u"）"
+    return run ? RankingOutcomeText(*run, false) + u"（" + FromUtf8(LocalTimeText(run->ranAt)).substr(5, 11) + u"）"
                : std::u16string(u"—");
 }
 
@@ -74,7 +89,7 @@ RankingHistoryWindow::RankingHistoryWindow(LocalStore& store, QWidget* parent)
     setObjectName(QStringLiteral("RankingHistory"));
     setWindowTitle(QStringLiteral("排名走势"));
     setFont(WindowFont(9));
-    resize(1060, 700);
+    resize(1180, 720);
 
     m_target->setObjectName(QStringLiteral("HistoryTarget"));
     m_target->setMinimumContentsLength(28);
@@ -104,8 +119,8 @@ RankingHistoryWindow::RankingHistoryWindow(LocalStore& store, QWidget* parent)
     layout->addLayout(middle, 3);
     layout->addWidget(m_runView, 2);
     layout->addWidget(
-        new QLabel(QStringLiteral("排名按查询时经过的第几个宝贝计（第1页第1个为1）。“结果不完整”的查询有页面没读到，"
-                                  "不画在图上；“未找到”画在图的最下方。"),
+        new QLabel(QStringLiteral("排名按宝贝在搜索结果中的位置计（每页44个，第1页第1个为1）。“结果不完整”的查询有"
+                                  "页面没读到，不画在图上；“未找到”画在图最下方的灰色带里。鼠标停在点上可看那次查询。"),
                    this));
 
     connect(m_target, &QComboBox::currentIndexChanged, this, [this] {
@@ -186,7 +201,9 @@ void RankingHistoryWindow::reload() {
         m_keywords->appendRow({name, cell(NumberText(static_cast<double>(overview.runs))),
                                cell(outcomeWithTime(overview.best)), cell(outcomeWithTime(overview.latest))});
     }
-    m_keywordView->resizeColumnsToContents();
+    // The keyword table shows its columns whole; the chart takes the width left.
+    m_keywordView->setMinimumWidth(std::max(380, fitColumns(*m_keywordView) + 2 * m_keywordView->frameWidth() +
+                                                     m_keywordView->verticalScrollBar()->sizeHint().width()));
     int row = 0;
     for (int i = 0; i < m_keywords->rowCount(); ++i) {
         if (m_keywords->item(i)->text() == selected) {
@@ -211,8 +228,9 @@ void RankingHistoryWindow::showRunsOf(int keywordRow) {
     const std::vector<RankingRun>& runs = m_history[static_cast<std::size_t>(keywordRow)].runs;
     for (std::size_t i = 0; i < runs.size(); ++i) {
         const RankingRun& run = runs[i];
-        const std::optional<RankingRun> before = i + 1 < runs.size() ? std::optional(runs[i + 1]) : std::nullopt;
-        QStandardItem* outcome = cell(RankingOutcomeText(run));
+        // Each run against the last run before it that gave an answer.
+        const std::optional<RankingRun> before = ComparedRun(std::span(runs).subspan(i + 1));
+        QStandardItem* outcome = cell(RankingOutcomeText(run, false));
         if (run.outcome == RankingOutcome::Found) {
             outcome->setToolTip(PlainToolTip(QtText(run.itemTitle + u"（" + run.itemId + u"）")));
         }
@@ -220,7 +238,7 @@ void RankingHistoryWindow::showRunsOf(int keywordRow) {
                            cell(NumberText(run.pagesWalked) + u" / " + NumberText(run.pagesAsked)),
                            cell(unreadText(run))});
     }
-    m_runView->resizeColumnsToContents();
+    fitColumns(*m_runView);
 }
 
 void RankingHistoryWindow::drawChart() {

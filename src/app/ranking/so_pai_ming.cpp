@@ -13,6 +13,7 @@
 #include <QSpinBox>
 #include <QStyleOptionViewItem>
 #include <QTableView>
+#include <QTimer>
 
 #include "app/browser/browser_view.h"
 #include "app/ranking/keyword_panel.h"
@@ -155,7 +156,15 @@ SoPaiMing::SoPaiMing(LocalStore* store, QWidget* parent)
     PlaceTwips(*m_keywordPanel, kClientWidthTwips, 0, KeywordPanel::kWidthTwips, kClientHeightTwips);
     PlaceTwips(*m_keywordButton, 13320, 10545, 2655, 330);
     connect(m_keywordButton, &QPushButton::clicked, this, [this] { showKeywordPanel(m_keywordPanel->isHidden()); });
-    connect(m_keywordPanel, &KeywordPanel::runningChanged, this, [this] { allowCommand1(m_command1Allowed); });
+    connect(m_keywordPanel, &KeywordPanel::runningChanged, this, [this] {
+        // A list run shows its progress in the panel: the label and the strip keep nothing of an earlier walk.
+        if (m_keywordPanel->isRunning()) {
+            showLabel1({}, true);
+            m_label1->setToolTip({});
+            m_progress->end();
+        }
+        refreshCommands();
+    });
     connect(m_keywordPanel, &KeywordPanel::loginBrowserRequested, this, &SoPaiMing::loginBrowserRequested);
     showKeywordPanel(KeywordPanel::wasShown());
 
@@ -181,22 +190,51 @@ TrackedWalk SoPaiMing::trackedWalk(const std::u16string& keyword) const {
     TrackedWalk walk;
     RankingQuery& query = walk.query;
     query.keyword = keyword;
-    query.pages = LeadingNumber(CoreText(m_pages->text()));
+    // The count the box is held to: it may be under editing (empty, or 0) when the daily run reads it.
+    query.pages = LeadingNumber(BoundedPagesText(CoreText(m_pages->text())));
     query.target = m_op1->isChecked() ? RankingTarget::OneItem : RankingTarget::ShopItems;
-    query.itemId = CoreText(m_text2->text());
     if (query.target == RankingTarget::OneItem) {
+        query.itemId = ItemIdFromText(CoreText(m_text2->text()));
         walk.target = ItemTarget(query.itemId);
         return walk;
     }
-    // The ids are those the shop window listed, from the address in its own field.
-    walk.target = ShopTarget(CoreText(m_shop ? m_shop->shopAddress() : m_surl->text()));
-    if (m_shop) {
+    // The shop named in SURL, with the ids the shop window listed of it.
+    walk.target = ShopTarget(CoreText(m_surl->text()));
+    if (shopListReady()) {
         for (const QString& id : m_shop->itemIds()) {
             query.shopItemIds.push_back(CoreText(id));
         }
-        walk.targetListComplete = m_shop->listComplete();
     }
     return walk;
+}
+
+QString SoPaiMing::markMissingTarget() {
+    keepItemIdOnly();
+    if (m_op1->isChecked() && m_text2->text().isEmpty()) {
+        const QString hint = QStringLiteral("请输入宝贝id，或粘贴宝贝地址");
+        MarkMissingInput(*m_text2, hint);
+        return hint;
+    }
+    if (m_op2->isChecked() && m_surl->text().trimmed().isEmpty()) {
+        const QString hint = QStringLiteral("请输入店铺地址");
+        MarkMissingInput(*m_surl, hint);
+        return hint;
+    }
+    return {};
+}
+
+bool SoPaiMing::shopListReady() const {
+    return m_shop && m_shop->listComplete() && !m_shop->itemIds().isEmpty() &&
+           ShopTarget(CoreText(m_shop->listedAddress())) == ShopTarget(CoreText(m_surl->text()));
+}
+
+void SoPaiMing::withShopListing(std::function<void(bool ready)> then) {
+    if (m_op1->isChecked() || shopListReady()) {
+        then(true);
+        return;
+    }
+    m_afterShopRead = std::move(then);
+    readShop(ShopReader::Continuation);
 }
 
 void SoPaiMing::showKeywordPanel(bool shown) {
@@ -215,7 +253,7 @@ SoShopGoods& SoPaiMing::shopWindow() {
         // until it has ended. The progress of the crawl Command3 started shows here, with its cancel button.
         connect(m_shop, &SoShopGoods::crawlStarted, this, &SoPaiMing::shopCrawlStarted);
         connect(m_shop, &SoShopGoods::crawlProgress, this, [this](int page, int pages) {
-            if (m_awaitingShopCount) {
+            if (m_shopReader != ShopReader::None) {
                 m_progress->setPage(page, pages);
             }
         });
@@ -227,10 +265,6 @@ SoShopGoods& SoPaiMing::shopWindow() {
 
 bool SoPaiMing::isBusy() const {
     return isSearching() || (m_shop && m_shop->isCrawling());
-}
-
-int SoPaiMing::shopItemCount() const {
-    return m_shop ? static_cast<int>(m_shop->itemIds().size()) : 0;
 }
 
 void SoPaiMing::Form_Load() {
@@ -312,12 +346,10 @@ void SoPaiMing::Op1_Click() {
         m_shop->hide();
     }
     WriteSetting(u"op", u"1");
-    allowCommand1(true);
 }
 
 void SoPaiMing::Op2_Click() {
     WriteSetting(u"op", u"2");
-    allowCommand1(shopItemCount() > 0);
 }
 
 void SoPaiMing::Pause_Change() {
@@ -327,14 +359,9 @@ void SoPaiMing::Pause_Change() {
     }
 }
 
-void SoPaiMing::allowCommand1(bool allowed) {
-    m_command1Allowed = allowed;
-    refreshCommands();
-}
-
 void SoPaiMing::refreshCommands() {
     const bool idle = !isBusy();
-    m_command1->setEnabled(m_command1Allowed && idle);
+    m_command1->setEnabled(idle);
     m_command3->setEnabled(idle);
 }
 
@@ -342,19 +369,28 @@ void SoPaiMing::Command1_Click() {
     if (isBusy()) {
         return;
     }
-    // The fields' rules apply when their editing ends, and the walk ends it.
+    // The fields' rules apply when their editing ends, and the walk ends it. Input the walk cannot use is said
+    // where it is typed, and nothing is walked.
     boundPages();
-    keepItemIdOnly();
-    const TrackedWalk walk = trackedWalk(CoreText(m_keyWord->text()));
-    const RankingQuery& query = walk.query;
-    m_partialShopList.clear();
-    if (!walk.targetListComplete) {
-        m_partialShopList =
-            QStringLiteral("店铺宝贝列表不完整，只比对了已列出的%1个宝贝").arg(query.shopItemIds.size());
+    if (IsBlankKeyword(CoreText(m_keyWord->text()))) {
+        MarkMissingInput(*m_keyWord, QStringLiteral("请输入要查询的关键字"));
+        return;
     }
+    if (!markMissingTarget().isEmpty()) {
+        return;
+    }
+    withShopListing([this](bool ready) {
+        if (ready) {
+            startWalk();
+        }
+    });
+}
 
-    m_label1->setText({});
+void SoPaiMing::startWalk() {
+    const TrackedWalk walk = trackedWalk(CoreText(m_keyWord->text()));
+    showLabel1({}, false);
     m_label1->setToolTip({});
+    m_foundRow = 0;
     ListViewClearItems(m_table);
     m_progress->begin();
     m_focus.park(*m_progress);
@@ -367,11 +403,12 @@ void SoPaiMing::Command1_Click() {
     options.fetch = m_fetch;
     options.pauseSeconds = m_pause->value();
     options.cancel = m_job.cancelFlag();
+    // While it walks, the label tells the page under way: a position shows only once the walk has its answer.
     options.progress = [this](int page, int pages) {
-        m_job.post([this, page, pages] { m_progress->setPage(page, pages); });
-    };
-    options.caption = [this](const std::u16string& caption) {
-        m_job.post([this, text = QtText(caption)] { m_label1->setText(text); });
+        m_job.post([this, page, pages] {
+            m_progress->setPage(page, pages);
+            showLabel1(QStringLiteral("正在读第%1页").arg(page), false);
+        });
     };
     options.rowAdded = [this, walkTable](const RankingRow& row) {
         std::vector<std::u16string> cells;
@@ -385,27 +422,39 @@ void SoPaiMing::Command1_Click() {
             }
         });
     };
-    m_job.start([query, walkTable, result, options] { *result = RunRankingSearch(query, *walkTable, options); },
-                [this, result, walk] {
-                    m_keywordPanel->recordWalk(walk, *result);
-                    finishSearch(*result);
-                });
+    m_job.start(
+        [query = walk.query, walkTable, result, options] { *result = RunRankingSearch(query, *walkTable, options); },
+        [this, result, walk] {
+            m_keywordPanel->recordWalk(walk, *result);
+            finishSearch(*result);
+        });
     refreshCommands();
 }
 
+void SoPaiMing::showLabel1(const QString& text, bool result) {
+    m_label1->setFont(WindowFont(12, result));
+    QPalette palette = m_label1->palette();
+    palette.setColor(QPalette::WindowText,
+                     result ? this->palette().color(QPalette::WindowText) : QColor(0x66, 0x66, 0x66));
+    m_label1->setPalette(palette);
+    m_label1->setText(text);
+}
+
 void SoPaiMing::finishSearch(const RankingResult& result) {
-    m_label1->setText(QtText(result.caption));
+    showLabel1(QtText(result.caption), true);
     m_label1->setToolTip(QtText(result.toolTip));
     refreshCommands();
     m_focus.giveBack();
-    QStringList notes;
-    if (result.cancelled && !result.found) {
-        notes << QtText(RankingCancelledText(result.pagesRead));
+    m_progress->end(result.cancelled ? QtText(RankingCancelledText(result.pagesRead)) : QString());
+    // The found item: its row chosen and in view, its picture marked.
+    m_foundRow = result.foundRow ? result.foundRow->number : 0;
+    if (m_foundRow > 0) {
+        const QModelIndex found = m_model->index(m_foundRow - 1, 0);
+        m_list0->setCurrentIndex(found);
+        // Once the view has laid out the rows just added (its scroll range grows only then).
+        QTimer::singleShot(0, m_list0,
+                           [this, found] { m_list0->scrollTo(found, QAbstractItemView::PositionAtCenter); });
     }
-    if (!m_partialShopList.isEmpty()) {
-        notes << m_partialShopList;
-    }
-    m_progress->end(notes.join(QStringLiteral("；")));
     Command2_Click();
     // The rows found stay in the table; the message says which pages could not be read.
     if (!result.conclusive() && !result.cancelled) {
@@ -421,7 +470,7 @@ void SoPaiMing::finishSearch(const RankingResult& result) {
 void SoPaiMing::cancelSearch() {
     if (m_job.isRunning()) {
         m_job.cancel();
-    } else if (m_awaitingShopCount && m_shop) {
+    } else if (m_shopReader != ShopReader::None && m_shop) {
         m_shop->cancelCrawl();
     }
 }
@@ -430,51 +479,94 @@ void SoPaiMing::Command2_Click() {
     // Picture addresses come as "//host/path": they resolve against the marketplace's http address.
     const QUrl base(QStringLiteral("http://%1/").arg(QtText(endpoints::kSearchHost)));
     m_w1->setBodyMargin(0);
-    m_w1->setBodyHtml(QtText(PictureViewHtml(m_table)), base);
+    m_w1->setBodyHtml(QtText(PictureViewHtml(m_table, m_foundRow)), base,
+                      m_foundRow > 0 ? QtText(kMarkedPictureId) : QString());
 }
 
 void SoPaiMing::Command3_Click() {
-    SoShopGoods& shop = shopWindow();
+    shopWindow();
     if (isBusy()) {
         return;
     }
+    if (m_surl->text().trimmed().isEmpty()) {
+        MarkMissingInput(*m_surl, QStringLiteral("请输入店铺地址"));
+        return;
+    }
+    readShop(ShopReader::CountMessage);
+}
+
+void SoPaiMing::readShop(ShopReader reader) {
+    SoShopGoods& shop = shopWindow();
     shop.setShopAddress(m_surl->text());
-    m_awaitingShopCount = true;
+    m_shopReader = reader;
     shop.Command1_Click();
 }
 
 void SoPaiMing::shopCrawlStarted() {
-    if (m_awaitingShopCount) {
+    if (m_shopReader != ShopReader::None) {
         m_progress->begin();
         m_focus.park(*m_progress);
+    }
+    if (m_shopReader == ShopReader::Continuation) {
+        showLabel1(QStringLiteral("正在读取店铺宝贝列表"), false);
+        m_label1->setToolTip({});
     }
     refreshCommands();
 }
 
 void SoPaiMing::finishShopRead(int count, bool cancelled) {
-    const bool asked = std::exchange(m_awaitingShopCount, false);
+    const ShopReader reader = std::exchange(m_shopReader, ShopReader::None);
+    const std::function<void(bool)> then = std::exchange(m_afterShopRead, {});
     refreshCommands();
-    if (!asked) {
+    if (reader == ShopReader::None) {
         return;
     }
     m_focus.giveBack();
-    m_progress->end();
-    const QString counted = QStringLiteral("共查到%1款宝贝").arg(count);
-    // An incomplete listing is told with the count, unless the shop window, in view, has told it already.
-    const std::optional<UnreadPage>& unread = m_shop->unreadPage();
+    const ShopCrawlResult& crawl = m_shop->lastCrawl();
+    const std::optional<UnreadPage>& unread = crawl.unreadPage;
     if (cancelled) {
-        ShowMessageBox(this, QStringLiteral("已取消：已列出%1款宝贝，店铺宝贝列表不完整").arg(count));
-    } else if (unread && !m_shop->isVisible()) {
-        if (ShowUnreadPageBox(this, counted + QStringLiteral("\r\n\r\n") + m_shop->unreadMessage(), unread->kind,
-                              QtText(unread->address))) {
+        const QString stopped = QStringLiteral("已取消：已列出%1款宝贝，店铺宝贝列表不完整").arg(count);
+        if (reader == ShopReader::CountMessage) {
+            m_progress->end();
+            ShowMessageBox(this, stopped);
+        } else {
+            showLabel1(QtText(kRankingCancelled), true);
+            m_progress->end(stopped);
+            then(false);
+        }
+        return;
+    }
+    m_progress->end();
+    if (reader == ShopReader::CountMessage) {
+        const QString reason = QtText(ShopPartialReason(crawl));
+        const QString counted = QStringLiteral("共查到%1款宝贝").arg(count) +
+                                (reason.isEmpty() ? QString() : QStringLiteral("（%1）").arg(reason));
+        // An incomplete listing is told with the count, unless the shop window, in view, has told it already.
+        if (unread && !m_shop->isVisible()) {
+            if (ShowUnreadPageBox(this, counted + QStringLiteral("\r\n\r\n") + m_shop->unreadMessage(), unread->kind,
+                                  QtText(unread->address))) {
+                emit loginBrowserRequested(QtText(unread->address));
+            }
+        } else {
+            ShowMessageBox(this, counted);
+        }
+        return;
+    }
+    const QString problem = QtText(ShopTargetProblem(crawl, CoreText(m_shop->listedAddress())));
+    if (problem.isEmpty()) {
+        then(true);
+        return;
+    }
+    showLabel1(QStringLiteral("没有查询排名"), true);
+    // A page to pass in the login browser is offered once: by the shop window when it is in view.
+    if (unread && !m_shop->isVisible()) {
+        if (ShowUnreadPageBox(this, problem, unread->kind, QtText(unread->address))) {
             emit loginBrowserRequested(QtText(unread->address));
         }
     } else {
-        ShowMessageBox(this, counted);
+        ShowMessageBox(this, problem);
     }
-    if (count > 0) {
-        allowCommand1(true);
-    }
+    then(false);
 }
 
 void SoPaiMing::Command4_Click() {

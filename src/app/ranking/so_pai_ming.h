@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <memory>
 
 #include <QPointer>
@@ -60,9 +61,18 @@ public:
     /// The pause between pages, in seconds.
     int pauseSeconds() const;
 
-    /// The walk the fields ask for, for `keyword`: the page count, the target mode with the item id or the shop's
-    /// listed ids, and how the ranking history names the target.
+    /// The walk the fields ask for, for `keyword`: the page count (held between 1 and 100), the target mode with the
+    /// item id or the shop in SURL with the ids the shop window listed of it, and how the ranking history names the
+    /// target.
     TrackedWalk trackedWalk(const std::u16string& keyword) const;
+    /// Marks the target's box when it is empty (Text2 in the one-item mode, SURL in the shop mode) and returns what
+    /// it lacks; empty when the target is given.
+    QString markMissingTarget();
+    /// Runs `then` once the shop window holds the whole listing of the shop in SURL: at once in the one-item mode
+    /// or when it does, else after reading it (with progress in this window). `then` learns whether the shop's
+    /// items may be walked; when they may not (the reading was stopped, ended at a page it could not read, or
+    /// listed nothing), the window has said why.
+    void withShopListing(std::function<void(bool ready)> then);
     /// The keyword panel beside the controls (hidden until its button opens it).
     KeywordPanel& keywordPanel() { return *m_keywordPanel; }
 
@@ -84,7 +94,9 @@ public slots:
     void Op2_Click();
     /// Stores the pause between pages; the walk and the shop window's crawl wait that long.
     void Pause_Change();
-    /// Starts the ranking walk; searchFinished follows once its results and pictures are shown.
+    /// Starts the ranking walk, once the fields give a keyword and a target (else it marks the box that lacks one,
+    /// and walks nothing) and, in the shop mode, once the shop in SURL is listed; searchFinished follows once its
+    /// results and pictures are shown.
     void Command1_Click();
     /// Draws the picture view of the result table into W1.
     void Command2_Click();
@@ -106,14 +118,27 @@ protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
+    /// Who waits for a crawl of the shop window.
+    enum class ShopReader {
+        None,         ///< nobody here: the user started it in the shop window
+        CountMessage, ///< Command3, which tells the count
+        Continuation, ///< withShopListing
+    };
+
+    /// The walk of the fields, once they were checked and the shop is listed.
+    void startWalk();
     void finishSearch(const RankingResult& result);
-    /// A crawl of the shop window started (by Command3 or in the shop window).
+    /// Label1 as the status of a walk under way (plain), or as its result (bold).
+    void showLabel1(const QString& text, bool result);
+    /// True when the shop window holds the whole listing, with items, of the shop in SURL.
+    bool shopListReady() const;
+    /// Reads the shop in SURL through the shop window, for `reader`.
+    void readShop(ShopReader reader);
+    /// A crawl of the shop window started (by Command3, withShopListing or in the shop window).
     void shopCrawlStarted();
-    /// After a crawl of the shop window: the count message when Command3 asked for it.
+    /// After a crawl of the shop window: the count message when Command3 asked for it, the walk waiting for it.
     void finishShopRead(int count, bool cancelled);
-    /// Command1 may be pressed (the option and shop list rules).
-    void allowCommand1(bool allowed);
-    /// Enables Command1 (when allowed) and Command3 while no job runs, disables them while one does.
+    /// Enables Command1 and Command3 while no job runs, disables them while one does.
     void refreshCommands();
     /// The page count's bounds applied to the box: below 1 or not a number "1", above 100 "100".
     void boundPages();
@@ -121,7 +146,6 @@ private:
     void keepItemIdOnly();
     /// Widens the "No." column when its row numbers outgrow it (1000 and more rows).
     void fitNumberColumn();
-    int shopItemCount() const;
 
     ResultTable m_table;
     std::unique_ptr<ResultTableModel> m_model; // after the table it observes, so it goes first
@@ -148,10 +172,10 @@ private:
     JobProgress* m_progress;
     QPointer<SoShopGoods> m_shop;
     RankingPageFetch m_fetch;
-    bool m_command1Allowed = true;
-    bool m_awaitingShopCount = false;
-    QString m_text2Now;        // Text2 as its latest change left it, to tell a paste from a typed key
-    QString m_partialShopList; // what the walk running on an incomplete shop list says of it
+    ShopReader m_shopReader = ShopReader::None;
+    std::function<void(bool ready)> m_afterShopRead;
+    int m_foundRow = 0; // the row of the item the last walk found (from 1), marked in the pictures; 0: none
+    QString m_text2Now; // Text2 as its latest change left it, to tell a paste from a typed key
     FocusKeeper m_focus;
     std::unique_ptr<LocalStore> m_ownStore;
     LocalStore* m_store;

@@ -27,9 +27,14 @@ namespace tarvisk {
 
 namespace {
 
-// Label3's width in the layout, and how far right it may grow for a longer status: up to Label2's left edge.
+// Label3's place in the layout, how far right it may grow for a longer status (up to Label2's left edge), and the
+// room a status of two lines has: from below the result text down to the window's bottom edge.
+constexpr int kLabel3TopTwips = 5880;
 constexpr int kLabel3WidthTwips = 1935;
+constexpr int kLabel3HeightTwips = 255;
 constexpr int kLabel3RightLimitTwips = 6240 - 60;
+constexpr int kStatusRoomTopTwips = 840 + 4935 + 15;
+constexpr int kStatusRoomBottomTwips = 6525;
 
 /// The id list and the title list show one item per row: they scroll and select together, the ids' own
 /// scroll bar left out (the titles' serves both), so an id never stands beside another item's title.
@@ -93,6 +98,8 @@ SoShopGoods::SoShopGoods(QWidget* parent)
     moveTogether(*m_list1, *m_list2);
 
     connect(m_surl, &QLineEdit::textChanged, this, &SoShopGoods::SURL_Change);
+    // Enter in the address reads the shop.
+    connect(m_surl, &QLineEdit::returnPressed, this, &SoShopGoods::Command1_Click);
     connect(m_command1, &QPushButton::clicked, this, &SoShopGoods::Command1_Click);
     connect(m_progress, &JobProgress::cancelRequested, this, &SoShopGoods::cancelCrawl);
     OnDoubleClick(*m_surl, [this] { SURL_DblClick(); });
@@ -142,9 +149,9 @@ void SoShopGoods::Command1_Click() {
     if (isCrawling()) {
         return;
     }
-    // The address is normalised in the field first (which stores it), then crawled as it stands there.
-    std::u16string address = CoreText(m_surl->text());
-    m_surl->setText(QtText(NormalizeShopAddress(address)));
+    // The address stays in the field as typed; the crawl reads its normalised form.
+    m_listedAddress = m_surl->text();
+    std::u16string address = CoreText(m_listedAddress);
 
     m_list1->clear();
     m_list2->clear();
@@ -175,27 +182,40 @@ void SoShopGoods::Command1_Click() {
 }
 
 void SoShopGoods::finishCrawl(const ShopCrawlResult& result) {
+    m_crawl = result;
     m_listComplete = !result.cancelled;
-    showStatus(QtText(result.status), QtText(ShopNotListedNote(result)));
+    showStatus(QtText(result.status));
     m_text1->setPlainText(QtText(result.text));
     m_progress->end();
     m_command1->setEnabled(true);
-    m_unreadPage = result.unreadPage;
-    m_unreadMessage = QtText(ShopUnreadMessage(result));
     // Shown here when the user watches this window; a crawl run for the hidden window is reported by its caller.
-    if (m_unreadPage && isVisible() &&
-        ShowUnreadPageBox(this, m_unreadMessage, m_unreadPage->kind, QtText(m_unreadPage->address))) {
-        emit loginBrowserRequested(QtText(m_unreadPage->address));
+    if (const std::optional<UnreadPage>& unread = m_crawl.unreadPage;
+        unread && isVisible() && ShowUnreadPageBox(this, unreadMessage(), unread->kind, QtText(unread->address))) {
+        emit loginBrowserRequested(QtText(unread->address));
     }
     emit crawlFinished(result.count(), result.cancelled);
 }
 
-void SoShopGoods::showStatus(const QString& status, const QString& note) {
+QString SoShopGoods::unreadMessage() const {
+    return QtText(ShopUnreadMessage(m_crawl));
+}
+
+void SoShopGoods::showStatus(const QString& status) {
     m_label3->setText(status);
-    m_label3->setToolTip(PlainToolTip(note));
-    const int fitting = std::clamp(m_label3->sizeHint().width(), kLabel3WidthTwips / kTwipsPerPixel,
-                                   kLabel3RightLimitTwips / kTwipsPerPixel - m_label3->x());
-    m_label3->resize(fitting, m_label3->height());
+    // One line as wide as it needs, up to Label2; a longer status (one that says why the listing is partial) wraps,
+    // in the room below the result text.
+    const int widest = kLabel3RightLimitTwips / kTwipsPerPixel - m_label3->x();
+    m_label3->setWordWrap(false);
+    if (m_label3->sizeHint().width() <= widest) {
+        m_label3->setGeometry(m_label3->x(), kLabel3TopTwips / kTwipsPerPixel,
+                              std::max(m_label3->sizeHint().width(), kLabel3WidthTwips / kTwipsPerPixel),
+                              kLabel3HeightTwips / kTwipsPerPixel);
+        return;
+    }
+    m_label3->setWordWrap(true);
+    const int bottom = kStatusRoomBottomTwips / kTwipsPerPixel;
+    const int height = std::min(m_label3->heightForWidth(widest), bottom - kStatusRoomTopTwips / kTwipsPerPixel);
+    m_label3->setGeometry(m_label3->x(), bottom - height, widest, height);
 }
 
 void SoShopGoods::cancelCrawl() {
@@ -219,8 +239,12 @@ void SoShopGoods::Label2_Click() {
     clipboard->clear();
     // The box keeps its lines apart with "\n"; the result text's lines end with CR LF, and so does the copy.
     clipboard->setText(m_text1->toPlainText().replace(QLatin1Char('\n'), QStringLiteral("\r\n")));
-    ShowMessageBox(this, listComplete() ? QStringLiteral("复制成功")
-                                        : QStringLiteral("复制成功\n\n%1，店铺宝贝列表不完整").arg(m_label3->text()));
+    // A partial listing says so with the copy: the status line of a crawl stopped by the user does not.
+    QString note = m_label3->text();
+    if (m_crawl.cancelled) {
+        note += QStringLiteral("，店铺宝贝列表不完整");
+    }
+    ShowMessageBox(this, listComplete() ? QStringLiteral("复制成功") : QStringLiteral("复制成功\n\n") + note);
 }
 
 void SoShopGoods::closeEvent(QCloseEvent* event) {

@@ -1,7 +1,5 @@
 #pragma once
 
-#include <optional>
-
 #include <QWidget>
 
 #include "jobs/shop/shop_crawl.h"
@@ -36,11 +34,15 @@ public:
     std::vector<ShopItem> listedItems() const;
     /// False when the last crawl was stopped before its end or ended at a page it could not read: the lists hold
     /// only part of the shop's items.
-    bool listComplete() const { return m_listComplete && !m_unreadPage; }
+    bool listComplete() const { return m_listComplete && !m_crawl.unreadPage; }
+    /// The last crawl as it ended (empty before the first has ended).
+    const ShopCrawlResult& lastCrawl() const { return m_crawl; }
+    /// The shop address the lists were read from, as it was typed (empty before the first crawl).
+    const QString& listedAddress() const { return m_listedAddress; }
 
     /// Sets the shop address (SURL), as typed.
     void setShopAddress(const QString& address);
-    /// The shop address in SURL (after a crawl, the address crawled as normalised).
+    /// The shop address in SURL, as typed.
     QString shopAddress() const;
 
     /// The page fetch of the crawl; empty means the marketplace request (tests give their own pages).
@@ -50,12 +52,13 @@ public:
 
     /// What the last crawl could not read, and the message that says so: none and empty when its listing is
     /// complete.
-    const std::optional<UnreadPage>& unreadPage() const { return m_unreadPage; }
-    const QString& unreadMessage() const { return m_unreadMessage; }
+    const std::optional<UnreadPage>& unreadPage() const { return m_crawl.unreadPage; }
+    QString unreadMessage() const;
 
 public slots:
     void Form_Load();
-    /// Starts the crawl of the shop in SURL; crawlFinished follows once it has ended. Refused while a crawl runs.
+    /// Starts the crawl of the shop in SURL (the address stays as typed); crawlFinished follows once it has ended.
+    /// Refused while a crawl runs.
     void Command1_Click();
     void SURL_Change();
     void SURL_DblClick();
@@ -80,8 +83,8 @@ protected:
 
 private:
     void finishCrawl(const ShopCrawlResult& result);
-    /// Shows `status` in Label3, widened to the text when the layout's width cuts it.
-    void showStatus(const QString& status, const QString& note);
+    /// Shows `status` in Label3, widened (and on a second line) when the layout's width cuts it.
+    void showStatus(const QString& status);
 
     QLabel* m_label1;
     QLineEdit* m_surl;
@@ -94,8 +97,8 @@ private:
     JobProgress* m_progress;
     ShopPageFetch m_fetch;
     double m_pauseSeconds = 0;
-    std::optional<UnreadPage> m_unreadPage;
-    QString m_unreadMessage;
+    ShopCrawlResult m_crawl;
+    QString m_listedAddress;
     bool m_listComplete = true;
     BackgroundJob m_job; // last: stopped before the members a running crawl reports into
 };

@@ -12,6 +12,7 @@
 #include <QScreen>
 #include <QShortcut>
 #include <QTextCursor>
+#include <QToolTip>
 
 #include "text/settings.h"
 #include "app/ui/qt_text.h"
@@ -100,6 +101,16 @@ QPushButton* MakeButton(const QString& caption, const char* name, QWidget* paren
     button->setObjectName(QString::fromLatin1(name));
     button->setAutoDefault(false);
     return button;
+}
+
+void MarkMissingInput(QLineEdit& textBox, const QString& hint) {
+    textBox.setPlaceholderText(hint);
+    textBox.setStyleSheet(QStringLiteral("QLineEdit { border: 2px solid #d9363e; }"));
+    QObject::connect(
+        &textBox, &QLineEdit::textChanged, &textBox, [&textBox] { textBox.setStyleSheet({}); },
+        Qt::SingleShotConnection);
+    textBox.setFocus(Qt::OtherFocusReason);
+    QToolTip::showText(textBox.mapToGlobal(QPoint(0, textBox.height())), hint, &textBox);
 }
 
 void PressButtonsOnEnter(QWidget& window) {

@@ -79,6 +79,10 @@ void ShowOver(QWidget& window, const QWidget& over);
 void CloseOnEscape(QWidget& window);
 
 /// Selects the whole text of a text box (selection start 0, length = its length), so typing replaces it.
+/// Says beside an input box that the job needs what it lacks: the box gets a red frame and `hint` as its
+/// placeholder, the focus, and `hint` in a balloon below it; the frame goes with the next change of its text.
+void MarkMissingInput(QLineEdit& textBox, const QString& hint);
+
 void SelectAllText(QLineEdit& textBox);
 void SelectAllText(QPlainTextEdit& textBox);
 

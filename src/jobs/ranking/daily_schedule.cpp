@@ -10,15 +10,33 @@ std::u16string twoDigits(int value) {
 
 } // namespace
 
-bool DailyRunDue(const DailySchedule& schedule, const Date& today, int minuteNow) {
-    return schedule.enabled && minuteNow >= schedule.minute && schedule.lastRun != today;
+std::optional<Date> DueDailyRun(const DailySchedule& schedule, const DayMinute& now,
+                                const std::optional<DayMinute>& lastLooked) {
+    if (!schedule.enabled) {
+        return std::nullopt;
+    }
+    if (now.minute >= schedule.minute) {
+        return DailyRunMadeFor(schedule.lastRun, now.day) ? std::nullopt : std::optional(now.day);
+    }
+    // Before today's time: the day before is due only if its time came while the program was not looking.
+    if (!lastLooked) {
+        return std::nullopt;
+    }
+    const int daysSince = DaysBetween(lastLooked->day, now.day);
+    const bool sleptThroughIt = daysSince > 1 || (daysSince == 1 && lastLooked->minute < schedule.minute);
+    const Date dayBefore = AddDays(now.day, -1);
+    return sleptThroughIt && !DailyRunMadeFor(schedule.lastRun, dayBefore) ? std::optional(dayBefore) : std::nullopt;
+}
+
+bool DailyRunMadeFor(const std::optional<Date>& lastRun, const Date& day) {
+    return lastRun && DaysBetween(*lastRun, day) <= 0;
 }
 
 std::u16string NextDailyRunText(const DailySchedule& schedule, const Date& today, int minuteNow) {
     if (!schedule.enabled) {
         return {};
     }
-    if (DailyRunDue(schedule, today, minuteNow)) {
+    if (DueDailyRun(schedule, {today, minuteNow})) {
         return u"现在";
     }
     return (minuteNow < schedule.minute ? u"今天 " : u"明天 ") + TimeOfDayText(schedule.minute);

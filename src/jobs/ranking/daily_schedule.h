@@ -8,7 +8,8 @@
 
 // The daily ranking run ("每天自动查询"): while the program is open, the ranking window walks its keyword list once
 // a day at a time the user sets, so that the history of every keyword fills itself. A program opened after the
-// day's time makes the day's run at once, and only once.
+// day's time makes the day's run at once, and only once; a machine that slept through the time makes the run when
+// it wakes.
 
 namespace tarvisk {
 
@@ -21,9 +22,21 @@ struct DailySchedule {
     std::optional<Date> lastRun; ///< the day of the last scheduled run, if any
 };
 
-/// True when the day's run is due at `minuteNow` (minutes since midnight) of `today`: the schedule is on, its time
-/// has come today and no scheduled run was made today.
-bool DailyRunDue(const DailySchedule& schedule, const Date& today, int minuteNow);
+/// True when a scheduled run was made for `day` (or a later day): `lastRun` is the day of the last one.
+bool DailyRunMadeFor(const std::optional<Date>& lastRun, const Date& day);
+
+/// A moment of the local time, to the minute.
+struct DayMinute {
+    Date day;
+    int minute = 0; ///< minutes since midnight
+};
+
+/// The day whose scheduled run is due `now`, if any (the schedule is on): today, once its time has come and no
+/// scheduled run was made for it; or the day before, when its time passed after the program last looked, at
+/// `lastLooked` (the machine slept through it), and no scheduled run was made for that day. A program that
+/// looked before today's time and looks again only after it makes today's run.
+std::optional<Date> DueDailyRun(const DailySchedule& schedule, const DayMinute& now,
+                                const std::optional<DayMinute>& lastLooked = std::nullopt);
 
 /// When the next scheduled run comes, as the window says it: u"今天 09:00", u"明天 09:00", u"现在" when it is due;
 /// empty when the schedule is off.

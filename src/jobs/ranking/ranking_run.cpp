@@ -1,5 +1,7 @@
 #include "jobs/ranking/ranking_run.h"
 
+#include <algorithm>
+
 #include "jobs/shop/shop_crawl.h"
 #include "text/numbers.h"
 #include "text/text_ops.h"
@@ -39,8 +41,21 @@ const char* RankingOutcomeCode(RankingOutcome outcome) {
     return "incomplete";
 }
 
+std::u16string ShopTargetProblem(const ShopCrawlResult& shop, const std::u16string& address) {
+    if (const std::optional<UnreadPage>& unread = shop.unreadPage) {
+        return u"店铺宝贝列表不完整（第" + NumberText(unread->number) + u"页没有读到：" + unread->address +
+               u"），没有查询排名：店铺排在最前的宝贝可能不在已列出的宝贝里。" + PageKindAdvice(unread->kind);
+    }
+    if (shop.items.empty()) {
+        std::u16string normalized = address;
+        const std::u16string firstPage = ShopPageUrl(ShopNameOf(NormalizeShopAddress(normalized)), 1);
+        return u"店铺页面 " + firstPage + u" 没有列出任何宝贝，没有查询排名。请检查店铺地址。";
+    }
+    return {};
+}
+
 std::optional<RankingRun> FinishedRun(const TrackedWalk& walk, const RankingResult& result, std::int64_t ranAt) {
-    if (result.cancelled && !result.foundRow) {
+    if ((result.cancelled && !result.foundRow) || result.pagesFetched == 0) {
         return std::nullopt;
     }
     RankingRun run;
@@ -59,17 +74,16 @@ std::optional<RankingRun> FinishedRun(const TrackedWalk& walk, const RankingResu
         run.itemId = found->item.id;
         run.itemTitle = found->item.title;
     } else {
-        run.outcome =
-            result.conclusive() && walk.targetListComplete ? RankingOutcome::NotFound : RankingOutcome::Incomplete;
+        run.outcome = result.conclusive() ? RankingOutcome::NotFound : RankingOutcome::Incomplete;
     }
     return run;
 }
 
-std::u16string RankingOutcomeText(const RankingRun& run) {
+std::u16string RankingOutcomeText(const RankingRun& run, bool withNumber) {
     switch (run.outcome) {
     case RankingOutcome::Found:
-        return NumberText(run.page) + u"页 " + NumberText(run.row) + u"行 第" + NumberText(run.column) + u" (#" +
-               NumberText(run.number) + u")";
+        return NumberText(run.page) + u"页 " + NumberText(run.row) + u"行 第" + NumberText(run.column) +
+               (withNumber ? u" (#" + NumberText(run.number) + u")" : u"");
     case RankingOutcome::NotFound:
         return kRankingNotFound;
     case RankingOutcome::Incomplete:
@@ -78,8 +92,24 @@ std::u16string RankingOutcomeText(const RankingRun& run) {
     return kRankingIncomplete;
 }
 
-std::u16string PreviousOutcomeText(const std::optional<RankingRun>& previous) {
-    return previous ? RankingOutcomeText(*previous) : std::u16string(u"无记录");
+std::u16string PreviousOutcomeText(const std::optional<RankingRun>& previous, bool withNumber) {
+    return previous ? RankingOutcomeText(*previous, withNumber) : std::u16string(u"无记录");
+}
+
+int RankingPlace(const RankingRun& run) {
+    if (run.outcome != RankingOutcome::Found) {
+        return 0;
+    }
+    return (run.page - 1) * kRankingItemsPerPage + (run.row - 1) * 4 + run.column;
+}
+
+std::optional<RankingRun> ComparedRun(std::span<const RankingRun> earlier) {
+    const auto answered =
+        std::ranges::find_if(earlier, [](const RankingRun& run) { return run.outcome != RankingOutcome::Incomplete; });
+    if (answered != earlier.end()) {
+        return *answered;
+    }
+    return earlier.empty() ? std::nullopt : std::optional(earlier.front());
 }
 
 std::u16string RankingChangeText(const std::optional<RankingRun>& previous, const RankingRun& run) {
@@ -90,13 +120,17 @@ std::u16string RankingChangeText(const std::optional<RankingRun>& previous, cons
         return u"无法比较";
     }
     const bool foundBefore = previous->outcome == RankingOutcome::Found;
-    if (run.outcome == RankingOutcome::NotFound) {
-        return foundBefore ? u"跌出" : u"仍未找到";
+    const bool foundNow = run.outcome == RankingOutcome::Found;
+    if (!foundNow) {
+        if (!foundBefore) {
+            return u"仍未找到";
+        }
+        return previous->page <= run.pagesAsked ? u"跌出" : u"无法比较";
     }
     if (!foundBefore) {
-        return u"新上榜";
+        return run.page <= previous->pagesAsked ? u"新上榜" : u"无法比较";
     }
-    const int higher = previous->number - run.number;
+    const int higher = RankingPlace(*previous) - RankingPlace(run);
     if (higher == 0) {
         return u"持平";
     }

@@ -2,20 +2,22 @@
 
 #include <cstdint>
 #include <optional>
+#include <span>
 #include <string>
 #include <vector>
 
 #include "jobs/page_check.h"
 #include "jobs/ranking/ranking_search.h"
+#include "jobs/shop/shop_crawl.h"
 
 // One ranking walk as the history keeps it: its keyword, its target, where the target stood (or that it was not
 // found) and the pages it could not read; how the programs write its outcome, and what changed from the run
 // before it.
 //
-// A walk that did not find its target and could not read a page it asked for (an empty page, a login or
-// verification page), or that looked for a shop's items while the shop's listing was incomplete, has no
-// answer: it is incomplete (结果不完整), never not found. A walk the user stopped before it found its target
-// makes no run at all.
+// A walk that did not find its target and could not read a page it asked for (an empty or error page, a login
+// or verification page, a page of another layout) has no answer: it is incomplete (结果不完整), never not found.
+// A walk the user stopped before it found its target makes no run at all. (A shop's items are walked only once
+// the shop's listing was read to its end.)
 
 namespace tarvisk {
 
@@ -39,7 +41,7 @@ std::u16string TrackedTargetText(const TrackedTarget& target);
 enum class RankingOutcome {
     Found,
     NotFound,   ///< every page asked for was read, and the target was not on them
-    Incomplete, ///< not found, but not every page was read (or the shop's list was incomplete): no answer
+    Incomplete, ///< not found, but not every page was read: no answer
 };
 
 /// "found", "not_found" or "incomplete".
@@ -70,23 +72,35 @@ struct RankingRun {
 struct TrackedWalk {
     RankingQuery query;
     TrackedTarget target;
-    /// False when the target is a shop whose listing ended at a page that could not be read: a walk that does not
-    /// find any of the listed items then has no answer (the first item of the shop may not be listed).
-    bool targetListComplete = true;
 };
 
+/// Why the items of the shop at `address` cannot be ranked on its listing `shop` (a finished crawl): a listing that
+/// ended at a page it could not read may lack the shop's first item in the results, and one without items has
+/// nothing to look for. Names the shop page; empty when the listing may be walked.
+std::u16string ShopTargetProblem(const ShopCrawlResult& shop, const std::u16string& address);
+
 /// The run that a walk made as `walk` asked, with `result`, makes in the history. None for a walk the user stopped
-/// before it found its target.
+/// before it found its target, and for a walk of no page at all.
 std::optional<RankingRun> FinishedRun(const TrackedWalk& walk, const RankingResult& result, std::int64_t ranAt);
 
-/// The outcome as the programs write it: the position and, after it, the row number of the walk,
-/// u"2页 2行 第3 (#51)"; u"未找到"; u"结果不完整".
-std::u16string RankingOutcomeText(const RankingRun& run);
+/// The outcome as the programs write it: the position and, after it with `withNumber`, the row number of the
+/// walk, u"2页 2行 第3 (#51)"; u"未找到"; u"结果不完整". The windows leave the row number out (u"2页 2行 第3").
+std::u16string RankingOutcomeText(const RankingRun& run, bool withNumber = true);
 /// The outcome of the previous run of a keyword and target, u"无记录" without one.
-std::u16string PreviousOutcomeText(const std::optional<RankingRun>& previous);
-/// What changed from the `previous` run of the same keyword and target to `run`: u"↑3" (three places higher,
-/// by the row number), u"↓5", u"持平"; u"新上榜" (found, not before), u"跌出" (not found, found before), u"仍未找到";
-/// u"无法比较" when either has no answer; u"首次查询" without a previous run.
+std::u16string PreviousOutcomeText(const std::optional<RankingRun>& previous, bool withNumber = true);
+/// Where a found run's item stood on the result pages, counted as if every page before it had held its 44 items:
+/// the 7th item of page 2 is 51, however many items the walk met before it. 0 for a run that did not find it.
+int RankingPlace(const RankingRun& run);
+
+/// The run that a later run of the same keyword and target is compared with, of `earlier` (newest first): the
+/// newest that gave an answer (found or not found), else the newest; none when `earlier` is empty.
+std::optional<RankingRun> ComparedRun(std::span<const RankingRun> earlier);
+
+/// What changed from the `previous` run of the same keyword and target (see ComparedRun) to `run`, by their places
+/// on the result pages (RankingPlace): u"↑3" (three places higher), u"↓5", u"持平"; u"新上榜" (found, not found
+/// before), u"跌出" (not found, found before), u"仍未找到". A run that did not find the item says only that it is
+/// not within the pages it read: against a run that found it on a later page the change is u"无法比较", as it is
+/// when either run has no answer. u"首次查询" without a previous run.
 std::u16string RankingChangeText(const std::optional<RankingRun>& previous, const RankingRun& run);
 
 } // namespace tarvisk

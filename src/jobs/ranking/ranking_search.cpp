@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <span>
 #include <unordered_set>
 
 #include "core/hooks.h"
@@ -17,9 +18,9 @@ namespace tarvisk {
 namespace {
 
 FetchedPage defaultFetch(std::u16string& url) {
-    FetchedPage page;
-    page.text = WinHttpFetch(url, {}, u"POST", {}, 0, 10, 0, {}, {}, page.address);
-    return page;
+    HttpAnswer answer;
+    std::u16string text = WinHttpFetch(url, {}, u"POST", {}, 0, 10, 0, {}, {}, answer);
+    return {std::move(text), answer};
 }
 
 // A number with leading zeros up to `width` digits.
@@ -71,24 +72,19 @@ std::u16string RankingUnreadMessage(const RankingResult& result) {
     if (result.conclusive()) {
         return {};
     }
-    // The walk goes past empty pages only; the page it ended at, if any, is the last one.
-    const std::size_t skippedCount = result.unreadPages.size() - (result.endedAtUnreadPage ? 1 : 0);
-    std::u16string skipped;
-    for (std::size_t i = 0; i < skippedCount; ++i) {
-        skipped += (i == 0 ? u"第" : u"、") + NumberText(result.unreadPages[i].number);
-    }
-    if (!skipped.empty()) {
-        skipped += u"页没有读到（" + PageKindReason(PageKind::Empty) + u"）";
-    }
+    // The walk goes past the pages that do not want the user; the page it ended at, if any, is the last one.
+    const std::span<const UnreadPage> skipped(result.unreadPages.data(),
+                                              result.unreadPages.size() - (result.endedAtUnreadPage ? 1 : 0));
+    const std::u16string skippedText = UnreadPagesText(skipped);
     if (!result.endedAtUnreadPage) {
-        return u"在读到的页面中没有找到目标宝贝，但" + skipped + u"，所以“未找到”并不可信。" +
-               PageKindAdvice(PageKind::Empty);
+        return u"在读到的页面中没有找到目标宝贝，但" + skippedText + u"，所以“未找到”并不可信。" +
+               PageKindAdvice(skipped.front().kind);
     }
     const UnreadPage& last = result.unreadPages.back();
     std::u16string message = u"排名查询在第" + NumberText(last.number) + u"页停止：" + PageKindReason(last.kind) +
                              u"，没有找到目标宝贝。之前各页的宝贝已列出。";
     if (!skipped.empty()) {
-        message += u"另外，" + skipped + u"。";
+        message += u"另外，" + skippedText + u"。";
     }
     return message + PageKindAdvice(last.kind);
 }
@@ -96,24 +92,21 @@ std::u16string RankingUnreadMessage(const RankingResult& result) {
 RankingResult RunRankingSearch(const RankingQuery& query, ResultTable& table, const RankingOptions& options) {
     const JobScope job(options.cancel, options.progress, options.pauseSeconds);
     const RankingPageFetch fetch = options.fetch ? options.fetch : RankingPageFetch(defaultFetch);
-    const auto setCaption = [&options](const std::u16string& text) {
-        if (options.caption) {
-            options.caption(text);
-        }
-    };
     const std::unordered_set<std::u16string> shopIds(query.shopItemIds.begin(), query.shopItemIds.end());
     const auto isTarget = [&](const std::u16string& id) {
         return query.target == RankingTarget::OneItem ? query.itemId == id : shopIds.contains(id);
     };
 
     RankingResult result;
-    setCaption({});
     ListViewClearItems(table);
     std::u16string url = RankingSearchUrl(query.keyword, Today(), RandomField());
     const int lastPage = RankingPagesToWalk(query.pages);
 
     for (int page = 1; page <= lastPage && !result.found && !job.stopped(); ++page) {
         job.reachPage(page, lastPage);
+        if (job.stopped()) {
+            break; // stopped during the pause before the page
+        }
         SetPageOffset(url, page);
         const FetchedPage fetched = fetch(url);
         ++result.pagesFetched;
@@ -121,13 +114,15 @@ RankingResult RunRankingSearch(const RankingQuery& query, ResultTable& table, co
             break; // the request gave up: the page was never answered
         }
         ++result.pagesRead;
-        const PageKind kind = ClassifyPage(fetched, kRankingTexts);
-        if (kind == PageKind::Empty || NeedsTheUser(kind)) {
+        // A page that is not a result page lists nothing the walk may count on. The walk goes past it, unless
+        // the marketplace wants the user: every later page would be the same.
+        if (const PageKind kind = ClassifyPage(fetched, kRankingTexts); kind != PageKind::Normal) {
             result.unreadPages.push_back({page, kind, ShownAddress(fetched, url)});
-        }
-        if (NeedsTheUser(kind)) {
-            result.endedAtUnreadPage = true;
-            break;
+            if (NeedsTheUser(kind)) {
+                result.endedAtUnreadPage = true;
+                break;
+            }
+            continue;
         }
 
         int k = 0;
@@ -139,7 +134,6 @@ RankingResult RunRankingSearch(const RankingQuery& query, ResultTable& table, co
             ListViewSetCell(table, u"图片", 0, row.item.picture);
             ListViewSetCell(table, u"宝贝名", 0, row.item.title);
             ListViewSetCell(table, u"位置", 0, row.position);
-            setCaption(row.position);
             ListViewSetCell(table, u"销售量", 0, row.item.sales);
             if (options.rowAdded) {
                 options.rowAdded(row);
@@ -153,14 +147,14 @@ RankingResult RunRankingSearch(const RankingQuery& query, ResultTable& table, co
             }
         }
     }
-    result.cancelled = job.stopped();
+    // A stop that comes once the walk has its answer, or has read its last page, stops nothing.
+    result.cancelled = job.stopped() && !result.found && !result.endedAtUnreadPage && result.pagesRead < lastPage;
     if (!result.found) {
         if (result.cancelled) {
             result.caption = kRankingCancelled;
         } else {
             result.caption = result.conclusive() ? kRankingNotFound : kRankingIncomplete;
         }
-        setCaption(result.caption);
     }
     return result;
 }
@@ -177,8 +171,14 @@ std::u16string BoundedPagesText(const std::u16string& text) {
     return pages > kRankingMaxPages ? NumberText(kRankingMaxPages) : text;
 }
 
+bool IsBlankKeyword(const std::u16string& keyword) {
+    return TrimBlanks(keyword, u" \t\r\n\u3000").empty();
+}
+
 std::u16string ItemIdFromText(const std::u16string& text) {
-    return RegexMatch(text, u"\\d{9,12}", 0);
+    // An item address names its item by "id=" (or "item_id="); the numbers after it (skuId=, spm=...) are others.
+    const std::u16string named = RegexMatch(text, u"(?<![a-z0-9_])(item_)?id=\\d{9,12}(?!\\d)", 1);
+    return RegexMatch(named.empty() ? text : named, u"\\d{9,12}", 0);
 }
 
 } // namespace tarvisk

@@ -70,10 +70,6 @@ struct RankingOptions {
     ProgressSink progress;
     /// Told about each row once it is in the table (on the walking thread).
     std::function<void(const RankingRow&)> rowAdded;
-    /// Told the status caption whenever it changes: empty at the start, the position of each
-    /// row, "未找到" (or "结果不完整") at the end of a walk that did not find the target, "已取消" when it
-    /// was stopped before.
-    std::function<void(const std::u16string&)> caption;
     /// When set, the walk runs inside a CancelScope on this flag: it fetches no further page once
     /// the flag is set, and a request under way gives up. Rows added so far stay.
     const std::atomic<bool>* cancel = nullptr;
@@ -86,9 +82,10 @@ struct RankingResult {
     std::u16string toolTip; ///< "已找到" when found, else empty
     int pagesFetched = 0;
     int pagesRead = 0; ///< pages whose answer was read; a page whose request the user cut short is not
+    /// True when the user stopped the walk before its end: before it found its target or read its last page.
     bool cancelled = false;
-    /// The pages the walk could not read, in walk order: the empty pages it went past and, last,
-    /// the login or verification page it ended at.
+    /// The pages the walk could not read, in walk order: the pages it went past (empty, error and
+    /// unknown pages) and, last, the login or verification page it ended at.
     std::vector<UnreadPage> unreadPages;
     /// True when the walk ended at a login or verification page (the last of `unreadPages`).
     bool endedAtUnreadPage = false;
@@ -124,17 +121,22 @@ int RankingPagesToWalk(double pages);
 
 /// Runs the walk into `table` (whose rows it clears; its columns are the ranking columns).
 ///
-/// A login or verification page ends the walk there; the rows of the pages before it stay. An
-/// empty page holds no items and the walk goes on, but it counts as unread: a walk that then
-/// does not find its target is not conclusive.
+/// A login or verification page ends the walk there; the rows of the pages before it stay. Any
+/// other page that is not a result page (empty, an error status such as 503, a page of another
+/// layout) lists no items and the walk goes on, but it counts as unread: a walk that then does not
+/// find its target is not conclusive. A result page that lists no items is read.
 RankingResult RunRankingSearch(const RankingQuery& query, ResultTable& table, const RankingOptions& options = {});
 
 /// The ranking window's page-count rule: a text that reads as 0 or less becomes u"1", above 100
 /// u"100"; any other text stays as typed (u"2.5" stays).
 std::u16string BoundedPagesText(const std::u16string& text);
 
-/// The target item id in a typed or pasted text: its last run of 9 to 12 digits, empty if none.
-/// u"http://item.taobao.com/item.htm?id=42054041382" gives u"42054041382".
+/// True when a keyword holds nothing to search for: only blanks (spaces, tabs, line breaks, ideographic spaces).
+bool IsBlankKeyword(const std::u16string& keyword);
+
+/// The target item id in a typed or pasted text: the value of its first "id=" or "item_id=" parameter when that is
+/// 9 to 12 digits, else its last run of 9 to 12 digits; empty if none.
+/// u"https://detail.tmall.com/item.htm?id=42054041382&skuId=4987654321" gives u"42054041382".
 std::u16string ItemIdFromText(const std::u16string& text);
 
 } // namespace tarvisk

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <map>
 
+#include "text/numbers.h"
+
 namespace tarvisk {
 
 std::vector<KeywordRuns> GroupByKeyword(const std::vector<RankingRun>& runs) {
@@ -20,7 +22,8 @@ std::vector<KeywordRuns> GroupByKeyword(const std::vector<RankingRun>& runs) {
 
 int NotFoundLevel(int lowestFound) {
     constexpr int kStep = 10;
-    return (std::max(lowestFound, 1) + kStep - 1) / kStep * kStep + kStep;
+    const int below = std::max(lowestFound, 1) + lowestFound / 5;
+    return (below + kStep - 1) / kStep * kStep + kStep;
 }
 
 RankingTrend RankingTrendOf(const std::vector<KeywordRuns>& keywords) {
@@ -28,19 +31,20 @@ RankingTrend RankingTrendOf(const std::vector<KeywordRuns>& keywords) {
     int lowestFound = 0;
     for (const KeywordRuns& keyword : keywords) {
         for (const RankingRun& run : keyword.runs) {
-            if (run.outcome == RankingOutcome::Found) {
-                lowestFound = std::max(lowestFound, run.number);
-            }
+            lowestFound = std::max(lowestFound, RankingPlace(run));
         }
     }
+    trend.lowestFound = lowestFound;
     trend.notFoundLevel = NotFoundLevel(lowestFound);
     for (const KeywordRuns& keyword : keywords) {
         TrendLine line{keyword.keyword, {}};
         for (auto run = keyword.runs.rbegin(); run != keyword.runs.rend(); ++run) {
             if (run->outcome == RankingOutcome::Found) {
-                line.points.push_back({run->ranAt, run->number, true});
+                line.points.push_back({run->ranAt, RankingPlace(*run), true, RankingOutcomeText(*run, false)});
             } else if (run->outcome == RankingOutcome::NotFound) {
-                line.points.push_back({run->ranAt, trend.notFoundLevel, false});
+                // Not found says only that the item was not within the pages read.
+                line.points.push_back({run->ranAt, trend.notFoundLevel, false,
+                                       RankingOutcomeText(*run) + u"（查了前" + NumberText(run->pagesAsked) + u"页）"});
             }
         }
         trend.lines.push_back(std::move(line));
@@ -54,7 +58,8 @@ KeywordOverview OverviewOf(const KeywordRuns& keyword) {
         overview.latest = keyword.runs.front();
     }
     for (const RankingRun& run : keyword.runs) {
-        if (run.outcome == RankingOutcome::Found && (!overview.best || run.number < overview.best->number)) {
+        if (run.outcome == RankingOutcome::Found &&
+            (!overview.best || RankingPlace(run) < RankingPlace(*overview.best))) {
             overview.best = run;
         }
     }

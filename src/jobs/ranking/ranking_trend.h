@@ -7,8 +7,8 @@
 
 #include "jobs/ranking/ranking_run.h"
 
-// How an item's rank for its keywords moved, from the stored runs: the points of the chart (the row number of the
-// walk over time, one line per keyword, better places higher) and each keyword's best and latest run.
+// How an item's rank for its keywords moved, from the stored runs: the points of the chart (the place on the result
+// pages over time, RankingPlace, one line per keyword, better places higher) and each keyword's best and latest run.
 
 namespace tarvisk {
 
@@ -22,11 +22,13 @@ struct KeywordRuns {
 /// newest first.
 std::vector<KeywordRuns> GroupByKeyword(const std::vector<RankingRun>& runs);
 
-/// One point of a line: when the run was made and the row number it is drawn at.
+/// One point of a line: when the run was made, the place it is drawn at and what it found.
 struct TrendPoint {
     std::int64_t ranAt = 0;
-    int number = 0;
+    int place = 0;      ///< the place (RankingPlace), or the not-found level
     bool found = false; ///< false: a not-found run, drawn at the not-found level
+    /// The run's outcome: u"2页 2行 第3", or u"未找到（查了前3页）".
+    std::u16string outcome;
     friend bool operator==(const TrendPoint&, const TrendPoint&) = default;
 };
 
@@ -37,15 +39,18 @@ struct TrendLine {
 
 struct RankingTrend {
     std::vector<TrendLine> lines;
-    /// Where not-found runs are drawn: below the lowest place found on any line (see NotFoundLevel).
+    /// The lowest place found on any line (0 when nothing was found).
+    int lowestFound = 0;
+    /// Where not-found runs are drawn: well below the lowest place found on any line (see NotFoundLevel).
     int notFoundLevel = 0;
 };
 
-/// The level of the not-found runs below a lowest place found of `lowestFound` (a row number; 0 when nothing was
-/// found): the row number rounded up to a multiple of ten, plus ten. 51 gives 70, 7 gives 20, 0 gives 20.
+/// The level of the not-found runs below a lowest place found of `lowestFound` (0 when nothing was found), far
+/// enough below it to be told apart at a glance: the place and a fifth of it, rounded up to a multiple of ten, plus
+/// ten. 51 gives 80, 7 gives 20, 0 gives 20, 440 gives 540.
 int NotFoundLevel(int lowestFound);
 
-/// One line for each keyword of `keywords`, in their order: a found run at its row number, a not-found run at the
+/// One line for each keyword of `keywords`, in their order: a found run at its place, a not-found run at the
 /// not-found level, oldest first. A run without an answer (结果不完整) leaves no point: it says nothing of the rank.
 RankingTrend RankingTrendOf(const std::vector<KeywordRuns>& keywords);
 
@@ -53,7 +58,7 @@ RankingTrend RankingTrendOf(const std::vector<KeywordRuns>& keywords);
 struct KeywordOverview {
     std::u16string keyword;
     std::size_t runs = 0;
-    std::optional<RankingRun> best;   ///< the found run with the lowest row number (the newest of equals)
+    std::optional<RankingRun> best;   ///< the found run with the best place (the newest of equals)
     std::optional<RankingRun> latest; ///< the newest run
 };
 

@@ -12,10 +12,11 @@ namespace tarvisk {
 /// How many characters from the "dynamic" marker hold the ids.
 inline constexpr std::size_t kRankingCutLength = 3000;
 
-/// The texts by which the walk knows a result page: the marker its ids follow and the names of
-/// the fields it reads.
-inline constexpr std::u16string_view kRankingTexts[] = {u"dynamic", u"nid\":\"", u"raw_title\":\"", u"pic_url\":\"",
-                                                        u"view_sales\":\""};
+/// The texts by which the walk knows a result page: the marker its ids follow, the names of the
+/// fields it reads, the page's data script and the box of a search without results (a page past the
+/// last result is read, and lists nothing).
+inline constexpr std::u16string_view kRankingTexts[] = {
+    u"dynamic", u"nid\":\"", u"raw_title\":\"", u"pic_url\":\"", u"view_sales\":\"", u"g_page_config", u"m-noresult"};
 
 /// One result item as the page lists it.
 struct RankingItem {

@@ -183,9 +183,9 @@ std::optional<ReputationFacts> ParseReputationFacts(const std::u16string& profil
 ReputationQuery::ReputationQuery(PageFetch fetch) : m_fetch(std::move(fetch)) {
     if (!m_fetch) {
         m_fetch = [](const std::u16string& url) {
-            FetchedPage page;
-            page.text = XmlHttpRequest(url, {}, 0, 0, page.address);
-            return page;
+            HttpAnswer answer;
+            std::u16string text = XmlHttpRequest(url, {}, 0, 0, answer);
+            return FetchedPage(std::move(text), answer);
         };
     }
 }

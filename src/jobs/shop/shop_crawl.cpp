@@ -13,9 +13,9 @@ namespace tarvisk {
 namespace {
 
 FetchedPage defaultFetch(const std::u16string& url) {
-    FetchedPage page;
-    page.text = XmlHttpRequest(url, {}, 0, 0, page.address);
-    return page;
+    HttpAnswer answer;
+    std::u16string text = XmlHttpRequest(url, {}, 0, 0, answer);
+    return {std::move(text), answer};
 }
 
 } // namespace
@@ -56,24 +56,32 @@ std::u16string ShopPageUrl(const std::u16string& shopName, int page) {
     return u"http://" + shopName + u".com/search.htm?v=1&pageNo=" + NumberText(page);
 }
 
-std::u16string ShopStatusText(int count, int linksNotListed) {
-    std::u16string status = u"共查到" + NumberText(count) + u"个宝贝";
-    if (linksNotListed > 0) {
-        status += u"（另有" + NumberText(linksNotListed) + u"个未列出）";
+std::u16string ShopPartialReason(const ShopCrawlResult& result) {
+    std::vector<std::u16string> reasons;
+    if (result.unreadPage) {
+        reasons.push_back(u"第" + NumberText(result.unreadPage->number) + u"页没有读到，列表不完整");
     }
-    return status;
+    if (result.pageLimitReached) {
+        reasons.push_back(u"最多读" + NumberText(kShopMaxPages) + u"页，后面可能还有");
+    }
+    if (result.linksNotListed > 0) {
+        std::u16string pages;
+        for (const int page : result.crowdedPages) {
+            pages += (pages.empty() ? u"" : u"、") + NumberText(page);
+        }
+        reasons.push_back(u"第" + pages + u"页另有" + NumberText(result.linksNotListed) + u"个未列出，每页只列前" +
+                          NumberText(kShopMaxLinksPerPage) + u"个");
+    }
+    std::u16string text;
+    for (const std::u16string& reason : reasons) {
+        text += (text.empty() ? u"" : u"；") + reason;
+    }
+    return text;
 }
 
-std::u16string ShopNotListedNote(const ShopCrawlResult& result) {
-    if (result.linksNotListed == 0) {
-        return {};
-    }
-    std::u16string pages;
-    for (const int page : result.crowdedPages) {
-        pages += (pages.empty() ? u"" : u"、") + NumberText(page);
-    }
-    return u"每页只列出前" + NumberText(kShopMaxLinksPerPage) + u"个宝贝链接，第" + pages + u"页另有" +
-           NumberText(result.linksNotListed) + u"个未列出";
+std::u16string ShopStatusText(const ShopCrawlResult& result) {
+    const std::u16string reason = ShopPartialReason(result);
+    return u"共查到" + NumberText(result.count()) + u"个宝贝" + (reason.empty() ? u"" : u"（" + reason + u"）");
 }
 
 std::u16string ShopCancelledText(int count) {
@@ -88,19 +96,25 @@ ShopCrawlResult CrawlShop(std::u16string& address, const ShopCrawlOptions& optio
     const std::u16string shopName = ShopNameOf(address);
 
     ShopCrawlResult result;
-    for (int page = 1; page <= kShopMaxPages && !job.stopped(); ++page) {
+    bool ended = false;
+    for (int page = 1; page <= kShopMaxPages && !ended && !job.stopped(); ++page) {
         job.reachPage(page, kShopMaxPages);
+        if (job.stopped()) {
+            break; // stopped during the pause before the page
+        }
         const std::u16string url = ShopPageUrl(shopName, page);
         const FetchedPage fetched = fetch(url);
         ++result.pagesFetched;
         if (job.stopped() && fetched.text.empty()) {
             break; // the request gave up: the page was never answered
         }
-        if (FindText(fetched.text, kShopEndNotice) != std::u16string::npos) {
+        // A page that is not the shop's search page tells nothing of the items after it.
+        if (const PageKind kind = ClassifyPage(fetched, kShopTexts); kind != PageKind::Normal) {
+            result.unreadPage = UnreadPage{page, kind, ShownAddress(fetched, url)};
             break;
         }
-        if (const PageKind kind = ClassifyPage(fetched, kShopTexts); kind == PageKind::Empty || NeedsTheUser(kind)) {
-            result.unreadPage = UnreadPage{page, kind, ShownAddress(fetched, url)};
+        if (FindText(fetched.text, kShopEndNotice) != std::u16string::npos) {
+            ended = true;
             break;
         }
         int links = 0;
@@ -116,14 +130,14 @@ ShopCrawlResult CrawlShop(std::u16string& address, const ShopCrawlOptions& optio
             }
             result.items.push_back(std::move(item));
         }
-        // A page without any item link ends the crawl.
-        if (links == 0) {
-            break;
-        }
+        // A page without any item link ends the crawl; one with links at the last page it may fetch leaves the
+        // pages after it unread.
+        ended = links == 0;
+        result.pageLimitReached = !ended && page == kShopMaxPages;
     }
-    result.cancelled = job.stopped();
-    result.status =
-        result.cancelled ? ShopCancelledText(result.count()) : ShopStatusText(result.count(), result.linksNotListed);
+    // A stop that comes once the crawl has ended stops nothing.
+    result.cancelled = job.stopped() && !ended && !result.unreadPage && !result.pageLimitReached;
+    result.status = result.cancelled ? ShopCancelledText(result.count()) : ShopStatusText(result);
     return result;
 }
 

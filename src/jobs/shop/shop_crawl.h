@@ -13,8 +13,8 @@
 // The shop crawl: turns a shop address into the list of the shop's items by walking the shop's
 // own search pages ("http://" + ShopName + ".com/search.htm?v=1&pageNo=" + n) and taking every
 // item link out of each page. It stops at the end notice, at the first page without any item
-// link, or after the last page it may fetch; and at an empty, login or verification page, which
-// leaves the listing incomplete.
+// link, or after the last page it may fetch; and at a page it cannot read (empty, an error status,
+// a login or verification page, a page of another layout), which leaves the listing incomplete.
 
 namespace tarvisk {
 
@@ -41,13 +41,16 @@ struct ShopCrawlOptions {
 struct ShopCrawlResult {
     std::vector<ShopItem> items; ///< in the order found, duplicates kept
     std::u16string text;         ///< id + " " + title + CR LF for every item
-    /// "共查到" + count + "个宝贝" and how many links went unlisted (ShopStatusText); "已取消：已列出" + count +
-    /// "个宝贝" when the user stopped the crawl.
+    /// ShopStatusText, or "已取消：已列出" + count + "个宝贝" when the user stopped the crawl.
     std::u16string status;
     int pagesFetched = 0;
+    /// True when the user stopped the crawl before its end.
     bool cancelled = false;
-    /// The empty, login or verification page the crawl ended at: the listing is incomplete.
+    /// The page the crawl ended at because it could not read it (empty, an error, a login or verification
+    /// page, a page of another layout): the listing is incomplete.
     std::optional<UnreadPage> unreadPage;
+    /// True when the crawl stopped after the last page it may fetch, which still listed items.
+    bool pageLimitReached = false;
     /// The pages with more item links than a page's limit, and how many links past it none of them listed.
     std::vector<int> crowdedPages;
     int linksNotListed = 0;
@@ -71,13 +74,14 @@ std::u16string ShopNameOf(const std::u16string& address);
 /// The address of search page `page` of the shop `shopName`.
 std::u16string ShopPageUrl(const std::u16string& shopName, int page);
 
-/// The status line of a crawl that listed `count` items: u"共查到109个宝贝", and when links went
-/// unlisted for a page's limit, u"共查到109个宝贝（另有20个未列出）".
-std::u16string ShopStatusText(int count, int linksNotListed = 0);
+/// Why a listing holds fewer items than the shop may have, each reason once: the page the crawl could not read,
+/// the page limit, the links past a page's limit: u"第2页没有读到，列表不完整；第1页另有20个未列出，每页只列前100个".
+/// Empty when nothing was left out.
+std::u16string ShopPartialReason(const ShopCrawlResult& result);
 
-/// What a crawl that left links unlisted tells about them: u"每页只列出前100个宝贝链接，第1页另有20个未列出"
-/// (the pages named); empty when every link was listed.
-std::u16string ShopNotListedNote(const ShopCrawlResult& result);
+/// The status line of a crawl: u"共查到109个宝贝", and the reason in brackets when the listing is partial:
+/// u"共查到109个宝贝（第1页另有20个未列出，每页只列前100个）".
+std::u16string ShopStatusText(const ShopCrawlResult& result);
 
 /// The status line of a crawl the user stopped: u"已取消：已列出4300个宝贝".
 std::u16string ShopCancelledText(int count);

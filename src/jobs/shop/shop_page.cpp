@@ -5,33 +5,19 @@
 
 namespace tarvisk {
 
-namespace {
-
-// The item link pattern around the start of the link's address.
-std::u16string itemPattern(std::u16string_view scheme) {
-    // The host goes in as written: its dots match any character, as the marketplace's links
-    // never differ there.
-    return u"item-name.*?href=\"" + std::u16string(scheme) + endpoints::kItemHost +
-           u"/item.htm[?]id=(\\d{10,13})\" target=\"_blank\">.*?</a>";
-}
-
-} // namespace
-
 std::u16string ShopItemPattern() {
-    return itemPattern(u"http://");
-}
-
-std::u16string ShopItemPatternAnyScheme() {
-    return itemPattern(u"(?:https?:)?//");
+    // The host goes in as written: its dots match any character, as the marketplace's links never differ there.
+    // Every scheme is matched in one scan, and a match never runs on past the next item name: else the item name of
+    // a link the pattern does not take would run on to the next link it takes, and list that link's id under the
+    // other link's title.
+    return u"item-name(?:(?!item-name).)*?href=\"(?:https?:)?//" + std::u16string(endpoints::kItemHost) +
+           u"/item.htm[?]id=(\\d{10,13})\" target=\"_blank\">.*?</a>";
 }
 
 std::vector<ShopItem> ParseShopPage(const std::u16string& pageText, int* linkCount) {
     // One scan of the page gives every link; the first 100 are the ones a link-by-link lookup of
     // match 1 to 100 would see, the rest are only counted.
-    std::vector<RegexHit> links = RegexMatches(pageText, ShopItemPattern());
-    if (links.empty()) {
-        links = RegexMatches(pageText, ShopItemPatternAnyScheme());
-    }
+    const std::vector<RegexHit> links = RegexMatches(pageText, ShopItemPattern());
     if (linkCount != nullptr) {
         *linkCount = static_cast<int>(links.size());
     }
