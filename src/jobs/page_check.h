@@ -3,6 +3,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "net/endpoints.h"
 
@@ -22,9 +23,18 @@ enum class PageKind {
     Unrecognised, ///< something else: none of the texts the job reads
 };
 
+/// A data answer that a page's own scripts received from the marketplace while the page loaded in
+/// the browser (a search or shop listing endpoint's JSONP): the address asked and the answer's text.
+struct DataAnswer {
+    std::u16string address;
+    std::u16string text;
+    friend bool operator==(const DataAnswer&, const DataAnswer&) = default;
+};
+
 /// One fetched page: its text and the address its answer finally came from, after the redirects
 /// the request followed (for a redirect that was not followed, the address it points to). The
-/// address is empty when the fetch does not know it, or when no answer came.
+/// address is empty when the fetch does not know it, or when no answer came. A page fetched
+/// through the browser is the page as rendered, with the data answers its scripts received.
 struct FetchedPage {
     FetchedPage() = default;
     /// A page whose address is not known; lets a fetch that only has the text give it as it is.
@@ -33,6 +43,7 @@ struct FetchedPage {
 
     std::u16string text;
     std::u16string address;
+    std::vector<DataAnswer> answers;
 };
 
 /// Where a marker is looked for.
