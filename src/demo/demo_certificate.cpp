@@ -52,7 +52,9 @@ std::string pemOf(X509* certificate) {
 
 } // namespace
 
-DemoCertificate MakeDemoCertificate(const std::string& host) {
+DemoCertificate MakeDemoCertificate(const std::vector<std::string>& hosts) {
+    require(!hosts.empty(), "host");
+    const std::string& host = hosts.front();
     std::unique_ptr<EVP_PKEY, KeyDeleter> key(EVP_EC_gen("P-256"));
     require(key != nullptr, "key");
     std::unique_ptr<X509, CertificateDeleter> certificate(X509_new());
@@ -78,7 +80,11 @@ DemoCertificate MakeDemoCertificate(const std::string& host) {
     addExtension(cert, NID_key_usage, "critical,digitalSignature");
     addExtension(cert, NID_ext_key_usage, "serverAuth");
     addExtension(cert, NID_subject_key_identifier, "hash");
-    addExtension(cert, NID_subject_alt_name, ("DNS:" + host).c_str());
+    std::string names;
+    for (const std::string& name : hosts) {
+        names += (names.empty() ? "DNS:" : ",DNS:") + name;
+    }
+    addExtension(cert, NID_subject_alt_name, names.c_str());
     require(X509_sign(cert, key.get(), EVP_sha256()) > 0, "signature");
     std::string pem = pemOf(cert);
     return {std::move(key), std::move(certificate), std::move(pem)};

@@ -14,6 +14,7 @@
 
 #include "demo/demo_certificate.h"
 #include "demo/demo_pages.h"
+#include "demo/today_pages.h"
 #include "net/curl_request.h"
 #include "net/endpoints.h"
 #include "text/encoding.h"
@@ -133,7 +134,9 @@ struct DemoMarket::Impl {
 
 DemoMarket::DemoMarket(int port, PageRegistrar extraPages) : m_impl(std::make_unique<Impl>()) {
     Impl& impl = *m_impl;
-    const DemoCertificate certificate = MakeDemoCertificate(ToUtf8(endpoints::kLoginHost));
+    // The hosts it serves over HTTPS: the login, and today's search, data gateway and shop.
+    const DemoCertificate certificate = MakeDemoCertificate(
+        {ToUtf8(endpoints::kLoginHost), ToUtf8(endpoints::kSearchHost), kGatewayHost, kTodayShopHost});
     impl.certificatePem = certificate.pem;
     // The server takes its own references to the key and the certificate.
     impl.https = std::make_unique<httplib::SSLServer>(certificate.certificate.get(), certificate.key.get());
@@ -142,10 +145,12 @@ DemoMarket::DemoMarket(int port, PageRegistrar extraPages) : m_impl(std::make_un
 
     configure(impl.http);
     configure(*impl.https);
-    RegisterAccountPages(impl.http);
-    RegisterMarketPages(impl.http);
-    RegisterRefusalPages(impl.http);
-    RegisterAccountPages(*impl.https);
+    for (httplib::Server* server : {&impl.http, static_cast<httplib::Server*>(impl.https.get())}) {
+        RegisterAccountPages(*server);
+        RegisterMarketPages(*server);
+        RegisterRefusalPages(*server);
+        RegisterTodayPages(*server);
+    }
     if (extraPages != nullptr) {
         extraPages(impl.http);
         // Over TLS too, for checking certificate handling and Secure cookies.
