@@ -134,9 +134,10 @@ struct DemoMarket::Impl {
 
 DemoMarket::DemoMarket(int port, PageRegistrar extraPages) : m_impl(std::make_unique<Impl>()) {
     Impl& impl = *m_impl;
-    // The hosts it serves over HTTPS: the login, and today's search, data gateway and shop.
-    const DemoCertificate certificate = MakeDemoCertificate(
-        {ToUtf8(endpoints::kLoginHost), ToUtf8(endpoints::kSearchHost), kGatewayHost, kTodayShopHost});
+    // The hosts it serves over HTTPS: the login, and today's search, data gateway and shop with their pictures.
+    const DemoCertificate certificate =
+        MakeDemoCertificate({ToUtf8(endpoints::kLoginHost), ToUtf8(endpoints::kSearchHost), kGatewayHost,
+                             kTodayShopHost, ToUtf8(endpoints::kPictureHost)});
     impl.certificatePem = certificate.pem;
     // The server takes its own references to the key and the certificate.
     impl.https = std::make_unique<httplib::SSLServer>(certificate.certificate.get(), certificate.key.get());

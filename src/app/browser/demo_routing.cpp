@@ -1,27 +1,55 @@
 #include "app/browser/demo_routing.h"
 
+#include <algorithm>
+#include <optional>
 #include <string>
+#include <vector>
 
 #include <QCryptographicHash>
 #include <QList>
+#include <QSslCertificate>
+#include <QStringList>
 #include <QtGlobal>
 
 #include "demo/demo_market.h"
 #include "net/endpoints.h"
-#include "app/ui/qt_text.h"
 
 namespace tarvisk {
 
 namespace {
 
 struct TrustedCertificate {
-    QString host;
+    std::string pem;
     QByteArray sha256;
+    /// The hosts it names, read when first asked: Qt's TLS classes need the application object.
+    std::optional<QStringList> names;
 };
 
-TrustedCertificate& trusted() {
-    static TrustedCertificate certificate;
-    return certificate;
+std::vector<TrustedCertificate>& trusted() {
+    static std::vector<TrustedCertificate> certificates;
+    return certificates;
+}
+
+const QStringList& namesOf(TrustedCertificate& certificate) {
+    if (!certificate.names) {
+        certificate.names.emplace();
+        const QList<QSslCertificate> read = QSslCertificate::fromData(QByteArray::fromStdString(certificate.pem));
+        if (!read.isEmpty()) {
+            for (const QString& name : read.first().subjectAlternativeNames().values(QSsl::DnsEntry)) {
+                certificate.names->append(name.toLower());
+            }
+        }
+    }
+    return *certificate.names;
+}
+
+/// True when the certificate name `name` covers `host` (both lower case): equal, or "*.rest" for one label more.
+bool nameCovers(const QString& name, const QString& host) {
+    if (!name.startsWith(QStringLiteral("*."))) {
+        return name == host;
+    }
+    const qsizetype dot = host.indexOf(QLatin1Char('.'));
+    return dot > 0 && host.mid(dot + 1) == name.mid(2);
 }
 
 } // namespace
@@ -45,7 +73,7 @@ void RouteToDemoMarket(const demo::DemoMarket& market) {
     endpoints::SetRoute(market.hostPort(), "127.0.0.1:" + std::to_string(market.httpsPort()));
     endpoints::SetTrustedCertificate(market.certificatePem());
     RouteBrowsersToDemo(market.port(), market.httpsPort());
-    TrustCertificate(QtText(endpoints::kLoginHost), PemCertificateDigest(market.certificatePem()));
+    TrustCertificate(market.certificatePem());
 }
 
 QByteArray PemCertificateDigest(const std::string& pem) {
@@ -59,14 +87,22 @@ QByteArray PemCertificateDigest(const std::string& pem) {
     return QCryptographicHash::hash(QByteArray::fromBase64(base64), QCryptographicHash::Sha256);
 }
 
-void TrustCertificate(const QString& host, const QByteArray& sha256) {
-    trusted() = {host.toLower(), sha256};
+void TrustCertificate(const std::string& pem) {
+    trusted().push_back({pem, PemCertificateDigest(pem), std::nullopt});
 }
 
 bool IsTrustedCertificate(const QString& host, const QByteArray& sha256) {
-    const TrustedCertificate& certificate = trusted();
-    return !certificate.host.isEmpty() && !certificate.sha256.isEmpty() &&
-           host.compare(certificate.host, Qt::CaseInsensitive) == 0 && sha256 == certificate.sha256;
+    const QString lowered = host.toLower();
+    for (TrustedCertificate& certificate : trusted()) {
+        if (sha256.isEmpty() || sha256 != certificate.sha256) {
+            continue;
+        }
+        const QStringList& names = namesOf(certificate);
+        if (std::ranges::any_of(names, [&lowered](const QString& name) { return nameCovers(name, lowered); })) {
+            return true;
+        }
+    }
+    return false;
 }
 
 } // namespace tarvisk

@@ -30,10 +30,13 @@ void RouteToDemoMarket(const demo::DemoMarket& market);
 /// The SHA-256 digest of the DER form of the first certificate in `pem`.
 QByteArray PemCertificateDigest(const std::string& pem);
 
-/// Accepts the certificate of `host` with this SHA-256 digest (of its DER form) although no authority vouches
-/// for it: the demo marketplace's login host. Every other certificate error is refused.
-void TrustCertificate(const QString& host, const QByteArray& sha256);
-/// True when a certificate presented by `host` with this digest was trusted by TrustCertificate.
+/// Accepts this certificate (PEM, the first in the text) although no authority vouches for it, for the hosts it
+/// names as its alternative names ("*." standing for one label): the demo marketplace's certificate, or one a
+/// test gives with --trust-certificate. Every other certificate error is refused. Callable before the
+/// application exists.
+void TrustCertificate(const std::string& pem);
+/// True when a certificate presented by `host` with this SHA-256 digest (of its DER form) was trusted by
+/// TrustCertificate for that host.
 bool IsTrustedCertificate(const QString& host, const QByteArray& sha256);
 
 } // namespace tarvisk
