@@ -1,5 +1,6 @@
 // tarvisk-cli: the reputation check, the ranking walk and the shop listing from the terminal, on
 // the same core as the desktop program. Global options choose where the marketplace is reached.
+// The desktop program's windowless mode takes the same command line (cli_app.h).
 
 #include <charconv>
 #include <chrono>
@@ -8,6 +9,7 @@
 #include <memory>
 #include <string>
 
+#include "cli/cli_app.h"
 #include "cli/commands.h"
 #include "cli/guard.h"
 #include "cli/input_files.h"
@@ -56,11 +58,15 @@ std::string checkPause(const std::string& value) {
     return {};
 }
 
-int run(int argc, char** argv) {
-    CLI::App app{"tarvisk-cli: reputation checks, item ranking and shop listings on the Taobao marketplace."};
+} // namespace
+
+namespace tarvisk::cli {
+
+int RunCli(int argc, char** argv, const FrontEnd& frontEnd) {
+    CLI::App app{frontEnd.name + ": " + frontEnd.description};
     app.require_subcommand(1);
     app.fallthrough();
-    app.set_version_flag("--version", tarvisk::VersionLine("tarvisk-cli"), "print the version and the commit and exit");
+    app.set_version_flag("--version", tarvisk::VersionLine(frontEnd.name), "print the version and the commit and exit");
 
     std::string route;
     std::string cookieFile;
@@ -93,6 +99,9 @@ int run(int argc, char** argv) {
     tarvisk::cli::AddRankCommand(app, global, runner);
     tarvisk::cli::AddListCommand(app, runner);
     tarvisk::cli::AddHistoryCommand(app, runner);
+    if (frontEnd.addOptions) {
+        frontEnd.addOptions(app);
+    }
 
     try {
         app.parse(argc, argv);
@@ -100,8 +109,8 @@ int run(int argc, char** argv) {
         return app.exit(error) == 0 ? 0 : kUsageError;
     }
 
-    tarvisk::SetMessageSink([](const std::u16string& text, const std::u16string& title) {
-        std::cerr << "tarvisk-cli: " << (title.empty() ? std::string("Tarvisk") : tarvisk::cli::TerminalText(title))
+    tarvisk::SetMessageSink([name = frontEnd.name](const std::u16string& text, const std::u16string& title) {
+        std::cerr << name << ": " << (title.empty() ? std::string("Tarvisk") : tarvisk::cli::TerminalText(title))
                   << ": " << tarvisk::cli::TerminalText(text) << '\n';
     });
 
@@ -115,7 +124,8 @@ int run(int argc, char** argv) {
     if (!cookieFile.empty()) {
         const tarvisk::LineFileResult loaded = tarvisk::BrowserCookies::instance().loadNetscapeFile(cookieFile);
         if (loaded.status != tarvisk::LineFileResult::Status::Read) {
-            std::cerr << "tarvisk-cli: " << tarvisk::cli::LineFileProblem(loaded, "cookies file", cookieFile) << '\n';
+            std::cerr << frontEnd.name << ": " << tarvisk::cli::LineFileProblem(loaded, "cookies file", cookieFile)
+                      << '\n';
             return kUsageError;
         }
     }
@@ -126,15 +136,14 @@ int run(int argc, char** argv) {
         tarvisk::endpoints::SetRoute(market->hostPort(), "127.0.0.1:" + std::to_string(market->httpsPort()));
         tarvisk::endpoints::SetTrustedCertificate(market->certificatePem());
         if (!tarvisk::demo::LogInToDemo()) {
-            std::cerr << "tarvisk-cli: could not log in to the demo marketplace\n";
+            std::cerr << frontEnd.name << ": could not log in to the demo marketplace\n";
             return kStartFailure;
         }
     }
-    return runner ? runner() : kUsageError;
+    if (!runner) {
+        return kUsageError;
+    }
+    return frontEnd.run ? frontEnd.run(global, runner) : runner();
 }
 
-} // namespace
-
-int main(int argc, char** argv) {
-    return tarvisk::cli::RunGuarded([&] { return run(argc, argv); }, std::cerr);
-}
+} // namespace tarvisk::cli

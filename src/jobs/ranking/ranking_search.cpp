@@ -14,13 +14,13 @@
 
 namespace tarvisk {
 
-namespace {
-
-FetchedPage defaultFetch(std::u16string& url) {
+FetchedPage DirectRankingFetch(std::u16string& url) {
     FetchedPage page;
     page.text = WinHttpFetch(url, {}, u"POST", {}, 0, 10, 0, {}, {}, page.address);
     return page;
 }
+
+namespace {
 
 // A number with leading zeros up to `width` digits.
 std::u16string padded(int value, std::size_t width) {
@@ -95,7 +95,7 @@ std::u16string RankingUnreadMessage(const RankingResult& result) {
 
 RankingResult RunRankingSearch(const RankingQuery& query, ResultTable& table, const RankingOptions& options) {
     const JobScope job(options.cancel, options.progress, options.pauseSeconds);
-    const RankingPageFetch fetch = options.fetch ? options.fetch : RankingPageFetch(defaultFetch);
+    const RankingPageFetch fetch = options.fetch ? options.fetch : RankingPageFetch(DirectRankingFetch);
     const auto setCaption = [&options](const std::u16string& text) {
         if (options.caption) {
             options.caption(text);

@@ -60,9 +60,12 @@ struct RankingQuery {
 /// Fetches one result page; `url` is the walk's address variable, which the fetch may rewrite.
 using RankingPageFetch = std::function<FetchedPage(std::u16string& url)>;
 
+/// The walk's own page fetch, by a direct request: WinHttpFetch(url, POST, empty body and headers, mode 0,
+/// 10 seconds, jar slot 0), which lower-cases the address variable.
+FetchedPage DirectRankingFetch(std::u16string& url);
+
 struct RankingOptions {
-    /// The page fetch; empty means WinHttpFetch(url, POST, empty body and headers, mode 0,
-    /// 10 seconds, jar slot 0), which lower-cases the address variable.
+    /// The page fetch; empty means DirectRankingFetch.
     RankingPageFetch fetch;
     /// Seconds to wait (give or take 30%) before every page after the first; 0: none.
     double pauseSeconds = 0;
