@@ -245,4 +245,12 @@ SearchPageRead ReadSearchPage(const FetchedPage& page) {
     return read;
 }
 
+bool SearchPageReadable(const FetchedPage& page) {
+    if (const PageKind kind = ClassifyPage(page, kRankingTexts); kind != PageKind::Unrecognised) {
+        return kind == PageKind::Normal;
+    }
+    const SearchPageRead read = ReadSearchPage(page);
+    return read.reader != SearchReader::None && read.kind == PageKind::Normal;
+}
+
 } // namespace tarvisk

@@ -75,4 +75,8 @@ struct SearchPageRead {
 /// items (a read page that lists nothing). The page's address is the classifier's to judge (page_check.h).
 SearchPageRead ReadSearchPage(const FetchedPage& page);
 
+/// True when the walk can read the page: the classifier finds it a result page (page_check.h, the older page's
+/// texts and every address rule), or a reader of today's page reads results off it.
+bool SearchPageReadable(const FetchedPage& page);
+
 } // namespace tarvisk

@@ -228,4 +228,12 @@ ShopPageRead ReadShopPage(const FetchedPage& page) {
     return read;
 }
 
+bool ShopPageReadable(const FetchedPage& page) {
+    if (const PageKind kind = ClassifyPage(page, kShopTexts); kind != PageKind::Unrecognised) {
+        return kind == PageKind::Normal;
+    }
+    const ShopPageRead read = ReadShopPage(page);
+    return read.reader != ShopReader::None && read.kind == PageKind::Normal;
+}
+
 } // namespace tarvisk

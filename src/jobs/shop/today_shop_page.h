@@ -72,4 +72,8 @@ struct ShopPageRead {
 /// the classifier's to judge.
 ShopPageRead ReadShopPage(const FetchedPage& page);
 
+/// True when the crawl can read the page: the classifier finds it a shop page (page_check.h, the older page's
+/// texts and every address rule), or a reader of today's page reads a list off it.
+bool ShopPageReadable(const FetchedPage& page);
+
 } // namespace tarvisk
