@@ -54,25 +54,35 @@ bool nameCovers(const QString& name, const QString& host) {
 
 } // namespace
 
-QByteArray WithDemoHostRules(const QByteArray& existing, int httpPort, int httpsPort) {
+QByteArray WithHostRules(const QByteArray& existing, const QString& route, const QString& httpsRoute) {
     // The rule for port 443 comes first: Chromium takes the first rule that matches.
-    const QByteArray rules = QStringLiteral("--host-resolver-rules=\"MAP *:443 127.0.0.1:%1, MAP * 127.0.0.1:%2\"")
-                                 .arg(httpsPort)
-                                 .arg(httpPort)
-                                 .toUtf8();
+    const QString map = httpsRoute.isEmpty() ? QStringLiteral("MAP * %1").arg(route)
+                                             : QStringLiteral("MAP *:443 %1, MAP * %2").arg(httpsRoute, route);
+    const QByteArray rules = QStringLiteral("--host-resolver-rules=\"%1\"").arg(map).toUtf8();
     const QByteArray flags = existing.trimmed();
     return flags.isEmpty() ? rules : flags + ' ' + rules;
 }
 
-void RouteBrowsersToDemo(int httpPort, int httpsPort) {
-    qputenv("QTWEBENGINE_CHROMIUM_FLAGS",
-            WithDemoHostRules(qgetenv("QTWEBENGINE_CHROMIUM_FLAGS"), httpPort, httpsPort));
+QByteArray WithDemoHostRules(const QByteArray& existing, int httpPort, int httpsPort) {
+    return WithHostRules(existing, QStringLiteral("127.0.0.1:%1").arg(httpPort),
+                         QStringLiteral("127.0.0.1:%1").arg(httpsPort));
+}
+
+void RouteBrowsers(const QString& route, const QString& httpsRoute) {
+    qputenv("QTWEBENGINE_CHROMIUM_FLAGS", WithHostRules(qgetenv("QTWEBENGINE_CHROMIUM_FLAGS"), route, httpsRoute));
+}
+
+void QuietBrowserLog() {
+    const QByteArray flags = qgetenv("QTWEBENGINE_CHROMIUM_FLAGS");
+    if (!flags.contains("--log-level")) {
+        qputenv("QTWEBENGINE_CHROMIUM_FLAGS", (flags.trimmed() + " --log-level=3").trimmed());
+    }
 }
 
 void RouteToDemoMarket(const demo::DemoMarket& market) {
     endpoints::SetRoute(market.hostPort(), "127.0.0.1:" + std::to_string(market.httpsPort()));
     endpoints::SetTrustedCertificate(market.certificatePem());
-    RouteBrowsersToDemo(market.port(), market.httpsPort());
+    RouteBrowsers(QString::fromStdString(market.hostPort()), QStringLiteral("127.0.0.1:%1").arg(market.httpsPort()));
     TrustCertificate(market.certificatePem());
 }
 
