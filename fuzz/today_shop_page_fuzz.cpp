@@ -17,8 +17,8 @@ using tarvisk::fuzz::Check;
 
 void checkList(const tarvisk::TodayShopList& list) {
     for (const tarvisk::ShopItem& item : list.items) {
-        Check(!item.id.empty() && std::all_of(item.id.begin(), item.id.end(),
-                                              [](char16_t c) { return c >= u'0' && c <= u'9'; }),
+        Check(!item.id.empty() &&
+                  std::all_of(item.id.begin(), item.id.end(), [](char16_t c) { return c >= u'0' && c <= u'9'; }),
               "an id is digits");
     }
     Check(list.nextPage >= 0 && list.nextPage <= 100000, "the next page is a page number");

@@ -191,6 +191,8 @@ var t='',v=[a,b,c,d];for(i=0;i<16;i++)t+=(v[i>>2]>>>(i%4*8)&255).toString(16).pa
   function text(s){ var e = document.createElement('i'); e.textContent = s; return e.innerHTML; }
   function token(){ var m = /(?:^|;\s*)_m_h5_tk=([^;_]*)/.exec(document.cookie); return m ? m[1] : ''; }
   function draw(items){
+    // When the results stood on the page, from the start of its navigation: for measuring browsers.
+    box.setAttribute('data-drawn-ms', Math.round(performance.now()));
     if (!items.length) { box.innerHTML = '<div class="m-noresult">没有找到相关的宝贝</div>'; return; }
     box.innerHTML = items.map(function(it){
       var id = it.item_id || String(it.nidlong), url = it.auctionURL || it.auctionUrl;
@@ -229,7 +231,10 @@ constexpr char kShopScript[] = R"JS(
 (function(){
   var box = document.getElementById('J_ShopSearchResult'), name = 'jsonp' + (100 + PAGE.page);
   var script = document.createElement('script');
-  window[name] = function(html){ delete window[name]; script.remove(); box.innerHTML = html; };
+  window[name] = function(html){
+    delete window[name]; script.remove(); box.innerHTML = html;
+    box.setAttribute('data-drawn-ms', Math.round(performance.now()));
+  };
   script.src = '/i/asynSearch.htm?_ksTS=' + Date.now() + '_' + PAGE.page + '&callback=' + name +
     '&mid=w-' + PAGE.widget + '-0&wid=' + PAGE.widget + '&path=/search.htm&search=y&pageNo=' + PAGE.page;
   document.body.appendChild(script);

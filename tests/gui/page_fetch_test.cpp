@@ -9,6 +9,7 @@
 #include <string>
 
 #include <QElapsedTimer>
+#include <QEventLoop>
 #include <QTest>
 #include <QTimer>
 
@@ -63,15 +64,18 @@ void registerPages(httplib::Server& server) {
 /// in a cancel scope on it.
 FetchedPage fetchOnJobThread(BrowserPageFetch& fetch, const std::u16string& address,
                              const std::atomic<bool>* cancel = nullptr) {
+    // The window thread runs its event loop meanwhile, as it does in the programs: the engine works there.
+    QEventLoop loop;
     std::future<FetchedPage> fetched = std::async(std::launch::async, [&] {
         std::optional<CancelScope> scope;
         if (cancel != nullptr) {
             scope.emplace(*cancel);
         }
-        return fetch.fetch(address);
+        FetchedPage page = fetch.fetch(address);
+        QMetaObject::invokeMethod(&loop, &QEventLoop::quit, Qt::QueuedConnection);
+        return page;
     });
-    static_cast<void>(
-        QTest::qWaitFor([&] { return fetched.wait_for(std::chrono::seconds(0)) == std::future_status::ready; }, 60000));
+    loop.exec();
     return fetched.get();
 }
 
