@@ -1,7 +1,5 @@
 #include "jobs/mtop_answer.h"
 
-#include <nlohmann/json.hpp>
-
 #include "text/encoding.h"
 #include "text/numbers.h"
 #include "text/script_text.h"
@@ -23,22 +21,14 @@ constexpr StatusPrefix kStatuses[] = {
 
 } // namespace
 
-std::optional<nlohmann::json> ParseJsonAnswer(std::u16string_view answer) {
-    const std::optional<std::u16string_view> argument = JsonpArgument(answer);
+std::optional<MtopAnswer> ReadMtopAnswer(std::u16string_view text) {
+    const std::optional<std::u16string_view> argument = JsonpArgument(text);
     if (!argument) {
         return std::nullopt;
     }
-    const std::string bytes = ToUtf8(std::u16string(*argument));
-    nlohmann::json json = nlohmann::json::parse(bytes, nullptr, false);
-    if (json.is_discarded()) {
-        return std::nullopt;
-    }
-    return json;
-}
-
-std::optional<MtopStatus> ReadMtopStatus(const nlohmann::json& answer) {
+    nlohmann::json answer = nlohmann::json::parse(ToUtf8(std::u16string(*argument)), nullptr, false);
     const nlohmann::json& ret = JsonMember(answer, "ret");
-    if (!ret.is_array()) {
+    if (answer.is_discarded() || !ret.is_array()) {
         return std::nullopt;
     }
     MtopStatus status;
@@ -51,7 +41,7 @@ std::optional<MtopStatus> ReadMtopStatus(const nlohmann::json& answer) {
     if (status.kind != PageKind::Normal) {
         status.verifyAddress = JsonText(JsonMember(JsonMember(answer, "data"), "url"));
     }
-    return status;
+    return MtopAnswer{std::move(status), std::move(answer)};
 }
 
 std::u16string JsonText(const nlohmann::json& value) {

@@ -4,7 +4,7 @@
 #include <string>
 #include <string_view>
 
-#include <nlohmann/json_fwd.hpp>
+#include <nlohmann/json.hpp>
 
 #include "jobs/page_check.h"
 
@@ -23,11 +23,14 @@ struct MtopStatus {
     std::u16string verifyAddress;
 };
 
-/// The JSON of a JSONP or JSON answer; none when the text is neither.
-std::optional<nlohmann::json> ParseJsonAnswer(std::u16string_view answer);
+/// A gateway answer as read: its status, and its JSON for the reader of its data.
+struct MtopAnswer {
+    MtopStatus status;
+    nlohmann::json json;
+};
 
-/// The status of a parsed answer; none when it has no "ret" list.
-std::optional<MtopStatus> ReadMtopStatus(const nlohmann::json& answer);
+/// The answer in a JSONP or JSON text; none when the text is neither, or when it has no "ret" list.
+std::optional<MtopAnswer> ReadMtopAnswer(std::u16string_view text);
 
 /// A JSON value as text: a string as it is, a number in decimal, true or false; empty for anything else.
 std::u16string JsonText(const nlohmann::json& value);

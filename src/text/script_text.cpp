@@ -4,6 +4,10 @@ namespace tarvisk {
 
 namespace {
 
+// The escapes that stand for one character each: \n stands for a line feed.
+constexpr std::u16string_view kSimpleEscapes = u"nrtbfv0";
+constexpr char16_t kSimpleValues[] = {u'\n', u'\r', u'\t', u'\b', u'\f', u'\v', u'\0'};
+
 bool isBlank(char16_t c) {
     return c == u' ' || c == u'\t' || c == u'\r' || c == u'\n' || c == u'\uFEFF';
 }
@@ -115,28 +119,12 @@ std::optional<std::u16string> DecodeScriptString(std::u16string_view literal) {
         if (++i >= end) {
             return std::nullopt; // the closing quote is escaped
         }
-        switch (const char16_t escaped = text[i]) {
-        case u'n':
-            value.push_back(u'\n');
-            break;
-        case u'r':
-            value.push_back(u'\r');
-            break;
-        case u't':
-            value.push_back(u'\t');
-            break;
-        case u'b':
-            value.push_back(u'\b');
-            break;
-        case u'f':
-            value.push_back(u'\f');
-            break;
-        case u'v':
-            value.push_back(u'\v');
-            break;
-        case u'0':
-            value.push_back(u'\0');
-            break;
+        const char16_t escaped = text[i];
+        if (const std::size_t simple = kSimpleEscapes.find(escaped); simple != std::u16string_view::npos) {
+            value.push_back(kSimpleValues[simple]);
+            continue;
+        }
+        switch (escaped) {
         case u'\r':
             // A line continuation: the escaped break is no part of the value (CR LF counts as one break).
             if (i + 1 < end && text[i + 1] == u'\n') {

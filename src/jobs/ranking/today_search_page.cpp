@@ -144,21 +144,15 @@ bool fromSearchEndpoint(const DataAnswer& answer) {
 } // namespace
 
 std::optional<TodaySearchAnswer> ReadTodaySearchAnswer(std::u16string_view answer) {
-    const std::optional<nlohmann::json> json = ParseJsonAnswer(answer);
-    if (!json) {
+    const std::optional<MtopAnswer> read = ReadMtopAnswer(answer);
+    if (!read) {
         return std::nullopt;
     }
-    const std::optional<MtopStatus> status = ReadMtopStatus(*json);
-    if (!status) {
-        return std::nullopt;
-    }
-    TodaySearchAnswer result;
-    result.kind = status->kind;
-    result.verifyAddress = status->verifyAddress;
-    if (status->kind != PageKind::Normal) {
+    TodaySearchAnswer result{read->status.kind, read->status.verifyAddress, {}};
+    if (result.kind != PageKind::Normal) {
         return result;
     }
-    const nlohmann::json& items = itemsArray(*json);
+    const nlohmann::json& items = itemsArray(read->json);
     if (!items.is_array()) {
         return std::nullopt;
     }

@@ -160,21 +160,17 @@ std::optional<TodayShopList> ReadShopListAnswer(std::u16string_view answer) {
 }
 
 std::optional<TodayShopList> ReadShopItemAnswer(std::u16string_view answer) {
-    const std::optional<nlohmann::json> json = ParseJsonAnswer(answer);
-    if (!json) {
-        return std::nullopt;
-    }
-    const std::optional<MtopStatus> status = ReadMtopStatus(*json);
-    if (!status) {
+    const std::optional<MtopAnswer> read = ReadMtopAnswer(answer);
+    if (!read) {
         return std::nullopt;
     }
     TodayShopList list;
-    list.kind = status->kind;
-    list.verifyAddress = status->verifyAddress;
-    if (status->kind != PageKind::Normal) {
+    list.kind = read->status.kind;
+    list.verifyAddress = read->status.verifyAddress;
+    if (list.kind != PageKind::Normal) {
         return list;
     }
-    const nlohmann::json& entries = JsonMember(JsonMember(*json, "data"), "data");
+    const nlohmann::json& entries = JsonMember(JsonMember(read->json, "data"), "data");
     if (!entries.is_array()) {
         return std::nullopt;
     }
