@@ -136,7 +136,7 @@ private slots:
         QCOMPARE(ReadSearchPage(page).kind, PageKind::Verification);
     }
 
-    void aCancelledFetchGivesUpAtOnceAndTheNextOneWorks() {
+    void aCancelledFetchGivesUpAtOnceAndTheNextOneWorksOnAnyThread() {
         BrowserPageFetch fetch(BrowserProfile());
         std::atomic<bool> cancel = false;
         QTimer::singleShot(500, [&cancel] { cancel = true; });
@@ -146,7 +146,8 @@ private slots:
         QVERIFY2(clock.elapsed() < 3000, qPrintable(QString::number(clock.elapsed())));
         QVERIFY(page.text.empty());
         QVERIFY(page.answers.empty());
-        QCOMPARE(ReadSearchPage(fetchOnJobThread(fetch, searchAddress(demo::kTodayKeyword, 1))).items.size(),
+        // Asked on the window thread itself, the fetch runs the event loop while it waits.
+        QCOMPARE(ReadSearchPage(fetch.fetch(searchAddress(demo::kTodayKeyword, 1))).items.size(),
                  std::size_t(demo::kTodayPageItems));
     }
 

@@ -39,6 +39,12 @@ constexpr auto kLeavingLimit = std::chrono::milliseconds(5000);
 // The size the page is drawn at: a window of an ordinary desktop.
 constexpr QSize kViewSize(1280, 900);
 
+/// True for a load the engine gave up because another took its place (a script sending the page on).
+bool aborted(const QWebEngineLoadingInfo& info) {
+    constexpr int kAborted = -3; // the engine's own error number for it
+    return info.errorDomain() == QWebEngineLoadingInfo::ConnectionErrorDomain && info.errorCode() == kAborted;
+}
+
 /// The capture script with this fetcher's mark and limits written in.
 QString captureScript(const QString& mark, const BrowserFetchLimits& limits) {
     QFile file(QStringLiteral(":/tarvisk/page_capture.js"));
@@ -130,7 +136,7 @@ void BrowserPageFetch::makePage() {
     connect(m_page, &QWebEnginePage::loadingChanged, this, [this](const QWebEngineLoadingInfo& info) {
         if (info.status() == QWebEngineLoadingInfo::LoadSucceededStatus) {
             m_loaded = true;
-        } else if (info.status() == QWebEngineLoadingInfo::LoadFailedStatus) {
+        } else if (info.status() == QWebEngineLoadingInfo::LoadFailedStatus && !aborted(info)) {
             m_failed = true;
         }
         noteActivity();
@@ -142,15 +148,21 @@ void BrowserPageFetch::makePage() {
 }
 
 FetchedPage BrowserPageFetch::fetch(const std::u16string& address) {
-    const std::lock_guard serial(m_fetchMutex);
+    const bool here = QThread::currentThread() == thread();
+    // Another thread waits its turn; the window thread, which may ask again from inside its own wait, never does.
+    std::unique_lock serial(m_fetchMutex, std::defer_lock);
+    if (here) {
+        static_cast<void>(serial.try_lock());
+    } else {
+        serial.lock();
+    }
     const QUrl url(QString::fromStdU16String(address));
-    if (CancelRequested() || !url.isValid() || url.isRelative()) {
+    if (!serial.owns_lock() || CancelRequested() || !url.isValid() || url.isRelative()) {
         return FetchedPage({}, address);
     }
     auto waiter = std::make_shared<Waiter>();
     QMetaObject::invokeMethod(
         this, [this, url, waiter] { begin(url, waiter); }, Qt::QueuedConnection);
-    const bool here = QThread::currentThread() == thread();
     for (;;) {
         if (here) {
             QEventLoop loop;

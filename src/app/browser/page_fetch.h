@@ -60,9 +60,11 @@ struct BrowserFetchLimits {
 /// it, so that a window can show it (a slider to pass).
 ///
 /// Threads: the object lives on the window thread. fetch() may be called from any thread: from another it blocks
-/// that thread while the window thread works; on the window thread it runs a local event loop. Either way it
-/// gives up at once (an empty page) when the caller's job is cancelled (CancelRequested()). Destroy the object
-/// only when no fetch is under way.
+/// that thread while the window thread works (the window thread must run its event loop meanwhile: the engine
+/// works there), and waits its turn behind a fetch under way; on the window thread it runs a local event loop, and
+/// a second fetch asked there while one is under way gets an empty page. Either way it gives up at once (an empty
+/// page) when the caller's job is cancelled (CancelRequested()). Destroy the object only when no fetch is under
+/// way.
 class BrowserPageFetch : public QObject {
     Q_OBJECT
 public:
