@@ -108,6 +108,41 @@ shop demoshop1.taobao.com demoshop1 "DemoShop1.Taobao.COM"
 shop demoshop3.taobao.com demoshop3 "https://demoshop3.taobao.com/"
 shop unknown.example.com unknown "http://unknown.example.com"
 
+# --- today's pages: the search endpoint's answers, signed with the token it sets, and a shop's list ----------
+# gateway NAME KEYWORD PAGE: the endpoint's answer for a page of a keyword's results.
+gateway() {
+    local data token t=1700000000000 sign
+    data=$(printf '{"appId":"34385","params":"{\\"q\\":\\"%s\\",\\"page\\":%s}"}' "$2" "$3")
+    token=$(awk '$6 == "_m_h5_tk" { print $7 }' "$work/cookies" | cut -d_ -f1)
+    sign=$(printf '%s' "$token&$t&12574478&$data" | md5sum | cut -d' ' -f1)
+    fetch -o "$work/$1" -G "http://h5api.m.taobao.com/h5/mtop.relationrecommend.wirelessrecommend.recommend/2.0/" \
+        --data-urlencode "data=$data" -d "appKey=12574478&t=$t&sign=$sign&callback=mtopjsonp1"
+}
+gateway today-token 今日好物 1
+gateway today-1 今日好物 1
+gateway today-2 今日好物 2
+gateway today-slider 今日限流 2
+fetch -o "$work/today-page" "http://s.taobao.com/search?q=%E4%BB%8A%E6%97%A5%E5%A5%BD%E7%89%A9&page=1&tab=all"
+# The cards a browser draws from an answer, as the reader's tests write them.
+cat >"$work/today-cards" <<'CARDS'
+<div id="content_items_wrapper"><a href="//item.taobao.com/item.htm?spm=a21n57&id=700000000001&ns=1" class="Card--doubleCardWrapper"><img src="data:image/png;base64,AA" data-src="//g.alicdn.com/1.jpg"><div class="Title--title--jCOPvpf"><span>男士<span class=H>外套</span> 春秋</span></div><div class="Price--priceInt">129</div><span class="Price--realSales">1.5万+人付款</span></a><a href="https://detail.tmall.com/item.htm?id=700000000002"><img src="https://img.alicdn.com/2.jpg">简约 卫衣 <b>3人收货</b></a></div>
+CARDS
+put today_search_page_fuzz token "$work/today-token" "$work/today-page"
+put today_search_page_fuzz items "$work/today-1" "$work/today-page"
+put today_search_page_fuzz nested-items "$work/today-2" "$work/today-cards"
+put today_search_page_fuzz slider "$work/today-slider" "$(text empty '')"
+put today_search_page_fuzz cards-only "$(text empty '')" "$work/today-cards"
+# The list endpoint's pages of the shop, its HTML out of the JSONP; the gateway's item list as its tests write it.
+for page in 1 3 4; do
+    fetch "http://todayshop.taobao.com/i/asynSearch.htm?callback=jsonp1&pageNo=$page" |
+        python3 -c 'import json, sys; t = sys.stdin.read(); print(json.loads(t[t.index("(") + 1:t.rindex(")")]), end="")' \
+            >"$work/today-list-$page"
+done
+text today-items '{"api":"mtop.taobao.shop.simple.item.fetch","data":{"data":[{"itemId":"600000000011","title":"A款","itemUrl":"//item.taobao.com/item.htm?id=600000000011"},{"itemId":null,"title":"B款","itemUrl":"https://item.taobao.com/item.htm?id=600000000012&x=1"}]},"ret":["SUCCESS::调用成功"]}' >/dev/null
+put today_shop_page_fuzz first-page "$work/today-list-1" "$work/today-items"
+put today_shop_page_fuzz last-page "$work/today-list-3" "$(text refused 'mtopjsonp2({"ret":["FAIL_SYS_SESSION_EXPIRED::Session过期"],"data":{}})')"
+put today_shop_page_fuzz past-the-last "$work/today-list-4" "$(text empty '')"
+
 # --- the regex helpers on the pages they read -----------------------------------------------------
 # The first byte picks the pattern (its index in regex_fuzz.cpp's list).
 for pick in "00 shop-demoshop1-1 shop-links" "08 profile4 registration" "0a profile4 user-id" \

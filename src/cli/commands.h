@@ -5,6 +5,9 @@
 
 #include <CLI/CLI.hpp>
 
+#include "jobs/ranking/ranking_search.h"
+#include "jobs/shop/shop_crawl.h"
+
 // Each command of tarvisk-cli adds its subcommand to the application and sets the runner that
 // main calls after parsing (with the global options applied: routing, cookies, demo login).
 
@@ -29,6 +32,9 @@ struct GlobalOptions {
     /// Seconds to wait, give or take 30%, between the pages of a walk or crawl and between the
     /// accounts of a check.
     double pauseSeconds = 0;
+    /// The page fetches of the ranking walks and the shop crawls; empty: the jobs' own requests.
+    RankingPageFetch rankingFetch;
+    ShopPageFetch shopFetch;
 };
 
 /// The check of an --item option: empty when the text holds an item id (a run of 9 to 12 digits), else why not.

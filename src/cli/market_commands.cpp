@@ -74,12 +74,13 @@ void printUnreadPage(const std::string& command, const UnreadPage& page) {
               << TerminalText(page.address) << '\n';
 }
 
-ShopCrawlResult crawl(const std::string& address, double pauseSeconds) {
+ShopCrawlResult crawl(const std::string& address, const GlobalOptions& global) {
     std::u16string field = FromUtf8(address);
     ShopCrawlOptions options;
+    options.fetch = global.shopFetch;
     options.progress = terminalProgress();
     options.cancel = &InterruptScope::flag();
-    options.pauseSeconds = pauseSeconds;
+    options.pauseSeconds = global.pauseSeconds;
     ShopCrawlResult result = CrawlShop(field, options);
     clearProgress();
     return result;
@@ -102,7 +103,7 @@ struct ShopArguments {
 
 int runShop(const ShopArguments& arguments, const GlobalOptions& global) {
     const InterruptScope interrupt;
-    const ShopCrawlResult result = crawl(arguments.address, global.pauseSeconds);
+    const ShopCrawlResult result = crawl(arguments.address, global);
     std::cout << TerminalText(result.text) << std::flush;
     printCrawlEnd(result);
     if (result.cancelled) {
@@ -158,7 +159,7 @@ RankTarget rankTarget(const RankArguments& arguments, const GlobalOptions& globa
     RankingQuery& query = target.walk.query;
     query.pages = LeadingNumber(BoundedPagesText(FromUtf8(arguments.pages)));
     if (arguments.byShop) {
-        const ShopCrawlResult shop = crawl(arguments.shop, global.pauseSeconds);
+        const ShopCrawlResult shop = crawl(arguments.shop, global);
         printCrawlEnd(shop);
         if (shop.cancelled) {
             target.refusal = kInterrupted;
@@ -202,6 +203,7 @@ int runRank(const RankArguments& arguments, const GlobalOptions& global) {
     ResultTable table;
     ListViewSetColumns(table, kRankingColumnTitles, kRankingColumnWidths);
     RankingOptions options;
+    options.fetch = global.rankingFetch;
     options.progress = terminalProgress();
     options.cancel = &InterruptScope::flag();
     options.pauseSeconds = global.pauseSeconds;
@@ -270,6 +272,7 @@ int runKeywordList(const RankArguments& arguments, const GlobalOptions& global) 
     std::vector<RankingRun> runs;
     bool allRead = true;
     KeywordRankingOptions options;
+    options.fetch = global.rankingFetch;
     options.pauseSeconds = global.pauseSeconds;
     options.cancel = &InterruptScope::flag();
     const ProgressSink progress = terminalProgress();

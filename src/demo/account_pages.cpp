@@ -180,10 +180,6 @@ const std::string& sessionToken() {
     return token;
 }
 
-bool loggedIn(const httplib::Request& request) {
-    return CarriesCookie(request, std::string(kLoginCookieName) + "=" + sessionToken());
-}
-
 /// Sends a page in GBK, declared in the header as the marketplace does, with CR LF line ends.
 void sendGbkPage(httplib::Response& response, const std::string& utf8Lines, int status = 200) {
     std::string withCrLf;
@@ -350,7 +346,7 @@ void registerMemberPages(httplib::Server& server) {
                       return;
                   }
                   // The marketplace sends nothing at all to a visitor who is not logged in.
-                  if (!loggedIn(request)) {
+                  if (!LoggedIn(request)) {
                       response.set_content("", "text/html; charset=GBK");
                       return;
                   }
@@ -385,7 +381,7 @@ void registerMemberPages(httplib::Server& server) {
             sendNotFound(response);
             return;
         }
-        if (!loggedIn(request)) {
+        if (!LoggedIn(request)) {
             response.set_redirect(std::string("https://") + ToUtf8(endpoints::kLoginHost) + "/member/login.jhtml");
             return;
         }
@@ -415,6 +411,10 @@ void registerBadgeImages(httplib::Server& server) {
 }
 
 } // namespace
+
+bool LoggedIn(const httplib::Request& request) {
+    return CarriesCookie(request, std::string(kLoginCookieName) + "=" + sessionToken());
+}
 
 void RegisterAccountPages(httplib::Server& server) {
     registerLogin(server);

@@ -80,8 +80,9 @@ DemoCertificate MakeDemoCertificate(const std::vector<std::string>& hosts) {
     addExtension(cert, NID_ext_key_usage, "serverAuth");
     addExtension(cert, NID_subject_key_identifier, "hash");
     std::string names;
-    for (const std::string& host : hosts)
-        names += (names.empty() ? "DNS:" : ",DNS:") + host;
+    for (const std::string& name : hosts) {
+        names += (names.empty() ? "DNS:" : ",DNS:") + name;
+    }
     addExtension(cert, NID_subject_alt_name, names.c_str());
     require(X509_sign(cert, key.get(), EVP_sha256()) > 0, "signature");
     std::string pem = pemOf(cert);

@@ -6,7 +6,7 @@
 
 #include <openssl/types.h>
 
-// The demo marketplace serves the login host over HTTPS, as the real marketplace does, with a
+// The demo marketplace serves the login host and today's pages over HTTPS, as the real marketplace does, with a
 // certificate it makes for itself at every start.
 
 namespace tarvisk::demo {
@@ -25,10 +25,9 @@ struct DemoCertificate {
     std::string pem;
 };
 
-/// A self-signed certificate for `hosts` (the first is its subject; all are its alternative names,
-/// "*.taobao.com" for every host of a domain), valid from a day ago for a year, made fresh so no
-/// private key is ever stored; browsers and the request routines are told to trust exactly this one.
-/// Throws std::runtime_error when OpenSSL fails.
+/// A self-signed certificate for `hosts` (the first one its subject, all of them its alternative names), valid
+/// from a day ago for a year, made fresh so no private key is ever stored; browsers and the request routines
+/// are told to trust exactly this one, for exactly these hosts. Throws std::runtime_error when OpenSSL fails.
 DemoCertificate MakeDemoCertificate(const std::vector<std::string>& hosts);
 
 } // namespace tarvisk::demo

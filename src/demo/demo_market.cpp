@@ -17,6 +17,7 @@
 
 #include "demo/demo_certificate.h"
 #include "demo/demo_pages.h"
+#include "demo/today_pages.h"
 #include "net/curl_request.h"
 #include "net/endpoints.h"
 #include "text/encoding.h"
@@ -200,10 +201,12 @@ struct DemoMarket::Impl {
 
 DemoMarket::DemoMarket(int port, PageRegistrar extraPages) : m_impl(std::make_unique<Impl>()) {
     Impl& impl = *m_impl;
-    // The login host, and every marketplace host: the login browser opens the marketplace's pages over https.
-    std::vector<std::string> hosts{ToUtf8(endpoints::kLoginHost)};
-    for (const std::u16string_view domain : endpoints::kMarketplaceDomains)
+    // The login host, every marketplace host (the login browser opens the marketplace's pages over https), and the
+    // hosts of today's pages that a wildcard does not cover.
+    std::vector<std::string> hosts{ToUtf8(endpoints::kLoginHost), kGatewayHost, ToUtf8(endpoints::kPictureHost)};
+    for (const std::u16string_view domain : endpoints::kMarketplaceDomains) {
         hosts.push_back("*." + ToUtf8(std::u16string(domain)));
+    }
     const DemoCertificate certificate = MakeDemoCertificate(hosts);
     impl.certificatePem = certificate.pem;
     // The server takes its own references to the key and the certificate.
@@ -213,12 +216,12 @@ DemoMarket::DemoMarket(int port, PageRegistrar extraPages) : m_impl(std::make_un
 
     configure(impl.http);
     configure(*impl.https);
-    RegisterAccountPages(impl.http);
-    RegisterMarketPages(impl.http);
-    RegisterRefusalPages(impl.http);
-    RegisterAccountPages(*impl.https);
-    RegisterMarketPages(*impl.https);
-    RegisterRefusalPages(*impl.https);
+    for (httplib::Server* server : {&impl.http, static_cast<httplib::Server*>(impl.https.get())}) {
+        RegisterAccountPages(*server);
+        RegisterMarketPages(*server);
+        RegisterRefusalPages(*server);
+        RegisterTodayPages(*server);
+    }
     if (extraPages != nullptr) {
         extraPages(impl.http);
         // Over TLS too, for checking certificate handling and Secure cookies.

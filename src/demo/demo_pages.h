@@ -12,7 +12,8 @@ namespace tarvisk::demo {
 
 /// The login page, member profiles, rating pages, the member home page and the badge images.
 void RegisterAccountPages(httplib::Server& server);
-/// Item search result pages, shop search pages and item pictures.
+/// Item search result pages, shop search pages and item pictures; today's search and shop pages are theirs
+/// (today_pages.h), and their endpoints are registered with RegisterTodayPages.
 void RegisterMarketPages(httplib::Server& server);
 /// The verification page that punish redirects lead to, on every host, and the address its button
 /// posts to (demo/refusals.h).
@@ -32,6 +33,9 @@ bool WaitWhileServing(const httplib::Server& server, std::chrono::milliseconds d
 
 /// The host an incoming request was addressed to, without port, lower-cased.
 std::string RequestHost(const httplib::Request& request);
+
+/// True when the request carries the login cookie of this run's demo login.
+bool LoggedIn(const httplib::Request& request);
 
 /// True when one of the request's cookies is exactly `nameValue` ("name=value").
 bool CarriesCookie(const httplib::Request& request, const std::string& nameValue);

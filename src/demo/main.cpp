@@ -34,7 +34,7 @@ int main(int argc, char** argv) {
 
     try {
         tarvisk::demo::DemoMarket market(port, testPages ? tarvisk::demo::RegisterTestPages : nullptr);
-        std::printf("listening on %s\n", market.hostPort().c_str());
+        std::printf("listening on %s\nhttps on 127.0.0.1:%d\n", market.hostPort().c_str(), market.httpsPort());
         std::fflush(stdout);
         int signal = 0;
         sigwait(&stopSignals, &signal);

@@ -7,6 +7,7 @@
 #include "demo/demo_images.h"
 #include "demo/demo_pages.h"
 #include "demo/refusals.h"
+#include "demo/today_pages.h"
 #include "net/endpoints.h"
 #include "text/encoding.h"
 #include "text/html.h"
@@ -29,7 +30,8 @@ struct Placement {
 const Placement kPlacements[] = {
     {u"软件开发", 2, 7, "demoshop1.taobao.com", 1}, {u"软件开发", 5, 44, "demoshop1.taobao.com", 6},
     {u"连衣裙", 1, 10, "demoshop2.taobao.com", 4},  {u"连衣裙", 7, 20, "demoshop1.taobao.com", 11},
-    {u"手机壳", 9, 44, "bigshop.taobao.com", 5000},
+    {u"手机壳", 9, 44, "bigshop.taobao.com", 5000}, {kTodayKeyword, 2, 15, kTodayShopHost, 5},
+    {kTodayKeyword, 4, 3, kTodayShopHost, 12},      {kTodaySliderKeyword, 3, 6, kTodayShopHost, 7},
 };
 
 // Keywords with fewer results than a full walk.
@@ -73,11 +75,15 @@ std::u16string number(std::uint64_t value) {
     return NumberText(static_cast<double>(value));
 }
 
-std::u16string price(std::uint64_t seed) {
+} // namespace
+
+std::u16string DemoPrice(std::uint64_t seed) {
     const std::uint64_t cents = 990 + seed % 49000;
     const std::u16string fraction = number(cents % 100);
     return number(cents / 100) + u"." + (fraction.size() == 1 ? u"0" : u"") + fraction;
 }
+
+namespace {
 
 // A JSON string body as the marketplace writes it: non-ASCII as \u escapes, "/" as "\/".
 std::u16string jsonText(const std::u16string& text) {
@@ -112,15 +118,6 @@ std::u16string filler(std::size_t bytes, std::uint64_t seed) {
     return out;
 }
 
-const DemoShop* shopByHost(const std::string& host) {
-    for (const DemoShop& shop : DemoShops()) {
-        if (shop.host == host) {
-            return &shop;
-        }
-    }
-    return nullptr;
-}
-
 /// The scheme of the link of item `n` (from 1): current pages leave it out, or write https.
 std::u16string linkScheme(DemoShop::Links links, int n) {
     switch (links) {
@@ -134,7 +131,9 @@ std::u16string linkScheme(DemoShop::Links links, int n) {
     return u"http://";
 }
 
-std::u16string shopItemTitle(const DemoShop& shop, int n) {
+} // namespace
+
+std::u16string DemoShopItemTitle(const DemoShop& shop, int n) {
     if (shop.host == "demoshop2.taobao.com" && n == kEmptyTitleItem) {
         return {};
     }
@@ -144,11 +143,7 @@ std::u16string shopItemTitle(const DemoShop& shop, int n) {
     return shop.name + u" " + kWords[n % std::size(kWords)] + u" 第" + NumberText(n) + u"款";
 }
 
-struct SearchItem {
-    std::u16string id;
-    std::u16string title;
-    std::uint64_t seed = 0;
-};
+namespace {
 
 int resultCount(const std::u16string& keyword) {
     for (const auto& [word, count] : kShortResults) {
@@ -159,20 +154,33 @@ int resultCount(const std::u16string& keyword) {
     return kSearchResults;
 }
 
-// The item at 0-based place `index` of a keyword's results.
-SearchItem searchItem(const std::u16string& keyword, std::uint64_t hash, int index) {
-    const std::uint64_t seed = mix(hash ^ static_cast<std::uint64_t>(index));
+} // namespace
+
+DemoResult DemoSearchResult(const std::u16string& keyword, int index, int pageItems) {
+    const std::uint64_t seed = mix(keywordHash(keyword) ^ static_cast<std::uint64_t>(index));
     for (const Placement& placement : kPlacements) {
-        if ((placement.page - 1) * kSearchPageItems + placement.k - 1 == index &&
-            LowerAscii(keyword) == placement.keyword) {
-            const DemoShop& shop = *shopByHost(placement.shopHost);
-            return {DemoShopItemId(shop, placement.item), shopItemTitle(shop, placement.item), seed};
+        if ((placement.page - 1) * pageItems + placement.k - 1 == index && LowerAscii(keyword) == placement.keyword) {
+            const DemoShop& shop = *DemoShopByHost(placement.shopHost);
+            return {DemoShopItemId(shop, placement.item), DemoShopItemTitle(shop, placement.item), seed, shop.host};
         }
     }
     // Other sellers' items: eleven-digit ids from 5 upwards, apart from every demo shop's.
     return {number(50'000'000'000ull + seed % 40'000'000'000ull),
-            keyword + u" " + kWords[seed % std::size(kWords)] + u" " + kWords[(seed >> 8) % std::size(kWords)], seed};
+            keyword + u" " + kWords[seed % std::size(kWords)] + u" " + kWords[(seed >> 8) % std::size(kWords)],
+            seed,
+            {}};
 }
+
+std::u16string DemoPicture(const DemoResult& item) {
+    return u"http://" + std::u16string(endpoints::kPictureHost) + u"/bao/uploaded/i" + number(1 + item.seed % 4) +
+           u"/" + item.id + u".jpg";
+}
+
+std::u16string DemoPlace(std::uint64_t seed) {
+    return kPlaces[seed % std::size(kPlaces)];
+}
+
+namespace {
 
 // The sales count of an item: plain digits, or in the current form for the current-sales keyword.
 std::u16string salesText(const std::u16string& keyword, std::uint64_t seed) {
@@ -182,19 +190,18 @@ std::u16string salesText(const std::u16string& keyword, std::uint64_t seed) {
     return number((seed >> 16) % 5000);
 }
 
-std::u16string auctionJson(const std::u16string& keyword, const SearchItem& item) {
-    const std::u16string picture = u"http://" + std::u16string(endpoints::kPictureHost) + u"/bao/uploaded/i" +
-                                   number(1 + item.seed % 4) + u"/" + item.id + u".jpg";
+std::u16string auctionJson(const std::u16string& keyword, const DemoResult& item) {
+    const std::u16string picture = DemoPicture(item);
     const std::u16string detail = u"http://" + std::u16string(endpoints::kItemHost) + u"/item.htm?id=" + item.id;
     return u"{\"i2iTags\":{},\"nid\":\"" + item.id + u"\",\"category\":\"5001" + number(item.seed % 10000) +
            u"\",\"pid\":\"\",\"title\":\"" + jsonText(u"<span class=H>" + keyword + u"</span> " + item.title) +
            u"\",\"raw_title\":\"" + jsonText(item.title) + u"\",\"pic_url\":\"" + jsonText(picture) +
-           u"\",\"detail_url\":\"" + jsonText(detail) + u"\",\"view_price\":\"" + price(item.seed) +
-           u"\",\"view_fee\":\"0.00\",\"item_loc\":\"" + jsonText(kPlaces[item.seed % std::size(kPlaces)]) +
-           u"\",\"reserve_price\":\"" + price(item.seed >> 3) + u"\",\"view_sales\":\"" +
-           jsonText(salesText(keyword, item.seed) + u"人付款") + u"\",\"comment_count\":\"" +
-           number((item.seed >> 24) % 900) + u"\",\"user_id\":\"" + number(100000000 + (item.seed >> 32) % 99999999) +
-           u"\",\"nick\":\"" + jsonText(u"店铺" + number(item.seed % 997)) + u"\"}";
+           u"\",\"detail_url\":\"" + jsonText(detail) + u"\",\"view_price\":\"" + DemoPrice(item.seed) +
+           u"\",\"view_fee\":\"0.00\",\"item_loc\":\"" + jsonText(DemoPlace(item.seed)) + u"\",\"reserve_price\":\"" +
+           DemoPrice(item.seed >> 3) + u"\",\"view_sales\":\"" + jsonText(salesText(keyword, item.seed) + u"人付款") +
+           u"\",\"comment_count\":\"" + number((item.seed >> 24) % 900) + u"\",\"user_id\":\"" +
+           number(100000000 + (item.seed >> 32) % 99999999) + u"\",\"nick\":\"" +
+           jsonText(u"店铺" + number(item.seed % 997)) + u"\"}";
 }
 
 std::u16string textParam(const httplib::Request& request, const char* name) {
@@ -246,8 +253,18 @@ const std::vector<DemoShop>& DemoShops() {
         {"newshop.taobao.com", u"演示新店", 30, 20, 45'000'000'000, 17, true, DemoShop::Links::Current},
         {"loginshop.taobao.com", u"演示会员店", 60, 20, 45'500'000'000, 13, true, DemoShop::Links::Http, 2},
         {"mixshop.taobao.com", u"演示混合店", 30, 20, 46'000'000'000, 23, true, DemoShop::Links::Mixed},
+        {kTodayShopHost, u"今日小店", 70, 30, 46'500'000'000, 19, true, DemoShop::Links::Http, 0, true},
     };
     return shops;
+}
+
+const DemoShop* DemoShopByHost(const std::string& host) {
+    for (const DemoShop& shop : DemoShops()) {
+        if (shop.host == host) {
+            return &shop;
+        }
+    }
+    return nullptr;
 }
 
 std::u16string DemoShopItemId(const DemoShop& shop, int n) {
@@ -265,14 +282,14 @@ std::u16string SearchResultPage(const std::u16string& keyword, int offset, std::
     if (first >= last) {
         page += u"<div class=\"m-noresult\">没有找到相关的宝贝</div>\n";
     } else {
-        std::vector<SearchItem> items;
+        std::vector<DemoResult> items;
         for (int index = first; index < last; ++index) {
-            items.push_back(searchItem(keyword, hash, index));
+            items.push_back(DemoSearchResult(keyword, index));
         }
         // The ids first, then (well past the 3000 characters that follow the ids' marker) the
         // whole item data in the same order.
         page += u"<script>g_srp_init = {\"dynamic\":true,\"auctionIds\":[";
-        for (const SearchItem& item : items) {
+        for (const DemoResult& item : items) {
             page += u"{\"nid\":\"" + item.id + u"\"},";
         }
         page += u"{}]};</script>\n<script>\n/* " + std::u16string(kIdPadding, u'-') + u" */\n</script>\n";
@@ -292,7 +309,7 @@ std::u16string SearchResultPage(const std::u16string& keyword, int offset, std::
 }
 
 std::u16string ShopSearchPage(const std::string& host, int page) {
-    const DemoShop* shop = shopByHost(host);
+    const DemoShop* shop = DemoShopByHost(host);
     std::u16string html = u"<!DOCTYPE html>\n<html>\n<head>\n<meta charset=\"gbk\">\n<title>" +
                           (shop != nullptr ? shop->name : u"店铺") +
                           u" - 淘宝网</title>\n</head>\n<body>\n<div class=\"shop-hesper-bd grid\">\n";
@@ -302,14 +319,14 @@ std::u16string ShopSearchPage(const std::string& host, int page) {
         const std::u16string id = DemoShopItemId(*shop, n);
         const std::u16string scheme = linkScheme(shop->links, n);
         const std::u16string link = scheme + endpoints::kItemHost + u"/item.htm?id=" + id;
-        const std::u16string title = EscapeHtml(shopItemTitle(*shop, n));
+        const std::u16string title = EscapeHtml(DemoShopItemTitle(*shop, n));
         html += u"<dl class=\"item\" data-id=\"" + id + u"\"><dt class=\"photo\"><a href=\"" + link +
                 u"\" target=\"_blank\"><img alt=\"" + title + u"\" src=\"http://" + endpoints::kPictureHost +
                 u"/bao/uploaded/i1/" + id +
                 u".jpg_240x240.jpg\"></a></dt><dd class=\"detail\"><a class=\"item-name\" "
                 u"href=\"" +
                 link + u"\" target=\"_blank\">" + title + u"</a><div class=\"attribute\"><span class=\"c-price\">" +
-                price(mix(static_cast<std::uint64_t>(n))) + u"</span></div></dd></dl>\n";
+                DemoPrice(mix(static_cast<std::uint64_t>(n))) + u"</span></div></dd></dl>\n";
     }
     html += u"</div>\n";
     if (first > last) {
@@ -335,6 +352,10 @@ void RegisterMarketPages(httplib::Server& server) {
             return;
         }
         const std::u16string keyword = textParam(request, "q");
+        if (IsTodayKeyword(keyword)) {
+            SendTodaySearchPage(request, response);
+            return;
+        }
         const int offset = numberParam(request, "s", 0);
         for (const RefusedSearchPage& refused : kRefusedSearchPages) {
             if (LowerAscii(keyword) == refused.keyword && offset / kSearchPageItems + 1 == refused.page) {
@@ -348,7 +369,12 @@ void RegisterMarketPages(httplib::Server& server) {
     ServePath(server, "/search.htm", [](const httplib::Request& request, httplib::Response& response) {
         const std::string host = RequestHost(request);
         const int page = numberParam(request, "pageNo", 1);
-        if (const DemoShop* shop = shopByHost(host); shop != nullptr && shop->loginPage == page) {
+        const DemoShop* shop = DemoShopByHost(host);
+        if (shop != nullptr && shop->today) {
+            SendTodayShopPage(*shop, page, response);
+            return;
+        }
+        if (shop != nullptr && shop->loginPage == page) {
             SendRefusal(Refusal::LoginRedirect, request, response);
             return;
         }

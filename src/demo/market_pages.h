@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -32,13 +33,38 @@ struct DemoShop {
     Links links = Links::Http;
     /// The page (from 1) that redirects to the login page instead; 0: none.
     int loginPage = 0;
+    /// Listed as today's shops list: a script page fetching its list from /i/asynSearch.htm (today_pages.h).
+    bool today = false;
 };
 
 /// The demo shops.
 const std::vector<DemoShop>& DemoShops();
 
+/// The demo shop with that host; none for any other host.
+const DemoShop* DemoShopByHost(const std::string& host);
+
 /// The id of item `n` (from 1) of a shop.
 std::u16string DemoShopItemId(const DemoShop& shop, int n);
+/// The title of item `n` (from 1) of a shop.
+std::u16string DemoShopItemTitle(const DemoShop& shop, int n);
+
+/// One result of a keyword: its id and title, and the seed its other fields are drawn from.
+struct DemoResult {
+    std::u16string id;
+    std::u16string title;
+    std::uint64_t seed = 0;
+    /// The demo shop the item belongs to; empty for other sellers' items.
+    std::string shopHost;
+};
+
+/// The result at 0-based place `index` among a keyword's results, pages of `pageItems` items (the demo shops'
+/// items stand at their places, docs/demo-market.md): the same for the same keyword on every run, letter case
+/// aside.
+DemoResult DemoSearchResult(const std::u16string& keyword, int index, int pageItems = kSearchPageItems);
+/// A result's picture address, price (u"129.90") and seller's place (u"浙江 杭州").
+std::u16string DemoPicture(const DemoResult& item);
+std::u16string DemoPrice(std::uint64_t seed);
+std::u16string DemoPlace(std::uint64_t seed);
 
 /// The search result page of a keyword at a result offset. Pages past the keyword's results have
 /// no item data. `fillerBytes` of markup and script surround the item data.

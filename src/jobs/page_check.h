@@ -3,6 +3,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "net/endpoints.h"
 #include "net/http_answer.h"
@@ -24,10 +25,19 @@ enum class PageKind {
     ErrorStatus,  ///< the server answered with an error (an HTTP status of 400 and above, or below 200: 503 ...)
 };
 
+/// A data answer that a page's own scripts received from the marketplace while the page loaded in
+/// the browser (a search or shop listing endpoint's JSONP): the address asked and the answer's text.
+struct DataAnswer {
+    std::u16string address;
+    std::u16string text;
+    friend bool operator==(const DataAnswer&, const DataAnswer&) = default;
+};
+
 /// One fetched page: its text, the address its answer finally came from, after the redirects
 /// the request followed (for a redirect that was not followed, the address it points to), and the
 /// HTTP status of that answer. The address is empty and the status 0 when the fetch does not know
-/// them, or when no answer came.
+/// them, or when no answer came. A page fetched through the browser is the page as rendered, with
+/// the data answers its scripts received.
 struct FetchedPage {
     FetchedPage() = default;
     /// A page whose status is not known; lets a fetch that only has the text give it as it is.
@@ -40,6 +50,7 @@ struct FetchedPage {
     std::u16string text;
     std::u16string address;
     int status = 0;
+    std::vector<DataAnswer> answers;
 };
 
 /// Where a marker is looked for.

@@ -9,6 +9,8 @@
 #include <random>
 #include <string>
 
+#include "text/text_ops.h"
+
 namespace tarvisk {
 
 namespace {
@@ -79,6 +81,40 @@ double LeadingNumber(const std::u16string& text) {
         value = huge ? (number[0] == '-' ? -HUGE_VAL : HUGE_VAL) : 0;
     }
     return value == 0 ? 0 : value;
+}
+
+std::u16string SalesCount(std::u16string_view text) {
+    constexpr std::u16string_view kWan = u"万";
+    constexpr std::u16string_view kWanEscape = u"\\u4e07";
+    // Ten thousand has four zeros: the places a fraction of 万 can fill.
+    constexpr std::size_t kWanPlaces = 4;
+    const auto isDigit = [](char16_t c) { return c >= u'0' && c <= u'9'; };
+    std::size_t i = 0;
+    while (i < text.size() && (text[i] == u' ' || text[i] == u'\t')) {
+        ++i;
+    }
+    const std::size_t integerStart = i;
+    while (i < text.size() && isDigit(text[i])) {
+        ++i;
+    }
+    std::u16string digits(text.substr(integerStart, i - integerStart));
+    if (digits.empty()) {
+        return {};
+    }
+    std::u16string fraction;
+    if (i + 1 < text.size() && text[i] == u'.' && isDigit(text[i + 1])) {
+        for (++i; i < text.size() && isDigit(text[i]); ++i) {
+            fraction.push_back(text[i]);
+        }
+    }
+    const std::u16string_view rest = text.substr(i);
+    if (rest.starts_with(kWan) ||
+        (rest.size() >= kWanEscape.size() && EqualsIgnoringCase(rest.substr(0, kWanEscape.size()), kWanEscape))) {
+        fraction.resize(kWanPlaces, u'0');
+        digits += fraction;
+    }
+    const std::size_t first = digits.find_first_not_of(u'0');
+    return first == std::u16string::npos ? u"0" : digits.substr(first);
 }
 
 std::u16string NumberText(double value) {

@@ -42,6 +42,28 @@ TEST(LeadingNumber, ReadsTheDecimalNumberAtTheStart) {
         EXPECT_EQ(LeadingNumber(text), expected) << ToUtf8(text);
 }
 
+TEST(SalesCount, ReadsTenThousandsAndDropsOtherFractions) {
+    const std::pair<std::u16string, std::u16string> cases[] = {
+        {u"2.3万+人付款", u"23000"},
+        {u"1.25万", u"12500"},
+        {u"10万+", u"100000"},
+        {u"0.5万", u"5000"},
+        {u"1.23456万", u"12345"},
+        {u"600+人付款", u"600"},
+        {u"0人付款", u"0"},
+        {u" 12.7", u"12"},
+        {u"007", u"7"},
+        {u"3\\u4E07+", u"30000"},
+        {u"万", u""},
+        {u"", u""},
+        {u".5万", u""},
+        {u"1.万", u"1"},
+        {u"99999999999", u"99999999999"},
+    };
+    for (const auto& [text, count] : cases)
+        EXPECT_EQ(SalesCount(text), count) << ToUtf8(text);
+}
+
 TEST(NumberText, WritesTheShortestDecimalForm) {
     const std::pair<double, std::u16string> cases[] = {
         {12, u"12"},

@@ -22,14 +22,6 @@ ProfileState& state() {
     return s;
 }
 
-// The login cookies are as good as a password: the folder that keeps them is the user's alone.
-QString privateStorageFolder() {
-    const QString folder = QStandardPaths::writableLocation(QStandardPaths::AppLocalDataLocation) + "/browser";
-    QDir().mkpath(folder);
-    QFile::setPermissions(folder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-    return folder;
-}
-
 QWebEngineProfile* createProfile() {
     auto* profile = state().offTheRecord ? new QWebEngineProfile(qApp)
                                          : new QWebEngineProfile(QCoreApplication::applicationName(), qApp);
@@ -38,7 +30,7 @@ QWebEngineProfile* createProfile() {
     if (profile->isOffTheRecord()) {
         return profile;
     }
-    const QString folder = privateStorageFolder();
+    const QString folder = BrowserProfileFolder();
     profile->setPersistentStoragePath(folder);
     profile->setCachePath(folder + "/cache");
     // The marketplace's login cookies are mostly session cookies; the login must outlive the program.
@@ -47,6 +39,14 @@ QWebEngineProfile* createProfile() {
 }
 
 } // namespace
+
+QString BrowserProfileFolder() {
+    // The login cookies are as good as a password: the folder that keeps them is the user's alone.
+    const QString folder = QStandardPaths::writableLocation(QStandardPaths::AppLocalDataLocation) + "/browser";
+    QDir().mkpath(folder);
+    QFile::setPermissions(folder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    return folder;
+}
 
 QWebEngineProfile* BrowserProfile() {
     ProfileState& s = state();

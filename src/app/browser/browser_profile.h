@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QString>
+
 class QWebEngineProfile;
 
 namespace tarvisk {
@@ -9,6 +11,9 @@ namespace tarvisk {
 /// made in the login browser survives a restart. Its cookie store is kept in step with the store the request
 /// routines use. Created on first use; needs a QApplication.
 QWebEngineProfile* BrowserProfile();
+
+/// The folder the persistent profile keeps its data in (readable by the user only; made when missing).
+QString BrowserProfileFolder();
 
 /// Chooses an off-the-record profile (demo mode, tests). Takes effect when called before the first
 /// BrowserProfile().

@@ -122,12 +122,12 @@ void CookieBridge::receiveSetCookie(const QByteArray& setCookie, const QUrl& url
 }
 
 void CookieBridge::restoreSavedCookies() {
-    // A file cut short by a damaged line still gives the cookies before that line.
-    if (m_savePath.isEmpty() ||
-        BrowserCookies::instance().loadNetscapeFile(QFile::encodeName(m_savePath).toStdString()).status ==
-            LineFileResult::Status::Unreadable) {
-        return;
+    // A file cut short by a damaged line still gives the cookies before that line; an unreadable one gives none.
+    if (!m_savePath.isEmpty()) {
+        BrowserCookies::instance().loadNetscapeFile(QFile::encodeName(m_savePath).toStdString());
     }
+    // The requests' store may already hold cookies of its own (a login made before the browser started): the
+    // browser starts with them too.
     for (const BrowserCookie& cookie : BrowserCookies::instance().all()) {
         m_store->setCookie(toNetworkCookie(cookie), originOf(cookie));
     }

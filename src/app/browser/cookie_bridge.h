@@ -18,7 +18,7 @@ struct BrowserCookie;
 /// The browser does not report the cookies it restores from its own disk store when it starts, so with a
 /// `savePath` the bridge also keeps the cookies in that file (readable by its owner only): it loads them into
 /// both stores when it starts and writes them back shortly after every change, so that the login of an earlier
-/// run reaches the requests as well.
+/// run reaches the requests as well. Cookies the requests' store holds when the bridge starts reach the browser.
 class CookieBridge : public QObject {
     Q_OBJECT
 public:

@@ -4,6 +4,7 @@
 #include <exception>
 #include <filesystem>
 #include <memory>
+#include <optional>
 
 #include <QApplication>
 #include <QIcon>
@@ -14,7 +15,9 @@
 
 #include "app/browser/browser_profile.h"
 #include "app/browser/demo_routing.h"
+#include "app/browser/profile_lock.h"
 #include "app/main/form1.h"
+#include "app/main/no_window.h"
 #include "jobs/reputation/report.h"
 #include "app/ui/application.h"
 #include "app/ui/message_box.h"
@@ -30,6 +33,7 @@ namespace tarvisk {
 namespace {
 
 constexpr char kUsage[] = "usage: %s [--demo] [--data-dir DIR]\n"
+                          "       %s --no-window [OPTIONS] COMMAND ...   (%s --no-window --help tells more)\n"
                           "  --demo          work on a demo marketplace started inside the program (log in as\n"
                           "                  tarvisk_demo / demo1234)\n"
                           "  --data-dir DIR  keep the check history and the buyer lists in DIR\n"
@@ -42,16 +46,6 @@ std::unique_ptr<demo::DemoMarket> startDemoMarket() {
     auto market = std::make_unique<demo::DemoMarket>();
     RouteToDemoMarket(*market);
     return market;
-}
-
-// The web engine writes its errors to the terminal: a page it cannot load, a certificate no authority vouches for
-// (the demo login's, trusted by the program all the same). The windows show what matters; only fatal errors are
-// printed, unless the user's own flags choose a log level.
-void quietBrowserLog() {
-    const QByteArray flags = qgetenv("QTWEBENGINE_CHROMIUM_FLAGS");
-    if (!flags.contains("--log-level")) {
-        qputenv("QTWEBENGINE_CHROMIUM_FLAGS", (flags.trimmed() + " --log-level=3").trimmed());
-    }
 }
 
 // Qt's own texts (message box buttons, the browsers' context menus) in Chinese, as the windows' own, and the web
@@ -116,15 +110,19 @@ std::optional<QString> DataFolderArgument(const QStringList& arguments) {
     return std::nullopt;
 }
 
-void SetUpApplication(QApplication& app, const QString& caption) {
+void NameApplication(QApplication& app, const QString& caption) {
     app.setApplicationName(caption.toLower());
+    // The web engine's report of its settings at start is of no use to a user (QT_LOGGING_RULES still wins).
+    QLoggingCategory::setFilterRules(QStringLiteral("qt.webenginecontext.info=false"));
+}
+
+void SetUpApplication(QApplication& app, const QString& caption) {
+    NameApplication(app, caption);
     // The desktop entry and the icon an installed program has under its own name (tarvisk.desktop, tarvix.desktop);
     // run from the build folder there is no icon in the theme and the platform's own shows.
     QGuiApplication::setDesktopFileName(caption.toLower());
     QApplication::setWindowIcon(QIcon::fromTheme(caption.toLower()));
     speakChinese(app);
-    // The web engine's report of its settings at start is of no use to a user (QT_LOGGING_RULES still wins).
-    QLoggingCategory::setFilterRules(QStringLiteral("qt.webenginecontext.info=false"));
     // No application display name: the platform would append it to every window's caption ("淘宝宝贝排名查询 —
     // Tarvisk"), while each window and message box shows exactly its own.
     SetProductCaption(caption);
@@ -136,13 +134,17 @@ int RunProgram(int argc, char** argv, const QString& caption) {
     for (int i = 0; i < argc; ++i) {
         arguments << QString::fromLocal8Bit(argv[i]);
     }
+    if (WantsNoWindow(arguments)) {
+        return RunWithoutWindow(argc, argv, caption);
+    }
     // Answered before anything needs a display.
     if (hasFlag(arguments, QStringLiteral("--version"))) {
         std::printf("%s\n", VersionLine(caption.toLower().toStdString()).c_str());
         return 0;
     }
     if (hasFlag(arguments, QStringLiteral("--help"))) {
-        std::printf(kUsage, caption.toLower().toLocal8Bit().constData());
+        const QByteArray name = caption.toLower().toLocal8Bit();
+        std::printf(kUsage, name.constData(), name.constData(), name.constData());
         return 0;
     }
     const bool demo = WantsDemo(arguments);
@@ -165,11 +167,17 @@ int RunProgram(int argc, char** argv, const QString& caption) {
         return 1;
     }
 
-    quietBrowserLog();
+    QuietBrowserLog();
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     Application app(argc, argv);
     SetUpApplication(app, caption);
     UseOffTheRecordProfile(demo);
+    // The demo's profile keeps nothing on disk; the user's own is this program's alone while it runs.
+    std::optional<ProfileLock> lock;
+    if (!demo && !lock.emplace().held()) {
+        ShowMessageBox(nullptr, lock->busyText() + QStringLiteral("，请等它结束后再打开。"));
+        return 1;
+    }
     try {
         return runWindows(app);
     } catch (const std::exception& error) {

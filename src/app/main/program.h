@@ -5,7 +5,8 @@
 #include <QString>
 #include <QStringList>
 
-// The desktop program's start: `tarvisk [--demo] [--data-dir DIR] [--version] [--help]`. With --demo the program
+// The desktop program's start: `tarvisk [--demo] [--data-dir DIR] [--version] [--help]`, or without a window
+// `tarvisk --no-window ...` (no_window.h). With --demo the program
 // starts the demo marketplace in this process and sends the browsers and the requests to it, so every job works with
 // no account and no internet; what it stores goes to the subfolder "demo" of the user's data folder, never mixing
 // with the user's own history. --data-dir keeps the check and ranking history and the buyer lists in DIR instead.
@@ -21,6 +22,10 @@ bool WantsDemo(const QStringList& arguments);
 /// The folder after --data-dir (as "--data-dir DIR" or "--data-dir=DIR"); empty text when none follows, none
 /// without the option.
 std::optional<QString> DataFolderArgument(const QStringList& arguments);
+
+/// Names the application as the program is named (its profile and data folders go by the name) and keeps the web
+/// engine's report of its settings off the terminal.
+void NameApplication(QApplication& app, const QString& caption);
 
 /// Sets up the application object as the programs run it: its name, Qt's own texts and the web engine in Chinese,
 /// the product caption (the main window's caption and the title of message boxes that name none) and the core's

@@ -6,6 +6,7 @@
 #include <unordered_set>
 
 #include "core/hooks.h"
+#include "jobs/ranking/today_search_page.h"
 #include "net/endpoints.h"
 #include "net/win_http.h"
 #include "text/encoding.h"
@@ -15,13 +16,13 @@
 
 namespace tarvisk {
 
-namespace {
-
-FetchedPage defaultFetch(std::u16string& url) {
+FetchedPage DirectRankingFetch(std::u16string& url) {
     HttpAnswer answer;
     std::u16string text = WinHttpFetch(url, {}, u"POST", {}, 0, 10, 0, {}, {}, answer);
     return {std::move(text), answer};
 }
+
+namespace {
 
 // A number with leading zeros up to `width` digits.
 std::u16string padded(int value, std::size_t width) {
@@ -64,6 +65,10 @@ std::u16string PositionText(int page, int k) {
     return NumberText(page) + u"页 " + NumberText(PositionRow(k)) + u"行 第" + NumberText(PositionColumn(k));
 }
 
+std::u16string PlacePositionText(int page, int k) {
+    return NumberText(page) + u"页 第" + NumberText(k) + u"个";
+}
+
 int RankingPagesToWalk(double pages) {
     return pages < 1 ? 0 : static_cast<int>(std::min<double>(pages, kRankingMaxPages));
 }
@@ -91,7 +96,7 @@ std::u16string RankingUnreadMessage(const RankingResult& result) {
 
 RankingResult RunRankingSearch(const RankingQuery& query, ResultTable& table, const RankingOptions& options) {
     const JobScope job(options.cancel, options.progress, options.pauseSeconds);
-    const RankingPageFetch fetch = options.fetch ? options.fetch : RankingPageFetch(defaultFetch);
+    const RankingPageFetch fetch = options.fetch ? options.fetch : RankingPageFetch(DirectRankingFetch);
     const std::unordered_set<std::u16string> shopIds(query.shopItemIds.begin(), query.shopItemIds.end());
     const auto isTarget = [&](const std::u16string& id) {
         return query.target == RankingTarget::OneItem ? query.itemId == id : shopIds.contains(id);
@@ -116,7 +121,8 @@ RankingResult RunRankingSearch(const RankingQuery& query, ResultTable& table, co
         ++result.pagesRead;
         // A page that is not a result page lists nothing the walk may count on. The walk goes past it, unless
         // the marketplace wants the user: every later page would be the same.
-        if (const PageKind kind = ClassifyPage(fetched, kRankingTexts); kind != PageKind::Normal) {
+        SearchPageRead read = JudgeSearchPage(fetched);
+        if (const PageKind kind = read.kind; kind != PageKind::Normal) {
             result.unreadPages.push_back({page, kind, ShownAddress(fetched, url)});
             if (NeedsTheUser(kind)) {
                 result.endedAtUnreadPage = true;
@@ -125,10 +131,12 @@ RankingResult RunRankingSearch(const RankingQuery& query, ResultTable& table, co
             continue;
         }
 
+        // The older page places its items in rows of four; today's page counts them as it shows them.
+        const auto position = read.reader == SearchReader::Listing ? PositionText : PlacePositionText;
         int k = 0;
-        for (RankingItem& item : ParseRankingPage(fetched.text)) {
+        for (TodaySearchItem& shown : read.items) {
             ++k;
-            RankingRow row{table.rowCount() + 1, PositionText(page, k), std::move(item), page, k};
+            RankingRow row{table.rowCount() + 1, position(page, k), std::move(shown.item), page, k};
             ListViewAddRow(table, u"No.", row.number);
             ListViewSetCell(table, u"id", 0, row.item.id);
             ListViewSetCell(table, u"图片", 0, row.item.picture);

@@ -60,9 +60,12 @@ struct RankingQuery {
 /// Fetches one result page; `url` is the walk's address variable, which the fetch may rewrite.
 using RankingPageFetch = std::function<FetchedPage(std::u16string& url)>;
 
+/// The walk's own page fetch, by a direct request: WinHttpFetch(url, POST, empty body and headers, mode 0,
+/// 10 seconds, jar slot 0), which lower-cases the address variable.
+FetchedPage DirectRankingFetch(std::u16string& url);
+
 struct RankingOptions {
-    /// The page fetch; empty means WinHttpFetch(url, POST, empty body and headers, mode 0,
-    /// 10 seconds, jar slot 0), which lower-cases the address variable.
+    /// The page fetch; empty means DirectRankingFetch.
     RankingPageFetch fetch;
     /// Seconds to wait (give or take 30%) before every page after the first; 0: none.
     double pauseSeconds = 0;
@@ -112,6 +115,9 @@ void SetPageOffset(std::u16string& url, int page);
 
 /// The position text of the k-th item (from 1) of a page: u"2页 2行 第3" for k = 7 on page 2.
 std::u16string PositionText(int page, int k);
+/// The position of the `k`-th item (from 1) of a page that shows its items as one run (today's page):
+/// u"2页 第15个".
+std::u16string PlacePositionText(int page, int k);
 /// The row and the column of the k-th item (from 1) of a page, four items a row: k = 7 gives row 2, column 3.
 int PositionRow(int k);
 int PositionColumn(int k);

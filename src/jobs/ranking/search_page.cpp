@@ -22,7 +22,6 @@ constexpr std::size_t kTitlePrefix = 12;
 // fraction after the digits that the sales pattern reads, then the character.
 constexpr char16_t kWanPattern[] = u"^(\\.\\d{1,4})?(万|\\\\u4e07)";
 constexpr std::size_t kWanLookahead = 16;
-constexpr int kWanDigits = 4;
 
 // A field match without its prefix and its closing quote; empty for a missing match.
 std::u16string quotedValue(const std::u16string& match, std::size_t prefix) {
@@ -35,13 +34,7 @@ std::u16string salesCount(const std::u16string& pageText, const RegexHit& hit) {
     const std::u16string digits = RegexMatch(hit.value, u"(\\d){1,9}", 0);
     const std::u16string after = pageText.substr(hit.offset + hit.value.size(), kWanLookahead);
     const std::u16string wan = RegexMatch(after, kWanPattern, 1);
-    if (wan.empty()) {
-        return digits;
-    }
-    std::u16string fraction = wan.front() == u'.' ? RegexMatch(wan, u"\\d+", 1) : std::u16string();
-    fraction.resize(kWanDigits, u'0');
-    // Up to nine digits and four more stay exact in a double, and print without an exponent.
-    return NumberText(LeadingNumber(digits + fraction));
+    return wan.empty() ? digits : SalesCount(digits + wan);
 }
 
 } // namespace

@@ -10,15 +10,11 @@
 
 namespace tarvisk {
 
-namespace {
-
-FetchedPage defaultFetch(const std::u16string& url) {
+FetchedPage DirectShopFetch(const std::u16string& url) {
     HttpAnswer answer;
     std::u16string text = XmlHttpRequest(url, {}, 0, 0, answer);
     return {std::move(text), answer};
 }
-
-} // namespace
 
 std::u16string ShopUnreadMessage(const ShopCrawlResult& result) {
     if (!result.unreadPage) {
@@ -90,7 +86,7 @@ std::u16string ShopCancelledText(int count) {
 
 ShopCrawlResult CrawlShop(std::u16string& address, const ShopCrawlOptions& options) {
     const JobScope job(options.cancel, options.progress, options.pauseSeconds);
-    const ShopPageFetch& fetch = options.fetch ? options.fetch : ShopPageFetch(defaultFetch);
+    const ShopPageFetch& fetch = options.fetch ? options.fetch : ShopPageFetch(DirectShopFetch);
 
     NormalizeShopAddress(address);
     const std::u16string shopName = ShopNameOf(address);

@@ -1,5 +1,6 @@
 // tarvisk-cli: the reputation check, the ranking walk and the shop listing from the terminal, on
 // the same core as the desktop program. Global options choose where the marketplace is reached.
+// The desktop program's windowless mode takes the same command line (cli_app.h).
 
 #include <charconv>
 #include <chrono>
@@ -8,6 +9,7 @@
 #include <memory>
 #include <string>
 
+#include "cli/cli_app.h"
 #include "cli/commands.h"
 #include "cli/guard.h"
 #include "cli/help.h"
@@ -57,12 +59,16 @@ std::string checkPause(const std::string& value) {
     return {};
 }
 
-int run(int argc, char** argv) {
-    CLI::App app{"tarvisk-cli：淘宝买家信誉查询、宝贝排名和店铺宝贝列表。"};
-    tarvisk::cli::UseChineseHelp(app);
+} // namespace
+
+namespace tarvisk::cli {
+
+int RunCli(int argc, char** argv, const FrontEnd& frontEnd) {
+    CLI::App app{frontEnd.name + "：" + frontEnd.description};
+    UseChineseHelp(app);
     app.require_subcommand(1);
     app.fallthrough();
-    app.set_version_flag("--version", tarvisk::VersionLine("tarvisk-cli"), "显示版本和构建它的提交，然后退出");
+    app.set_version_flag("--version", tarvisk::VersionLine(frontEnd.name), "显示版本和构建它的提交，然后退出");
 
     std::string route;
     std::string cookieFile;
@@ -92,6 +98,9 @@ int run(int argc, char** argv) {
     tarvisk::cli::AddRankCommand(app, global, runner);
     tarvisk::cli::AddListCommand(app, runner);
     tarvisk::cli::AddHistoryCommand(app, runner);
+    if (frontEnd.addOptions) {
+        frontEnd.addOptions(app);
+    }
     tarvisk::cli::NameCommandGroups(app);
 
     try {
@@ -100,8 +109,8 @@ int run(int argc, char** argv) {
         return tarvisk::cli::ExitForParseError(app, error);
     }
 
-    tarvisk::SetMessageSink([](const std::u16string& text, const std::u16string& title) {
-        std::cerr << "tarvisk-cli：" << (title.empty() ? std::string("Tarvisk") : tarvisk::cli::TerminalText(title))
+    tarvisk::SetMessageSink([name = frontEnd.name](const std::u16string& text, const std::u16string& title) {
+        std::cerr << name << "：" << (title.empty() ? std::string("Tarvisk") : tarvisk::cli::TerminalText(title))
                   << "：" << tarvisk::cli::TerminalText(text) << '\n';
     });
 
@@ -115,7 +124,8 @@ int run(int argc, char** argv) {
     if (!cookieFile.empty()) {
         const tarvisk::LineFileResult loaded = tarvisk::BrowserCookies::instance().loadNetscapeFile(cookieFile);
         if (loaded.status != tarvisk::LineFileResult::Status::Read) {
-            std::cerr << "tarvisk-cli：" << tarvisk::cli::LineFileProblem(loaded, "cookie 文件", cookieFile) << '\n';
+            std::cerr << frontEnd.name << "：" << tarvisk::cli::LineFileProblem(loaded, "cookie 文件", cookieFile)
+                      << '\n';
             return kUsageError;
         }
     }
@@ -126,15 +136,14 @@ int run(int argc, char** argv) {
         tarvisk::endpoints::SetRoute(market->hostPort(), "127.0.0.1:" + std::to_string(market->httpsPort()));
         tarvisk::endpoints::SetTrustedCertificate(market->certificatePem());
         if (!tarvisk::demo::LogInToDemo()) {
-            std::cerr << "tarvisk-cli：无法登录演示市场\n";
+            std::cerr << frontEnd.name << "：无法登录演示市场\n";
             return kStartFailure;
         }
     }
-    return runner ? runner() : kUsageError;
+    if (!runner) {
+        return kUsageError;
+    }
+    return frontEnd.run ? frontEnd.run(global, runner) : runner();
 }
 
-} // namespace
-
-int main(int argc, char** argv) {
-    return tarvisk::cli::RunGuarded([&] { return run(argc, argv); }, std::cerr);
-}
+} // namespace tarvisk::cli

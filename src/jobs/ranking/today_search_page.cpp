@@ -1,0 +1,265 @@
+#include "jobs/ranking/today_search_page.h"
+
+#include <algorithm>
+#include <unordered_map>
+
+#include <nlohmann/json.hpp>
+
+#include "jobs/mtop_answer.h"
+#include "text/html.h"
+#include "text/numbers.h"
+#include "text/regex.h"
+#include "text/text_ops.h"
+
+namespace tarvisk {
+
+namespace {
+
+// An item page address on the marketplace's item hosts, up to its id: //item.taobao.com/item.htm?id=1,
+// https://detail.tmall.com/item.htm?spm=a.b&id=2.
+constexpr char16_t kItemAddressPattern[] =
+    u"^(?:https?:)?//(?:[a-z0-9-]+\\.)*(?:item\\.taobao\\.com|detail\\.tmall\\.com|detail\\.tmall\\.hk)/item\\.htm\\?"
+    u"(?:[^#]*&)?id=\\d+";
+// The sales a card shows: "2.3万+人付款", "600+人收货".
+constexpr char16_t kCardSalesPattern[] = u"\\d+(?:\\.\\d+)?(?:万)?\\+?人(?:付款|收货)";
+
+bool isDigits(std::u16string_view text) {
+    return !text.empty() && std::ranges::all_of(text, [](char16_t c) { return c >= u'0' && c <= u'9'; });
+}
+
+/// An address as a page writes it, with "https:" in front when it has no scheme ("//img.alicdn.com/...").
+std::u16string withScheme(std::u16string address) {
+    return address.starts_with(u"//") ? u"https:" + address : address;
+}
+
+/// The first of `names` that the entry has as text.
+std::u16string firstText(const nlohmann::json& entry, std::initializer_list<const char*> names) {
+    for (const char* name : names) {
+        if (std::u16string text = JsonText(JsonMember(entry, name)); !text.empty()) {
+            return text;
+        }
+    }
+    return {};
+}
+
+std::optional<TodaySearchItem> answerItem(const nlohmann::json& entry) {
+    TodaySearchItem result;
+    result.item.id = firstText(entry, {"item_id", "nidlong"});
+    if (!isDigits(result.item.id)) {
+        return std::nullopt;
+    }
+    result.item.title = HtmlText(JsonText(JsonMember(entry, "title")));
+    result.item.picture = withScheme(JsonText(JsonMember(entry, "pic_path")));
+    result.item.sales = SalesCount(JsonText(JsonMember(entry, "realSales")));
+    result.price = JsonText(JsonMember(entry, "price"));
+    result.shop = JsonText(JsonMember(JsonMember(entry, "shopInfo"), "title"));
+    if (result.shop.empty()) {
+        result.shop = JsonText(JsonMember(entry, "nick"));
+    }
+    result.address = withScheme(firstText(entry, {"auctionURL", "auctionUrl"}));
+    result.paid = JsonText(JsonMember(entry, "isP4p")) == u"true";
+    return result;
+}
+
+/// The items array of a successful answer: data.itemsArray, or data.data.itemsArray.
+const nlohmann::json& itemsArray(const nlohmann::json& answer) {
+    const nlohmann::json& data = JsonMember(answer, "data");
+    const nlohmann::json& items = JsonMember(data, "itemsArray");
+    return items.is_array() ? items : JsonMember(JsonMember(data, "data"), "itemsArray");
+}
+
+/// The id of an item page address, empty when the address is none.
+std::u16string itemIdOf(const std::u16string& address) {
+    const std::vector<RegexHit> hits = RegexMatches(address, kItemAddressPattern, 1);
+    if (hits.empty()) {
+        return {};
+    }
+    const std::u16string& match = hits.front().value;
+    return match.substr(match.rfind(u'=') + 1);
+}
+
+/// The text of the first element inside a card whose class names a title ("Title--title--x", "title"); the
+/// card's whole text when it has none, or when that element is empty.
+std::u16string cardTitle(std::u16string_view card) {
+    for (std::size_t open = card.find(u'<'); open != std::u16string_view::npos; open = card.find(u'<', open + 1)) {
+        const std::size_t nameEnd = card.find_first_of(u" \t\r\n/>", open + 1);
+        if (nameEnd == std::u16string_view::npos || nameEnd == open + 1) {
+            continue;
+        }
+        const HtmlTag tag = FindHtmlTag(card, card.substr(open + 1, nameEnd - open - 1), open);
+        const std::optional<std::u16string> classes = HtmlAttribute(tag.text, u"class");
+        if (tag.offset == open && classes && LowerAscii(*classes).find(u"title") != std::u16string::npos) {
+            std::u16string title = HtmlText(HtmlElementContent(card, tag));
+            return title.empty() ? HtmlText(card) : title;
+        }
+    }
+    return HtmlText(card);
+}
+
+std::u16string cardPicture(std::u16string_view card) {
+    const HtmlTag image = FindHtmlTag(card, u"img");
+    if (!image.found()) {
+        return {};
+    }
+    std::u16string source = HtmlAttribute(image.text, u"src").value_or(std::u16string());
+    // A lazily loaded picture shows a placeholder until it is scrolled to.
+    if (source.empty() || source.starts_with(u"data:")) {
+        source = HtmlAttribute(image.text, u"data-src").value_or(source);
+    }
+    return withScheme(source);
+}
+
+/// The sales count a card shows, read from one piece of text between tags: a price in the element before it must
+/// not run into its digits.
+std::u16string cardSales(std::u16string_view card) {
+    for (std::size_t start = 0; start < card.size();) {
+        const std::size_t open = std::min(card.find(u'<', start), card.size());
+        const std::vector<RegexHit> sales =
+            RegexMatches(DecodeHtmlText(card.substr(start, open - start)), kCardSalesPattern, 1);
+        if (!sales.empty()) {
+            return SalesCount(sales.front().value);
+        }
+        const std::size_t close = card.find(u'>', open);
+        start = close == std::u16string_view::npos ? card.size() : close + 1;
+    }
+    return {};
+}
+
+/// How much a refusal weighs when several answers refused: a verification says most, then a login.
+int weight(PageKind kind) {
+    switch (kind) {
+    case PageKind::Verification:
+        return 3;
+    case PageKind::Login:
+        return 2;
+    default:
+        return 1;
+    }
+}
+
+bool fromSearchEndpoint(const DataAnswer& answer) {
+    return answer.address.find(kTodaySearchApi) != std::u16string::npos;
+}
+
+} // namespace
+
+std::optional<TodaySearchAnswer> ReadTodaySearchAnswer(std::u16string_view answer) {
+    const std::optional<MtopAnswer> read = ReadMtopAnswer(answer);
+    if (!read) {
+        return std::nullopt;
+    }
+    TodaySearchAnswer result{read->status.kind, read->status.verifyAddress, {}};
+    if (result.kind != PageKind::Normal) {
+        return result;
+    }
+    const nlohmann::json& items = itemsArray(read->json);
+    if (!items.is_array()) {
+        return std::nullopt;
+    }
+    for (const nlohmann::json& entry : items) {
+        if (std::optional<TodaySearchItem> item = answerItem(entry)) {
+            result.items.push_back(std::move(*item));
+        }
+    }
+    return result;
+}
+
+std::vector<TodaySearchItem> ReadRenderedSearchPage(std::u16string_view html) {
+    std::vector<TodaySearchItem> items;
+    std::unordered_map<std::u16string, std::size_t> placeOf;
+    std::size_t closeAt = 0; // the next "</a" at or after the link under way, found once for all links before it
+    for (HtmlTag link = FindHtmlTag(html, u"a"); link.found();) {
+        const std::size_t start = link.offset + link.text.size();
+        const HtmlTag next = FindHtmlTag(html, u"a", start);
+        if (closeAt < start) {
+            closeAt = std::min(FindText(html, u"</a", start), html.size());
+        }
+        // Links do not nest: a card ends at its end tag, or where the next link starts.
+        const std::size_t end = std::min(closeAt, next.found() ? next.offset : html.size());
+        const std::u16string address = HtmlAttribute(link.text, u"href").value_or(std::u16string());
+        if (const std::u16string id = itemIdOf(address); !id.empty()) {
+            const std::u16string_view card = html.substr(start, end - start);
+            const auto [place, first] = placeOf.try_emplace(id, items.size());
+            if (first) {
+                items.push_back({{id, {}, {}, {}}, {}, {}, withScheme(address), false});
+            }
+            // A card may link its item twice (picture and title): each field from the first link that shows it.
+            RankingItem& item = items[place->second].item;
+            if (item.title.empty()) {
+                item.title = cardTitle(card);
+            }
+            if (item.picture.empty()) {
+                item.picture = cardPicture(card);
+            }
+            if (item.sales.empty()) {
+                item.sales = cardSales(card);
+            }
+        }
+        link = next;
+    }
+    return items;
+}
+
+SearchPageRead ReadSearchPage(const FetchedPage& page) {
+    SearchPageRead read;
+    std::optional<TodaySearchAnswer> refusal;
+    for (const DataAnswer& answer : page.answers) {
+        if (!fromSearchEndpoint(answer)) {
+            continue;
+        }
+        std::optional<TodaySearchAnswer> content = ReadTodaySearchAnswer(answer.text);
+        if (!content) {
+            continue;
+        }
+        if (content->kind == PageKind::Normal) {
+            return {SearchReader::Answer, PageKind::Normal, {}, std::move(content->items)};
+        }
+        if (!refusal || weight(content->kind) > weight(refusal->kind)) {
+            refusal = std::move(content);
+        }
+    }
+    if (refusal) {
+        return {SearchReader::Answer, refusal->kind, refusal->verifyAddress, {}};
+    }
+    if (std::vector<RankingItem> listed = ParseRankingPage(page.text); !listed.empty()) {
+        read = {SearchReader::Listing, PageKind::Normal, {}, {}};
+        for (RankingItem& item : listed) {
+            read.items.push_back({std::move(item), {}, {}, {}, false});
+        }
+        return read;
+    }
+    if (std::vector<TodaySearchItem> cards = ReadRenderedSearchPage(page.text); !cards.empty()) {
+        return {SearchReader::Cards, PageKind::Normal, {}, std::move(cards)};
+    }
+    // Today's page names its endpoint in its scripts; without its data it lists nothing, whatever else it holds.
+    const bool listing = FindText(page.text, kTodaySearchApi) == std::u16string::npos &&
+                         std::ranges::any_of(kRankingTexts, [&page](std::u16string_view text) {
+                             return FindText(page.text, text) != std::u16string::npos;
+                         });
+    if (listing) {
+        return {SearchReader::Listing, PageKind::Normal, {}, {}};
+    }
+    return read;
+}
+
+SearchPageRead JudgeSearchPage(const FetchedPage& page) {
+    if (const PageKind kind = ClassifyPage(page, kRankingTexts);
+        kind != PageKind::Normal && kind != PageKind::Unrecognised) {
+        return {SearchReader::None, kind, {}, {}};
+    }
+    SearchPageRead read = ReadSearchPage(page);
+    if (read.reader == SearchReader::None) {
+        read.kind = PageKind::Unrecognised;
+    }
+    return read;
+}
+
+PageKind ClassifySearchPage(const FetchedPage& page) {
+    return JudgeSearchPage(page).kind;
+}
+
+bool SearchPageReadable(const FetchedPage& page) {
+    return ClassifySearchPage(page) == PageKind::Normal;
+}
+
+} // namespace tarvisk

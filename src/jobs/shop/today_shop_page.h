@@ -1,0 +1,79 @@
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "jobs/page_check.h"
+#include "jobs/shop/shop_page.h"
+
+// The readers of today's shop listing. A shop's search.htm (or category.htm) page is a script that fetches its
+// item list from /i/asynSearch.htm as JSONP around a piece of escaped HTML (or, in another form, from the data
+// gateway's mtop.taobao.shop.simple.item.fetch); the browser page fetch captures that answer. The shop's own list
+// ends at the list's pagination or at the recommendations block ("本店内推荐"), whose items are other shops'
+// or picked ones, never the shop's list. The older shop page keeps its own reader (shop_page.h).
+
+namespace tarvisk {
+
+/// The list endpoint and the gateway's item list, as they appear in an answer's address.
+inline constexpr char16_t kShopListPath[] = u"/i/asynSearch.htm";
+inline constexpr char16_t kShopItemApi[] = u"mtop.taobao.shop.simple.item.fetch";
+/// Where the recommendations begin: not the shop's own list.
+inline constexpr char16_t kShopRecommendations[] = u"本店内推荐";
+
+/// One page of a shop's list as today's pages give it.
+struct TodayShopList {
+    /// Normal when the list was read; the gateway's refusals as its status says (mtop_answer.h).
+    PageKind kind = PageKind::Normal;
+    std::vector<ShopItem> items;
+    /// The page the list offers next (its "next" link's pageNo) and that link's address; 0 and empty on the
+    /// last page.
+    int nextPage = 0;
+    std::u16string nextAddress;
+    std::u16string verifyAddress;
+    friend bool operator==(const TodayShopList&, const TodayShopList&) = default;
+};
+
+/// The shop's own items in the HTML of a list: every <dl class="item" data-id="ID"> before the first element of
+/// class "pagination" and before "本店内推荐", each with the text of its link of class "item-name" as title (the
+/// link's id= when the item has no data-id), in order; and the next page its pagination offers.
+TodayShopList ReadShopListHtml(std::u16string_view html);
+
+/// An answer of the list endpoint: JSONP around a script string of the list's HTML (or that HTML as it is),
+/// read by ReadShopListHtml. None when the answer holds no such list (no item and no pagination either).
+std::optional<TodayShopList> ReadShopListAnswer(std::u16string_view answer);
+
+/// An answer of the gateway's item list: the items of data.data[] (itemId, else the id= of itemUrl, and title),
+/// in order; a refusal as its status says. None when the text is not such an answer.
+std::optional<TodayShopList> ReadShopItemAnswer(std::u16string_view answer);
+
+/// Which reader read a shop page.
+enum class ShopReader {
+    Listing,    ///< the older shop page, read by ParseShopPage with its exact results
+    ListAnswer, ///< today's page, read from the list endpoint's answer
+    ItemAnswer, ///< today's page, read from the gateway's item list
+    None,       ///< no reader knows the page
+};
+
+/// A shop page as read.
+struct ShopPageRead {
+    ShopReader reader = ShopReader::None;
+    /// Normal when read; a gateway refusal's kind; Unrecognised when no reader knows the page.
+    PageKind kind = PageKind::Unrecognised;
+    TodayShopList list;
+    /// For the older page: its item links, also those past a page's limit (ParseShopPage's linkCount).
+    int linkCount = 0;
+};
+
+/// Reads a shop page with the reader its content calls for, in this order: the list endpoint's first readable
+/// answer; the gateway's item list (the first that lists items, else its refusal), its next page taken from the
+/// rendered page's pagination; the older page, when it holds its own texts (kShopTexts). The page's address is
+/// the classifier's to judge.
+ShopPageRead ReadShopPage(const FetchedPage& page);
+
+/// True when the crawl can read the page: the classifier finds it a shop page (page_check.h, the older page's
+/// texts and every address rule), or a reader of today's page reads a list off it.
+bool ShopPageReadable(const FetchedPage& page);
+
+} // namespace tarvisk

@@ -1,0 +1,56 @@
+#!/usr/bin/env bash
+# tarvisk --no-window end to end: the commands of tarvisk-cli through the browser print what tarvisk-cli prints and
+# exit as it does (a slider page: 4), on the in-process demo marketplace and through --route; two programs never
+# open one browser profile at once; usage errors.
+# Usage: no_window.sh PATH-TO-TARVISK PATH-TO-TARVISK-CLI
+set -u
+program="$1"
+cli="$2"
+source "$(dirname "$0")/../cli/cli_lib.bash"
+
+# same NAME STATUS ARGS...: tarvisk --no-window --fetch browser ARGS and tarvisk-cli ARGS print the same on stdout
+# and stderr and both exit with STATUS.
+same() {
+    local name=$1 expected=$2
+    shift 2
+    "$program" --no-window --fetch browser --pause 0 "$@" >"$work/window.out" 2>"$work/window.err"
+    local status=$?
+    "$cli" "$@" >"$work/cli.out" 2>"$work/cli.err"
+    [ "$status" -eq "$expected" ] || fail "$name: exit status $status, expected $expected: $(cat "$work/window.err")"
+    cmp -s "$work/window.out" "$work/cli.out" || fail "$name: stdout differs from tarvisk-cli's: $(diff "$work/window.out" "$work/cli.out" | head -5)"
+    cmp -s "$work/window.err" "$work/cli.err" || fail "$name: stderr differs from tarvisk-cli's: $(diff "$work/window.err" "$work/cli.err" | head -5)"
+}
+
+same "shop" 0 --demo shop demoshop1.taobao.com
+same "rank to page 2" 0 --demo rank 软件开发 --item 42054041382 --pages 3
+same "rank by shop" 0 --demo rank 连衣裙 --shop demoshop2.taobao.com --pages 2
+same "a slider ends the walk" 4 --demo rank 限流宝贝 --item 42054041382 --pages 4
+
+start_demo_server
+same "through --route" 0 --route "$route" shop demoshop3.taobao.com
+
+# A run that holds the profile: two pages with a long pause between them.
+"$program" --no-window --route "$route" --fetch browser --pause 60 shop demoshop1.taobao.com >"$work/holder.out" 2>&1 &
+holder=$!
+for _ in $(seq 200); do
+    [ -e "$XDG_DATA_HOME/tarvisk/browser.lock" ] && break
+    sleep 0.1
+done
+[ -e "$XDG_DATA_HOME/tarvisk/browser.lock" ] || fail "the first run took no lock on the profile"
+"$program" --no-window --route "$route" --fetch browser shop demoshop3.taobao.com >"$work/out" 2>"$work/err"
+status=$?
+[ "$status" -eq 1 ] || fail "busy profile: exit status $status, expected 1"
+grep -q "浏览器资料正被另一个程序（tarvisk，进程 $holder）使用" "$work/err" || fail "busy profile: stderr is $(cat "$work/err")"
+[ ! -s "$work/out" ] || fail "busy profile: stdout is $(cat "$work/out")"
+kill -TERM "$holder"
+wait "$holder"
+status=$?
+[ "$status" -eq 130 ] || fail "the holder, stopped: exit status $status, expected 130: $(cat "$work/holder.out")"
+
+"$program" --no-window --fetch sometimes --demo shop demoshop1.taobao.com >/dev/null 2>"$work/err"
+[ $? -eq 2 ] || fail "--fetch sometimes is no usage error"
+printf 'not a certificate\n' >"$work/bad.pem"
+"$program" --no-window --trust-certificate "$work/bad.pem" --route "$route" shop demoshop1.taobao.com >/dev/null 2>"$work/err"
+[ $? -eq 2 ] || fail "a certificate file without a certificate is no usage error: $(cat "$work/err")"
+
+finish no_window
