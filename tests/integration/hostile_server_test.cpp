@@ -480,7 +480,8 @@ TEST_F(HostileServer, AShopCrawlKeepsWhatItFoundWhenALaterPageFails) {
             later.emplace(cancel, std::chrono::milliseconds(400));
         const auto start = Clock::now();
         const ShopCrawlResult result = Crawl(u"hostile-" + FromUtf8(c.fault) + u".taobao.com", &cancel);
-        EXPECT_LT(SecondsSince(start), 2.0);
+        // It ends with the fault or the stop, not at a stall limit (30 s); a loaded sanitizer build takes seconds.
+        EXPECT_LT(SecondsSince(start), 10.0);
         // The first page lists the first demo shop's first page of items; the second page fails.
         ASSERT_EQ(result.count(), demo::DemoShops().front().linksPerPage);
         EXPECT_EQ(result.items.front().id, demo::DemoShopItemId(demo::DemoShops().front(), 1));
