@@ -28,6 +28,12 @@ inline constexpr int kFailure = 1;
 inline constexpr int kRowsSkipped = 5;
 
 /// The options that apply to every command, as parsed before the command runs.
+/// What helps with a page the jobs' own requests could not read: a verification is never passed by them, whatever
+/// was done in the login browser, so it names the windowless browser and a slower pace.
+std::u16string DirectRequestAdvice(PageKind kind);
+/// What helps with a page the windowless browser could not read: a verification needs the window.
+std::u16string WindowlessBrowserAdvice(PageKind kind);
+
 struct GlobalOptions {
     /// Seconds to wait, give or take 30%, between the pages of a walk or crawl and between the
     /// accounts of a check.
@@ -35,6 +41,9 @@ struct GlobalOptions {
     /// The page fetches of the ranking walks and the shop crawls; empty: the jobs' own requests.
     RankingPageFetch rankingFetch;
     ShopPageFetch shopFetch;
+    /// What the walks' and the crawls' messages about a page not read end with: what helps with the page fetch
+    /// in use.
+    PageAdvice advice = DirectRequestAdvice;
 };
 
 /// The check of an --item option: empty when the text holds an item id (a run of 9 to 12 digits), else why not.

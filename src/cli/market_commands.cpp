@@ -47,6 +47,27 @@
 
 namespace tarvisk::cli {
 
+std::u16string DirectRequestAdvice(PageKind kind) {
+    if (kind == PageKind::Verification) {
+        return u"程序自己的请求通不过验证：请改用 tarvisk --no-window（通过浏览器读取页面），或用更长的 --pause "
+               u"放慢速度后再查询。";
+    }
+    if (kind == PageKind::Unrecognised) {
+        // Today's pages fetch their results with their own scripts: a request of the program gets them without.
+        return u"页面的结果若由页面自己的脚本加载，程序自己的请求读不到：请改用 tarvisk --no-window（通过浏览器读取"
+               u"页面）。";
+    }
+    return PageKindAdvice(kind);
+}
+
+std::u16string WindowlessBrowserAdvice(PageKind kind) {
+    if (kind == PageKind::Verification) {
+        return u"没有窗口时无法通过验证：请在 tarvisk 的窗口中查询（它显示验证页面，通过后接着查），或用更长的 "
+               u"--pause 放慢速度后再查询。";
+    }
+    return PageKindAdvice(kind);
+}
+
 namespace {
 
 /// The check of a rank keyword: empty when it holds more than blanks, else why not.
@@ -88,10 +109,10 @@ ShopCrawlResult crawl(const std::string& address, const GlobalOptions& global) {
 
 /// The crawl's last words on stderr: the page it could not read, if any, then the count line with why the
 /// listing is partial.
-void printCrawlEnd(const ShopCrawlResult& result) {
+void printCrawlEnd(const ShopCrawlResult& result, PageAdvice advice) {
     if (result.unreadPage) {
         printUnreadPage("shop", *result.unreadPage);
-        std::cerr << TerminalText(ShopUnreadMessage(result)) << '\n';
+        std::cerr << TerminalText(ShopUnreadMessage(result, advice)) << '\n';
     }
     std::cerr << TerminalText(result.status) << '\n';
 }
@@ -105,7 +126,7 @@ int runShop(const ShopArguments& arguments, const GlobalOptions& global) {
     const InterruptScope interrupt;
     const ShopCrawlResult result = crawl(arguments.address, global);
     std::cout << TerminalText(result.text) << std::flush;
-    printCrawlEnd(result);
+    printCrawlEnd(result, global.advice);
     if (result.cancelled) {
         SkipCsvOutput("shop", arguments.csv);
         return kInterrupted;
@@ -160,13 +181,14 @@ RankTarget rankTarget(const RankArguments& arguments, const GlobalOptions& globa
     query.pages = LeadingNumber(BoundedPagesText(FromUtf8(arguments.pages)));
     if (arguments.byShop) {
         const ShopCrawlResult shop = crawl(arguments.shop, global);
-        printCrawlEnd(shop);
+        printCrawlEnd(shop, global.advice);
         if (shop.cancelled) {
             target.refusal = kInterrupted;
             return target;
         }
         // The shop's first item in the results may be one its listing left out.
-        if (const std::u16string problem = ShopTargetProblem(shop, FromUtf8(arguments.shop)); !problem.empty()) {
+        if (const std::u16string problem = ShopTargetProblem(shop, FromUtf8(arguments.shop), global.advice);
+            !problem.empty()) {
             std::cerr << "rank: " << TerminalText(problem) << '\n';
             target.refusal = kPageNotRead;
             return target;
@@ -221,7 +243,7 @@ int runRank(const RankArguments& arguments, const GlobalOptions& global) {
         for (const UnreadPage& page : result.unreadPages) {
             printUnreadPage("rank", page);
         }
-        std::cerr << TerminalText(RankingUnreadMessage(result)) << '\n';
+        std::cerr << TerminalText(RankingUnreadMessage(result, global.advice)) << '\n';
     }
     if (result.cancelled) {
         SkipCsvOutput("rank", arguments.csv);
@@ -294,7 +316,7 @@ int runKeywordList(const RankArguments& arguments, const GlobalOptions& global) 
             }
         }
         if (result.endedAtUnreadPage) {
-            std::cerr << TerminalText(RankingUnreadMessage(result)) << '\n';
+            std::cerr << TerminalText(RankingUnreadMessage(result, global.advice)) << '\n';
         }
         runs.push_back(*run);
     };

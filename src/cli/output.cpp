@@ -72,10 +72,17 @@ nlohmann::ordered_json RankingRunJson(const RankingRun& run) {
     json[TrackedTargetCode(run.target.kind)] = ToUtf8(run.target.value);
     json["outcome"] = RankingOutcomeCode(run.outcome);
     json["text"] = ToUtf8(RankingOutcomeText(run));
+    json["position_kind"] = PositionKindCode(run.positionKind);
     if (run.outcome == RankingOutcome::Found) {
         json["page"] = run.page;
-        json["row"] = run.row;
-        json["column"] = run.column;
+        if (run.positionKind == RankingPositionKind::Place) {
+            json["place"] = RankingOrdinal(run);
+            json["paid"] = run.paid;
+            json["natural_place"] = run.naturalPlace;
+        } else {
+            json["row"] = run.row;
+            json["column"] = run.column;
+        }
         json["number"] = run.number;
         json["item_id"] = ToUtf8(run.itemId);
         json["item_title"] = ToUtf8(run.itemTitle);

@@ -24,8 +24,10 @@ nlohmann::ordered_json FactsJson(const ReputationFacts& facts);
 nlohmann::ordered_json CheckedAtJson(std::int64_t checkedAt, const ReputationFacts& facts);
 
 /// A stored ranking run: "ran_at" (ISO 8601 local time), "keyword", "item" or "shop", "outcome" (found, not_found,
-/// incomplete), "text" (as RankingOutcomeText writes it); found: "page", "row", "column", "number", "item_id",
-/// "item_title"; then "pages_asked", "pages_walked" and "unread_pages" ([{"page", "reason", "address"}]).
+/// incomplete), "text" (as RankingOutcomeText writes it), "position_kind" (grid: the older page; place: today's);
+/// found: "page", then "row" and "column" (grid) or "place", "paid" and "natural_place" (place; 0 when not known),
+/// "number", "item_id", "item_title"; then "pages_asked", "pages_walked" and "unread_pages" ([{"page", "reason",
+/// "address"}]).
 nlohmann::ordered_json RankingRunJson(const RankingRun& run);
 
 /// Prints one JSON line on stdout (invalid text replaced, never thrown over; control characters in its texts

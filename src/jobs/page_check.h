@@ -114,6 +114,8 @@ std::u16string PageKindReason(PageKind kind);
 
 /// What the user can do about a page of this kind, as the end of a message.
 std::u16string PageKindAdvice(PageKind kind);
+/// The advice a message ends with; a front end whose user can do other things than the window's gives its own.
+using PageAdvice = std::u16string (*)(PageKind kind);
 
 /// True for the kinds a login or a verification passed by hand in the login browser can mend.
 bool NeedsTheUser(PageKind kind);

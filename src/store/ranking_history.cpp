@@ -13,8 +13,9 @@ namespace tarvisk {
 namespace {
 
 constexpr char kRunColumns[] = "id, ran_at, keyword, target_kind, target, outcome, found_page, found_row, "
-                               "found_column, found_number, item_id, item_title, pages_asked, pages_walked";
-constexpr int kRunColumnCount = 14;
+                               "found_column, found_number, item_id, item_title, pages_asked, pages_walked, "
+                               "position_kind, found_paid, natural_place";
+constexpr int kRunColumnCount = 17;
 
 constexpr RankingOutcome kOutcomes[] = {RankingOutcome::Found, RankingOutcome::NotFound, RankingOutcome::Incomplete};
 
@@ -52,6 +53,11 @@ RankingRun runOf(SQLite::Statement& row) {
     run.itemTitle = FromUtf8(row.getColumn(11).getString());
     run.pagesAsked = row.getColumn(12).getInt();
     run.pagesWalked = row.getColumn(13).getInt();
+    run.positionKind = row.getColumn(14).getString() == PositionKindCode(RankingPositionKind::Place)
+                           ? RankingPositionKind::Place
+                           : RankingPositionKind::Grid;
+    run.paid = row.getColumn(15).getInt() != 0;
+    run.naturalPlace = row.getColumn(16).getInt();
     return run;
 }
 
@@ -93,7 +99,8 @@ bool StoreRankingRun(LocalStore& store, const RankingRun& run) {
     return store.write([&](SQLite::Database& db) {
         SQLite::Statement insert(db, "INSERT INTO ranking_runs (ran_at, keyword, target_kind, target, outcome, "
                                      "found_page, found_row, found_column, found_number, item_id, item_title, "
-                                     "pages_asked, pages_walked) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)");
+                                     "pages_asked, pages_walked, position_kind, found_paid, natural_place) "
+                                     "VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)");
         insert.bind(1, static_cast<int64_t>(run.ranAt));
         insert.bind(2, ToUtf8(run.keyword));
         insert.bind(3, TrackedTargetCode(run.target.kind));
@@ -107,6 +114,9 @@ bool StoreRankingRun(LocalStore& store, const RankingRun& run) {
         insert.bind(11, ToUtf8(run.itemTitle));
         insert.bind(12, run.pagesAsked);
         insert.bind(13, run.pagesWalked);
+        insert.bind(14, PositionKindCode(run.positionKind));
+        insert.bind(15, run.paid ? 1 : 0);
+        insert.bind(16, run.naturalPlace);
         insert.exec();
         const std::int64_t id = db.getLastInsertRowid();
         SQLite::Statement page(db,

@@ -77,6 +77,15 @@ CREATE TABLE tracked_keywords (
     keyword TEXT NOT NULL UNIQUE
 );
 )sql"},
+    // Version 3: how the pages a ranking walk read place their items (grid: the older page's rows of four; place:
+    // today's page, the place on the page), whether a found item was a paid placement, and its place among the
+    // unpaid items (0 when not known). Runs stored before are of the older page.
+    {3, R"sql(
+ALTER TABLE ranking_runs ADD COLUMN position_kind TEXT NOT NULL DEFAULT 'grid'
+    CHECK (position_kind IN ('grid', 'place'));
+ALTER TABLE ranking_runs ADD COLUMN found_paid INTEGER NOT NULL DEFAULT 0;
+ALTER TABLE ranking_runs ADD COLUMN natural_place INTEGER NOT NULL DEFAULT 0;
+)sql"},
 };
 
 } // namespace

@@ -30,8 +30,8 @@ tail -c +4 "$work/runs.csv" | grep -q '^查询时间,关键字,目标类型,目�
 iso='[0-9]{4}-[0-9]{2}-[0-9]{2}T[0-9]{2}:[0-9]{2}:[0-9]{2}[+-][0-9]{2}:[0-9]{2}'
 run "history rank" 0 --demo history rank 软件开发 --item 42054041382 --csv "$work/history.csv"
 expect_lines "history rank" 2
-expect_line "history rank" 1 "\{\"ran_at\":\"$iso\",\"keyword\":\"软件开发\",\"item\":\"42054041382\",\"outcome\":\"not_found\",\"text\":\"未找到\",\"pages_asked\":1,\"pages_walked\":1,\"unread_pages\":\[\]\}"
-expect_line "history rank" 2 "\{\"ran_at\":\"$iso\",\"keyword\":\"软件开发\",\"item\":\"42054041382\",\"outcome\":\"found\",\"text\":\"2页 2行 第3 \(#51\)\",\"page\":2,\"row\":2,\"column\":3,\"number\":51,\"item_id\":\"42054041382\",\"item_title\":\"[^\"]+\",\"pages_asked\":2,\"pages_walked\":2,\"unread_pages\":\[\]\}"
+expect_line "history rank" 1 "\{\"ran_at\":\"$iso\",\"keyword\":\"软件开发\",\"item\":\"42054041382\",\"outcome\":\"not_found\",\"text\":\"未找到\",\"position_kind\":\"grid\",\"pages_asked\":1,\"pages_walked\":1,\"unread_pages\":\[\]\}"
+expect_line "history rank" 2 "\{\"ran_at\":\"$iso\",\"keyword\":\"软件开发\",\"item\":\"42054041382\",\"outcome\":\"found\",\"text\":\"2页 2行 第3 \(#51\)\",\"position_kind\":\"grid\",\"page\":2,\"row\":2,\"column\":3,\"number\":51,\"item_id\":\"42054041382\",\"item_title\":\"[^\"]+\",\"pages_asked\":2,\"pages_walked\":2,\"unread_pages\":\[\]\}"
 [ "$(grep -c '' "$work/history.csv")" -eq 3 ] || fail "history.csv: $(cat "$work/history.csv")"
 run "history of every keyword" 0 --demo history rank --limit 4
 expect_lines "history of every keyword" 4

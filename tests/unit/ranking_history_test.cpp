@@ -3,6 +3,7 @@
 #include <string>
 #include <vector>
 
+#include <SQLiteCpp/Database.h>
 #include <gtest/gtest.h>
 
 #include "store/exports.h"
@@ -47,6 +48,15 @@ RankingRun otherRun(const std::u16string& keyword, std::int64_t ranAt, RankingOu
         run.unreadPages = {{2, PageKind::Empty, u"http://s.taobao.com/search?q=a&s=44"},
                            {3, PageKind::Verification, u"https://sec.taobao.com/query.htm"}};
     }
+    return run;
+}
+
+/// A run that found its item on today's page 2 at `place`, paid or at `natural` among the unpaid items.
+RankingRun todayRun(std::int64_t ranAt, int place, bool paid, int natural) {
+    RankingRun run = foundRun(u"连衣裙", ranAt, kRankingItemsPerPage + place);
+    run.positionKind = RankingPositionKind::Place;
+    run.paid = paid;
+    run.naturalPlace = natural;
     return run;
 }
 
@@ -173,12 +183,17 @@ TEST(RankingChangeText, ComparesLikeWithLike) {
         {notFoundWithin(2), foundAt(100, 100), u"无法比较"},
         {notFoundWithin(3), foundAt(100, 100), u"新上榜"},
         {notFoundWithin(2), notFoundWithin(10), u"仍未找到"},
+        // A place on today's page and one on the older page are not one scale.
+        {todayRun(1, 16, false, 50), todayRun(2, 15, false, 49), u"↑1"},
+        {at48, todayRun(2, 15, false, 49), u"无法比较"},
+        {todayRun(1, 16, false, 50), at48, u"无法比较"},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(RankingChangeText(c.previous, c.run), c.text)
             << ToUtf8(c.text) << " " << RankingPlace(c.run) << " after "
             << (c.previous ? RankingPlace(*c.previous) : -1);
     }
+    EXPECT_EQ(RankingOutcomeText(todayRun(1, 3, true, 0)), u"2页 第3个（广告） (#47)");
     EXPECT_EQ(RankingOutcomeText(notFound), u"未找到");
     EXPECT_EQ(RankingOutcomeText(incomplete), u"结果不完整");
     EXPECT_EQ(PreviousOutcomeText(incomplete), u"结果不完整");
@@ -197,21 +212,42 @@ TEST(ComparedRun, IsTheLastRunThatGaveAnAnswer) {
 
 TEST_F(RankingHistoryTest, AStoredRunComesBackWhole) {
     LocalStore store(m_file, recorded());
-    const std::vector<RankingRun> runs = {foundRun(u"连衣裙", 100, 51),
-                                          otherRun(u"连衣裙", 200, RankingOutcome::Incomplete),
-                                          otherRun(u"连衣裙", 300, RankingOutcome::NotFound)};
+    const std::vector<RankingRun> runs = {
+        foundRun(u"连衣裙", 100, 51), otherRun(u"连衣裙", 200, RankingOutcome::Incomplete),
+        otherRun(u"连衣裙", 300, RankingOutcome::NotFound), todayRun(400, 15, false, 56), todayRun(500, 3, true, 0)};
     for (const RankingRun& run : runs) {
         ASSERT_TRUE(StoreRankingRun(store, run));
     }
     const auto stored = StoredRankingRuns(store, u"连衣裙", ItemTarget(u"42054041382"));
     ASSERT_TRUE(stored);
-    ASSERT_EQ(stored->size(), 3u);
+    ASSERT_EQ(stored->size(), runs.size());
     for (std::size_t i = 0; i < runs.size(); ++i) {
         RankingRun back = (*stored)[runs.size() - 1 - i];
         EXPECT_GT(back.id, 0);
         back.id = 0;
         EXPECT_EQ(back, runs[i]) << i;
     }
+    EXPECT_TRUE(m_problems.empty());
+}
+
+TEST_F(RankingHistoryTest, RunsOfAFileBeforeTodaysPagesAreOfTheOlderPage) {
+    {
+        StoreOptions before = recorded();
+        before.steps = SchemaSteps().first(2);
+        LocalStore store(m_file, before);
+        ASSERT_TRUE(store.write([](SQLite::Database& db) {
+            db.exec("INSERT INTO ranking_runs (ran_at, keyword, target_kind, target, outcome, found_page, found_row, "
+                    "found_column, found_number, item_id, item_title, pages_asked, pages_walked) VALUES (100, "
+                    "'连衣裙', 'item', '42054041382', 'found', 2, 2, 3, 51, '42054041382', 't', 10, 2)");
+        }));
+    }
+    LocalStore store(m_file, recorded());
+    ASSERT_TRUE(StoreRankingRun(store, todayRun(200, 15, false, 56)));
+    const auto stored = StoredRankingRuns(store, u"", std::nullopt);
+    ASSERT_TRUE(stored);
+    ASSERT_EQ(stored->size(), 2u);
+    EXPECT_EQ(RankingOutcomeText((*stored)[1]), u"2页 2行 第3 (#51)");
+    EXPECT_EQ(RankingOutcomeText((*stored)[0], false), u"2页 第15个（自然排名第56）");
     EXPECT_TRUE(m_problems.empty());
 }
 

@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include "core/hooks.h"
+#include "jobs/ranking/today_search_page.h"
 #include "support/fake_pages.h"
 #include "text/encoding.h"
 #include "text/numbers.h"
@@ -282,6 +283,55 @@ TEST(RunRankingSearch, StopsAtTheTarget) {
         if (result.found) {
             EXPECT_EQ(ListViewGetCell(table, u"位置", 0.0 + table.rowCount()), c.caption) << c.name;
         }
+    }
+}
+
+// Today's page: a captured answer of the search endpoint, items given as id and whether paid.
+FetchedPage todayPage(const std::vector<std::pair<std::u16string, bool>>& items) {
+    std::u16string entries;
+    for (const auto& [id, paid] : items) {
+        entries += std::u16string(entries.empty() ? u"" : u",") + u"{\"item_id\":\"" + id + u"\",\"title\":\"t\"," +
+                   u"\"isP4p\":\"" + (paid ? u"true" : u"false") + u"\"}";
+    }
+    FetchedPage page(u"<div id=\"content_items_wrapper\"></div>");
+    page.answers.push_back(
+        {u"https://h5api.m.taobao.com/h5/" + std::u16string(kTodaySearchApi) + u"/2.0/?a=1",
+         u"mtopjsonp1({\"ret\":[\"SUCCESS::调用成功\"],\"data\":{\"itemsArray\":[" + entries + u"]}})"});
+    return page;
+}
+
+TEST(RunRankingSearch, TodaysPageCountsEveryItemMarksAdsAndGivesTheNaturalPlace) {
+    // Page 1: 101 (ad), 102, 103 (ad), 104; page 2: 201 (ad), 202, 203, 204 (ad).
+    const std::vector<FetchedPage> pages = {
+        todayPage({{u"101", true}, {u"102", false}, {u"103", true}, {u"104", false}}),
+        todayPage({{u"201", true}, {u"202", false}, {u"203", false}, {u"204", true}})};
+    const struct {
+        const char* name;
+        std::u16string target;
+        bool firstPageUnread;
+        std::u16string caption;
+    } cases[] = {
+        {"an unpaid item counts the unpaid items from page 1", u"203", false, u"2页 第3个（自然排名第4）"},
+        {"a paid placement is marked and has no natural place", u"204", false, u"2页 第4个（广告）"},
+        {"after a page not read the natural place is not known", u"203", true, u"2页 第3个"},
+    };
+    for (const auto& c : cases) {
+        RankingOptions options;
+        int fetched = 0;
+        options.fetch = [&](std::u16string&) {
+            const FetchedPage& page = pages[fetched++];
+            return c.firstPageUnread && fetched == 1 ? FetchedPage(u"<html>维护中</html>") : page;
+        };
+        ResultTable table = rankingTable();
+        const RankingResult result = RunRankingSearch({u"k", 2, RankingTarget::OneItem, c.target, {}}, table, options);
+        EXPECT_EQ(result.caption, c.caption) << c.name;
+        EXPECT_EQ(result.positionKind, RankingPositionKind::Place) << c.name;
+        std::vector<std::u16string> shown = {u"1页 第1个（广告）", u"1页 第2个",         u"1页 第3个（广告）",
+                                             u"1页 第4个",         u"2页 第1个（广告）", u"2页 第2个",
+                                             u"2页 第3个",         u"2页 第4个（广告）"};
+        shown.erase(shown.begin(), shown.begin() + (c.firstPageUnread ? 4 : 0));
+        shown.resize(static_cast<std::size_t>(table.rowCount()));
+        EXPECT_EQ(column(table, u"位置"), shown) << c.name;
     }
 }
 

@@ -69,6 +69,21 @@ TEST(RankingTrendOf, DrawsEachKeywordOldestFirstWithNotFoundRunsAtTheBottom) {
     EXPECT_TRUE(RankingTrendOf({}).lines.empty());
 }
 
+TEST(RankingTrendOf, RunsOfTodaysPageAreALineOfTheirOwn) {
+    RankingRun today = run(u"a", 300, kFound, 15);
+    today.positionKind = RankingPositionKind::Place;
+    const std::vector<RankingRun> runs = {today, run(u"a", 200, kFound, 3), run(u"b", 100, kFound, 5)};
+    const RankingTrend trend = RankingTrendOf(GroupByKeyword(runs));
+    ASSERT_EQ(trend.lines.size(), 3u);
+    EXPECT_EQ(trend.lines[0].keyword, u"a");
+    EXPECT_EQ(trend.lines[0].points, (std::vector<TrendPoint>{{200, 3, true, u"1页 1行 第3"}}));
+    EXPECT_EQ(trend.lines[1].keyword, u"a（今日页面）");
+    EXPECT_EQ(trend.lines[1].points, (std::vector<TrendPoint>{{300, 15, true, u"1页 第15个"}}));
+    EXPECT_EQ(trend.lines[2].keyword, u"b");
+    // The best run is of the kind of the latest.
+    EXPECT_EQ(OverviewOf(GroupByKeyword(runs)[0]).best, today);
+}
+
 TEST(OverviewOf, TellsTheBestAndTheLatestRun) {
     // By the place on the result pages, not by the row number of the walk.
     const KeywordRuns keyword{u"a",

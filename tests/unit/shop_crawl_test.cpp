@@ -2,6 +2,7 @@
 
 #include <atomic>
 #include <map>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -306,6 +307,78 @@ TEST(CrawlShop, APageItCannotReadEndsTheListingIncomplete) {
             << c.name;
         EXPECT_NE(ShopUnreadMessage(result).find(u"店铺第" + NumberText(c.page) + u"页"), std::u16string::npos)
             << c.name;
+    }
+}
+
+// Today's shop page as the browser gives it: the rendered page with the list endpoint's answer (JSONP around the
+// list's HTML), the items given by id, then the pagination offering `next` (none: 0), then the recommendations.
+FetchedPage todayShopPage(const std::vector<std::u16string>& ids, int next) {
+    std::u16string html;
+    for (const std::u16string& id : ids) {
+        html += u"<dl class=\\\"item \\\" data-id=\\\"" + id +
+                u"\\\"><dd><a class=\\\"item-name\\\" href=\\\"//item.taobao.com/"
+                u"item.htm?id=" +
+                id + u"\\\">宝贝" + id + u"</a></dd></dl>";
+    }
+    html += u"<div class=\\\"pagination\\\">" +
+            (next > 0 ? u"<a class=\\\"J_SearchAsync next\\\" href=\\\"//todayshop.taobao.com/search.htm?pageNo=" +
+                            NumberText(next) + u"\\\">下一页</a>"
+                      : std::u16string(u"<span class=\\\"next disable\\\">下一页</span>")) +
+            u"</div><h4>本店内推荐</h4><dl class=\\\"item\\\" data-id=\\\"699999999999\\\"></dl>";
+    FetchedPage page(u"<div id=\"J_ShopSearchResult\"></div>");
+    page.answers.push_back(
+        {u"https://todayshop.taobao.com/i/asynSearch.htm?callback=jsonp1&pageNo=1", u"jsonp1(\"" + html + u"\")"});
+    return page;
+}
+
+TEST(CrawlShop, ReadsTodaysPagesAndGoesWhereTheirPaginationLeads) {
+    const FetchedPage scriptOnly(u"<div id=\"J_ShopSearchResult\">正在加载宝贝…</div><script>load()</script>");
+    FetchedPage refused(u"<div id=\"J_ShopSearchResult\"></div>");
+    refused.answers.push_back({u"https://h5api.m.taobao.com/h5/mtop.taobao.shop.simple.item.fetch/1.0/",
+                               u"mtopjsonp2({\"ret\":[\"RGV587_ERROR::SM::哎哟喂\"],\"data\":{\"url\":"
+                               u"\"https://todayshop.taobao.com//_____tmd_____/punish?x5secdata=x\"}})"});
+    const struct {
+        const char* name;
+        std::map<int, FetchedPage> pages;
+        std::vector<int> requested;
+        std::u16string status;
+        std::optional<PageKind> unread;
+    } cases[] = {
+        {"the pages offered, the recommendations left out",
+         {{1, todayShopPage({u"46000000000", u"46000000019"}, 3)}, {3, todayShopPage({u"46000000038"}, 0)}},
+         {1, 3},
+         u"共查到3个宝贝",
+         std::nullopt},
+        {"a page offering one behind it ends the list",
+         {{1, todayShopPage({u"46000000000"}, 1)}},
+         {1},
+         u"共查到1个宝贝",
+         std::nullopt},
+        {"the page without its data is unread, never an empty list",
+         {{1, scriptOnly}},
+         {1},
+         u"共查到0个宝贝（第1页没有读到，列表不完整）",
+         PageKind::Unrecognised},
+        {"a refusal of the gateway on page 2",
+         {{1, todayShopPage({u"46000000000"}, 2)}, {2, refused}},
+         {1, 2},
+         u"共查到1个宝贝（第2页没有读到，列表不完整）",
+         PageKind::Verification},
+    };
+    for (const auto& c : cases) {
+        std::vector<int> requested;
+        ShopCrawlOptions options;
+        options.fetch = [&](const std::u16string& url) {
+            const int page = static_cast<int>(LeadingNumber(url.substr(url.find(u"pageNo=") + 7)));
+            requested.push_back(page);
+            const auto found = c.pages.find(page);
+            return found == c.pages.end() ? FetchedPage() : found->second;
+        };
+        std::u16string address = u"todayshop.taobao.com";
+        const ShopCrawlResult result = CrawlShop(address, options);
+        EXPECT_EQ(requested, c.requested) << c.name;
+        EXPECT_EQ(result.status, c.status) << c.name;
+        EXPECT_EQ(result.unreadPage ? std::optional(result.unreadPage->kind) : std::nullopt, c.unread) << c.name;
     }
 }
 

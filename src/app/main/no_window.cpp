@@ -97,6 +97,9 @@ int runWithBrowser(const QString& caption, char* program, const Choices& choices
     if (choices.pause->count() == 0) {
         global.pauseSeconds = kBrowserPauseSeconds;
     }
+    if (mode != FetchMode::Direct) {
+        global.advice = cli::WindowlessBrowserAdvice;
+    }
     int status = cli::kUnexpectedFailure;
     std::thread job([&] {
         status = cli::RunGuarded(command, std::cerr);

@@ -41,10 +41,10 @@ const char* RankingOutcomeCode(RankingOutcome outcome) {
     return "incomplete";
 }
 
-std::u16string ShopTargetProblem(const ShopCrawlResult& shop, const std::u16string& address) {
+std::u16string ShopTargetProblem(const ShopCrawlResult& shop, const std::u16string& address, PageAdvice advice) {
     if (const std::optional<UnreadPage>& unread = shop.unreadPage) {
         return u"店铺宝贝列表不完整（第" + NumberText(unread->number) + u"页没有读到：" + unread->address +
-               u"），没有查询排名：店铺排在最前的宝贝可能不在已列出的宝贝里。" + PageKindAdvice(unread->kind);
+               u"），没有查询排名：店铺排在最前的宝贝可能不在已列出的宝贝里。" + advice(unread->kind);
     }
     if (shop.items.empty()) {
         std::u16string normalized = address;
@@ -65,6 +65,7 @@ std::optional<RankingRun> FinishedRun(const TrackedWalk& walk, const RankingResu
     run.pagesAsked = RankingPagesToWalk(walk.query.pages);
     run.pagesWalked = result.pagesFetched;
     run.unreadPages = result.unreadPages;
+    run.positionKind = result.positionKind;
     if (const std::optional<RankingRow>& found = result.foundRow) {
         run.outcome = RankingOutcome::Found;
         run.page = found->page;
@@ -73,17 +74,32 @@ std::optional<RankingRun> FinishedRun(const TrackedWalk& walk, const RankingResu
         run.number = found->number;
         run.itemId = found->item.id;
         run.itemTitle = found->item.title;
+        run.paid = found->paid;
+        run.naturalPlace = found->naturalPlace;
     } else {
         run.outcome = result.conclusive() ? RankingOutcome::NotFound : RankingOutcome::Incomplete;
     }
     return run;
 }
 
+const char* PositionKindCode(RankingPositionKind kind) {
+    return kind == RankingPositionKind::Place ? "place" : "grid";
+}
+
+int RankingOrdinal(const RankingRun& run) {
+    return (run.row - 1) * 4 + run.column;
+}
+
 std::u16string RankingOutcomeText(const RankingRun& run, bool withNumber) {
     switch (run.outcome) {
-    case RankingOutcome::Found:
-        return NumberText(run.page) + u"页 " + NumberText(run.row) + u"行 第" + NumberText(run.column) +
+    case RankingOutcome::Found: {
+        const std::u16string position =
+            run.positionKind == RankingPositionKind::Grid
+                ? PositionText(run.page, RankingOrdinal(run))
+                : PlacePositionText(run.page, RankingOrdinal(run)) + (run.paid ? kPaidMark : u"");
+        return FoundPositionText(position, run.positionKind, run.paid, run.naturalPlace) +
                (withNumber ? u" (#" + NumberText(run.number) + u")" : u"");
+    }
     case RankingOutcome::NotFound:
         return kRankingNotFound;
     case RankingOutcome::Incomplete:
@@ -100,7 +116,8 @@ int RankingPlace(const RankingRun& run) {
     if (run.outcome != RankingOutcome::Found) {
         return 0;
     }
-    return (run.page - 1) * kRankingItemsPerPage + (run.row - 1) * 4 + run.column;
+    const int perPage = run.positionKind == RankingPositionKind::Grid ? kRankingItemsPerPage : kTodayItemsPerPage;
+    return (run.page - 1) * perPage + RankingOrdinal(run);
 }
 
 std::optional<RankingRun> ComparedRun(std::span<const RankingRun> earlier) {
@@ -116,7 +133,8 @@ std::u16string RankingChangeText(const std::optional<RankingRun>& previous, cons
     if (!previous) {
         return u"首次查询";
     }
-    if (previous->outcome == RankingOutcome::Incomplete || run.outcome == RankingOutcome::Incomplete) {
+    if (previous->outcome == RankingOutcome::Incomplete || run.outcome == RankingOutcome::Incomplete ||
+        previous->positionKind != run.positionKind) {
         return u"无法比较";
     }
     const bool foundBefore = previous->outcome == RankingOutcome::Found;

@@ -62,6 +62,11 @@ struct RankingRun {
     int number = 0;
     std::u16string itemId; ///< found: the item met (of a shop: which of its items); else empty
     std::u16string itemTitle;
+    /// How the pages the walk read place their items: a run compares only with runs of its kind. Today's page
+    /// (Place) gives the found item's place on its page as the older row and column would (row 2, column 3: 7th).
+    RankingPositionKind positionKind = RankingPositionKind::Grid;
+    bool paid = false;                   ///< found on today's page as a paid placement
+    int naturalPlace = 0;                ///< found on today's page: its place among the unpaid items, 0 when not known
     int pagesAsked = 0;                  ///< the pages the walk was to read
     int pagesWalked = 0;                 ///< the pages it fetched
     std::vector<UnreadPage> unreadPages; ///< the pages it could not read, in walk order
@@ -76,20 +81,30 @@ struct TrackedWalk {
 
 /// Why the items of the shop at `address` cannot be ranked on its listing `shop` (a finished crawl): a listing that
 /// ended at a page it could not read may lack the shop's first item in the results, and one without items has
-/// nothing to look for. Names the shop page; empty when the listing may be walked.
-std::u16string ShopTargetProblem(const ShopCrawlResult& shop, const std::u16string& address);
+/// nothing to look for. Names the shop page, and ends with `advice` for a page not read; empty when the listing may
+/// be walked.
+std::u16string ShopTargetProblem(const ShopCrawlResult& shop, const std::u16string& address,
+                                 PageAdvice advice = PageKindAdvice);
 
 /// The run that a walk made as `walk` asked, with `result`, makes in the history. None for a walk the user stopped
 /// before it found its target, and for a walk of no page at all.
 std::optional<RankingRun> FinishedRun(const TrackedWalk& walk, const RankingResult& result, std::int64_t ranAt);
 
+/// "grid" or "place", as the database and the command line write a run's position kind.
+const char* PositionKindCode(RankingPositionKind kind);
+
+/// The place on its page of a found run's item (the row and column of the older page, the place of today's).
+int RankingOrdinal(const RankingRun& run);
+
 /// The outcome as the programs write it: the position and, after it with `withNumber`, the row number of the
-/// walk, u"2页 2行 第3 (#51)"; u"未找到"; u"结果不完整". The windows leave the row number out (u"2页 2行 第3").
+/// walk, u"2页 2行 第3 (#51)", u"2页 第15个（自然排名第56） (#63)"; u"未找到"; u"结果不完整". The windows leave the
+/// row number out (u"2页 2行 第3").
 std::u16string RankingOutcomeText(const RankingRun& run, bool withNumber = true);
 /// The outcome of the previous run of a keyword and target, u"无记录" without one.
 std::u16string PreviousOutcomeText(const std::optional<RankingRun>& previous, bool withNumber = true);
-/// Where a found run's item stood on the result pages, counted as if every page before it had held its 44 items:
-/// the 7th item of page 2 is 51, however many items the walk met before it. 0 for a run that did not find it.
+/// Where a found run's item stood on the result pages, counted as if every page before it had held its 44 items
+/// (today's page: 48): the 7th item of page 2 is 51, however many items the walk met before it. 0 for a run that
+/// did not find it.
 int RankingPlace(const RankingRun& run);
 
 /// The run that a later run of the same keyword and target is compared with, of `earlier` (newest first): the
@@ -100,7 +115,8 @@ std::optional<RankingRun> ComparedRun(std::span<const RankingRun> earlier);
 /// on the result pages (RankingPlace): u"↑3" (three places higher), u"↓5", u"持平"; u"新上榜" (found, not found
 /// before), u"跌出" (not found, found before), u"仍未找到". A run that did not find the item says only that it is
 /// not within the pages it read: against a run that found it on a later page the change is u"无法比较", as it is
-/// when either run has no answer. u"首次查询" without a previous run.
+/// when either run has no answer, and when the runs read pages that place their items differently (the older page
+/// and today's). u"首次查询" without a previous run.
 std::u16string RankingChangeText(const std::optional<RankingRun>& previous, const RankingRun& run);
 
 } // namespace tarvisk

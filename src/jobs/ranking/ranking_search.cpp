@@ -69,11 +69,19 @@ std::u16string PlacePositionText(int page, int k) {
     return NumberText(page) + u"页 第" + NumberText(k) + u"个";
 }
 
+std::u16string FoundPositionText(const std::u16string& position, RankingPositionKind kind, bool paid,
+                                 int naturalPlace) {
+    if (kind == RankingPositionKind::Grid || paid || naturalPlace <= 0) {
+        return position;
+    }
+    return position + u"（自然排名第" + NumberText(naturalPlace) + u"）";
+}
+
 int RankingPagesToWalk(double pages) {
     return pages < 1 ? 0 : static_cast<int>(std::min<double>(pages, kRankingMaxPages));
 }
 
-std::u16string RankingUnreadMessage(const RankingResult& result) {
+std::u16string RankingUnreadMessage(const RankingResult& result, PageAdvice advice) {
     if (result.conclusive()) {
         return {};
     }
@@ -83,7 +91,7 @@ std::u16string RankingUnreadMessage(const RankingResult& result) {
     const std::u16string skippedText = UnreadPagesText(skipped);
     if (!result.endedAtUnreadPage) {
         return u"在读到的页面中没有找到目标宝贝，但" + skippedText + u"，所以“未找到”并不可信。" +
-               PageKindAdvice(skipped.front().kind);
+               advice(skipped.front().kind);
     }
     const UnreadPage& last = result.unreadPages.back();
     std::u16string message = u"排名查询在第" + NumberText(last.number) + u"页停止：" + PageKindReason(last.kind) +
@@ -91,7 +99,7 @@ std::u16string RankingUnreadMessage(const RankingResult& result) {
     if (!skipped.empty()) {
         message += u"另外，" + skippedText + u"。";
     }
-    return message + PageKindAdvice(last.kind);
+    return message + advice(last.kind);
 }
 
 RankingResult RunRankingSearch(const RankingQuery& query, ResultTable& table, const RankingOptions& options) {
@@ -106,6 +114,7 @@ RankingResult RunRankingSearch(const RankingQuery& query, ResultTable& table, co
     ListViewClearItems(table);
     std::u16string url = RankingSearchUrl(query.keyword, Today(), RandomField());
     const int lastPage = RankingPagesToWalk(query.pages);
+    int naturalCount = 0; // the unpaid items of today's pages so far
 
     for (int page = 1; page <= lastPage && !result.found && !job.stopped(); ++page) {
         job.reachPage(page, lastPage);
@@ -131,12 +140,22 @@ RankingResult RunRankingSearch(const RankingQuery& query, ResultTable& table, co
             continue;
         }
 
-        // The older page places its items in rows of four; today's page counts them as it shows them.
-        const auto position = read.reader == SearchReader::Listing ? PositionText : PlacePositionText;
+        // The older page places its items in rows of four; today's page counts them as it shows them, and the
+        // place among the unpaid items counts from the first page on, so a page not read before leaves it unknown.
+        const RankingPositionKind kind =
+            read.reader == SearchReader::Listing ? RankingPositionKind::Grid : RankingPositionKind::Place;
+        result.positionKind = kind;
         int k = 0;
         for (TodaySearchItem& shown : read.items) {
             ++k;
-            RankingRow row{table.rowCount() + 1, position(page, k), std::move(shown.item), page, k};
+            const bool paid = kind == RankingPositionKind::Place && shown.paid;
+            naturalCount += paid ? 0 : 1;
+            const std::u16string position = kind == RankingPositionKind::Grid
+                                                ? PositionText(page, k)
+                                                : PlacePositionText(page, k) + (paid ? kPaidMark : u"");
+            const int natural =
+                kind == RankingPositionKind::Place && !paid && result.unreadPages.empty() ? naturalCount : 0;
+            RankingRow row{table.rowCount() + 1, position, std::move(shown.item), page, k, kind, paid, natural};
             ListViewAddRow(table, u"No.", row.number);
             ListViewSetCell(table, u"id", 0, row.item.id);
             ListViewSetCell(table, u"图片", 0, row.item.picture);
@@ -148,7 +167,7 @@ RankingResult RunRankingSearch(const RankingQuery& query, ResultTable& table, co
             }
             if (isTarget(row.item.id)) {
                 result.found = true;
-                result.caption = row.position;
+                result.caption = FoundPositionText(row.position, kind, paid, natural);
                 result.toolTip = kRankingFound;
                 result.foundRow = std::move(row);
                 break;

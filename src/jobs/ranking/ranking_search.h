@@ -24,6 +24,8 @@ inline constexpr char16_t kRankingColumnWidths[] = u"30|300|100|100|80|80";
 
 /// Items on one result page, and the most pages the marketplace lists for a search (a longer walk stops there).
 inline constexpr int kRankingItemsPerPage = 44;
+/// Items on one of today's result pages.
+inline constexpr int kTodayItemsPerPage = 48;
 inline constexpr int kRankingMaxPages = 100;
 
 /// The status texts of a walk. A walk that did not find its target but could not read every page
@@ -34,13 +36,26 @@ inline constexpr char16_t kRankingIncomplete[] = u"结果不完整";
 /// The caption of a walk the user stopped before it found its target.
 inline constexpr char16_t kRankingCancelled[] = u"已取消";
 
+/// The text after the position of a paid placement (today's page).
+inline constexpr char16_t kPaidMark[] = u"（广告）";
+
+/// How the result pages place their items: the older page in rows of four (u"2页 2行 第3"), today's page as one run
+/// (u"2页 第15个").
+enum class RankingPositionKind { Grid, Place };
+
 /// One row the walk added: its number, position text and item, and where the item stands.
 struct RankingRow {
     int number = 0; ///< the running row number "No." of the walk
+    /// u"2页 2行 第3", u"2页 第15个", u"1页 第2个（广告）" for a paid placement.
     std::u16string position;
     RankingItem item;
     int page = 0;    ///< the result page, from 1
     int ordinal = 0; ///< the item's place on its page, from 1 (the 7th item is row 2, column 3)
+    RankingPositionKind kind = RankingPositionKind::Grid;
+    bool paid = false; ///< a paid placement (today's page marks them)
+    /// Today's page: the item's place among the unpaid items from the first page on (from 1); 0 for a paid
+    /// placement, on the older page, and when a page before it could not be read.
+    int naturalPlace = 0;
 };
 
 enum class RankingTarget {
@@ -94,13 +109,15 @@ struct RankingResult {
     bool endedAtUnreadPage = false;
     /// The row of the target, when found (the last row of the table).
     std::optional<RankingRow> foundRow;
+    /// How the pages the walk read place their items (the last page read).
+    RankingPositionKind positionKind = RankingPositionKind::Grid;
     /// True when the answer holds: the target was found, or every page asked for was read.
     bool conclusive() const { return found || unreadPages.empty(); }
 };
 
-/// What a walk that is not conclusive tells the user, naming the pages and the reasons; empty
-/// for a conclusive walk.
-std::u16string RankingUnreadMessage(const RankingResult& result);
+/// What a walk that is not conclusive tells the user, naming the pages and the reasons and ending with `advice`;
+/// empty for a conclusive walk.
+std::u16string RankingUnreadMessage(const RankingResult& result, PageAdvice advice = PageKindAdvice);
 
 /// How far a walk the user stopped got: u"已取消：读到第54页" (u"已取消：还没读完第1页" before any page).
 std::u16string RankingCancelledText(int pagesRead);
@@ -118,6 +135,9 @@ std::u16string PositionText(int page, int k);
 /// The position of the `k`-th item (from 1) of a page that shows its items as one run (today's page):
 /// u"2页 第15个".
 std::u16string PlacePositionText(int page, int k);
+/// The final position of a found item of today's page: u"2页 第15个（自然排名第56）", u"1页 第2个（广告）"; the
+/// position text alone for the older page, and when the place among the unpaid items is not known.
+std::u16string FoundPositionText(const std::u16string& position, RankingPositionKind kind, bool paid, int naturalPlace);
 /// The row and the column of the k-th item (from 1) of a page, four items a row: k = 7 gives row 2, column 3.
 int PositionRow(int k);
 int PositionColumn(int k);
@@ -126,6 +146,9 @@ int PositionColumn(int k);
 int RankingPagesToWalk(double pages);
 
 /// Runs the walk into `table` (whose rows it clears; its columns are the ranking columns).
+///
+/// Today's page counts every item as it shows it, paid placements too, and marks those (广告); the found item's
+/// caption adds its place among the unpaid items (FoundPositionText).
 ///
 /// A login or verification page ends the walk there; the rows of the pages before it stay. Any
 /// other page that is not a result page (empty, an error status such as 503, a page of another

@@ -37,17 +37,31 @@ RankingTrend RankingTrendOf(const std::vector<KeywordRuns>& keywords) {
     trend.lowestFound = lowestFound;
     trend.notFoundLevel = NotFoundLevel(lowestFound);
     for (const KeywordRuns& keyword : keywords) {
-        TrendLine line{keyword.keyword, {}};
-        for (auto run = keyword.runs.rbegin(); run != keyword.runs.rend(); ++run) {
-            if (run->outcome == RankingOutcome::Found) {
-                line.points.push_back({run->ranAt, RankingPlace(*run), true, RankingOutcomeText(*run, false)});
-            } else if (run->outcome == RankingOutcome::NotFound) {
-                // Not found says only that the item was not within the pages read.
-                line.points.push_back({run->ranAt, trend.notFoundLevel, false,
-                                       RankingOutcomeText(*run) + u"（查了前" + NumberText(run->pagesAsked) + u"页）"});
+        // Places on the older page and on today's are not one scale: each kind of run gets a line of its own.
+        const bool bothKinds = std::ranges::any_of(
+            keyword.runs, [&](const RankingRun& run) { return run.positionKind != keyword.runs.front().positionKind; });
+        for (const RankingPositionKind kind : {RankingPositionKind::Grid, RankingPositionKind::Place}) {
+            TrendLine line{keyword.keyword + (bothKinds && kind == RankingPositionKind::Place ? kTodayLineMark : u""),
+                           {}};
+            for (auto run = keyword.runs.rbegin(); run != keyword.runs.rend(); ++run) {
+                if (run->positionKind != kind) {
+                    continue;
+                }
+                if (run->outcome == RankingOutcome::Found) {
+                    line.points.push_back({run->ranAt, RankingPlace(*run), true, RankingOutcomeText(*run, false)});
+                } else if (run->outcome == RankingOutcome::NotFound) {
+                    // Not found says only that the item was not within the pages read.
+                    line.points.push_back(
+                        {run->ranAt, trend.notFoundLevel, false,
+                         RankingOutcomeText(*run) + u"（查了前" + NumberText(run->pagesAsked) + u"页）"});
+                }
+            }
+            const bool hasRuns =
+                std::ranges::any_of(keyword.runs, [kind](const RankingRun& run) { return run.positionKind == kind; });
+            if (hasRuns || (keyword.runs.empty() && kind == RankingPositionKind::Grid)) {
+                trend.lines.push_back(std::move(line));
             }
         }
-        trend.lines.push_back(std::move(line));
     }
     return trend;
 }
@@ -58,7 +72,8 @@ KeywordOverview OverviewOf(const KeywordRuns& keyword) {
         overview.latest = keyword.runs.front();
     }
     for (const RankingRun& run : keyword.runs) {
-        if (run.outcome == RankingOutcome::Found &&
+        // Places on the older page and on today's are not one scale: the best is of the latest run's kind.
+        if (run.outcome == RankingOutcome::Found && run.positionKind == overview.latest->positionKind &&
             (!overview.best || RankingPlace(run) < RankingPlace(*overview.best))) {
             overview.best = run;
         }

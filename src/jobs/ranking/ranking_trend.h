@@ -50,15 +50,21 @@ struct RankingTrend {
 /// ten. 51 gives 80, 7 gives 20, 0 gives 20, 440 gives 540.
 int NotFoundLevel(int lowestFound);
 
+/// What follows the keyword of the line of today's pages' runs when the keyword also has runs of the older page.
+inline constexpr char16_t kTodayLineMark[] = u"（今日页面）";
+
 /// One line for each keyword of `keywords`, in their order: a found run at its place, a not-found run at the
 /// not-found level, oldest first. A run without an answer (结果不完整) leaves no point: it says nothing of the rank.
+/// Places on the older page and on today's page are not compared: a keyword with runs of both kinds gets two
+/// lines, the older page's first, then today's, named keyword + kTodayLineMark.
 RankingTrend RankingTrendOf(const std::vector<KeywordRuns>& keywords);
 
 /// A keyword's runs at a glance.
 struct KeywordOverview {
     std::u16string keyword;
     std::size_t runs = 0;
-    std::optional<RankingRun> best;   ///< the found run with the best place (the newest of equals)
+    /// the found run with the best place (the newest of equals), of the latest run's position kind
+    std::optional<RankingRun> best;
     std::optional<RankingRun> latest; ///< the newest run
 };
 

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "jobs/shop/today_shop_page.h"
 #include "net/endpoints.h"
 #include "net/xml_http.h"
 #include "text/numbers.h"
@@ -16,7 +17,7 @@ FetchedPage DirectShopFetch(const std::u16string& url) {
     return {std::move(text), answer};
 }
 
-std::u16string ShopUnreadMessage(const ShopCrawlResult& result) {
+std::u16string ShopUnreadMessage(const ShopCrawlResult& result, PageAdvice advice) {
     if (!result.unreadPage) {
         return {};
     }
@@ -24,7 +25,7 @@ std::u16string ShopUnreadMessage(const ShopCrawlResult& result) {
     const std::u16string listed = page.number == 1 ? std::u16string(u"没有列出任何宝贝")
                                                    : u"只列出了之前各页的" + NumberText(result.count()) + u"个宝贝";
     return u"店铺宝贝列表不完整：读取店铺第" + NumberText(page.number) + u"页时" + PageKindReason(page.kind) + u"，" +
-           listed + u"。" + PageKindAdvice(page.kind);
+           listed + u"。" + advice(page.kind);
 }
 
 std::u16string NormalizeShopAddress(std::u16string& address) {
@@ -93,8 +94,8 @@ ShopCrawlResult CrawlShop(std::u16string& address, const ShopCrawlOptions& optio
 
     ShopCrawlResult result;
     bool ended = false;
-    for (int page = 1; page <= kShopMaxPages && !ended && !job.stopped(); ++page) {
-        job.reachPage(page, kShopMaxPages);
+    for (int page = 1; !ended && !job.stopped();) {
+        job.reachPage(result.pagesFetched + 1, kShopMaxPages);
         if (job.stopped()) {
             break; // stopped during the pause before the page
         }
@@ -105,31 +106,41 @@ ShopCrawlResult CrawlShop(std::u16string& address, const ShopCrawlOptions& optio
             break; // the request gave up: the page was never answered
         }
         // A page that is not the shop's search page tells nothing of the items after it.
-        if (const PageKind kind = ClassifyPage(fetched, kShopTexts); kind != PageKind::Normal) {
-            result.unreadPage = UnreadPage{page, kind, ShownAddress(fetched, url)};
+        ShopPageRead read = JudgeShopPage(fetched);
+        if (read.kind != PageKind::Normal) {
+            const std::u16string& verify = read.list.verifyAddress;
+            result.unreadPage = UnreadPage{page, read.kind, verify.empty() ? ShownAddress(fetched, url) : verify};
             break;
         }
-        if (FindText(fetched.text, kShopEndNotice) != std::u16string::npos) {
-            ended = true;
-            break;
+        int next = page + 1;
+        if (read.reader == ShopReader::Listing) {
+            if (FindText(fetched.text, kShopEndNotice) != std::u16string::npos) {
+                ended = true;
+                break;
+            }
+            if (read.linkCount > kShopMaxLinksPerPage) {
+                result.crowdedPages.push_back(page);
+                result.linksNotListed += read.linkCount - kShopMaxLinksPerPage;
+            }
+            // A page without any item link ends the crawl.
+            ended = read.linkCount == 0;
+        } else {
+            // Today's list goes on at the page its pagination offers; the last page offers none, and a page that
+            // offers one already behind it ends the list as well.
+            next = read.list.nextPage;
+            ended = next <= page;
         }
-        int links = 0;
-        std::vector<ShopItem> items = ParseShopPage(fetched.text, &links);
-        if (links > kShopMaxLinksPerPage) {
-            result.crowdedPages.push_back(page);
-            result.linksNotListed += links - kShopMaxLinksPerPage;
-        }
-        for (ShopItem& item : items) {
+        for (ShopItem& item : read.list.items) {
             result.text.append(item.id).append(u" ").append(item.title).append(u"\r\n");
             if (options.itemListed) {
                 options.itemListed(item);
             }
             result.items.push_back(std::move(item));
         }
-        // A page without any item link ends the crawl; one with links at the last page it may fetch leaves the
-        // pages after it unread.
-        ended = links == 0;
-        result.pageLimitReached = !ended && page == kShopMaxPages;
+        // A page that still goes on at the last page the crawl may fetch leaves the pages after it unread.
+        result.pageLimitReached = !ended && result.pagesFetched == kShopMaxPages;
+        ended = ended || result.pageLimitReached;
+        page = next;
     }
     // A stop that comes once the crawl has ended stops nothing.
     result.cancelled = job.stopped() && !ended && !result.unreadPage && !result.pageLimitReached;

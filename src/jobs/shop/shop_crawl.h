@@ -11,10 +11,13 @@
 #include "core/job.h"
 
 // The shop crawl: turns a shop address into the list of the shop's items by walking the shop's
-// own search pages ("http://" + ShopName + ".com/search.htm?v=1&pageNo=" + n) and taking every
-// item link out of each page. It stops at the end notice, at the first page without any item
-// link, or after the last page it may fetch; and at a page it cannot read (empty, an error status,
-// a login or verification page, a page of another layout), which leaves the listing incomplete.
+// own search pages ("http://" + ShopName + ".com/search.htm?v=1&pageNo=" + n), each read by the reader its
+// content calls for (today_shop_page.h). The older page gives every item link on it, and the crawl goes on at the
+// next page number; it stops at the end notice, at the first page without any item link, or after the last page
+// it may fetch. Today's page gives the shop's own list (not its recommendations) and the crawl goes on at the page
+// its pagination offers, stopping where it offers none. A page it cannot read (empty, an error status, a login or
+// verification page, a page no reader knows, such as today's page fetched without its data) ends the crawl and
+// leaves the listing incomplete.
 
 namespace tarvisk {
 
@@ -61,8 +64,8 @@ struct ShopCrawlResult {
 };
 
 /// What a crawl that ended at a page it could not read tells the user, naming the page and the
-/// reason; empty for a complete listing.
-std::u16string ShopUnreadMessage(const ShopCrawlResult& result);
+/// reason and ending with `advice`; empty for a complete listing.
+std::u16string ShopUnreadMessage(const ShopCrawlResult& result, PageAdvice advice = PageKindAdvice);
 
 /// Normalises a typed shop address in place: lower case, "/" appended when it has none, "//" put
 /// in front when it then has no "//", and "/" put after the host when nothing ends it but a query

@@ -224,12 +224,22 @@ ShopPageRead ReadShopPage(const FetchedPage& page) {
     return read;
 }
 
-bool ShopPageReadable(const FetchedPage& page) {
-    if (const PageKind kind = ClassifyPage(page, kShopTexts); kind != PageKind::Unrecognised) {
-        return kind == PageKind::Normal;
+ShopPageRead JudgeShopPage(const FetchedPage& page) {
+    if (const PageKind kind = ClassifyPage(page, kShopTexts);
+        kind != PageKind::Normal && kind != PageKind::Unrecognised) {
+        ShopPageRead refused;
+        refused.kind = kind;
+        return refused;
     }
-    const ShopPageRead read = ReadShopPage(page);
-    return read.reader != ShopReader::None && read.kind == PageKind::Normal;
+    ShopPageRead read = ReadShopPage(page);
+    if (read.reader == ShopReader::None) {
+        read.kind = PageKind::Unrecognised;
+    }
+    return read;
+}
+
+bool ShopPageReadable(const FetchedPage& page) {
+    return JudgeShopPage(page).kind == PageKind::Normal;
 }
 
 } // namespace tarvisk

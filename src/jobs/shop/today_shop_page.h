@@ -72,8 +72,12 @@ struct ShopPageRead {
 /// the classifier's to judge.
 ShopPageRead ReadShopPage(const FetchedPage& page);
 
-/// True when the crawl can read the page: the classifier finds it a shop page (page_check.h, the older page's
-/// texts and every address rule), or a reader of today's page reads a list off it.
+/// A shop page as the crawl takes it: the classifier's kind (page_check.h: every address rule, an error status, an
+/// empty page, a login or verification page) where that says the page is not a shop page, else read by
+/// ReadShopPage; a page no reader reads is Unrecognised, and a refusal of the gateway gives its own kind.
+ShopPageRead JudgeShopPage(const FetchedPage& page);
+
+/// True when the crawl can read the page: JudgeShopPage finds it a shop page.
 bool ShopPageReadable(const FetchedPage& page);
 
 } // namespace tarvisk
