@@ -92,6 +92,8 @@ std::string RankingRunsCsv(const std::vector<RankingRun>& runs) {
     for (const RankingRun& run : runs) {
         const bool found = run.outcome == RankingOutcome::Found;
         const auto foundNumber = [found](int number) { return found ? NumberText(number) : std::u16string(); };
+        // Today's page shows its items as one run: its place is in the result text, never as a row and a column.
+        const bool grid = run.positionKind == RankingPositionKind::Grid;
         std::u16string unread;
         for (const UnreadPage& page : run.unreadPages) {
             unread += std::u16string(unread.empty() ? u"第" : u"；第") + NumberText(page.number) + u"页：" +
@@ -104,8 +106,8 @@ std::string RankingRunsCsv(const std::vector<RankingRun>& runs) {
         run.target.kind == RankingTarget::OneItem ? record.id(run.target.value) : record.text(run.target.value);
         record.text(RankingOutcomeText(run))
             .text(foundNumber(run.page))
-            .text(foundNumber(run.row))
-            .text(foundNumber(run.column))
+            .text(grid ? foundNumber(run.row) : u"")
+            .text(grid ? foundNumber(run.column) : u"")
             .text(foundNumber(run.number))
             .id(run.itemId)
             .text(run.itemTitle)

@@ -33,7 +33,8 @@ std::string ResultTableCsv(const ResultTable& table, std::u16string_view idColum
 
 /// Ranking runs with the header 查询时间, 关键字, 目标类型 (宝贝 or 店铺), 目标, 结果 (as RankingOutcomeText writes
 /// it), 页, 行, 列, 名次, 宝贝ID, 宝贝标题, 要查页数, 已查页数, 未读页 ("第3页：淘宝要求登录", several separated by
-/// "；"). Found-only cells are empty for the other runs; times in local time; ids as ids.
+/// "；"). Found-only cells are empty for the other runs, 行 and 列 for runs of today's page (its place is in 结果);
+/// times in local time; ids as ids.
 std::string RankingRunsCsv(const std::vector<RankingRun>& runs);
 
 /// A shop listing with the header 宝贝ID, 宝贝标题.

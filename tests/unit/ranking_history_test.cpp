@@ -318,7 +318,10 @@ TEST_F(RankingHistoryTest, TrackedKeywordsKeepTheUsersOrderWithoutRepeats) {
 }
 
 TEST_F(RankingHistoryTest, RunsExportWithFoundOnlyCellsEmptyForTheOthers) {
-    const std::string csv = RankingRunsCsv({foundRun(u"a", 0, 51), otherRun(u"b", 0, RankingOutcome::Incomplete)});
+    RankingRun today = foundRun(u"c", 0, 51);
+    today.positionKind = RankingPositionKind::Place;
+    const std::string csv =
+        RankingRunsCsv({foundRun(u"a", 0, 51), otherRun(u"b", 0, RankingOutcome::Incomplete), today});
     EXPECT_NE(csv.find("查询时间,关键字,目标类型,目标,结果,页,行,列,名次,宝贝ID,宝贝标题,要查页数,已查页数,未读页"),
               std::string::npos);
     EXPECT_NE(csv.find(",a,宝贝,\"=\"\"42054041382\"\"\",2页 2行 第3 (#51),2,2,3,51,\"=\"\"42054041382\"\"\","),
@@ -327,6 +330,8 @@ TEST_F(RankingHistoryTest, RunsExportWithFoundOnlyCellsEmptyForTheOthers) {
         csv.find(
             ",b,宝贝,\"=\"\"42054041382\"\"\",结果不完整,,,,,,,3,3,第2页：淘宝返回了空白页；第3页：淘宝要求安全验证"),
         std::string::npos);
+    // Today's page places its items in one run: no row and column.
+    EXPECT_NE(csv.find(",c,宝贝,\"=\"\"42054041382\"\"\",2页 第7个 (#51),2,,,51,"), std::string::npos);
 }
 
 } // namespace
