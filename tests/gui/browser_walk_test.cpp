@@ -119,6 +119,25 @@ private slots:
         QCOMPARE(window.results().rowCount(), 2 * demo::kTodayPageItems + 6);
         QCOMPARE(storedRuns(store, demo::kTodaySliderKeyword), std::size_t(1));
     }
+
+    // Passing a slider in the login browser does not help the walk's own requests: the message offers what does.
+    void aSliderInDirectModeOffersTheBrowser() {
+        SoPaiMing window;
+        readyToWalk(window, u"限流宝贝", 1, FetchMode::Direct);
+        m_scope->messages.takeOffers(true);
+        QSignalSpy finished(&window, &SoPaiMing::searchFinished);
+        window.Command1_Click();
+        QVERIFY(finished.wait(30000));
+        QCOMPARE(m_scope->messages.offers().size(), 1);
+        const QString offer = m_scope->messages.offers().front();
+        QVERIFY2(offer.contains(QStringLiteral("改用“通过浏览器”读取")), qPrintable(offer));
+        QVERIFY2(!offer.contains(QStringLiteral("请先在浏览器中通过验证")), qPrintable(offer));
+        // Taken, the walk runs again through the browser.
+        QCOMPARE(window.fetchMode(), FetchMode::Browser);
+        QTRY_VERIFY(window.isSearching());
+        window.cancelSearch();
+        QVERIFY(finished.wait(30000));
+    }
 };
 
 TARVISK_DEMO_WINDOW_TEST_MAIN(BrowserWalkTest)

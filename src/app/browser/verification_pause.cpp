@@ -15,6 +15,7 @@
 
 #include "app/browser/browser_view.h"
 #include "app/ui/qt_text.h"
+#include "app/ui/window_helpers.h"
 #include "core/cancel.h"
 
 namespace tarvisk {
@@ -143,6 +144,9 @@ void VerificationPause::show(const QString& address, PageKind kind, const QStrin
     m_line->setText(lineFor(kind, jobName));
     m_shownLoaded = false;
     m_view->setUrl(QUrl(address));
+    if (!m_window->isVisible()) {
+        CenterForm(*m_window);
+    }
     m_window->show();
     m_window->raise();
     m_window->activateWindow();
