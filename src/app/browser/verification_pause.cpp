@@ -98,7 +98,7 @@ FetchedPage VerificationPause::fetch(const std::function<FetchedPage()>& fetchOn
 void VerificationPause::makeWindow() {
     m_window = new QWidget(&m_owner, Qt::Window);
     m_window->setObjectName(QStringLiteral("VerificationWindow"));
-    m_window->resize(1000, 720);
+    m_window->resize(800, 480);
     m_line = new QLabel(m_window);
     m_line->setObjectName(QStringLiteral("VerificationLine"));
     m_line->setTextFormat(Qt::PlainText);
