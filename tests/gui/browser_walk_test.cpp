@@ -51,6 +51,20 @@ void waitForSlider(SoPaiMing& window) {
                              10000);
 }
 
+/// A walk of the slider keyword through the browser, waiting at the slider once started.
+struct SliderWalk {
+    LocalStore store{HistoryFilePath()};
+    SoPaiMing window{&store};
+    QSignalSpy finished{&window, &SoPaiMing::searchFinished};
+
+    void start() {
+        readyToWalk(window, demo::kTodaySliderKeyword, 7, FetchMode::Browser);
+        window.Command1_Click();
+        waitForSlider(window);
+        QCOMPARE(storedRuns(store, demo::kTodaySliderKeyword), std::size_t(0));
+    }
+};
+
 } // namespace
 
 class BrowserWalkTest : public WindowTest {
@@ -87,13 +101,9 @@ private slots:
 
     // Before the slider is passed (the browser profile keeps the pass for the rest of the run).
     void cancelWhileWaitingKeepsTheRowsAndStoresNothing() {
-        LocalStore store(HistoryFilePath());
-        SoPaiMing window(&store);
-        readyToWalk(window, demo::kTodaySliderKeyword, 7, FetchMode::Browser);
-        QSignalSpy finished(&window, &SoPaiMing::searchFinished);
-        window.Command1_Click();
-        waitForSlider(window);
-        QCOMPARE(storedRuns(store, demo::kTodaySliderKeyword), std::size_t(0));
+        SliderWalk walk;
+        walk.start();
+        auto& [store, window, finished] = walk;
         control<QPushButton>(*window.verificationPause()->window(), "VerificationCancel")->click();
         QVERIFY(finished.wait(30000));
         QVERIFY(!window.verificationPause()->window()->isVisible());
@@ -103,12 +113,9 @@ private slots:
     }
 
     void aSliderPausesTheWalkUntilItIsPassed() {
-        LocalStore store(HistoryFilePath());
-        SoPaiMing window(&store);
-        readyToWalk(window, demo::kTodaySliderKeyword, 7, FetchMode::Browser);
-        QSignalSpy finished(&window, &SoPaiMing::searchFinished);
-        window.Command1_Click();
-        waitForSlider(window);
+        SliderWalk walk;
+        walk.start();
+        auto& [store, window, finished] = walk;
         QCOMPARE(control<QLabel>(window, "Label1")->text(), QStringLiteral("等待完成验证"));
         window.verificationPause()->view()->page()->runJavaScript(
             QStringLiteral("document.getElementById('nc_1_n1z').click()"));
