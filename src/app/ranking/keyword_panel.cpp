@@ -282,7 +282,7 @@ void KeywordPanel::run(std::vector<std::u16string> keywords, bool scheduled) {
     }
 
     KeywordRankingOptions options;
-    options.fetch = m_window.pageFetch();
+    options.fetch = m_window.walkFetch([this] { cancelRun(); });
     options.pauseSeconds = m_window.pauseSeconds();
     options.cancel = m_job.cancelFlag();
     options.progress = [this, count = m_keywords.size()](std::size_t index, int page, int pages) {

@@ -4,6 +4,7 @@
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QComboBox>
 #include <QFrame>
 #include <QHeaderView>
 #include <QLabel>
@@ -15,9 +16,15 @@
 #include <QTableView>
 #include <QTimer>
 
+#include "app/browser/browser_profile.h"
 #include "app/browser/browser_view.h"
+#include "app/browser/page_fetch.h"
+#include "app/browser/verification_pause.h"
 #include "app/ranking/keyword_panel.h"
 #include "jobs/ranking/picture_view.h"
+#include "jobs/ranking/today_search_page.h"
+#include "jobs/shop/shop_page.h"
+#include "jobs/shop/today_shop_page.h"
 #include "app/ranking/result_table_model.h"
 #include "app/shop/so_shop_goods.h"
 #include "app/ui/file_dialogs.h"
@@ -43,6 +50,18 @@ bool insertedAtOnce(const QString& before, const QString& after) {
     return after.size() > before.size() + 1;
 }
 
+/// 读取方式's choices, in the order the box lists them, with the names the settings keep.
+struct FetchChoice {
+    FetchMode mode;
+    const char16_t* caption;
+    const char16_t* name;
+};
+constexpr FetchChoice kFetchChoices[] = {
+    {FetchMode::Auto, u"自动", u"auto"},
+    {FetchMode::Direct, u"直接请求", u"direct"},
+    {FetchMode::Browser, u"通过浏览器", u"browser"},
+};
+
 } // namespace
 
 SoPaiMing::SoPaiMing(LocalStore* store, QWidget* parent)
@@ -60,6 +79,7 @@ SoPaiMing::SoPaiMing(LocalStore* store, QWidget* parent)
       m_picture1(new QFrame(this)), m_w1(new BrowserView(m_picture1)),
       m_label5(new QLabel(QStringLiteral("页间停顿："), this)), m_pause(MakePauseBox(this)),
       m_label6(new QLabel(QStringLiteral("每读完一页稍等片刻（前后随机浮动三成），可减少淘宝的安全验证"), this)),
+      m_label7(new QLabel(QStringLiteral("读取方式："), this)), m_fetchMode(new QComboBox(this)),
       m_progress(new JobProgress(this)),
       m_ownStore(store != nullptr ? nullptr : std::make_unique<LocalStore>(HistoryFilePath())),
       m_store(store != nullptr ? store : m_ownStore.get()),
@@ -90,6 +110,8 @@ SoPaiMing::SoPaiMing(LocalStore* store, QWidget* parent)
         {m_label5, "Label5", 120, 10620, 1095, 255, -1},
         {m_pause, "Pause", 1215, 10545, 1455, 330, 17},
         {m_label6, "Label6", 2775, 10620, 7800, 255, -1},
+        {m_label7, "Label7", 10680, 10620, 975, 255, -1},
+        {m_fetchMode, "FetchMode", 11655, 10545, 1560, 330, 18},
     };
     LayOutControls(layout);
     // While a job runs, and after one that has something to say, the progress strip takes the place of the pause's
@@ -102,6 +124,13 @@ SoPaiMing::SoPaiMing(LocalStore* store, QWidget* parent)
     m_text2->setToolTip(QStringLiteral("您还可以把宝贝URL地址粘贴到这里"));
     m_op1->setChecked(true);
     m_picture1->setFrameShape(QFrame::NoFrame);
+
+    for (const FetchChoice& choice : kFetchChoices) {
+        m_fetchMode->addItem(QtText(choice.caption), static_cast<int>(choice.mode));
+    }
+    m_fetchMode->setToolTip(
+        QStringLiteral("直接请求：程序自己读取网页；通过浏览器：在登录窗口的浏览器里打开网页（带着登录），"
+                       "遇到滑块时暂停等您完成验证；自动：直接请求读不出时改用浏览器"));
 
     m_list0->setModel(m_model.get());
     m_list0->setSelectionBehavior(QAbstractItemView::SelectRows);
@@ -123,6 +152,7 @@ SoPaiMing::SoPaiMing(LocalStore* store, QWidget* parent)
     connect(m_model.get(), &QAbstractItemModel::rowsRemoved, this, &SoPaiMing::fitNumberColumn);
 
     connect(m_keyWord, &QLineEdit::textChanged, this, &SoPaiMing::KeyWord_Change);
+    connect(m_fetchMode, &QComboBox::currentIndexChanged, this, &SoPaiMing::FetchMode_Change);
     connect(m_pages, &QLineEdit::textChanged, this, &SoPaiMing::Pages_Change);
     connect(m_pages, &QLineEdit::editingFinished, this, &SoPaiMing::boundPages);
     m_text2Now = m_text2->text();
@@ -175,7 +205,70 @@ SoPaiMing::~SoPaiMing() {
     // The boxes end their editing as the window goes: their handlers must not run on a half-destroyed window.
     m_pages->disconnect(this);
     m_text2->disconnect(this);
+    // Their jobs may fetch through the browser: they end before it goes.
+    delete m_shop;
     delete m_keywordPanel;
+}
+
+FetchMode SoPaiMing::fetchMode() const {
+    return static_cast<FetchMode>(m_fetchMode->currentData().toInt());
+}
+
+void SoPaiMing::setFetchMode(FetchMode mode) {
+    m_fetchMode->setCurrentIndex(m_fetchMode->findData(static_cast<int>(mode)));
+}
+
+void SoPaiMing::FetchMode_Change() {
+    for (const FetchChoice& choice : kFetchChoices) {
+        if (choice.mode == fetchMode()) {
+            WriteSetting(u"FetchMode", choice.name);
+        }
+    }
+}
+
+BrowserPageFetch& SoPaiMing::browserFetch() {
+    if (!m_browser) {
+        m_browser = std::make_unique<BrowserPageFetch>(BrowserProfile());
+        m_verification = new VerificationPause(*this);
+        connect(m_verification, &VerificationPause::waitingChanged, this, [this](bool waiting) {
+            if (waiting) {
+                showLabel1(QStringLiteral("等待完成验证"), false);
+            }
+        });
+    }
+    return *m_browser;
+}
+
+RankingPageFetch SoPaiMing::walkFetch(std::function<void()> cancelWalk) {
+    if (m_fetch || fetchMode() == FetchMode::Direct) {
+        return m_fetch; // empty: the walk's own requests
+    }
+    BrowserPageFetch& browser = browserFetch();
+    RankingPageFetch throughBrowser = [&browser, pause = m_verification,
+                                       cancelWalk = std::move(cancelWalk)](std::u16string& url) {
+        return pause->fetch([&] { return browser.fetch(url); }, ClassifySearchPage, QStringLiteral("排名查询"),
+                            cancelWalk);
+    };
+    return ChooseFetch<std::u16string&>(fetchMode(), DirectRankingFetch, std::move(throughBrowser), SearchPageReadable);
+}
+
+ShopPageFetch SoPaiMing::crawlFetch() {
+    if (fetchMode() == FetchMode::Direct) {
+        return {};
+    }
+    BrowserPageFetch& browser = browserFetch();
+    ShopPageFetch throughBrowser = [&browser, pause = m_verification, shop = m_shop](const std::u16string& url) {
+        return pause->fetch([&] { return browser.fetch(url); },
+                            [](const FetchedPage& page) { return ClassifyPage(page, kShopTexts); },
+                            QStringLiteral("店铺宝贝读取"),
+                            [shop] {
+                                if (shop) {
+                                    shop->cancelCrawl();
+                                }
+                            });
+    };
+    return ChooseFetch<const std::u16string&>(fetchMode(), DirectShopFetch, std::move(throughBrowser),
+                                              ShopPageReadable);
 }
 
 bool SoPaiMing::isSearching() const {
@@ -249,6 +342,7 @@ SoShopGoods& SoPaiMing::shopWindow() {
     if (!m_shop) {
         m_shop = new SoShopGoods(this);
         m_shop->setPauseSeconds(m_pause->value());
+        m_shop->setPageFetchMaker([this] { return crawlFetch(); });
         // Whoever starts it, a crawl fills the list the shop mode reads: no walk and no second crawl starts
         // until it has ended. The progress of the crawl Command3 started shows here, with its cancel button.
         connect(m_shop, &SoShopGoods::crawlStarted, this, &SoPaiMing::shopCrawlStarted);
@@ -278,6 +372,12 @@ void SoPaiMing::Form_Load() {
     m_surl->setText(ReadControlSetting(*m_surl));
     m_pages->setText(ReadControlSetting(*m_pages));
     m_pause->setValue(StoredPauseSeconds());
+    const std::u16string fetchName = ReadSetting(u"FetchMode");
+    for (const FetchChoice& choice : kFetchChoices) {
+        if (choice.name == fetchName) {
+            setFetchMode(choice.mode);
+        }
+    }
     boundPages();
     const double op = LeadingNumber(ReadSetting(u"op"));
     if (op == 1 && !m_op1->isChecked()) {
@@ -356,6 +456,7 @@ void SoPaiMing::Pause_Change() {
     StorePauseSeconds(m_pause->value());
     if (m_shop) {
         m_shop->setPauseSeconds(m_pause->value());
+        m_shop->setPageFetchMaker([this] { return crawlFetch(); });
     }
 }
 
@@ -400,7 +501,7 @@ void SoPaiMing::startWalk() {
     walkTable->resetColumns(m_table.columns());
     auto result = std::make_shared<RankingResult>();
     RankingOptions options;
-    options.fetch = m_fetch;
+    options.fetch = walkFetch([this] { cancelSearch(); });
     options.pauseSeconds = m_pause->value();
     options.cancel = m_job.cancelFlag();
     // While it walks, the label tells the page under way: a position shows only once the walk has its answer.
@@ -457,7 +558,7 @@ void SoPaiMing::finishSearch(const RankingResult& result) {
     }
     Command2_Click();
     // The rows found stay in the table; the message says which pages could not be read.
-    if (!result.conclusive() && !result.cancelled) {
+    if (!result.conclusive() && !result.cancelled && !offerBrowser(result)) {
         const UnreadPage& last = result.unreadPages.back();
         const PageKind kind = result.endedAtUnreadPage ? last.kind : PageKind::Empty;
         if (ShowUnreadPageBox(this, QtText(RankingUnreadMessage(result)), kind, QtText(last.address))) {
@@ -465,6 +566,24 @@ void SoPaiMing::finishSearch(const RankingResult& result) {
         }
     }
     emit searchFinished();
+}
+
+bool SoPaiMing::offerBrowser(const RankingResult& result) {
+    if (m_fetch || fetchMode() != FetchMode::Direct || !result.endedAtUnreadPage ||
+        !NeedsTheUser(result.unreadPages.back().kind)) {
+        return false;
+    }
+    // The walk's own requests carry no login and pass no slider, whatever the login browser has passed: only
+    // reading through the browser helps.
+    QString text = QtText(RankingUnreadMessage(result));
+    text.chop(static_cast<qsizetype>(PageKindAdvice(result.unreadPages.back().kind).size()));
+    text += QStringLiteral("\n\n“直接请求”是程序自己的请求，在登录窗口中登录或通过验证对它无效。改用“通过浏览器”读取："
+                           "网页在登录窗口的浏览器里打开，遇到登录或滑块时暂停，等您在弹出的窗口中完成后自动继续。");
+    if (AskMessageBox(this, text, QStringLiteral("改用浏览器继续"))) {
+        setFetchMode(FetchMode::Browser);
+        QTimer::singleShot(0, this, &SoPaiMing::Command1_Click);
+    }
+    return true;
 }
 
 void SoPaiMing::cancelSearch() {

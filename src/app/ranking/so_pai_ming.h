@@ -6,13 +6,16 @@
 #include <QPointer>
 #include <QWidget>
 
+#include "jobs/fetch_mode.h"
 #include "jobs/ranking/ranking_search.h"
+#include "jobs/shop/shop_crawl.h"
 #include "app/ui/background_job.h"
 #include "app/ui/pause_box.h"
 #include "app/ui/window_helpers.h"
 #include "store/ranking_history.h"
 #include "table/result_table.h"
 
+class QComboBox;
 class QFrame;
 class QLabel;
 class QLineEdit;
@@ -23,12 +26,14 @@ class QTableView;
 
 namespace tarvisk {
 
+class BrowserPageFetch;
 class BrowserView;
 class JobProgress;
 class KeywordPanel;
 class LocalStore;
 class ResultTableModel;
 class SoShopGoods;
+class VerificationPause;
 
 /// The ranking window "淘宝宝贝排名查询": for a keyword it walks the marketplace's search result pages and finds
 /// the position of one item or of the first item of a shop, listing every item it passes in the result table
@@ -55,9 +60,16 @@ public:
     /// True while a ranking walk or a crawl of the shop window runs: neither may start then.
     bool isBusy() const;
 
-    /// The page fetch of the walk; empty means the marketplace request (tests give their own pages).
+    /// The page fetch of every walk, whatever 读取方式 says (tests give their own pages); empty: 读取方式 decides.
     void setPageFetch(RankingPageFetch fetch) { m_fetch = std::move(fetch); }
-    const RankingPageFetch& pageFetch() const { return m_fetch; }
+    /// How the walks and the shop window's crawls reach their pages (读取方式, kept in the settings).
+    FetchMode fetchMode() const;
+    void setFetchMode(FetchMode mode);
+    /// The page fetch of one walk: the one set, else by 读取方式: direct requests, or through the login browser,
+    /// where a login or slider page makes the walk wait for the user (`cancelWalk` runs when the user gives up).
+    RankingPageFetch walkFetch(std::function<void()> cancelWalk);
+    /// The pause that shows a page for the user to pass while a walk or a crawl waits; null before the first.
+    VerificationPause* verificationPause() const { return m_verification; }
     /// The pause between pages, in seconds.
     int pauseSeconds() const;
 
@@ -105,6 +117,8 @@ public slots:
     void Command4_Click();
     /// Stops the running walk, or the crawl that Command3 started; what was found so far stays.
     void cancelSearch();
+    /// Stores 读取方式.
+    void FetchMode_Change();
     /// Shows or hides the keyword panel (the window grows to its right to hold it).
     void showKeywordPanel(bool shown);
 
@@ -144,6 +158,12 @@ private:
     void boundPages();
     /// Text2 reduced to the item id in it (a pasted item address leaves its id).
     void keepItemIdOnly();
+    /// The fetch through the login browser, made on first use, and its pause for the user.
+    BrowserPageFetch& browserFetch();
+    /// The page fetch of one crawl of the shop window, by 读取方式.
+    ShopPageFetch crawlFetch();
+    /// After a walk in direct mode ended at a login or slider page: offers to go on through the browser.
+    bool offerBrowser(const RankingResult& result);
     /// Widens the "No." column when its row numbers outgrow it (1000 and more rows).
     void fitNumberColumn();
 
@@ -169,6 +189,8 @@ private:
     QLabel* m_label5;
     QSpinBox* m_pause;
     QLabel* m_label6;
+    QLabel* m_label7;
+    QComboBox* m_fetchMode;
     JobProgress* m_progress;
     QPointer<SoShopGoods> m_shop;
     RankingPageFetch m_fetch;
@@ -181,7 +203,9 @@ private:
     LocalStore* m_store;
     KeywordPanel* m_keywordPanel = nullptr;
     QPushButton* m_keywordButton;
-    BackgroundJob m_job; // last: stopped before the members a running walk reports into
+    VerificationPause* m_verification = nullptr;
+    std::unique_ptr<BrowserPageFetch> m_browser; // outlives the jobs that fetch through it
+    BackgroundJob m_job;                         // last: stopped before the members a running walk reports into
 };
 
 } // namespace tarvisk

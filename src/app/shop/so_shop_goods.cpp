@@ -161,7 +161,9 @@ void SoShopGoods::Command1_Click() {
 
     auto result = std::make_shared<ShopCrawlResult>();
     ShopCrawlOptions options;
-    options.fetch = m_fetch;
+    if (m_makeFetch) {
+        options.fetch = m_makeFetch();
+    }
     options.pauseSeconds = m_pauseSeconds;
     options.cancel = m_job.cancelFlag();
     options.progress = [this](int page, int pages) {

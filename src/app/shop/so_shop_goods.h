@@ -1,5 +1,7 @@
 #pragma once
 
+#include <functional>
+
 #include <QWidget>
 
 #include "jobs/shop/shop_crawl.h"
@@ -45,8 +47,12 @@ public:
     /// The shop address in SURL, as typed.
     QString shopAddress() const;
 
-    /// The page fetch of the crawl; empty means the marketplace request (tests give their own pages).
-    void setPageFetch(ShopPageFetch fetch) { m_fetch = std::move(fetch); }
+    /// The page fetch of every crawl; empty means the marketplace request (tests give their own pages).
+    void setPageFetch(ShopPageFetch fetch) {
+        m_makeFetch = [fetch = std::move(fetch)] { return fetch; };
+    }
+    /// Makes the page fetch of each crawl as it starts (the ranking window's 读取方式).
+    void setPageFetchMaker(std::function<ShopPageFetch()> make) { m_makeFetch = std::move(make); }
     /// Seconds the crawl waits (give or take 30%) before every page after the first; 0: none.
     void setPauseSeconds(double seconds) { m_pauseSeconds = seconds; }
 
@@ -95,7 +101,7 @@ private:
     QListWidget* m_list1;
     QListWidget* m_list2;
     JobProgress* m_progress;
-    ShopPageFetch m_fetch;
+    std::function<ShopPageFetch()> m_makeFetch;
     double m_pauseSeconds = 0;
     ShopCrawlResult m_crawl;
     QString m_listedAddress;

@@ -1,0 +1,75 @@
+#pragma once
+
+#include <functional>
+#include <memory>
+
+#include <QObject>
+#include <QPointer>
+#include <QString>
+
+#include "jobs/page_check.h"
+
+class QLabel;
+class QPushButton;
+class QWidget;
+
+namespace tarvisk {
+
+class BrowserView;
+
+/// How a job takes a page it fetched: a login or verification kind (NeedsTheUser) makes the fetch pause.
+using PageJudge = std::function<PageKind(const FetchedPage&)>;
+
+/// Lets a job's fetch through the browser wait for the user instead of ending at a login or slider page: the page
+/// is shown in a window of the login browser's profile with one line saying what to do, and the fetch asks again
+/// for the same address once the shown page has become an ordinary one (the slider passed, the login made). The
+/// job never learns of the wait: its fetch just takes longer. 取消 in that window, or closing it, cancels the job,
+/// which then keeps what it found so far.
+///
+/// Threads: the object and its window live on the window thread; fetch() is called from the job's thread.
+class VerificationPause : public QObject {
+    Q_OBJECT
+public:
+    /// The window opens in front of `owner`.
+    explicit VerificationPause(QWidget& owner);
+    ~VerificationPause() override;
+
+    /// `fetchOnce()` on the job's thread, asked again after each wait while `judge` finds a page that needs the
+    /// user. `cancelJob` runs on the window thread when the user gives up waiting; the wait ends when the job's
+    /// cancel flag is set (CancelRequested()), and the fetch then gives an empty page. `jobName` names the job in
+    /// the window's line.
+    FetchedPage fetch(const std::function<FetchedPage()>& fetchOnce, const PageJudge& judge, const QString& jobName,
+                      const std::function<void()>& cancelJob);
+
+    /// The window showing the page to pass; null until the first wait.
+    QWidget* window() const { return m_window; }
+    /// Its browser.
+    BrowserView* view() const { return m_view; }
+    /// True while a job waits for the user.
+    bool isWaiting() const { return m_wait != nullptr; }
+
+signals:
+    /// A job began or ended waiting for the user.
+    void waitingChanged(bool waiting);
+
+private:
+    struct Wait;
+
+    void show(const QString& address, PageKind kind, const QString& jobName, std::shared_ptr<Wait> wait,
+              std::function<void()> cancelJob);
+    void end(const std::shared_ptr<Wait>& wait);
+    void lookAtShownPage();
+    void makeWindow();
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+    QWidget& m_owner;
+    QPointer<QWidget> m_window;
+    BrowserView* m_view = nullptr;
+    QLabel* m_line = nullptr;
+    QPushButton* m_cancel = nullptr;
+    bool m_shownLoaded = false;
+    std::shared_ptr<Wait> m_wait; ///< the job's wait under way (window thread)
+    std::function<void()> m_cancelJob;
+};
+
+} // namespace tarvisk

@@ -1,0 +1,151 @@
+// The ranking window's walks through the login browser on the demo marketplace's today pages: 读取方式, a target
+// on page 2, and a slider that pauses the walk until it is passed in the window it shows (or the walk is
+// cancelled there).
+
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QSpinBox>
+
+#include "app/browser/browser_view.h"
+#include "app/browser/verification_pause.h"
+#include "app/ranking/so_pai_ming.h"
+#include "app/ui/qt_text.h"
+#include "demo/market_pages.h"
+#include "demo/today_pages.h"
+#include "store/ranking_history.h"
+#include "window_test_support.h"
+
+using namespace tarvisk;
+using namespace tarvisk::test;
+
+namespace {
+
+QString todayItem(int number) {
+    return QtText(demo::DemoShopItemId(*demo::DemoShopByHost(demo::kTodayShopHost), number));
+}
+
+/// Sets the window up for a walk of `keyword` to the today shop's item `item` over three pages, without a pause.
+void readyToWalk(SoPaiMing& window, const char16_t* keyword, int item, FetchMode mode) {
+    control<QLineEdit>(window, "KeyWord")->setText(QtText(keyword));
+    control<QLineEdit>(window, "Text2")->setText(todayItem(item));
+    control<QLineEdit>(window, "Pages")->setText(QStringLiteral("3"));
+    control<QSpinBox>(window, "Pause")->setValue(0);
+    window.setFetchMode(mode);
+}
+
+std::size_t storedRuns(LocalStore& store, const char16_t* keyword) {
+    return StoredRankingRuns(store, keyword, std::nullopt).value_or(std::vector<RankingRun>{}).size();
+}
+
+/// Waits until the walk of `window` waits for the user at the slider it shows.
+void waitForSlider(SoPaiMing& window) {
+    QTRY_VERIFY_WITH_TIMEOUT(window.verificationPause() && window.verificationPause()->isWaiting(), 30000);
+    QWidget* shown = window.verificationPause()->window();
+    QVERIFY(shown->isVisible());
+    QCOMPARE(control<QLabel>(*shown, "VerificationLine")->text(),
+             QStringLiteral("请在这个窗口中拖动滑块完成验证，完成后排名查询会自动继续"));
+    QTRY_VERIFY_WITH_TIMEOUT(documentHtml(*window.verificationPause()->view()).contains(QLatin1String("nc_1_n1z")),
+                             10000);
+}
+
+/// A walk of the slider keyword through the browser, waiting at the slider once started.
+struct SliderWalk {
+    LocalStore store{HistoryFilePath()};
+    SoPaiMing window{&store};
+    QSignalSpy finished{&window, &SoPaiMing::searchFinished};
+
+    void start() {
+        readyToWalk(window, demo::kTodaySliderKeyword, 7, FetchMode::Browser);
+        window.Command1_Click();
+        waitForSlider(window);
+        QCOMPARE(storedRuns(store, demo::kTodaySliderKeyword), std::size_t(0));
+    }
+};
+
+} // namespace
+
+class BrowserWalkTest : public WindowTest {
+    Q_OBJECT
+
+private slots:
+    void theFetchModeIsKeptInTheSettings() {
+        {
+            SoPaiMing window;
+            QCOMPARE(window.fetchMode(), FetchMode::Auto);
+            window.setFetchMode(FetchMode::Browser);
+        }
+        SoPaiMing window;
+        QCOMPARE(window.fetchMode(), FetchMode::Browser);
+        QCOMPARE(control<QComboBox>(window, "FetchMode")->currentText(), QStringLiteral("通过浏览器"));
+    }
+
+    void aTodayWalkFindsItsTargetOnPage2_data() {
+        QTest::addColumn<FetchMode>("mode");
+        QTest::newRow("通过浏览器") << FetchMode::Browser;
+        QTest::newRow("自动") << FetchMode::Auto;
+    }
+    void aTodayWalkFindsItsTargetOnPage2() {
+        QFETCH(FetchMode, mode);
+        SoPaiMing window;
+        readyToWalk(window, demo::kTodayKeyword, 5, mode);
+        QSignalSpy finished(&window, &SoPaiMing::searchFinished);
+        window.Command1_Click();
+        QVERIFY(finished.wait(60000));
+        QVERIFY2(control<QLabel>(window, "Label1")->text().startsWith(QStringLiteral("2页 第15个")),
+                 qPrintable(control<QLabel>(window, "Label1")->text()));
+        QCOMPARE(window.results().rowCount(), demo::kTodayPageItems + 15);
+    }
+
+    // Before the slider is passed (the browser profile keeps the pass for the rest of the run).
+    void cancelWhileWaitingKeepsTheRowsAndStoresNothing() {
+        SliderWalk walk;
+        walk.start();
+        auto& [store, window, finished] = walk;
+        control<QPushButton>(*window.verificationPause()->window(), "VerificationCancel")->click();
+        QVERIFY(finished.wait(30000));
+        QVERIFY(!window.verificationPause()->window()->isVisible());
+        QCOMPARE(window.results().rowCount(), demo::kTodayPageItems);
+        QCOMPARE(control<QLabel>(window, "Label1")->text(), QtText(kRankingCancelled));
+        QCOMPARE(storedRuns(store, demo::kTodaySliderKeyword), std::size_t(0));
+    }
+
+    void aSliderPausesTheWalkUntilItIsPassed() {
+        SliderWalk walk;
+        walk.start();
+        auto& [store, window, finished] = walk;
+        QCOMPARE(control<QLabel>(window, "Label1")->text(), QStringLiteral("等待完成验证"));
+        window.verificationPause()->view()->page()->runJavaScript(
+            QStringLiteral("document.getElementById('nc_1_n1z').click()"));
+        QVERIFY(finished.wait(60000));
+        QVERIFY(!window.verificationPause()->window()->isVisible());
+        QVERIFY2(control<QLabel>(window, "Label1")->text().startsWith(QStringLiteral("3页 第6个")),
+                 qPrintable(control<QLabel>(window, "Label1")->text()));
+        QCOMPARE(window.results().rowCount(), 2 * demo::kTodayPageItems + 6);
+        QCOMPARE(storedRuns(store, demo::kTodaySliderKeyword), std::size_t(1));
+    }
+
+    // Passing a slider in the login browser does not help the walk's own requests: the message offers what does.
+    void aSliderInDirectModeOffersTheBrowser() {
+        SoPaiMing window;
+        readyToWalk(window, u"限流宝贝", 1, FetchMode::Direct);
+        m_scope->messages.takeOffers(true);
+        QSignalSpy finished(&window, &SoPaiMing::searchFinished);
+        window.Command1_Click();
+        QVERIFY(finished.wait(30000));
+        QCOMPARE(m_scope->messages.offers().size(), 1);
+        const QString offer = m_scope->messages.offers().front();
+        QVERIFY2(offer.contains(QStringLiteral("改用“通过浏览器”读取")), qPrintable(offer));
+        QVERIFY2(!offer.contains(QStringLiteral("请先在浏览器中通过验证")), qPrintable(offer));
+        // Taken, the walk runs again through the browser.
+        QCOMPARE(window.fetchMode(), FetchMode::Browser);
+        QTRY_VERIFY(window.isSearching());
+        window.cancelSearch();
+        QVERIFY(finished.wait(30000));
+    }
+};
+
+TARVISK_DEMO_WINDOW_TEST_MAIN(BrowserWalkTest)
+#include "browser_walk_test.moc"
