@@ -159,12 +159,10 @@ void BatchCheckWindow::run(std::vector<std::size_t> rows) {
     m_job.start([accounts, options, checked] { *checked = RunBatchCheck(accounts, options); },
                 [this, checked] {
                     m_storing = true;
-                    m_store.ask(
-                        this, [](LocalStore&) {},
-                        [this, checked] {
-                            m_storing = false;
-                            finish(*checked);
-                        });
+                    m_store.afterAll(this, [this, checked] {
+                        m_storing = false;
+                        finish(*checked);
+                    });
                 });
 }
 

@@ -321,12 +321,10 @@ void KeywordPanel::run(std::vector<std::u16string> keywords, bool scheduled) {
     m_job.start([query = walk.query, keywords = m_keywords, options] { RunKeywordRankings(query, keywords, options); },
                 [this, scheduled] {
                     m_storing = true;
-                    m_store.ask(
-                        this, [](LocalStore&) {},
-                        [this, scheduled] {
-                            m_storing = false;
-                            finish(scheduled);
-                        });
+                    m_store.afterAll(this, [this, scheduled] {
+                        m_storing = false;
+                        finish(scheduled);
+                    });
                 });
     emit runningChanged();
 }

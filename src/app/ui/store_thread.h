@@ -45,6 +45,12 @@ public:
         });
     }
 
+    /// Runs `done` on this object's thread once every call asked before has answered (unless `context` is gone).
+    void afterAll(QObject* context, std::function<void()> done) {
+        ask(
+            context, [](LocalStore&) {}, std::move(done));
+    }
+
 private:
     void run(std::function<void(LocalStore&)> call);
     /// Runs `task` on this object's thread while `context` is still there.
