@@ -3,7 +3,7 @@
 //
 // usage: check_history_window_bench [CHECKS]     (default 200000; the database is made in a scratch folder)
 //
-// Exits 1 when the first paint takes a second or more, or the window holds more than kMemoryBoundMiB.
+// Exits 1 when the first rows take a second or more to show, or the window holds more than kMemoryBoundMiB.
 
 #include <chrono>
 #include <cstdio>
@@ -22,6 +22,7 @@
 #include <QTemporaryDir>
 
 #include "app/main/check_history_window.h"
+#include "app/ui/store_thread.h"
 #include "store/check_history.h"
 #include "store/local_store.h"
 
@@ -99,6 +100,16 @@ long paintedAfter(QTableView& view, const std::function<void()>& action) {
     return static_cast<long>(timer.elapsed());
 }
 
+/// Runs the event loop until the table shows row `row` (its account), for at most a minute.
+void waitForRow(const QTableView& table, int row) {
+    QElapsedTimer timer;
+    timer.start();
+    while ((table.model()->rowCount() <= row || table.model()->index(row, 1).data().toString().isEmpty()) &&
+           timer.elapsed() < 60000) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+    }
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -113,6 +124,7 @@ int main(int argc, char** argv) {
                                                : scratchBase + QStringLiteral("/tarvisk-XXXXXX"));
     tarvisk::SetDataFolder(folder.path().toStdString());
     tarvisk::LocalStore store(tarvisk::HistoryFilePath());
+    tarvisk::StoreThread storeThread(tarvisk::HistoryFilePath());
     const auto filling = std::chrono::steady_clock::now();
     fillHistory(store, checks);
     const auto filled =
@@ -140,15 +152,17 @@ int main(int argc, char** argv) {
     const long firstPaint = [&] {
         QElapsedTimer timer;
         timer.start();
-        window = new tarvisk::CheckHistoryWindow(store, QString());
+        window = new tarvisk::CheckHistoryWindow(storeThread, QString());
         table = window->findChild<QTableView*>(QStringLiteral("HistoryTable"));
         paintedAfter(*table, [window] { window->show(); });
+        // The count and the first page come from the store's thread.
+        waitForRow(*table, 0);
         return static_cast<long>(timer.elapsed());
     }();
     // A row the view has not come to yet: its page is read then.
-    const long middleRow = timed([table] { table->model()->index(table->model()->rowCount() / 2, 1).data(); });
+    const long middleRow = timed([table] { waitForRow(*table, table->model()->rowCount() / 2); });
     const long held = (statusKiB("VmRSS") - before) / 1024;
-    std::printf("first paint: %ld ms (bound %ld ms)\n", firstPaint, kFirstPaintBoundMs);
+    std::printf("first rows shown: %ld ms (bound %ld ms)\n", firstPaint, kFirstPaintBoundMs);
     std::printf("a row in the middle, its page read: %ld ms\n", middleRow);
     std::printf("memory the window holds: %ld MiB (bound %ld MiB); peak of the process %ld MiB\n", held,
                 kMemoryBoundMiB, statusKiB("VmHWM") / 1024);

@@ -15,6 +15,7 @@
 #include "net/xml_http.h"
 #include "store/buyer_lists.h"
 #include "store/check_history.h"
+#include "app/ui/store_thread.h"
 #include "store/local_store.h"
 #include "text/settings.h"
 #include "window_test_support.h"
@@ -54,8 +55,9 @@ class BatchCheckWindowTest : public test::WindowTest {
 private slots:
     void pastedAccountsAreCheckedOneAfterAnotherIntoTheTable() {
         LocalStore store(HistoryFilePath());
+        StoreThread storeThread(HistoryFilePath());
         QVERIFY(PutListEntries(store, {{u"刷单小号", BuyerList::Block, u"拍下不付款", 0}}));
-        BatchCheckWindow window(store, {}, m_programFolder.path());
+        BatchCheckWindow window(storeThread, {}, m_programFolder.path());
         QCOMPARE(window.windowTitle(), QStringLiteral("批量查询买家信誉"));
         const QString pasted = QStringLiteral("老实买家\n\n刷单小号\r\n老实买家\n被封账号\n  小白新号 \n");
         QVERIFY(runBatch(window, pasted));
@@ -91,7 +93,8 @@ private slots:
         QVERIFY(plain.open(QIODevice::WriteOnly));
         plain.close();
         LocalStore store((plain.fileName() + QStringLiteral("/sub/history.sqlite3")).toStdString());
-        BatchCheckWindow window(store, {}, m_programFolder.path());
+        StoreThread storeThread((plain.fileName() + QStringLiteral("/sub/history.sqlite3")).toStdString());
+        BatchCheckWindow window(storeThread, {}, m_programFolder.path());
         QVERIFY(runBatch(window, QStringLiteral("刷单小号\n被封账号")));
         const QStringList rows = tableTexts(window.results());
         QVERIFY2(rows[0].endsWith(QStringLiteral("|名单状态未知|上次查询未知|")), qPrintable(rows[0]));
@@ -107,7 +110,8 @@ private slots:
 
     void aLoginPageEndsTheBatchAndOffersToOpenItInTheLoginBrowser() {
         LocalStore store(HistoryFilePath());
-        BatchCheckWindow window(store, {}, m_programFolder.path());
+        StoreThread storeThread(HistoryFilePath());
+        BatchCheckWindow window(storeThread, {}, m_programFolder.path());
         QSignalSpy login(&window, &BatchCheckWindow::loginBrowserRequested);
         m_scope->messages.takeOffers(true);
         QVERIFY(runBatch(window, QStringLiteral("老实买家\n评价要登录\n刷单小号\n评价空白")));
@@ -130,7 +134,8 @@ private slots:
     void thePauseBetweenAccountsIsTheOneTheRankingWindowUses() {
         WriteSetting(u"Pause", u"7");
         LocalStore store(HistoryFilePath());
-        BatchCheckWindow window(store, {}, m_programFolder.path());
+        StoreThread storeThread(HistoryFilePath());
+        BatchCheckWindow window(storeThread, {}, m_programFolder.path());
         window.show();
         auto* pause = control<QSpinBox>(window, "Pause");
         QCOMPARE(pause->value(), 7);
@@ -145,7 +150,8 @@ private slots:
 
     void aBatchWithoutAccountsSaysSo() {
         LocalStore store(HistoryFilePath());
-        BatchCheckWindow window(store, {}, m_programFolder.path());
+        StoreThread storeThread(HistoryFilePath());
+        BatchCheckWindow window(storeThread, {}, m_programFolder.path());
         control<QPlainTextEdit>(window, "Accounts")->setPlainText(QStringLiteral(" \n\t\n"));
         QTest::mouseClick(control<QPushButton>(window, "StartBatch"), Qt::LeftButton);
         QCOMPARE(m_scope->messages.messages().size(), 1);
@@ -156,8 +162,9 @@ private slots:
         test::RequestLog requests;
         requests.hold(true);
         LocalStore store(HistoryFilePath());
+        StoreThread storeThread(HistoryFilePath());
         BatchCheckWindow window(
-            store,
+            storeThread,
             [&requests](const std::u16string& url) {
                 return requests.enter(QtText(url)) ? XmlHttpRequest(url, {}, 0, 0) : std::u16string();
             },
@@ -194,8 +201,9 @@ private slots:
         test::RequestLog requests;
         const std::u16string held = ProfileUrl(u"刷单小号");
         LocalStore store(HistoryFilePath());
+        StoreThread storeThread(HistoryFilePath());
         BatchCheckWindow window(
-            store,
+            storeThread,
             [&](const std::u16string& url) {
                 requests.hold(url == held && requests.urls().size() < 3);
                 return requests.enter(QtText(url)) ? XmlHttpRequest(url, {}, 0, 0) : std::u16string();
@@ -240,7 +248,8 @@ private slots:
 
     void aDoubleClickShowsTheFullReportOrWhyThereIsNone() {
         LocalStore store(HistoryFilePath());
-        BatchCheckWindow window(store, {}, m_programFolder.path());
+        StoreThread storeThread(HistoryFilePath());
+        BatchCheckWindow window(storeThread, {}, m_programFolder.path());
         QVERIFY(runBatch(window, QStringLiteral("皇冠旗舰店\n被封账号")));
         auto* table = control<QTableView>(window, "BatchResults");
         window.show();
@@ -264,7 +273,8 @@ private slots:
 
     void theTableExportsToCsv() {
         LocalStore store(HistoryFilePath());
-        BatchCheckWindow window(store, {}, m_programFolder.path());
+        StoreThread storeThread(HistoryFilePath());
+        BatchCheckWindow window(storeThread, {}, m_programFolder.path());
         const QString file = m_scope->data.filePath(QStringLiteral("批量.csv"));
         test::FileAnswers answers(file);
         QTest::mouseClick(control<QPushButton>(window, "ExportBatch"), Qt::LeftButton);

@@ -1,13 +1,14 @@
 // The main window beside its report: the previous check and what changed, the buyer's list flag with the
 // buttons that put the buyer on a list, a check without a report after one, the buttons that open the batch check,
-// the lists and the history (Esc closes them), closing the main window; a database that cannot be used. On the demo
-// marketplace, logged in.
+// the lists and the history (Esc closes them), closing the main window; a database that cannot be used, and one that
+// another program holds locked. On the demo marketplace, logged in.
 
 #include <chrono>
 #include <memory>
 #include <utility>
 
 #include <QApplication>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QScopeGuard>
 #include <QLabel>
@@ -15,6 +16,8 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTest>
+#include <QTimer>
+#include <SQLiteCpp/Database.h>
 
 #include "app/browser/browser_view.h"
 #include "app/main/batch_check_window.h"
@@ -25,6 +28,7 @@
 #include "core/hooks.h"
 #include "net/xml_http.h"
 #include "store/buyer_lists.h"
+#include "store/check_history.h"
 #include "store/local_store.h"
 #include "window_test_support.h"
 
@@ -58,6 +62,8 @@ class CheckSidePanelTest : public test::WindowTest {
     static void check(Form1& form, const QString& account) {
         control<QLineEdit>(form, "ww")->setText(account);
         form.Command1_Click();
+        // What the history and the lists add comes from the store's thread.
+        QTRY_VERIFY(!control<QLabel>(form, "PreviousCheck")->text().startsWith(QStringLiteral("正在读取")));
     }
 
 private slots:
@@ -144,24 +150,24 @@ private slots:
         auto* flag = control<QLabel>(*panel, "ListFlag");
         auto* remove = control<QPushButton>(*panel, "RemoveFromList");
         check(*form, QStringLiteral("刷单小号"));
-        QCOMPARE(flag->text(), QStringLiteral("不在黑名单或白名单中"));
+        QTRY_COMPARE(flag->text(), QStringLiteral("不在黑名单或白名单中"));
         QVERIFY(!remove->isEnabled());
 
         control<QLineEdit>(*panel, "ListNote")->setText(QStringLiteral(" 拍下不付款 "));
         QTest::mouseClick(control<QPushButton>(*panel, "AddToBlockList"), Qt::LeftButton);
-        QCOMPARE(flag->text(), QStringLiteral("在黑名单中：拍下不付款"));
-        QVERIFY(remove->isEnabled());
+        QTRY_COMPARE(flag->text(), QStringLiteral("在黑名单中：拍下不付款"));
+        QTRY_VERIFY(remove->isEnabled());
         LocalStore store(HistoryFilePath());
         const auto entry = FindListEntry(store, u"刷单小号");
         QVERIFY(entry && entry->list == BuyerList::Block && entry->note == u"拍下不付款");
 
         check(*form, QStringLiteral("刷单小号"));
-        QCOMPARE(flag->text(), QStringLiteral("在黑名单中：拍下不付款"));
+        QTRY_COMPARE(flag->text(), QStringLiteral("在黑名单中：拍下不付款"));
         QCOMPARE(control<QLineEdit>(*panel, "ListNote")->text(), QStringLiteral("拍下不付款"));
         QTest::mouseClick(control<QPushButton>(*panel, "AddToAllowList"), Qt::LeftButton);
-        QCOMPARE(flag->text(), QStringLiteral("在白名单中：拍下不付款"));
+        QTRY_COMPARE(flag->text(), QStringLiteral("在白名单中：拍下不付款"));
         QTest::mouseClick(remove, Qt::LeftButton);
-        QCOMPARE(flag->text(), QStringLiteral("不在黑名单或白名单中"));
+        QTRY_COMPARE(flag->text(), QStringLiteral("不在黑名单或白名单中"));
         QVERIFY(!FindListEntry(store, u"刷单小号"));
 
         QTest::mouseClick(control<QPushButton>(*panel, "CloseSidePanel"), Qt::LeftButton);
@@ -210,7 +216,7 @@ private slots:
         QCOMPARE(block->text(), QStringLiteral("把「刷单小号」加入黑名单"));
         QTest::mouseClick(block, Qt::LeftButton);
         LocalStore store(HistoryFilePath());
-        QVERIFY(FindListEntry(store, u"刷单小号").has_value());
+        QTRY_VERIFY(FindListEntry(store, u"刷单小号").has_value());
         QVERIFY(!FindListEntry(store, CoreText(account)).has_value());
     }
 
@@ -329,6 +335,70 @@ private slots:
         QCOMPARE(flag->text(), QStringLiteral("名单状态未知"));
         QVERIFY(flag->toolTip().contains(QStringLiteral("无法打开历史记录库")));
         QVERIFY(!control<QPushButton>(*form, "RemoveFromList")->isEnabled());
+    }
+
+    void aLockedDatabaseNeverStopsTheWindowAndItsAnswerComesOnceFree_data() {
+        QTest::addColumn<QString>("opener"); // empty: a check of 刷单小号 completes
+        QTest::addColumn<QString>("label");
+        QTest::addColumn<QString>("waiting");
+        QTest::addColumn<QString>("answer");
+        QTest::newRow("a check") << ""
+                                 << "ListFlag"
+                                 << "正在读取名单…"
+                                 << "在黑名单中：拍下不付款";
+        QTest::newRow("the lists") << "OpenBuyerLists"
+                                   << "ListCount"
+                                   << "正在读取名单…"
+                                   << "黑名单 1 个，白名单 0 个";
+        QTest::newRow("the history") << "OpenCheckHistory"
+                                     << "HistoryCount"
+                                     << "正在读取查询记录…"
+                                     << "共 1 次查询";
+    }
+
+    void aLockedDatabaseNeverStopsTheWindowAndItsAnswerComesOnceFree() {
+        QFETCH(QString, opener);
+        QFETCH(QString, label);
+        QFETCH(QString, waiting);
+        QFETCH(QString, answer);
+        {
+            LocalStore store(HistoryFilePath());
+            QVERIFY(PutListEntries(store, {{u"刷单小号", BuyerList::Block, u"拍下不付款", 0}}));
+            ReputationFacts facts;
+            facts.account = u"刷单小号";
+            QVERIFY(StoreCheck(store, facts, 1714543402));
+        }
+        auto form = makeForm();
+        form->show();
+        // Another program holds the file in the middle of a write, readers and all.
+        auto other = std::make_unique<SQLite::Database>(HistoryFilePath(), SQLite::OPEN_READWRITE);
+        other->exec("PRAGMA journal_mode = DELETE; BEGIN EXCLUSIVE; DELETE FROM checks;");
+        // The window thread's longest pause, from the ticks of a timer.
+        QElapsedTimer clock;
+        qint64 lastTick = 0;
+        qint64 longestPause = 0;
+        QTimer ticks;
+        QObject::connect(&ticks, &QTimer::timeout, [&] {
+            longestPause = std::max(longestPause, clock.elapsed() - lastTick);
+            lastTick = clock.elapsed();
+        });
+        clock.start();
+        ticks.start(20);
+        if (opener.isEmpty()) {
+            control<QLineEdit>(*form, "ww")->setText(QStringLiteral("刷单小号"));
+            form->Command1_Click();
+        } else {
+            QTest::mouseClick(control<QPushButton>(*form, opener.toLatin1().constData()), Qt::LeftButton);
+        }
+        auto* shown = form->findChild<QLabel*>(label);
+        QVERIFY(shown != nullptr);
+        QTest::qWait(1500);
+        QVERIFY2(longestPause < 500, qPrintable(QStringLiteral("the window stood still for %1 ms").arg(longestPause)));
+        QCOMPARE(shown->text(), waiting);
+        other->exec("ROLLBACK");
+        other.reset();
+        QTRY_COMPARE_WITH_TIMEOUT(shown->text(), answer, 10000);
+        QVERIFY(m_scope->messages.messages().isEmpty());
     }
 };
 

@@ -32,6 +32,7 @@
 #include "app/ui/qt_text.h"
 #include "core/cancel.h"
 #include "core/hooks.h"
+#include "app/ui/store_thread.h"
 #include "store/local_store.h"
 #include "store/ranking_history.h"
 #include "support/fake_pages.h"
@@ -118,7 +119,8 @@ private:
     /// The ranking window on the scratch data folder, looking for the target over two pages with the fake search.
     struct Setup {
         LocalStore store{HistoryFilePath()};
-        SoPaiMing window{&store};
+        StoreThread storeThread{HistoryFilePath()};
+        SoPaiMing window{&storeThread};
         PlacedSearch search;
         KeywordPanel& panel = window.keywordPanel();
 
@@ -214,8 +216,9 @@ private slots:
         QVERIFY(history->isVisible());
         // The keyword table shows its rows (its view, not only its model, knows them), the latest run's keyword first.
         auto* keywordView = control<QTableView>(*history, "HistoryKeywords");
-        QCOMPARE(keywordView->verticalHeader()->count(), 2);
+        QTRY_COMPARE(keywordView->verticalHeader()->count(), 2);
         history->reload();
+        QTRY_VERIFY(!control<QLabel>(*history, "HistoryRunCount")->text().startsWith(QStringLiteral("正在读取")));
         QVERIFY(columnsWhole(*keywordView)); // 最近 too, read again while in view
         QVERIFY(keywordView->visualRect(keywordView->model()->index(1, 0)).isValid());
         QCOMPARE(keywordView->model()->index(0, 0).data().toString(), QStringLiteral("phone case"));
@@ -257,7 +260,7 @@ private slots:
         QSignalSpy walked(&setup.window, &SoPaiMing::searchFinished);
         control<QPushButton>(setup.window, "Command1")->click();
         QVERIFY(walked.wait(20000));
-        QCOMPARE(seriesPoints(chart, QStringLiteral("连衣裙")).size(), 3);
+        QTRY_COMPARE(seriesPoints(chart, QStringLiteral("连衣裙")).size(), 3);
         QCOMPARE(seriesPoints(chart, QStringLiteral("连衣裙")).constLast().y(), 40.0);
     }
 

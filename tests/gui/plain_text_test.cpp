@@ -20,6 +20,7 @@
 #include "app/ranking/so_pai_ming.h"
 #include "app/ui/plain_text.h"
 #include "app/ui/qt_text.h"
+#include "app/ui/store_thread.h"
 #include "store/local_store.h"
 #include "support/fake_pages.h"
 #include "window_test_support.h"
@@ -67,9 +68,10 @@ private slots:
 
     void markupFromPagesKeywordsAccountsAndNotesIsShownLiterally() {
         LocalStore store{HistoryFilePath()};
+        StoreThread storeThread{HistoryFilePath()};
 
         // The ranking window walks a keyword of markup and finds an item whose title is markup.
-        SoPaiMing window{&store};
+        SoPaiMing window{&storeThread};
         test::RequestLog requests;
         requests.hold(true);
         window.setPageFetch([&requests](std::u16string& url) {
@@ -104,7 +106,7 @@ private slots:
         QVERIFY2(legend.contains(kMarkup), qPrintable(legend.join(" | ")));
 
         // The batch check's progress strip names an account of markup.
-        BatchCheckWindow batch(store,
+        BatchCheckWindow batch(storeThread,
                                [&requests](const std::u16string& url) {
                                    requests.enter(QtText(url));
                                    return FetchedPage();
@@ -120,7 +122,7 @@ private slots:
         QVERIFY(batchFinished.wait(20000));
 
         // The side panel's list flag with a note, and the account's previous check.
-        CheckSidePanel side(store, nullptr);
+        CheckSidePanel side(storeThread, nullptr);
         ReputationFacts facts;
         facts.account = CoreText(kMarkup);
         CheckContext context;

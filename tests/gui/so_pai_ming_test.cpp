@@ -29,6 +29,7 @@
 #include "app/ranking/so_pai_ming.h"
 #include "app/shop/so_shop_goods.h"
 #include "app/ui/message_box.h"
+#include "app/ui/store_thread.h"
 #include "store/local_store.h"
 #include "store/ranking_history.h"
 #include "app/ui/window_font.h"
@@ -769,7 +770,8 @@ private slots:
     void theShopInTheBoxIsTheShopRanked() {
         FakeSearch search;
         LocalStore store(HistoryFilePath());
-        SoPaiMing window(&store);
+        StoreThread storeThread(HistoryFilePath());
+        SoPaiMing window(&storeThread);
         readyToWalk(window);
         window.setPageFetch(search.fetch());
         // Shop 1 lists the 3rd item of page 1 first, shop 2 its 10th.
@@ -790,8 +792,9 @@ private slots:
         QVERIFY(finished.wait(10000));
         QCOMPARE(control<QLabel>(window, "Label1")->text(), QStringLiteral("1页 3行 第2"));
         QCOMPARE(window.shopWindow().listedAddress(), QStringLiteral("http://Shop2.taobao.com/"));
+        // Stored from the store's thread.
+        QTRY_COMPARE(StoredRankingRuns(store, {}, std::nullopt).value_or(std::vector<RankingRun>()).size(), 1u);
         const auto runs = StoredRankingRuns(store, {}, std::nullopt);
-        QVERIFY(runs && runs->size() == 1);
         QCOMPARE(runs->front().target, ShopTarget(u"shop2.taobao.com"));
         QCOMPARE(runs->front().itemId, CoreText(itemId(1, 10)));
 
@@ -826,7 +829,8 @@ private slots:
         QFETCH(QString, hint);
         FakeSearch search;
         LocalStore store(HistoryFilePath());
-        SoPaiMing window(&store);
+        StoreThread storeThread(HistoryFilePath());
+        SoPaiMing window(&storeThread);
         window.setPageFetch(search.fetch());
         window.shopWindow().setPageFetch(shopFetch(5));
         control<QLineEdit>(window, "KeyWord")->setText(keyword);

@@ -15,6 +15,7 @@
 #include "app/ui/message_box.h"
 #include "app/ui/pause_box.h"
 #include "app/ui/qt_text.h"
+#include "app/ui/store_thread.h"
 #include "app/ui/unread_page_box.h"
 #include "app/ui/window_font.h"
 #include "app/ui/window_helpers.h"
@@ -32,7 +33,7 @@ constexpr char16_t kNotChecked[] = u"已停止，没有查询";
 
 } // namespace
 
-BatchCheckWindow::BatchCheckWindow(LocalStore& store, ReputationQuery::PageFetch fetch, QString resourceFolder,
+BatchCheckWindow::BatchCheckWindow(StoreThread& store, ReputationQuery::PageFetch fetch, QString resourceFolder,
                                    QWidget* parent)
     : QWidget(parent, Qt::Window), m_store(store), m_fetch(std::move(fetch)), m_accounts(new QPlainTextEdit(this)),
       m_pause(MakePauseBox(this)), m_start(MakeButton(QStringLiteral("开始查询"), "StartBatch", this)),
@@ -154,31 +155,49 @@ void BatchCheckWindow::run(std::vector<std::size_t> rows) {
         m_job.post([this, index, outcome] { record(m_checking[index], outcome); });
     };
     auto checked = std::make_shared<std::size_t>(0);
+    // The summary comes once the store has answered for every check (its calls run in the order asked).
     m_job.start([accounts, options, checked] { *checked = RunBatchCheck(accounts, options); },
-                [this, checked] { finish(*checked); });
+                [this, checked] {
+                    m_storing = true;
+                    m_store.afterAll(this, [this, checked] {
+                        m_storing = false;
+                        finish(*checked);
+                    });
+                });
 }
 
 void BatchCheckWindow::record(std::size_t rowIndex, const ReputationOutcome& outcome) {
     CheckRow row;
     row.account = outcome.account;
-    if (outcome.status == ReputationOutcome::Status::Report) {
+    const bool report = outcome.status == ReputationOutcome::Status::Report;
+    if (report) {
         row.checkedAt = UnixTimeNow();
-        const CheckContext context = RecordCheck(m_store, outcome.facts, row.checkedAt);
         row.facts = outcome.facts;
         row.facts->rawRatingText.clear();
-        row.listed = context.listed;
-        row.previous = context.previous;
     } else {
         // A check without a report is not stored; the buyer's list still shows.
         row.message =
             outcome.status == ReputationOutcome::Status::PageNotRead ? outcome.unread.message : outcome.stop.message;
-        row.listed = FindListEntry(m_store, outcome.account);
         if (IsBlocked(outcome)) {
             m_blockedAt = outcome.unread;
             m_blockedRow = rowIndex;
         }
     }
-    m_checks.setRow(rowIndex, std::move(row));
+    m_store.ask(
+        this,
+        [report, account = outcome.account, facts = outcome.facts, checkedAt = row.checkedAt](LocalStore& store) {
+            if (!report) {
+                CheckContext context;
+                context.listed = FindListEntry(store, account);
+                return context;
+            }
+            return RecordCheck(store, facts, checkedAt);
+        },
+        [this, rowIndex, row = std::move(row)](CheckContext context) mutable {
+            row.listed = std::move(context.listed);
+            row.previous = std::move(context.previous);
+            m_checks.setRow(rowIndex, std::move(row));
+        });
 }
 
 void BatchCheckWindow::finish(std::size_t checked) {

@@ -18,7 +18,7 @@ class QSpinBox;
 namespace tarvisk {
 
 class JobProgress;
-class LocalStore;
+class StoreThread;
 
 /// The batch check window "批量查询买家信誉": the user pastes account names (one a line; blank lines and repeats are
 /// dropped) and gets a table of their checks (verdict, registration date, credits, good ratings of the week and the
@@ -32,11 +32,12 @@ class BatchCheckWindow : public QWidget {
     Q_OBJECT
 public:
     /// `fetch` is the queries' page fetch (empty: the marketplace); `resourceFolder` holds the report's badges.
-    BatchCheckWindow(LocalStore& store, ReputationQuery::PageFetch fetch, QString resourceFolder,
+    BatchCheckWindow(StoreThread& store, ReputationQuery::PageFetch fetch, QString resourceFolder,
                      QWidget* parent = nullptr);
     ~BatchCheckWindow() override;
 
-    bool isChecking() const { return m_job.isRunning(); }
+    /// True from the start of a batch until its checks are stored and its summary shown.
+    bool isChecking() const { return m_job.isRunning() || m_storing; }
     const CheckListModel& results() const { return m_checks; }
 
 public slots:
@@ -67,7 +68,8 @@ private:
     void record(std::size_t row, const ReputationOutcome& outcome);
     void finish(std::size_t checked);
 
-    LocalStore& m_store;
+    StoreThread& m_store;
+    bool m_storing = false; // the batch has ended; its checks are still being stored
     ReputationQuery::PageFetch m_fetch;
     std::optional<UnreadReputationPage> m_blockedAt; ///< the page that ended the running batch
     std::optional<std::size_t> m_blockedRow;         ///< the row of the account that met it

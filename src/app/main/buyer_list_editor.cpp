@@ -1,6 +1,7 @@
 #include "app/main/buyer_list_editor.h"
 
 #include <algorithm>
+#include <memory>
 #include <utility>
 
 #include <QComboBox>
@@ -16,6 +17,7 @@
 #include "app/ui/file_dialogs.h"
 #include "app/ui/message_box.h"
 #include "app/ui/qt_text.h"
+#include "app/ui/store_thread.h"
 #include "app/ui/window_font.h"
 #include "app/ui/window_helpers.h"
 #include "core/date.h"
@@ -49,7 +51,7 @@ std::optional<BuyerList> filterList(int index) {
 
 } // namespace
 
-BuyerListEditor::BuyerListEditor(LocalStore& store, QWidget* parent)
+BuyerListEditor::BuyerListEditor(StoreThread& store, QWidget* parent)
     : QWidget(parent, Qt::Window), m_store(store), m_filter(new QComboBox(this)), m_count(new QLabel(this)),
       m_table(new QTableWidget(0, 4, this)), m_account(new QLineEdit(this)), m_list(new QComboBox(this)),
       m_note(new QLineEdit(this)), m_save(MakeButton(QStringLiteral("保存"), "SaveEntry", this)),
@@ -120,7 +122,52 @@ bool BuyerListEditor::event(QEvent* event) {
 }
 
 void BuyerListEditor::reload() {
-    const auto all = ListEntries(m_store);
+    read({});
+}
+
+void BuyerListEditor::read(std::function<void()> then) {
+    if (!m_read) {
+        m_count->setText(QStringLiteral("正在读取名单…"));
+    }
+    // The answers come in the order asked: the last one shown is the lists as they are now.
+    m_store.ask(
+        this, [](LocalStore& store) { return ListEntries(store); },
+        [this, then = std::move(then)](const std::optional<std::vector<ListEntry>>& all) {
+            m_read = true;
+            showEntries(all);
+            if (then) {
+                then();
+            }
+        });
+}
+
+void BuyerListEditor::change(std::function<bool(LocalStore&)> change, const QString& what,
+                             std::function<void()> saved) {
+    for (QPushButton* button : {m_save, m_remove, m_import}) {
+        button->setEnabled(false);
+    }
+    m_store.ask(
+        this,
+        [change = std::move(change)](LocalStore& store) {
+            return change(store) ? std::optional<StoreProblem>()
+                                 : std::optional(store.problem().value_or(StoreProblem{}));
+        },
+        [this, what, saved = std::move(saved)](const std::optional<StoreProblem>& problem) {
+            for (QPushButton* button : {m_save, m_remove, m_import}) {
+                button->setEnabled(true);
+            }
+            reload();
+            if (problem) {
+                ShowMessageBox(this,
+                               QStringLiteral("%1没有保存。\n%2").arg(what, QtText(StoreProblemMessage(*problem))),
+                               QtText(kStoreProblemTitle));
+            } else if (saved) {
+                saved();
+            }
+        });
+}
+
+void BuyerListEditor::showEntries(const std::optional<std::vector<ListEntry>>& all) {
     const std::optional<BuyerList> only = filterList(m_filter->currentIndex());
     m_entries.clear();
     int blocked = 0;
@@ -166,11 +213,13 @@ void BuyerListEditor::saveEntry() {
         return;
     }
     const BuyerList list = m_list->currentIndex() == 0 ? BuyerList::Block : BuyerList::Allow;
-    if (PutListEntries(m_store, {{*account, list, CoreText(m_note->text().trimmed()), UnixTimeNow()}})) {
-        m_account->clear();
-        m_note->clear();
-        reload();
-    }
+    const ListEntry entry{*account, list, CoreText(m_note->text().trimmed()), UnixTimeNow()};
+    change([entry](LocalStore& store) { return PutListEntries(store, {entry}); },
+           QStringLiteral("「%1」").arg(QtText(*account)),
+           [this] {
+               m_account->clear();
+               m_note->clear();
+           });
 }
 
 void BuyerListEditor::removeSelected() {
@@ -193,12 +242,13 @@ void BuyerListEditor::removeSelected() {
     if (!ChooseMessageBox(this, question, {QStringLiteral("删除")})) {
         return;
     }
-    for (const std::u16string& account : accounts) {
-        if (!RemoveListEntry(m_store, account)) {
-            break;
-        }
-    }
-    reload();
+    change(
+        [accounts](LocalStore& store) {
+            return std::ranges::all_of(accounts, [&store](const std::u16string& account) {
+                return RemoveListEntry(store, account).has_value();
+            });
+        },
+        QStringLiteral("删除"), {});
 }
 
 void BuyerListEditor::importFile() {
@@ -206,36 +256,43 @@ void BuyerListEditor::importFile() {
     if (file.isEmpty()) {
         return;
     }
-    const ListCsvImport imported = ReadListCsvFile(file.toStdU16String());
-    if (imported.refused) {
-        const CsvProblem& problem = imported.problems.front();
+    auto imported = std::make_shared<const ListCsvImport>(ReadListCsvFile(file.toStdU16String()));
+    if (imported->refused) {
+        const CsvProblem& problem = imported->problems.front();
         ShowMessageBox(this,
                        QStringLiteral("无法导入文件：\n%1\n%2%3")
                            .arg(file, problem.line > 0 ? QStringLiteral("第 %1 行：").arg(problem.line) : QString(),
                                 QString::fromStdString(problem.reason)));
         return;
     }
-    if (!imported.entries.empty() && !PutListEntries(m_store, imported.entries, imported.notes())) {
-        return;
-    }
-    reload();
-    QString message = QStringLiteral("导入了 %1 个账号。").arg(imported.entries.size());
-    if (!imported.problems.empty()) {
-        message += QStringLiteral("\n以下 %1 行没有导入：").arg(imported.problems.size());
-        for (std::size_t i = 0; i < imported.problems.size() && i < kProblemsShown; ++i) {
-            const CsvProblem& problem = imported.problems[i];
+    QString message = QStringLiteral("导入了 %1 个账号。").arg(imported->entries.size());
+    if (!imported->problems.empty()) {
+        message += QStringLiteral("\n以下 %1 行没有导入：").arg(imported->problems.size());
+        for (std::size_t i = 0; i < imported->problems.size() && i < kProblemsShown; ++i) {
+            const CsvProblem& problem = imported->problems[i];
             message += QStringLiteral("\n第 %1 行：%2").arg(problem.line).arg(QString::fromStdString(problem.reason));
         }
-        if (imported.problems.size() > kProblemsShown) {
+        if (imported->problems.size() > kProblemsShown) {
             message += QStringLiteral("\n……");
         }
     }
-    ShowMessageBox(this, message);
+    change(
+        [imported](LocalStore& store) {
+            return imported->entries.empty() || PutListEntries(store, imported->entries, imported->notes());
+        },
+        QStringLiteral("导入的名单"), [this, message] { ShowMessageBox(this, message); });
 }
 
 void BuyerListEditor::exportFile() {
     // The export writes the rows the table shows, as the lists hold them now, and says which: one list, or both.
-    reload();
+    m_export->setEnabled(false);
+    read([this] {
+        m_export->setEnabled(true);
+        exportShown();
+    });
+}
+
+void BuyerListEditor::exportShown() {
     const std::optional<BuyerList> only = filterList(m_filter->currentIndex());
     const QString shown = only ? QtText(BuyerListName(*only)) : QStringLiteral("名单");
     if (m_entries.empty()) {

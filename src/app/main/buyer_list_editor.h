@@ -1,5 +1,7 @@
 #pragma once
 
+#include <functional>
+#include <optional>
 #include <vector>
 
 #include <QWidget>
@@ -14,7 +16,7 @@ class QTableWidget;
 
 namespace tarvisk {
 
-class LocalStore;
+class StoreThread;
 
 /// The buyer list editor "黑白名单": both lists in one table (account, list, note, last change), filtered by list;
 /// an account with its list and note is saved from the fields below the table (a row clicked fills them), the
@@ -23,13 +25,14 @@ class LocalStore;
 class BuyerListEditor : public QWidget {
     Q_OBJECT
 public:
-    explicit BuyerListEditor(LocalStore& store, QWidget* parent = nullptr);
+    explicit BuyerListEditor(StoreThread& store, QWidget* parent = nullptr);
 
     /// The entries the table shows.
     const std::vector<ListEntry>& entries() const { return m_entries; }
 
 public slots:
-    /// Reads the lists again (each time the window becomes active, as the main window may have changed them).
+    /// Reads the lists again (each time the window becomes active, as the main window may have changed them); the
+    /// table shows them when the store answers.
     void reload();
     void saveEntry();
     void removeSelected();
@@ -41,8 +44,16 @@ protected:
 
 private:
     void fillFields(int row);
+    /// Reads the lists, shows them, then runs `then`.
+    void read(std::function<void()> then);
+    void exportShown();
+    void showEntries(const std::optional<std::vector<ListEntry>>& all);
+    /// Runs `change` on the lists with the buttons that write disabled, then reads the lists again; a change that
+    /// could not be saved is said (`what` names it), and the fields keep what was typed.
+    void change(std::function<bool(LocalStore&)> change, const QString& what, std::function<void()> saved);
 
-    LocalStore& m_store;
+    StoreThread& m_store;
+    bool m_read = false; // the lists have been read once
     std::vector<ListEntry> m_entries;
     QComboBox* m_filter;
     QLabel* m_count;

@@ -7,6 +7,7 @@
 #include <QVBoxLayout>
 
 #include "app/ui/qt_text.h"
+#include "app/ui/store_thread.h"
 #include "app/ui/window_font.h"
 #include "app/ui/window_helpers.h"
 #include "store/check_history.h"
@@ -16,7 +17,7 @@
 
 namespace tarvisk {
 
-CheckHistoryWindow::CheckHistoryWindow(LocalStore& store, QString resourceFolder, QWidget* parent)
+CheckHistoryWindow::CheckHistoryWindow(StoreThread& store, QString resourceFolder, QWidget* parent)
     : QWidget(parent, Qt::Window), m_store(store), m_account(new QLineEdit(this)),
       m_show(MakeButton(QStringLiteral("查询"), "ShowHistory", this)), m_count(new QLabel(this)), m_checks(true),
       m_table(new CheckTableView(m_checks, std::move(resourceFolder), this)),
@@ -58,29 +59,53 @@ void CheckHistoryWindow::showEvent(QShowEvent* event) {
 
 void CheckHistoryWindow::reload() {
     m_query = {TrimBlanks(CoreText(m_account->text())), true};
-    const std::optional<CheckCount> counted = CountStoredChecks(m_store, m_query);
-    m_query.upToId = counted ? counted->lastId : 0;
-    m_checks.reset(counted ? counted->count : 0,
-                   [this](std::size_t offset, std::size_t count) { return readRows(offset, count); });
-    m_table->scrollToTop();
-    m_count->setText(counted ? QStringLiteral("共 %1 次查询").arg(counted->count) : QStringLiteral("查询记录无法读取"));
+    const int reload = ++m_reloads;
+    m_checks.reset(0, {});
+    m_count->setText(QStringLiteral("正在读取查询记录…"));
+    m_export->setEnabled(false);
+    m_store.ask(
+        this, [query = m_query](LocalStore& store) { return CountStoredChecks(store, query); },
+        [this, reload](const std::optional<CheckCount>& counted) {
+            if (reload != m_reloads) {
+                return;
+            }
+            m_query.upToId = counted ? counted->lastId : 0;
+            m_checks.reset(counted ? counted->count : 0, [this, query = m_query](std::size_t offset, std::size_t count,
+                                                                                 CheckPageModel::PageDone done) {
+                m_store.ask(
+                    this, [query, offset, count](LocalStore& store) { return readRows(store, query, offset, count); },
+                    std::move(done));
+            });
+            m_table->scrollToTop();
+            m_count->setText(counted ? QStringLiteral("共 %1 次查询").arg(counted->count)
+                                     : QStringLiteral("查询记录无法读取"));
+            m_export->setEnabled(true);
+        });
 }
 
-std::optional<std::vector<CheckRow>> CheckHistoryWindow::readRows(std::size_t offset, std::size_t count) {
-    CheckQuery page = m_query;
-    page.offset = offset;
-    page.limit = count;
+std::optional<std::vector<CheckRow>> CheckHistoryWindow::readRows(LocalStore& store, CheckQuery query,
+                                                                  std::size_t offset, std::size_t count) {
+    query.offset = offset;
+    query.limit = count;
     std::vector<CheckRow> rows;
-    const bool read = ReadCheckRows(m_store, page, [&rows](CheckRow&& row) { rows.push_back(std::move(row)); });
+    const bool read = ReadCheckRows(store, query, [&rows](CheckRow&& row) { rows.push_back(std::move(row)); });
     return read ? std::optional(std::move(rows)) : std::nullopt;
 }
 
 void CheckHistoryWindow::exportHistory() {
-    m_table->exportCsv(QStringLiteral("查询记录.csv"), QStringLiteral("没有查询记录可以导出"),
-                       [this]() -> std::optional<std::string> {
-                           const auto rows = readRows(0, static_cast<std::size_t>(m_checks.rowCount()));
-                           return rows ? std::optional(ChecksCsv(*rows)) : std::nullopt;
-                       });
+    // The rows the table shows, read whole off the window's thread.
+    m_export->setEnabled(false);
+    m_store.ask(
+        this,
+        [query = m_query, count = static_cast<std::size_t>(m_checks.rowCount())](LocalStore& store) {
+            const auto rows = readRows(store, query, 0, count);
+            return rows ? std::optional(ChecksCsv(*rows)) : std::nullopt;
+        },
+        [this](const std::optional<std::string>& csv) {
+            m_export->setEnabled(true);
+            m_table->exportCsv(QStringLiteral("查询记录.csv"), QStringLiteral("没有查询记录可以导出"),
+                               [&csv] { return csv; });
+        });
 }
 
 } // namespace tarvisk

@@ -16,7 +16,7 @@ class QPushButton;
 
 namespace tarvisk {
 
-class LocalStore;
+class StoreThread;
 
 /// The check history window "查询记录": the stored checks, newest first, of every account or of the accounts whose
 /// name holds the text typed, with the verdict each check before it gave and the account's list today. The checks
@@ -25,12 +25,13 @@ class LocalStore;
 class CheckHistoryWindow : public QWidget {
     Q_OBJECT
 public:
-    CheckHistoryWindow(LocalStore& store, QString resourceFolder, QWidget* parent = nullptr);
+    CheckHistoryWindow(StoreThread& store, QString resourceFolder, QWidget* parent = nullptr);
 
     const CheckPageModel& checks() const { return m_checks; }
 
 public slots:
-    /// Shows the checks of the accounts whose name holds the text in the box (all when it is empty).
+    /// Shows the checks of the accounts whose name holds the text in the box (all when it is empty), as the store
+    /// answers: first their count, then each page the table comes to.
     void reload();
     void exportHistory();
 
@@ -38,11 +39,13 @@ protected:
     void showEvent(QShowEvent* event) override;
 
 private:
-    /// The rows of `count` checks of the selection from the `offset`-th.
-    std::optional<std::vector<CheckRow>> readRows(std::size_t offset, std::size_t count);
+    /// The rows of `count` checks of `query` from the `offset`-th.
+    static std::optional<std::vector<CheckRow>> readRows(LocalStore& store, CheckQuery query, std::size_t offset,
+                                                         std::size_t count);
 
-    LocalStore& m_store;
+    StoreThread& m_store;
     CheckQuery m_query; // what the table shows
+    int m_reloads = 0;  // an answer to an earlier reload is not shown
     QLineEdit* m_account;
     QPushButton* m_show;
     QLabel* m_count;

@@ -10,7 +10,9 @@
 #include "app/ui/qt_text.h"
 #include "app/ui/window_helpers.h"
 #include "app/ui/plain_text.h"
+#include "app/ui/store_thread.h"
 #include "core/date.h"
+#include "store/buyer_lists.h"
 #include "store/local_store.h"
 
 namespace tarvisk {
@@ -31,7 +33,7 @@ QLabel* makeLabel(const char* name, QWidget* parent) {
 
 } // namespace
 
-CheckSidePanel::CheckSidePanel(LocalStore& store, QWidget* parent)
+CheckSidePanel::CheckSidePanel(StoreThread& store, QWidget* parent)
     : QFrame(parent), m_store(store), m_previous(makeLabel("PreviousCheck", this)),
       m_changes(makeLabel("CheckChanges", this)), m_listFlag(makeLabel("ListFlag", this)), m_note(new QLineEdit(this)),
       m_block(MakeButton(QStringLiteral("加入黑名单"), "AddToBlockList", this)),
@@ -88,8 +90,34 @@ QStringList CheckSidePanel::ChangeLines(const ReputationFacts& before, const Rep
     return lines;
 }
 
+void CheckSidePanel::recordCheck(const ReputationFacts& facts) {
+    const int check = ++m_checks;
+    m_account = facts.account;
+    m_waiting = true;
+    m_previous->setText(QStringLiteral("正在读取上次查询…"));
+    m_previous->setToolTip({});
+    m_changes->clear();
+    m_entry = {};
+    m_listFlag->setText(QStringLiteral("正在读取名单…"));
+    m_listFlag->setStyleSheet({});
+    m_listFlag->setToolTip({});
+    m_note->clear();
+    enableListButtons();
+    nameButtons();
+    show();
+    raise();
+    m_store.ask(
+        this, [facts, checkedAt = UnixTimeNow()](LocalStore& store) { return RecordCheck(store, facts, checkedAt); },
+        [this, check, facts](const CheckContext& context) {
+            if (check == m_checks) {
+                showCheck(facts, context);
+            }
+        });
+}
+
 void CheckSidePanel::showCheck(const ReputationFacts& facts, const CheckContext& context) {
     m_account = facts.account;
+    m_waiting = false;
     QString previous;
     if (context.previous.unknown()) {
         previous = QtText(kPreviousUnknownText);
@@ -159,25 +187,56 @@ void CheckSidePanel::showListEntry() {
                                       : QStringLiteral("background:#1a8a1a;color:#fff;font-weight:bold;"));
     }
     m_listFlag->setToolTip(m_entry.problem() ? QtText(StoreProblemMessage(*m_entry.problem())) : QString());
-    m_remove->setEnabled(static_cast<bool>(m_entry));
+    enableListButtons();
+}
+
+void CheckSidePanel::enableListButtons() {
+    const bool free = !m_waiting && !m_saving;
+    m_block->setEnabled(free);
+    m_allow->setEnabled(free);
+    m_remove->setEnabled(free && static_cast<bool>(m_entry));
 }
 
 void CheckSidePanel::putOnList(BuyerList list) {
-    const ListEntry entry{m_account, list, CoreText(m_note->text().trimmed()), UnixTimeNow()};
-    if (PutListEntries(m_store, {entry})) {
-        m_entry = entry;
-        showListEntry();
-        emit listChanged();
-    }
+    changeList(ListEntry{m_account, list, CoreText(m_note->text().trimmed()), UnixTimeNow()},
+               QStringLiteral("加入%1").arg(QtText(BuyerListName(list))));
 }
 
 void CheckSidePanel::takeOffList() {
-    if (RemoveListEntry(m_store, m_account).has_value()) {
-        m_entry = {};
-        m_note->clear();
-        showListEntry();
-        emit listChanged();
-    }
+    changeList(std::nullopt, QStringLiteral("移出名单"));
+}
+
+void CheckSidePanel::changeList(std::optional<ListEntry> entry, const QString& what) {
+    const int check = m_checks;
+    const std::u16string account = m_account;
+    m_saving = true;
+    enableListButtons();
+    m_store.ask(
+        this,
+        [entry, account](LocalStore& store) {
+            const bool saved = entry ? PutListEntries(store, {*entry}) : RemoveListEntry(store, account).has_value();
+            return saved ? std::optional<StoreProblem>() : std::optional(store.problem().value_or(StoreProblem{}));
+        },
+        [this, check, entry, what](const std::optional<StoreProblem>& problem) {
+            m_saving = false;
+            if (check != m_checks) {
+                enableListButtons();
+            } else if (problem) {
+                // The note typed stays in its box, so that the change can be tried again.
+                showListEntry();
+                m_listFlag->setText(m_listFlag->text() + QStringLiteral("\n（%1没有保存）").arg(what));
+                m_listFlag->setToolTip(QtText(StoreProblemMessage(*problem)));
+            } else {
+                m_entry = entry ? StoredValue<ListEntry>(*entry) : StoredValue<ListEntry>();
+                if (!entry) {
+                    m_note->clear();
+                }
+                showListEntry();
+            }
+            if (!problem) {
+                emit listChanged();
+            }
+        });
 }
 
 } // namespace tarvisk

@@ -12,7 +12,7 @@ class QPushButton;
 
 namespace tarvisk {
 
-class LocalStore;
+class StoreThread;
 
 /// What the history and the buyer lists add to a report, shown beside the report browser of the main window: the
 /// date of the account's previous check and what changed since (本周好评 3→7, 结论 安全→不安全), the account's list
@@ -23,8 +23,11 @@ class LocalStore;
 class CheckSidePanel : public QFrame {
     Q_OBJECT
 public:
-    CheckSidePanel(LocalStore& store, QWidget* parent);
+    CheckSidePanel(StoreThread& store, QWidget* parent);
 
+    /// Shows the panel for a completed check at once and records the check; what the store adds to it (the
+    /// previous check, the list) shows when the store answers, and is said to be coming until then.
+    void recordCheck(const ReputationFacts& facts);
     /// Shows the panel for a completed check and what the store added to it.
     void showCheck(const ReputationFacts& facts, const CheckContext& context);
 
@@ -46,8 +49,17 @@ private:
     void putOnList(BuyerList list);
     void takeOffList();
     void showListEntry();
+    /// The list buttons take clicks only while the account's list is known and no change of it is being saved.
+    void enableListButtons();
+    /// Saves a change of the account's list (`entry`, or none to take it off), then shows it; `what` names the
+    /// change in the panel when it could not be saved.
+    void changeList(std::optional<ListEntry> entry, const QString& what);
 
-    LocalStore& m_store;
+    StoreThread& m_store;
+    // The checks recorded so far: an answer of the store for an earlier check is not shown over a later one.
+    int m_checks = 0;
+    bool m_waiting = false; // for the store's answer on the check shown
+    bool m_saving = false;  // a change of the list
     std::u16string m_account;
     StoredValue<ListEntry> m_entry;
     QLabel* m_previous;

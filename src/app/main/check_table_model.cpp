@@ -1,5 +1,7 @@
 #include "app/main/check_table_model.h"
 
+#include <algorithm>
+
 #include <QColor>
 
 #include "app/ui/plain_text.h"
@@ -167,6 +169,7 @@ void CheckPageModel::reset(std::size_t count, PageReader reader) {
     beginResetModel();
     m_count = count;
     m_reader = std::move(reader);
+    ++m_resets;
     m_pages.clear();
     m_used.clear();
     endResetModel();
@@ -183,16 +186,41 @@ const CheckRow* CheckPageModel::rowAt(int row) const {
             m_pages.erase(m_used.front());
             m_used.pop_front();
         }
-        // A page that cannot be read shows empty rows (the store has told why).
-        page = m_pages.emplace(number, m_reader(number * kPageRows, kPageRows).value_or(std::vector<CheckRow>())).first;
+        page = m_pages.emplace(number, std::nullopt).first;
+        m_used.push_back(number);
+        // Asked for on a const read: the rows that come are the model's to show, not a change of its own.
+        auto* self = const_cast<CheckPageModel*>(this);
+        self->m_asking = true;
+        m_reader(number * kPageRows, kPageRows,
+                 [self, number, reset = m_resets](std::optional<std::vector<CheckRow>> rows) {
+                     // A page that cannot be read shows empty rows (the store has told why).
+                     self->pageRead(number, reset, std::move(rows).value_or(std::vector<CheckRow>()));
+                 });
+        self->m_asking = false;
+        page = m_pages.find(number);
+        if (page == m_pages.end()) {
+            return nullptr;
+        }
     } else if (m_used.back() != number) {
         m_used.remove(number);
-    }
-    if (m_used.empty() || m_used.back() != number) {
         m_used.push_back(number);
     }
     const std::size_t at = static_cast<std::size_t>(row) % kPageRows;
-    return at < page->second.size() ? &page->second[at] : nullptr;
+    return page->second && at < page->second->size() ? &(*page->second)[at] : nullptr;
+}
+
+void CheckPageModel::pageRead(std::size_t number, std::size_t reset, std::vector<CheckRow> rows) {
+    const auto page = m_pages.find(number);
+    // Rows of an earlier selection, or of a page given up for newer ones, are not shown.
+    if (reset != m_resets || page == m_pages.end()) {
+        return;
+    }
+    page->second = std::move(rows);
+    if (!m_asking) {
+        const int first = static_cast<int>(number * kPageRows);
+        const int last = static_cast<int>(std::min(m_count, (number + 1) * kPageRows)) - 1;
+        emit dataChanged(index(first, 0), index(last, columnCount() - 1));
+    }
 }
 
 int CheckPageModel::rowCount(const QModelIndex& parent) const {

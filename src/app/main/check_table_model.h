@@ -58,12 +58,14 @@ private:
 };
 
 /// Checks read a page at a time as the view comes to them (the history may hold millions): only the pages last
-/// looked at are kept.
+/// looked at are kept. A page may come later than asked: its rows show empty until it does.
 class CheckPageModel : public CheckTableModel {
     Q_OBJECT
 public:
-    /// Reads `count` rows from the `offset`-th; none when they cannot be read.
-    using PageReader = std::function<std::optional<std::vector<CheckRow>>(std::size_t offset, std::size_t count)>;
+    /// Takes the rows of a page, none when they cannot be read.
+    using PageDone = std::function<void(std::optional<std::vector<CheckRow>>)>;
+    /// Reads `count` rows from the `offset`-th and gives them to `done`, at once or later (on this thread).
+    using PageReader = std::function<void(std::size_t offset, std::size_t count, PageDone done)>;
 
     /// Rows a page holds, and how many pages are kept.
     static constexpr std::size_t kPageRows = 200;
@@ -78,10 +80,16 @@ public:
     int rowCount(const QModelIndex& parent = {}) const override;
 
 private:
+    /// A page's rows have come (`reset` is the reset they were asked under).
+    void pageRead(std::size_t number, std::size_t reset, std::vector<CheckRow> rows);
+
     std::size_t m_count = 0;
     PageReader m_reader;
-    // The pages read, by number, and the order they were last used in (the most recent last).
-    mutable std::map<std::size_t, std::vector<CheckRow>> m_pages;
+    std::size_t m_resets = 0;
+    bool m_asking = false; // inside the reader: a page given at once needs no signal
+    // The pages read or asked for (none yet), by number, and the order they were last used in (the most recent
+    // last).
+    mutable std::map<std::size_t, std::optional<std::vector<CheckRow>>> m_pages;
     mutable std::list<std::size_t> m_used;
 };
 

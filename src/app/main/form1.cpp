@@ -97,11 +97,10 @@ Form1::Form1(Environment environment, QWidget* parent)
       m_w1(new BrowserView(m_p1)), m_command1(new QPushButton(QStringLiteral("查询"), this)), m_ww(new QLineEdit(this)),
       m_label2(makeTitleLabel(QStringLiteral("2.输入买家淘宝ID查询"), this)),
       m_label1(makeTitleLabel(QStringLiteral("1.登录任意淘宝ID"), this)),
-      m_store(HistoryFilePath(), StoreOptions{.problems =
-                                                  [this](const StoreProblem& problem) {
-                                                      ShowMessageBox(this, QtText(StoreProblemMessage(problem)),
-                                                                     QtText(kStoreProblemTitle));
-                                                  }}),
+      m_store(HistoryFilePath(),
+              [this](const StoreProblem& problem) {
+                  ShowMessageBox(this, QtText(StoreProblemMessage(problem)), QtText(kStoreProblemTitle));
+              }),
       m_progress(new JobProgress(this)) {
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(ProductCaption());
@@ -298,7 +297,7 @@ void Form1::Command1_Click() {
         m_shownReport->rawRatingText.clear();
         showInReport(RenderReport(outcome.facts));
         m_ww->clear();
-        m_sidePanel->showCheck(outcome.facts, RecordCheck(m_store, outcome.facts, UnixTimeNow()));
+        m_sidePanel->recordCheck(outcome.facts);
         return;
     }
 }

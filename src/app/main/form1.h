@@ -11,7 +11,7 @@
 
 #include "jobs/reputation/login_keeper.h"
 #include "jobs/reputation/reputation.h"
-#include "store/local_store.h"
+#include "app/ui/store_thread.h"
 
 class QCheckBox;
 class QFrame;
@@ -129,7 +129,7 @@ private:
     QLabel* m_label2;
     QLabel* m_label1;
     // The check history and the buyer lists, and the windows on them (deleted before the store).
-    LocalStore m_store;
+    StoreThread m_store;
     QPointer<QWidget> m_batch;
     QPointer<QWidget> m_lists;
     QPointer<QWidget> m_history;

@@ -21,6 +21,7 @@
 #include "app/ui/job_progress.h"
 #include "app/ui/message_box.h"
 #include "app/ui/qt_text.h"
+#include "app/ui/store_thread.h"
 #include "app/ui/unread_page_box.h"
 #include "app/ui/window_helpers.h"
 #include "app/ui/plain_text.h"
@@ -60,7 +61,7 @@ QStandardItem* cell(const QString& text) {
 
 } // namespace
 
-KeywordPanel::KeywordPanel(SoPaiMing& window, LocalStore& store, QWidget* parent)
+KeywordPanel::KeywordPanel(SoPaiMing& window, StoreThread& store, QWidget* parent)
     : QWidget(parent), m_window(window), m_store(store), m_list(new QPlainTextEdit(this)),
       m_run(MakeButton(QStringLiteral("逐个查询"), "RunKeywords", this)),
       m_openHistory(MakeButton(QStringLiteral("排名走势…"), "OpenRankingHistory", this)),
@@ -122,13 +123,25 @@ KeywordPanel::KeywordPanel(SoPaiMing& window, LocalStore& store, QWidget* parent
     hint->setWordWrap(true);
     layout->addWidget(hint);
 
-    if (const auto keywords = TrackedKeywords(m_store)) {
-        QStringList lines;
-        for (const std::u16string& keyword : *keywords) {
-            lines << QtText(keyword);
-        }
-        m_list->setPlainText(lines.join(QLatin1Char('\n')));
-    }
+    // The keywords kept come when the store answers; until then the list takes no typing that they would replace.
+    const QString placeholder = m_list->placeholderText();
+    m_list->setReadOnly(true);
+    m_list->setPlaceholderText(QStringLiteral("正在读取关键字…"));
+    m_store.ask(
+        this, [](LocalStore& store) { return TrackedKeywords(store); },
+        [this, placeholder](const std::optional<std::vector<std::u16string>>& keywords) {
+            m_list->setPlaceholderText(placeholder);
+            m_list->setReadOnly(isRunning());
+            // A list put in meanwhile (a paste) is kept.
+            if (keywords && m_list->toPlainText().isEmpty()) {
+                QStringList lines;
+                for (const std::u16string& keyword : *keywords) {
+                    lines << QtText(keyword);
+                }
+                const QSignalBlocker blocker(m_list);
+                m_list->setPlainText(lines.join(QLatin1Char('\n')));
+            }
+        });
     const DailySchedule schedule = storedSchedule();
     m_daily->setChecked(schedule.enabled);
     m_dailyTime->setTime(QTime(schedule.minute / 60, schedule.minute % 60));
@@ -176,7 +189,12 @@ void KeywordPanel::rememberShown(bool shown) {
 
 void KeywordPanel::saveKeywords() {
     m_saveTimer->stop();
-    SetTrackedKeywords(m_store, DistinctLines(CoreText(m_list->toPlainText())));
+    m_store.ask(
+        this,
+        [keywords = DistinctLines(CoreText(m_list->toPlainText()))](LocalStore& store) {
+            SetTrackedKeywords(store, keywords);
+        },
+        [] {});
 }
 
 void KeywordPanel::storeSchedule() {
@@ -299,8 +317,15 @@ void KeywordPanel::run(std::vector<std::u16string> keywords, bool scheduled) {
     options.ranked = [this, walk](std::size_t index, const RankingResult& result) {
         m_job.post([this, index, walk, result] { record(index, walk, result); });
     };
+    // The run ends once the store has answered for every keyword (its calls run in the order asked).
     m_job.start([query = walk.query, keywords = m_keywords, options] { RunKeywordRankings(query, keywords, options); },
-                [this, scheduled] { finish(scheduled); });
+                [this, scheduled] {
+                    m_storing = true;
+                    m_store.afterAll(this, [this, scheduled] {
+                        m_storing = false;
+                        finish(scheduled);
+                    });
+                });
     emit runningChanged();
 }
 
@@ -311,15 +336,22 @@ void KeywordPanel::record(std::size_t index, const TrackedWalk& walk, const Rank
     if (!run) {
         return;
     }
-    const RankingRunContext context = RecordRankingRun(m_store, *run);
     const int row = static_cast<int>(index);
     m_summary->item(row, OutcomeColumn)->setText(QtText(RankingOutcomeText(*run, false)));
     m_summary->item(row, OutcomeColumn)
         ->setToolTip(PlainToolTip(run->outcome == RankingOutcome::Found
                                       ? QtText(run->itemTitle + u"（" + run->itemId + u"）")
                                       : QtText(RankingUnreadMessage(result))));
-    m_summary->item(row, PreviousColumn)->setText(QtText(PreviousOutcomeText(context.previous, false)));
-    m_summary->item(row, ChangeColumn)->setText(QtText(RankingChangeText(context.previous, *run)));
+    // The previous run and the change show when the store has answered.
+    m_store.ask(
+        this, [run = *run](LocalStore& store) { return std::pair(run, RecordRankingRun(store, run)); },
+        [this, row](const std::pair<RankingRun, RankingRunContext>& recorded) {
+            const auto& [run, context] = recorded;
+            if (row < m_summary->rowCount()) {
+                m_summary->item(row, PreviousColumn)->setText(QtText(PreviousOutcomeText(context.previous, false)));
+                m_summary->item(row, ChangeColumn)->setText(QtText(RankingChangeText(context.previous, run)));
+            }
+        });
     if (result.endedAtUnreadPage) {
         m_blockedAt = result.unreadPages.back();
         m_blockedMessage = QtText(RankingUnreadMessage(result));
@@ -375,8 +407,8 @@ void KeywordPanel::cancelRun() {
 
 void KeywordPanel::recordWalk(const TrackedWalk& walk, const RankingResult& result) {
     if (const std::optional<RankingRun> run = FinishedRun(walk, result, UnixTimeNow())) {
-        StoreRankingRun(m_store, *run);
-        historyChanged();
+        m_store.ask(
+            this, [run = *run](LocalStore& store) { StoreRankingRun(store, run); }, [this] { historyChanged(); });
     }
 }
 

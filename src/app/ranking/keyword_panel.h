@@ -24,7 +24,7 @@ class QTimer;
 namespace tarvisk {
 
 class JobProgress;
-class LocalStore;
+class StoreThread;
 class RankingHistoryWindow;
 class SoPaiMing;
 
@@ -41,10 +41,10 @@ public:
     /// How often the daily run looks at the clock.
     static constexpr int kDailyCheckMs = 30 * 1000;
 
-    KeywordPanel(SoPaiMing& window, LocalStore& store, QWidget* parent);
+    KeywordPanel(SoPaiMing& window, StoreThread& store, QWidget* parent);
     ~KeywordPanel() override;
 
-    bool isRunning() const { return m_job.isRunning(); }
+    bool isRunning() const { return m_job.isRunning() || m_storing; }
     /// The summary of the last run: one row a keyword (关键字, 结果, 上次, 变化).
     const QStandardItemModel& summary() const { return *m_summary; }
     /// The ranking history window, once opened.
@@ -93,7 +93,8 @@ private:
     void openHistoryAt(const std::vector<std::u16string>& keywords);
 
     SoPaiMing& m_window;
-    LocalStore& m_store;
+    StoreThread& m_store;
+    bool m_storing = false; // the run has ended; its runs are still being stored
     QPlainTextEdit* m_list;
     QPushButton* m_run;
     QPushButton* m_openHistory;

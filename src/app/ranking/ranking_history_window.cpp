@@ -18,6 +18,7 @@
 #include "app/ui/file_dialogs.h"
 #include "app/ui/message_box.h"
 #include "app/ui/qt_text.h"
+#include "app/ui/store_thread.h"
 #include "app/ui/window_font.h"
 #include "app/ui/window_helpers.h"
 #include "app/ui/plain_text.h"
@@ -82,7 +83,7 @@ std::u16string outcomeWithTime(const std::optional<RankingRun>& run) {
 
 } // namespace
 
-RankingHistoryWindow::RankingHistoryWindow(LocalStore& store, QWidget* parent)
+RankingHistoryWindow::RankingHistoryWindow(StoreThread& store, QWidget* parent)
     : QWidget(parent, Qt::Window), m_store(store), m_target(new QComboBox(this)), m_count(new QLabel(this)),
       m_keywords(new QStandardItemModel(this)), m_chart(new RankingChart(this)), m_runs(new QStandardItemModel(this)),
       m_export(MakeButton(QStringLiteral("导出CSV…"), "ExportRankingRuns", this)) {
@@ -157,24 +158,45 @@ void RankingHistoryWindow::showTarget(const TrackedTarget& target, const std::ve
 
 void RankingHistoryWindow::reload() {
     const std::optional<TrackedTarget> shown = m_wanted ? m_wanted : target();
-    m_wanted.reset();
-    m_targets = RankedTargets(m_store).value_or(std::vector<TrackedTarget>());
-    if (shown && std::ranges::find(m_targets, *shown) == m_targets.end()) {
-        m_targets.insert(m_targets.begin(), *shown);
-    }
+    const int reload = ++m_reloads;
+    m_count->setText(QStringLiteral("正在读取排名记录…"));
+    m_store.ask(
+        this,
+        [shown](LocalStore& store) {
+            Read read;
+            read.targets = RankedTargets(store).value_or(std::vector<TrackedTarget>());
+            if (shown && std::ranges::find(read.targets, *shown) == read.targets.end()) {
+                read.targets.insert(read.targets.begin(), *shown);
+            }
+            const auto at = shown ? std::ranges::find(read.targets, *shown) : read.targets.end();
+            read.shown = at == read.targets.end() ? (read.targets.empty() ? -1 : 0)
+                                                  : static_cast<int>(at - read.targets.begin());
+            if (read.shown >= 0) {
+                read.runs = StoredRankingRuns(store, u"", read.targets[static_cast<std::size_t>(read.shown)]);
+            }
+            return read;
+        },
+        [this, reload](Read read) {
+            if (reload == m_reloads) {
+                m_wanted.reset();
+                showRead(std::move(read));
+            }
+        });
+}
+
+void RankingHistoryWindow::showRead(Read read) {
+    m_targets = std::move(read.targets);
     {
         const QSignalBlocker blocker(m_target);
         m_target->clear();
         for (const TrackedTarget& target : m_targets) {
             m_target->addItem(QtText(TrackedTargetText(target)));
         }
-        const auto at = shown ? std::ranges::find(m_targets, *shown) : m_targets.end();
-        m_target->setCurrentIndex(at == m_targets.end() ? (m_targets.empty() ? -1 : 0)
-                                                        : static_cast<int>(at - m_targets.begin()));
+        m_target->setCurrentIndex(read.shown);
     }
 
     const std::optional<TrackedTarget> current = target();
-    const auto runs = current ? StoredRankingRuns(m_store, u"", *current) : std::optional<std::vector<RankingRun>>();
+    const std::optional<std::vector<RankingRun>>& runs = read.runs;
     m_history = GroupByKeyword(runs.value_or(std::vector<RankingRun>()));
     // Asked-for keywords without runs, or none asked for: the most recent keywords are drawn.
     const bool anyTicked =

@@ -18,7 +18,7 @@ class QTableView;
 
 namespace tarvisk {
 
-class LocalStore;
+class StoreThread;
 class RankingChart;
 
 /// The ranking history window "排名走势": for one target (an item, or a shop's items), its keywords with how often
@@ -28,7 +28,7 @@ class RankingChart;
 class RankingHistoryWindow : public QWidget {
     Q_OBJECT
 public:
-    explicit RankingHistoryWindow(LocalStore& store, QWidget* parent = nullptr);
+    explicit RankingHistoryWindow(StoreThread& store, QWidget* parent = nullptr);
 
     /// Shows the history of `target`, with `keywords` ticked (those without runs are left out; with none of them
     /// walked yet, every keyword of the target, up to eight, is ticked).
@@ -42,15 +42,24 @@ public:
     std::optional<TrackedTarget> target() const;
 
 public slots:
-    /// Reads the history again (the targets, and the runs of the target shown), keeping the ticks.
+    /// Reads the history again (the targets, and the runs of the target shown), keeping the ticks; shown when the
+    /// store answers.
     void reload();
     void exportRuns();
 
 private:
+    /// What one reload reads: the targets, the one shown (its place among them) and its runs.
+    struct Read {
+        std::vector<TrackedTarget> targets;
+        int shown = -1;
+        std::optional<std::vector<RankingRun>> runs;
+    };
+    void showRead(Read read);
     void showRunsOf(int keywordRow);
     void drawChart();
 
-    LocalStore& m_store;
+    StoreThread& m_store;
+    int m_reloads = 0; // an answer to an earlier reload is not shown
     std::vector<TrackedTarget> m_targets;
     std::optional<TrackedTarget> m_wanted; ///< the target showTarget asked for, until the next reload shows it
     std::set<std::u16string> m_ticked;     ///< the keywords on the chart

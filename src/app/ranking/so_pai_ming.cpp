@@ -30,6 +30,7 @@
 #include "app/ui/file_dialogs.h"
 #include "app/ui/job_progress.h"
 #include "app/ui/message_box.h"
+#include "app/ui/store_thread.h"
 #include "app/ui/unread_page_box.h"
 #include "app/ui/window_font.h"
 #include "app/ui/window_helpers.h"
@@ -64,7 +65,7 @@ constexpr FetchChoice kFetchChoices[] = {
 
 } // namespace
 
-SoPaiMing::SoPaiMing(LocalStore* store, QWidget* parent)
+SoPaiMing::SoPaiMing(StoreThread* store, QWidget* parent)
     : QWidget(parent, Qt::Window), m_model(std::make_unique<ResultTableModel>(m_table)),
       m_label4(new QLabel(QStringLiteral("1.关键字："), this)),
       m_keyWord(new QLineEdit(QStringLiteral("软件开发"), this)), m_label2(new QLabel(QStringLiteral("查询前"), this)),
@@ -81,7 +82,7 @@ SoPaiMing::SoPaiMing(LocalStore* store, QWidget* parent)
       m_label6(new QLabel(QStringLiteral("每读完一页稍等片刻（前后随机浮动三成），可减少淘宝的安全验证"), this)),
       m_label7(new QLabel(QStringLiteral("读取方式："), this)), m_fetchMode(new QComboBox(this)),
       m_progress(new JobProgress(this)),
-      m_ownStore(store != nullptr ? nullptr : std::make_unique<LocalStore>(HistoryFilePath())),
+      m_ownStore(store != nullptr ? nullptr : std::make_unique<StoreThread>(HistoryFilePath())),
       m_store(store != nullptr ? store : m_ownStore.get()),
       m_keywordButton(MakeButton(QStringLiteral("关键字跟踪 »"), "KeywordPanelButton", this)) {
     setObjectName(QStringLiteral("SoPaiMing"));

@@ -30,7 +30,7 @@ class BrowserPageFetch;
 class BrowserView;
 class JobProgress;
 class KeywordPanel;
-class LocalStore;
+class StoreThread;
 class ResultTableModel;
 class SoShopGoods;
 class VerificationPause;
@@ -48,7 +48,7 @@ class SoPaiMing : public QWidget {
 public:
     /// Creates and loads the window (hidden until shown). Without a store the window keeps its own on the data
     /// folder's database.
-    explicit SoPaiMing(LocalStore* store = nullptr, QWidget* parent = nullptr);
+    explicit SoPaiMing(StoreThread* store = nullptr, QWidget* parent = nullptr);
     ~SoPaiMing() override;
 
     /// The result table behind List0.
@@ -199,8 +199,8 @@ private:
     int m_foundRow = 0; // the row of the item the last walk found (from 1), marked in the pictures; 0: none
     QString m_text2Now; // Text2 as its latest change left it, to tell a paste from a typed key
     FocusKeeper m_focus;
-    std::unique_ptr<LocalStore> m_ownStore;
-    LocalStore* m_store;
+    std::unique_ptr<StoreThread> m_ownStore;
+    StoreThread* m_store;
     KeywordPanel* m_keywordPanel = nullptr;
     QPushButton* m_keywordButton;
     VerificationPause* m_verification = nullptr;

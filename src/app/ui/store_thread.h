@@ -1,0 +1,64 @@
+#pragma once
+
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <type_traits>
+#include <utility>
+
+#include <QObject>
+#include <QPointer>
+
+#include "store/local_store.h"
+
+class QThread;
+
+namespace tarvisk {
+
+/// The local database of a window and the windows it opens, on a thread of its own, so that no window waits on it
+/// (another program's write holds the file for up to the busy timeout, a large read takes its time). Every call
+/// runs on that one thread in the order asked, so list edits and the reads after them meet the file as the user
+/// left it; its answer comes back on this object's thread (the window thread), where it is dropped when the window
+/// that asked is gone. The store's problems reach `problems` on the window thread.
+class StoreThread : public QObject {
+    Q_OBJECT
+public:
+    /// `problems` empty: the store's own message box, shown from the window thread.
+    explicit StoreThread(std::filesystem::path file, StoreProblemSink problems = {}, QObject* parent = nullptr);
+    /// Waits for the calls asked before to end, then closes the database.
+    ~StoreThread() override;
+
+    /// Runs `work` on the store's thread, after every call asked before; then `done` with its answer on this
+    /// object's thread, unless `context` (an object of this thread) is gone by then. A call that throws gives no
+    /// answer: a message box names the failure.
+    template <typename Work, typename Done> void ask(QObject* context, Work work, Done done) {
+        using Answer = std::invoke_result_t<Work, LocalStore&>;
+        run([this, context = QPointer<QObject>(context), work = std::move(work),
+             done = std::move(done)](LocalStore& store) mutable {
+            if constexpr (std::is_void_v<Answer>) {
+                work(store);
+                answer(context, [done = std::move(done)]() mutable { done(); });
+            } else {
+                auto result = std::make_shared<Answer>(work(store));
+                answer(context, [done = std::move(done), result]() mutable { done(std::move(*result)); });
+            }
+        });
+    }
+
+    /// Runs `done` on this object's thread once every call asked before has answered (unless `context` is gone).
+    void afterAll(QObject* context, std::function<void()> done) {
+        ask(
+            context, [](LocalStore&) {}, std::move(done));
+    }
+
+private:
+    void run(std::function<void(LocalStore&)> call);
+    /// Runs `task` on this object's thread while `context` is still there.
+    void answer(const QPointer<QObject>& context, std::function<void()> task);
+
+    std::unique_ptr<LocalStore> m_store;
+    QThread* m_thread;
+    QObject* m_worker; // lives on m_thread: calls queued to it run there in order
+};
+
+} // namespace tarvisk
