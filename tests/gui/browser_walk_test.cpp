@@ -13,6 +13,7 @@
 #include "app/browser/verification_pause.h"
 #include "app/ranking/so_pai_ming.h"
 #include "app/ui/qt_text.h"
+#include "app/ui/store_thread.h"
 #include "demo/market_pages.h"
 #include "demo/today_pages.h"
 #include "store/ranking_history.h"
@@ -36,7 +37,8 @@ void readyToWalk(SoPaiMing& window, const char16_t* keyword, int item, FetchMode
     window.setFetchMode(mode);
 }
 
-std::size_t storedRuns(LocalStore& store, const char16_t* keyword) {
+std::size_t storedRuns(const char16_t* keyword) {
+    LocalStore store(HistoryFilePath());
     return StoredRankingRuns(store, keyword, std::nullopt).value_or(std::vector<RankingRun>{}).size();
 }
 
@@ -53,7 +55,7 @@ void waitForSlider(SoPaiMing& window) {
 
 /// A walk of the slider keyword through the browser, waiting at the slider once started.
 struct SliderWalk {
-    LocalStore store{HistoryFilePath()};
+    StoreThread store{HistoryFilePath()};
     SoPaiMing window{&store};
     QSignalSpy finished{&window, &SoPaiMing::searchFinished};
 
@@ -61,7 +63,7 @@ struct SliderWalk {
         readyToWalk(window, demo::kTodaySliderKeyword, 7, FetchMode::Browser);
         window.Command1_Click();
         waitForSlider(window);
-        QCOMPARE(storedRuns(store, demo::kTodaySliderKeyword), std::size_t(0));
+        QCOMPARE(storedRuns(demo::kTodaySliderKeyword), std::size_t(0));
     }
 };
 
@@ -104,18 +106,20 @@ private slots:
         SliderWalk walk;
         walk.start();
         auto& [store, window, finished] = walk;
+        Q_UNUSED(store);
         control<QPushButton>(*window.verificationPause()->window(), "VerificationCancel")->click();
         QVERIFY(finished.wait(30000));
         QVERIFY(!window.verificationPause()->window()->isVisible());
         QCOMPARE(window.results().rowCount(), demo::kTodayPageItems);
         QCOMPARE(control<QLabel>(window, "Label1")->text(), QtText(kRankingCancelled));
-        QCOMPARE(storedRuns(store, demo::kTodaySliderKeyword), std::size_t(0));
+        QCOMPARE(storedRuns(demo::kTodaySliderKeyword), std::size_t(0));
     }
 
     void aSliderPausesTheWalkUntilItIsPassed() {
         SliderWalk walk;
         walk.start();
         auto& [store, window, finished] = walk;
+        Q_UNUSED(store);
         QCOMPARE(control<QLabel>(window, "Label1")->text(), QStringLiteral("等待完成验证"));
         window.verificationPause()->view()->page()->runJavaScript(
             QStringLiteral("document.getElementById('nc_1_n1z').click()"));
@@ -124,7 +128,7 @@ private slots:
         QVERIFY2(control<QLabel>(window, "Label1")->text().startsWith(QStringLiteral("3页 第6个")),
                  qPrintable(control<QLabel>(window, "Label1")->text()));
         QCOMPARE(window.results().rowCount(), 2 * demo::kTodayPageItems + 6);
-        QCOMPARE(storedRuns(store, demo::kTodaySliderKeyword), std::size_t(1));
+        QTRY_COMPARE(storedRuns(demo::kTodaySliderKeyword), std::size_t(1));
     }
 
     // Passing a slider in the login browser does not help the walk's own requests: the message offers what does.
