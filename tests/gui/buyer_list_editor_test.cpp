@@ -6,6 +6,8 @@
 #include <QTableWidget>
 #include <QTest>
 
+#include <SQLiteCpp/Database.h>
+
 #include "app/main/buyer_list_editor.h"
 #include "app/ui/qt_text.h"
 #include "core/files.h"
@@ -44,6 +46,20 @@ class BuyerListEditorTest : public test::WindowTest {
     Q_OBJECT
 
 private slots:
+    // A file of a newer program is not read: its lists are unknown, never empty.
+    void listsThatCannotBeReadAreUnknown() {
+        {
+            LocalStore store(HistoryFilePath());
+            QVERIFY(PutListEntries(store, {{u"刷单小号", BuyerList::Block, u"拍下不付款", 0}}));
+        }
+        SQLite::Database(HistoryFilePath(), SQLite::OPEN_READWRITE).exec("PRAGMA user_version = 99");
+        StoreThread storeThread(HistoryFilePath());
+        BuyerListEditor editor(storeThread);
+        editor.show();
+        QTRY_COMPARE(control<QLabel>(editor, "ListCount")->text(), QStringLiteral("名单状态未知：名单无法读取"));
+        QCOMPARE(control<QTableWidget>(editor, "ListEntries")->rowCount(), 0);
+    }
+
     void entriesAreSavedFilteredAndRemoved() {
         LocalStore store(HistoryFilePath());
         StoreThread storeThread(HistoryFilePath());

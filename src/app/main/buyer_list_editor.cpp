@@ -21,6 +21,7 @@
 #include "app/ui/window_font.h"
 #include "app/ui/window_helpers.h"
 #include "core/date.h"
+#include "store/check_history.h"
 #include "store/local_store.h"
 
 namespace tarvisk {
@@ -192,8 +193,10 @@ void BuyerListEditor::showEntries(const std::optional<std::vector<ListEntry>>& a
     for (const int column : {0, 1, 3}) {
         m_table->resizeColumnToContents(column);
     }
+    // Lists that could not be read are unknown, never empty.
     const int total = all ? static_cast<int>(all->size()) : 0;
-    m_count->setText(QStringLiteral("黑名单 %1 个，白名单 %2 个").arg(blocked).arg(total - blocked));
+    m_count->setText(all ? QStringLiteral("黑名单 %1 个，白名单 %2 个").arg(blocked).arg(total - blocked)
+                         : QtText(kListUnknownText) + QStringLiteral("：名单无法读取"));
 }
 
 void BuyerListEditor::fillFields(int row) {
