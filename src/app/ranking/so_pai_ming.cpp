@@ -23,6 +23,7 @@
 #include "app/ranking/keyword_panel.h"
 #include "jobs/ranking/picture_view.h"
 #include "jobs/ranking/today_search_page.h"
+#include "jobs/ranking/stored_walk.h"
 #include "jobs/shop/shop_page.h"
 #include "jobs/shop/today_shop_page.h"
 #include "app/ranking/result_table_model.h"
@@ -368,10 +369,10 @@ void SoPaiMing::Form_Load() {
     ListViewSetColumns(m_table, kRankingColumnTitles, kRankingColumnWidths);
     // Each assignment runs the field's change handler when it changes the text, as a user's change would.
     m_keyWord->setText(ReadControlSetting(*m_keyWord));
-    m_text2->setText(QtText(ReadSetting(u"Goods")));
+    m_text2->setText(QtText(ReadSetting(kItemIdKey)));
     keepItemIdOnly();
-    m_surl->setText(ReadControlSetting(*m_surl));
-    m_pages->setText(ReadControlSetting(*m_pages));
+    m_surl->setText(QtText(ReadSetting(kShopAddressKey)));
+    m_pages->setText(QtText(ReadSetting(kPagesKey)));
     m_pause->setValue(StoredPauseSeconds());
     const std::u16string fetchName = ReadSetting(u"FetchMode");
     for (const FetchChoice& choice : kFetchChoices) {
@@ -380,7 +381,7 @@ void SoPaiMing::Form_Load() {
         }
     }
     boundPages();
-    const double op = LeadingNumber(ReadSetting(u"op"));
+    const double op = LeadingNumber(ReadSetting(kTargetKindKey));
     if (op == 1 && !m_op1->isChecked()) {
         m_op1->setChecked(true);
         Op1_Click();
@@ -419,7 +420,7 @@ void SoPaiMing::KeyWord_DblClick() {
 void SoPaiMing::Pages_Change() {
     // The box keeps what is typed (clearing it to type 20 must not give 1, then 12); the stored count is held
     // between 1 and 100 at once.
-    WriteSetting(u"Pages", BoundedPagesText(CoreText(m_pages->text())));
+    WriteSetting(kPagesKey, BoundedPagesText(CoreText(m_pages->text())));
 }
 
 void SoPaiMing::boundPages() {
@@ -432,7 +433,7 @@ void SoPaiMing::boundPages() {
 void SoPaiMing::Text2_Change() {
     m_text2Now = m_text2->text();
     // Typed digits stay while the id is being typed; what is stored is always an id (or nothing).
-    WriteSetting(u"Goods", ItemIdFromText(CoreText(m_text2->text())));
+    WriteSetting(kItemIdKey, ItemIdFromText(CoreText(m_text2->text())));
 }
 
 void SoPaiMing::keepItemIdOnly() {
@@ -446,11 +447,11 @@ void SoPaiMing::Op1_Click() {
     if (m_op1->isChecked() && m_shop) {
         m_shop->hide();
     }
-    WriteSetting(u"op", u"1");
+    WriteSetting(kTargetKindKey, u"1");
 }
 
 void SoPaiMing::Op2_Click() {
-    WriteSetting(u"op", u"2");
+    WriteSetting(kTargetKindKey, u"2");
 }
 
 void SoPaiMing::Pause_Change() {

@@ -1,20 +1,11 @@
 #include "app/ui/pause_box.h"
 
-#include <algorithm>
-
 #include <QSpinBox>
 
 #include "app/ui/qt_text.h"
-#include "text/numbers.h"
 #include "text/settings.h"
 
 namespace tarvisk {
-
-namespace {
-
-constexpr char16_t kPauseKey[] = u"Pause";
-
-} // namespace
 
 QSpinBox* MakePauseBox(QWidget* parent) {
     auto* box = new QSpinBox(parent);
@@ -23,10 +14,6 @@ QSpinBox* MakePauseBox(QWidget* parent) {
     box->setSuffix(QStringLiteral(" 秒"));
     box->setSpecialValueText(QStringLiteral("不停顿"));
     return box;
-}
-
-int StoredPauseSeconds() {
-    return static_cast<int>(std::clamp(LeadingNumber(ReadSetting(kPauseKey)), 0.0, double{kMaxPauseBoxSeconds}));
 }
 
 void StorePauseSeconds(int seconds) {

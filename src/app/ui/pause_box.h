@@ -1,5 +1,7 @@
 #pragma once
 
+#include "jobs/ranking/stored_walk.h"
+
 class QSpinBox;
 class QWidget;
 
@@ -10,14 +12,12 @@ class QWidget;
 namespace tarvisk {
 
 /// The longest pause the windows offer, in seconds.
-inline constexpr int kMaxPauseBoxSeconds = 600;
+inline constexpr int kMaxPauseBoxSeconds = kMaxWindowPauseSeconds;
 
 /// A box for the pause: 0 ("不停顿") to kMaxPauseBoxSeconds seconds (" 秒"), 0 until set.
 QSpinBox* MakePauseBox(QWidget* parent);
 
-/// The stored pause, held to 0 .. kMaxPauseBoxSeconds (0 when none is stored).
-int StoredPauseSeconds();
-/// Stores the pause for every window.
+/// Stores the pause for every window (StoredPauseSeconds reads it).
 void StorePauseSeconds(int seconds);
 
 } // namespace tarvisk
