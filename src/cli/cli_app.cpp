@@ -96,6 +96,7 @@ int RunCli(int argc, char** argv, const FrontEnd& frontEnd) {
     tarvisk::cli::AddCheckCommand(app, global, runner);
     tarvisk::cli::AddShopCommand(app, global, runner);
     tarvisk::cli::AddRankCommand(app, global, runner);
+    tarvisk::cli::AddTrackCommand(app, global, runner);
     tarvisk::cli::AddListCommand(app, runner);
     tarvisk::cli::AddHistoryCommand(app, runner);
     if (frontEnd.addOptions) {

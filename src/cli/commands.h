@@ -52,6 +52,8 @@ std::string CheckItemId(const std::string& text);
 void AddCheckCommand(CLI::App& app, const GlobalOptions& global, CommandRunner& runner);
 void AddShopCommand(CLI::App& app, const GlobalOptions& global, CommandRunner& runner);
 void AddRankCommand(CLI::App& app, const GlobalOptions& global, CommandRunner& runner);
+/// `track`: the keywords the ranking window tracks, walked once with the window's target, pages and pause.
+void AddTrackCommand(CLI::App& app, const GlobalOptions& global, CommandRunner& runner);
 void AddListCommand(CLI::App& app, CommandRunner& runner);
 /// The `history` command and its `check` subcommand; returns `history`, so that other kinds of history join it.
 CLI::App* AddHistoryCommand(CLI::App& app, CommandRunner& runner);

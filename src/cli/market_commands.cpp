@@ -9,6 +9,10 @@
 //       stdout: "KEYWORD<TAB>outcome<TAB>previous outcome" per keyword (see RankingOutcomeText; the previous
 //       outcome is that of the keyword's last stored run with an answer for the same target, "无记录" without one;
 //       a keyword left after a login or verification page ended the run is "未查询")
+//   tarvisk-cli track [--csv FILE]
+//       as rank --keywords-file, for the keywords the ranking window tracks, with the window's target, pages and
+//       pause (what its daily run walks; --pause replaces the window's pause). Without keywords or without a
+//       target it says what to set in the window, exit status 2.
 //
 // Every walk that gave an answer is kept in the ranking history (an unread page noted, as 结果不完整).
 //
@@ -30,6 +34,7 @@
 
 #include "jobs/ranking/keyword_ranking.h"
 #include "jobs/ranking/ranking_search.h"
+#include "jobs/ranking/stored_walk.h"
 #include "jobs/shop/shop_crawl.h"
 #include "cli/commands.h"
 #include "cli/input_files.h"
@@ -175,7 +180,7 @@ struct RankTarget {
     int refusal = 0;
 };
 
-RankTarget rankTarget(const RankArguments& arguments, const GlobalOptions& global) {
+RankTarget rankTarget(const std::string& command, const RankArguments& arguments, const GlobalOptions& global) {
     RankTarget target;
     RankingQuery& query = target.walk.query;
     query.pages = LeadingNumber(BoundedPagesText(FromUtf8(arguments.pages)));
@@ -189,7 +194,7 @@ RankTarget rankTarget(const RankArguments& arguments, const GlobalOptions& globa
         // The shop's first item in the results may be one its listing left out.
         if (const std::u16string problem = ShopTargetProblem(shop, FromUtf8(arguments.shop), global.advice);
             !problem.empty()) {
-            std::cerr << "rank: " << TerminalText(problem) << '\n';
+            std::cerr << command << ": " << TerminalText(problem) << '\n';
             target.refusal = kPageNotRead;
             return target;
         }
@@ -215,7 +220,7 @@ TrackedWalk walkFor(const RankTarget& target, const std::u16string& keyword) {
 
 int runRank(const RankArguments& arguments, const GlobalOptions& global) {
     const InterruptScope interrupt;
-    const RankTarget target = rankTarget(arguments, global);
+    const RankTarget target = rankTarget("rank", arguments, global);
     if (target.refusal != 0) {
         SkipCsvOutput("rank", arguments.csv);
         return target.refusal;
@@ -267,26 +272,14 @@ void printOutcomeLine(const std::u16string& keyword, const std::u16string& outco
     std::cout << tableCell(keyword) << '\t' << tableCell(outcome) << '\t' << tableCell(previous) << std::endl;
 }
 
-int runKeywordList(const RankArguments& arguments, const GlobalOptions& global) {
-    std::vector<std::u16string> lines;
-    const LineFileResult read = ReadListFile(arguments.keywordsFile, lines);
-    if (read.status != LineFileResult::Status::Read) {
-        std::cerr << "rank：" << LineFileProblem(read, "关键字文件", arguments.keywordsFile) << '\n';
-        return kUsageError;
-    }
-    std::u16string text;
-    for (const std::u16string& line : lines) {
-        text += line + u"\n";
-    }
-    const std::vector<std::u16string> keywords = DistinctLines(text);
-    if (keywords.empty()) {
-        std::cerr << "rank：" << arguments.keywordsFile << " 里没有关键字（每行一个）\n";
-        return kUsageError;
-    }
+/// Walks `arguments`' target for each of `keywords` (not empty), as `command`: one outcome line per keyword, each
+/// run kept in the history.
+int rankKeywords(const std::string& command, const std::vector<std::u16string>& keywords,
+                 const RankArguments& arguments, const GlobalOptions& global) {
     const InterruptScope interrupt;
-    const RankTarget target = rankTarget(arguments, global);
+    const RankTarget target = rankTarget(command, arguments, global);
     if (target.refusal != 0) {
-        SkipCsvOutput("rank", arguments.csv);
+        SkipCsvOutput(command, arguments.csv);
         return target.refusal;
     }
 
@@ -312,7 +305,7 @@ int runKeywordList(const RankArguments& arguments, const GlobalOptions& global) 
         if (!result.conclusive()) {
             allRead = false;
             for (const UnreadPage& page : result.unreadPages) {
-                printUnreadPage("rank：" + TerminalText(run->keyword), page);
+                printUnreadPage(command + "：" + TerminalText(run->keyword), page);
             }
         }
         if (result.endedAtUnreadPage) {
@@ -323,7 +316,7 @@ int runKeywordList(const RankArguments& arguments, const GlobalOptions& global) 
     const std::size_t walked = RunKeywordRankings(target.walk.query, keywords, options);
     clearProgress();
     if (interrupt.interrupted()) {
-        SkipCsvOutput("rank", arguments.csv);
+        SkipCsvOutput(command, arguments.csv);
         // The keyword under way was given up: nothing of it was printed or kept.
         std::cerr << "已取消：已查完" << walked << "个关键字\n";
         return kInterrupted;
@@ -334,10 +327,66 @@ int runKeywordList(const RankArguments& arguments, const GlobalOptions& global) 
         printOutcomeLine(keywords[i], u"未查询",
                          PreviousOutcomeText(PreviousRankingRun(store, keywords[i], target.walk.target)));
     }
-    if (!arguments.csv.empty() && !WriteCsvOutput("rank", arguments.csv, RankingRunsCsv(runs))) {
+    if (!arguments.csv.empty() && !WriteCsvOutput(command, arguments.csv, RankingRunsCsv(runs))) {
         return kFailure;
     }
     return allRead ? 0 : kPageNotRead;
+}
+
+int runKeywordList(const RankArguments& arguments, const GlobalOptions& global) {
+    std::vector<std::u16string> lines;
+    const LineFileResult read = ReadListFile(arguments.keywordsFile, lines);
+    if (read.status != LineFileResult::Status::Read) {
+        std::cerr << "rank：" << LineFileProblem(read, "关键字文件", arguments.keywordsFile) << '\n';
+        return kUsageError;
+    }
+    std::u16string text;
+    for (const std::u16string& line : lines) {
+        text += line + u"\n";
+    }
+    const std::vector<std::u16string> keywords = DistinctLines(text);
+    if (keywords.empty()) {
+        std::cerr << "rank：" << arguments.keywordsFile << " 里没有关键字（每行一个）\n";
+        return kUsageError;
+    }
+    return rankKeywords("rank", keywords, arguments, global);
+}
+
+/// The keywords tracked in the ranking window, walked as its daily run walks them: its target, pages and pause (a
+/// --pause given on the command line takes the place of the window's).
+int runTrack(const std::string& csv, bool pauseGiven, const GlobalOptions& global) {
+    std::optional<std::vector<std::u16string>> keywords;
+    {
+        LocalStore store(HistoryFilePath());
+        keywords = TrackedKeywords(store);
+    }
+    if (!keywords) {
+        std::cerr << "track：无法读取排名记录中的关键字列表：" << HistoryFilePath().string() << '\n';
+        return kFailure;
+    }
+    if (keywords->empty()) {
+        std::cerr << "track：还没有要跟踪的关键字：请先在 tarvisk 排名窗口的“关键字跟踪”中输入关键字（每行一个）\n";
+        return kUsageError;
+    }
+    const StoredWalk stored = ReadStoredWalk();
+    if (!stored.hasTarget()) {
+        std::cerr << (stored.target == RankingTarget::OneItem
+                          ? "track：还没有设置要查的宝贝：请先在 tarvisk 的排名窗口中输入宝贝id"
+                          : "track：还没有设置要查的店铺：请先在 tarvisk 的排名窗口中输入店铺地址")
+                  << '\n';
+        return kUsageError;
+    }
+    RankArguments arguments;
+    arguments.pages = std::to_string(stored.pages);
+    arguments.byShop = stored.target == RankingTarget::ShopItems;
+    arguments.item = ToUtf8(stored.itemId);
+    arguments.shop = ToUtf8(stored.shopAddress);
+    arguments.csv = csv;
+    GlobalOptions options = global;
+    if (!pauseGiven) {
+        options.pauseSeconds = stored.pauseSeconds;
+    }
+    return rankKeywords("track", *keywords, arguments, options);
 }
 
 } // namespace
@@ -382,6 +431,16 @@ void AddRankCommand(CLI::App& app, const GlobalOptions& global, CommandRunner& r
         runner = [&global, arguments, list = keywordsFile->count() > 0] {
             return list ? runKeywordList(*arguments, global) : runRank(*arguments, global);
         };
+    });
+}
+
+void AddTrackCommand(CLI::App& app, const GlobalOptions& global, CommandRunner& runner) {
+    auto csv = std::make_shared<std::string>();
+    CLI::App* track = app.add_subcommand("track", "按排名窗口的设置（查询目标、页数和页间停顿）把“关键字跟踪”里的"
+                                                  "每个关键字查一遍，输出同 rank --keywords-file；可用 cron 每天运行");
+    track->add_option("--csv", *csv, "同时把各关键字的结果写入这个 CSV 文件（UTF-8，带 BOM）");
+    track->callback([&runner, &global, csv, pause = app.get_option("--pause")] {
+        runner = [&global, csv, pause] { return runTrack(*csv, pause->count() > 0, global); };
     });
 }
 

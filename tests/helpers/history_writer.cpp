@@ -5,7 +5,9 @@
 //   problem printed on stderr);
 // usage: history_writer FILE --hold READY STOP
 //   opens the database and reads it, as a program that has it open does, makes the file READY, and keeps the
-//   database open until the file STOP exists.
+//   database open until the file STOP exists;
+// usage: history_writer FILE --track KEYWORD...
+//   makes the keywords the ranking window tracks KEYWORD..., as its keyword list stores them.
 
 #include <chrono>
 #include <cstdio>
@@ -13,11 +15,13 @@
 #include <fstream>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "core/date.h"
 #include "store/buyer_lists.h"
 #include "store/check_history.h"
 #include "store/local_store.h"
+#include "store/ranking_history.h"
 #include "text/encoding.h"
 
 namespace {
@@ -46,11 +50,20 @@ int hold(tarvisk::LocalStore& store, const std::filesystem::path& ready, const s
 } // namespace
 
 int main(int argc, char** argv) {
-    if (argc != 4 && !(argc == 5 && std::string(argv[2]) == "--hold")) {
-        std::fprintf(stderr, "usage: history_writer FILE ACCOUNT COUNT | history_writer FILE --hold READY STOP\n");
+    const bool track = argc >= 3 && std::string(argv[2]) == "--track";
+    if (argc != 4 && !(argc == 5 && std::string(argv[2]) == "--hold") && !track) {
+        std::fprintf(stderr, "usage: history_writer FILE ACCOUNT COUNT | history_writer FILE --hold READY STOP | "
+                             "history_writer FILE --track KEYWORD...\n");
         return 2;
     }
     tarvisk::LocalStore store(argv[1], options());
+    if (track) {
+        std::vector<std::u16string> keywords;
+        for (int i = 3; i < argc; ++i) {
+            keywords.push_back(tarvisk::FromUtf8(argv[i]));
+        }
+        return tarvisk::SetTrackedKeywords(store, keywords) ? 0 : 1;
+    }
     if (argc == 5) {
         return hold(store, argv[3], argv[4]);
     }
