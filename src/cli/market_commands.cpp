@@ -11,7 +11,8 @@
 //       a keyword left after a login or verification page ended the run is "未查询")
 //   tarvisk-cli track [--csv FILE]
 //       as rank --keywords-file, for the keywords the ranking window tracks, with the window's target, pages and
-//       pause (what its daily run walks; --pause replaces the window's pause). Without keywords or without a
+//       pause (what its daily run walks; --pause replaces the window's pause, a window without one leaves the
+//       front end's own). Without keywords or without a
 //       target it says what to set in the window, exit status 2.
 //
 // Every walk that gave an answer is kept in the ranking history (an unread page noted, as 结果不完整).
@@ -353,7 +354,7 @@ int runKeywordList(const RankArguments& arguments, const GlobalOptions& global) 
 }
 
 /// The keywords tracked in the ranking window, walked as its daily run walks them: its target, pages and pause (a
-/// --pause given on the command line takes the place of the window's).
+/// --pause given on the command line takes the place of the window's; without either, the front end's own).
 int runTrack(const std::string& csv, bool pauseGiven, const GlobalOptions& global) {
     std::optional<std::vector<std::u16string>> keywords;
     {
@@ -383,7 +384,7 @@ int runTrack(const std::string& csv, bool pauseGiven, const GlobalOptions& globa
     arguments.shop = ToUtf8(stored.shopAddress);
     arguments.csv = csv;
     GlobalOptions options = global;
-    if (!pauseGiven) {
+    if (!pauseGiven && stored.pauseSeconds > 0) {
         options.pauseSeconds = stored.pauseSeconds;
     }
     return rankKeywords("track", *keywords, arguments, options);
