@@ -5,12 +5,15 @@
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QSpinBox>
 
 #include "app/browser/browser_view.h"
 #include "app/browser/verification_pause.h"
+#include "app/ranking/keyword_panel.h"
+#include "app/shop/so_shop_goods.h"
 #include "app/ranking/so_pai_ming.h"
 #include "app/ui/qt_text.h"
 #include "app/ui/store_thread.h"
@@ -35,6 +38,14 @@ void readyToWalk(SoPaiMing& window, const char16_t* keyword, int item, FetchMode
     control<QLineEdit>(window, "Pages")->setText(QStringLiteral("3"));
     control<QSpinBox>(window, "Pause")->setValue(0);
     window.setFetchMode(mode);
+}
+
+/// The one offer made: it names what helps, not the login browser, and switches 读取方式 when taken.
+void expectBrowserOffered(const SoPaiMing& window, const QStringList& offers) {
+    QCOMPARE(offers.size(), 1);
+    QVERIFY2(offers.front().contains(QStringLiteral("改用“通过浏览器”读取")), qPrintable(offers.front()));
+    QVERIFY2(!offers.front().contains(QStringLiteral("请先在浏览器中")), qPrintable(offers.front()));
+    QCOMPARE(window.fetchMode(), FetchMode::Browser);
 }
 
 std::size_t storedRuns(const char16_t* keyword) {
@@ -147,6 +158,39 @@ private slots:
         QCOMPARE(window.fetchMode(), FetchMode::Browser);
         QTRY_VERIFY(window.isSearching());
         window.cancelSearch();
+        QVERIFY(finished.wait(30000));
+    }
+
+    void aSliderInDirectModeOffersTheBrowserToTheKeywordRun() {
+        StoreThread store{HistoryFilePath()};
+        SoPaiMing window{&store};
+        readyToWalk(window, u"限流宝贝", 1, FetchMode::Direct);
+        KeywordPanel& panel = window.keywordPanel();
+        control<QPlainTextEdit>(panel, "KeywordList")->setPlainText(QStringLiteral("限流宝贝"));
+        m_scope->messages.takeOffers(true);
+        QSignalSpy finished(&panel, &KeywordPanel::runFinished);
+        panel.runKeywords();
+        QVERIFY(finished.wait(30000));
+        expectBrowserOffered(window, m_scope->messages.offers());
+        // Taken, the run starts again through the browser.
+        QTRY_VERIFY(panel.isRunning());
+        panel.cancelRun();
+        QVERIFY(finished.wait(30000));
+    }
+
+    void aLoginPageInDirectModeOffersTheBrowserToTheShopCrawl() {
+        SoPaiMing window;
+        window.setFetchMode(FetchMode::Direct);
+        SoShopGoods& shop = window.shopWindow();
+        shop.setShopAddress(QStringLiteral("loginshop.taobao.com"));
+        shop.show();
+        m_scope->messages.takeOffers(true);
+        QSignalSpy finished(&shop, &SoShopGoods::crawlFinished);
+        shop.Command1_Click();
+        QVERIFY(finished.wait(30000));
+        expectBrowserOffered(window, m_scope->messages.offers());
+        QTRY_VERIFY(shop.isCrawling());
+        shop.cancelCrawl();
         QVERIFY(finished.wait(30000));
     }
 };

@@ -393,9 +393,14 @@ void KeywordPanel::finish(bool scheduled) {
     historyChanged();
     emit runningChanged();
     if (const std::optional<UnreadPage> blocked = std::exchange(m_blockedAt, std::nullopt)) {
-        if (ShowUnreadPageBox(this, m_blockedMessage + QStringLiteral("\n\n后面的关键字没有查询。"), blocked->kind,
-                              QtText(blocked->address))) {
-            emit loginBrowserRequested(QtText(blocked->address));
+        const QString message = m_blockedMessage + QStringLiteral("\n\n后面的关键字没有查询。");
+        if (!m_window.canOfferBrowser(blocked->kind)) {
+            if (ShowUnreadPageBox(this, message, blocked->kind, QtText(blocked->address))) {
+                emit loginBrowserRequested(QtText(blocked->address));
+            }
+        } else if (AskToReadThroughBrowser(this, message, blocked->kind)) {
+            m_window.setFetchMode(FetchMode::Browser);
+            QTimer::singleShot(0, this, &KeywordPanel::runKeywords);
         }
     }
     emit runFinished();

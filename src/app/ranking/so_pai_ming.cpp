@@ -355,6 +355,8 @@ SoShopGoods& SoPaiMing::shopWindow() {
         });
         connect(m_shop, &SoShopGoods::crawlFinished, this, &SoPaiMing::finishShopRead);
         connect(m_shop, &SoShopGoods::loginBrowserRequested, this, &SoPaiMing::loginBrowserRequested);
+        m_shop->setBrowserOffer([this](PageKind kind) { return canOfferBrowser(kind); });
+        connect(m_shop, &SoShopGoods::browserChosen, this, [this] { setFetchMode(FetchMode::Browser); });
     }
     return *m_shop;
 }
@@ -570,18 +572,17 @@ void SoPaiMing::finishSearch(const RankingResult& result) {
     emit searchFinished();
 }
 
+bool SoPaiMing::canOfferBrowser(PageKind kind) const {
+    return !m_fetch && fetchMode() == FetchMode::Direct && NeedsTheUser(kind);
+}
+
 bool SoPaiMing::offerBrowser(const RankingResult& result) {
-    if (m_fetch || fetchMode() != FetchMode::Direct || !result.endedAtUnreadPage ||
-        !NeedsTheUser(result.unreadPages.back().kind)) {
+    if (!result.endedAtUnreadPage || !canOfferBrowser(result.unreadPages.back().kind)) {
         return false;
     }
     // The walk's own requests carry no login and pass no slider, whatever the login browser has passed: only
     // reading through the browser helps.
-    QString text = QtText(RankingUnreadMessage(result));
-    text.chop(static_cast<qsizetype>(PageKindAdvice(result.unreadPages.back().kind).size()));
-    text += QStringLiteral("\n\n“直接请求”是程序自己的请求，在登录窗口中登录或通过验证对它无效。改用“通过浏览器”读取："
-                           "网页在登录窗口的浏览器里打开，遇到登录或滑块时暂停，等您在弹出的窗口中完成后自动继续。");
-    if (AskMessageBox(this, text, QStringLiteral("改用浏览器继续"))) {
+    if (AskToReadThroughBrowser(this, QtText(RankingUnreadMessage(result)), result.unreadPages.back().kind)) {
         setFetchMode(FetchMode::Browser);
         QTimer::singleShot(0, this, &SoPaiMing::Command1_Click);
     }

@@ -68,6 +68,9 @@ public:
     /// The page fetch of one walk: the one set, else by 读取方式: direct requests, or through the login browser,
     /// where a login or slider page makes the walk wait for the user (`cancelWalk` runs when the user gives up).
     RankingPageFetch walkFetch(std::function<void()> cancelWalk);
+    /// True when a page of `kind` met by the walks' or crawls' own requests (直接请求) is passed only by reading
+    /// through the browser: a login or verification page, with no page fetch set by tests.
+    bool canOfferBrowser(PageKind kind) const;
     /// The pause that shows a page for the user to pass while a walk or a crawl waits; null before the first.
     VerificationPause* verificationPause() const { return m_verification; }
     /// The pause between pages, in seconds.

@@ -12,6 +12,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScrollBar>
+#include <QTimer>
 
 #include "app/ui/file_dialogs.h"
 #include "app/ui/job_progress.h"
@@ -191,9 +192,15 @@ void SoShopGoods::finishCrawl(const ShopCrawlResult& result) {
     m_progress->end();
     m_command1->setEnabled(true);
     // Shown here when the user watches this window; a crawl run for the hidden window is reported by its caller.
-    if (const std::optional<UnreadPage>& unread = m_crawl.unreadPage;
-        unread && isVisible() && ShowUnreadPageBox(this, unreadMessage(), unread->kind, QtText(unread->address))) {
-        emit loginBrowserRequested(QtText(unread->address));
+    if (const std::optional<UnreadPage>& unread = m_crawl.unreadPage; unread && isVisible()) {
+        if (!m_canOfferBrowser || !m_canOfferBrowser(unread->kind)) {
+            if (ShowUnreadPageBox(this, unreadMessage(), unread->kind, QtText(unread->address))) {
+                emit loginBrowserRequested(QtText(unread->address));
+            }
+        } else if (AskToReadThroughBrowser(this, unreadMessage(), unread->kind)) {
+            emit browserChosen();
+            QTimer::singleShot(0, this, &SoShopGoods::Command1_Click);
+        }
     }
     emit crawlFinished(result.count(), result.cancelled);
 }

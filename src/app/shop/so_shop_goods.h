@@ -53,6 +53,10 @@ public:
     }
     /// Makes the page fetch of each crawl as it starts (the ranking window's 读取方式).
     void setPageFetchMaker(std::function<ShopPageFetch()> make) { m_makeFetch = std::move(make); }
+    /// Asked, for a login or verification page the crawl met, whether only reading through the browser gets past
+    /// it (the crawl made its own requests); then the window offers that instead of the login browser, and on yes
+    /// emits browserChosen and crawls again.
+    void setBrowserOffer(std::function<bool(PageKind)> canOffer) { m_canOfferBrowser = std::move(canOffer); }
     /// Seconds the crawl waits (give or take 30%) before every page after the first; 0: none.
     void setPauseSeconds(double seconds) { m_pauseSeconds = seconds; }
 
@@ -80,6 +84,8 @@ signals:
     /// The crawl has ended and its results are in the window; `count` items were listed. `cancelled`: the user
     /// stopped it, so the lists hold only what was found until then.
     void crawlFinished(int count, bool cancelled);
+    /// The user chose to read the shop's pages through the browser (读取方式 通过浏览器); the crawl starts again.
+    void browserChosen();
     /// The user wants to see `address` in the login browser (to log in or pass a verification there).
     void loginBrowserRequested(const QString& address);
 
@@ -101,6 +107,7 @@ private:
     QListWidget* m_list1;
     QListWidget* m_list2;
     JobProgress* m_progress;
+    std::function<bool(PageKind)> m_canOfferBrowser;
     std::function<ShopPageFetch()> m_makeFetch;
     double m_pauseSeconds = 0;
     ShopCrawlResult m_crawl;

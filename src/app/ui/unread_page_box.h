@@ -20,6 +20,12 @@ inline constexpr char16_t kOpenInLoginBrowser[] = u"在登录窗口中打开";
 /// other address the box says where the page pointed instead.
 bool ShowUnreadPageBox(QWidget* parent, const QString& text, PageKind kind, const QString& address);
 
+/// For a login or verification page met by the program's own requests (读取方式 直接请求): says `text`, its advice
+/// to pass the page in the browser replaced by what helps (logging in or passing a slider in the login browser does
+/// nothing for those requests; reading through the browser does), and offers "改用浏览器继续"; true when the user
+/// took it.
+bool AskToReadThroughBrowser(QWidget* parent, const QString& text, PageKind kind);
+
 /// The address the login browser opens for a page at `address`: the marketplace's https address of it, or
 /// nothing for an address outside the marketplace.
 std::optional<QString> LoginBrowserAddress(const QString& address);
