@@ -40,7 +40,7 @@ struct Choices {
 };
 
 std::string checkFetchMode(const std::string& name) {
-    return ParseFetchMode(name) ? std::string() : "expected direct, browser or auto, got \"" + name + "\"";
+    return ParseFetchMode(name) ? std::string() : "应为 direct、browser 或 auto，而不是“" + name + "”";
 }
 
 /// The certificate of a --trust-certificate file (PEM); empty when it holds none.
@@ -83,7 +83,7 @@ int runWithBrowser(const QString& caption, char* program, const Choices& choices
     // A demo run keeps nothing on disk: no profile to share.
     std::optional<ProfileLock> lock;
     if (!demo && !lock.emplace().held()) {
-        std::cerr << caption.toLower().toStdString() << ": " << lock->busyText().toStdString()
+        std::cerr << caption.toLower().toStdString() << "：" << lock->busyText().toStdString()
                   << "，请等它结束后再运行 (the browser profile is in use by another program)\n";
         return cli::kFailure;
     }
@@ -120,17 +120,17 @@ int RunWithoutWindow(int argc, char** argv, const QString& caption) {
     auto choices = std::make_shared<Choices>();
     cli::FrontEnd frontEnd;
     frontEnd.name = caption.toLower().toStdString();
-    frontEnd.description = "the desktop program without its window: the commands of tarvisk-cli, their pages read "
-                           "through the browser of the program's profile.";
+    frontEnd.description = "没有窗口的桌面程序：tarvisk-cli 的命令，页面通过程序的浏览器资料读取。";
     frontEnd.addOptions = [choices](CLI::App& app) {
-        app.add_flag(kNoWindow, choices->noWindow, "run without a window (this mode)");
-        app.add_option("--fetch", choices->fetch,
-                       "how the jobs reach their pages: direct (the program's own requests), browser (through the "
-                       "browser and its login), auto (direct while its pages can be read, then the browser; default)")
+        app.add_flag(kNoWindow, choices->noWindow, "不显示窗口运行（即这种方式）");
+        app.add_option(
+               "--fetch", choices->fetch,
+               "读取页面的方式：direct（程序自己的请求）、browser（通过浏览器和它的登录）、auto（能读时直接请求，之后"
+               "改用浏览器；默认）")
             ->check(checkFetchMode, "MODE");
         choices->demo = app.get_option("--demo");
         app.add_option("--trust-certificate", choices->certificateFile,
-                       "trust the certificate in this PEM file for https, for the hosts it names (tests)")
+                       "https 信任这个 PEM 文件中的证书，用于它列出的主机（测试用）")
             ->check(CLI::ExistingFile)
             ->excludes(choices->demo);
         choices->pause = app.get_option("--pause");
@@ -139,7 +139,7 @@ int RunWithoutWindow(int argc, char** argv, const QString& caption) {
         if (!choices->certificateFile.empty()) {
             const std::string pem = certificateIn(choices->certificateFile);
             if (pem.empty()) {
-                std::cerr << frontEnd.name << ": no certificate in " << choices->certificateFile << '\n';
+                std::cerr << frontEnd.name << "：" << choices->certificateFile << " 中没有证书\n";
                 return cli::kUsageError;
             }
             endpoints::SetTrustedCertificate(pem);
