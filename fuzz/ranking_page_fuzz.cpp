@@ -1,7 +1,7 @@
 // The ranking walk over fuzzed result pages, fed through its injectable page fetch: every page asks
 // for its own offset, every item a page lists becomes one numbered row with its position, the walk
-// stops at the target or at a login or verification page, counts empty pages as unread, and the rows
-// match what the page parser finds.
+// stops at the target or at a login or verification page, counts every other page it cannot read as
+// unread, and the rows match what the reader the page calls for finds.
 
 #include <cstddef>
 #include <cstdint>
@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "jobs/ranking/ranking_search.h"
+#include "jobs/ranking/today_search_page.h"
 #include "fuzz_support.h"
 #include "table/result_table.h"
 #include "text/numbers.h"
@@ -27,10 +28,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::size_t pageCount = 1 + data[0] % kMaxPages;
     const auto pieces = tarvisk::fuzz::Pieces(data + 1, size - 1, pageCount + 1);
     std::vector<std::u16string> pages;
-    std::vector<std::vector<tarvisk::RankingItem>> parsed;
+    std::vector<tarvisk::SearchPageRead> parsed;
     for (std::size_t i = 1; i <= pageCount; ++i) {
         pages.push_back(tarvisk::fuzz::PageText(pieces[i]));
-        parsed.push_back(tarvisk::ParseRankingPage(pages.back()));
+        parsed.push_back(tarvisk::JudgeSearchPage(tarvisk::FetchedPage(pages.back())));
     }
 
     tarvisk::RankingQuery query;
@@ -38,9 +39,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     query.pages = static_cast<double>(pageCount);
     // The target is the last item of the last page that lists one, or an id no page lists.
     query.itemId = u"not an id";
-    for (const auto& items : parsed) {
-        if (!items.empty())
-            query.itemId = items.back().id;
+    for (const tarvisk::SearchPageRead& read : parsed) {
+        if (read.kind == tarvisk::PageKind::Normal && !read.items.empty())
+            query.itemId = read.items.back().item.id;
     }
 
     tarvisk::ResultTable table;
@@ -56,21 +57,26 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const tarvisk::RankingResult result = tarvisk::RunRankingSearch(query, table, options);
 
     // The rows the walk should have added: every listed item up to the first target or the first
-    // login or verification page; empty pages are unread.
+    // login or verification page; pages that are not result pages are unread.
     std::vector<std::u16string> positions;
     std::vector<std::u16string> ids;
     std::vector<int> unread;
     bool found = false;
     bool ended = false;
     for (std::size_t page = 0; page < parsed.size() && !found && !ended; ++page) {
-        const tarvisk::PageKind kind = tarvisk::ClassifyPage(tarvisk::FetchedPage(pages[page]), tarvisk::kRankingTexts);
-        if (kind == tarvisk::PageKind::Empty || tarvisk::NeedsTheUser(kind))
+        const tarvisk::SearchPageRead& read = parsed[page];
+        if (read.kind != tarvisk::PageKind::Normal) {
             unread.push_back(static_cast<int>(page) + 1);
-        ended = tarvisk::NeedsTheUser(kind);
-        for (std::size_t k = 0; k < parsed[page].size() && !found && !ended; ++k) {
-            positions.push_back(tarvisk::PositionText(static_cast<int>(page) + 1, static_cast<int>(k) + 1));
-            ids.push_back(parsed[page][k].id);
-            found = parsed[page][k].id == query.itemId;
+            ended = tarvisk::NeedsTheUser(read.kind);
+            continue;
+        }
+        const auto position =
+            read.reader == tarvisk::SearchReader::Listing ? tarvisk::PositionText : tarvisk::PlacePositionText;
+        for (std::size_t k = 0; k < read.items.size() && !found; ++k) {
+            positions.push_back(position(static_cast<int>(page) + 1, static_cast<int>(k) + 1) +
+                                (read.items[k].paid ? tarvisk::kPaidMark : u""));
+            ids.push_back(read.items[k].item.id);
+            found = read.items[k].item.id == query.itemId;
         }
     }
     Check(result.found == found, "the walk finds the target exactly when a page lists it");
@@ -86,7 +92,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     Check(named == unread, "the walk names every page it could not read");
     Check(result.endedAtUnreadPage == ended, "the walk ends at a login or verification page");
     const std::u16string notFound = unread.empty() ? tarvisk::kRankingNotFound : tarvisk::kRankingIncomplete;
-    Check(result.caption == (found ? positions.back() : notFound),
+    Check(found ? result.caption.starts_with(positions.back()) : result.caption == notFound,
           "the caption is the found position, the not-found text, or the incomplete text");
     return 0;
 }

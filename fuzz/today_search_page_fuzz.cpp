@@ -55,10 +55,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         Check(chosen.reader == tarvisk::SearchReader::Answer && chosen.items == read->items,
               "an answer that lists results is what the page gives");
     }
+    const tarvisk::PageKind classified = tarvisk::ClassifyPage(page, tarvisk::kRankingTexts);
+    const bool pageItself = classified == tarvisk::PageKind::Normal || classified == tarvisk::PageKind::Unrecognised;
     Check(tarvisk::SearchPageReadable(page) ==
-              (tarvisk::ClassifyPage(page, tarvisk::kRankingTexts) == tarvisk::PageKind::Normal ||
-               (tarvisk::ClassifyPage(page, tarvisk::kRankingTexts) == tarvisk::PageKind::Unrecognised &&
-                chosen.reader != tarvisk::SearchReader::None && chosen.kind == tarvisk::PageKind::Normal)),
-          "a page is readable when the classifier knows it, or a reader reads results off it");
+              (pageItself && chosen.reader != tarvisk::SearchReader::None && chosen.kind == tarvisk::PageKind::Normal),
+          "a page is readable when no address or status rule refuses it and a reader reads it");
     return 0;
 }
