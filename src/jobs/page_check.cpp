@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <vector>
 
+#include "net/xml_http.h"
 #include "text/numbers.h"
 #include "text/regex.h"
 #include "text/text_ops.h"
@@ -61,6 +62,12 @@ std::u16string AddressHost(std::u16string_view address) {
         host = host.substr(0, colon);
     }
     return LowerAscii(std::u16string(host));
+}
+
+FetchedPage DirectPageFetch(const std::u16string& url) {
+    HttpAnswer answer;
+    std::u16string text = XmlHttpRequest(url, {}, 0, 0, answer);
+    return {std::move(text), answer};
 }
 
 PageKind ClassifyPage(const FetchedPage& page, OwnTexts ownTexts) {

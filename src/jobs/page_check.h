@@ -53,6 +53,10 @@ struct FetchedPage {
     std::vector<DataAnswer> answers;
 };
 
+/// A page by the program's own direct request: XmlHttpRequest(url, empty body, mode 0, no time limit), with the
+/// status and address of its answer. The jobs' page fetch when none is given.
+FetchedPage DirectPageFetch(const std::u16string& url);
+
 /// Where a marker is looked for.
 enum class MarkerPlace {
     Host,     ///< the host of the page's address equals the marker (letter case aside)

@@ -93,7 +93,7 @@ int runWithBrowser(const QString& caption, char* program, const Choices& choices
     global.rankingFetch = ChooseFetch<std::u16string&>(
         mode, DirectRankingFetch, [&browser](std::u16string& url) { return browser.fetch(url); }, SearchPageReadable);
     global.shopFetch = ChooseFetch<const std::u16string&>(
-        mode, DirectShopFetch, [&browser](const std::u16string& url) { return browser.fetch(url); }, ShopPageReadable);
+        mode, DirectPageFetch, [&browser](const std::u16string& url) { return browser.fetch(url); }, ShopPageReadable);
     if (choices.pause->count() == 0) {
         global.pauseSeconds = kBrowserPauseSeconds;
     }

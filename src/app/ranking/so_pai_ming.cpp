@@ -269,7 +269,7 @@ ShopPageFetch SoPaiMing::crawlFetch() {
                                 }
                             });
     };
-    return ChooseFetch<const std::u16string&>(fetchMode(), DirectShopFetch, std::move(throughBrowser),
+    return ChooseFetch<const std::u16string&>(fetchMode(), DirectPageFetch, std::move(throughBrowser),
                                               ShopPageReadable);
 }
 

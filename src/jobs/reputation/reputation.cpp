@@ -3,7 +3,6 @@
 #include <utility>
 
 #include "net/endpoints.h"
-#include "net/xml_http.h"
 #include "text/encoding.h"
 #include "text/numbers.h"
 #include "text/regex.h"
@@ -182,11 +181,7 @@ std::optional<ReputationFacts> ParseReputationFacts(const std::u16string& profil
 
 ReputationQuery::ReputationQuery(PageFetch fetch) : m_fetch(std::move(fetch)) {
     if (!m_fetch) {
-        m_fetch = [](const std::u16string& url) {
-            HttpAnswer answer;
-            std::u16string text = XmlHttpRequest(url, {}, 0, 0, answer);
-            return FetchedPage(std::move(text), answer);
-        };
+        m_fetch = DirectPageFetch;
     }
 }
 

@@ -4,18 +4,11 @@
 
 #include "jobs/shop/today_shop_page.h"
 #include "net/endpoints.h"
-#include "net/xml_http.h"
 #include "text/numbers.h"
 #include "text/regex.h"
 #include "text/text_ops.h"
 
 namespace tarvisk {
-
-FetchedPage DirectShopFetch(const std::u16string& url) {
-    HttpAnswer answer;
-    std::u16string text = XmlHttpRequest(url, {}, 0, 0, answer);
-    return {std::move(text), answer};
-}
 
 std::u16string ShopUnreadMessage(const ShopCrawlResult& result, PageAdvice advice) {
     if (!result.unreadPage) {
@@ -87,7 +80,7 @@ std::u16string ShopCancelledText(int count) {
 
 ShopCrawlResult CrawlShop(std::u16string& address, const ShopCrawlOptions& options) {
     const JobScope job(options.cancel, options.progress, options.pauseSeconds);
-    const ShopPageFetch& fetch = options.fetch ? options.fetch : ShopPageFetch(DirectShopFetch);
+    const ShopPageFetch& fetch = options.fetch ? options.fetch : ShopPageFetch(DirectPageFetch);
 
     NormalizeShopAddress(address);
     const std::u16string shopName = ShopNameOf(address);

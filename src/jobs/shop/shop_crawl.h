@@ -27,11 +27,8 @@ inline constexpr int kShopMaxPages = 100;
 /// Fetches one shop page (its text is empty when the request failed).
 using ShopPageFetch = std::function<FetchedPage(const std::u16string& url)>;
 
-/// The crawl's own page fetch, by a direct request: XmlHttpRequest(url, empty body, mode 0, no time limit).
-FetchedPage DirectShopFetch(const std::u16string& url);
-
 struct ShopCrawlOptions {
-    /// The page fetch; empty means DirectShopFetch.
+    /// The page fetch; empty means DirectPageFetch.
     ShopPageFetch fetch;
     /// Seconds to wait (give or take 30%) before every page after the first; 0: none.
     double pauseSeconds = 0;
