@@ -11,6 +11,9 @@ static_assert(std::atomic<bool>::is_always_lock_free);
 
 constexpr int kSignals[] = {SIGINT, SIGTERM};
 struct sigaction previous[std::size(kSignals)];
+// Scopes nest: a program that runs a command inside a longer run of its own keeps the outer scope's flag, so a
+// signal before the command starts still cancels it.
+int depth = 0;
 
 void onSignal(int) {
     interruptedFlag = true;
@@ -19,6 +22,9 @@ void onSignal(int) {
 } // namespace
 
 InterruptScope::InterruptScope() {
+    if (depth++ > 0) {
+        return;
+    }
     interruptedFlag = false;
     struct sigaction action = {};
     action.sa_handler = &onSignal;
@@ -31,6 +37,9 @@ InterruptScope::InterruptScope() {
 }
 
 InterruptScope::~InterruptScope() {
+    if (--depth > 0) {
+        return;
+    }
     for (std::size_t i = 0; i < std::size(kSignals); ++i) {
         sigaction(kSignals[i], &previous[i], nullptr);
     }

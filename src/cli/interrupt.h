@@ -11,7 +11,8 @@ namespace tarvisk::cli {
 /// Exit status of a command stopped by Ctrl+C or SIGTERM.
 inline constexpr int kInterrupted = 130;
 
-/// While it lives, the first SIGINT or SIGTERM sets the command's cancel flag instead of ending the program.
+/// While it lives, the first SIGINT or SIGTERM sets the command's cancel flag instead of ending the program. A scope
+/// inside another one changes nothing: the outermost one decides.
 class InterruptScope {
 public:
     InterruptScope();

@@ -17,6 +17,7 @@
 #include "app/main/program.h"
 #include "cli/cli_app.h"
 #include "cli/guard.h"
+#include "cli/interrupt.h"
 #include "jobs/fetch_mode.h"
 #include "jobs/ranking/today_search_page.h"
 #include "jobs/shop/today_shop_page.h"
@@ -80,6 +81,9 @@ int runWithBrowser(const QString& caption, char* program, const Choices& choices
     QApplication app(qtArgc, qtArgv);
     NameApplication(app, caption);
     UseOffTheRecordProfile(demo);
+    // Ctrl+C while the browser starts cancels the command as it would later: the profile is let go and the exit
+    // status says so.
+    const cli::InterruptScope interrupt;
     // A demo run keeps nothing on disk: no profile to share.
     std::optional<ProfileLock> lock;
     if (!demo && !lock.emplace().held()) {
