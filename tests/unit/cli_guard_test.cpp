@@ -1,5 +1,6 @@
 #include "cli/guard.h"
 
+#include <csignal>
 #include <functional>
 #include <new>
 #include <sstream>
@@ -7,6 +8,8 @@
 #include <string>
 
 #include <gtest/gtest.h>
+
+#include "cli/interrupt.h"
 
 namespace tarvisk::cli {
 namespace {
@@ -28,6 +31,18 @@ TEST(RunGuarded, TurnsEveryExceptionIntoOneLineAndStatusOne) {
         EXPECT_EQ(RunGuarded(c.body, errors), c.status);
         EXPECT_EQ(errors.str(), c.message);
     }
+}
+
+TEST(InterruptScope, AnInnerScopeKeepsTheSignalTheOuterOneCaught) {
+    {
+        const InterruptScope outer;
+        ASSERT_EQ(std::raise(SIGTERM), 0);
+        const InterruptScope inner;
+        EXPECT_TRUE(inner.interrupted());
+    }
+    struct sigaction restored = {};
+    sigaction(SIGTERM, nullptr, &restored);
+    EXPECT_EQ(restored.sa_handler, SIG_DFL);
 }
 
 } // namespace
