@@ -7,6 +7,7 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QSignalSpy>
 #include <QSpinBox>
 
@@ -191,6 +192,28 @@ private slots:
         expectBrowserOffered(window, m_scope->messages.offers());
         QTRY_VERIFY(shop.isCrawling());
         shop.cancelCrawl();
+        QVERIFY(finished.wait(30000));
+    }
+
+    // The shop window out of view: the ranking window makes the offer, and taken, reads the shop again.
+    void aLoginPageInDirectModeOffersTheBrowserToAHiddenShopRead_data() {
+        QTest::addColumn<bool>("walk");
+        QTest::newRow("Command3") << false;
+        QTest::newRow("walk by shop") << true;
+    }
+    void aLoginPageInDirectModeOffersTheBrowserToAHiddenShopRead() {
+        QFETCH(bool, walk);
+        SoPaiMing window;
+        readyToWalk(window, u"连衣裙", 1, FetchMode::Direct);
+        control<QRadioButton>(window, "Op2")->setChecked(true);
+        control<QLineEdit>(window, "SURL")->setText(QStringLiteral("loginshop.taobao.com"));
+        m_scope->messages.takeOffers(true);
+        QSignalSpy finished(&window.shopWindow(), &SoShopGoods::crawlFinished);
+        walk ? window.Command1_Click() : window.Command3_Click();
+        QVERIFY(finished.wait(30000));
+        expectBrowserOffered(window, m_scope->messages.offers());
+        QTRY_VERIFY(window.shopWindow().isCrawling());
+        window.cancelSearch();
         QVERIFY(finished.wait(30000));
     }
 };

@@ -665,9 +665,8 @@ void SoPaiMing::finishShopRead(int count, bool cancelled) {
                                 (reason.isEmpty() ? QString() : QStringLiteral("（%1）").arg(reason));
         // An incomplete listing is told with the count, unless the shop window, in view, has told it already.
         if (unread && !m_shop->isVisible()) {
-            if (ShowUnreadPageBox(this, counted + QStringLiteral("\r\n\r\n") + m_shop->unreadMessage(), unread->kind,
-                                  QtText(unread->address))) {
-                emit loginBrowserRequested(QtText(unread->address));
+            if (tellUnreadShopPage(counted + QStringLiteral("\r\n\r\n") + m_shop->unreadMessage(), *unread)) {
+                QTimer::singleShot(0, this, [this] { readShop(ShopReader::CountMessage); });
             }
         } else {
             ShowMessageBox(this, counted);
@@ -680,15 +679,34 @@ void SoPaiMing::finishShopRead(int count, bool cancelled) {
         return;
     }
     showLabel1(QStringLiteral("没有查询排名"), true);
-    // A page to pass in the login browser is offered once: by the shop window when it is in view.
+    // What helps with an unread page is offered once: by the shop window when it is in view.
     if (unread && !m_shop->isVisible()) {
-        if (ShowUnreadPageBox(this, problem, unread->kind, QtText(unread->address))) {
-            emit loginBrowserRequested(QtText(unread->address));
+        if (tellUnreadShopPage(problem, *unread)) {
+            // The shop is read again through the browser, and what waited for it goes on after it.
+            QTimer::singleShot(0, this, [this, then] {
+                m_afterShopRead = then;
+                readShop(ShopReader::Continuation);
+            });
+            return;
         }
     } else {
         ShowMessageBox(this, problem);
     }
     then(false);
+}
+
+bool SoPaiMing::tellUnreadShopPage(const QString& text, const UnreadPage& unread) {
+    if (canOfferBrowser(unread.kind)) {
+        if (!AskToReadThroughBrowser(this, text, unread.kind)) {
+            return false;
+        }
+        setFetchMode(FetchMode::Browser);
+        return true;
+    }
+    if (ShowUnreadPageBox(this, text, unread.kind, QtText(unread.address))) {
+        emit loginBrowserRequested(QtText(unread.address));
+    }
+    return false;
 }
 
 void SoPaiMing::Command4_Click() {

@@ -167,6 +167,9 @@ private:
     ShopPageFetch crawlFetch();
     /// After a walk in direct mode ended at a login or slider page: offers to go on through the browser.
     bool offerBrowser(const RankingResult& result);
+    /// Tells `text` about the shop page the hidden shop window's crawl could not read, with the offer that helps:
+    /// reading through the browser (true when taken: 读取方式 is now 通过浏览器) or the page in the login browser.
+    bool tellUnreadShopPage(const QString& text, const UnreadPage& unread);
     /// Widens the "No." column when its row numbers outgrow it (1000 and more rows).
     void fitNumberColumn();
 
