@@ -10,6 +10,7 @@
 #include <QRadioButton>
 #include <QSignalSpy>
 #include <QSpinBox>
+#include <QTableView>
 
 #include "app/browser/browser_view.h"
 #include "app/browser/verification_pause.h"
@@ -47,6 +48,13 @@ void expectBrowserOffered(const SoPaiMing& window, const QStringList& offers) {
     QVERIFY2(offers.front().contains(QStringLiteral("改用“通过浏览器”读取")), qPrintable(offers.front()));
     QVERIFY2(!offers.front().contains(QStringLiteral("请先在浏览器中")), qPrintable(offers.front()));
     QCOMPARE(window.fetchMode(), FetchMode::Browser);
+}
+
+/// True when `label` has room for all of its text.
+bool showsWhole(const QLabel& label) {
+    const QRect needed = label.fontMetrics().boundingRect(QRect(0, 0, label.width(), QWIDGETSIZE_MAX),
+                                                          label.wordWrap() ? Qt::TextWordWrap : 0, label.text());
+    return needed.width() <= label.width() && needed.height() <= label.height();
 }
 
 std::size_t storedRuns(const char16_t* keyword) {
@@ -108,9 +116,16 @@ private slots:
         QSignalSpy finished(&window, &SoPaiMing::searchFinished);
         window.Command1_Click();
         QVERIFY(finished.wait(60000));
-        QVERIFY2(control<QLabel>(window, "Label1")->text().startsWith(QStringLiteral("2页 第15个")),
-                 qPrintable(control<QLabel>(window, "Label1")->text()));
+        const QLabel& label1 = *control<QLabel>(window, "Label1");
+        QVERIFY2(label1.text().startsWith(QStringLiteral("2页 第15个")), qPrintable(label1.text()));
+        QVERIFY2(showsWhole(label1), qPrintable(label1.text()));
         QCOMPARE(window.results().rowCount(), demo::kTodayPageItems + 15);
+        // Places with a note ("2页 第1个（广告）") are not cut off.
+        const QTableView& list0 = *control<QTableView>(window, "List0");
+        for (int row = 0; row < list0.model()->rowCount(); ++row) {
+            const QString place = list0.model()->index(row, 2).data().toString();
+            QVERIFY2(list0.fontMetrics().horizontalAdvance(place) < list0.columnWidth(2), qPrintable(place));
+        }
     }
 
     // Before the slider is passed (the browser profile keeps the pass for the rest of the run).

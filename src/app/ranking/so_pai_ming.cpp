@@ -146,12 +146,15 @@ SoPaiMing::SoPaiMing(StoreThread* store, QWidget* parent)
     m_list0->verticalHeader()->setDefaultSectionSize(m_list0->fontMetrics().height() + 4);
     connect(m_model.get(), &ResultTableModel::columnsReset, this, [this] {
         for (int column = 0; column < m_table.columnCount(); ++column) {
-            const int width = m_table.columns()[static_cast<std::size_t>(column)].width;
-            m_list0->setColumnWidth(column, width > 0 ? width : m_list0->horizontalHeader()->defaultSectionSize());
+            m_list0->setColumnWidth(column, presetWidth(column));
         }
     });
-    connect(m_model.get(), &QAbstractItemModel::rowsInserted, this, &SoPaiMing::fitNumberColumn);
-    connect(m_model.get(), &QAbstractItemModel::rowsRemoved, this, &SoPaiMing::fitNumberColumn);
+    connect(m_model.get(), &QAbstractItemModel::rowsInserted, this,
+            [this](const QModelIndex&, int first, int last) { fitColumns(first, last, true); });
+    connect(m_model.get(), &QAbstractItemModel::modelReset, this,
+            [this] { fitColumns(0, m_model->rowCount() - 1, false); });
+    connect(m_model.get(), &QAbstractItemModel::dataChanged, this,
+            [this](const QModelIndex& from, const QModelIndex& to) { fitColumns(from.row(), to.row(), true); });
 
     connect(m_keyWord, &QLineEdit::textChanged, this, &SoPaiMing::KeyWord_Change);
     connect(m_fetchMode, &QComboBox::currentIndexChanged, this, &SoPaiMing::FetchMode_Change);
@@ -393,21 +396,32 @@ void SoPaiMing::Form_Load() {
     }
 }
 
-void SoPaiMing::fitNumberColumn() {
-    if (m_table.columnCount() == 0) {
-        return;
+int SoPaiMing::presetWidth(int column) const {
+    const int width = m_table.columns()[static_cast<std::size_t>(column)].width;
+    return width > 0 ? width : m_list0->horizontalHeader()->defaultSectionSize();
+}
+
+void SoPaiMing::fitColumns(int first, int last, bool grow) {
+    std::vector<int> columns;
+    if (m_table.columnCount() > 0) {
+        columns.push_back(0);
     }
-    // Row numbers grow: the last row's is the widest. The column keeps its set width unless that cuts it.
-    int width = m_table.columns().front().width;
-    if (const int rows = m_model->rowCount(); rows > 0) {
-        QStyleOptionViewItem option;
-        option.initFrom(m_list0->viewport());
-        const int gridLine = m_list0->showGrid() ? 1 : 0;
-        width =
-            std::max(width, m_list0->itemDelegate()->sizeHint(option, m_model->index(rows - 1, 0)).width() + gridLine);
+    if (const std::optional<int> place = ListViewColumnIndex(m_table, u"位置")) {
+        columns.push_back(*place);
     }
-    if (width != m_list0->columnWidth(0)) {
-        m_list0->setColumnWidth(0, width);
+    QStyleOptionViewItem option;
+    option.initFrom(m_list0->viewport());
+    const int gridLine = m_list0->showGrid() ? 1 : 0;
+    // A column keeps its set width unless that cuts its text. Row numbers grow: the last row's is the widest.
+    for (const int column : columns) {
+        int width = grow ? m_list0->columnWidth(column) : presetWidth(column);
+        for (int row = column == 0 ? last : first; row >= first && row <= last; ++row) {
+            width = std::max(width,
+                             m_list0->itemDelegate()->sizeHint(option, m_model->index(row, column)).width() + gridLine);
+        }
+        if (width != m_list0->columnWidth(column)) {
+            m_list0->setColumnWidth(column, width);
+        }
     }
 }
 
@@ -537,12 +551,32 @@ void SoPaiMing::startWalk() {
 }
 
 void SoPaiMing::showLabel1(const QString& text, bool result) {
-    m_label1->setFont(WindowFont(12, result));
     QPalette palette = m_label1->palette();
     palette.setColor(QPalette::WindowText,
                      result ? this->palette().color(QPalette::WindowText) : QColor(0x66, 0x66, 0x66));
     m_label1->setPalette(palette);
-    m_label1->setText(text);
+    // A text wider than its line wraps into the room down to the shop's row, before the bracket of a place's note
+    // ("2页 第15个" over "（自然排名第56）"), in a smaller font if it must: never cut off.
+    constexpr int kLineHeight = 375 / kTwipsPerPixel;
+    constexpr int kRoomHeight = 570 / kTwipsPerPixel;
+    const int width = m_label1->width();
+    const qsizetype note = text.indexOf(u'（');
+    for (int points = 12;; --points) {
+        const QFont font = WindowFont(points, result);
+        const QFontMetrics metrics(font);
+        const bool oneLine = metrics.horizontalAdvance(text) <= width;
+        const QString shown = oneLine || note <= 0 ? text : QString(text).insert(note, u'\n');
+        const bool fits =
+            oneLine ||
+            metrics.boundingRect(QRect(0, 0, width, QWIDGETSIZE_MAX), Qt::TextWordWrap, shown).height() <= kRoomHeight;
+        if (fits || points == 8) {
+            m_label1->setFont(font);
+            m_label1->setWordWrap(!oneLine);
+            m_label1->setText(shown);
+            m_label1->resize(width, oneLine ? kLineHeight : kRoomHeight);
+            return;
+        }
+    }
 }
 
 void SoPaiMing::finishSearch(const RankingResult& result) {

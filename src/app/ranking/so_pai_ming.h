@@ -170,8 +170,12 @@ private:
     /// Tells `text` about the shop page the hidden shop window's crawl could not read, with the offer that helps:
     /// reading through the browser (true when taken: 读取方式 is now 通过浏览器) or the page in the login browser.
     bool tellUnreadShopPage(const QString& text, const UnreadPage& unread);
-    /// Widens the "No." column when its row numbers outgrow it (1000 and more rows).
-    void fitNumberColumn();
+    /// Widens the "No." column when its row numbers outgrow it (1000 and more rows) and the 位置 column when a
+    /// place's note does ("1页 第1个（广告）"), for rows `first` to `last`: from the widths the columns have when
+    /// `grow`, from their set widths when not.
+    void fitColumns(int first, int last, bool grow);
+    /// The width List0's column `column` is set up with.
+    int presetWidth(int column) const;
 
     ResultTable m_table;
     std::unique_ptr<ResultTableModel> m_model; // after the table it observes, so it goes first
