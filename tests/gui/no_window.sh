@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # tarvisk --no-window end to end: the commands of tarvisk-cli through the browser print what tarvisk-cli prints and
-# exit as it does (a slider page: 4), on the in-process demo marketplace and through --route; two programs never
-# open one browser profile at once; usage errors.
+# exit as it does (a slider page: 4), on the in-process demo marketplace and through --route; a buyer check works
+# through the profile's login; two programs never open one browser profile at once; usage errors.
 # Usage: no_window.sh PATH-TO-TARVISK PATH-TO-TARVISK-CLI
 set -u
 program="$1"
@@ -47,6 +47,8 @@ today "a paid placement found" 0 rank 今日好物 --item 46500000209 --pages 5
 today "today's shop" 0 shop todayshop.taobao.com
 [ "$(grep -c '' "$work/out")" -eq 70 ] || fail "today's shop: $(grep -c '' "$work/out") items"
 [ "$(tail -n 1 "$work/err")" = "共查到70个宝贝" ] || fail "today's shop: $(cat "$work/err")"
+today "check" 0 check 老实买家
+grep -q '^{"account":"老实买家",.*"verdict":"安全"}$' "$work/out" || fail "check: $(cat "$work/out")"
 today "today's history" 0 history rank
 grep -q '"text":"2页 第15个（自然排名第56） (#63)","position_kind":"place"' "$work/out" ||
     fail "today's history: $(cat "$work/out")"
