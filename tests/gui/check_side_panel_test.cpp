@@ -105,12 +105,6 @@ private slots:
             QCOMPARE((form.get()->*window)(), opened);
             QVERIFY(opened->isVisible());
         }
-        // A login page that ended a batch opens in the login browser, over https.
-        emit qobject_cast<BatchCheckWindow*>(form->batchCheckWindow())
-            ->loginBrowserRequested(QStringLiteral("http://rate.taobao.com/user-rate-x.htm"));
-        QCOMPARE(control<BrowserView>(*form, "W1")->url(),
-                 QUrl(QStringLiteral("https://rate.taobao.com/user-rate-x.htm")));
-
         // The panel lies beside the report, not over it.
         auto* panel = control<QWidget>(*form, "CheckSidePanel");
         QVERIFY(!panel->isVisibleTo(form.get()));

@@ -10,13 +10,13 @@
 #include <QSpinBox>
 #include <QVBoxLayout>
 
+#include "app/browser/verification_pause.h"
 #include "jobs/reputation/batch_check.h"
 #include "app/ui/job_progress.h"
 #include "app/ui/message_box.h"
 #include "app/ui/pause_box.h"
 #include "app/ui/qt_text.h"
 #include "app/ui/store_thread.h"
-#include "app/ui/unread_page_box.h"
 #include "app/ui/window_font.h"
 #include "app/ui/window_helpers.h"
 #include "core/date.h"
@@ -35,8 +35,9 @@ constexpr char16_t kNotChecked[] = u"已停止，没有查询";
 
 BatchCheckWindow::BatchCheckWindow(StoreThread& store, ReputationQuery::PageFetch fetch, QString resourceFolder,
                                    QWidget* parent)
-    : QWidget(parent, Qt::Window), m_store(store), m_fetch(std::move(fetch)), m_accounts(new QPlainTextEdit(this)),
-      m_pause(MakePauseBox(this)), m_start(MakeButton(QStringLiteral("开始查询"), "StartBatch", this)),
+    : QWidget(parent, Qt::Window), m_store(store), m_fetch(fetch ? std::move(fetch) : DirectPageFetch),
+      m_verification(new VerificationPause(*this)), m_accounts(new QPlainTextEdit(this)), m_pause(MakePauseBox(this)),
+      m_start(MakeButton(QStringLiteral("开始查询"), "StartBatch", this)),
       m_export(MakeButton(QStringLiteral("导出CSV…"), "ExportBatch", this)), m_summary(new QLabel(this)),
       m_progress(new JobProgress(this)), m_checks(false),
       m_table(new CheckTableView(m_checks, std::move(resourceFolder), this)) {
@@ -133,17 +134,20 @@ void BatchCheckWindow::run(std::vector<std::size_t> rows) {
     m_checking = std::move(rows);
     m_unchecked.clear();
     m_summary->clear();
-    m_blockedAt.reset();
-    m_blockedRow.reset();
     m_start->setEnabled(false);
     m_accounts->setReadOnly(true);
     m_progress->begin();
 
     BatchCheckOptions options;
-    options.fetch = m_fetch;
+    // A login or slider page does not end the batch: it waits while the user passes the page in a window of the
+    // login browser, whose cookies the queries share, and goes on with the same account.
+    options.fetch = [this](const std::u16string& url) {
+        return m_verification->fetch([&] { return m_fetch(url); },
+                                     [](const FetchedPage& page) { return ClassifyPage(page, kProfileTexts); },
+                                     QStringLiteral("批量查询"), [this] { cancel(); });
+    };
     options.cancel = m_job.cancelFlag();
     options.pauseSeconds = m_pause->value();
-    options.stopWhenBlocked = true;
     options.progress = [this, accounts](int index, int count) {
         const QString text = QStringLiteral("正在查询第 %1 / %2 个账号：%3")
                                  .arg(index)
@@ -178,10 +182,6 @@ void BatchCheckWindow::record(std::size_t rowIndex, const ReputationOutcome& out
         // A check without a report is not stored; the buyer's list still shows.
         row.message =
             outcome.status == ReputationOutcome::Status::PageNotRead ? outcome.unread.message : outcome.stop.message;
-        if (IsBlocked(outcome)) {
-            m_blockedAt = outcome.unread;
-            m_blockedRow = rowIndex;
-        }
     }
     m_store.ask(
         this,
@@ -201,10 +201,6 @@ void BatchCheckWindow::record(std::size_t rowIndex, const ReputationOutcome& out
 }
 
 void BatchCheckWindow::finish(std::size_t checked) {
-    // The account that met a login or verification page is asked again when the batch goes on, before the rest.
-    if (m_blockedRow) {
-        m_unchecked.push_back(*m_blockedRow);
-    }
     for (std::size_t i = checked; i < m_checking.size(); ++i) {
         const std::size_t row = m_checking[i];
         m_checks.setRow(row, {m_checks.rows()[row].account, std::nullopt, kNotChecked, 0, std::nullopt, std::nullopt});
@@ -231,11 +227,6 @@ void BatchCheckWindow::finish(std::size_t checked) {
     m_progress->end();
     m_start->setEnabled(true);
     m_accounts->setReadOnly(false);
-    if (const std::optional<UnreadReputationPage> blocked = std::exchange(m_blockedAt, std::nullopt)) {
-        if (ShowUnreadPageBox(this, QtText(blocked->message), blocked->kind, QtText(blocked->address))) {
-            emit loginBrowserRequested(QtText(blocked->address));
-        }
-    }
     emit batchFinished();
 }
 

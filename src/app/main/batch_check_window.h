@@ -19,15 +19,16 @@ namespace tarvisk {
 
 class JobProgress;
 class StoreThread;
+class VerificationPause;
 
 /// The batch check window "批量查询买家信誉": the user pastes account names (one a line; blank lines and repeats are
 /// dropped) and gets a table of their checks (verdict, registration date, credits, good ratings of the week and the
 /// month, list, previous verdict), checked one after another with progress, a pause between accounts (the pause the
 /// ranking window uses between pages) and cancel. Every completed check goes into the history, as the main window's
-/// own do. A login or verification page ends the batch: the marketplace then wants the user, and the window offers
-/// to open the page in the login browser. 开始查询 after a batch that was stopped (cancelled, or ended at such a page)
-/// offers to go on with the accounts it left unchecked. A double-click on a row shows its full report; the table
-/// exports to CSV. Esc closes the window, unless a batch runs: then it cancels the batch.
+/// own do. At a login or verification page the batch waits: the page shows in a window of the login browser, and
+/// once the user has passed it the batch goes on with the same account (取消 there cancels the batch). 开始查询 after
+/// a cancelled batch offers to go on with the accounts it left unchecked. A double-click on a row shows its full
+/// report; the table exports to CSV. Esc closes the window, unless a batch runs: then it cancels the batch.
 class BatchCheckWindow : public QWidget {
     Q_OBJECT
 public:
@@ -39,6 +40,8 @@ public:
     /// True from the start of a batch until its checks are stored and its summary shown.
     bool isChecking() const { return m_job.isRunning() || m_storing; }
     const CheckListModel& results() const { return m_checks; }
+    /// Where a batch waits at a login or slider page.
+    const VerificationPause& verificationPause() const { return *m_verification; }
 
 public slots:
     /// Checks the accounts in the box (or, when the user chooses so, those a stopped batch left unchecked);
@@ -50,8 +53,6 @@ public slots:
 
 signals:
     void batchFinished();
-    /// The user asked to open `address` (a login or verification page) in the login browser.
-    void loginBrowserRequested(const QString& address);
 
 protected:
     /// Closing stops a running batch; the window keeps its table for the next time it is shown.
@@ -71,10 +72,9 @@ private:
     StoreThread& m_store;
     bool m_storing = false; // the batch has ended; its checks are still being stored
     ReputationQuery::PageFetch m_fetch;
-    std::optional<UnreadReputationPage> m_blockedAt; ///< the page that ended the running batch
-    std::optional<std::size_t> m_blockedRow;         ///< the row of the account that met it
-    std::vector<std::size_t> m_checking;             ///< the rows the running batch checks, in order
-    std::vector<std::size_t> m_unchecked;            ///< the rows the last batch left without an answer
+    VerificationPause* m_verification;
+    std::vector<std::size_t> m_checking;  ///< the rows the running batch checks, in order
+    std::vector<std::size_t> m_unchecked; ///< the rows the last batch left without an answer
     QPlainTextEdit* m_accounts;
     QSpinBox* m_pause;
     QPushButton* m_start;

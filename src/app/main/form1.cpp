@@ -336,7 +336,6 @@ void Form1::Command2_Click() {
 void Form1::openBatchCheck() {
     if (m_batch == nullptr) {
         auto* batch = new BatchCheckWindow(m_store, m_environment.fetchPage, resourceFolder(), this);
-        connect(batch, &BatchCheckWindow::loginBrowserRequested, this, &Form1::openInLoginBrowser);
         m_batch = batch;
     }
     ShowOver(*m_batch, *this);
