@@ -128,6 +128,21 @@ private slots:
         }
     }
 
+    void theShopWindowListsATodayShopThroughTheBrowser() {
+        SoPaiMing window;
+        control<QSpinBox>(window, "Pause")->setValue(0);
+        window.setFetchMode(FetchMode::Browser);
+        SoShopGoods& shop = window.shopWindow();
+        shop.setShopAddress(QString::fromLatin1(demo::kTodayShopHost));
+        QSignalSpy finished(&shop, &SoShopGoods::crawlFinished);
+        shop.Command1_Click();
+        QVERIFY(finished.wait(60000));
+        const demo::DemoShop& today = *demo::DemoShopByHost(demo::kTodayShopHost);
+        QCOMPARE(finished.first().first().toInt(), today.items);
+        QVERIFY(shop.listComplete());
+        QCOMPARE(shop.itemIds().back(), QtText(demo::DemoShopItemId(today, today.items)));
+    }
+
     // Before the slider is passed (the browser profile keeps the pass for the rest of the run).
     void cancelWhileWaitingKeepsTheRowsAndStoresNothing() {
         SliderWalk walk;
