@@ -31,6 +31,8 @@ inline constexpr int kRowsSkipped = 5;
 /// What helps with a page the jobs' own requests could not read: a verification is never passed by them, whatever
 /// was done in the login browser, so it names the windowless browser and a slower pace.
 std::u16string DirectRequestAdvice(PageKind kind);
+/// The same for `tarvisk --no-window --fetch direct`: it names the browser mode of the run itself.
+std::u16string WindowlessDirectAdvice(PageKind kind);
 /// What helps with a page the windowless browser could not read: a verification needs the window.
 std::u16string WindowlessBrowserAdvice(PageKind kind);
 

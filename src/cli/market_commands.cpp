@@ -53,17 +53,30 @@
 
 namespace tarvisk::cli {
 
-std::u16string DirectRequestAdvice(PageKind kind) {
+namespace {
+
+/// What helps with a page the jobs' own requests could not read, `browser` naming how to read through the browser.
+std::u16string directAdvice(PageKind kind, std::u16string_view browser) {
     if (kind == PageKind::Verification) {
-        return u"程序自己的请求通不过验证：请改用 tarvisk --no-window（通过浏览器读取页面），或用更长的 --pause "
-               u"放慢速度后再查询。";
+        return u"程序自己的请求通不过验证：请改用 " + std::u16string(browser) +
+               u"（通过浏览器读取页面），或用更长的 --pause 放慢速度后再查询。";
     }
     if (kind == PageKind::Unrecognised) {
         // Today's pages fetch their results with their own scripts: a request of the program gets them without.
-        return u"页面的结果若由页面自己的脚本加载，程序自己的请求读不到：请改用 tarvisk --no-window（通过浏览器读取"
-               u"页面）。";
+        return u"页面的结果若由页面自己的脚本加载，程序自己的请求读不到：请改用 " + std::u16string(browser) +
+               u"（通过浏览器读取页面）。";
     }
     return PageKindAdvice(kind);
+}
+
+} // namespace
+
+std::u16string DirectRequestAdvice(PageKind kind) {
+    return directAdvice(kind, u"tarvisk --no-window");
+}
+
+std::u16string WindowlessDirectAdvice(PageKind kind) {
+    return directAdvice(kind, u"--fetch browser");
 }
 
 std::u16string WindowlessBrowserAdvice(PageKind kind) {

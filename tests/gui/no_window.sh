@@ -54,6 +54,10 @@ grep -q '"text":"2页 第15个（自然排名第56） (#63)","position_kind":"pl
     fail "today's history: $(cat "$work/out")"
 today "today's slider" 4 rank 今日限流 --item 46500000114 --pages 3
 grep -q "没有窗口时无法通过验证：请在 tarvisk 的窗口中查询" "$work/err" || fail "today's slider: $(cat "$work/err")"
+# With its own requests, the run is told to read through the browser, not to use the mode it is in.
+"$program" --no-window --demo --fetch direct --pause 0 rank 限流宝贝 --item 42054041382 --pages 4 >/dev/null 2>"$work/err"
+[ $? -eq 4 ] || fail "--fetch direct at a slider: $(cat "$work/err")"
+grep -q "程序自己的请求通不过验证：请改用 --fetch browser" "$work/err" || fail "--fetch direct at a slider: $(cat "$work/err")"
 
 start_demo_server
 same "through --route" 0 --route "$route" shop demoshop3.taobao.com

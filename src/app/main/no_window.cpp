@@ -101,9 +101,7 @@ int runWithBrowser(const QString& caption, char* program, const Choices& choices
     if (choices.pause->count() == 0) {
         global.pauseSeconds = kBrowserPauseSeconds;
     }
-    if (mode != FetchMode::Direct) {
-        global.advice = cli::WindowlessBrowserAdvice;
-    }
+    global.advice = cli::WindowlessBrowserAdvice;
     int status = cli::kUnexpectedFailure;
     std::thread job([&] {
         status = cli::RunGuarded(command, std::cerr);
@@ -148,8 +146,10 @@ int RunWithoutWindow(int argc, char** argv, const QString& caption) {
             }
             endpoints::SetTrustedCertificate(pem);
         }
-        // Direct requests need no browser: the command runs as tarvisk-cli runs it.
+        // Direct requests need no browser: the command runs as tarvisk-cli runs it, its advice naming the browser
+        // mode of this program.
         if (*ParseFetchMode(choices->fetch) == FetchMode::Direct) {
+            global.advice = cli::WindowlessDirectAdvice;
             return command();
         }
         return runWithBrowser(caption, argv[0], *choices, global, command);
