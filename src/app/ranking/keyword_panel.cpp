@@ -22,7 +22,6 @@
 #include "app/ui/message_box.h"
 #include "app/ui/qt_text.h"
 #include "app/ui/store_thread.h"
-#include "app/ui/unread_page_box.h"
 #include "app/ui/window_helpers.h"
 #include "app/ui/plain_text.h"
 #include "core/date.h"
@@ -394,12 +393,7 @@ void KeywordPanel::finish(bool scheduled) {
     emit runningChanged();
     if (const std::optional<UnreadPage> blocked = std::exchange(m_blockedAt, std::nullopt)) {
         const QString message = m_blockedMessage + QStringLiteral("\n\n后面的关键字没有查询。");
-        if (!m_window.canOfferBrowser(blocked->kind)) {
-            if (ShowUnreadPageBox(this, message, blocked->kind, QtText(blocked->address))) {
-                emit loginBrowserRequested(QtText(blocked->address));
-            }
-        } else if (AskToReadThroughBrowser(this, message, blocked->kind)) {
-            m_window.setFetchMode(FetchMode::Browser);
+        if (m_window.tellUnreadPage(message, blocked->kind, QtText(blocked->address))) {
             QTimer::singleShot(0, this, &KeywordPanel::runKeywords);
         }
     }

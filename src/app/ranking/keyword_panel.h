@@ -75,8 +75,6 @@ signals:
     /// A run started or ended.
     void runningChanged();
     void runFinished();
-    /// The user wants to see `address` in the login browser (to log in or pass a verification there).
-    void loginBrowserRequested(const QString& address);
 
 private:
     /// Starts the run (the daily one when `scheduled`); the reason it cannot start, empty when it started.

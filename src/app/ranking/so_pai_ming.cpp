@@ -200,7 +200,6 @@ SoPaiMing::SoPaiMing(StoreThread* store, QWidget* parent)
         }
         refreshCommands();
     });
-    connect(m_keywordPanel, &KeywordPanel::loginBrowserRequested, this, &SoPaiMing::loginBrowserRequested);
     showKeywordPanel(KeywordPanel::wasShown());
 
     Form_Load();
@@ -596,11 +595,11 @@ void SoPaiMing::finishSearch(const RankingResult& result) {
     }
     Command2_Click();
     // The rows found stay in the table; the message says which pages could not be read.
-    if (!result.conclusive() && !result.cancelled && !offerBrowser(result)) {
+    if (!result.conclusive() && !result.cancelled) {
         const UnreadPage& last = result.unreadPages.back();
         const PageKind kind = result.endedAtUnreadPage ? last.kind : PageKind::Empty;
-        if (ShowUnreadPageBox(this, QtText(RankingUnreadMessage(result)), kind, QtText(last.address))) {
-            emit loginBrowserRequested(QtText(last.address));
+        if (tellUnreadPage(QtText(RankingUnreadMessage(result)), kind, QtText(last.address))) {
+            QTimer::singleShot(0, this, &SoPaiMing::Command1_Click);
         }
     }
     emit searchFinished();
@@ -610,17 +609,20 @@ bool SoPaiMing::canOfferBrowser(PageKind kind) const {
     return !m_fetch && fetchMode() == FetchMode::Direct && NeedsTheUser(kind);
 }
 
-bool SoPaiMing::offerBrowser(const RankingResult& result) {
-    if (!result.endedAtUnreadPage || !canOfferBrowser(result.unreadPages.back().kind)) {
+bool SoPaiMing::tellUnreadPage(const QString& text, PageKind kind, const QString& address) {
+    // The jobs' own requests carry no login and pass no slider, whatever the login browser has passed: for them
+    // only reading through the browser helps.
+    switch (TellUnreadPage(this, text, kind, address, canOfferBrowser(kind))) {
+    case UnreadPageAnswer::OpenInLoginBrowser:
+        emit loginBrowserRequested(address);
         return false;
-    }
-    // The walk's own requests carry no login and pass no slider, whatever the login browser has passed: only
-    // reading through the browser helps.
-    if (AskToReadThroughBrowser(this, QtText(RankingUnreadMessage(result)), result.unreadPages.back().kind)) {
+    case UnreadPageAnswer::ReadThroughBrowser:
         setFetchMode(FetchMode::Browser);
-        QTimer::singleShot(0, this, &SoPaiMing::Command1_Click);
+        return true;
+    case UnreadPageAnswer::Nothing:
+        break;
     }
-    return true;
+    return false;
 }
 
 void SoPaiMing::cancelSearch() {
@@ -699,7 +701,8 @@ void SoPaiMing::finishShopRead(int count, bool cancelled) {
                                 (reason.isEmpty() ? QString() : QStringLiteral("（%1）").arg(reason));
         // An incomplete listing is told with the count, unless the shop window, in view, has told it already.
         if (unread && !m_shop->isVisible()) {
-            if (tellUnreadShopPage(counted + QStringLiteral("\r\n\r\n") + m_shop->unreadMessage(), *unread)) {
+            if (tellUnreadPage(counted + QStringLiteral("\r\n\r\n") + m_shop->unreadMessage(), unread->kind,
+                               QtText(unread->address))) {
                 QTimer::singleShot(0, this, [this] { readShop(ShopReader::CountMessage); });
             }
         } else {
@@ -715,7 +718,7 @@ void SoPaiMing::finishShopRead(int count, bool cancelled) {
     showLabel1(QStringLiteral("没有查询排名"), true);
     // What helps with an unread page is offered once: by the shop window when it is in view.
     if (unread && !m_shop->isVisible()) {
-        if (tellUnreadShopPage(problem, *unread)) {
+        if (tellUnreadPage(problem, unread->kind, QtText(unread->address))) {
             // The shop is read again through the browser, and what waited for it goes on after it.
             QTimer::singleShot(0, this, [this, then] {
                 m_afterShopRead = then;
@@ -727,20 +730,6 @@ void SoPaiMing::finishShopRead(int count, bool cancelled) {
         ShowMessageBox(this, problem);
     }
     then(false);
-}
-
-bool SoPaiMing::tellUnreadShopPage(const QString& text, const UnreadPage& unread) {
-    if (canOfferBrowser(unread.kind)) {
-        if (!AskToReadThroughBrowser(this, text, unread.kind)) {
-            return false;
-        }
-        setFetchMode(FetchMode::Browser);
-        return true;
-    }
-    if (ShowUnreadPageBox(this, text, unread.kind, QtText(unread.address))) {
-        emit loginBrowserRequested(QtText(unread.address));
-    }
-    return false;
 }
 
 void SoPaiMing::Command4_Click() {

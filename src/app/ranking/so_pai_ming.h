@@ -68,9 +68,10 @@ public:
     /// The page fetch of one walk: the one set, else by 读取方式: direct requests, or through the login browser,
     /// where a login or slider page makes the walk wait for the user (`cancelWalk` runs when the user gives up).
     RankingPageFetch walkFetch(std::function<void()> cancelWalk);
-    /// True when a page of `kind` met by the walks' or crawls' own requests (直接请求) is passed only by reading
-    /// through the browser: a login or verification page, with no page fetch set by tests.
-    bool canOfferBrowser(PageKind kind) const;
+    /// Tells `text` about a page of `kind` at `address` that a walk, a list run or a read of the hidden shop window
+    /// could not read, with the offer that helps: reading through the browser (true when taken: 读取方式 is now
+    /// 通过浏览器, and the job is to run again), or the page in the login browser (loginBrowserRequested).
+    bool tellUnreadPage(const QString& text, PageKind kind, const QString& address);
     /// The pause that shows a page for the user to pass while a walk or a crawl waits; null before the first.
     VerificationPause* verificationPause() const { return m_verification; }
     /// The pause between pages, in seconds.
@@ -161,15 +162,13 @@ private:
     void boundPages();
     /// Text2 reduced to the item id in it (a pasted item address leaves its id).
     void keepItemIdOnly();
+    /// True when a page of `kind` met by the walks' or crawls' own requests (直接请求) is passed only by reading
+    /// through the browser: a login or verification page, with no page fetch set by tests.
+    bool canOfferBrowser(PageKind kind) const;
     /// The fetch through the login browser, made on first use, and its pause for the user.
     BrowserPageFetch& browserFetch();
     /// The page fetch of one crawl of the shop window, by 读取方式.
     ShopPageFetch crawlFetch();
-    /// After a walk in direct mode ended at a login or slider page: offers to go on through the browser.
-    bool offerBrowser(const RankingResult& result);
-    /// Tells `text` about the shop page the hidden shop window's crawl could not read, with the offer that helps:
-    /// reading through the browser (true when taken: 读取方式 is now 通过浏览器) or the page in the login browser.
-    bool tellUnreadShopPage(const QString& text, const UnreadPage& unread);
     /// Widens the "No." column when its row numbers outgrow it (1000 and more rows) and the 位置 column when a
     /// place's note does ("1页 第1个（广告）"), for rows `first` to `last`: from the widths the columns have when
     /// `grow`, from their set widths when not.

@@ -193,13 +193,17 @@ void SoShopGoods::finishCrawl(const ShopCrawlResult& result) {
     m_command1->setEnabled(true);
     // Shown here when the user watches this window; a crawl run for the hidden window is reported by its caller.
     if (const std::optional<UnreadPage>& unread = m_crawl.unreadPage; unread && isVisible()) {
-        if (!m_canOfferBrowser || !m_canOfferBrowser(unread->kind)) {
-            if (ShowUnreadPageBox(this, unreadMessage(), unread->kind, QtText(unread->address))) {
-                emit loginBrowserRequested(QtText(unread->address));
-            }
-        } else if (AskToReadThroughBrowser(this, unreadMessage(), unread->kind)) {
+        switch (TellUnreadPage(this, unreadMessage(), unread->kind, QtText(unread->address),
+                               m_canOfferBrowser && m_canOfferBrowser(unread->kind))) {
+        case UnreadPageAnswer::OpenInLoginBrowser:
+            emit loginBrowserRequested(QtText(unread->address));
+            break;
+        case UnreadPageAnswer::ReadThroughBrowser:
             emit browserChosen();
             QTimer::singleShot(0, this, &SoShopGoods::Command1_Click);
+            break;
+        case UnreadPageAnswer::Nothing:
+            break;
         }
     }
     emit crawlFinished(result.count(), result.cancelled);

@@ -35,6 +35,16 @@ bool ShowUnreadPageBox(QWidget* parent, const QString& text, PageKind kind, cons
     return AskMessageBox(parent, text, QtText(kOpenInLoginBrowser));
 }
 
+UnreadPageAnswer TellUnreadPage(QWidget* parent, const QString& text, PageKind kind, const QString& address,
+                                bool offerBrowser) {
+    if (offerBrowser) {
+        return AskToReadThroughBrowser(parent, text, kind) ? UnreadPageAnswer::ReadThroughBrowser
+                                                           : UnreadPageAnswer::Nothing;
+    }
+    return ShowUnreadPageBox(parent, text, kind, address) ? UnreadPageAnswer::OpenInLoginBrowser
+                                                          : UnreadPageAnswer::Nothing;
+}
+
 std::optional<QString> LoginBrowserAddress(const QString& address) {
     const std::optional<std::u16string> secure = endpoints::SecureMarketplaceAddress(CoreText(address));
     return secure ? std::optional(QtText(*secure)) : std::nullopt;

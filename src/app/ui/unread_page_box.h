@@ -26,6 +26,14 @@ bool ShowUnreadPageBox(QWidget* parent, const QString& text, PageKind kind, cons
 /// took it.
 bool AskToReadThroughBrowser(QWidget* parent, const QString& text, PageKind kind);
 
+/// What the user took of the box TellUnreadPage showed.
+enum class UnreadPageAnswer { Nothing, OpenInLoginBrowser, ReadThroughBrowser };
+
+/// Tells the user about a page a job could not read: with `offerBrowser` (a login or verification page met by the
+/// program's own requests) by AskToReadThroughBrowser, else by ShowUnreadPageBox.
+UnreadPageAnswer TellUnreadPage(QWidget* parent, const QString& text, PageKind kind, const QString& address,
+                                bool offerBrowser);
+
 /// The address the login browser opens for a page at `address`: the marketplace's https address of it, or
 /// nothing for an address outside the marketplace.
 std::optional<QString> LoginBrowserAddress(const QString& address);
