@@ -473,7 +473,6 @@ void SoPaiMing::Pause_Change() {
     StorePauseSeconds(m_pause->value());
     if (m_shop) {
         m_shop->setPauseSeconds(m_pause->value());
-        m_shop->setPageFetchMaker([this] { return crawlFetch(); });
     }
 }
 
