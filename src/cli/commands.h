@@ -27,7 +27,6 @@ inline constexpr int kFailure = 1;
 /// Exit status of an import that skipped rows it could not read (each named on stderr); the others are in.
 inline constexpr int kRowsSkipped = 5;
 
-/// The options that apply to every command, as parsed before the command runs.
 /// What helps with a page the jobs' own requests could not read: a verification is never passed by them, whatever
 /// was done in the login browser, so it names the windowless browser and a slower pace.
 std::u16string DirectRequestAdvice(PageKind kind);
@@ -36,6 +35,7 @@ std::u16string WindowlessDirectAdvice(PageKind kind);
 /// What helps with a page the windowless browser could not read: a verification needs the window.
 std::u16string WindowlessBrowserAdvice(PageKind kind);
 
+/// The options that apply to every command, as parsed before the command runs.
 struct GlobalOptions {
     /// Seconds to wait, give or take 30%, between the pages of a walk or crawl and between the
     /// accounts of a check.

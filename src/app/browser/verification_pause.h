@@ -20,11 +20,11 @@ class BrowserView;
 /// How a job takes a page it fetched: a login or verification kind (NeedsTheUser) makes the fetch pause.
 using PageJudge = std::function<PageKind(const FetchedPage&)>;
 
-/// Lets a job's fetch through the browser wait for the user instead of ending at a login or slider page: the page
-/// is shown in a window of the login browser's profile with one line saying what to do, and the fetch asks again
-/// for the same address once the shown page has become an ordinary one (the slider passed, the login made). The
-/// job never learns of the wait: its fetch just takes longer. 取消 in that window, or closing it, cancels the job,
-/// which then keeps what it found so far.
+/// Lets a job's fetch (through the browser, or by requests that carry its cookies) wait for the user instead of
+/// ending at a login or slider page: the page is shown in a window of the login browser's profile with one line
+/// saying what to do, and the fetch asks again for the same address once the shown page has become an ordinary one
+/// (the slider passed, the login made). The job never learns of the wait: its fetch just takes longer. 取消 in that
+/// window, or closing it, cancels the job, which then keeps what it found so far.
 ///
 /// Threads: the object and its window live on the window thread; fetch() is called from the job's thread.
 class VerificationPause : public QObject {
