@@ -23,6 +23,11 @@ void checkList(const tarvisk::TodayShopList& list) {
     }
     Check(list.nextPage >= 0 && list.nextPage <= 100000, "the next page is a page number");
     Check((list.nextPage == 0) == list.nextAddress.empty(), "a next page comes with its address");
+    Check(std::all_of(list.linkedPages.begin(), list.linkedPages.end(), [](int page) { return page > 0; }),
+          "a linked page is a page number");
+    Check(list.nextPage == 0 ||
+              std::find(list.linkedPages.begin(), list.linkedPages.end(), list.nextPage) != list.linkedPages.end(),
+          "the next page is one the list links to");
 }
 
 /// The HTML as the list endpoint sends it: one script string in a JSONP call.

@@ -356,7 +356,10 @@ void RegisterMarketPages(httplib::Server& server) {
             SendTodaySearchPage(request, response);
             return;
         }
-        const int offset = numberParam(request, "s", 0);
+        // The older walk asks by offset; a browser asks as today's search page does, by page number.
+        const int offset = request.has_param("page")
+                               ? (std::max(numberParam(request, "page", 1), 1) - 1) * kSearchPageItems
+                               : numberParam(request, "s", 0);
         for (const RefusedSearchPage& refused : kRefusedSearchPages) {
             if (LowerAscii(keyword) == refused.keyword && offset / kSearchPageItems + 1 == refused.page) {
                 SendRefusal(refused.refusal, request, response);

@@ -141,7 +141,11 @@ Json itemJson(const std::u16string& keyword, int page, int place) {
     const std::string address =
         std::string(tmall ? "//detail.tmall.com" : "//item.taobao.com") + "/item.htm?id=" + ToUtf8(result.id);
     Json item;
-    if (page > 1 && place % 3 == 0) {
+    // Answers of 2025–26 mix the spellings: nid with raw_title beside title, nidlong as a number, item_id.
+    if (page > 2 && place % 2 == 1) {
+        item["nid"] = ToUtf8(result.id);
+        item["raw_title"] = ToUtf8(result.title);
+    } else if (page > 1 && place % 3 == 0) {
         item["nidlong"] = std::stoull(ToUtf8(result.id));
     } else {
         item["item_id"] = ToUtf8(result.id);
@@ -194,8 +198,8 @@ var t='',v=[a,b,c,d];for(i=0;i<16;i++)t+=(v[i>>2]>>>(i%4*8)&255).toString(16).pa
     // When the results stood on the page, from the start of its navigation: for measuring browsers.
     box.setAttribute('data-drawn-ms', Math.round(performance.now()));
     if (!items.length) { box.innerHTML = '<div class="m-noresult">没有找到相关的宝贝</div>'; return; }
-    box.innerHTML = items.map(function(it){
-      var id = it.item_id || String(it.nidlong), url = it.auctionURL || it.auctionUrl;
+    box.innerHTML = items.filter(function(it){ return !it.customCardType; }).map(function(it){
+      var id = it.item_id || it.nid || String(it.nidlong), url = it.auctionURL || it.auctionUrl;
       return '<a class="Card--doubleCardWrapper" href="https:' + text(url) + '" target="_blank">' +
         '<div class="MainPic--mainPicWrapper"><img src="' + text(it.pic_path) + '"></div>' +
         '<div class="Title--title"><span>' + it.title + '</span></div>' +
@@ -241,11 +245,19 @@ constexpr char kShopScript[] = R"JS(
 })();
 )JS";
 
+// The marketplace's anti-bot script, which every normal page loads: its source names the slider, the verification
+// path and its dialog, words that a page's reader must not take for a slider shown.
+constexpr char kAntiBotScript[] = R"JS(<script>
+window.baxiaCommon = {punishPath: '/_____tmd_____/punish', slider: 'nc_1_n1z', tip: '请按住滑块，拖动到最右边',
+  check: function () { return !!document.getElementById('baxia-dialog-content'); }};
+</script>
+)JS";
+
 std::string scriptPage(const std::u16string& title, const std::string& body, const std::string& settings,
                        const char* script) {
     return "<!DOCTYPE html>\n<html>\n<head>\n<meta charset=\"utf-8\">\n<title>" + ToUtf8(EscapeHtml(title)) +
-           "</title>\n</head>\n<body>\n" + body + "\n<script>\nvar PAGE = " + settings + ";\n" + script +
-           "</script>\n</body>\n</html>\n";
+           "</title>\n" + kAntiBotScript + "</head>\n<body>\n" + body + "\n<script>\nvar PAGE = " + settings + ";\n" +
+           script + "</script>\n</body>\n</html>\n";
 }
 
 std::u16string shopItemHtml(const std::u16string& id, const std::u16string& title, std::uint64_t seed) {
@@ -289,9 +301,22 @@ std::u16string recommendations() {
     return html + u"</div>\r\n";
 }
 
+/// Today's marketplace serves its pages over https only: a plain request is sent there. True when it was.
+bool sentToHttps(const httplib::Request& request, httplib::Response& response) {
+    if (request.ssl != nullptr) {
+        return false;
+    }
+    response.set_redirect("https://" + RequestHost(request) + request.target, 301);
+    response.set_content("<html><body>301 Moved Permanently</body></html>", "text/html; charset=utf-8");
+    return true;
+}
+
 void serveGateway(const httplib::Request& request, httplib::Response& response) {
     if (RequestHost(request) != kGatewayHost) {
         response.status = 404;
+        return;
+    }
+    if (sentToHttps(request, response)) {
         return;
     }
     const std::string callback = callbackOf(request, "callback");
@@ -303,7 +328,7 @@ void serveGateway(const httplib::Request& request, httplib::Response& response) 
         // A new token for the whole marketplace domain; the page's script signs its next request with it.
         const std::int64_t expires = nowMs() + kTokenLifeMs;
         response.set_header("Set-Cookie", std::string(kTokenCookie) + "=" + tokenFor(expires) + "_" +
-                                              std::to_string(expires) + "; Domain=.taobao.com; Path=/");
+                                              std::to_string(expires) + "; Domain=.taobao.com; Path=/; Secure");
         answer("FAIL_SYS_TOKEN_EMPTY::令牌为空", Json::object());
         return;
     }
@@ -343,9 +368,12 @@ bool IsTodayKeyword(const std::u16string& keyword) {
 }
 
 void SendTodaySearchPage(const httplib::Request& request, httplib::Response& response) {
+    if (sentToHttps(request, response)) {
+        return;
+    }
     const std::u16string keyword = request.has_param("q") ? FromUtf8(request.get_param_value("q")) : u"";
-    const int page = request.has_param("page") ? numberOf(param(request, "page"), 1)
-                                               : numberOf(param(request, "s"), 0) / kSearchPageItems + 1;
+    // Today's search takes the page number; the older walk's offset s is ignored, as the marketplace ignores it.
+    const int page = numberOf(param(request, "page"), 1);
     const std::string settings = "{q: " + scriptLiteral(keyword) + ", page: " + std::to_string(std::max(page, 1)) +
                                  ", gateway: '" + kGatewayHost + "', path: '" + kSearchEndpointPath + "', appKey: '" +
                                  kGatewayAppKey + "', api: '" + kSearchApi + "', login: 'https://" +
@@ -367,6 +395,11 @@ std::string TodaySearchAnswer(const std::u16string& keyword, int page, const std
     const int first = (page - 1) * kTodayPageItems;
     for (int place = 1; place <= kTodayPageItems && first + place <= kTodayResults; ++place) {
         items.push_back(itemJson(keyword, page, place));
+        // Cards that are no results stand among them and take no place: a brand zone, related searches.
+        if (place == 4 || place == 30) {
+            items.push_back(Json{
+                {"customCardType", place == 4 ? "brandZone" : "relatedSearch"}, {"nid", "1"}, {"title", "相关搜索"}});
+        }
     }
     // Every other page nests its list one level deeper.
     Json data = Json{{"itemsArray", std::move(items)}};

@@ -1,9 +1,12 @@
 #include "jobs/page_check.h"
 
 #include <algorithm>
+#include <optional>
 #include <vector>
 
 #include "net/xml_http.h"
+#include "text/encoding.h"
+#include "text/html.h"
 #include "text/numbers.h"
 #include "text/regex.h"
 #include "text/text_ops.h"
@@ -19,8 +22,56 @@ constexpr std::u16string_view kBlanks = u" \t\r\n\f\v\u00A0\u3000\uFEFF";
 constexpr int kFirstSuccess = 200;
 constexpr int kFirstError = 400;
 
-/// The path of an address: from the first "/" after the host up to "?" or "#"; empty when none.
-std::u16string_view addressPath(std::u16string_view address) {
+bool addressMarked(const PageMarker& marker, const std::u16string& host, const std::u16string& path) {
+    switch (marker.place) {
+    case MarkerPlace::Host:
+        return EqualsIgnoringCase(host, marker.marker);
+    case MarkerPlace::Path:
+        return path.find(LowerAscii(std::u16string(marker.marker))) != std::u16string::npos;
+    case MarkerPlace::Markup:
+    case MarkerPlace::ShownText:
+        break;
+    }
+    return false;
+}
+
+/// The drawn markup and the shown text of a page, each made once, when a marker first asks for it.
+class DrawnPage {
+public:
+    explicit DrawnPage(const std::u16string& html) : m_html(html) {}
+
+    bool marked(const PageMarker& marker) {
+        switch (marker.place) {
+        case MarkerPlace::Markup:
+            return !RegexMatches(markup(), std::u16string(marker.marker), 1).empty();
+        case MarkerPlace::ShownText:
+            if (!m_shown) {
+                m_shown = HtmlText(markup());
+            }
+            return !RegexMatches(*m_shown, std::u16string(marker.marker), 1).empty();
+        case MarkerPlace::Host:
+        case MarkerPlace::Path:
+            break;
+        }
+        return false;
+    }
+
+private:
+    const std::u16string& markup() {
+        if (!m_markup) {
+            m_markup = DrawnMarkup(m_html);
+        }
+        return *m_markup;
+    }
+
+    const std::u16string& m_html;
+    std::optional<std::u16string> m_markup;
+    std::optional<std::u16string> m_shown;
+};
+
+} // namespace
+
+std::u16string_view AddressPath(std::u16string_view address) {
     const std::size_t scheme = address.find(u"//");
     const std::size_t hostStart = scheme == std::u16string_view::npos ? 0 : scheme + 2;
     const std::size_t pathStart = address.find(u'/', hostStart);
@@ -31,23 +82,24 @@ std::u16string_view addressPath(std::u16string_view address) {
     return address.substr(pathStart, pathEnd == std::u16string_view::npos ? address.npos : pathEnd - pathStart);
 }
 
-bool addressMarked(const PageMarker& marker, const std::u16string& host, const std::u16string& path) {
-    switch (marker.place) {
-    case MarkerPlace::Host:
-        return EqualsIgnoringCase(host, marker.marker);
-    case MarkerPlace::Path:
-        return path.find(LowerAscii(std::u16string(marker.marker))) != std::u16string::npos;
-    case MarkerPlace::PageText:
-        break;
+std::optional<std::u16string> QueryValue(std::u16string_view address, std::u16string_view name) {
+    const std::size_t query = address.find(u'?');
+    if (query == std::u16string_view::npos || name.empty()) {
+        return std::nullopt;
     }
-    return false;
+    std::u16string_view rest = address.substr(query + 1);
+    rest = rest.substr(0, std::min(rest.find(u'#'), rest.size()));
+    for (std::size_t start = 0; start <= rest.size();) {
+        const std::size_t end = std::min(rest.find(u'&', start), rest.size());
+        const std::u16string_view field = rest.substr(start, end - start);
+        if (field.size() >= name.size() && field.substr(0, name.size()) == name &&
+            (field.size() == name.size() || field[name.size()] == u'=')) {
+            return UrlDecodeUtf8(field.substr(std::min(field.size(), name.size() + 1)));
+        }
+        start = end + 1;
+    }
+    return std::nullopt;
 }
-
-bool textMarked(const PageMarker& marker, const std::u16string& text) {
-    return marker.place == MarkerPlace::PageText && !RegexMatches(text, std::u16string(marker.marker), 1).empty();
-}
-
-} // namespace
 
 std::u16string AddressHost(std::u16string_view address) {
     const std::size_t scheme = address.find(u"//");
@@ -73,7 +125,7 @@ FetchedPage DirectPageFetch(const std::u16string& url) {
 PageKind ClassifyPage(const FetchedPage& page, OwnTexts ownTexts) {
     if (!page.address.empty()) {
         const std::u16string host = AddressHost(page.address);
-        const std::u16string path = LowerAscii(std::u16string(addressPath(page.address)));
+        const std::u16string path = LowerAscii(std::u16string(AddressPath(page.address)));
         for (const PageMarker& marker : kPageMarkers) {
             if (addressMarked(marker, host, path)) {
                 return marker.kind;
@@ -92,8 +144,9 @@ PageKind ClassifyPage(const FetchedPage& page, OwnTexts ownTexts) {
     if (own) {
         return PageKind::Normal;
     }
+    DrawnPage drawn(page.text);
     for (const PageMarker& marker : kPageMarkers) {
-        if (textMarked(marker, page.text)) {
+        if (drawn.marked(marker)) {
             return marker.kind;
         }
     }
@@ -112,6 +165,10 @@ const char* PageKindName(PageKind kind) {
         return "verification";
     case PageKind::ErrorStatus:
         return "error";
+    case PageKind::Repeated:
+        return "repeated";
+    case PageKind::Skipped:
+        return "skipped";
     case PageKind::Unrecognised:
         break;
     }
@@ -130,6 +187,10 @@ std::u16string PageKindReason(PageKind kind) {
         return u"淘宝要求安全验证（滑块或访问受限）";
     case PageKind::ErrorStatus:
         return u"淘宝的服务器出错或繁忙，返回了错误页";
+    case PageKind::Repeated:
+        return u"和前面的页相同：淘宝没有翻页";
+    case PageKind::Skipped:
+        return u"淘宝的列表跳过了这一页";
     case PageKind::Unrecognised:
         break;
     }
@@ -146,6 +207,8 @@ std::u16string PageKindAdvice(PageKind kind) {
     case PageKind::Empty:
     case PageKind::Unrecognised:
     case PageKind::ErrorStatus:
+    case PageKind::Repeated:
+    case PageKind::Skipped:
         break;
     }
     return u"请稍后重新查询。";

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -23,6 +24,12 @@ enum class PageKind {
     Verification, ///< a slider, "punish" or access-denied page
     Unrecognised, ///< something else: none of the texts the job reads
     ErrorStatus,  ///< the server answered with an error (an HTTP status of 400 and above, or below 200: 503 ...)
+    /// A result page whose items all stood on an earlier page of the same walk or crawl: the marketplace did not
+    /// turn the page, and what it lists says nothing of the page asked for.
+    Repeated,
+    /// A page the list never reached although it should have: its pager jumped past it, or it ended with fewer
+    /// items than it said it holds.
+    Skipped,
 };
 
 /// A data answer that a page's own scripts received from the marketplace while the page loaded in
@@ -59,9 +66,13 @@ FetchedPage DirectPageFetch(const std::u16string& url);
 
 /// Where a marker is looked for.
 enum class MarkerPlace {
-    Host,     ///< the host of the page's address equals the marker (letter case aside)
-    Path,     ///< the path of the page's address contains the marker (letter case aside)
-    PageText, ///< the pattern (the program's regular-expression dialect) matches the page text
+    Host, ///< the host of the page's address equals the marker (letter case aside)
+    Path, ///< the path of the page's address contains the marker (letter case aside)
+    /// The pattern (the program's regular-expression dialect) matches the markup the page draws: its tags and
+    /// text, without scripts, style sheets and comments (DrawnMarkup), since every page of the marketplace loads
+    /// its anti-bot script, whose source names sliders and verification.
+    Markup,
+    ShownText, ///< the pattern matches the text the page shows (HtmlText)
 };
 
 /// One sign that a page is a login or verification page rather than the page asked for.
@@ -71,10 +82,10 @@ struct PageMarker {
     std::u16string_view marker;
 };
 
-/// Every marker, in one place. The address markers come first and always decide; the page-text
-/// markers count only on a page that holds none of the job's own texts, because the marketplace's
-/// real pages may carry such things elsewhere (a login box in the header, a verification script
-/// that every page loads).
+/// Every marker, in one place. The address markers come first and always decide; the page's markers
+/// count only on a page that holds none of the job's own texts, because the marketplace's real pages may
+/// carry such things elsewhere (a login box in the header), and only in what the page draws: the
+/// verification script that every page loads names "baxia", "_____tmd_____", "punish" and 滑块 in its source.
 inline constexpr PageMarker kPageMarkers[] = {
     // Redirected to the login pages.
     {PageKind::Login, MarkerPlace::Host, endpoints::kLoginHost},
@@ -84,17 +95,16 @@ inline constexpr PageMarker kPageMarkers[] = {
     {PageKind::Verification, MarkerPlace::Path, u"_____tmd_____"},
     {PageKind::Verification, MarkerPlace::Path, u"/punish"},
     // The login form: it posts to login.jhtml and names its account field TPL_username, loginId or fm-login-id.
-    {PageKind::Login, MarkerPlace::PageText, u"<form\\b[^>]*\\baction\\s*=\\s*[\"']?[^\"'\\s>]*login\\.jhtml"},
-    {PageKind::Login, MarkerPlace::PageText,
+    {PageKind::Login, MarkerPlace::Markup, u"<form\\b[^>]*\\baction\\s*=\\s*[\"']?[^\"'\\s>]*login\\.jhtml"},
+    {PageKind::Login, MarkerPlace::Markup,
      u"<input\\b[^>]*\\bname\\s*=\\s*[\"']?(TPL_username|loginId|fm-login-id)[\"'\\s/>]"},
     // The slider and the deny pages.
-    {PageKind::Verification, MarkerPlace::PageText, u"nc_1_n1z"},
-    {PageKind::Verification, MarkerPlace::PageText, u"baxia"},
-    {PageKind::Verification, MarkerPlace::PageText, u"_____tmd_____"},
-    {PageKind::Verification, MarkerPlace::PageText, u"滑动验证"},
-    {PageKind::Verification, MarkerPlace::PageText, u"拖动滑块"},
-    {PageKind::Verification, MarkerPlace::PageText, u"请按住滑块"},
-    {PageKind::Verification, MarkerPlace::PageText, u"访问受限"},
+    // The slider's handle, and the words of the slider and the deny pages.
+    {PageKind::Verification, MarkerPlace::Markup, u"nc_1_n1z"},
+    {PageKind::Verification, MarkerPlace::ShownText, u"滑动验证"},
+    {PageKind::Verification, MarkerPlace::ShownText, u"拖动滑块"},
+    {PageKind::Verification, MarkerPlace::ShownText, u"请按住滑块"},
+    {PageKind::Verification, MarkerPlace::ShownText, u"访问受限"},
 };
 
 /// The texts by which a job knows its own page (plain, case-sensitive text).
@@ -109,8 +119,16 @@ PageKind ClassifyPage(const FetchedPage& page, OwnTexts ownTexts);
 /// The host of an address, lower-cased: u"http://Shop.Taobao.com:80/x" gives u"shop.taobao.com".
 std::u16string AddressHost(std::u16string_view address);
 
+/// The path of an address: from the first "/" after the host up to "?" or "#"; empty when none.
+/// u"https://s.taobao.com/search?q=a" gives u"/search".
+std::u16string_view AddressPath(std::u16string_view address);
+
+/// The value of the query field `name` of an address (the first, letter case counting), its escapes read
+/// (UrlDecodeUtf8); none when it has no such field. u"/search?q=%E4%B8%AD&page=2", u"q" gives u"中".
+std::optional<std::u16string> QueryValue(std::u16string_view address, std::u16string_view name);
+
 /// The kind as the command line writes it: "normal", "empty", "login", "verification", "unrecognised",
-/// "error".
+/// "error", "repeated", "skipped".
 const char* PageKindName(PageKind kind);
 
 /// The kind as the messages name it, e.g. u"淘宝要求登录".
@@ -126,7 +144,8 @@ bool NeedsTheUser(PageKind kind);
 
 /// Every kind, as stored runs name them.
 inline constexpr PageKind kPageKinds[] = {PageKind::Normal,       PageKind::Empty,        PageKind::Login,
-                                          PageKind::Verification, PageKind::Unrecognised, PageKind::ErrorStatus};
+                                          PageKind::Verification, PageKind::Unrecognised, PageKind::ErrorStatus,
+                                          PageKind::Repeated,     PageKind::Skipped};
 
 /// A page a job could not read: its number in the walk or crawl (from 1), its kind, and the
 /// address to show it at (where the answer came from, else the address asked for).

@@ -365,6 +365,32 @@ std::u16string UrlEncodeGbk(const std::u16string& text) {
     return out;
 }
 
+std::u16string UrlDecodeUtf8(std::u16string_view text) {
+    const auto hexValue = [](char c) {
+        if (c >= '0' && c <= '9') {
+            return c - '0';
+        }
+        const char lower = static_cast<char>(c | 0x20);
+        return lower >= 'a' && lower <= 'f' ? lower - 'a' + 10 : -1;
+    };
+    const std::string bytes = ToUtf8(std::u16string(text));
+    std::string decoded;
+    decoded.reserve(bytes.size());
+    for (std::size_t i = 0; i < bytes.size(); ++i) {
+        if (bytes[i] == '%' && i + 2 < bytes.size()) {
+            const int first = hexValue(bytes[i + 1]);
+            const int second = hexValue(bytes[i + 2]);
+            if (first >= 0 && second >= 0) {
+                decoded.push_back(static_cast<char>(first * 16 + second));
+                i += 2;
+                continue;
+            }
+        }
+        decoded.push_back(bytes[i] == '+' ? ' ' : bytes[i]);
+    }
+    return DecodeUtf8Bytes(decoded);
+}
+
 std::u16string UnescapeText(const std::u16string& source) {
     std::u16string text = source;
     for (char16_t& c : text) {

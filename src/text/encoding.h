@@ -22,6 +22,10 @@ std::u16string UrlEncodeGbk(const std::u16string& text);
 /// (every backslash is first read as "%"). u"\\u4e2d" gives u"中", u"a\\/b" gives u"a/b".
 std::u16string UnescapeText(const std::u16string& text);
 
+/// Reads the percent escapes of a query value as UTF-8 bytes, and "+" as a space, as a page's own
+/// encodeURIComponent wrote them: u"%E4%B8%AD+a%2Fb" gives u"中 a/b". A "%" without two hex digits stays.
+std::u16string UrlDecodeUtf8(std::u16string_view text);
+
 /// Decodes GBK bytes; every byte from 0x80 up starts a two-byte character. A pair that GBK
 /// does not define gives U+FFFD; a lead byte cut off at the end gives a final U+FFFD.
 std::u16string DecodeGbkBytes(const std::string& bytes);

@@ -282,23 +282,36 @@ std::u16string_view HtmlElementContent(std::u16string_view html, const HtmlTag& 
     return html.substr(std::min(start, html.size()));
 }
 
-std::u16string HtmlText(std::u16string_view html) {
-    std::u16string text;
+std::u16string DrawnMarkup(std::u16string_view html) {
+    std::u16string drawn;
     std::size_t i = 0;
     while (i < html.size()) {
         const std::size_t open = html.find(u'<', i);
-        text.append(html.substr(i, open == std::u16string_view::npos ? html.npos : open - i));
+        drawn.append(html.substr(i, open == std::u16string_view::npos ? html.npos : open - i));
         if (open == std::u16string_view::npos) {
             break;
         }
         if (html.substr(open, 4) == u"<!--") {
             const std::size_t close = html.find(u"-->", open + 4);
             i = close == std::u16string_view::npos ? html.size() : close + 3;
-        } else if (namedAt(html, open + 1, u"script") || namedAt(html, open + 1, u"style")) {
+        } else if (namedAt(html, open + 1, u"script") || namedAt(html, open + 1, u"style") ||
+                   namedAt(html, open + 1, u"template")) {
             i = rawTextEnd(html, open, tagName(html.substr(open, tagEnd(html, open) - open)));
         } else {
             i = tagEnd(html, open);
+            drawn.append(html.substr(open, i - open));
         }
+    }
+    return drawn;
+}
+
+std::u16string HtmlText(std::u16string_view html) {
+    const std::u16string drawn = DrawnMarkup(html);
+    std::u16string text;
+    for (std::size_t i = 0; i < drawn.size();) {
+        const std::size_t open = drawn.find(u'<', i);
+        text.append(drawn.substr(i, open == std::u16string::npos ? drawn.npos : open - i));
+        i = open == std::u16string::npos ? drawn.size() : tagEnd(drawn, open);
     }
     std::u16string collapsed;
     for (const char16_t c : DecodeHtmlText(text)) {

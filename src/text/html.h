@@ -50,8 +50,13 @@ bool HtmlHasClass(std::u16string_view tag, std::u16string_view className);
 /// elements of the same name inside it counted; to the end of `html` when it is never closed.
 std::u16string_view HtmlElementContent(std::u16string_view html, const HtmlTag& tag);
 
-/// The text of a piece of markup as a reader sees it: tags, scripts and style sheets left out, references
-/// read, runs of blanks (line breaks, tabs, no-break spaces) made one space, and no blank at either end.
+/// The markup a page draws: `html` without its comments, scripts, style sheets and templates, whose links and
+/// words a visitor never sees; the other tags stay as written.
+/// DrawnMarkup(u"<p>a</p><script>var t='<a href=x>';</script><!-- <a> -->") == u"<p>a</p>".
+std::u16string DrawnMarkup(std::u16string_view html);
+
+/// The text of a piece of markup as a reader sees it: tags, comments, scripts, style sheets and templates left out,
+/// references read, runs of blanks (line breaks, tabs, no-break spaces) made one space, and no blank at either end.
 /// HtmlText(u"<span class=H>连衣裙</span> 女\n 夏&amp;秋") == u"连衣裙 女 夏&秋".
 std::u16string HtmlText(std::u16string_view html);
 

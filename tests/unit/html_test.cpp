@@ -76,4 +76,19 @@ TEST(HtmlText, IsTheTextAReaderSees) {
 }
 
 } // namespace
+TEST(DrawnMarkup, LeavesOutWhatThePageNeverDraws) {
+    const struct {
+        std::u16string html;
+        std::u16string drawn;
+    } cases[] = {
+        {u"<p class=a>x</p>", u"<p class=a>x</p>"},
+        {u"<script>var t='<a href=\"//item.taobao.com/item.htm?id=1\">';</script><b>y</b>", u"<b>y</b>"},
+        {u"a<!-- <a href=x> -->b<template><a href=y></a></template>c<style>.t{}</style>", u"abc"},
+        {u"<p>unclosed<script>var a='", u"<p>unclosed"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(DrawnMarkup(c.html), c.drawn) << ToUtf8(c.html);
+    }
+}
+
 } // namespace tarvisk

@@ -67,9 +67,14 @@ TEST(ClassifyPage, EveryKindOfPage) {
         {"login field deep in a large page", filler + u"<input name=\"TPL_username\">", u"", PageKind::Login},
         // Verification pages by their markers.
         {"slider", u"<div id=\"nc_1_n1z\" class=\"nc_iconfont btn_slide\"></div>", u"", PageKind::Verification},
-        {"baxia dialog", u"<div class=\"baxia-dialog\"></div>", u"", PageKind::Verification},
-        {"baxia in capitals", u"<script>window.BAXIA_CONFIG = {}</script>", u"", PageKind::Verification},
-        {"punish form", u"<form action=\"/_____tmd_____/verify/\">", u"", PageKind::Verification},
+        // The anti-bot script every page loads names the slider: words in scripts and attributes are not shown.
+        {"baxia's empty dialog", u"<div class=\"baxia-dialog\"></div>", u"", PageKind::Unrecognised},
+        {"baxia in a script", u"<script>window.BAXIA_CONFIG = {punish: '/_____tmd_____/punish'}</script>", u"",
+         PageKind::Unrecognised},
+        {"a slider word in a script", u"<script>var tip = '请按住滑块';</script><p>x</p>", u"", PageKind::Unrecognised},
+        {"a slider word in an attribute", u"<div title=\"拖动滑块\" data-x=\"访问受限\"></div>", u"",
+         PageKind::Unrecognised},
+        {"the slider's handle only in a script", u"<script>var id = 'nc_1_n1z';</script>", u"", PageKind::Unrecognised},
         {"滑动验证", u"<p>请完成滑动验证</p>", u"", PageKind::Verification},
         {"拖动滑块", u"<p>请拖动滑块</p>", u"", PageKind::Verification},
         {"请按住滑块", u"<span>请按住滑块，拖动到最右边</span>", u"", PageKind::Verification},

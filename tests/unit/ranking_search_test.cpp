@@ -335,6 +335,25 @@ TEST(RunRankingSearch, TodaysPageCountsEveryItemMarksAdsAndGivesTheNaturalPlace)
     }
 }
 
+// A gateway that answers page 1 whatever page is asked: the walk did not advance, and has no answer.
+TEST(RunRankingSearch, APageThatRepeatsAnEarlierOneEndsTheWalkIncomplete) {
+    const FetchedPage first = todayPage({{u"101", false}, {u"102", false}});
+    RankingOptions options;
+    int fetched = 0;
+    options.fetch = [&](std::u16string&) {
+        ++fetched;
+        return first;
+    };
+    ResultTable table = rankingTable();
+    const RankingResult result = RunRankingSearch({u"k", 3, RankingTarget::OneItem, u"999", {}}, table, options);
+    EXPECT_EQ(fetched, 2);
+    EXPECT_EQ(table.rowCount(), 2);
+    EXPECT_EQ(result.caption, u"结果不完整");
+    ASSERT_EQ(result.unreadPages.size(), 1U);
+    EXPECT_EQ(result.unreadPages.front().kind, PageKind::Repeated);
+    EXPECT_NE(RankingUnreadMessage(result).find(u"第2页停止：和前面的页相同：淘宝没有翻页"), std::u16string::npos);
+}
+
 TEST(RunRankingSearch, FillsEachRowInOrder) {
     FakeSearch search;
     search.pages = {SearchPage({{u"12345678901", u"\\u7ea2 a", u"http:\\/\\/p\\/1.jpg", u"7人付款"}})};

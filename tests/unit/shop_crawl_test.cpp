@@ -331,6 +331,24 @@ FetchedPage todayShopPage(const std::vector<std::u16string>& ids, int next) {
     return page;
 }
 
+// Today's shop page in the gateway's form: the rendered page (its pager of hashed class names) with the gateway's
+// answer for page `answered`, which says whether a next page exists and how many items the list holds.
+FetchedPage gatewayPage(int answered, const std::vector<std::u16string>& ids, bool hasNext, int total) {
+    std::u16string entries;
+    for (const std::u16string& id : ids) {
+        entries += (entries.empty() ? u"" : u",") + (u"{\"itemId\":\"" + id + u"\",\"title\":\"宝贝" + id + u"\"}");
+    }
+    FetchedPage page(u"<div class=\"pager--x3f\"><a class=\"btn--a1\" href=\"//todayshop.taobao.com/"
+                     u"search.htm?pageNo=9\">9</a></div>",
+                     u"https://todayshop.taobao.com/search.htm?v=1&pageNo=" + NumberText(answered));
+    page.answers.push_back(
+        {u"https://h5api.m.taobao.com/h5/mtop.taobao.shop.simple.item.fetch/1.0/?data=%7B%22page%22%3A" +
+             NumberText(answered) + u"%7D",
+         u"mtopjsonp3({\"ret\":[\"SUCCESS::调用成功\"],\"data\":{\"data\":[" + entries + u"],\"totalCnt\":" +
+             NumberText(total) + u",\"hasNext\":" + (hasNext ? u"true" : u"false") + u"}})"});
+    return page;
+}
+
 TEST(CrawlShop, ReadsTodaysPagesAndGoesWhereTheirPaginationLeads) {
     const FetchedPage scriptOnly(u"<div id=\"J_ShopSearchResult\">正在加载宝贝…</div><script>load()</script>");
     FetchedPage refused(u"<div id=\"J_ShopSearchResult\"></div>");
@@ -345,10 +363,36 @@ TEST(CrawlShop, ReadsTodaysPagesAndGoesWhereTheirPaginationLeads) {
         std::optional<PageKind> unread;
     } cases[] = {
         {"the pages offered, the recommendations left out",
-         {{1, todayShopPage({u"46000000000", u"46000000019"}, 3)}, {3, todayShopPage({u"46000000038"}, 0)}},
-         {1, 3},
+         {{1, todayShopPage({u"46000000000", u"46000000019"}, 2)}, {2, todayShopPage({u"46000000038"}, 0)}},
+         {1, 2},
          u"共查到3个宝贝",
          std::nullopt},
+        {"a pager that skips pages leaves the list incomplete",
+         {{1, todayShopPage({u"46000000000", u"46000000019"}, 5)}},
+         {1},
+         u"共查到2个宝贝（第2页没有读到，列表不完整）",
+         PageKind::Skipped},
+        {"a page that repeats the one before is not read",
+         {{1, todayShopPage({u"46000000000"}, 2)}, {2, todayShopPage({u"46000000000"}, 3)}},
+         {1, 2},
+         u"共查到1个宝贝（第2页没有读到，列表不完整）",
+         PageKind::Repeated},
+        {"the gateway's hasNext leads, its pager's class names whatever they are",
+         {{1, gatewayPage(1, {u"46000000000", u"46000000019"}, true, 3)},
+          {2, gatewayPage(2, {u"46000000038"}, false, 3)}},
+         {1, 2},
+         u"共查到3个宝贝",
+         std::nullopt},
+        {"a gateway list that ends short of its total is incomplete",
+         {{1, gatewayPage(1, {u"46000000000"}, false, 30)}},
+         {1},
+         u"共查到1个宝贝（第2页没有读到，列表不完整；店铺共有30个）",
+         PageKind::Skipped},
+        {"an answer of another page is not this page's",
+         {{1, gatewayPage(1, {u"46000000000"}, true, 2)}, {2, gatewayPage(1, {u"46000000019"}, false, 2)}},
+         {1, 2},
+         u"共查到1个宝贝（第2页没有读到，列表不完整；店铺共有2个）",
+         PageKind::Unrecognised},
         {"a page offering one behind it ends the list",
          {{1, todayShopPage({u"46000000000"}, 1)}},
          {1},
@@ -372,7 +416,13 @@ TEST(CrawlShop, ReadsTodaysPagesAndGoesWhereTheirPaginationLeads) {
             const int page = static_cast<int>(LeadingNumber(url.substr(url.find(u"pageNo=") + 7)));
             requested.push_back(page);
             const auto found = c.pages.find(page);
-            return found == c.pages.end() ? FetchedPage() : found->second;
+            if (found == c.pages.end()) {
+                return FetchedPage();
+            }
+            // The page is at the address asked, whatever page its answer is for.
+            FetchedPage fetched = found->second;
+            fetched.address = url;
+            return fetched;
         };
         std::u16string address = u"todayshop.taobao.com";
         const ShopCrawlResult result = CrawlShop(address, options);

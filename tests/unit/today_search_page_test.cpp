@@ -55,8 +55,9 @@ std::u16string answer(const std::u16string& ret, const std::u16string& data) {
 }
 
 /// A page as the browser fetch gives it: rendered, with the answers its scripts received.
-FetchedPage withAnswers(const std::u16string& text, std::vector<DataAnswer> answers) {
-    FetchedPage page(text);
+FetchedPage withAnswers(const std::u16string& text, std::vector<DataAnswer> answers,
+                        const std::u16string& address = {}) {
+    FetchedPage page(text, address);
     page.answers = std::move(answers);
     return page;
 }
@@ -87,6 +88,23 @@ TEST(TodaySearchAnswer, ReadsEveryFormOfTheAnswer) {
         {"plain JSON", u"{\"ret\":[\"SUCCESS\"],\"data\":{\"itemsArray\":[]}}",
          TodaySearchAnswer{PageKind::Normal, {}, {}}},
         {"success without a list", answer(kSuccess, u"{\"other\":1}"), std::nullopt},
+        // Answers of 2025–26: the id as nid with raw_title, or only in the address; non-item cards among the items.
+        {"nid and raw_title",
+         answer(kSuccess, u"{\"itemsArray\":[{\"customCardType\":\"brandZone\",\"nid\":\"1\"},"
+                          u"{\"nid\":\"712345678901\",\"raw_title\":\"连衣裙\"},"
+                          u"{\"auctionURL\":\"//item.taobao.com/item.htm?spm=a&id=6543210987\",\"title\":\"T恤\"}]}"),
+         TodaySearchAnswer{PageKind::Normal,
+                           {},
+                           {{{u"712345678901", {}, u"连衣裙", {}}, {}, {}, {}, false},
+                            {{u"6543210987", {}, u"T恤", {}},
+                             {},
+                             {},
+                             u"https://item.taobao.com/item.htm?spm=a&id=6543210987",
+                             false}}}},
+        {"entries but no item to tell", answer(kSuccess, u"{\"itemsArray\":[{\"title\":\"a\"},{\"itemId\":\"x\"}]}"),
+         TodaySearchAnswer{PageKind::Unrecognised, {}, {}}},
+        {"only cards", answer(kSuccess, u"{\"itemsArray\":[{\"customCardType\":\"live\"}]}"),
+         TodaySearchAnswer{PageKind::Normal, {}, {}}},
         {"no status", u"mtopjsonp1({\"data\":{\"itemsArray\":[]}})", std::nullopt},
         {"broken JSON", u"mtopjsonp1({\"ret\":[\"SUCCESS\"],)", std::nullopt},
         {"a page", u"<html><body>搜索</body></html>", std::nullopt},
@@ -146,6 +164,30 @@ TEST(SearchPageReaders, AreChosenByWhatThePageHolds) {
         {"another endpoint's answer is not read",
          withAnswers(kCards, {{u"https://h5api.m.taobao.com/h5/mtop.other/", listed}}), SearchReader::Cards,
          PageKind::Normal, 2},
+        {"an answer from another host is not read",
+         withAnswers(kCards, {{u"http://evil.example/h5/mtop.relationrecommend.wirelessrecommend.recommend/", listed}}),
+         SearchReader::Cards, PageKind::Normal, 2},
+        {"nor one naming the endpoint outside its path",
+         withAnswers(kCards, {{u"https://ads.taobao.com/track?u=/h5/mtop.relationrecommend.wirelessrecommend.recommend",
+                               listed}}),
+         SearchReader::Cards, PageKind::Normal, 2},
+        {"the listing of the page wins over an empty first answer",
+         withAnswers(kCards, {{kSearchAddress, answer(kSuccess, u"{\"itemsArray\":[]}")}, {kSearchAddress, listed}}),
+         SearchReader::Answer, PageKind::Normal, 2},
+        {"an answer of another page is not this page's",
+         withAnswers(u"<p>x</p>",
+                     {{kSearchAddress + u"&data=%7B%22appId%22%3A%221%22%2C%22params%22%3A%22%7B%5C%22q%5C%22%3A"
+                                        u"%5C%22a%5C%22%2C%5C%22page%5C%22%3A1%7D%22%7D",
+                       listed}},
+                     u"https://s.taobao.com/search?q=a&page=2&tab=all"),
+         SearchReader::None, PageKind::Unrecognised, 0},
+        {"an answer of the page asked",
+         withAnswers(u"<p>x</p>",
+                     {{kSearchAddress + u"&data=%7B%22params%22%3A%22%7B%5C%22q%5C%22%3A%5C%22a%5C%22%2C"
+                                        u"%5C%22page%5C%22%3A2%7D%22%7D",
+                       listed}},
+                     u"https://s.taobao.com/search?q=a&page=2&tab=all"),
+         SearchReader::Answer, PageKind::Normal, 2},
         {"the older page", FetchedPage(older), SearchReader::Listing, PageKind::Normal, 2},
         {"the older page without items", FetchedPage(u"<p>{\"dynamic\":true}</p>"), SearchReader::Listing,
          PageKind::Normal, 0},
@@ -165,6 +207,29 @@ TEST(SearchPageReaders, AreChosenByWhatThePageHolds) {
     ASSERT_EQ(read.items.size(), own.size());
     for (std::size_t i = 0; i < own.size(); ++i) {
         EXPECT_EQ(read.items[i].item, own[i]);
+    }
+}
+
+// Every page of the marketplace loads its anti-bot script, whose source names the slider: the data decides.
+TEST(JudgeSearchPage, TakesTheDataBeforeTheScriptsWords) {
+    const std::u16string antiBot = u"<script>var baxia={punish:'/_____tmd_____/punish',tip:'请按住滑块'};</script>";
+    const std::u16string listed = answer(kSuccess, u"{\"itemsArray\":" + std::u16string(kItems) + u"}");
+    const std::u16string slider = u"<html><body>" + antiBot +
+                                  u"<p>亲，请拖动滑块完成验证</p>"
+                                  u"<span id=\"nc_1_n1z\"></span></body></html>";
+    const struct {
+        const char* what;
+        FetchedPage page;
+        PageKind kind;
+    } cases[] = {
+        {"a result page with the anti-bot script", withAnswers(antiBot + kCards, {{kSearchAddress, listed}}),
+         PageKind::Normal},
+        {"its cards alone", FetchedPage(antiBot + kCards), PageKind::Normal},
+        {"the script and nothing else", FetchedPage(u"<html>" + antiBot + u"</html>"), PageKind::Unrecognised},
+        {"a slider shown", FetchedPage(slider), PageKind::Verification},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(JudgeSearchPage(c.page).kind, c.kind) << c.what;
     }
 }
 

@@ -95,10 +95,21 @@ TEST(TodayShopList, KeepsTheShopsOwnListAndItsNextPage) {
          u"data-id=\"1\"></dl>",
          listOf({{u"600000000009", u"无编号"}})},
     };
+    // The pages a list links to are looked at apart.
+    const auto withoutLinks = [](std::optional<TodayShopList> list) {
+        if (list) {
+            list->linkedPages.clear();
+        }
+        return list;
+    };
     for (const auto& c : cases) {
-        EXPECT_EQ(ReadShopListHtml(c.html), c.list) << c.what;
-        EXPECT_EQ(ReadShopListAnswer(listAnswer(c.html)), c.list) << c.what;
+        EXPECT_EQ(withoutLinks(ReadShopListHtml(c.html)), c.list) << c.what;
+        EXPECT_EQ(withoutLinks(ReadShopListAnswer(listAnswer(c.html))), c.list) << c.what;
     }
+    // A pager of hashed class names is found by what it offers.
+    EXPECT_EQ(
+        ReadShopListHtml(u"<div class=\"pager--x1\"><a class=\"b--2\" href=\"?pageNo=2\">下一页</a></div>").linkedPages,
+        std::vector<int>{2});
     EXPECT_EQ(ReadShopListAnswer(u"jsonp1('" + kTwoItems + u"\\x3c/div>')")->items, kTwo);
     EXPECT_EQ(ReadShopListAnswer(kTwoItems)->items, kTwo);
     EXPECT_EQ(ReadShopListAnswer(u"jsonp1(\"<div>店铺公告</div>\")"), std::nullopt);

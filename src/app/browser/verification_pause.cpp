@@ -34,6 +34,8 @@ QString lineFor(PageKind kind, const QString& jobName) {
 } // namespace
 
 struct VerificationPause::Wait {
+    /// The job's own judge: the shown page counts as passed by the rules the job reads its pages by.
+    PageJudge judge;
     std::mutex mutex;
     std::condition_variable changed;
     bool passed = false;
@@ -80,6 +82,7 @@ FetchedPage VerificationPause::fetch(const std::function<FetchedPage()>& fetchOn
         }
         // Nothing of this page counts until the user has passed it: the job waits here, then asks again.
         wait = std::make_shared<Wait>();
+        wait->judge = judge;
         QMetaObject::invokeMethod(
             this,
             [this, address = QtText(page.address), kind, jobName, wait, cancelJob] {
@@ -169,14 +172,15 @@ void VerificationPause::lookAtShownPage() {
     if (!m_wait || !m_shownLoaded) {
         return;
     }
-    // Once the page shown is an ordinary page (neither empty nor asking for the user), the job asks again. Its
-    // text decides: the page a passed slider leaves may still be on the verification path.
+    // Once the page shown is an ordinary page (neither empty nor asking for the user) by the job's own judge, the job
+    // asks again: the anti-bot script every page loads names the slider in its source, and must not hold the wait.
+    // Its text decides, not its address: the page a passed slider leaves may still be on the verification path.
     m_view->page()->toHtml([this, wait = std::weak_ptr<Wait>(m_wait)](const QString& html) {
         const std::shared_ptr<Wait> waiting = wait.lock();
         if (!waiting || waiting != m_wait) {
             return;
         }
-        const PageKind kind = ClassifyPage(FetchedPage(CoreText(html)), {});
+        const PageKind kind = waiting->judge(FetchedPage(CoreText(html)));
         if (kind != PageKind::Empty && !NeedsTheUser(kind)) {
             waiting->pass();
         }

@@ -95,7 +95,8 @@ int runWithBrowser(const QString& caption, char* program, const Choices& choices
     BrowserPageFetch browser(BrowserProfile());
     const FetchMode mode = *ParseFetchMode(choices.fetch);
     global.rankingFetch = ChooseFetch<std::u16string&>(
-        mode, DirectRankingFetch, [&browser](std::u16string& url) { return browser.fetch(url); }, SearchPageReadable);
+        mode, DirectRankingFetch, [&browser](std::u16string& url) { return browser.fetch(TodaySearchAddress(url)); },
+        SearchPageReadable);
     global.shopFetch = ChooseFetch<const std::u16string&>(
         mode, DirectPageFetch, [&browser](const std::u16string& url) { return browser.fetch(url); }, ShopPageReadable);
     if (choices.pause->count() == 0) {

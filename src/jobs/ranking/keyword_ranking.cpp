@@ -36,7 +36,8 @@ std::size_t RunKeywordRankings(const RankingQuery& base, const std::vector<std::
             options.ranked(i, result);
         }
         ++told;
-        if (result.endedAtUnreadPage) {
+        // The marketplace wants the user: every keyword after it would stop at the same page.
+        if (result.endedAtUnreadPage && NeedsTheUser(result.unreadPages.back().kind)) {
             break;
         }
     }

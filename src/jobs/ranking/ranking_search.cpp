@@ -114,7 +114,8 @@ RankingResult RunRankingSearch(const RankingQuery& query, ResultTable& table, co
     ListViewClearItems(table);
     std::u16string url = RankingSearchUrl(query.keyword, Today(), RandomField());
     const int lastPage = RankingPagesToWalk(query.pages);
-    int naturalCount = 0; // the unpaid items of today's pages so far
+    int naturalCount = 0;                      // the unpaid items of today's pages so far
+    std::unordered_set<std::u16string> walked; // the ids of the pages read so far
 
     for (int page = 1; page <= lastPage && !result.found && !job.stopped(); ++page) {
         job.reachPage(page, lastPage);
@@ -138,6 +139,22 @@ RankingResult RunRankingSearch(const RankingQuery& query, ResultTable& table, co
                 break;
             }
             continue;
+        }
+
+        // A page that only lists what earlier pages listed is not the page asked for: the marketplace did not turn
+        // the page (a gateway answering page 1 whatever page is asked), and the pages after it would be the same.
+        // The older page keeps its own rules (an item met twice is two rows).
+        const bool repeated = read.reader != SearchReader::Listing && !read.items.empty() &&
+                              std::ranges::all_of(read.items, [&walked](const TodaySearchItem& shown) {
+                                  return walked.contains(shown.item.id);
+                              });
+        if (repeated) {
+            result.unreadPages.push_back({page, PageKind::Repeated, ShownAddress(fetched, url)});
+            result.endedAtUnreadPage = true;
+            break;
+        }
+        for (const TodaySearchItem& shown : read.items) {
+            walked.insert(shown.item.id);
         }
 
         // The older page places its items in rows of four; today's page counts them as it shows them, and the

@@ -6,6 +6,9 @@
 #include <nlohmann/json.hpp>
 
 #include "jobs/mtop_answer.h"
+#include "jobs/ranking/ranking_search.h"
+#include "net/endpoints.h"
+#include "text/encoding.h"
 #include "text/html.h"
 #include "text/numbers.h"
 #include "text/regex.h"
@@ -42,16 +45,36 @@ std::u16string firstText(const nlohmann::json& entry, std::initializer_list<cons
     return {};
 }
 
+/// The id of an item page address, empty when the address is none.
+std::u16string itemIdOf(const std::u16string& address) {
+    const std::vector<RegexHit> hits = RegexMatches(address, kItemAddressPattern, 1);
+    if (hits.empty()) {
+        return {};
+    }
+    const std::u16string& match = hits.front().value;
+    return match.substr(match.rfind(u'=') + 1);
+}
+
+/// The id of an entry: item_id, nid or nidlong, else the id= of its item page address; empty when it has none.
+std::u16string entryId(const nlohmann::json& entry) {
+    for (const char* name : {"item_id", "nid", "nidlong"}) {
+        if (std::u16string id = JsonText(JsonMember(entry, name)); isDigits(id)) {
+            return id;
+        }
+    }
+    return itemIdOf(withScheme(firstText(entry, {"auctionURL", "auctionUrl"})));
+}
+
 std::optional<TodaySearchItem> answerItem(const nlohmann::json& entry) {
     TodaySearchItem result;
-    result.item.id = firstText(entry, {"item_id", "nidlong"});
-    if (!isDigits(result.item.id)) {
+    result.item.id = entryId(entry);
+    if (result.item.id.empty()) {
         return std::nullopt;
     }
-    result.item.title = HtmlText(JsonText(JsonMember(entry, "title")));
-    result.item.picture = withScheme(JsonText(JsonMember(entry, "pic_path")));
-    result.item.sales = SalesCount(JsonText(JsonMember(entry, "realSales")));
-    result.price = JsonText(JsonMember(entry, "price"));
+    result.item.title = HtmlText(firstText(entry, {"title", "raw_title"}));
+    result.item.picture = withScheme(firstText(entry, {"pic_path", "pic_url"}));
+    result.item.sales = SalesCount(firstText(entry, {"realSales", "view_sales"}));
+    result.price = firstText(entry, {"price", "view_price"});
     result.shop = JsonText(JsonMember(JsonMember(entry, "shopInfo"), "title"));
     if (result.shop.empty()) {
         result.shop = JsonText(JsonMember(entry, "nick"));
@@ -61,21 +84,16 @@ std::optional<TodaySearchItem> answerItem(const nlohmann::json& entry) {
     return result;
 }
 
+/// True for an entry that is no result: a brand zone, related searches, a live or video card.
+bool isCard(const nlohmann::json& entry) {
+    return !JsonMember(entry, "customCardType").is_null();
+}
+
 /// The items array of a successful answer: data.itemsArray, or data.data.itemsArray.
 const nlohmann::json& itemsArray(const nlohmann::json& answer) {
     const nlohmann::json& data = JsonMember(answer, "data");
     const nlohmann::json& items = JsonMember(data, "itemsArray");
     return items.is_array() ? items : JsonMember(JsonMember(data, "data"), "itemsArray");
-}
-
-/// The id of an item page address, empty when the address is none.
-std::u16string itemIdOf(const std::u16string& address) {
-    const std::vector<RegexHit> hits = RegexMatches(address, kItemAddressPattern, 1);
-    if (hits.empty()) {
-        return {};
-    }
-    const std::u16string& match = hits.front().value;
-    return match.substr(match.rfind(u'=') + 1);
 }
 
 /// The text of the first element inside a card whose class names a title ("Title--title--x", "title"); the
@@ -137,11 +155,66 @@ int weight(PageKind kind) {
     }
 }
 
+/// True for an answer of the search endpoint: from a marketplace host, with the endpoint in its path (not merely
+/// somewhere in its address, as a tracker's u"http://ads.example/track?u=/h5/mtop.relationrecommend..." has it).
 bool fromSearchEndpoint(const DataAnswer& answer) {
-    return answer.address.find(kTodaySearchApi) != std::u16string::npos;
+    return endpoints::IsMarketplaceAddress(answer.address) &&
+           FindText(LowerAscii(std::u16string(AddressPath(answer.address))), kTodaySearchApi) != std::u16string::npos;
+}
+
+/// The keyword and the page a search asks for, as far as it names them: the address's q and page (else the older
+/// walk's offset s, 44 a page); an answer's data field, {"appId":...,"params":"{\"q\":...,\"page\":N}"}.
+struct SearchAsked {
+    std::optional<std::u16string> keyword;
+    std::optional<int> page;
+};
+
+SearchAsked askedByPage(const std::u16string& address) {
+    SearchAsked asked;
+    asked.keyword = QueryValue(address, u"q");
+    if (const std::optional<std::u16string> page = QueryValue(address, u"page"); page && isDigits(*page)) {
+        asked.page = static_cast<int>(std::min(LeadingNumber(*page), 1e6));
+    } else if (const std::optional<std::u16string> offset = QueryValue(address, u"s"); offset && isDigits(*offset)) {
+        asked.page = static_cast<int>(std::min(LeadingNumber(*offset), 1e8)) / kRankingItemsPerPage + 1;
+    }
+    return asked;
+}
+
+SearchAsked askedByAnswer(const DataAnswer& answer) {
+    SearchAsked asked;
+    const std::optional<std::u16string> data = QueryValue(answer.address, u"data");
+    if (!data) {
+        return asked;
+    }
+    nlohmann::json fields = nlohmann::json::parse(ToUtf8(*data), nullptr, false);
+    if (const nlohmann::json& params = JsonMember(fields, "params"); params.is_string()) {
+        fields = nlohmann::json::parse(params.get<std::string>(), nullptr, false);
+    }
+    if (const nlohmann::json& keyword = JsonMember(fields, "q"); keyword.is_string()) {
+        asked.keyword = JsonText(keyword);
+    }
+    if (const std::u16string page = JsonText(JsonMember(fields, "page")); isDigits(page)) {
+        asked.page = static_cast<int>(std::min(LeadingNumber(page), 1e6));
+    }
+    return asked;
+}
+
+/// True when an answer may be the one for the page: what both name agrees (a keyword blank-trimmed).
+bool answersPage(const SearchAsked& answer, const SearchAsked& page) {
+    const auto trimmed = [](const std::u16string& text) { return TrimBlanks(text, u" \t\r\n\u3000"); };
+    const bool keywordAgrees = !answer.keyword || !page.keyword || trimmed(*answer.keyword) == trimmed(*page.keyword);
+    const bool pageAgrees = !answer.page || !page.page || *answer.page == *page.page;
+    return keywordAgrees && pageAgrees;
 }
 
 } // namespace
+
+std::u16string TodaySearchAddress(const std::u16string& walkUrl) {
+    const SearchAsked asked = askedByPage(walkUrl);
+    return u"https://" + std::u16string(endpoints::kSearchHost) + u"/search?q=" +
+           UrlEncodeUtf8(asked.keyword.value_or(std::u16string())) + u"&page=" + NumberText(asked.page.value_or(1)) +
+           u"&tab=all";
+}
 
 std::optional<TodaySearchAnswer> ReadTodaySearchAnswer(std::u16string_view answer) {
     const std::optional<MtopAnswer> read = ReadMtopAnswer(answer);
@@ -156,10 +229,20 @@ std::optional<TodaySearchAnswer> ReadTodaySearchAnswer(std::u16string_view answe
     if (!items.is_array()) {
         return std::nullopt;
     }
+    int unknown = 0; // entries that are neither cards nor items the reader can tell
     for (const nlohmann::json& entry : items) {
+        if (isCard(entry)) {
+            continue;
+        }
         if (std::optional<TodaySearchItem> item = answerItem(entry)) {
             result.items.push_back(std::move(*item));
+        } else {
+            ++unknown;
         }
+    }
+    // Entries without one item the reader knows: the answer is of a shape it cannot read, not a page without items.
+    if (result.items.empty() && unknown > 0) {
+        result.kind = PageKind::Unrecognised;
     }
     return result;
 }
@@ -202,21 +285,29 @@ std::vector<TodaySearchItem> ReadRenderedSearchPage(std::u16string_view html) {
 
 SearchPageRead ReadSearchPage(const FetchedPage& page) {
     SearchPageRead read;
+    std::optional<TodaySearchAnswer> best;
     std::optional<TodaySearchAnswer> refusal;
+    const SearchAsked asked = askedByPage(page.address);
     for (const DataAnswer& answer : page.answers) {
-        if (!fromSearchEndpoint(answer)) {
+        if (!fromSearchEndpoint(answer) || !answersPage(askedByAnswer(answer), asked)) {
             continue;
         }
         std::optional<TodaySearchAnswer> content = ReadTodaySearchAnswer(answer.text);
         if (!content) {
             continue;
         }
+        // Of the answers for this page, the one that lists its results: not an empty first answer, nor another
+        // widget's short list.
         if (content->kind == PageKind::Normal) {
-            return {SearchReader::Answer, PageKind::Normal, {}, std::move(content->items)};
-        }
-        if (!refusal || weight(content->kind) > weight(refusal->kind)) {
+            if (!best || content->items.size() > best->items.size()) {
+                best = std::move(content);
+            }
+        } else if (!refusal || weight(content->kind) > weight(refusal->kind)) {
             refusal = std::move(content);
         }
+    }
+    if (best) {
+        return {SearchReader::Answer, PageKind::Normal, {}, std::move(best->items)};
     }
     if (refusal) {
         return {SearchReader::Answer, refusal->kind, refusal->verifyAddress, {}};
@@ -243,11 +334,15 @@ SearchPageRead ReadSearchPage(const FetchedPage& page) {
 }
 
 SearchPageRead JudgeSearchPage(const FetchedPage& page) {
+    SearchPageRead read = ReadSearchPage(page);
+    // The data decides: a listing of the endpoint is a result page, whatever words the page's scripts hold.
+    if (read.reader == SearchReader::Answer && read.kind == PageKind::Normal) {
+        return read;
+    }
     if (const PageKind kind = ClassifyPage(page, kRankingTexts);
         kind != PageKind::Normal && kind != PageKind::Unrecognised) {
         return {SearchReader::None, kind, {}, {}};
     }
-    SearchPageRead read = ReadSearchPage(page);
     if (read.reader == SearchReader::None) {
         read.kind = PageKind::Unrecognised;
     }

@@ -18,6 +18,12 @@ namespace tarvisk {
 /// The endpoint today's search page fetches its results from, as it appears in the answer's address.
 inline constexpr char16_t kTodaySearchApi[] = u"mtop.relationrecommend.wirelessrecommend.recommend";
 
+/// Where a browser asks today's search for the page that the walk's address `walkUrl` asks for (its keyword q, its
+/// offset s at 44 a page): today's search takes the page number, 48 a page, and ignores the offset.
+/// u"http://s.taobao.com/search?...&q=%E8%BF%9E...&s=44" gives
+/// u"https://s.taobao.com/search?q=%E8%BF%9E&page=2&tab=all".
+std::u16string TodaySearchAddress(const std::u16string& walkUrl);
+
 /// One result of today's search page.
 struct TodaySearchItem {
     /// The id, the title without its highlight markup, the picture and the sales count (2.3万+人付款 as 23000).

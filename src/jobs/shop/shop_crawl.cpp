@@ -1,6 +1,7 @@
 #include "jobs/shop/shop_crawl.h"
 
 #include <algorithm>
+#include <unordered_set>
 
 #include "jobs/shop/today_shop_page.h"
 #include "net/endpoints.h"
@@ -51,6 +52,9 @@ std::u16string ShopPartialReason(const ShopCrawlResult& result) {
     if (result.unreadPage) {
         reasons.push_back(u"第" + NumberText(result.unreadPage->number) + u"页没有读到，列表不完整");
     }
+    if (result.listedTotal && result.count() < *result.listedTotal) {
+        reasons.push_back(u"店铺共有" + NumberText(*result.listedTotal) + u"个");
+    }
     if (result.pageLimitReached) {
         reasons.push_back(u"最多读" + NumberText(kShopMaxPages) + u"页，后面可能还有");
     }
@@ -78,6 +82,19 @@ std::u16string ShopCancelledText(int count) {
     return u"已取消：已列出" + NumberText(count) + u"个宝贝";
 }
 
+namespace {
+
+/// The page today's list goes on at after `page`, 0 at its end: the gateway's hasNext when it gives it, else the
+/// next page when a link of the list offers it.
+int nextTodayPage(const TodayShopList& list, int page) {
+    if (list.hasNext) {
+        return *list.hasNext ? page + 1 : 0;
+    }
+    return std::ranges::find(list.linkedPages, page + 1) != list.linkedPages.end() ? page + 1 : 0;
+}
+
+} // namespace
+
 ShopCrawlResult CrawlShop(std::u16string& address, const ShopCrawlOptions& options) {
     const JobScope job(options.cancel, options.progress, options.pauseSeconds);
     const ShopPageFetch& fetch = options.fetch ? options.fetch : ShopPageFetch(DirectPageFetch);
@@ -86,6 +103,7 @@ ShopCrawlResult CrawlShop(std::u16string& address, const ShopCrawlOptions& optio
     const std::u16string shopName = ShopNameOf(address);
 
     ShopCrawlResult result;
+    std::unordered_set<std::u16string> listed; // the ids listed so far
     bool ended = false;
     for (int page = 1; !ended && !job.stopped();) {
         job.reachPage(result.pagesFetched + 1, kShopMaxPages);
@@ -118,12 +136,26 @@ ShopCrawlResult CrawlShop(std::u16string& address, const ShopCrawlOptions& optio
             // A page without any item link ends the crawl.
             ended = read.linkCount == 0;
         } else {
-            // Today's list goes on at the page its pagination offers; the last page offers none, and a page that
-            // offers one already behind it ends the list as well.
-            next = read.list.nextPage;
-            ended = next <= page;
+            // Today's list: a page that only repeats what was listed before is not the page asked for.
+            const bool repeated =
+                !read.list.items.empty() &&
+                std::ranges::all_of(read.list.items, [&](const ShopItem& item) { return listed.contains(item.id); });
+            if (repeated) {
+                result.unreadPage = UnreadPage{page, PageKind::Repeated, ShownAddress(fetched, url)};
+                break;
+            }
+            next = nextTodayPage(read.list, page);
+            if (read.list.total) {
+                result.listedTotal = *read.list.total;
+            }
+            // A pager that jumps past the next page leaves that page unread.
+            if (next == 0 && read.list.nextPage > page + 1) {
+                result.unreadPage = UnreadPage{page + 1, PageKind::Skipped, ShopPageUrl(shopName, page + 1)};
+            }
+            ended = next == 0;
         }
         for (ShopItem& item : read.list.items) {
+            listed.insert(item.id);
             result.text.append(item.id).append(u" ").append(item.title).append(u"\r\n");
             if (options.itemListed) {
                 options.itemListed(item);
@@ -134,6 +166,12 @@ ShopCrawlResult CrawlShop(std::u16string& address, const ShopCrawlOptions& optio
         result.pageLimitReached = !ended && result.pagesFetched == kShopMaxPages;
         ended = ended || result.pageLimitReached;
         page = next;
+    }
+    // A list that ended with fewer items than it said it holds left pages unread.
+    if (ended && !result.unreadPage && !result.pageLimitReached && result.listedTotal &&
+        result.count() < *result.listedTotal) {
+        result.unreadPage =
+            UnreadPage{result.pagesFetched + 1, PageKind::Skipped, ShopPageUrl(shopName, result.pagesFetched + 1)};
     }
     // A stop that comes once the crawl has ended stops nothing.
     result.cancelled = job.stopped() && !ended && !result.unreadPage && !result.pageLimitReached;

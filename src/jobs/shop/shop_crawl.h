@@ -57,6 +57,8 @@ struct ShopCrawlResult {
     /// The pages with more item links than a page's limit, and how many links past it none of them listed.
     std::vector<int> crowdedPages;
     int linksNotListed = 0;
+    /// How many items the shop's list said it holds (today's gateway: totalCnt), when it said so.
+    std::optional<int> listedTotal;
     int count() const { return static_cast<int>(items.size()); }
 };
 

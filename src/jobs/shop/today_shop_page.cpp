@@ -5,6 +5,8 @@
 #include <nlohmann/json.hpp>
 
 #include "jobs/mtop_answer.h"
+#include "net/endpoints.h"
+#include "text/encoding.h"
 #include "text/html.h"
 #include "text/numbers.h"
 #include "text/regex.h"
@@ -40,48 +42,21 @@ bool isDigits(std::u16string_view text) {
     return !text.empty() && std::ranges::all_of(text, [](char16_t c) { return c >= u'0' && c <= u'9'; });
 }
 
-/// The start tag of the first element of class `className`; not found when there is none.
-HtmlTag firstOfClass(std::u16string_view html, std::u16string_view className) {
-    std::size_t open = std::u16string_view::npos; // the last "<" before the occurrence under way
-    std::size_t scanned = 0;                      // how far "<" has been looked for
-    std::size_t checked = std::u16string_view::npos;
-    for (std::size_t at = FindText(html, className); at != std::u16string_view::npos;
-         at = FindText(html, className, at + 1)) {
-        if (const std::size_t found = html.substr(scanned, at - scanned).rfind(u'<');
-            found != std::u16string_view::npos) {
-            open = scanned + found;
-        }
-        scanned = at;
-        // Each tag is looked at once, however often the name occurs in it.
-        if (open == std::u16string_view::npos || open == checked) {
-            continue;
-        }
-        checked = open;
-        const std::size_t nameEnd = html.find_first_of(u" \t\r\n/>", open + 1);
-        if (nameEnd == std::u16string_view::npos || nameEnd == open + 1) {
-            continue;
-        }
-        const HtmlTag tag = FindHtmlTag(html, html.substr(open + 1, nameEnd - open - 1), open);
-        if (tag.offset == open && at < open + tag.text.size() && HtmlHasClass(tag.text, className)) {
-            return tag;
-        }
-    }
-    return {};
-}
-
-/// The next page a pagination offers: its link whose class names "next" (J_SearchAsync next, ui-page-next).
-void readNextPage(std::u16string_view pagination, TodayShopList& list) {
-    for (HtmlTag link = FindHtmlTag(pagination, u"a"); link.found();
-         link = FindHtmlTag(pagination, u"a", link.offset + link.text.size())) {
-        const std::optional<std::u16string> classes = HtmlAttribute(link.text, u"class");
-        if (!classes || LowerAscii(*classes).find(u"next") == std::u16string::npos) {
-            continue;
-        }
+/// The pages the links of a list offer: every link's pageNo, in order; and the one of class "next" (J_SearchAsync
+/// next, ui-page-next).
+void readLinkedPages(std::u16string_view html, TodayShopList& list) {
+    for (HtmlTag link = FindHtmlTag(html, u"a"); link.found();
+         link = FindHtmlTag(html, u"a", link.offset + link.text.size())) {
         std::u16string address = HtmlAttribute(link.text, u"href").value_or(std::u16string());
-        if (const int page = pageNumberOf(address); page > 0) {
+        const int page = pageNumberOf(address);
+        if (page <= 0) {
+            continue;
+        }
+        list.linkedPages.push_back(page);
+        const std::optional<std::u16string> classes = HtmlAttribute(link.text, u"class");
+        if (list.nextPage == 0 && classes && LowerAscii(*classes).find(u"next") != std::u16string::npos) {
             list.nextPage = page;
             list.nextAddress = address.starts_with(u"//") ? u"https:" + address : std::move(address);
-            return;
         }
     }
 }
@@ -109,18 +84,28 @@ ShopItem listedItem(std::u16string_view item, std::u16string_view tag) {
     return listed;
 }
 
-/// Whether an answer's address is that of the list endpoint or of the gateway's item list.
-bool addressHolds(const DataAnswer& answer, std::u16string_view part) {
-    return answer.address.find(part) != std::u16string::npos;
+/// Whether an answer is one of the endpoint `path`: from a marketplace host, with the endpoint in its path.
+bool fromEndpoint(const DataAnswer& answer, std::u16string_view path) {
+    return endpoints::IsMarketplaceAddress(answer.address) &&
+           FindText(LowerAscii(std::u16string(AddressPath(answer.address))), LowerAscii(std::u16string(path))) !=
+               std::u16string::npos;
+}
+
+/// The page of a shop's list that an answer of the gateway is for (its data field's page), 0 when it names none.
+int answeredPage(const DataAnswer& answer) {
+    const std::optional<std::u16string> data = QueryValue(answer.address, u"data");
+    if (!data) {
+        return 0;
+    }
+    const std::u16string page = JsonText(JsonMember(nlohmann::json::parse(ToUtf8(*data), nullptr, false), "page"));
+    return isDigits(page) ? static_cast<int>(std::min(LeadingNumber(page), double{kLargestPage})) : 0;
 }
 
 } // namespace
 
 TodayShopList ReadShopListHtml(std::u16string_view html) {
     TodayShopList list;
-    const HtmlTag pagination = firstOfClass(html, u"pagination");
-    const std::size_t end = std::min({pagination.offset, FindText(html, kShopRecommendations), html.size()});
-    const std::u16string_view own = html.substr(0, end);
+    const std::u16string_view own = html.substr(0, std::min(FindText(html, kShopRecommendations), html.size()));
     std::size_t closeAt = 0; // the next "</dl" at or after the item under way, found once for all items before it
     for (HtmlTag tag = FindHtmlTag(own, u"dl"); tag.found();) {
         const std::size_t start = tag.offset + tag.text.size();
@@ -138,9 +123,7 @@ TodayShopList ReadShopListHtml(std::u16string_view html) {
         }
         tag = next;
     }
-    if (pagination.found()) {
-        readNextPage(HtmlElementContent(html, pagination), list);
-    }
+    readLinkedPages(html, list);
     return list;
 }
 
@@ -154,8 +137,8 @@ std::optional<TodayShopList> ReadShopListAnswer(std::u16string_view answer) {
         html = std::u16string(answer);
     }
     TodayShopList list = ReadShopListHtml(*html);
-    const bool isList = !list.items.empty() || firstOfClass(*html, u"pagination").found() ||
-                        FindText(*html, kShopEndNotice) != std::u16string::npos;
+    const bool isList =
+        !list.items.empty() || !list.linkedPages.empty() || FindText(*html, kShopEndNotice) != std::u16string::npos;
     return isList ? std::optional(std::move(list)) : std::nullopt;
 }
 
@@ -170,9 +153,16 @@ std::optional<TodayShopList> ReadShopItemAnswer(std::u16string_view answer) {
     if (list.kind != PageKind::Normal) {
         return list;
     }
-    const nlohmann::json& entries = JsonMember(JsonMember(read->json, "data"), "data");
+    const nlohmann::json& data = JsonMember(read->json, "data");
+    const nlohmann::json& entries = JsonMember(data, "data");
     if (!entries.is_array()) {
         return std::nullopt;
+    }
+    if (const nlohmann::json& hasNext = JsonMember(data, "hasNext"); hasNext.is_boolean()) {
+        list.hasNext = hasNext.get<bool>();
+    }
+    if (const std::u16string total = JsonText(JsonMember(data, "totalCnt")); isDigits(total)) {
+        list.total = static_cast<int>(std::min(LeadingNumber(total), 1e9));
     }
     for (const nlohmann::json& entry : entries) {
         ShopItem item{JsonText(JsonMember(entry, "itemId")), JsonText(JsonMember(entry, "title"))};
@@ -188,28 +178,38 @@ std::optional<TodayShopList> ReadShopItemAnswer(std::u16string_view answer) {
 
 ShopPageRead ReadShopPage(const FetchedPage& page) {
     for (const DataAnswer& answer : page.answers) {
-        if (addressHolds(answer, kShopListPath)) {
+        if (fromEndpoint(answer, kShopListPath)) {
             if (std::optional<TodayShopList> list = ReadShopListAnswer(answer.text)) {
                 return {ShopReader::ListAnswer, PageKind::Normal, std::move(*list), 0};
             }
         }
     }
+    const int asked = pageNumberOf(page.address);
+    std::optional<TodayShopList> best;
     std::optional<TodayShopList> refused;
     for (const DataAnswer& answer : page.answers) {
-        if (!addressHolds(answer, kShopItemApi)) {
+        const int answered = answeredPage(answer);
+        if (!fromEndpoint(answer, kShopItemApi) || (answered != 0 && asked != 0 && answered != asked)) {
             continue;
         }
         std::optional<TodayShopList> list = ReadShopItemAnswer(answer.text);
         if (list && list->kind == PageKind::Normal) {
-            // The gateway's list says nothing of pages: the rendered page's pagination does.
-            const TodayShopList rendered = ReadShopListHtml(page.text);
-            list->nextPage = rendered.nextPage;
-            list->nextAddress = rendered.nextAddress;
-            return {ShopReader::ItemAnswer, PageKind::Normal, std::move(*list), 0};
-        }
-        if (list && !refused) {
+            if (!best || list->items.size() > best->items.size()) {
+                best = std::move(list);
+            }
+        } else if (list && !refused) {
             refused = std::move(list);
         }
+    }
+    if (best) {
+        // A gateway that says nothing of its pages leaves them to the rendered page's links.
+        if (!best->hasNext) {
+            const TodayShopList rendered = ReadShopListHtml(page.text);
+            best->nextPage = rendered.nextPage;
+            best->nextAddress = rendered.nextAddress;
+            best->linkedPages = rendered.linkedPages;
+        }
+        return {ShopReader::ItemAnswer, PageKind::Normal, std::move(*best), 0};
     }
     if (refused) {
         return {ShopReader::ItemAnswer, refused->kind, std::move(*refused), 0};
@@ -225,13 +225,17 @@ ShopPageRead ReadShopPage(const FetchedPage& page) {
 }
 
 ShopPageRead JudgeShopPage(const FetchedPage& page) {
+    ShopPageRead read = ReadShopPage(page);
+    // The data decides: a list of the shop's endpoints is a shop page, whatever words the page's scripts hold.
+    if (read.reader != ShopReader::Listing && read.reader != ShopReader::None && read.kind == PageKind::Normal) {
+        return read;
+    }
     if (const PageKind kind = ClassifyPage(page, kShopTexts);
         kind != PageKind::Normal && kind != PageKind::Unrecognised) {
         ShopPageRead refused;
         refused.kind = kind;
         return refused;
     }
-    ShopPageRead read = ReadShopPage(page);
     if (read.reader == ShopReader::None) {
         read.kind = PageKind::Unrecognised;
     }

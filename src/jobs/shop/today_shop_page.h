@@ -27,17 +27,24 @@ struct TodayShopList {
     /// Normal when the list was read; the gateway's refusals as its status says (mtop_answer.h).
     PageKind kind = PageKind::Normal;
     std::vector<ShopItem> items;
-    /// The page the list offers next (its "next" link's pageNo) and that link's address; 0 and empty on the
-    /// last page.
+    /// The page the list offers next (its link of class "next", pageNo) and that link's address; 0 and empty when
+    /// it has none.
     int nextPage = 0;
     std::u16string nextAddress;
     std::u16string verifyAddress;
+    /// Every page number the list links to (pageNo of its links), in order: the pager found by what it does,
+    /// whatever its class names.
+    std::vector<int> linkedPages;
+    /// The gateway's own word on its pages, when its answer gives it: whether a next page exists, and how many
+    /// items the whole list holds.
+    std::optional<bool> hasNext;
+    std::optional<int> total;
     friend bool operator==(const TodayShopList&, const TodayShopList&) = default;
 };
 
-/// The shop's own items in the HTML of a list: every <dl class="item" data-id="ID"> before the first element of
-/// class "pagination" and before "本店内推荐", each with the text of its link of class "item-name" as title (the
-/// link's id= when the item has no data-id), in order; and the next page its pagination offers.
+/// The shop's own items in the HTML of a list: every <dl class="item" data-id="ID"> before "本店内推荐", each with
+/// the text of its link of class "item-name" as title (the link's id= when the item has no data-id), in order; and
+/// the pages its links offer.
 TodayShopList ReadShopListHtml(std::u16string_view html);
 
 /// An answer of the list endpoint: JSONP around a script string of the list's HTML (or that HTML as it is),
@@ -45,7 +52,8 @@ TodayShopList ReadShopListHtml(std::u16string_view html);
 std::optional<TodayShopList> ReadShopListAnswer(std::u16string_view answer);
 
 /// An answer of the gateway's item list: the items of data.data[] (itemId, else the id= of itemUrl, and title),
-/// in order; a refusal as its status says. None when the text is not such an answer.
+/// in order, with data.hasNext and data.totalCnt; a refusal as its status says. None when the text is not such an
+/// answer.
 std::optional<TodayShopList> ReadShopItemAnswer(std::u16string_view answer);
 
 /// Which reader read a shop page.
@@ -67,9 +75,11 @@ struct ShopPageRead {
 };
 
 /// Reads a shop page with the reader its content calls for, in this order: the list endpoint's first readable
-/// answer; the gateway's item list (the first that lists items, else its refusal), its next page taken from the
-/// rendered page's pagination; the older page, when it holds its own texts (kShopTexts). The page's address is
-/// the classifier's to judge.
+/// answer; the gateway's item list for the page asked (the answer's data.page, when it names one, equals the
+/// page address's pageNo; the answer that lists the most items, else its refusal), with the rendered page's links
+/// for a gateway that says nothing of its pages; the older page, when it holds its own texts (kShopTexts). Answers
+/// count only from a marketplace host with the endpoint in the address's path. The page's address is the
+/// classifier's to judge.
 ShopPageRead ReadShopPage(const FetchedPage& page);
 
 /// A shop page as the crawl takes it: the classifier's kind (page_check.h: every address rule, an error status, an
