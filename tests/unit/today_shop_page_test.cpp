@@ -132,7 +132,7 @@ TEST(TodayShopItemAnswer, ReadsTheGatewaysItemList) {
     } cases[] = {
         {"items", answer(u"SUCCESS::调用成功", items), listOf({{u"600000000011", u"A款"}, {u"600000000012", u"B款"}})},
         {"slider", answer(u"RGV587_ERROR::SM", u"{\"url\":\"https://x/punish\"}"),
-         TodayShopList{PageKind::Verification, {}, 0, {}, u"https://x/punish"}},
+         TodayShopList{PageKind::Verification, {}, 0, {}, u"https://x/punish", {}, {}, {}}},
         {"no list", answer(u"SUCCESS", u"{}"), std::nullopt},
         {"no answer", u"<html></html>", std::nullopt},
     };
