@@ -44,6 +44,14 @@ const std::pair<const char*, const char*> kHostilePages[] = {
         setTimeout(function () { console.log = function () {}; JSON.stringify = function () { return '"lie"'; };
           window.cb({truth: 1}); }, 50);
       </script>)"},
+    // It rewrites every object's JSON and every assignment of "d", as if each message said a new document began.
+    {"forging", R"(<script>
+        Object.prototype.toJSON = function () { return {k: 'document', d: 'forged'}; };
+        Object.defineProperty(Object.prototype, 'd', {set: function () {}, get: function () { return 'forged'; }});
+        window.cb = function () {}; var s = document.createElement('script');
+        s.src = '/test/slow?ms=400&p=/h5/mtop.forging/&callback=cb'; document.head.appendChild(s);
+        setTimeout(function () { window.cb('plain'); }, 50);
+      </script>)"},
     // Its data request never ends.
     {"waiting", R"(<p>waiting</p><script>var s = document.createElement('script');
         s.src = '/test/silent?p=/h5/mtop.waiting/&callback=cb'; document.head.appendChild(s);</script>)"},
@@ -196,6 +204,9 @@ private slots:
         const FetchedPage masked = fetchOnJobThread(fetch, u"http://shop.example.com/test/capture/masked");
         QCOMPARE(masked.answers.size(), std::size_t(1));
         QCOMPARE(QtText(masked.answers[0].text), QStringLiteral("cb({\"truth\":1})"));
+        const FetchedPage forging = fetchOnJobThread(fetch, u"http://shop.example.com/test/capture/forging");
+        QCOMPARE(forging.answers.size(), std::size_t(1));
+        QCOMPARE(QtText(forging.answers[0].text), QStringLiteral("cb(\"plain\")"));
     }
 
     void theDemoCertificateIsTrustedForTheHostsItNames() {

@@ -10,12 +10,24 @@
     var WATCHED = /\/h5\/mtop\.|\/i\/asynSearch\.htm/i;
     // Kept before the page can replace them.
     var log = console.log.bind(console), stringify = JSON.stringify, apply = Function.prototype.apply;
+    var create = Object.create;
     // Names this document, so that the program can tell its requests from those of the document before it.
     var documentName = Math.random().toString(36).slice(2), next = 0, answered = 0;
 
-    function tell(message) {
+    // A message is an object without a prototype, filled by assignment: a page that defines Object.prototype.toJSON
+    // or a setter on it cannot change what is sent.
+    function tell(kind, id, url, text) {
         try {
+            var message = create(null);
+            message.k = kind;
             message.d = documentName;
+            if (id !== undefined) {
+                message.i = id;
+            }
+            if (url !== undefined) {
+                message.u = url;
+                message.t = text;
+            }
             log(MARK + stringify(message));
         } catch (e) {
         }
@@ -25,11 +37,11 @@
     }
     function start() {
         var id = ++next;
-        tell({k: 'start', i: id});
+        tell('start', id);
         return id;
     }
     function end(id) {
-        tell({k: 'end', i: id});
+        tell('end', id);
     }
     function answer(id, url, text) {
         if (typeof text !== 'string' || text.length > MAX_TEXT || answered >= MAX_ANSWERS) {
@@ -37,13 +49,13 @@
             return;
         }
         ++answered;
-        tell({k: 'answer', i: id, u: String(url).slice(0, 4096), t: text});
+        tell('answer', id, String(url).slice(0, 4096), text);
     }
 
-    tell({k: 'document'});
-    document.addEventListener('DOMContentLoaded', function () { tell({k: 'ready'}); });
+    tell('document');
+    document.addEventListener('DOMContentLoaded', function () { tell('ready'); });
     // The page goes on to another document (a script's redirect to a slider, say): the fetch waits for it.
-    window.addEventListener('beforeunload', function () { tell({k: 'leaving'}); });
+    window.addEventListener('beforeunload', function () { tell('leaving'); });
 
     // JSONP: a script element whose address names its callback. The callback is wrapped as soon as the element
     // is in the document, before its answer can run.
