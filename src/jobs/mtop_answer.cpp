@@ -44,6 +44,11 @@ std::optional<MtopAnswer> ReadMtopAnswer(std::u16string_view text) {
     return MtopAnswer{std::move(status), std::move(answer)};
 }
 
+nlohmann::json MtopRequestData(const DataAnswer& answer) {
+    const std::optional<std::u16string> data = QueryValue(answer.address, u"data");
+    return data ? nlohmann::json::parse(ToUtf8(*data), nullptr, false) : nlohmann::json();
+}
+
 std::u16string JsonText(const nlohmann::json& value) {
     switch (value.type()) {
     case nlohmann::json::value_t::string:

@@ -32,6 +32,10 @@ struct MtopAnswer {
 /// The answer in a JSONP or JSON text; none when the text is neither, or when it has no "ret" list.
 std::optional<MtopAnswer> ReadMtopAnswer(std::u16string_view text);
 
+/// The data field of the request an answer came for (the gateway's requests carry it in the address's query), as
+/// JSON; null when the address has none, discarded when it is no JSON.
+nlohmann::json MtopRequestData(const DataAnswer& answer);
+
 /// A JSON value as text: a string as it is, a number in decimal, true or false; empty for anything else.
 std::u16string JsonText(const nlohmann::json& value);
 

@@ -101,6 +101,12 @@ std::optional<std::u16string> QueryValue(std::u16string_view address, std::u16st
     return std::nullopt;
 }
 
+bool FromEndpoint(const DataAnswer& answer, std::u16string_view endpoint) {
+    return endpoints::IsMarketplaceAddress(answer.address) &&
+           FindText(LowerAscii(std::u16string(AddressPath(answer.address))), LowerAscii(std::u16string(endpoint))) !=
+               std::u16string::npos;
+}
+
 std::u16string AddressHost(std::u16string_view address) {
     const std::size_t scheme = address.find(u"//");
     const std::size_t start = scheme == std::u16string_view::npos ? 0 : scheme + 2;

@@ -40,6 +40,11 @@ struct DataAnswer {
     friend bool operator==(const DataAnswer&, const DataAnswer&) = default;
 };
 
+/// True for an answer of the endpoint `endpoint` (letter case aside): from a marketplace host, with the endpoint in
+/// its address's path, not merely somewhere in its address, as a tracker's u"http://ads.example/track?u=/h5/mtop.x"
+/// has it.
+bool FromEndpoint(const DataAnswer& answer, std::u16string_view endpoint);
+
 /// One fetched page: its text, the address its answer finally came from, after the redirects
 /// the request followed (for a redirect that was not followed, the address it points to), and the
 /// HTTP status of that answer. The address is empty and the status 0 when the fetch does not know

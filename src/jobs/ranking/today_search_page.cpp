@@ -155,13 +155,6 @@ int weight(PageKind kind) {
     }
 }
 
-/// True for an answer of the search endpoint: from a marketplace host, with the endpoint in its path (not merely
-/// somewhere in its address, as a tracker's u"http://ads.example/track?u=/h5/mtop.relationrecommend..." has it).
-bool fromSearchEndpoint(const DataAnswer& answer) {
-    return endpoints::IsMarketplaceAddress(answer.address) &&
-           FindText(LowerAscii(std::u16string(AddressPath(answer.address))), kTodaySearchApi) != std::u16string::npos;
-}
-
 /// The keyword and the page a search asks for, as far as it names them: the address's q and page (else the older
 /// walk's offset s, 44 a page); an answer's data field, {"appId":...,"params":"{\"q\":...,\"page\":N}"}.
 struct SearchAsked {
@@ -182,11 +175,7 @@ SearchAsked askedByPage(const std::u16string& address) {
 
 SearchAsked askedByAnswer(const DataAnswer& answer) {
     SearchAsked asked;
-    const std::optional<std::u16string> data = QueryValue(answer.address, u"data");
-    if (!data) {
-        return asked;
-    }
-    nlohmann::json fields = nlohmann::json::parse(ToUtf8(*data), nullptr, false);
+    nlohmann::json fields = MtopRequestData(answer);
     if (const nlohmann::json& params = JsonMember(fields, "params"); params.is_string()) {
         fields = nlohmann::json::parse(params.get<std::string>(), nullptr, false);
     }
@@ -289,7 +278,7 @@ SearchPageRead ReadSearchPage(const FetchedPage& page) {
     std::optional<TodaySearchAnswer> refusal;
     const SearchAsked asked = askedByPage(page.address);
     for (const DataAnswer& answer : page.answers) {
-        if (!fromSearchEndpoint(answer) || !answersPage(askedByAnswer(answer), asked)) {
+        if (!FromEndpoint(answer, kTodaySearchApi) || !answersPage(askedByAnswer(answer), asked)) {
             continue;
         }
         std::optional<TodaySearchAnswer> content = ReadTodaySearchAnswer(answer.text);

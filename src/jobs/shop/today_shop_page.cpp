@@ -5,8 +5,6 @@
 #include <nlohmann/json.hpp>
 
 #include "jobs/mtop_answer.h"
-#include "net/endpoints.h"
-#include "text/encoding.h"
 #include "text/html.h"
 #include "text/numbers.h"
 #include "text/regex.h"
@@ -84,20 +82,9 @@ ShopItem listedItem(std::u16string_view item, std::u16string_view tag) {
     return listed;
 }
 
-/// Whether an answer is one of the endpoint `path`: from a marketplace host, with the endpoint in its path.
-bool fromEndpoint(const DataAnswer& answer, std::u16string_view path) {
-    return endpoints::IsMarketplaceAddress(answer.address) &&
-           FindText(LowerAscii(std::u16string(AddressPath(answer.address))), LowerAscii(std::u16string(path))) !=
-               std::u16string::npos;
-}
-
 /// The page of a shop's list that an answer of the gateway is for (its data field's page), 0 when it names none.
 int answeredPage(const DataAnswer& answer) {
-    const std::optional<std::u16string> data = QueryValue(answer.address, u"data");
-    if (!data) {
-        return 0;
-    }
-    const std::u16string page = JsonText(JsonMember(nlohmann::json::parse(ToUtf8(*data), nullptr, false), "page"));
+    const std::u16string page = JsonText(JsonMember(MtopRequestData(answer), "page"));
     return isDigits(page) ? static_cast<int>(std::min(LeadingNumber(page), double{kLargestPage})) : 0;
 }
 
@@ -178,7 +165,7 @@ std::optional<TodayShopList> ReadShopItemAnswer(std::u16string_view answer) {
 
 ShopPageRead ReadShopPage(const FetchedPage& page) {
     for (const DataAnswer& answer : page.answers) {
-        if (fromEndpoint(answer, kShopListPath)) {
+        if (FromEndpoint(answer, kShopListPath)) {
             if (std::optional<TodayShopList> list = ReadShopListAnswer(answer.text)) {
                 return {ShopReader::ListAnswer, PageKind::Normal, std::move(*list), 0};
             }
@@ -189,7 +176,7 @@ ShopPageRead ReadShopPage(const FetchedPage& page) {
     std::optional<TodayShopList> refused;
     for (const DataAnswer& answer : page.answers) {
         const int answered = answeredPage(answer);
-        if (!fromEndpoint(answer, kShopItemApi) || (answered != 0 && asked != 0 && answered != asked)) {
+        if (!FromEndpoint(answer, kShopItemApi) || (answered != 0 && asked != 0 && answered != asked)) {
             continue;
         }
         std::optional<TodayShopList> list = ReadShopItemAnswer(answer.text);
