@@ -32,6 +32,7 @@ const Placement kPlacements[] = {
     {u"连衣裙", 1, 10, "demoshop2.taobao.com", 4},  {u"连衣裙", 7, 20, "demoshop1.taobao.com", 11},
     {u"手机壳", 9, 44, "bigshop.taobao.com", 5000}, {kTodayKeyword, 2, 15, kTodayShopHost, 5},
     {kTodayKeyword, 4, 3, kTodayShopHost, 12},      {kTodaySliderKeyword, 3, 6, kTodayShopHost, 7},
+    {kTodayStuckKeyword, 2, 9, kTodayShopHost, 3},
 };
 
 // Keywords with fewer results than a full walk.
@@ -254,6 +255,7 @@ const std::vector<DemoShop>& DemoShops() {
         {"loginshop.taobao.com", u"演示会员店", 60, 20, 45'500'000'000, 13, true, DemoShop::Links::Http, 2},
         {"mixshop.taobao.com", u"演示混合店", 30, 20, 46'000'000'000, 23, true, DemoShop::Links::Mixed},
         {kTodayShopHost, u"今日小店", 70, 30, 46'500'000'000, 19, true, DemoShop::Links::Http, 0, true},
+        {kGatewayShopHost, u"今日网关店", 75, 30, 47'000'000'000, 29, true, DemoShop::Links::Http, 0, true, true},
     };
     return shops;
 }
@@ -374,7 +376,7 @@ void RegisterMarketPages(httplib::Server& server) {
         const int page = numberParam(request, "pageNo", 1);
         const DemoShop* shop = DemoShopByHost(host);
         if (shop != nullptr && shop->today) {
-            SendTodayShopPage(*shop, page, response);
+            SendTodayShopPage(request, *shop, page, response);
             return;
         }
         if (shop != nullptr && shop->loginPage == page) {

@@ -35,6 +35,8 @@ struct DemoShop {
     int loginPage = 0;
     /// Listed as today's shops list: a script page fetching its list from /i/asynSearch.htm (today_pages.h).
     bool today = false;
+    /// Of today's shops, one whose page asks the data gateway's item list instead (today_pages.h).
+    bool gateway = false;
 };
 
 /// The demo shops.

@@ -25,9 +25,10 @@ using Json = nlohmann::ordered_json;
 
 constexpr char kTokenCookie[] = "_m_h5_tk";
 constexpr char kSearchApi[] = "mtop.relationrecommend.wirelessrecommend.recommend";
+constexpr char kShopItemApi[] = "mtop.taobao.shop.simple.item.fetch";
 // A token the gateway issues holds for a day.
 constexpr std::int64_t kTokenLifeMs = 24LL * 3600 * 1000;
-// Items of a today's shop a list page shows.
+// Items of a today's shop a list page shows, and the most the gateway's item list gives a page.
 constexpr int kShopListItems = 30;
 // The items the shops' recommendations block offers: other shops' items, never the listed shop's.
 constexpr int kRecommendedItems = 4;
@@ -115,13 +116,27 @@ std::string scriptLiteral(const std::u16string& text) {
     return ReplaceAll(Json(ToUtf8(text)).dump(), "</", "<\\/");
 }
 
-std::string gatewayAnswer(const std::string& callback, const std::string& status, Json data) {
+/// How a request of the gateway wants its answer: the endpoint's name, and JSONP around `callback` or, when that
+/// is empty, plain JSON (type=originaljson).
+struct GatewayReply {
+    const char* api = kSearchApi;
+    std::string callback;
+    std::string version = "2.0";
+};
+
+std::string gatewayAnswer(const GatewayReply& reply, const std::string& status, Json data) {
     Json answer;
-    answer["api"] = kSearchApi;
+    answer["api"] = reply.api;
     answer["data"] = std::move(data);
     answer["ret"] = Json::array({status});
-    answer["v"] = "2.0";
-    return callback + "(" + answer.dump() + ")";
+    answer["v"] = reply.version;
+    return reply.callback.empty() ? answer.dump() : reply.callback + "(" + answer.dump() + ")";
+}
+
+void sendGatewayAnswer(httplib::Response& response, const GatewayReply& reply, const std::string& status, Json data) {
+    response.set_content(gatewayAnswer(reply, status, std::move(data)), reply.callback.empty()
+                                                                            ? "application/json; charset=utf-8"
+                                                                            : "application/javascript; charset=utf-8");
 }
 
 /// The title as the gateway writes it: the keyword, wherever it stands, wrapped in its highlight markup.
@@ -181,19 +196,23 @@ std::string punishAddress() {
     return "//" + ToUtf8(endpoints::kSearchHost) + "//search/_____tmd_____/punish?x5secdata=demo-today&x5step=1";
 }
 
-// The search page's own script: it signs its request with the token cookie (md5 of token&t&appKey&data), asks
-// again once when the gateway hands out a new token, draws the results as cards, and follows the gateway to its
-// slider or to the login when it refuses.
-constexpr char kSearchScript[] = R"JS(
+// The md5 the gateway's requests are signed with, as the marketplace's pages carry it.
+constexpr char kMd5Script[] = R"JS(
 function md5(s){s=unescape(encodeURIComponent(s));var n=s.length,w=[],i;for(i=0;i<n;i++)w[i>>2]|=s.charCodeAt(i)<<(i%4*8);w[n>>2]|=128<<(n%4*8);var m=((n+8>>6)+1)*16;for(i=0;i<m;i++)w[i]|=0;w[m-2]=n*8;
 var a=1732584193,b=-271733879,c=-1732584194,d=271733878,K=[],S=[7,12,17,22,5,9,14,20,4,11,16,23,6,10,15,21];for(i=0;i<64;i++)K[i]=Math.floor(Math.abs(Math.sin(i+1))*4294967296)|0;
 for(var o=0;o<m;o+=16){var A=a,B=b,C=c,D=d;for(i=0;i<64;i++){var r=i>>4,f,g;if(r==0){f=B&C|~B&D;g=i}else if(r==1){f=D&B|~D&C;g=(5*i+1)%16}else if(r==2){f=B^C^D;g=(3*i+5)%16}else{f=C^(B|~D);g=7*i%16}
 var x=A+f+K[i]+w[o+g]|0,h=S[r*4+i%4];A=D;D=C;C=B;B=B+(x<<h|x>>>32-h)|0}a=a+A|0;b=b+B|0;c=c+C|0;d=d+D|0}
 var t='',v=[a,b,c,d];for(i=0;i<16;i++)t+=(v[i>>2]>>>(i%4*8)&255).toString(16).padStart(2,'0');return t}
+function mtopToken(){ var m = /(?:^|;\s*)_m_h5_tk=([^;_]*)/.exec(document.cookie); return m ? m[1] : ''; }
+)JS";
+
+// The search page's own script: it signs its request with the token cookie (md5 of token&t&appKey&data), asks
+// again once when the gateway hands out a new token, draws the results as cards, and follows the gateway to its
+// slider or to the login when it refuses.
+constexpr char kSearchScript[] = R"JS(
 (function(){
   var calls = 0, box = document.getElementById('content_items_wrapper');
   function text(s){ var e = document.createElement('i'); e.textContent = s; return e.innerHTML; }
-  function token(){ var m = /(?:^|;\s*)_m_h5_tk=([^;_]*)/.exec(document.cookie); return m ? m[1] : ''; }
   function draw(items){
     // When the results stood on the page, from the start of its navigation: for measuring browsers.
     box.setAttribute('data-drawn-ms', Math.round(performance.now()));
@@ -222,7 +241,7 @@ var t='',v=[a,b,c,d];for(i=0;i<16;i++)t+=(v[i>>2]>>>(i%4*8)&255).toString(16).pa
       draw((answer.data.itemsArray || answer.data.data.itemsArray));
     };
     script.src = '//' + PAGE.gateway + PAGE.path + '?jsv=2.7.2&appKey=' + PAGE.appKey + '&t=' + t +
-      '&sign=' + md5(token() + '&' + t + '&' + PAGE.appKey + '&' + data) + '&api=' + PAGE.api +
+      '&sign=' + md5(mtopToken() + '&' + t + '&' + PAGE.appKey + '&' + data) + '&api=' + PAGE.api +
       '&v=2.0&type=jsonp&dataType=jsonp&callback=' + name + '&data=' + encodeURIComponent(data);
     document.head.appendChild(script);
   }
@@ -245,6 +264,50 @@ constexpr char kShopScript[] = R"JS(
 })();
 )JS";
 
+// The search page of a shop in the gateway form: it asks the gateway's item list for its page through fetch, in
+// plain JSON, signed as the search page signs, and draws the items with the shop's pager (class names hashed, as
+// today's pages build them), which offers the next page while the answer's hasNext says there is one.
+constexpr char kGatewayShopScript[] = R"JS(
+(function(){
+  var calls = 0, box = document.getElementById('shop-items');
+  function text(s){ var e = document.createElement('i'); e.textContent = String(s); return e.innerHTML; }
+  function link(page, classes, label){
+    return '<a class="' + classes + '" href="//' + PAGE.host + '/search.htm?search=y&pageNo=' + page + '">' + label + '</a>';
+  }
+  function draw(data){
+    var items = data.data || [];
+    var html = '<div class="itemGrid--q8Zt1">' + items.map(function(it){
+      var url = it.itemUrl || ('//item.taobao.com/item.htm?id=' + it.itemId);
+      return '<a class="itemCard--Fx2m7" href="https:' + text(url) + '" target="_blank">' +
+        '<div class="title--Lp0sd">' + text(it.title) + '</div><div class="price--v8Kq1">¥' + text(it.price) + '</div></a>';
+    }).join('') + '</div><div class="pager--Wm3xT">';
+    if (PAGE.page > 1) html += link(PAGE.page - 1, 'pagerBtn--c5Rn0', '上一页');
+    html += '<span class="pagerCur--y2Hd4">' + PAGE.page + '</span>';
+    if (data.hasNext) html += link(PAGE.page + 1, 'pagerBtn--c5Rn0', '下一页');
+    box.innerHTML = html + '</div>';
+    box.setAttribute('data-drawn-ms', Math.round(performance.now()));
+  }
+  function call(){
+    var t = Date.now(), data = JSON.stringify({shopId: PAGE.shopId, sellerId: PAGE.sellerId, page: PAGE.page,
+      pageSize: 30, orderType: 'hotsell', feature: ''});
+    fetch('https://' + PAGE.gateway + PAGE.path + '?jsv=2.7.2&appKey=' + PAGE.appKey + '&t=' + t +
+      '&sign=' + md5(mtopToken() + '&' + t + '&' + PAGE.appKey + '&' + data) + '&api=' + PAGE.api +
+      '&v=1.0&type=originaljson&dataType=json&data=' + encodeURIComponent(data), {credentials: 'include'})
+    .then(function(response){ return response.json(); })
+    .then(function(answer){
+      var ret = (answer.ret || [''])[0];
+      if (ret.indexOf('FAIL_SYS_TOKEN') === 0 && ++calls < 2) { call(); return; }
+      if (ret.indexOf('RGV587_ERROR') === 0) { location.href = answer.data.url; return; }
+      if (ret.indexOf('FAIL_SYS_SESSION_EXPIRED') === 0) { location.href = PAGE.login + encodeURIComponent(location.href); return; }
+      if (ret.indexOf('SUCCESS') !== 0) { box.textContent = '加载失败，请刷新重试'; return; }
+      draw(answer.data);
+    })
+    .catch(function(){ box.textContent = '加载失败，请刷新重试'; });
+  }
+  call();
+})();
+)JS";
+
 // The marketplace's anti-bot script, which every normal page loads: its source names the slider, the verification
 // path and its dialog, words that a page's reader must not take for a slider shown.
 constexpr char kAntiBotScript[] = R"JS(<script>
@@ -254,7 +317,7 @@ window.baxiaCommon = {punishPath: '/_____tmd_____/punish', slider: 'nc_1_n1z', t
 )JS";
 
 std::string scriptPage(const std::u16string& title, const std::string& body, const std::string& settings,
-                       const char* script) {
+                       const std::string& script) {
     return "<!DOCTYPE html>\n<html>\n<head>\n<meta charset=\"utf-8\">\n<title>" + ToUtf8(EscapeHtml(title)) +
            "</title>\n" + kAntiBotScript + "</head>\n<body>\n" + body + "\n<script>\nvar PAGE = " + settings + ";\n" +
            script + "</script>\n</body>\n</html>\n";
@@ -311,48 +374,117 @@ bool sentToHttps(const httplib::Request& request, httplib::Response& response) {
     return true;
 }
 
-void serveGateway(const httplib::Request& request, httplib::Response& response) {
+/// The shop whose gateway item list a request's data asks for (its shopId); none for any other.
+const DemoShop* gatewayShopOf(const Json& data) {
+    const std::string shopId = data.is_object() && data.contains("shopId") ? data["shopId"].dump() : "";
+    for (const DemoShop& shop : DemoShops()) {
+        if (shop.gateway && (shopId == DemoGatewayShopId(shop) || shopId == "\"" + DemoGatewayShopId(shop) + "\"")) {
+            return &shop;
+        }
+    }
+    return nullptr;
+}
+
+/// The checks every endpoint of the gateway makes, in its order: its host, https, the token cookie (a new one set
+/// when the request has none this server issued), the sign, the login. True when the request passed them; else
+/// the response holds the refusal.
+bool gatewayAdmits(const httplib::Request& request, httplib::Response& response, const GatewayReply& reply) {
     if (RequestHost(request) != kGatewayHost) {
         response.status = 404;
-        return;
+        return false;
     }
     if (sentToHttps(request, response)) {
-        return;
+        return false;
     }
-    const std::string callback = callbackOf(request, "callback");
-    const auto answer = [&](const std::string& status, Json data) {
-        response.set_content(gatewayAnswer(callback, status, std::move(data)), "application/javascript; charset=utf-8");
-    };
+    // The marketplace's own pages ask it from their hosts, with their cookies (fetch with credentials).
+    const std::string origin = request.get_header_value("Origin");
+    if (origin.starts_with("https://") && origin.ends_with(".taobao.com")) {
+        response.set_header("Access-Control-Allow-Origin", origin);
+        response.set_header("Access-Control-Allow-Credentials", "true");
+    }
     const std::string token = validToken(request);
     if (token.empty()) {
         // A new token for the whole marketplace domain; the page's script signs its next request with it.
         const std::int64_t expires = nowMs() + kTokenLifeMs;
         response.set_header("Set-Cookie", std::string(kTokenCookie) + "=" + tokenFor(expires) + "_" +
                                               std::to_string(expires) + "; Domain=.taobao.com; Path=/; Secure");
-        answer("FAIL_SYS_TOKEN_EMPTY::令牌为空", Json::object());
-        return;
+        sendGatewayAnswer(response, reply, "FAIL_SYS_TOKEN_EMPTY::令牌为空", Json::object());
+        return false;
     }
     const std::string data = param(request, "data");
     if (param(request, "sign") != md5Hex(token + "&" + param(request, "t") + "&" + kGatewayAppKey + "&" + data)) {
-        answer("FAIL_SYS_ILLEGAL_ACCESS::非法请求", Json::object());
-        return;
+        sendGatewayAnswer(response, reply, "FAIL_SYS_ILLEGAL_ACCESS::非法请求", Json::object());
+        return false;
     }
     if (!LoggedIn(request)) {
-        answer("FAIL_SYS_SESSION_EXPIRED::Session过期", Json::object());
+        sendGatewayAnswer(response, reply, "FAIL_SYS_SESSION_EXPIRED::Session过期", Json::object());
+        return false;
+    }
+    return true;
+}
+
+void serveSearch(const httplib::Request& request, httplib::Response& response) {
+    const GatewayReply reply{kSearchApi, callbackOf(request, "callback")};
+    if (!gatewayAdmits(request, response, reply)) {
         return;
     }
-    const auto [keyword, page] = searchOf(data);
+    const auto [keyword, page] = searchOf(param(request, "data"));
     if (LowerAscii(keyword) == kTodaySliderKeyword && page == kTodaySliderPage && !PassedVerification(request)) {
-        answer("RGV587_ERROR::SM::哎哟喂,被挤爆啦,请稍后重试", Json{{"url", punishAddress()}});
+        sendGatewayAnswer(response, reply, "RGV587_ERROR::SM::哎哟喂,被挤爆啦,请稍后重试",
+                          Json{{"url", punishAddress()}});
         return;
     }
-    response.set_content(TodaySearchAnswer(keyword, page, callback), "application/javascript; charset=utf-8");
+    const int served = LowerAscii(keyword) == kTodayStuckKeyword ? 1 : page;
+    response.set_content(TodaySearchAnswer(keyword, served, reply.callback), "application/javascript; charset=utf-8");
+}
+
+/// The gateway's item list of a shop: data {shopId, sellerId, page, pageSize (at most 30), ...}; the answer's data
+/// holds data[] (itemId, title, itemUrl, picUrl, price), totalCnt and hasNext.
+void serveShopItems(const httplib::Request& request, httplib::Response& response) {
+    const bool jsonp = param(request, "type") == "jsonp";
+    const GatewayReply reply{kShopItemApi, jsonp ? callbackOf(request, "callback") : std::string(), "1.0"};
+    if (!gatewayAdmits(request, response, reply)) {
+        return;
+    }
+    const Json asked = Json::parse(param(request, "data"), nullptr, false);
+    const DemoShop* shop = gatewayShopOf(asked);
+    if (shop == nullptr) {
+        sendGatewayAnswer(response, reply, "FAIL_BIZ_SHOP_NOT_EXIST::店铺不存在", Json::object());
+        return;
+    }
+    const auto number = [&asked](const char* name, int fallback) {
+        return asked.contains(name) && asked[name].is_number_integer() ? asked[name].get<int>() : fallback;
+    };
+    const int page = std::max(number("page", 1), 1);
+    const int size = std::clamp(number("pageSize", kShopListItems), 1, kShopListItems);
+    Json items = Json::array();
+    for (int n = (page - 1) * size + 1; n <= std::min(page * size, shop->items); ++n) {
+        const std::string id = ToUtf8(DemoShopItemId(*shop, n));
+        Json item;
+        // The id as a number or a string; every seventh item gives it only in its address.
+        if (n % 7 != 0) {
+            item["itemId"] = n % 2 == 0 ? Json(id) : Json(std::stoull(id));
+        }
+        item["title"] = ToUtf8(DemoShopItemTitle(*shop, n));
+        item["itemUrl"] = "//" + ToUtf8(endpoints::kItemHost) + "/item.htm?id=" + id;
+        item["picUrl"] = "//" + ToUtf8(endpoints::kPictureHost) + "/bao/uploaded/i1/" + id + ".jpg";
+        item["price"] = ToUtf8(DemoPrice(static_cast<std::uint64_t>(n)));
+        items.push_back(std::move(item));
+    }
+    sendGatewayAnswer(response, reply, "SUCCESS::调用成功",
+                      Json{{"data", std::move(items)},
+                           {"totalCnt", std::to_string(shop->items)},
+                           {"hasNext", page * size < shop->items},
+                           {"pageSize", size}});
 }
 
 void serveShopList(const httplib::Request& request, httplib::Response& response) {
     const DemoShop* shop = DemoShopByHost(RequestHost(request));
-    if (shop == nullptr || !shop->today) {
+    if (shop == nullptr || !shop->today || shop->gateway) {
         response.status = 404;
+        return;
+    }
+    if (sentToHttps(request, response)) {
         return;
     }
     const std::u16string html = TodayShopListHtml(*shop, std::max(numberOf(param(request, "pageNo"), 1), 1));
@@ -364,7 +496,7 @@ void serveShopList(const httplib::Request& request, httplib::Response& response)
 
 bool IsTodayKeyword(const std::u16string& keyword) {
     const std::u16string lowered = LowerAscii(keyword);
-    return lowered == kTodayKeyword || lowered == kTodaySliderKeyword;
+    return lowered == kTodayKeyword || lowered == kTodaySliderKeyword || lowered == kTodayStuckKeyword;
 }
 
 void SendTodaySearchPage(const httplib::Request& request, httplib::Response& response) {
@@ -380,14 +512,34 @@ void SendTodaySearchPage(const httplib::Request& request, httplib::Response& res
                                  ToUtf8(endpoints::kLoginHost) + "/member/login.jhtml?redirectURL='}";
     const std::string body = "<div class=\"SearchBox\"><input name=\"q\" value=\"" + ToUtf8(EscapeHtml(keyword)) +
                              "\"></div>\n<div id=\"content_items_wrapper\"><div class=\"loading\">加载中…</div></div>";
-    response.set_content(scriptPage(keyword + u"_淘宝搜索", body, settings, kSearchScript), "text/html; charset=utf-8");
+    response.set_content(scriptPage(keyword + u"_淘宝搜索", body, settings, std::string(kMd5Script) + kSearchScript),
+                         "text/html; charset=utf-8");
 }
 
-void SendTodayShopPage(const DemoShop& shop, int page, httplib::Response& response) {
+void SendTodayShopPage(const httplib::Request& request, const DemoShop& shop, int page, httplib::Response& response) {
+    if (sentToHttps(request, response)) {
+        return;
+    }
+    const std::string header = "<div class=\"shop-header\">" + ToUtf8(EscapeHtml(shop.name)) + "</div>\n";
+    const std::u16string title = shop.name + u" - 淘宝网";
+    if (shop.gateway) {
+        const std::string settings =
+            "{page: " + std::to_string(std::max(page, 1)) + ", host: '" + shop.host +
+            "', shopId: " + DemoGatewayShopId(shop) + ", sellerId: " + DemoGatewayShopId(shop) + "7, gateway: '" +
+            kGatewayHost + "', path: '" + kShopItemEndpointPath + "', appKey: '" + kGatewayAppKey + "', api: '" +
+            kShopItemApi + "', login: 'https://" + ToUtf8(endpoints::kLoginHost) + "/member/login.jhtml?redirectURL='}";
+        const std::string body = header + "<div id=\"shop-items\" class=\"shopItems--Zr4pQ\">正在加载宝贝…</div>";
+        response.set_content(scriptPage(title, body, settings, std::string(kMd5Script) + kGatewayShopScript),
+                             "text/html; charset=utf-8");
+        return;
+    }
     const std::string settings = "{page: " + std::to_string(std::max(page, 1)) + ", widget: '100001'}";
-    const std::string body = "<div class=\"shop-header\">" + ToUtf8(EscapeHtml(shop.name)) +
-                             "</div>\n<div id=\"J_ShopSearchResult\" class=\"J_TModule\">正在加载宝贝…</div>";
-    response.set_content(scriptPage(shop.name + u" - 淘宝网", body, settings, kShopScript), "text/html; charset=utf-8");
+    const std::string body = header + "<div id=\"J_ShopSearchResult\" class=\"J_TModule\">正在加载宝贝…</div>";
+    response.set_content(scriptPage(title, body, settings, kShopScript), "text/html; charset=utf-8");
+}
+
+std::string DemoGatewayShopId(const DemoShop& shop) {
+    return std::to_string(shop.firstId / 1000);
 }
 
 std::string TodaySearchAnswer(const std::u16string& keyword, int page, const std::string& callback) {
@@ -406,7 +558,7 @@ std::string TodaySearchAnswer(const std::u16string& keyword, int page, const std
     if (page % 2 == 0) {
         data = Json{{"data", std::move(data)}};
     }
-    return gatewayAnswer(callback, "SUCCESS::调用成功", std::move(data));
+    return gatewayAnswer(GatewayReply{kSearchApi, callback}, "SUCCESS::调用成功", std::move(data));
 }
 
 std::u16string TodayShopListHtml(const DemoShop& shop, int page) {
@@ -427,7 +579,8 @@ std::u16string TodayShopListHtml(const DemoShop& shop, int page) {
 }
 
 void RegisterTodayPages(httplib::Server& server) {
-    ServePath(server, ReplaceAll(std::string(kSearchEndpointPath), ".", "\\.") + "?", serveGateway);
+    ServePath(server, ReplaceAll(std::string(kSearchEndpointPath), ".", "\\.") + "?", serveSearch);
+    ServePath(server, ReplaceAll(std::string(kShopItemEndpointPath), ".", "\\.") + "?", serveShopItems);
     ServePath(server, "/i/asynSearch\\.htm", serveShopList);
     // A today's shop lists its items on its category pages the same way.
     ServePath(server, "/category\\.htm", [](const httplib::Request& request, httplib::Response& response) {
@@ -436,7 +589,7 @@ void RegisterTodayPages(httplib::Server& server) {
             response.status = 404;
             return;
         }
-        SendTodayShopPage(*shop, std::max(numberOf(param(request, "pageNo"), 1), 1), response);
+        SendTodayShopPage(request, *shop, std::max(numberOf(param(request, "pageNo"), 1), 1), response);
     });
 }
 

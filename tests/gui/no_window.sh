@@ -47,6 +47,12 @@ today "a paid placement found" 0 rank 今日好物 --item 46500000209 --pages 5
 today "today's shop" 0 shop todayshop.taobao.com
 [ "$(grep -c '' "$work/out")" -eq 70 ] || fail "today's shop: $(grep -c '' "$work/out") items"
 [ "$(tail -n 1 "$work/err")" = "共查到70个宝贝" ] || fail "today's shop: $(cat "$work/err")"
+today "the gateway's shop" 0 shop gatewayshop.taobao.com
+[ "$(grep -c '' "$work/out")" -eq 75 ] || fail "the gateway's shop: $(grep -c '' "$work/out") items"
+[ "$(tail -n 1 "$work/err")" = "共查到75个宝贝" ] || fail "the gateway's shop: $(cat "$work/err")"
+# A gateway that answers page 1 for every page leaves the walk incomplete, never 未找到.
+today "a walk that does not advance" 4 rank 今日不翻页 --item 46500000038 --pages 3
+grep -q "第2页：和前面的页相同：淘宝没有翻页" "$work/err" || fail "a walk that does not advance: $(cat "$work/err")"
 today "check" 0 check 老实买家
 grep -q '^{"account":"老实买家",.*"verdict":"安全"}$' "$work/out" || fail "check: $(cat "$work/out")"
 today "today's history" 0 history rank

@@ -49,11 +49,15 @@ protected:
     std::u16string search(const std::u16string& keyword, int page, bool badSign = false) {
         const std::string data = R"({"appId":"34385","params":"{\"q\":\")" + ToUtf8(keyword) + R"(\",\"page\":)" +
                                  std::to_string(page) + R"(}"})";
+        return gateway(demo::kSearchEndpointPath, data, u"&callback=mtopjsonp7&type=jsonp", badSign);
+    }
+    /// A request of the gateway's endpoint at `path` with that data field, signed with the token the store holds.
+    std::u16string gateway(const char* path, const std::string& data, const std::u16string& form,
+                           bool badSign = false) {
         const std::string t = "1700000000000";
         const std::string sign = badSign ? "0" : md5Hex(tokenCookie() + "&" + t + "&12574478&" + data);
-        return XmlHttpRequest(u"http://h5api.m.taobao.com" + FromUtf8(demo::kSearchEndpointPath) +
-                                  u"?appKey=12574478&t=" + FromUtf8(t) + u"&sign=" + FromUtf8(sign) +
-                                  u"&callback=mtopjsonp7&type=jsonp&data=" + UrlEncodeUtf8(FromUtf8(data)),
+        return XmlHttpRequest(u"http://h5api.m.taobao.com" + FromUtf8(path) + u"?appKey=12574478&t=" + FromUtf8(t) +
+                                  u"&sign=" + FromUtf8(sign) + form + u"&data=" + UrlEncodeUtf8(FromUtf8(data)),
                               u"", 0, 10);
     }
 };
@@ -108,6 +112,36 @@ TEST_F(TodayPagesTest, TheGatewayAnswersOnlyARequestSignedWithItsToken) {
     EXPECT_EQ(slider->kind, PageKind::Verification);
     EXPECT_NE(slider->verifyAddress.find(u"_____tmd_____/punish"), std::u16string::npos);
     EXPECT_EQ(kind(search(demo::kTodaySliderKeyword, 1)), PageKind::Normal);
+    // A gateway that does not turn its pages answers page 1 for any page.
+    EXPECT_EQ(ReadTodaySearchAnswer(search(demo::kTodayStuckKeyword, 3)),
+              ReadTodaySearchAnswer(search(demo::kTodayStuckKeyword, 1)));
+}
+
+TEST_F(TodayPagesTest, TheGatewaysItemListSaysWhenItHasMore) {
+    ASSERT_TRUE(demo::LogInToDemo());
+    search(demo::kTodayKeyword, 1); // for the token
+    const demo::DemoShop& shop = *demo::DemoShopByHost(demo::kGatewayShopHost);
+    const struct {
+        int page;
+        std::size_t items;
+        bool hasNext;
+    } pages[] = {{1, 30, true}, {2, 30, true}, {3, 15, false}, {4, 0, false}};
+    int listed = 0;
+    for (const auto& page : pages) {
+        const std::string data = R"({"shopId":)" + demo::DemoGatewayShopId(shop) + R"(,"page":)" +
+                                 std::to_string(page.page) + R"(,"pageSize":60})";
+        const std::optional<TodayShopList> list =
+            ReadShopItemAnswer(gateway(demo::kShopItemEndpointPath, data, u"&type=originaljson"));
+        ASSERT_TRUE(list) << page.page;
+        ASSERT_EQ(list->items.size(), page.items) << page.page;
+        EXPECT_EQ(list->hasNext, page.hasNext) << page.page;
+        EXPECT_EQ(list->total, shop.items) << page.page;
+        for (const ShopItem& item : list->items) {
+            ++listed;
+            EXPECT_EQ(item.id, demo::DemoShopItemId(shop, listed));
+        }
+    }
+    EXPECT_EQ(listed, shop.items);
 }
 
 TEST_F(TodayPagesTest, TheShopsListComesPageByPageWithoutItsRecommendations) {
@@ -120,7 +154,7 @@ TEST_F(TodayPagesTest, TheShopsListComesPageByPageWithoutItsRecommendations) {
     int listed = 0;
     for (const auto& page : pages) {
         const std::u16string answer =
-            XmlHttpRequest(u"http://todayshop.taobao.com/i/asynSearch.htm?callback=jsonp9&pageNo=" +
+            XmlHttpRequest(u"https://todayshop.taobao.com/i/asynSearch.htm?callback=jsonp9&pageNo=" +
                                FromUtf8(std::to_string(page.page)),
                            u"", 0, 10);
         const std::optional<TodayShopList> list = ReadShopListAnswer(answer);
