@@ -128,16 +128,22 @@ private slots:
         }
     }
 
+    void theShopWindowListsATodayShopThroughTheBrowser_data() {
+        QTest::addColumn<QString>("host");
+        QTest::newRow("list endpoint") << QString::fromLatin1(demo::kTodayShopHost);
+        QTest::newRow("gateway") << QString::fromLatin1(demo::kGatewayShopHost);
+    }
     void theShopWindowListsATodayShopThroughTheBrowser() {
+        QFETCH(QString, host);
         SoPaiMing window;
         control<QSpinBox>(window, "Pause")->setValue(0);
         window.setFetchMode(FetchMode::Browser);
         SoShopGoods& shop = window.shopWindow();
-        shop.setShopAddress(QString::fromLatin1(demo::kTodayShopHost));
+        shop.setShopAddress(host);
         QSignalSpy finished(&shop, &SoShopGoods::crawlFinished);
         shop.Command1_Click();
         QVERIFY(finished.wait(60000));
-        const demo::DemoShop& today = *demo::DemoShopByHost(demo::kTodayShopHost);
+        const demo::DemoShop& today = *demo::DemoShopByHost(host.toStdString());
         QCOMPARE(finished.first().first().toInt(), today.items);
         QVERIFY(shop.listComplete());
         QCOMPARE(shop.itemIds().back(), QtText(demo::DemoShopItemId(today, today.items)));

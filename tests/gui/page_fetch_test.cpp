@@ -52,6 +52,23 @@ const std::pair<const char*, const char*> kHostilePages[] = {
         s.src = '/test/slow?ms=400&p=/h5/mtop.forging/&callback=cb'; document.head.appendChild(s);
         setTimeout(function () { window.cb('plain'); }, 50);
       </script>)"},
+    // It replaces the built-ins that the capture script uses before its callback runs.
+    {"builtins", R"(<script>
+        window.cb = function () {}; var s = document.createElement('script');
+        s.src = '/test/slow?ms=400&p=/h5/mtop.builtins/&callback=cb';
+        Array.prototype.forEach = RegExp.prototype.test = RegExp.prototype.exec = String.prototype.slice =
+          WeakMap.prototype.get = NodeList.prototype.item = EventTarget.prototype.addEventListener =
+          Function.prototype.apply = Function.prototype.call = function () { throw new Error('taken'); };
+        document.head.appendChild(s);
+        setTimeout(function () { window.cb('kept'); }, 50);
+      </script>)"},
+    // It answers once the fetch is over, as a late answer of one page would come into the next page's fetch.
+    {"late", R"(<script>setTimeout(function () {
+        window.cb = function () {}; var s = document.createElement('script');
+        s.src = '/test/slow?ms=400&p=/h5/mtop.late/&callback=cb'; document.head.appendChild(s);
+        setTimeout(function () { window.cb('late'); }, 10); }, 1000);
+      </script>)"},
+    {"calm", "<p>calm</p>"},
     // Its data request never ends.
     {"waiting", R"(<p>waiting</p><script>var s = document.createElement('script');
         s.src = '/test/silent?p=/h5/mtop.waiting/&callback=cb'; document.head.appendChild(s);</script>)"},
@@ -141,7 +158,9 @@ private slots:
             fetchOnJobThread(fetch, searchAddress(demo::kTodaySliderKeyword, demo::kTodaySliderPage));
         QCOMPARE(ClassifyPage(page, kRankingTexts), PageKind::Verification);
         QVERIFY(page.text.find(u"nc_1_n1z") != std::u16string::npos);
-        QCOMPARE(ReadSearchPage(page).kind, PageKind::Verification);
+        // The refusal that sent the page there belongs to the document it left: only the slider's own count.
+        QVERIFY(page.answers.empty());
+        QCOMPARE(ClassifySearchPage(page), PageKind::Verification);
     }
 
     void aCancelledFetchGivesUpAtOnceAndTheNextOneWorksOnAnyThread() {
@@ -207,6 +226,12 @@ private slots:
         const FetchedPage forging = fetchOnJobThread(fetch, u"http://shop.example.com/test/capture/forging");
         QCOMPARE(forging.answers.size(), std::size_t(1));
         QCOMPARE(QtText(forging.answers[0].text), QStringLiteral("cb(\"plain\")"));
+        const FetchedPage builtins = fetchOnJobThread(fetch, u"http://shop.example.com/test/capture/builtins");
+        QCOMPARE(builtins.answers.size(), std::size_t(1));
+        QCOMPARE(QtText(builtins.answers[0].text), QStringLiteral("cb(\"kept\")"));
+        // A page's answer after its fetch is nothing of the next page's.
+        QVERIFY(fetchOnJobThread(fetch, u"http://shop.example.com/test/capture/late").answers.empty());
+        QVERIFY(fetchOnJobThread(fetch, u"http://shop.example.com/test/capture/calm").answers.empty());
     }
 
     void theDemoCertificateIsTrustedForTheHostsItNames() {

@@ -3,16 +3,52 @@
 // over, through the console, the answers the page's scripts receive from the data endpoints (JSONP, XHR,
 // fetch), and nothing else; it gives the page nothing of the program's to call. The program reads only
 // messages that start with a mark made fresh for each fetcher and that this script logged, and it bounds what
-// it keeps on its own; the limits here only spare it what it would drop anyway.
+// it keeps on its own; the limits here only spare it what it would drop anyway. Which document is loaded, ready
+// or being left, the program learns from a script of its own world (page_signals.js), which the page cannot
+// reach.
 (function () {
     'use strict';
     var MARK = '@MARK@', MAX_TEXT = @MAX_TEXT@, MAX_ANSWERS = @MAX_ANSWERS@;
-    var WATCHED = /\/h5\/mtop\.|\/i\/asynSearch\.htm/i;
-    // Kept before the page can replace them.
-    var log = console.log.bind(console), stringify = JSON.stringify, apply = Function.prototype.apply;
-    var create = Object.create;
-    // Names this document, so that the program can tell its requests from those of the document before it.
-    var documentName = Math.random().toString(36).slice(2), next = 0, answered = 0;
+    var WATCHED = /\/h5\/mtop\.|\/i\/asynSearch\.htm/i, CALLBACK = /[?&]callback=([A-Za-z_$][\w$]*)/;
+
+    // Every built-in used later is taken now, before the page's scripts can replace it: methods and getters are
+    // called through Reflect.apply, never looked up on the objects again.
+    var reflectApply = Reflect.apply, describe = Object.getOwnPropertyDescriptor, create = Object.create;
+    var log = console.log, stringify = JSON.stringify, toText = String, WeakMapOf = WeakMap;
+    function method(prototype, name) {
+        var f = prototype[name];
+        return function (self) {
+            var args = [];
+            for (var i = 1; i < arguments.length; i++) {
+                args[i - 1] = arguments[i];
+            }
+            return reflectApply(f, self, args);
+        };
+    }
+    function getter(prototype, name) {
+        var get = describe(prototype, name).get;
+        return function (self) {
+            return reflectApply(get, self, []);
+        };
+    }
+    // exec, not test: test looks the regular expression's exec up again.
+    var exec = method(RegExp.prototype, 'exec');
+    var slice = method(String.prototype, 'slice'), listen = method(EventTarget.prototype, 'addEventListener');
+    var mapGet = method(WeakMap.prototype, 'get'), mapSet = method(WeakMap.prototype, 'set');
+    var then = method(Promise.prototype, 'then'), promiseCatch = method(Promise.prototype, 'catch');
+    var addedNodes = getter(MutationRecord.prototype, 'addedNodes'), nodeName = getter(Node.prototype, 'nodeName');
+    var nodeCount = getter(NodeList.prototype, 'length'), nodeAt = method(NodeList.prototype, 'item');
+    var scriptSource = getter(HTMLScriptElement.prototype, 'src');
+    var xhr = XMLHttpRequest.prototype;
+    var responseType = getter(xhr, 'responseType'), responseText = getter(xhr, 'responseText');
+    var responseBody = getter(xhr, 'response'), responseStatus = getter(xhr, 'status');
+    var responseAddress = getter(xhr, 'responseURL');
+    var clone = method(Response.prototype, 'clone'), bodyText = method(Response.prototype, 'text');
+    var fetchedOk = getter(Response.prototype, 'ok'), fetchedAddress = getter(Response.prototype, 'url');
+    var requestAddress = getter(Request.prototype, 'url');
+    var consoleObject = console;
+    // Names this document's requests for the program.
+    var documentName = toText(Math.random()), next = 0, answered = 0;
 
     // A message is an object without a prototype, filled by assignment: a page that defines Object.prototype.toJSON
     // or a setter on it cannot change what is sent.
@@ -21,19 +57,17 @@
             var message = create(null);
             message.k = kind;
             message.d = documentName;
-            if (id !== undefined) {
-                message.i = id;
-            }
+            message.i = id;
             if (url !== undefined) {
                 message.u = url;
                 message.t = text;
             }
-            log(MARK + stringify(message));
+            reflectApply(log, consoleObject, [MARK + stringify(message)]);
         } catch (e) {
         }
     }
     function watched(url) {
-        return typeof url === 'string' && WATCHED.test(url);
+        return typeof url === 'string' && exec(WATCHED, url) !== null;
     }
     function start() {
         var id = ++next;
@@ -49,92 +83,99 @@
             return;
         }
         ++answered;
-        tell('answer', id, String(url).slice(0, 4096), text);
+        tell('answer', id, slice(toText(url), 0, 4096), text);
     }
-
-    tell('document');
-    document.addEventListener('DOMContentLoaded', function () { tell('ready'); });
-    // The page goes on to another document (a script's redirect to a slider, say): the fetch waits for it.
-    window.addEventListener('beforeunload', function () { tell('leaving'); });
 
     // JSONP: a script element whose address names its callback. The callback is wrapped as soon as the element
     // is in the document, before its answer can run.
-    new MutationObserver(function (records) {
-        records.forEach(function (record) {
-            record.addedNodes.forEach(function (node) {
-                if (node.nodeName !== 'SCRIPT' || !watched(node.src)) {
-                    return;
-                }
-                var url = node.src, id = start(), done = false;
-                var callback = /[?&]callback=([A-Za-z_$][\w$]*)/.exec(url);
-                var finish = function () {
-                    if (!done) {
-                        done = true;
-                        end(id);
+    function watchScript(node) {
+        var url = nodeName(node) === 'SCRIPT' ? scriptSource(node) : '';
+        if (!watched(url)) {
+            return;
+        }
+        var id = start(), done = false;
+        var callback = exec(CALLBACK, url);
+        var finish = function () {
+            if (!done) {
+                done = true;
+                end(id);
+            }
+        };
+        if (callback && typeof window[callback[1]] === 'function') {
+            var name = callback[1], original = window[name];
+            window[name] = function (data) {
+                if (!done) {
+                    done = true;
+                    var text;
+                    try {
+                        text = stringify(data);
+                    } catch (e) {
                     }
-                };
-                if (callback && typeof window[callback[1]] === 'function') {
-                    var name = callback[1], original = window[name];
-                    window[name] = function (data) {
-                        if (!done) {
-                            done = true;
-                            var text;
-                            try {
-                                text = stringify(data);
-                            } catch (e) {
-                            }
-                            answer(id, url, text === undefined ? undefined : name + '(' + text + ')');
-                        }
-                        return apply.call(original, this, arguments);
-                    };
+                    answer(id, url, text === undefined ? undefined : name + '(' + text + ')');
                 }
-                node.addEventListener('load', finish);
-                node.addEventListener('error', finish);
-            });
-        });
+                return reflectApply(original, this, arguments);
+            };
+        }
+        listen(node, 'load', finish);
+        listen(node, 'error', finish);
+    }
+    new MutationObserver(function (records) {
+        for (var r = 0; r < records.length; r++) {
+            var nodes = addedNodes(records[r]);
+            for (var n = 0, count = nodeCount(nodes); n < count; n++) {
+                try {
+                    watchScript(nodeAt(nodes, n));
+                } catch (e) {
+                }
+            }
+        }
     }).observe(document, {childList: true, subtree: true});
 
     // XMLHttpRequest and fetch, for pages that ask the same endpoints without JSONP.
-    var open = XMLHttpRequest.prototype.open, send = XMLHttpRequest.prototype.send, asked = new WeakMap();
-    XMLHttpRequest.prototype.open = function (method, url) {
-        asked.set(this, String(url));
-        return apply.call(open, this, arguments);
+    var open = xhr.open, send = xhr.send, asked = new WeakMapOf();
+    xhr.open = function (method, url) {
+        mapSet(asked, this, toText(url));
+        return reflectApply(open, this, arguments);
     };
-    XMLHttpRequest.prototype.send = function () {
-        var request = this, url = asked.get(request);
+    xhr.send = function () {
+        var request = this, url = mapGet(asked, request);
         if (watched(url)) {
             var id = start();
-            request.addEventListener('loadend', function () {
-                var text;
+            listen(request, 'loadend', function () {
+                var text, type = responseType(request), status = responseStatus(request);
                 try {
-                    text = request.responseType === '' || request.responseType === 'text' ? request.responseText
-                                                                                          : stringify(request.response);
+                    text = type === '' || type === 'text' ? responseText(request) : stringify(responseBody(request));
                 } catch (e) {
                 }
-                if (request.status >= 200 && request.status < 300) {
-                    answer(id, request.responseURL || url, text);
+                if (status >= 200 && status < 300) {
+                    answer(id, responseAddress(request) || url, text);
                 } else {
                     end(id);
                 }
             });
         }
-        return apply.call(send, request, arguments);
+        return reflectApply(send, request, arguments);
     };
     var fetch = window.fetch;
     window.fetch = function (input) {
-        var url = input && typeof input === 'object' && 'url' in input ? String(input.url) : String(input);
-        var result = apply.call(fetch, this, arguments);
+        var url;
+        try {
+            url = requestAddress(input); // a Request
+        } catch (e) {
+            url = toText(input);
+        }
+        var result = reflectApply(fetch, this, arguments);
         if (watched(url)) {
             var id = start();
-            result.then(function (response) {
-                return response.clone().text().then(function (text) {
-                    if (response.ok) {
-                        answer(id, response.url || url, text);
+            promiseCatch(then(result, function (response) {
+                return then(bodyText(clone(response)), function (text) {
+                    if (fetchedOk(response)) {
+                        answer(id, fetchedAddress(response) || url, text);
                     } else {
                         end(id);
                     }
                 });
-            }).catch(function () { end(id); });
+            }), function () { end(id); });
         }
         return result;
     };

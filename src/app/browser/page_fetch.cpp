@@ -25,8 +25,9 @@ namespace tarvisk {
 
 namespace {
 
-// The capture script's name; the engine names the scripts it injects "userscript:" + name in console messages.
-constexpr char kScriptName[] = "tarvisk-page-capture";
+// The scripts' names; the engine names the scripts it injects "userscript:" + name in console messages.
+constexpr char kCaptureName[] = "tarvisk-page-capture";
+constexpr char kSignalsName[] = "tarvisk-page-signals";
 // How often the fetch looks at its page, and how often a waiting caller looks at its job's cancel flag.
 constexpr int kCheckMs = 40;
 constexpr auto kPoll = std::chrono::milliseconds(20);
@@ -45,30 +46,46 @@ bool aborted(const QWebEngineLoadingInfo& info) {
     return info.errorDomain() == QWebEngineLoadingInfo::ConnectionErrorDomain && info.errorCode() == kAborted;
 }
 
-/// The capture script with this fetcher's mark and limits written in.
-QString captureScript(const QString& mark, const BrowserFetchLimits& limits) {
-    QFile file(QStringLiteral(":/tarvisk/page_capture.js"));
+/// One of the fetch's scripts, with this fetcher's mark and limits written in, for the main frame of every
+/// document from its creation on.
+QWebEngineScript fetchScript(const char* name, const QString& resource, QWebEngineScript::ScriptWorldId world,
+                             const QString& mark, const BrowserFetchLimits& limits) {
+    QFile file(resource);
     file.open(QIODevice::ReadOnly);
-    return QString::fromUtf8(file.readAll())
-        .replace(QStringLiteral("@MARK@"), mark)
-        .replace(QStringLiteral("@MAX_TEXT@"), QString::number(limits.answerLength))
-        .replace(QStringLiteral("@MAX_ANSWERS@"), QString::number(limits.answers));
+    QWebEngineScript script;
+    script.setName(QLatin1String(name));
+    script.setInjectionPoint(QWebEngineScript::DocumentCreation);
+    script.setWorldId(world);
+    script.setRunsOnSubFrames(false);
+    script.setSourceCode(QString::fromUtf8(file.readAll())
+                             .replace(QStringLiteral("@MARK@"), mark)
+                             .replace(QStringLiteral("@MAX_TEXT@"), QString::number(limits.answerLength))
+                             .replace(QStringLiteral("@MAX_ANSWERS@"), QString::number(limits.answers)));
+    return script;
+}
+
+bool isBlank(const QUrl& address) {
+    return address.scheme() == QLatin1String("about");
 }
 
 } // namespace
 
-/// A fetch's page: a SilentPage that hands the messages of the capture script on and keeps every other quiet.
+/// A fetch's page: a SilentPage that hands the messages of the fetch's scripts on and keeps every other quiet.
 class CapturePage : public SilentPage {
 public:
-    CapturePage(QWebEngineProfile* profile, QObject* parent, QString mark, std::function<void(const QString&)> take)
+    using Take = std::function<void(const QString&, bool ownWorld)>;
+    CapturePage(QWebEngineProfile* profile, QObject* parent, QString mark, Take take)
         : SilentPage(profile, parent), m_mark(std::move(mark)), m_take(std::move(take)) {}
 
 protected:
     void javaScriptConsoleMessage(JavaScriptConsoleMessageLevel level, const QString& message, int lineNumber,
                                   const QString& sourceID) override {
-        // Logged by the capture script itself (never by a script of the page) and carrying this fetcher's mark.
-        if (sourceID == QLatin1String("userscript:") + QLatin1String(kScriptName) && message.startsWith(m_mark)) {
-            m_take(message.mid(m_mark.size()));
+        // Logged by one of the fetch's scripts itself (never by a script of the page) and carrying this fetcher's
+        // mark.
+        const bool capture = sourceID == QLatin1String("userscript:") + QLatin1String(kCaptureName);
+        const bool ownWorld = sourceID == QLatin1String("userscript:") + QLatin1String(kSignalsName);
+        if ((capture || ownWorld) && message.startsWith(m_mark)) {
+            m_take(message.mid(m_mark.size()), ownWorld);
             return;
         }
         SilentPage::javaScriptConsoleMessage(level, message, lineNumber, sourceID);
@@ -76,7 +93,7 @@ protected:
 
 private:
     QString m_mark;
-    std::function<void(const QString&)> m_take;
+    Take m_take;
 };
 
 struct BrowserPageFetch::Waiter {
@@ -120,20 +137,21 @@ QWebEnginePage* BrowserPageFetch::page() const {
 
 void BrowserPageFetch::makePage() {
     CapturePage* old = m_page;
-    m_page = new CapturePage(m_profile, m_view, m_mark, [this](const QString& message) { takeMessage(message); });
-    QWebEngineScript capture;
-    capture.setName(QLatin1String(kScriptName));
-    capture.setInjectionPoint(QWebEngineScript::DocumentCreation);
-    capture.setWorldId(QWebEngineScript::MainWorld);
-    capture.setRunsOnSubFrames(false);
-    capture.setSourceCode(captureScript(m_mark, m_limits));
-    m_page->scripts().insert(capture);
+    m_page = new CapturePage(m_profile, m_view, m_mark,
+                             [this](const QString& message, bool ownWorld) { takeMessage(message, ownWorld); });
+    m_page->scripts().insert(fetchScript(kCaptureName, QStringLiteral(":/tarvisk/page_capture.js"),
+                                         QWebEngineScript::MainWorld, m_mark, m_limits));
+    m_page->scripts().insert(fetchScript(kSignalsName, QStringLiteral(":/tarvisk/page_signals.js"),
+                                         QWebEngineScript::ApplicationWorld, m_mark, m_limits));
     connect(m_page, &QWebEnginePage::loadStarted, this, [this] {
         m_loaded = false;
         m_failed = false;
         noteActivity();
     });
     connect(m_page, &QWebEnginePage::loadingChanged, this, [this](const QWebEngineLoadingInfo& info) {
+        if (isBlank(info.url())) {
+            return; // the blank page a fetch leaves behind
+        }
         if (info.status() == QWebEngineLoadingInfo::LoadSucceededStatus) {
             m_loaded = true;
         } else if (info.status() == QWebEngineLoadingInfo::LoadFailedStatus && !aborted(info)) {
@@ -147,7 +165,7 @@ void BrowserPageFetch::makePage() {
     }
 }
 
-FetchedPage BrowserPageFetch::fetch(const std::u16string& address) {
+FetchedPage BrowserPageFetch::fetch(const std::u16string& address, AnswerCheck answered) {
     const bool here = QThread::currentThread() == thread();
     // Another thread waits its turn; the window thread, which may ask again from inside its own wait, never does.
     std::unique_lock serial(m_fetchMutex, std::defer_lock);
@@ -162,7 +180,8 @@ FetchedPage BrowserPageFetch::fetch(const std::u16string& address) {
     }
     auto waiter = std::make_shared<Waiter>();
     QMetaObject::invokeMethod(
-        this, [this, url, waiter] { begin(url, waiter); }, Qt::QueuedConnection);
+        this, [this, url, answered = std::move(answered), waiter] { begin(url, answered, waiter); },
+        Qt::QueuedConnection);
     for (;;) {
         if (here) {
             QEventLoop loop;
@@ -190,10 +209,11 @@ FetchedPage BrowserPageFetch::fetch(const std::u16string& address) {
     }
 }
 
-void BrowserPageFetch::begin(const QUrl& address, std::shared_ptr<Waiter> waiter) {
+void BrowserPageFetch::begin(const QUrl& address, AnswerCheck answered, std::shared_ptr<Waiter> waiter) {
     ++m_generation;
     m_waiter = std::move(waiter);
     m_address = address;
+    m_answered = std::move(answered);
     m_loaded = false;
     m_failed = false;
     m_reading = false;
@@ -247,10 +267,7 @@ void BrowserPageFetch::check() {
     }
     // Waiting for a data request of the document, or for the next document of a page that is leaving this one
     // (one that then stays, a download say, is taken as it is after a while).
-    const bool waiting =
-        std::ranges::any_of(m_pending,
-                            [this](const std::pair<QString, int>& request) { return request.first == m_document; }) ||
-        (m_leaving.isValid() && !m_leaving.hasExpired(kLeavingLimit.count()));
+    const bool waiting = !m_pending.empty() || (m_leaving.isValid() && !m_leaving.hasExpired(kLeavingLimit.count()));
     if (m_loaded && !waiting && m_quietSince.hasExpired(m_limits.settle.count())) {
         readRendered();
     }
@@ -274,9 +291,13 @@ void BrowserPageFetch::readRendered() {
         });
 }
 
+std::u16string BrowserPageFetch::shownAddress() const {
+    const QUrl at = m_page->url().isEmpty() || isBlank(m_page->url()) ? m_address : m_page->url();
+    return at.toString(QUrl::FullyEncoded).toStdU16String();
+}
+
 FetchedPage BrowserPageFetch::pageWithoutText() {
-    const QUrl at = m_page->url().isEmpty() ? m_address : m_page->url();
-    FetchedPage fetched({}, at.toString(QUrl::FullyEncoded).toStdU16String());
+    FetchedPage fetched({}, shownAddress());
     fetched.answers = std::move(m_answers);
     m_answers.clear();
     return fetched;
@@ -285,12 +306,28 @@ FetchedPage BrowserPageFetch::pageWithoutText() {
 void BrowserPageFetch::finish(FetchedPage page) {
     ++m_generation;
     m_checkTimer->stop();
+    m_answered = {};
+    m_document.clear();
+    m_pending.clear();
     if (const std::shared_ptr<Waiter> waiter = std::exchange(m_waiter, nullptr)) {
         waiter->give(std::move(page));
     }
+    // Nothing of the page runs on while the job pauses: no timer, no late answer.
+    m_page->setUrl(QUrl(QStringLiteral("about:blank")));
 }
 
-void BrowserPageFetch::takeMessage(const QString& message) {
+void BrowserPageFetch::endOnAnswer() {
+    if (!m_answered || m_reading || !m_pending.empty() || m_answers.empty()) {
+        return;
+    }
+    FetchedPage sofar({}, shownAddress());
+    sofar.answers = m_answers;
+    if (m_answered(sofar)) {
+        readRendered();
+    }
+}
+
+void BrowserPageFetch::takeMessage(const QString& message, bool ownWorld) {
     // Nothing is kept between fetches; and a message longer than any answer kept, once written out, is not read.
     if (!m_waiter || static_cast<std::size_t>(message.size()) > 6 * m_limits.answerLength + kLongestAnswerAddress) {
         return;
@@ -300,22 +337,36 @@ void BrowserPageFetch::takeMessage(const QString& message) {
     const QString document = object.value(QLatin1String("d")).toString();
     const int request = object.value(QLatin1String("i")).toInt();
     noteActivity();
-    if (kind == QLatin1String("document")) {
-        // A new document (the page may go on to another one by itself): done once it is ready in turn.
-        m_document = document;
-        m_loaded = false;
-        m_leaving.invalidate();
-    } else if (kind == QLatin1String("leaving") && document == m_document) {
-        m_leaving.start();
-    } else if (kind == QLatin1String("ready") && document == m_document) {
-        m_loaded = true;
-    } else if (kind == QLatin1String("start")) {
+    if (ownWorld) {
+        if (kind == QLatin1String("document")) {
+            // A new document (the page may go on to another one by itself): only its answers count, and it is
+            // done once it is ready in turn.
+            m_document = document;
+            m_loaded = false;
+            m_leaving.invalidate();
+            m_pending.clear();
+            m_answers.clear();
+            m_keptLength = 0;
+        } else if (kind == QLatin1String("leaving") && document == m_document) {
+            m_leaving.start();
+        } else if (kind == QLatin1String("ready") && document == m_document) {
+            m_loaded = true;
+        }
+        return;
+    }
+    // The page's requests count from the newest document of this fetch's load on: a late answer of the page
+    // before it does not.
+    if (m_document.isEmpty()) {
+        return;
+    }
+    if (kind == QLatin1String("start")) {
         m_pending.emplace(document, request);
     } else if (kind == QLatin1String("end") || kind == QLatin1String("answer")) {
         m_pending.erase({document, request});
         if (kind == QLatin1String("answer")) {
             takeAnswer(object.value(QLatin1String("u")).toString(), object.value(QLatin1String("t")).toString());
         }
+        endOnAnswer();
     }
 }
 

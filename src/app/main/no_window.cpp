@@ -95,10 +95,12 @@ int runWithBrowser(const QString& caption, char* program, const Choices& choices
     BrowserPageFetch browser(BrowserProfile());
     const FetchMode mode = *ParseFetchMode(choices.fetch);
     global.rankingFetch = ChooseFetch<std::u16string&>(
-        mode, DirectRankingFetch, [&browser](std::u16string& url) { return browser.fetch(TodaySearchAddress(url)); },
+        mode, DirectRankingFetch,
+        [&browser](std::u16string& url) { return browser.fetch(TodaySearchAddress(url), SearchAnswerCame); },
         SearchPageReadable);
     global.shopFetch = ChooseFetch<const std::u16string&>(
-        mode, DirectPageFetch, [&browser](const std::u16string& url) { return browser.fetch(url); }, ShopPageReadable);
+        mode, DirectPageFetch, [&browser](const std::u16string& url) { return browser.fetch(url, ShopAnswerCame); },
+        ShopPageReadable);
     if (choices.pause->count() == 0) {
         global.pauseSeconds = kBrowserPauseSeconds;
     }

@@ -250,8 +250,8 @@ RankingPageFetch SoPaiMing::walkFetch(std::function<void()> cancelWalk) {
     BrowserPageFetch& browser = browserFetch();
     RankingPageFetch throughBrowser = [&browser, pause = m_verification,
                                        cancelWalk = std::move(cancelWalk)](std::u16string& url) {
-        return pause->fetch([&] { return browser.fetch(TodaySearchAddress(url)); }, ClassifySearchPage,
-                            QStringLiteral("排名查询"), cancelWalk);
+        return pause->fetch([&] { return browser.fetch(TodaySearchAddress(url), SearchAnswerCame); },
+                            ClassifySearchPage, QStringLiteral("排名查询"), cancelWalk);
     };
     return ChooseFetch<std::u16string&>(fetchMode(), DirectRankingFetch, std::move(throughBrowser), SearchPageReadable);
 }
@@ -262,7 +262,7 @@ ShopPageFetch SoPaiMing::crawlFetch() {
     }
     BrowserPageFetch& browser = browserFetch();
     ShopPageFetch throughBrowser = [&browser, pause = m_verification, shop = m_shop](const std::u16string& url) {
-        return pause->fetch([&] { return browser.fetch(url); },
+        return pause->fetch([&] { return browser.fetch(url, ShopAnswerCame); },
                             [](const FetchedPage& page) { return ClassifyPage(page, kShopTexts); },
                             QStringLiteral("店铺宝贝读取"),
                             [shop] {

@@ -346,4 +346,9 @@ bool SearchPageReadable(const FetchedPage& page) {
     return ClassifySearchPage(page) == PageKind::Normal;
 }
 
+bool SearchAnswerCame(const FetchedPage& page) {
+    const SearchPageRead read = ReadSearchPage(page);
+    return read.reader == SearchReader::Answer && read.kind == PageKind::Normal && !read.items.empty();
+}
+
 } // namespace tarvisk

@@ -91,4 +91,8 @@ PageKind ClassifySearchPage(const FetchedPage& page);
 /// True when the walk can read the page: ClassifySearchPage finds it a result page.
 bool SearchPageReadable(const FetchedPage& page);
 
+/// True when the answers of a page (its text aside) hold the listing its reader takes, with results: a fetch
+/// through the browser can end there.
+bool SearchAnswerCame(const FetchedPage& page);
+
 } // namespace tarvisk

@@ -233,4 +233,10 @@ bool ShopPageReadable(const FetchedPage& page) {
     return JudgeShopPage(page).kind == PageKind::Normal;
 }
 
+bool ShopAnswerCame(const FetchedPage& page) {
+    const ShopPageRead read = ReadShopPage(page);
+    return (read.reader == ShopReader::ListAnswer || read.reader == ShopReader::ItemAnswer) &&
+           read.kind == PageKind::Normal && !read.list.items.empty();
+}
+
 } // namespace tarvisk

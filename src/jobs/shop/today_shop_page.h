@@ -90,4 +90,8 @@ ShopPageRead JudgeShopPage(const FetchedPage& page);
 /// True when the crawl can read the page: JudgeShopPage finds it a shop page.
 bool ShopPageReadable(const FetchedPage& page);
 
+/// True when the answers of a page (its text aside) hold a list of the shop's endpoints with items: a fetch
+/// through the browser can end there.
+bool ShopAnswerCame(const FetchedPage& page);
+
 } // namespace tarvisk
