@@ -4,7 +4,7 @@
 // window shows costs. One JSON line per page, then one for the memory. A program to run by hand
 // (bench/browser_fetch_bench.py runs it beside plain Chromium), not a test.
 //
-// usage: browser_fetch_bench [ROUNDS]
+// usage: browser_fetch_bench ROUNDS ADDRESS...
 
 #include <chrono>
 #include <cstdio>
@@ -27,6 +27,8 @@
 #include "app/browser/page_fetch.h"
 #include "demo/demo_login.h"
 #include "demo/demo_market.h"
+#include "jobs/ranking/today_search_page.h"
+#include "jobs/shop/today_shop_page.h"
 #include "text/encoding.h"
 
 namespace {
@@ -94,7 +96,10 @@ Memory memory() {
 tarvisk::FetchedPage fetchFromJobThread(tarvisk::BrowserPageFetch& fetch, const std::u16string& address) {
     QEventLoop loop;
     std::future<tarvisk::FetchedPage> fetched = std::async(std::launch::async, [&] {
-        tarvisk::FetchedPage page = fetch.fetch(address);
+        // As the jobs fetch: each page ends when its reader's answer has come.
+        tarvisk::FetchedPage page = fetch.fetch(address, [](const tarvisk::FetchedPage& sofar) {
+            return tarvisk::SearchAnswerCame(sofar) || tarvisk::ShopAnswerCame(sofar);
+        });
         QMetaObject::invokeMethod(&loop, &QEventLoop::quit, Qt::QueuedConnection);
         return page;
     });
@@ -116,12 +121,10 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "browser_fetch_bench: could not log in to the demo marketplace\n");
         return 1;
     }
-    const std::vector<std::u16string> pages = {
-        u"https://s.taobao.com/search?q=%E4%BB%8A%E6%97%A5%E5%A5%BD%E7%89%A9&page=1&tab=all",
-        u"https://s.taobao.com/search?q=%E4%BB%8A%E6%97%A5%E5%A5%BD%E7%89%A9&page=2&tab=all",
-        u"https://todayshop.taobao.com/search.htm?search=y&pageNo=1",
-        u"https://todayshop.taobao.com/search.htm?search=y&pageNo=3",
-    };
+    std::vector<std::u16string> pages;
+    for (int i = 2; i < argc; ++i) {
+        pages.push_back(tarvisk::FromUtf8(argv[i]));
+    }
     tarvisk::BrowserProfile();
     // The engine's own processes start in the background: measured once they stand.
     QEventLoop settle;

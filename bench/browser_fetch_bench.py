@@ -27,6 +27,8 @@ PAGES = [
     "https://s.taobao.com/search?q=%E4%BB%8A%E6%97%A5%E5%A5%BD%E7%89%A9&page=2&tab=all",
     "https://todayshop.taobao.com/search.htm?search=y&pageNo=1",
     "https://todayshop.taobao.com/search.htm?search=y&pageNo=3",
+    "https://gatewayshop.taobao.com/search.htm?search=y&pageNo=1",
+    "https://gatewayshop.taobao.com/search.htm?search=y&pageNo=3",
 ]
 ENGINE = {"QT_QPA_PLATFORM": "offscreen", "QTWEBENGINE_CHROMIUM_FLAGS": "--disable-gpu"}
 
@@ -35,7 +37,7 @@ def program_times(build, rounds):
     env = dict(os.environ, **ENGINE)
     if os.geteuid() == 0:
         env["QTWEBENGINE_DISABLE_SANDBOX"] = "1"
-    lines = subprocess.run([str(build / "bench" / "browser_fetch_bench"), str(rounds)], env=env, check=True,
+    lines = subprocess.run([str(build / "bench" / "browser_fetch_bench"), str(rounds)] + PAGES, env=env, check=True,
                            capture_output=True, text=True).stdout.splitlines()
     records = [json.loads(line) for line in lines]
     return [r for r in records if "page" in r], records[-1]
@@ -147,11 +149,13 @@ def main():
     build = pathlib.Path(arguments.build)
     ours, memory = program_times(build, arguments.rounds)
     theirs = chromium_times(build, arguments.chromium, arguments.rounds)
-    print("%-70s %12s %12s %14s %14s" % ("page", "drawn: ours", "chromium", "wall: fetch", "chromium"))
+    print("%-62s %12s %12s %14s %14s %6s" % ("page", "drawn: ours", "chromium", "wall: fetch", "chromium",
+                                            "ratio"))
     for page in PAGES:
-        print("%-70s %10.0f ms %9.0f ms %11.0f ms %11.0f ms" % (
-            page, median(ours, page, "drawn_ms"), median(theirs, page, "drawn_ms"),
-            median(ours, page, "fetch_ms"), median(theirs, page, "wall_ms")))
+        fetch, chromium = median(ours, page, "fetch_ms"), median(theirs, page, "wall_ms")
+        print("%-62s %10.0f ms %9.0f ms %11.0f ms %11.0f ms %6.2f" % (
+            page, median(ours, page, "drawn_ms"), median(theirs, page, "drawn_ms"), fetch, chromium,
+            fetch / chromium))
     print("memory (proportional set size) before the page and with it: the program %d / %d KiB, the engine's "
           "processes %d / %d KiB, of which its renderers %d / %d KiB" % tuple(
               memory["program_kib"] + memory["helpers_kib"] + memory["renderers_kib"]))

@@ -1,6 +1,7 @@
 // The readers of today's search page over fuzzed input: an answer of the search endpoint and a rendered page,
 // NUL between them. Whatever they hold, every id read is digits, a sales count is digits, a refusal lists nothing,
-// the cards list each id once, and the page reader picks the answer whenever one lists results.
+// the cards list each id once, the page reader picks the answer whenever one lists results, and a fetch that ends
+// on its answer ends on results the reader takes.
 
 #include <algorithm>
 #include <cstddef>
@@ -54,6 +55,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (read && read->kind == tarvisk::PageKind::Normal) {
         Check(chosen.reader == tarvisk::SearchReader::Answer && chosen.items == read->items,
               "an answer that lists results is what the page gives");
+    }
+    // A fetch that ends on its answer ends on what the reader then takes.
+    tarvisk::FetchedPage answersOnly({});
+    answersOnly.answers = page.answers;
+    if (tarvisk::SearchAnswerCame(answersOnly)) {
+        Check(chosen.reader == tarvisk::SearchReader::Answer && chosen.kind == tarvisk::PageKind::Normal &&
+                  !chosen.items.empty(),
+              "a fetch ends on an answer only when the reader takes its results");
     }
     const tarvisk::PageKind classified = tarvisk::ClassifyPage(page, tarvisk::kRankingTexts);
     const bool pageItself = classified == tarvisk::PageKind::Normal || classified == tarvisk::PageKind::Unrecognised;

@@ -1,6 +1,7 @@
 // The readers of today's shop listing over fuzzed input: the HTML of a list, and an answer of the gateway's item
 // list, NUL between them. Whatever they hold, every id read is digits, nothing after the recommendations is the
-// shop's, the list endpoint's JSONP around the HTML reads as the HTML does, and a refusal lists nothing.
+// shop's, the list endpoint's JSONP around the HTML reads as the HTML does, a refusal lists nothing, and a fetch that
+// ends on its answer ends on items the reader takes.
 
 #include <algorithm>
 #include <cstddef>
@@ -76,5 +77,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     page.answers.push_back({std::u16string(u"https://h5api.m.taobao.com/h5/") + tarvisk::kShopItemApi, answer});
     const tarvisk::ShopPageRead read = tarvisk::ReadShopPage(page);
     checkList(read.list);
+    // A fetch that ends on its answer ends on what the reader then takes.
+    tarvisk::FetchedPage answersOnly({});
+    answersOnly.answers = page.answers;
+    if (tarvisk::ShopAnswerCame(answersOnly)) {
+        Check(read.reader == tarvisk::ShopReader::ItemAnswer && read.kind == tarvisk::PageKind::Normal &&
+                  !read.list.items.empty(),
+              "a fetch ends on an answer only when the reader takes its items");
+    }
     return 0;
 }
