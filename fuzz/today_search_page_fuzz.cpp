@@ -57,7 +57,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
               "an answer that lists results is what the page gives");
     }
     // A fetch that ends on its answer ends on what the reader then takes.
-    tarvisk::FetchedPage answersOnly({});
+    tarvisk::FetchedPage answersOnly(std::u16string{});
     answersOnly.answers = page.answers;
     if (tarvisk::SearchAnswerCame(answersOnly)) {
         Check(chosen.reader == tarvisk::SearchReader::Answer && chosen.kind == tarvisk::PageKind::Normal &&

@@ -78,7 +78,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const tarvisk::ShopPageRead read = tarvisk::ReadShopPage(page);
     checkList(read.list);
     // A fetch that ends on its answer ends on what the reader then takes.
-    tarvisk::FetchedPage answersOnly({});
+    tarvisk::FetchedPage answersOnly(std::u16string{});
     answersOnly.answers = page.answers;
     if (tarvisk::ShopAnswerCame(answersOnly)) {
         Check(read.reader == tarvisk::ShopReader::ItemAnswer && read.kind == tarvisk::PageKind::Normal &&
