@@ -11,6 +11,8 @@ packages=(
     libgtest-dev libgmock-dev libbenchmark-dev
     qt6-base-dev qt6-webengine-dev libqt6webenginecore6-bin libqt6opengl6-dev qt6-translations-l10n qt6-charts-dev
     libxcb1-dev xvfb xauth fonts-noto-cjk imagemagick
+    # A real window manager for the window tests, and the tools that read back what it manages.
+    openbox wmctrl
     curl python3 time git
     # Packaging: the package's checks, the installed files' validators, the installed program's window, icons.
     lintian desktop-file-utils appstream man-db x11-utils librsvg2-bin

@@ -39,6 +39,8 @@ constexpr auto kReadGrace = std::chrono::milliseconds(3000);
 constexpr auto kLeavingLimit = std::chrono::milliseconds(5000);
 // The size the page is drawn at: a window of an ordinary desktop.
 constexpr QSize kViewSize(1280, 900);
+// Where the page is drawn: beyond any screen.
+constexpr QPoint kOffScreen(-32000, -32000);
 
 /// True for a load the engine gave up because another took its place (a script sending the page on).
 bool aborted(const QWebEngineLoadingInfo& info) {
@@ -118,9 +120,14 @@ BrowserPageFetch::BrowserPageFetch(QWebEngineProfile* profile, BrowserFetchLimit
     : QObject(parent), m_profile(profile), m_limits(limits),
       m_mark(QUuid::createUuid().toString(QUuid::WithoutBraces) + QLatin1Char(':')), m_view(new QWebEngineView),
       m_checkTimer(new QTimer(this)) {
-    // Shown, so that the engine runs the page as a tab in front, but never put on the screen.
+    // Shown, so that the engine runs the page as a tab in front, but never put on the screen. The attribute alone
+    // still leaves the engine a native window that window managers on X11 map over everything: a frameless tool
+    // window that the window manager passes over, that never takes the focus, far off the screen, is seen by none.
     m_view->setAttribute(Qt::WA_DontShowOnScreen);
-    m_view->resize(kViewSize);
+    m_view->setAttribute(Qt::WA_ShowWithoutActivating);
+    m_view->setWindowFlags(Qt::Tool | Qt::FramelessWindowHint | Qt::WindowDoesNotAcceptFocus |
+                           Qt::X11BypassWindowManagerHint);
+    m_view->setGeometry(QRect(kOffScreen, kViewSize));
     makePage();
     m_view->show();
     m_checkTimer->setInterval(kCheckMs);
