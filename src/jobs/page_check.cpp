@@ -128,7 +128,14 @@ FetchedPage DirectPageFetch(const std::u16string& url) {
     return {std::move(text), answer};
 }
 
+bool OffMarketplace(const FetchedPage& page) {
+    return !page.address.empty() && !endpoints::IsMarketplaceAddress(page.address);
+}
+
 PageKind ClassifyPage(const FetchedPage& page, OwnTexts ownTexts) {
+    if (OffMarketplace(page)) {
+        return PageKind::Foreign;
+    }
     if (!page.address.empty()) {
         const std::u16string host = AddressHost(page.address);
         const std::u16string path = LowerAscii(std::u16string(AddressPath(page.address)));
@@ -175,6 +182,8 @@ const char* PageKindName(PageKind kind) {
         return "repeated";
     case PageKind::Skipped:
         return "skipped";
+    case PageKind::Foreign:
+        return "foreign";
     case PageKind::Unrecognised:
         break;
     }
@@ -197,6 +206,8 @@ std::u16string PageKindReason(PageKind kind) {
         return u"和前面的页相同：淘宝没有翻页";
     case PageKind::Skipped:
         return u"淘宝的列表跳过了这一页";
+    case PageKind::Foreign:
+        return u"页面被转到了淘宝以外的网站";
     case PageKind::Unrecognised:
         break;
     }
@@ -215,6 +226,7 @@ std::u16string PageKindAdvice(PageKind kind) {
     case PageKind::ErrorStatus:
     case PageKind::Repeated:
     case PageKind::Skipped:
+    case PageKind::Foreign:
         break;
     }
     return u"请稍后重新查询。";

@@ -30,6 +30,9 @@ enum class PageKind {
     /// A page the list never reached although it should have: its pager jumped past it, or it ended with fewer
     /// items than it said it holds.
     Skipped,
+    /// A page of another site: the marketplace's address sent the fetch off the marketplace (a redirect, a page's
+    /// script or refresh), whatever that page holds.
+    Foreign,
 };
 
 /// A data answer that a page's own scripts received from the marketplace while the page loaded in
@@ -115,9 +118,12 @@ inline constexpr PageMarker kPageMarkers[] = {
 /// The texts by which a job knows its own page (plain, case-sensitive text).
 using OwnTexts = std::span<const std::u16string_view>;
 
-/// What `page` is to a job whose own texts are `ownTexts`, decided in this order: an address on
-/// a login host or a verification path; an error status (known, and neither 2xx nor 3xx); an empty text (only
-/// blanks); a text holding one of `ownTexts` (Normal); a login or verification marker in the text;
+/// True when the page's final address is known and off the marketplace's hosts.
+bool OffMarketplace(const FetchedPage& page);
+
+/// What `page` is to a job whose own texts are `ownTexts`, decided in this order: an address off the marketplace
+/// (Foreign); an address on a login host or a verification path; an error status (known, and neither 2xx nor 3xx); an
+/// empty text (only blanks); a text holding one of `ownTexts` (Normal); a login or verification marker in the text;
 /// else Unrecognised. Every kind but Normal is a page the job could not read.
 PageKind ClassifyPage(const FetchedPage& page, OwnTexts ownTexts);
 
@@ -150,7 +156,7 @@ bool NeedsTheUser(PageKind kind);
 /// Every kind, as stored runs name them.
 inline constexpr PageKind kPageKinds[] = {PageKind::Normal,       PageKind::Empty,        PageKind::Login,
                                           PageKind::Verification, PageKind::Unrecognised, PageKind::ErrorStatus,
-                                          PageKind::Repeated,     PageKind::Skipped};
+                                          PageKind::Repeated,     PageKind::Skipped,      PageKind::Foreign};
 
 /// A page a job could not read: its number in the walk or crawl (from 1), its kind, and the
 /// address to show it at (where the answer came from, else the address asked for).

@@ -69,6 +69,9 @@ const std::pair<const char*, const char*> kHostilePages[] = {
         setTimeout(function () { window.cb('late'); }, 10); }, 1000);
       </script>)"},
     {"calm", "<p>calm</p>"},
+    // They send the page off the marketplace.
+    {"script-away", "<script>location.replace('http://evil.example/test/capture/calm')</script>"},
+    {"refresh-away", "<meta http-equiv=\"refresh\" content=\"0;url=http://evil.example/test/capture/calm\">"},
     // Its data request never ends.
     {"waiting", R"(<p>waiting</p><script>var s = document.createElement('script');
         s.src = '/test/silent?p=/h5/mtop.waiting/&callback=cb'; document.head.appendChild(s);</script>)"},
@@ -78,6 +81,9 @@ const std::pair<const char*, const char*> kHostilePages[] = {
 
 void registerPages(httplib::Server& server) {
     demo::RegisterTestPages(server);
+    server.Get("/test/capture/redirect-away", [](const httplib::Request&, httplib::Response& response) {
+        response.set_redirect("http://evil.example/test/capture/calm");
+    });
     for (const auto& [name, body] : kHostilePages) {
         server.Get(std::string("/test/capture/") + name, [body](const httplib::Request&, httplib::Response& response) {
             response.set_content(std::string("<!DOCTYPE html><html><body>") + body + "</body></html>", "text/html");
@@ -232,6 +238,17 @@ private slots:
         // A page's answer after its fetch is nothing of the next page's.
         QVERIFY(fetchOnJobThread(fetch, u"http://shop.example.com/test/capture/late").answers.empty());
         QVERIFY(fetchOnJobThread(fetch, u"http://shop.example.com/test/capture/calm").answers.empty());
+    }
+
+    void aPageNeverLeavesTheMarketplace() {
+        BrowserPageFetch fetch(BrowserProfile());
+        for (const char16_t* away : {u"redirect-away", u"script-away", u"refresh-away"}) {
+            const FetchedPage page =
+                fetchOnJobThread(fetch, u"http://shop.example.com/test/capture/" + std::u16string(away));
+            QCOMPARE(QtText(page.address), QStringLiteral("http://evil.example/test/capture/calm"));
+            QVERIFY(page.text.empty());
+            QCOMPARE(ClassifySearchPage(page), PageKind::Foreign);
+        }
     }
 
     void theDemoCertificateIsTrustedForTheHostsItNames() {

@@ -38,11 +38,12 @@ TEST(ClassifyPage, EveryKindOfPage) {
         {"punish path", u"<html></html>", u"https://s.taobao.com//search/_____tmd_____/punish?x5secdata=ab",
          PageKind::Verification},
         {"punish path without tmd", u"", u"http://shop1.taobao.com/punish?x5step=1", PageKind::Verification},
+        {"off the marketplace", kRealRating, u"http://taobao.com.evil.example/rate.htm", PageKind::Foreign},
         {"punish in the query only", kRealRating, u"http://s.taobao.com/search?q=punisher", PageKind::Normal},
         {"punish inside a path segment", kRealRating, u"http://rate.taobao.com/user-rate-Upunish42.htm",
          PageKind::Normal},
-        {"a host that merely begins with login", kRealRating, u"http://login.taobao.com.example.com/x",
-         PageKind::Normal},
+        {"a host that merely begins with login: another site", kRealRating, u"http://login.taobao.com.example.com/x",
+         PageKind::Foreign},
         {"a host that merely ends with the login host", kRealRating, u"http://notlogin.taobao.com/x", PageKind::Normal},
         // The job's own page, also with markers elsewhere on it.
         {"own page", kRealRating, u"http://rate.taobao.com/user-rate-x.htm", PageKind::Normal},
@@ -137,8 +138,11 @@ TEST(PageKindName, TheCommandLinesWords) {
     EXPECT_STREQ(PageKindName(PageKind::Verification), "verification");
     EXPECT_STREQ(PageKindName(PageKind::Unrecognised), "unrecognised");
     EXPECT_STREQ(PageKindName(PageKind::ErrorStatus), "error");
-    for (const PageKind kind :
-         {PageKind::Empty, PageKind::Login, PageKind::Verification, PageKind::Unrecognised, PageKind::ErrorStatus}) {
+    EXPECT_STREQ(PageKindName(PageKind::Foreign), "foreign");
+    for (const PageKind kind : kPageKinds) {
+        if (kind == PageKind::Normal) {
+            continue;
+        }
         EXPECT_FALSE(PageKindReason(kind).empty()) << PageKindName(kind);
         EXPECT_EQ(NeedsTheUser(kind), kind == PageKind::Login || kind == PageKind::Verification);
     }

@@ -227,6 +227,13 @@ TEST(JudgeSearchPage, TakesTheDataBeforeTheScriptsWords) {
         {"its cards alone", FetchedPage(antiBot + kCards), PageKind::Normal},
         {"the script and nothing else", FetchedPage(u"<html>" + antiBot + u"</html>"), PageKind::Unrecognised},
         {"a slider shown", FetchedPage(slider), PageKind::Verification},
+        {"a result page off the marketplace",
+         [&] {
+             FetchedPage page = withAnswers(kCards, {{kSearchAddress, listed}});
+             page.address = u"http://evil.example/search?q=x";
+             return page;
+         }(),
+         PageKind::Foreign},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(JudgeSearchPage(c.page).kind, c.kind) << c.what;

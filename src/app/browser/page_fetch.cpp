@@ -20,6 +20,7 @@
 
 #include "app/browser/silent_page.h"
 #include "core/cancel.h"
+#include "net/endpoints.h"
 
 namespace tarvisk {
 
@@ -76,10 +77,14 @@ bool isBlank(const QUrl& address) {
 class CapturePage : public SilentPage {
 public:
     using Take = std::function<void(const QString&, bool ownWorld)>;
-    CapturePage(QWebEngineProfile* profile, QObject* parent, QString mark, Take take)
-        : SilentPage(profile, parent), m_mark(std::move(mark)), m_take(std::move(take)) {}
+    using Allow = std::function<bool(const QUrl&)>;
+    CapturePage(QWebEngineProfile* profile, QObject* parent, QString mark, Take take, Allow allow)
+        : SilentPage(profile, parent), m_mark(std::move(mark)), m_take(std::move(take)), m_allow(std::move(allow)) {}
 
 protected:
+    bool acceptNavigationRequest(const QUrl& url, NavigationType type, bool isMainFrame) override {
+        return !isMainFrame || m_allow(url) ? SilentPage::acceptNavigationRequest(url, type, isMainFrame) : false;
+    }
     void javaScriptConsoleMessage(JavaScriptConsoleMessageLevel level, const QString& message, int lineNumber,
                                   const QString& sourceID) override {
         // Logged by one of the fetch's scripts itself (never by a script of the page) and carrying this fetcher's
@@ -96,6 +101,7 @@ protected:
 private:
     QString m_mark;
     Take m_take;
+    Allow m_allow;
 };
 
 struct BrowserPageFetch::Waiter {
@@ -144,8 +150,9 @@ QWebEnginePage* BrowserPageFetch::page() const {
 
 void BrowserPageFetch::makePage() {
     CapturePage* old = m_page;
-    m_page = new CapturePage(m_profile, m_view, m_mark,
-                             [this](const QString& message, bool ownWorld) { takeMessage(message, ownWorld); });
+    m_page = new CapturePage(
+        m_profile, m_view, m_mark, [this](const QString& message, bool ownWorld) { takeMessage(message, ownWorld); },
+        [this](const QUrl& url) { return allowNavigation(url); });
     m_page->scripts().insert(fetchScript(kCaptureName, QStringLiteral(":/tarvisk/page_capture.js"),
                                          QWebEngineScript::MainWorld, m_mark, m_limits));
     m_page->scripts().insert(fetchScript(kSignalsName, QStringLiteral(":/tarvisk/page_signals.js"),
@@ -321,6 +328,22 @@ void BrowserPageFetch::finish(FetchedPage page) {
     }
     // Nothing of the page runs on while the job pauses: no timer, no late answer.
     m_page->setUrl(QUrl(QStringLiteral("about:blank")));
+}
+
+bool BrowserPageFetch::allowNavigation(const QUrl& url) {
+    // The page stays on the marketplace, or on the host the fetch asked: a redirect, a script or a refresh that
+    // sends it elsewhere is refused, and the fetch ends there with that address and nothing read.
+    if (isBlank(url) || url.host().compare(m_address.host(), Qt::CaseInsensitive) == 0 ||
+        endpoints::IsMarketplaceAddress(url.toString(QUrl::FullyEncoded).toStdU16String())) {
+        return true;
+    }
+    // Ended once the engine is out of its navigation.
+    QTimer::singleShot(0, this, [this, generation = m_generation, url] {
+        if (generation == m_generation && m_waiter) {
+            finish(FetchedPage({}, url.toString(QUrl::FullyEncoded).toStdU16String()));
+        }
+    });
+    return false;
 }
 
 void BrowserPageFetch::endOnAnswer() {

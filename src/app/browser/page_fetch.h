@@ -60,6 +60,9 @@ struct BrowserFetchLimits {
 /// count and the text kept are bounded (BrowserFetchLimits). Dialogs stay closed, windows the page opens are
 /// refused, certificate errors are refused unless trusted (SilentPage).
 ///
+/// The page stays on the marketplace's hosts (and the host asked): a fetch that a redirect, a script or a refresh
+/// would send elsewhere ends at once, with that address and nothing read (page_check.h: Foreign).
+///
 /// A fetch ends as soon as the answer its reader needs has come (AnswerCheck), with one read of the rendered page;
 /// without such an answer, once the page has settled. After a fetch the page is left blank, so that nothing of it
 /// runs (or answers) while the job pauses.
@@ -107,6 +110,8 @@ private:
     void takeMessage(const QString& message, bool ownWorld);
     /// Ends the fetch when the reader's answer has come and no data request is under way.
     void endOnAnswer();
+    /// Whether the page may go to `url` (its main frame).
+    bool allowNavigation(const QUrl& url);
     void takeAnswer(const QString& address, const QString& text);
     void makePage();
     void noteActivity() { m_quietSince.restart(); }

@@ -323,6 +323,10 @@ SearchPageRead ReadSearchPage(const FetchedPage& page) {
 }
 
 SearchPageRead JudgeSearchPage(const FetchedPage& page) {
+    // A page off the marketplace is no result page, whatever answers it gives.
+    if (OffMarketplace(page)) {
+        return {SearchReader::None, PageKind::Foreign, {}, {}};
+    }
     SearchPageRead read = ReadSearchPage(page);
     // The data decides: a listing of the endpoint is a result page, whatever words the page's scripts hold.
     if (read.reader == SearchReader::Answer && read.kind == PageKind::Normal) {

@@ -212,6 +212,12 @@ ShopPageRead ReadShopPage(const FetchedPage& page) {
 }
 
 ShopPageRead JudgeShopPage(const FetchedPage& page) {
+    // A page off the marketplace is no shop page, whatever answers it gives.
+    if (OffMarketplace(page)) {
+        ShopPageRead foreign;
+        foreign.kind = PageKind::Foreign;
+        return foreign;
+    }
     ShopPageRead read = ReadShopPage(page);
     // The data decides: a list of the shop's endpoints is a shop page, whatever words the page's scripts hold.
     if (read.reader != ShopReader::Listing && read.reader != ShopReader::None && read.kind == PageKind::Normal) {
