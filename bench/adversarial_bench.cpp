@@ -5,6 +5,9 @@
 //
 // Every iteration parses a page that differs in its last characters, so that the per-thread scan
 // cache never answers and each run is a full scan.
+//
+// Today's readers also meet the shapes that once took them quadratic time, at 1×, 10× and 100× the size they came
+// at: their time must grow as the input does.
 
 #include <functional>
 #include <string>
@@ -12,9 +15,12 @@
 
 #include <benchmark/benchmark.h>
 
-#include "jobs/reputation/reputation.h"
+#include "jobs/page_check.h"
 #include "jobs/ranking/ranking_search.h"
+#include "jobs/ranking/today_search_page.h"
+#include "jobs/reputation/reputation.h"
 #include "jobs/shop/shop_crawl.h"
+#include "jobs/shop/today_shop_page.h"
 #include "text/regex.h"
 
 namespace {
@@ -97,6 +103,57 @@ std::vector<Case> Cases() {
     };
 }
 
+/// A shape that once took a reader quadratic time, built at `times` the size an audit sent it.
+struct Scaled {
+    const char* name;
+    std::function<std::u16string(int times)> page;
+    Parser parse;
+};
+
+std::u16string Times(const std::u16string& piece, std::size_t count) {
+    std::u16string text;
+    text.reserve(piece.size() * count);
+    for (std::size_t i = 0; i < count; ++i)
+        text += piece;
+    return text;
+}
+
+std::vector<Scaled> ScaledCases() {
+    return {
+        // A drawn card whose title attribute is 40 K of "<" (each once the start of a tag name as long as the rest).
+        {"cards/a title attribute of '<'",
+         [](int times) {
+             return u"<a href=\"//item.taobao.com/item.htm?id=123456789012\"><b title=\"" +
+                    std::u16string(40000 * static_cast<std::size_t>(times), u'<') + u"\">x</b></a>";
+         },
+         [](const std::u16string& page) { return tarvisk::ReadRenderedSearchPage(page).size(); }},
+        // The list endpoint's answer of 60 000 start tags whose class is no pager.
+        {"shop list/start tags named like the pager",
+         [](int times) { return u"jsonp1(\"" + Times(u"<xpagination", 60000 * times) + u">\")"; },
+         [](const std::u16string& page) {
+             const auto list = tarvisk::ReadShopListAnswer(page);
+             return list ? list->items.size() + list->linkedPages.size() : 0;
+         }},
+        // One form tag with 100 000 action attributes, none to the login page.
+        {"classifier/a form of many actions",
+         [](int times) { return u"<form " + Times(u"action=", 100000 * times) + u">"; },
+         [](const std::u16string& page) {
+             return static_cast<std::size_t>(tarvisk::ClassifyPage(tarvisk::FetchedPage(page), tarvisk::kRankingTexts));
+         }},
+    };
+}
+
+void ParseScaledPage(benchmark::State& state, const Scaled& c) {
+    const std::u16string page = c.page(static_cast<int>(state.range(0)));
+    std::size_t found = 0;
+    for (auto _ : state) {
+        found = c.parse(page);
+        benchmark::DoNotOptimize(found);
+    }
+    state.counters["found"] = static_cast<double>(found);
+    state.counters["MB"] = static_cast<double>(page.size() * 2) / 1e6;
+}
+
 void ParseAdversarialPage(benchmark::State& state, const Case& c) {
     // The page ends with eight CJK characters that no pattern mentions, spelling the iteration's number.
     constexpr std::size_t kStamp = 8;
@@ -120,6 +177,16 @@ int main(int argc, char** argv) {
     static const std::vector<Case> cases = Cases();
     for (const Case& c : cases) {
         benchmark::RegisterBenchmark(c.name, [&c](benchmark::State& state) { ParseAdversarialPage(state, c); })
+            ->Unit(benchmark::kMillisecond)
+            ->MinTime(0.2);
+    }
+    static const std::vector<Scaled> scaled = ScaledCases();
+    for (const Scaled& c : scaled) {
+        // 1×, 10× and 100× the audit's size: the time must grow as the input does, not as its square.
+        benchmark::RegisterBenchmark(c.name, [&c](benchmark::State& state) { ParseScaledPage(state, c); })
+            ->Arg(1)
+            ->Arg(10)
+            ->Arg(100)
             ->Unit(benchmark::kMillisecond)
             ->MinTime(0.2);
     }

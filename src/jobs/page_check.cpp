@@ -30,7 +30,22 @@ bool addressMarked(const PageMarker& marker, const std::u16string& host, const s
         return path.find(LowerAscii(std::u16string(marker.marker))) != std::u16string::npos;
     case MarkerPlace::Markup:
     case MarkerPlace::ShownText:
+    case MarkerPlace::FormAction:
+    case MarkerPlace::InputName:
         break;
+    }
+    return false;
+}
+
+/// True when a tag named `name` in `markup` has the attribute `attribute` as `wanted` says. Each tag is read once,
+/// from where the one before it ended.
+template <typename Wanted>
+bool tagWith(std::u16string_view markup, std::u16string_view name, std::u16string_view attribute, Wanted wanted) {
+    for (HtmlTag tag = FindHtmlTag(markup, name); tag.found();
+         tag = FindHtmlTag(markup, name, tag.offset + tag.text.size())) {
+        if (const std::optional<std::u16string> value = HtmlAttribute(tag.text, attribute); value && wanted(*value)) {
+            return true;
+        }
     }
     return false;
 }
@@ -49,6 +64,13 @@ public:
                 m_shown = HtmlText(markup());
             }
             return !RegexMatches(*m_shown, std::u16string(marker.marker), 1).empty();
+        case MarkerPlace::FormAction:
+            return tagWith(markup(), u"form", u"action", [&marker](const std::u16string& action) {
+                return LowerAscii(action).find(LowerAscii(std::u16string(marker.marker))) != std::u16string::npos;
+            });
+        case MarkerPlace::InputName:
+            return tagWith(markup(), u"input", u"name",
+                           [&marker](const std::u16string& name) { return name == marker.marker; });
         case MarkerPlace::Host:
         case MarkerPlace::Path:
             break;
@@ -129,7 +151,8 @@ FetchedPage DirectPageFetch(const std::u16string& url) {
 }
 
 bool OffMarketplace(const FetchedPage& page) {
-    return !page.address.empty() && !endpoints::IsMarketplaceAddress(page.address);
+    // The host as the address rules read it.
+    return !page.address.empty() && !endpoints::IsMarketplaceHost(AddressHost(page.address));
 }
 
 PageKind ClassifyPage(const FetchedPage& page, OwnTexts ownTexts) {

@@ -81,6 +81,10 @@ enum class MarkerPlace {
     /// its anti-bot script, whose source names sliders and verification.
     Markup,
     ShownText, ///< the pattern matches the text the page shows (HtmlText)
+    /// A form the page draws posts to an address that contains the marker (letter case aside).
+    FormAction,
+    /// An input field the page draws is named the marker.
+    InputName,
 };
 
 /// One sign that a page is a login or verification page rather than the page asked for.
@@ -103,9 +107,10 @@ inline constexpr PageMarker kPageMarkers[] = {
     {PageKind::Verification, MarkerPlace::Path, u"_____tmd_____"},
     {PageKind::Verification, MarkerPlace::Path, u"/punish"},
     // The login form: it posts to login.jhtml and names its account field TPL_username, loginId or fm-login-id.
-    {PageKind::Login, MarkerPlace::Markup, u"<form\\b[^>]*\\baction\\s*=\\s*[\"']?[^\"'\\s>]*login\\.jhtml"},
-    {PageKind::Login, MarkerPlace::Markup,
-     u"<input\\b[^>]*\\bname\\s*=\\s*[\"']?(TPL_username|loginId|fm-login-id)[\"'\\s/>]"},
+    {PageKind::Login, MarkerPlace::FormAction, u"login.jhtml"},
+    {PageKind::Login, MarkerPlace::InputName, u"TPL_username"},
+    {PageKind::Login, MarkerPlace::InputName, u"loginId"},
+    {PageKind::Login, MarkerPlace::InputName, u"fm-login-id"},
     // The slider and the deny pages.
     // The slider's handle, and the words of the slider and the deny pages.
     {PageKind::Verification, MarkerPlace::Markup, u"nc_1_n1z"},

@@ -205,6 +205,17 @@ HtmlTag FindHtmlTag(std::u16string_view html, std::u16string_view name, std::siz
     return {};
 }
 
+HtmlTag NextHtmlTag(std::u16string_view html, std::size_t from) {
+    for (std::size_t open = html.find(u'<', from); open != std::u16string_view::npos;
+         open = html.find(u'<', open + 1)) {
+        const char16_t first = open + 1 < html.size() ? html[open + 1] : u'\0';
+        if ((first >= u'a' && first <= u'z') || (first >= u'A' && first <= u'Z')) {
+            return {open, html.substr(open, tagEnd(html, open) - open)};
+        }
+    }
+    return {};
+}
+
 std::optional<std::u16string> HtmlAttribute(std::u16string_view tag, std::u16string_view name) {
     std::size_t i = 1 + tagName(tag).size();
     while (i < tag.size()) {

@@ -37,6 +37,10 @@ struct HtmlTag {
 /// never u"<dlx>" or u"</dl>". Not found when there is none.
 HtmlTag FindHtmlTag(std::u16string_view html, std::u16string_view name, std::size_t from = 0);
 
+/// The first start tag of any name (a "<" and a letter) at or after `from`. Reading a page tag by tag from where
+/// the one before ended reads each character once, whatever the tags' attributes hold.
+HtmlTag NextHtmlTag(std::u16string_view html, std::size_t from = 0);
+
 /// The value of the attribute `name` (letter case aside) of a start tag, its references read; none
 /// when the tag has no such attribute. Quoted with either quote or not at all; a bare attribute
 /// (u"<input disabled>") has the empty value.

@@ -143,6 +143,16 @@ TEST(RenderedSearchPage, ListsEachCardOnceInPageOrder) {
     };
     EXPECT_EQ(ReadRenderedSearchPage(kCards), expected);
     EXPECT_TRUE(ReadRenderedSearchPage(u"<a href=\"//item.taobao.com/item.htm?id=1\"><a href=x>").size() == 1);
+    // Links the page never draws are no results.
+    for (const char16_t* undrawn : {u"<script>var tpl='<a href=\"//item.taobao.com/item.htm?id=1\">';</script>",
+                                    u"<!-- <a href=\"//item.taobao.com/item.htm?id=1\">x</a> -->",
+                                    u"<template><a href=\"//item.taobao.com/item.htm?id=1\">x</a></template>"}) {
+        EXPECT_TRUE(ReadRenderedSearchPage(undrawn).empty()) << ToUtf8(undrawn);
+    }
+    // A title attribute full of "<" starts no tag.
+    const std::u16string odd =
+        u"<a href=\"//item.taobao.com/item.htm?id=1\"><b title=\"<<<x\"><i class=title>t</i></a>";
+    EXPECT_EQ(ReadRenderedSearchPage(odd).front().item.title, u"t");
 }
 
 TEST(SearchPageReaders, AreChosenByWhatThePageHolds) {

@@ -99,14 +99,9 @@ const nlohmann::json& itemsArray(const nlohmann::json& answer) {
 /// The text of the first element inside a card whose class names a title ("Title--title--x", "title"); the
 /// card's whole text when it has none, or when that element is empty.
 std::u16string cardTitle(std::u16string_view card) {
-    for (std::size_t open = card.find(u'<'); open != std::u16string_view::npos; open = card.find(u'<', open + 1)) {
-        const std::size_t nameEnd = card.find_first_of(u" \t\r\n/>", open + 1);
-        if (nameEnd == std::u16string_view::npos || nameEnd == open + 1) {
-            continue;
-        }
-        const HtmlTag tag = FindHtmlTag(card, card.substr(open + 1, nameEnd - open - 1), open);
+    for (HtmlTag tag = NextHtmlTag(card); tag.found(); tag = NextHtmlTag(card, tag.offset + tag.text.size())) {
         const std::optional<std::u16string> classes = HtmlAttribute(tag.text, u"class");
-        if (tag.offset == open && classes && LowerAscii(*classes).find(u"title") != std::u16string::npos) {
+        if (classes && LowerAscii(*classes).find(u"title") != std::u16string::npos) {
             std::u16string title = HtmlText(HtmlElementContent(card, tag));
             return title.empty() ? HtmlText(card) : title;
         }
@@ -236,7 +231,10 @@ std::optional<TodaySearchAnswer> ReadTodaySearchAnswer(std::u16string_view answe
     return result;
 }
 
-std::vector<TodaySearchItem> ReadRenderedSearchPage(std::u16string_view html) {
+std::vector<TodaySearchItem> ReadRenderedSearchPage(std::u16string_view page) {
+    // Only what the page draws: a link in a script's template, a comment or a <template> is no result.
+    const std::u16string drawn = DrawnMarkup(page);
+    const std::u16string_view html = drawn;
     std::vector<TodaySearchItem> items;
     std::unordered_map<std::u16string, std::size_t> placeOf;
     std::size_t closeAt = 0; // the next "</a" at or after the link under way, found once for all links before it

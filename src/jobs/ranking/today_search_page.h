@@ -53,9 +53,10 @@ struct TodaySearchAnswer {
 /// or a success without an items array).
 std::optional<TodaySearchAnswer> ReadTodaySearchAnswer(std::u16string_view answer);
 
-/// The results the rendered page shows: its links to item pages (item.taobao.com and detail.tmall.com), one
-/// item per id in page order, each with the text of its card's title element (else the link's text), its first
-/// picture and the sales count the card shows. Prices, shops and paid placements are not read from cards.
+/// The results the rendered page shows: its drawn links to item pages (item.taobao.com and detail.tmall.com; none
+/// in scripts, comments or templates), one item per id in page order, each with the text of its card's title element
+/// (else the link's text), its first picture and the sales count the card shows. Prices, shops and paid placements are
+/// not read from cards.
 std::vector<TodaySearchItem> ReadRenderedSearchPage(std::u16string_view html);
 
 /// Which reader read a search page.

@@ -191,7 +191,8 @@ ShopPageRead ReadShopPage(const FetchedPage& page) {
     if (best) {
         // A gateway that says nothing of its pages leaves them to the rendered page's links.
         if (!best->hasNext) {
-            const TodayShopList rendered = ReadShopListHtml(page.text);
+            // Only the links the page draws.
+            const TodayShopList rendered = ReadShopListHtml(DrawnMarkup(page.text));
             best->nextPage = rendered.nextPage;
             best->nextAddress = rendered.nextAddress;
             best->linkedPages = rendered.linkedPages;
