@@ -2,6 +2,8 @@
 // the same core as the desktop program. Global options choose where the marketplace is reached.
 // The desktop program's windowless mode takes the same command line (cli_app.h).
 
+#include <algorithm>
+#include <cctype>
 #include <charconv>
 #include <chrono>
 #include <cstdio>
@@ -32,11 +34,26 @@ using tarvisk::cli::kUsageError;
 /// Exit status when the program cannot start its work (the demo marketplace did not let it in).
 constexpr int kStartFailure = 1;
 
-/// "HOST:PORT" with a port from 1 to 65535.
+/// A host the routing rules of both request routines take as it is: a name of letters, digits, dots and dashes
+/// (an IPv4 address among them), or an IPv6 address in brackets. Anything else could end a browser's rule early.
+bool plainHost(std::string_view host) {
+    const auto made = [](std::string_view text, auto allowed) {
+        return !text.empty() &&
+               std::ranges::all_of(text, [&allowed](char c) { return allowed(static_cast<unsigned char>(c)); });
+    };
+    if (host.size() > 2 && host.front() == '[' && host.back() == ']') {
+        return made(host.substr(1, host.size() - 2),
+                    [](unsigned char c) { return std::isxdigit(c) || c == ':' || c == '.'; });
+    }
+    return made(host, [](unsigned char c) { return std::isalnum(c) || c == '.' || c == '-'; }) && host.size() <= 253 &&
+           host.front() != '-' && host.front() != '.';
+}
+
+/// "HOST:PORT" with a plain host (plainHost) and a port from 1 to 65535.
 std::string checkHostPort(const std::string& value) {
     const std::size_t colon = value.rfind(':');
     const std::string error = "应为 HOST:PORT（主机:端口），而不是“" + value + "”";
-    if (colon == std::string::npos || colon == 0 || value.find_first_of(" \t/") != std::string::npos) {
+    if (colon == std::string::npos || !plainHost(std::string_view(value).substr(0, colon))) {
         return error;
     }
     const std::string port = value.substr(colon + 1);

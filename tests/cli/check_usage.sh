@@ -29,6 +29,9 @@ usage "date with letters" "日期" check --date 2014-1a-01 someone
 usage "route without port" "HOST:PORT" --route 127.0.0.1 check someone
 usage "route with bad port" "HOST:PORT" --route 127.0.0.1:70000 check someone
 usage "route with port 0" "HOST:PORT" --route 127.0.0.1:0 check someone
+for route in '127.0.0.1"--x=1:18431' '127.0.0.1,MAP * evil:80' 'host name:80' '-x:80' '[::1:80' '[::g]:80'; do
+    usage "route $route" "HOST:PORT" --route "$route" check someone
+done
 usage "route and demo" "--demo 不能同时使用" --route 127.0.0.1:8080 --demo check someone
 usage "missing cookies file" "无法读取cookie 文件" --cookies "$work/missing.txt" check someone
 usage "folder as cookies file" "无法读取cookie 文件" --cookies "$work/folder" check someone
