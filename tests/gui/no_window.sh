@@ -65,6 +65,15 @@ grep -q "没有窗口时无法通过验证：请在 tarvisk 的窗口中查询" 
 [ $? -eq 4 ] || fail "--fetch direct at a slider: $(cat "$work/err")"
 grep -q "程序自己的请求通不过验证：请改用 --fetch browser" "$work/err" || fail "--fetch direct at a slider: $(cat "$work/err")"
 
+# As root with the browser's sandbox on, the browser cannot start: the message says what to do.
+if [ "$(id -u)" -eq 0 ]; then
+    env -u QTWEBENGINE_DISABLE_SANDBOX QTWEBENGINE_CHROMIUM_FLAGS=--disable-gpu "$program" --no-window --demo \
+        shop demoshop1.taobao.com >/dev/null 2>"$work/err"
+    [ $? -eq 1 ] || fail "root with the sandbox: exit status, $(cat "$work/err")"
+    grep -q "请以普通用户运行，或先设置环境变量 QTWEBENGINE_DISABLE_SANDBOX=1" "$work/err" ||
+        fail "root with the sandbox: $(cat "$work/err")"
+fi
+
 start_demo_server
 same "through --route" 0 --route "$route" shop demoshop3.taobao.com
 

@@ -6,6 +6,10 @@
 #include <QStandardPaths>
 #include <QWebEngineProfile>
 
+#ifndef _WIN32
+#include <unistd.h>
+#endif
+
 #include "app/browser/cookie_bridge.h"
 
 namespace tarvisk {
@@ -64,6 +68,18 @@ QWebEngineProfile* BrowserProfile() {
 
 void UseOffTheRecordProfile(bool offTheRecord) {
     state().offTheRecord = offTheRecord;
+}
+
+std::optional<QString> BrowserStartProblem() {
+#ifndef _WIN32
+    const bool sandboxOff = qEnvironmentVariableIsSet("QTWEBENGINE_DISABLE_SANDBOX") ||
+                            qEnvironmentVariable("QTWEBENGINE_CHROMIUM_FLAGS").contains(QLatin1String("--no-sandbox"));
+    if (geteuid() == 0 && !sandboxOff) {
+        return QStringLiteral("以 root 身份运行时，浏览器的沙盒不许它启动：请以普通用户运行，或先设置环境变量 "
+                              "QTWEBENGINE_DISABLE_SANDBOX=1 再运行");
+    }
+#endif
+    return std::nullopt;
 }
 
 } // namespace tarvisk

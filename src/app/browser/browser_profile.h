@@ -1,5 +1,7 @@
 #pragma once
 
+#include <optional>
+
 #include <QString>
 
 class QWebEngineProfile;
@@ -18,5 +20,10 @@ QString BrowserProfileFolder();
 /// Chooses an off-the-record profile (demo mode, tests). Takes effect when called before the first
 /// BrowserProfile().
 void UseOffTheRecordProfile(bool offTheRecord);
+
+/// What keeps the browser from starting here, said so that the user knows what to do: run as root, the engine's
+/// sandbox refuses to start unless it is turned off (QTWEBENGINE_DISABLE_SANDBOX, or --no-sandbox in
+/// QTWEBENGINE_CHROMIUM_FLAGS). None when nothing does.
+std::optional<QString> BrowserStartProblem();
 
 } // namespace tarvisk

@@ -64,6 +64,10 @@ void printSeriousOnly(QtMsgType type, const QMessageLogContext&, const QString& 
 int runWithBrowser(const QString& caption, char* program, const Choices& choices, cli::GlobalOptions& global,
                    const cli::CommandRunner& command) {
     const bool demo = choices.demo->count() > 0;
+    if (const std::optional<QString> problem = BrowserStartProblem()) {
+        std::cerr << caption.toLower().toStdString() << "：" << problem->toStdString() << "\n";
+        return cli::kFailure;
+    }
     // The browser goes where the requests go, and trusts what they trust; its flags are read once, before the
     // application exists. No window is ever shown.
     if (!endpoints::Route().empty()) {

@@ -171,6 +171,10 @@ int RunProgram(int argc, char** argv, const QString& caption) {
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     Application app(argc, argv);
     SetUpApplication(app, caption);
+    if (const std::optional<QString> problem = BrowserStartProblem()) {
+        ShowMessageBox(nullptr, *problem + QStringLiteral("。"));
+        return 1;
+    }
     UseOffTheRecordProfile(demo);
     // The demo's profile keeps nothing on disk; the user's own is this program's alone while it runs.
     std::optional<ProfileLock> lock;
