@@ -4,6 +4,7 @@
 #include <set>
 
 #include "text/encoding.h"
+#include "text/text_ops.h"
 
 namespace tarvisk {
 
@@ -208,10 +209,12 @@ private:
 } // namespace
 
 CsvRecordWriter& CsvRecordWriter::text(std::u16string_view value) {
-    if (needsGuard(value)) {
-        append(quoted("'" + ToUtf8(std::u16string(value))));
+    // No escape, bell or NUL of a page reaches the file (a terminal or a spreadsheet that shows it).
+    const std::u16string safe = ReplaceControlCharacters(value);
+    if (needsGuard(safe)) {
+        append(quoted("'" + ToUtf8(safe)));
     } else {
-        append(quoted(ToUtf8(std::u16string(value))));
+        append(quoted(ToUtf8(safe)));
     }
     return *this;
 }

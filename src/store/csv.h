@@ -22,8 +22,8 @@ namespace tarvisk {
 /// Cells of one record as written.
 class CsvRecordWriter {
 public:
-    /// A text cell: guarded when a spreadsheet would take it for a formula, quoted when it holds a comma, a
-    /// quote or a line break.
+    /// A text cell: its control characters replaced (ReplaceControlCharacters: tabs and line breaks stay), guarded
+    /// when a spreadsheet would take it for a formula, quoted when it holds a comma, a quote or a line break.
     CsvRecordWriter& text(std::u16string_view value);
     /// An id cell: all digits gives ="digits"; anything else is written as text.
     CsvRecordWriter& id(std::u16string_view value);

@@ -136,7 +136,10 @@ std::u16string ReplaceControlCharacters(std::u16string_view text) {
     std::u16string safe(text);
     for (std::size_t i = 0; i < safe.size(); ++i) {
         const char16_t c = safe[i];
-        const bool control = c < 0x20 || (c >= 0x7F && c <= 0x9F);
+        // The bidirectional controls reorder what follows them: "exe.gpj" shown as "jpg.exe".
+        const bool bidi =
+            c == 0x061C || c == 0x200E || c == 0x200F || (c >= 0x202A && c <= 0x202E) || (c >= 0x2066 && c <= 0x2069);
+        const bool control = c < 0x20 || (c >= 0x7F && c <= 0x9F) || bidi;
         const bool layout = c == u'\t' || c == u'\n' || (c == u'\r' && i + 1 < safe.size() && safe[i + 1] == u'\n');
         if (control && !layout)
             safe[i] = u'\uFFFD';

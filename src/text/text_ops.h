@@ -38,8 +38,9 @@ std::string_view TrimBlanks(std::string_view text, std::string_view blanks = " "
 
 /// `text` safe to print on a terminal: every C0 control character (U+0000 to U+001F), DEL and C1 control
 /// character (U+0080 to U+009F) becomes U+FFFD, except the tab, the line feed, and a carriage return
-/// directly before a line feed, which only lay out lines. A page's text can then never send an escape
-/// sequence (a colour, a cursor move, a clipboard write) to the terminal that shows it.
+/// directly before a line feed, which only lay out lines; so does every bidirectional control (U+061C, U+200E,
+/// U+200F, U+202A to U+202E, U+2066 to U+2069). A page's text can then never send an escape sequence (a colour, a
+/// cursor move, a clipboard write) to the terminal that shows it, nor turn around what the terminal shows.
 std::u16string ReplaceControlCharacters(std::u16string_view text);
 
 /// The lines of a pasted or read list (account names, keywords), one entry a line: each trimmed of spaces, tabs and

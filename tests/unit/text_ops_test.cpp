@@ -40,6 +40,7 @@ TEST(ReplaceControlCharacters, LeavesNoEscapeForATerminal) {
         {"tabs and line breaks lay out lines", u"1\tA\r\n2\tB\n", u"1\tA\r\n2\tB\n"},
         {"a carriage return alone overwrites the line", u"12345 real\rfake", u"12345 real\uFFFDfake"},
         {"a carriage return at the end", u"a\r", u"a\uFFFD"},
+        {"bidirectional controls", u"a\u202Egpj.exe\u2066b\u200F\u061C", u"a\uFFFDgpj.exe\uFFFDb\uFFFD\uFFFD"},
         {"empty text", u"", u""},
     };
     for (const auto& c : cases) {
