@@ -84,13 +84,16 @@ int runWithBrowser(const QString& caption, char* program, const Choices& choices
     char* qtArgv[] = {program, nullptr};
     QApplication app(qtArgc, qtArgv);
     NameApplication(app, caption);
-    UseOffTheRecordProfile(demo);
+    // A run routed elsewhere, or trusting a certificate of its own, gets a throwaway profile as a demo run does: the
+    // saved login never goes to the routed server, and nothing that server sets is kept.
+    const bool throwaway = demo || !endpoints::Route().empty() || !endpoints::TrustedCertificate().empty();
+    UseOffTheRecordProfile(throwaway);
     // Ctrl+C while the browser starts cancels the command as it would later: the profile is let go and the exit
     // status says so.
     const cli::InterruptScope interrupt;
-    // A demo run keeps nothing on disk: no profile to share.
+    // A throwaway profile keeps nothing on disk: no profile to share.
     std::optional<ProfileLock> lock;
-    if (!demo && !lock.emplace().held()) {
+    if (!throwaway && !lock.emplace().held()) {
         std::cerr << caption.toLower().toStdString() << "：" << lock->busyText().toStdString()
                   << "，请等它结束后再运行 (the browser profile is in use by another program)\n";
         return cli::kFailure;
