@@ -1,5 +1,4 @@
-#include <memory>
-
+#include <functional>
 #include <memory>
 
 #include <QApplication>
@@ -7,15 +6,18 @@
 #include <QFileInfo>
 #include <QNetworkCookie>
 #include <QSignalSpy>
-#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QWebEngineCookieStore>
 #include <QWebEnginePage>
-#include <QWebEnginePage>
 #include <QWebEngineProfile>
 
+#include <sys/stat.h>
+
+#include <QSysInfo>
+
 #include "app/browser/browser_profile.h"
+#include "app/browser/profile_lock.h"
 #include "net/browser_cookies.h"
 
 using namespace tarvisk;
@@ -51,6 +53,52 @@ private slots:
         QCOMPARE(folder.permissions() & (QFile::ReadGroup | QFile::WriteGroup | QFile::ExeGroup | QFile::ReadOther |
                                          QFile::WriteOther | QFile::ExeOther),
                  QFile::Permissions());
+    }
+
+    // Whatever stands at the lock's path, the program is never locked out for good, nor kept waiting; what it
+    // leaves alone, it names.
+    void oddLockFilesNeverLockTheProgramOutForGood() {
+        const QString path = BrowserProfileFolder() + QStringLiteral(".lock");
+        const auto write = [&path](const QByteArray& bytes) {
+            QFile file(path);
+            QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+            file.write(bytes);
+        };
+        const QByteArray here = QSysInfo::machineHostName().toUtf8();
+        const QByteArray live = QByteArray::number(QCoreApplication::applicationPid());
+        const struct {
+            const char* what;
+            std::function<void()> make;
+            bool held;
+            QString said;
+        } cases[] = {
+            {"an empty lock", [&] { write({}); }, true, {}},
+            {"no process id in it", [&] { write("x\ny\n"); }, true, {}},
+            {"written before this computer last started",
+             [&] { write(live + "\ntarvisk\n" + here + "\nmachine\nanother-boot\n"); },
+             true,
+             {}},
+            {"written on another computer", [&] { write(live + "\ntarvisk\nfar-away\nmachine\nboot\n"); }, false,
+             QStringLiteral("另一台电脑（far-away）")},
+            {"a folder", [&] { QVERIFY(QDir().mkpath(path)); }, false, QStringLiteral("不是普通文件")},
+            {"a link", [&] { QVERIFY(QFile::link(dataHome->filePath("nowhere"), path)); }, false,
+             QStringLiteral("不是普通文件")},
+            {"a pipe", [&] { QCOMPARE(mkfifo(path.toLocal8Bit().constData(), 0600), 0); }, false,
+             QStringLiteral("不是普通文件")},
+        };
+        for (const auto& c : cases) {
+            c.make();
+            {
+                const ProfileLock lock;
+                QVERIFY2(lock.held() == c.held, c.what);
+                if (!c.held) {
+                    const QString text = lock.refusalText(QStringLiteral("运行"));
+                    QVERIFY2(text.contains(c.said) && text.contains(path), qPrintable(text));
+                }
+            }
+            QDir().rmdir(path);
+            QFile::remove(path);
+        }
     }
 
     void aLoginSurvivesARestartOfTheBrowser() {

@@ -94,8 +94,8 @@ int runWithBrowser(const QString& caption, char* program, const Choices& choices
     // A throwaway profile keeps nothing on disk: no profile to share.
     std::optional<ProfileLock> lock;
     if (!throwaway && !lock.emplace().held()) {
-        std::cerr << caption.toLower().toStdString() << "：" << lock->busyText().toStdString()
-                  << "，请等它结束后再运行 (the browser profile is in use by another program)\n";
+        std::cerr << caption.toLower().toStdString() << "：" << lock->refusalText(QStringLiteral("运行")).toStdString()
+                  << " (the browser profile cannot be used)\n";
         return cli::kFailure;
     }
 

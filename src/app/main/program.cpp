@@ -179,7 +179,7 @@ int RunProgram(int argc, char** argv, const QString& caption) {
     // The demo's profile keeps nothing on disk; the user's own is this program's alone while it runs.
     std::optional<ProfileLock> lock;
     if (!demo && !lock.emplace().held()) {
-        ShowMessageBox(nullptr, lock->busyText() + QStringLiteral("，请等它结束后再打开。"));
+        ShowMessageBox(nullptr, lock->refusalText(QStringLiteral("打开")) + QStringLiteral("。"));
         return 1;
     }
     try {
