@@ -105,6 +105,13 @@ TEST(TodaySearchAnswer, ReadsEveryFormOfTheAnswer) {
          TodaySearchAnswer{PageKind::Unrecognised, {}, {}}},
         {"only cards", answer(kSuccess, u"{\"itemsArray\":[{\"customCardType\":\"live\"}]}"),
          TodaySearchAnswer{PageKind::Normal, {}, {}}},
+        {"a title cut in an emoji",
+         answer(kSuccess, u"{\"itemsArray\":[{\"nid\":\"1\",\"title\":\"表情截断 \\ud83d\"},"
+                          u"{\"nid\":\"2\",\"title\":\"\\udc00\\ud83d\\ude00 \\\\ud83d\"}]}"),
+         TodaySearchAnswer{PageKind::Normal,
+                           {},
+                           {{{u"1", {}, u"表情截断 \uFFFD", {}}, {}, {}, {}, false},
+                            {{u"2", {}, u"\uFFFD😀 \\ud83d", {}}, {}, {}, {}, false}}}},
         {"no status", u"mtopjsonp1({\"data\":{\"itemsArray\":[]}})", std::nullopt},
         {"broken JSON", u"mtopjsonp1({\"ret\":[\"SUCCESS\"],)", std::nullopt},
         {"a page", u"<html><body>搜索</body></html>", std::nullopt},
@@ -149,6 +156,13 @@ TEST(RenderedSearchPage, ListsEachCardOnceInPageOrder) {
                                     u"<template><a href=\"//item.taobao.com/item.htm?id=1\">x</a></template>"}) {
         EXPECT_TRUE(ReadRenderedSearchPage(undrawn).empty()) << ToUtf8(undrawn);
     }
+    // Paid placements carry the label alone; a title that holds the word is no label.
+    const std::vector<TodaySearchItem> labelled = ReadRenderedSearchPage(
+        u"<a href=\"//item.taobao.com/item.htm?id=1\"><div class=title>a</div><span class=\"ad--x1\"> 广告 </span></a>"
+        u"<a href=\"//item.taobao.com/item.htm?id=2\"><div class=title>广告牌 户外</div></a>");
+    ASSERT_EQ(labelled.size(), 2u);
+    EXPECT_TRUE(labelled[0].paid);
+    EXPECT_FALSE(labelled[1].paid);
     // A title attribute full of "<" starts no tag.
     const std::u16string odd =
         u"<a href=\"//item.taobao.com/item.htm?id=1\"><b title=\"<<<x\"><i class=title>t</i></a>";

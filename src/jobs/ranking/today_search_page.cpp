@@ -18,6 +18,9 @@ namespace tarvisk {
 
 namespace {
 
+// The label a paid placement's card carries.
+constexpr std::u16string_view kPaidLabel = u"广告";
+
 // An item page address on the marketplace's item hosts, up to its id: //item.taobao.com/item.htm?id=1,
 // https://detail.tmall.com/item.htm?spm=a.b&id=2.
 constexpr char16_t kItemAddressPattern[] =
@@ -122,20 +125,42 @@ std::u16string cardPicture(std::u16string_view card) {
     return withScheme(source);
 }
 
-/// The sales count a card shows, read from one piece of text between tags: a price in the element before it must
-/// not run into its digits.
-std::u16string cardSales(std::u16string_view card) {
+/// Gives `take` each piece of text between a card's tags, references read, in order, until it says it has what it
+/// wants.
+template <typename Take> void textPieces(std::u16string_view card, Take take) {
     for (std::size_t start = 0; start < card.size();) {
         const std::size_t open = std::min(card.find(u'<', start), card.size());
-        const std::vector<RegexHit> sales =
-            RegexMatches(DecodeHtmlText(card.substr(start, open - start)), kCardSalesPattern, 1);
-        if (!sales.empty()) {
-            return SalesCount(sales.front().value);
+        if (take(DecodeHtmlText(card.substr(start, open - start)))) {
+            return;
         }
         const std::size_t close = card.find(u'>', open);
         start = close == std::u16string_view::npos ? card.size() : close + 1;
     }
-    return {};
+}
+
+/// The sales count a card shows, read from one piece of text between tags: a price in the element before it must
+/// not run into its digits.
+std::u16string cardSales(std::u16string_view card) {
+    std::u16string count;
+    textPieces(card, [&count](const std::u16string& piece) {
+        const std::vector<RegexHit> sales = RegexMatches(piece, kCardSalesPattern, 1);
+        if (!sales.empty()) {
+            count = SalesCount(sales.front().value);
+        }
+        return !sales.empty();
+    });
+    return count;
+}
+
+/// True for a card of a paid placement: one piece of its text is the label 广告 alone (a title that holds the word
+/// is no label).
+bool cardPaid(std::u16string_view card) {
+    bool paid = false;
+    textPieces(card, [&paid](const std::u16string& piece) {
+        paid = TrimBlanks(piece, u" \t\r\n\u00A0") == kPaidLabel;
+        return paid;
+    });
+    return paid;
 }
 
 /// How much a refusal weighs when several answers refused: a verification says most, then a login.
@@ -264,6 +289,8 @@ std::vector<TodaySearchItem> ReadRenderedSearchPage(std::u16string_view page) {
             if (item.sales.empty()) {
                 item.sales = cardSales(card);
             }
+            TodaySearchItem& listed = items[place->second];
+            listed.paid = listed.paid || cardPaid(card);
         }
         link = next;
     }

@@ -55,8 +55,8 @@ std::optional<TodaySearchAnswer> ReadTodaySearchAnswer(std::u16string_view answe
 
 /// The results the rendered page shows: its drawn links to item pages (item.taobao.com and detail.tmall.com; none
 /// in scripts, comments or templates), one item per id in page order, each with the text of its card's title element
-/// (else the link's text), its first picture and the sales count the card shows. Prices, shops and paid placements are
-/// not read from cards.
+/// (else the link's text), its first picture and the sales count the card shows; a card that carries the label 广告
+/// (an element of that text alone) is a paid placement. Prices and shops are not read from cards.
 std::vector<TodaySearchItem> ReadRenderedSearchPage(std::u16string_view html);
 
 /// Which reader read a search page.
