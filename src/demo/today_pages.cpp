@@ -156,8 +156,9 @@ Json itemJson(const std::u16string& keyword, int page, int place) {
     const std::string address =
         std::string(tmall ? "//detail.tmall.com" : "//item.taobao.com") + "/item.htm?id=" + ToUtf8(result.id);
     Json item;
-    // Answers of 2025–26 mix the spellings: nid with raw_title beside title, nidlong as a number, item_id.
-    if (page > 2 && place % 2 == 1) {
+    // Answers of 2025–26 mix the spellings: nid with raw_title beside title, nidlong as a number, item_id. From page
+    // 2 on, the odd places (page 2's target among them) give nid.
+    if (page > 1 && place % 2 == 1) {
         item["nid"] = ToUtf8(result.id);
         item["raw_title"] = ToUtf8(result.title);
     } else if (page > 1 && place % 3 == 0) {

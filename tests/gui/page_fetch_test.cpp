@@ -209,7 +209,7 @@ private slots:
 
     void anErrorStatusIsAnEmptyPage() {
         BrowserPageFetch fetch(BrowserProfile());
-        const FetchedPage page = fetchOnJobThread(fetch, u"http://shop.example.com/test/status?code=503");
+        const FetchedPage page = fetchOnJobThread(fetch, u"http://shop1.taobao.com/test/status?code=503");
         QVERIFY(page.text.empty());
         QCOMPARE(ClassifyPage(page, kRankingTexts), PageKind::Empty);
     }
