@@ -150,13 +150,8 @@ FetchedPage DirectPageFetch(const std::u16string& url) {
     return {std::move(text), answer};
 }
 
-bool OffMarketplace(const FetchedPage& page) {
-    // The host as the address rules read it.
-    return !page.address.empty() && !endpoints::IsMarketplaceHost(AddressHost(page.address));
-}
-
 PageKind ClassifyPage(const FetchedPage& page, OwnTexts ownTexts) {
-    if (OffMarketplace(page)) {
+    if (page.sentOff) {
         return PageKind::Foreign;
     }
     if (!page.address.empty()) {

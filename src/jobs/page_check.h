@@ -31,7 +31,7 @@ enum class PageKind {
     /// items than it said it holds.
     Skipped,
     /// A page of another site: the marketplace's address sent the fetch off the marketplace (a redirect, a page's
-    /// script or refresh), whatever that page holds.
+    /// script or refresh), and the fetch did not follow (FetchedPage::sentOff).
     Foreign,
 };
 
@@ -66,6 +66,9 @@ struct FetchedPage {
     std::u16string address;
     int status = 0;
     std::vector<DataAnswer> answers;
+    /// The fetch refused to follow the page off the marketplace (a redirect, a page's script or refresh to another
+    /// site, at `address`): nothing of it was read.
+    bool sentOff = false;
 };
 
 /// A page by the program's own direct request: XmlHttpRequest(url, empty body, mode 0, no time limit), with the
@@ -123,13 +126,10 @@ inline constexpr PageMarker kPageMarkers[] = {
 /// The texts by which a job knows its own page (plain, case-sensitive text).
 using OwnTexts = std::span<const std::u16string_view>;
 
-/// True when the page's final address is known and off the marketplace's hosts.
-bool OffMarketplace(const FetchedPage& page);
-
-/// What `page` is to a job whose own texts are `ownTexts`, decided in this order: an address off the marketplace
-/// (Foreign); an address on a login host or a verification path; an error status (known, and neither 2xx nor 3xx); an
-/// empty text (only blanks); a text holding one of `ownTexts` (Normal); a login or verification marker in the text;
-/// else Unrecognised. Every kind but Normal is a page the job could not read.
+/// What `page` is to a job whose own texts are `ownTexts`, decided in this order: a page the fetch was sent off the
+/// marketplace with (Foreign); an address on a login host or a verification path; an error status (known, and neither
+/// 2xx nor 3xx); an empty text (only blanks); a text holding one of `ownTexts` (Normal); a login or verification marker
+/// in the text; else Unrecognised. Every kind but Normal is a page the job could not read.
 PageKind ClassifyPage(const FetchedPage& page, OwnTexts ownTexts);
 
 /// The host of an address, lower-cased: u"http://Shop.Taobao.com:80/x" gives u"shop.taobao.com".

@@ -251,10 +251,10 @@ TEST(JudgeSearchPage, TakesTheDataBeforeTheScriptsWords) {
         {"its cards alone", FetchedPage(antiBot + kCards), PageKind::Normal},
         {"the script and nothing else", FetchedPage(u"<html>" + antiBot + u"</html>"), PageKind::Unrecognised},
         {"a slider shown", FetchedPage(slider), PageKind::Verification},
-        {"a result page off the marketplace",
+        {"a result page that sent the fetch off the marketplace",
          [&] {
-             FetchedPage page = withAnswers(kCards, {{kSearchAddress, listed}});
-             page.address = u"http://evil.example/search?q=x";
+             FetchedPage page = withAnswers({}, {{kSearchAddress, listed}}, u"http://evil.example/search?q=x");
+             page.sentOff = true;
              return page;
          }(),
          PageKind::Foreign},

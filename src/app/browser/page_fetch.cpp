@@ -340,7 +340,9 @@ bool BrowserPageFetch::allowNavigation(const QUrl& url) {
     // Ended once the engine is out of its navigation.
     QTimer::singleShot(0, this, [this, generation = m_generation, url] {
         if (generation == m_generation && m_waiter) {
-            finish(FetchedPage({}, url.toString(QUrl::FullyEncoded).toStdU16String()));
+            FetchedPage away({}, url.toString(QUrl::FullyEncoded).toStdU16String());
+            away.sentOff = true;
+            finish(std::move(away));
         }
     });
     return false;

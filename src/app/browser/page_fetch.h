@@ -61,7 +61,7 @@ struct BrowserFetchLimits {
 /// refused, certificate errors are refused unless trusted (SilentPage).
 ///
 /// The page stays on the marketplace's hosts (and the host asked): a fetch that a redirect, a script or a refresh
-/// would send elsewhere ends at once, with that address and nothing read (page_check.h: Foreign).
+/// would send elsewhere ends at once, with that address and nothing read (FetchedPage::sentOff: Foreign).
 ///
 /// A fetch ends as soon as the answer its reader needs has come (AnswerCheck), with one read of the rendered page;
 /// without such an answer, once the page has settled. After a fetch the page is left blank, so that nothing of it

@@ -348,8 +348,8 @@ SearchPageRead ReadSearchPage(const FetchedPage& page) {
 }
 
 SearchPageRead JudgeSearchPage(const FetchedPage& page) {
-    // A page off the marketplace is no result page, whatever answers it gives.
-    if (OffMarketplace(page)) {
+    // A page the fetch was sent off the marketplace with is no result page, whatever answers it gave before.
+    if (page.sentOff) {
         return {SearchReader::None, PageKind::Foreign, {}, {}};
     }
     SearchPageRead read = ReadSearchPage(page);

@@ -213,8 +213,8 @@ ShopPageRead ReadShopPage(const FetchedPage& page) {
 }
 
 ShopPageRead JudgeShopPage(const FetchedPage& page) {
-    // A page off the marketplace is no shop page, whatever answers it gives.
-    if (OffMarketplace(page)) {
+    // A page the fetch was sent off the marketplace with is no shop page, whatever answers it gave before.
+    if (page.sentOff) {
         ShopPageRead foreign;
         foreign.kind = PageKind::Foreign;
         return foreign;
