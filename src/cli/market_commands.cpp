@@ -239,7 +239,7 @@ int runRank(const RankArguments& arguments, const GlobalOptions& global) {
         SkipCsvOutput("rank", arguments.csv);
         return target.refusal;
     }
-    const TrackedWalk walk = walkFor(target, FromUtf8(arguments.keyword));
+    const TrackedWalk walk = walkFor(target, WalkedKeyword(FromUtf8(arguments.keyword)));
 
     ResultTable table;
     ListViewSetColumns(table, kRankingColumnTitles, kRankingColumnWidths);

@@ -41,6 +41,10 @@ row 51 | grep -Eq $'^51\t演示店铺一 包邮 第1款\t2页 2行 第3\t4205404
 [ "$(row 44 | cut -f3)" = "1页 11行 第4" ] || fail "row 44 is $(row 44)"
 [ ! -s "$work/stderr" ] || fail "stderr not empty off a terminal: $(cat "$work/stderr")"
 
+# A pasted keyword with blanks around it is the same keyword.
+run "a keyword with blanks around it" 0 --demo rank " 软件开发　" --item 42054041382
+expect_table "a keyword with blanks around it" 51 "已找到 2页 2行 第3"
+
 run "a pasted item address" 0 --demo rank 软件开发 --item 'http://item.taobao.com/item.htm?spm=a1z10.3&id=42054041382'
 expect_table "a pasted item address" 51 "已找到 2页 2行 第3"
 # The address's id= wins over the numbers after it.

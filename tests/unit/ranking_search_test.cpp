@@ -601,6 +601,20 @@ TEST(BoundedPagesText, HeldBetweenOneAndAHundred) {
     }
 }
 
+TEST(WalkedKeyword, WithoutTheBlanksAroundIt) {
+    const std::pair<std::u16string, std::u16string> cases[] = {
+        {u" 软件开发 ", u"软件开发"},
+        {u"\u3000连衣裙\t\r\n", u"连衣裙"},
+        {u"男士  外套", u"男士  外套"},
+        {u" \u3000 ", u""},
+        {u"x", u"x"},
+    };
+    for (const auto& [typed, walked] : cases) {
+        EXPECT_EQ(WalkedKeyword(typed), walked) << ToUtf8(typed);
+        EXPECT_EQ(IsBlankKeyword(typed), walked.empty()) << ToUtf8(typed);
+    }
+}
+
 TEST(ItemIdFromText, TheAddressesIdElseTheLastRunOfNineToTwelveDigits) {
     const std::pair<std::u16string, std::u16string> cases[] = {
         {u"42054041382", u"42054041382"},

@@ -286,7 +286,7 @@ int SoPaiMing::pauseSeconds() const {
 TrackedWalk SoPaiMing::trackedWalk(const std::u16string& keyword) const {
     TrackedWalk walk;
     RankingQuery& query = walk.query;
-    query.keyword = keyword;
+    query.keyword = WalkedKeyword(keyword);
     // The count the box is held to: it may be under editing (empty, or 0) when the daily run reads it.
     query.pages = LeadingNumber(BoundedPagesText(CoreText(m_pages->text())));
     query.target = m_op1->isChecked() ? RankingTarget::OneItem : RankingTarget::ShopItems;

@@ -215,8 +215,15 @@ std::u16string BoundedPagesText(const std::u16string& text) {
     return pages > kRankingMaxPages ? NumberText(kRankingMaxPages) : text;
 }
 
+// The blanks a keyword may have around it.
+constexpr std::u16string_view kKeywordBlanks = u" \t\r\n\u3000";
+
 bool IsBlankKeyword(const std::u16string& keyword) {
-    return TrimBlanks(keyword, u" \t\r\n\u3000").empty();
+    return WalkedKeyword(keyword).empty();
+}
+
+std::u16string WalkedKeyword(const std::u16string& typed) {
+    return TrimBlanks(typed, kKeywordBlanks);
 }
 
 std::u16string ItemIdFromText(const std::u16string& text) {

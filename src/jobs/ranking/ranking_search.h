@@ -163,6 +163,10 @@ std::u16string BoundedPagesText(const std::u16string& text);
 /// True when a keyword holds nothing to search for: only blanks (spaces, tabs, line breaks, ideographic spaces).
 bool IsBlankKeyword(const std::u16string& keyword);
 
+/// The keyword as it is walked and stored: without the blanks around it (a pasted u" 软件开发 " is u"软件开发"),
+/// the runs of blanks inside it as typed.
+std::u16string WalkedKeyword(const std::u16string& typed);
+
 /// The target item id in a typed or pasted text: the value of its first "id=" or "item_id=" parameter when that is
 /// 9 to 12 digits, else its last run of 9 to 12 digits; empty if none.
 /// u"https://detail.tmall.com/item.htm?id=42054041382&skuId=4987654321" gives u"42054041382".
