@@ -46,6 +46,9 @@ namespace tarvisk {
 
 namespace {
 
+// What the status line says while a job waits for the user in the pause window.
+const QString kWaitingText = QStringLiteral("等待完成验证");
+
 /// True when a change of a text box from `before` to `after` put in more than one character at once: a paste (or
 /// a drop), not a typed key.
 bool insertedAtOnce(const QString& before, const QString& after) {
@@ -236,7 +239,10 @@ BrowserPageFetch& SoPaiMing::browserFetch() {
         m_verification = new VerificationPause(*this);
         connect(m_verification, &VerificationPause::waitingChanged, this, [this](bool waiting) {
             if (waiting) {
-                showLabel1(QStringLiteral("等待完成验证"), false);
+                showLabel1(kWaitingText, false);
+            } else if (m_label1->text() == kWaitingText) {
+                // The wait is over (passed, or given up with 取消): the line no longer says it waits.
+                showLabel1({}, false);
             }
         });
     }
