@@ -262,6 +262,9 @@ private slots:
         QVERIFY(walked.wait(20000));
         QTRY_COMPARE(seriesPoints(chart, QStringLiteral("连衣裙")).size(), 3);
         QCOMPARE(seriesPoints(chart, QStringLiteral("连衣裙")).constLast().y(), 40.0);
+        // Esc closes it, as every window of the program.
+        QTest::keyClick(history, Qt::Key_Escape);
+        QVERIFY(!history->isVisible());
     }
 
     void aCancelledRunKeepsTheKeywordsDone() {

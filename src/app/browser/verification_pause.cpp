@@ -118,6 +118,8 @@ void VerificationPause::makeWindow() {
     layout->addLayout(top);
     layout->addWidget(m_view, 1);
     connect(m_cancel, &QPushButton::clicked, m_window, &QWidget::close);
+    // Esc is 取消, as in every window of the program.
+    CloseOnEscape(*m_window);
     connect(m_view, &QWebEngineView::loadStarted, this, [this] { m_shownLoaded = false; });
     connect(m_view, &QWebEngineView::loadFinished, this, [this] { m_shownLoaded = true; });
     m_window->installEventFilter(this);

@@ -90,6 +90,7 @@ RankingHistoryWindow::RankingHistoryWindow(StoreThread& store, QWidget* parent)
     setObjectName(QStringLiteral("RankingHistory"));
     setWindowTitle(QStringLiteral("排名走势"));
     setFont(WindowFont(9));
+    CloseOnEscape(*this);
     resize(1180, 720);
 
     m_target->setObjectName(QStringLiteral("HistoryTarget"));
