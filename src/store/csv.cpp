@@ -209,14 +209,17 @@ private:
 } // namespace
 
 CsvRecordWriter& CsvRecordWriter::text(std::u16string_view value) {
-    // No escape, bell or NUL of a page reaches the file (a terminal or a spreadsheet that shows it).
-    const std::u16string safe = ReplaceControlCharacters(value);
-    if (needsGuard(safe)) {
-        append(quoted("'" + ToUtf8(safe)));
+    if (needsGuard(value)) {
+        append(quoted("'" + ToUtf8(std::u16string(value))));
     } else {
-        append(quoted(ToUtf8(safe)));
+        append(quoted(ToUtf8(std::u16string(value))));
     }
     return *this;
+}
+
+CsvRecordWriter& CsvRecordWriter::pageText(std::u16string_view value) {
+    // No escape, bell or NUL of a page reaches the file (a terminal or a spreadsheet that shows it).
+    return text(ReplaceControlCharacters(value));
 }
 
 CsvRecordWriter& CsvRecordWriter::id(std::u16string_view value) {

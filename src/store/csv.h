@@ -22,9 +22,12 @@ namespace tarvisk {
 /// Cells of one record as written.
 class CsvRecordWriter {
 public:
-    /// A text cell: its control characters replaced (ReplaceControlCharacters: tabs and line breaks stay), guarded
-    /// when a spreadsheet would take it for a formula, quoted when it holds a comma, a quote or a line break.
+    /// A text cell: guarded when a spreadsheet would take it for a formula, quoted when it holds a comma, a
+    /// quote or a line break.
     CsvRecordWriter& text(std::u16string_view value);
+    /// A text cell of what a page said (a title, a message): its control characters replaced first
+    /// (ReplaceControlCharacters: tabs and line breaks stay). A user's own texts (lists, notes) go as they are.
+    CsvRecordWriter& pageText(std::u16string_view value);
     /// An id cell: all digits gives ="digits"; anything else is written as text.
     CsvRecordWriter& id(std::u16string_view value);
     /// The record's bytes, ending with CR LF.

@@ -39,7 +39,7 @@ std::string ChecksCsvRecord(const CheckRow& row) {
     record.text(timeText(row.checkedAt)).text(row.account);
     for (const FactField& field : FactFields()) {
         const std::u16string value = row.facts ? field.shownText(*row.facts) : std::u16string();
-        std::string_view(field.path) == "user_id" ? record.id(value) : record.text(value);
+        std::string_view(field.path) == "user_id" ? record.id(value) : record.pageText(value);
     }
     record.text(row.listed.unknown() ? kListUnknownText
                 : row.listed         ? BuyerListName(row.listed->list)
@@ -49,7 +49,7 @@ std::string ChecksCsvRecord(const CheckRow& row) {
               : row.previous         ? timeText(row.previous->checkedAt)
                                      : std::u16string())
         .text(row.previous ? VerdictText(row.previous->facts.verdict) : u"")
-        .text(row.message);
+        .pageText(row.message);
     return record.line();
 }
 
@@ -74,7 +74,7 @@ std::string ResultTableCsv(const ResultTable& table, std::u16string_view idColum
             } else if (title == idColumn) {
                 record.id(table.text(row, column));
             } else {
-                record.text(table.text(row, column));
+                record.pageText(table.text(row, column));
             }
         }
         bytes += record.line();
@@ -110,7 +110,7 @@ std::string RankingRunsCsv(const std::vector<RankingRun>& runs) {
             .text(grid ? foundNumber(run.column) : u"")
             .text(foundNumber(run.number))
             .id(run.itemId)
-            .text(run.itemTitle)
+            .pageText(run.itemTitle)
             .text(NumberText(run.pagesAsked))
             .text(NumberText(run.pagesWalked))
             .text(unread);
@@ -122,7 +122,7 @@ std::string RankingRunsCsv(const std::vector<RankingRun>& runs) {
 std::string ShopListingCsv(const std::vector<ShopItem>& items) {
     std::string bytes = std::string(kUtf8Bom) + CsvRecordWriter().text(u"宝贝ID").text(u"宝贝标题").line();
     for (const ShopItem& item : items) {
-        bytes += CsvRecordWriter().id(item.id).text(item.title).line();
+        bytes += CsvRecordWriter().id(item.id).pageText(item.title).line();
     }
     return bytes;
 }

@@ -37,11 +37,13 @@ TEST(CsvRecordWriter, QuotesAndGuardsTextCells) {
         {u"+7", "+7"},
         {u"1.2.3", "1.2.3"},
         {u" a ", " a "},
-        {std::u16string(u"\x1b[31m红\x07\0", 8), "\xEF\xBF\xBD[31m红\xEF\xBF\xBD\xEF\xBF\xBD"},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(textCell(c.value), c.written) << ToUtf8(c.value);
     }
+    // What a page said loses its control characters; tabs and line breaks stay.
+    const std::u16string title(u"\x1b[31m红\x07\0\tx\r\ny", 13);
+    EXPECT_EQ(CsvRecordWriter().pageText(title).line(), "\"\xEF\xBF\xBD[31m红\xEF\xBF\xBD\xEF\xBF\xBD\tx\r\ny\"\r\n");
 }
 
 TEST(CsvRecordWriter, WritesDigitsAsIdsAndEndsRecordsWithCrLf) {
