@@ -114,7 +114,6 @@ inline constexpr PageMarker kPageMarkers[] = {
     {PageKind::Login, MarkerPlace::InputName, u"TPL_username"},
     {PageKind::Login, MarkerPlace::InputName, u"loginId"},
     {PageKind::Login, MarkerPlace::InputName, u"fm-login-id"},
-    // The slider and the deny pages.
     // The slider's handle, and the words of the slider and the deny pages.
     {PageKind::Verification, MarkerPlace::Markup, u"nc_1_n1z"},
     {PageKind::Verification, MarkerPlace::ShownText, u"滑动验证"},
