@@ -462,7 +462,18 @@ LocalStore::LocalStore(fs::path file, StoreOptions options) : m_file(std::move(f
 LocalStore::~LocalStore() = default;
 
 bool LocalStore::write(const std::function<void(SQLite::Database&)>& work) {
-    return run(Access::Write, work);
+    const bool written = run(Access::Write, work);
+    if (!written && m_problem && m_problem->kind == StoreProblemKind::Locked) {
+        ++m_lockedWrites;
+    }
+    return written;
+}
+
+void LocalStore::setBusyTimeout(int milliseconds) {
+    m_options.busyTimeoutMs = milliseconds;
+    if (m_db) {
+        m_db->setBusyTimeout(milliseconds);
+    }
 }
 
 bool LocalStore::read(const std::function<void(SQLite::Database&)>& work) {

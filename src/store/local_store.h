@@ -106,6 +106,7 @@ public:
 private:
     std::optional<T> m_value;
     std::optional<StoreProblem> m_problem;
+    std::uint64_t m_lockedWrites = 0;
 };
 
 /// Told each kind of problem once, and each time a damaged file is set aside.
@@ -138,6 +139,11 @@ public:
     bool read(const std::function<void(SQLite::Database&)>& work);
     /// The problem of the last call, none when it succeeded.
     const std::optional<StoreProblem>& problem() const { return m_problem; }
+    /// How many writes so far found the database held by another program for longer than the busy timeout.
+    std::uint64_t lockedWrites() const { return m_lockedWrites; }
+    /// How long later calls wait for another program's write (0: they fail at once while it writes).
+    void setBusyTimeout(int milliseconds);
+    int busyTimeout() const { return m_options.busyTimeoutMs; }
     /// A read of one thing: its value (none when nothing is stored), or unknown with the problem.
     template <typename T> StoredValue<T> lookup(const std::function<std::optional<T>(SQLite::Database&)>& find) {
         std::optional<T> found;
@@ -175,6 +181,7 @@ private:
     std::optional<std::pair<std::uint64_t, std::uint64_t>> m_identity;
     std::set<StoreProblemKind> m_reported;
     std::optional<StoreProblem> m_problem;
+    std::uint64_t m_lockedWrites = 0;
 };
 
 } // namespace tarvisk

@@ -46,6 +46,56 @@ class BuyerListEditorTest : public test::WindowTest {
     Q_OBJECT
 
 private slots:
+    // Changes still queued when the program ends, while another program holds the database, are neither lost
+    // without a word nor waited out one by one: the user is told how many, and 重试 writes them all.
+    void changesHeldByALockAtTheEndAreKept() {
+        {
+            LocalStore store(HistoryFilePath());
+            QVERIFY(PutListEntries(store, {}));
+        }
+        SQLite::Database other(HistoryFilePath(), SQLite::OPEN_READWRITE);
+        StoreThread storeThread(HistoryFilePath());
+        const auto put = [&](int count) {
+            for (int i = 0; i < count; ++i) {
+                const std::u16string account = u"买家" + QString::number(i).toStdU16String();
+                storeThread.ask(
+                    nullptr,
+                    [account](LocalStore& store) {
+                        return PutListEntries(store, {{account, BuyerList::Block, u"", 0}});
+                    },
+                    [](bool) {});
+            }
+        };
+        QStringList offers;
+        bool retry = true;
+        SetOfferHook([&](const QString& text, const QString&) {
+            offers << text;
+            if (retry) {
+                other.exec("COMMIT");
+            }
+            return retry;
+        });
+
+        other.exec("BEGIN EXCLUSIVE");
+        put(8);
+        storeThread.finish(nullptr);
+        QCOMPARE(offers.size(), 1);
+        QVERIFY2(offers[0].startsWith("有8项修改没有写入历史记录"), qPrintable(offers[0]));
+        QVERIFY(m_scope->messages.messages().isEmpty()); // the lock is told once, in the question
+
+        // Given up, the changes are gone for good: a later finish has nothing to ask about.
+        retry = false;
+        other.exec("BEGIN EXCLUSIVE");
+        put(9);
+        storeThread.finish(nullptr);
+        other.exec("COMMIT");
+        storeThread.finish(nullptr);
+        QCOMPARE(offers.size(), 2);
+        QVERIFY2(offers[1].startsWith("有9项"), qPrintable(offers[1]));
+        LocalStore store(HistoryFilePath());
+        QCOMPARE(ListEntries(store)->size(), std::size_t{8});
+    }
+
     // A file of a newer program is not read: its lists are unknown, never empty.
     void listsThatCannotBeReadAreUnknown() {
         {

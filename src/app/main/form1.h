@@ -49,6 +49,9 @@ public:
     /// The start-up steps, before the window is shown. False when the program is to end instead: it runs
     /// from an archive tool's folder, or the maker's notice came (its message shown, its address opened).
     bool Form_Load();
+    /// After the last window closed, before the program ends: the history's queued writes made, or the user told
+    /// which could not be and asked to try them again.
+    void finishStore() { m_store.finish(nullptr); }
 
     /// The ranking window (a SoPaiMing), once Command2 has opened it.
     QWidget* rankingWindow() const { return m_ranking; }

@@ -88,7 +88,9 @@ int runWindows(Application& app) {
         return 0;
     }
     form.show();
-    return app.exec();
+    const int status = app.exec();
+    form.finishStore();
+    return status;
 }
 
 } // namespace

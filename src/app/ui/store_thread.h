@@ -1,10 +1,12 @@
 #pragma once
 
+#include <atomic>
 #include <filesystem>
 #include <functional>
 #include <memory>
 #include <type_traits>
 #include <utility>
+#include <vector>
 
 #include <QObject>
 #include <QPointer>
@@ -12,6 +14,7 @@
 #include "store/local_store.h"
 
 class QThread;
+class QWidget;
 
 namespace tarvisk {
 
@@ -51,14 +54,30 @@ public:
             context, [](LocalStore&) {}, std::move(done));
     }
 
+    /// Before the program ends (its windows closed, not yet destroyed): waits for every call asked before, saying
+    /// so when that takes a while. Writes that find the database held by another program are kept, not lost: once
+    /// one has met the lock the rest are kept without waiting on it each, and the user is told how many changes are
+    /// unwritten and may try them again (after closing that program) or give them up.
+    void finish(QWidget* parent);
+
 private:
-    void run(std::function<void(LocalStore&)> call);
+    using Call = std::function<void(LocalStore&)>;
+    void run(Call call);
+    /// On the store's thread: runs `call`; while finishing, keeps it when a write of it met the lock.
+    void perform(const Call& call, LocalStore& store);
+    /// Waits, showing that changes are being saved, until every call asked before has run; the calls kept.
+    std::size_t waitForCalls(QWidget* parent);
     /// Runs `task` on this object's thread while `context` is still there.
     void answer(const QPointer<QObject>& context, std::function<void()> task);
 
     std::unique_ptr<LocalStore> m_store;
     QThread* m_thread;
     QObject* m_worker; // lives on m_thread: calls queued to it run there in order
+    std::atomic<bool> m_finishing = false;
+    // Of the store's thread: the calls whose writes met another program's lock while finishing, in order, and
+    // whether the calls run now are such calls tried again (their answers are not given twice).
+    std::vector<Call> m_kept;
+    bool m_retrying = false;
 };
 
 } // namespace tarvisk
