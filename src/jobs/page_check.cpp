@@ -202,6 +202,8 @@ const char* PageKindName(PageKind kind) {
         return "skipped";
     case PageKind::Foreign:
         return "foreign";
+    case PageKind::TooLarge:
+        return "too-large";
     case PageKind::Unrecognised:
         break;
     }
@@ -226,6 +228,8 @@ std::u16string PageKindReason(PageKind kind) {
         return u"淘宝的列表跳过了这一页";
     case PageKind::Foreign:
         return u"页面被转到了淘宝以外的网站";
+    case PageKind::TooLarge:
+        return u"淘宝给这一页的数据超过了程序读取的上限，没有读取";
     case PageKind::Unrecognised:
         break;
     }
@@ -245,6 +249,7 @@ std::u16string PageKindAdvice(PageKind kind) {
     case PageKind::Repeated:
     case PageKind::Skipped:
     case PageKind::Foreign:
+    case PageKind::TooLarge:
         break;
     }
     return u"请稍后重新查询。";

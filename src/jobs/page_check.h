@@ -33,6 +33,9 @@ enum class PageKind {
     /// A page of another site: the marketplace's address sent the fetch off the marketplace (a redirect, a page's
     /// script or refresh), and the fetch did not follow (FetchedPage::sentOff).
     Foreign,
+    /// The data answer the page's reader needs came, but over the size the fetch keeps (FetchedPage::droppedAnswers):
+    /// the page is not read from what else it holds.
+    TooLarge,
 };
 
 /// A data answer that a page's own scripts received from the marketplace while the page loaded in
@@ -66,6 +69,8 @@ struct FetchedPage {
     std::u16string address;
     int status = 0;
     std::vector<DataAnswer> answers;
+    /// Data answers the fetch did not keep for their size or number: their addresses only (text empty).
+    std::vector<DataAnswer> droppedAnswers;
     /// The fetch refused to follow the page off the marketplace (a redirect, a page's script or refresh to another
     /// site, at `address`): nothing of it was read.
     bool sentOff = false;

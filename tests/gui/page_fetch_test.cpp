@@ -226,6 +226,11 @@ private slots:
             QVERIFY(answer.text.size() <= limits.answerLength);
             QVERIFY(answer.text.find(u"forged") == std::u16string::npos);
         }
+        // What the limits dropped is named without its text, so that its reader can say why it read nothing.
+        QVERIFY(!flood.droppedAnswers.empty());
+        for (const DataAnswer& dropped : flood.droppedAnswers) {
+            QVERIFY(dropped.address.find(u"/h5/mtop.flood/") != std::u16string::npos && dropped.text.empty());
+        }
         const FetchedPage masked = fetchOnJobThread(fetch, u"http://shop.example.com/test/capture/masked");
         QCOMPARE(masked.answers.size(), std::size_t(1));
         QCOMPARE(QtText(masked.answers[0].text), QStringLiteral("cb({\"truth\":1})"));

@@ -258,6 +258,13 @@ TEST(JudgeSearchPage, TakesTheDataBeforeTheScriptsWords) {
              return page;
          }(),
          PageKind::Foreign},
+        {"cards whose page's answer came too large to keep",
+         [&] {
+             FetchedPage page(antiBot + kCards);
+             page.droppedAnswers = {{kSearchAddress, {}}};
+             return page;
+         }(),
+         PageKind::TooLarge},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(JudgeSearchPage(c.page).kind, c.kind) << c.what;

@@ -164,6 +164,13 @@ TEST(ShopPageReaders, AreChosenByWhatThePageHolds) {
         {"an answer of another address is not read", withAnswers(older, {{u"https://x/other", listAnswer(kTwoItems)}}),
          ShopReader::Listing, PageKind::Normal, 1, 0},
         {"the older page", FetchedPage(older), ShopReader::Listing, PageKind::Normal, 1, 0},
+        {"the gateway's list too large to keep, the page not read instead",
+         [&] {
+             FetchedPage page(older);
+             page.droppedAnswers = {{kItemAddress, {}}};
+             return page;
+         }(),
+         ShopReader::ItemAnswer, PageKind::TooLarge, 0, 0},
         {"a script page", FetchedPage(u"<html><div id=\"J_ShopSearchResult\"></div></html>"), ShopReader::None,
          PageKind::Unrecognised, 0, 0},
     };

@@ -78,8 +78,13 @@
         tell('end', id);
     }
     function answer(id, url, text) {
-        if (typeof text !== 'string' || text.length > MAX_TEXT || answered >= MAX_ANSWERS) {
+        if (typeof text !== 'string') {
             end(id);
+            return;
+        }
+        // One over the limits is named without its text, so that the fetch can say why it read nothing.
+        if (text.length > MAX_TEXT || answered >= MAX_ANSWERS) {
+            tell('dropped', id, slice(toText(url), 0, 4096));
             return;
         }
         ++answered;

@@ -234,8 +234,7 @@ void BrowserPageFetch::begin(const QUrl& address, AnswerCheck answered, std::sha
     m_document.clear();
     m_leaving.invalidate();
     m_pending.clear();
-    m_answers.clear();
-    m_keptLength = 0;
+    forgetAnswers();
     m_started.start();
     noteActivity();
     m_checkTimer->start();
@@ -313,8 +312,15 @@ std::u16string BrowserPageFetch::shownAddress() const {
 FetchedPage BrowserPageFetch::pageWithoutText() {
     FetchedPage fetched({}, shownAddress());
     fetched.answers = std::move(m_answers);
-    m_answers.clear();
+    fetched.droppedAnswers = std::move(m_dropped);
+    forgetAnswers();
     return fetched;
+}
+
+void BrowserPageFetch::forgetAnswers() {
+    m_answers.clear();
+    m_dropped.clear();
+    m_keptLength = 0;
 }
 
 void BrowserPageFetch::finish(FetchedPage page) {
@@ -377,8 +383,7 @@ void BrowserPageFetch::takeMessage(const QString& message, bool ownWorld) {
             m_loaded = false;
             m_leaving.invalidate();
             m_pending.clear();
-            m_answers.clear();
-            m_keptLength = 0;
+            forgetAnswers();
         } else if (kind == QLatin1String("leaving") && document == m_document) {
             m_leaving.start();
         } else if (kind == QLatin1String("ready") && document == m_document) {
@@ -393,19 +398,32 @@ void BrowserPageFetch::takeMessage(const QString& message, bool ownWorld) {
     }
     if (kind == QLatin1String("start")) {
         m_pending.emplace(document, request);
-    } else if (kind == QLatin1String("end") || kind == QLatin1String("answer")) {
+    } else if (kind == QLatin1String("end") || kind == QLatin1String("answer") || kind == QLatin1String("dropped")) {
         m_pending.erase({document, request});
+        const QString address = object.value(QLatin1String("u")).toString();
         if (kind == QLatin1String("answer")) {
-            takeAnswer(object.value(QLatin1String("u")).toString(), object.value(QLatin1String("t")).toString());
+            takeAnswer(address, object.value(QLatin1String("t")).toString());
+        } else if (kind == QLatin1String("dropped")) {
+            noteDropped(address);
         }
         endOnAnswer();
     }
 }
 
+void BrowserPageFetch::noteDropped(const QString& address) {
+    if (m_dropped.size() < m_limits.answers) {
+        m_dropped.push_back({address.left(kLongestAnswerAddress).toStdU16String(), {}});
+    }
+}
+
 void BrowserPageFetch::takeAnswer(const QString& address, const QString& text) {
     const auto length = static_cast<std::size_t>(text.size());
-    if (text.isEmpty() || length > m_limits.answerLength || m_answers.size() >= m_limits.answers ||
+    if (text.isEmpty()) {
+        return;
+    }
+    if (length > m_limits.answerLength || m_answers.size() >= m_limits.answers ||
         m_keptLength + length > m_limits.totalLength) {
+        noteDropped(address);
         return;
     }
     m_keptLength += length;

@@ -36,7 +36,7 @@ struct BrowserFetchLimits {
     /// scripts get to start asking, and to draw what they received.
     std::chrono::milliseconds settle{700};
     /// The longest data answer kept (in UTF-16 units), the most answers and the most text kept of one fetch;
-    /// what a page hands over beyond them is dropped.
+    /// what a page hands over beyond them is dropped, its address kept (FetchedPage::droppedAnswers).
     std::size_t answerLength = 4 * 1024 * 1024;
     std::size_t answers = 32;
     std::size_t totalLength = 16 * 1024 * 1024;
@@ -113,6 +113,9 @@ private:
     /// Whether the page may go to `url` (its main frame).
     bool allowNavigation(const QUrl& url);
     void takeAnswer(const QString& address, const QString& text);
+    /// An answer not kept for its size or number: its address, so that its reader can say why it read nothing.
+    void noteDropped(const QString& address);
+    void forgetAnswers();
     void makePage();
     void noteActivity() { m_quietSince.restart(); }
 
@@ -137,6 +140,7 @@ private:
     QString m_document;                          ///< the newest document of this fetch's load; empty before it
     std::set<std::pair<QString, int>> m_pending; ///< its data requests under way (the capture's name, request)
     std::vector<DataAnswer> m_answers;
+    std::vector<DataAnswer> m_dropped;
     std::size_t m_keptLength = 0;
     int m_generation = 0;
 };

@@ -326,6 +326,12 @@ SearchPageRead ReadSearchPage(const FetchedPage& page) {
     if (refusal) {
         return {SearchReader::Answer, refusal->kind, refusal->verifyAddress, {}};
     }
+    // The page's answer came too large to keep: its drawn cards are no stand-in for it.
+    if (std::ranges::any_of(page.droppedAnswers, [&asked](const DataAnswer& dropped) {
+            return FromEndpoint(dropped, kTodaySearchApi) && answersPage(askedByAnswer(dropped), asked);
+        })) {
+        return {SearchReader::Answer, PageKind::TooLarge, {}, {}};
+    }
     if (std::vector<RankingItem> listed = ParseRankingPage(page.text); !listed.empty()) {
         read = {SearchReader::Listing, PageKind::Normal, {}, {}};
         for (RankingItem& item : listed) {

@@ -77,7 +77,8 @@ struct SearchPageRead {
 };
 
 /// Reads a search page with the reader its content calls for, in this order: a captured answer of the
-/// endpoint (the first that lists results; else the weightiest refusal: verification, login, other); the
+/// endpoint (the first that lists results; else the weightiest refusal: verification, login, other; else TooLarge
+/// when its answer came over the fetch's limits); the
 /// older page when ParseRankingPage finds its items; rendered item cards; the older page's own texts without
 /// items (a read page that lists nothing). The page's address is the classifier's to judge (page_check.h).
 SearchPageRead ReadSearchPage(const FetchedPage& page);

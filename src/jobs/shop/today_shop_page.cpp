@@ -202,6 +202,12 @@ ShopPageRead ReadShopPage(const FetchedPage& page) {
     if (refused) {
         return {ShopReader::ItemAnswer, refused->kind, std::move(*refused), 0};
     }
+    // The shop's list came too large to keep: its links are no stand-in for it.
+    if (std::ranges::any_of(page.droppedAnswers, [](const DataAnswer& dropped) {
+            return FromEndpoint(dropped, kShopItemApi) || FromEndpoint(dropped, kShopListPath);
+        })) {
+        return {ShopReader::ItemAnswer, PageKind::TooLarge, {}, 0};
+    }
     const bool listing = std::ranges::any_of(
         kShopTexts, [&page](std::u16string_view text) { return FindText(page.text, text) != std::u16string::npos; });
     if (!listing) {

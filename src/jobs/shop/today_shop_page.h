@@ -77,7 +77,8 @@ struct ShopPageRead {
 /// Reads a shop page with the reader its content calls for, in this order: the list endpoint's first readable
 /// answer; the gateway's item list for the page asked (the answer's data.page, when it names one, equals the
 /// page address's pageNo; the answer that lists the most items, else its refusal), with the rendered page's links
-/// for a gateway that says nothing of its pages; the older page, when it holds its own texts (kShopTexts). Answers
+/// for a gateway that says nothing of its pages; TooLarge when such an answer came over the fetch's limits; the
+/// older page, when it holds its own texts (kShopTexts). Answers
 /// count only from a marketplace host with the endpoint in the address's path. The page's address is the
 /// classifier's to judge.
 ShopPageRead ReadShopPage(const FetchedPage& page);
