@@ -238,9 +238,11 @@ void AddCheckCommand(CLI::App& app, const GlobalOptions& global, CommandRunner& 
                  "验证页时停止，后面的账号未查询）；每份报告都存入查询记录");
     check->add_option("ACCOUNT", options->accounts, "账号名（旺旺号），按顺序查询");
     check->add_flag("--html", options->html, "输出一个 HTML 文档（含全部报告），而不是 JSON 行");
-    check->add_option("--date", options->date, "计算账号年龄用的今天日期，YYYY-MM-DD")->check(checkIsoDate);
-    check->add_option("--file", options->file, "另从 UTF-8 文件读入账号，每行一个");
-    check->add_option("--csv", options->csv, "同时把查询写入这个 CSV 文件（UTF-8，带 BOM）");
+    check->add_option("--date", options->date, "计算账号年龄用的今天日期，YYYY-MM-DD")
+        ->check(checkIsoDate)
+        ->type_name("DATE");
+    check->add_option("--file", options->file, "另从 UTF-8 文件读入账号，每行一个")->type_name("FILE");
+    check->add_option("--csv", options->csv, "同时把查询写入这个 CSV 文件（UTF-8，带 BOM）")->type_name("FILE");
     check->callback(
         [&runner, &global, options] { runner = [&global, options] { return runCheck(*options, global); }; });
 }

@@ -91,9 +91,11 @@ int RunCli(int argc, char** argv, const FrontEnd& frontEnd) {
     std::string cookieFile;
     std::string dataFolder;
     bool demo = false;
-    CLI::Option* routeOption =
-        app.add_option("--route", route, "把每个连接都发往 HOST:PORT（网址和 Host 头不变）")->check(checkHostPort);
-    app.add_option("--cookies", cookieFile, "从 Netscape 格式的 cookies.txt 文件载入浏览器的 cookie");
+    CLI::Option* routeOption = app.add_option("--route", route, "把每个连接都发往 HOST:PORT（网址和 Host 头不变）")
+                                   ->check(checkHostPort)
+                                   ->type_name("HOST:PORT");
+    app.add_option("--cookies", cookieFile, "从 Netscape 格式的 cookies.txt 文件载入浏览器的 cookie")
+        ->type_name("FILE");
     app.add_flag("--demo", demo, "在本机空闲端口上启动演示市场并登录")->excludes(routeOption);
     tarvisk::cli::GlobalOptions global;
     app.add_option("--pause", global.pauseSeconds,
@@ -102,7 +104,8 @@ int RunCli(int argc, char** argv, const FrontEnd& frontEnd) {
         ->type_name("SECONDS");
     app.add_option("--data-dir", dataFolder,
                    "把查询记录、排名记录和黑白名单保存在这个文件夹（默认 $XDG_DATA_HOME/Tarvisk，否则 "
-                   "~/.local/share/Tarvisk；--demo 时用其中的 demo 子文件夹）");
+                   "~/.local/share/Tarvisk；--demo 时用其中的 demo 子文件夹）")
+        ->type_name("DIR");
     int stallSeconds = static_cast<int>(tarvisk::net::StallLimits{}.receive.count());
     app.add_option("--stall", stallSeconds,
                    "请求连续 SECONDS 秒收不到数据就放弃，当作空白页（默认60；一直在传的页面不限时）")
@@ -124,7 +127,7 @@ int RunCli(int argc, char** argv, const FrontEnd& frontEnd) {
     try {
         app.parse(argc, argv);
     } catch (const CLI::ParseError& error) {
-        return tarvisk::cli::ExitForParseError(app, error);
+        return tarvisk::cli::ExitForParseError(app, error, frontEnd.name, frontEnd.invocation);
     }
 
     tarvisk::SetMessageSink([name = frontEnd.name](const std::u16string& text, const std::u16string& title) {

@@ -17,6 +17,8 @@ namespace tarvisk::cli {
 struct FrontEnd {
     /// The program's name, as --version and the messages on stderr give it.
     std::string name = "tarvisk-cli";
+    /// How the command line is started, as a usage error names the way to its help.
+    std::string invocation = "tarvisk-cli";
     std::string description = "淘宝买家信誉查询、宝贝排名和店铺宝贝列表。";
     /// Adds the front end's own options before the command line is parsed.
     std::function<void(CLI::App& app)> addOptions;

@@ -6,5 +6,5 @@
 #include "cli/guard.h"
 
 int main(int argc, char** argv) {
-    return tarvisk::cli::RunGuarded([&] { return tarvisk::cli::RunCli(argc, argv); }, std::cerr);
+    return tarvisk::cli::RunGuarded([&] { return tarvisk::cli::RunCli(argc, argv); }, std::cerr, "tarvisk-cli");
 }

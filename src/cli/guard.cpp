@@ -6,18 +6,18 @@
 
 namespace tarvisk::cli {
 
-int RunGuarded(const std::function<int()>& body, std::ostream& errors) {
+int RunGuarded(const std::function<int()>& body, std::ostream& errors, std::string_view program) {
     const char* what = "未知的错误";
     try {
         return body();
     } catch (const std::bad_alloc&) {
         what = "内存不足";
     } catch (const std::exception& error) {
-        errors << "tarvisk-cli：意外的错误：" << error.what() << std::endl;
+        errors << program << "：意外的错误：" << error.what() << std::endl;
         return kUnexpectedFailure;
     } catch (...) {
     }
-    errors << "tarvisk-cli：意外的错误：" << what << std::endl;
+    errors << program << "：意外的错误：" << what << std::endl;
     return kUnexpectedFailure;
 }
 

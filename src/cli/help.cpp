@@ -27,7 +27,6 @@ public:
                  {"SUBCOMMANDS", "命令"},
                  {"Positionals", "参数"},
                  {"REQUIRED", "必填"},
-                 {"TEXT", "文字"},
                  {"INT", "整数"},
                  {"UINT", "正整数"},
                  {"FLOAT", "数字"},
@@ -36,6 +35,18 @@ public:
              }) {
             label(key, text);
         }
+    }
+    /// A positional's name says what it takes: no placeholder after it. An option's placeholder is what its check
+    /// names (FILE for an existing file), not the library's TEXT.
+    std::string make_option_opts(const CLI::Option* option) const override {
+        std::string text = CLI::Formatter::make_option_opts(option);
+        if (const std::string placeholder = " " + get_label(option->get_type_name());
+            !option->nonpositional() && text.starts_with(placeholder)) {
+            text.erase(0, placeholder.size());
+        } else if (text.starts_with(" TEXT:")) {
+            text.erase(1, 5);
+        }
+        return text;
     }
     std::string make_description(const CLI::App* app) const override {
         const std::string description = app->get_description();
@@ -113,12 +124,13 @@ void NameCommandGroups(CLI::App& app) {
     }
 }
 
-int ExitForParseError(const CLI::App& app, const CLI::ParseError& error) {
+int ExitForParseError(const CLI::App& app, const CLI::ParseError& error, const std::string& program,
+                      const std::string& invocation) {
     if (error.get_exit_code() == static_cast<int>(CLI::ExitCodes::Success)) {
         return app.exit(error); // --help or --version
     }
-    std::cerr << "tarvisk-cli：" << TerminalText(FromUtf8(chineseMessage(error.what())))
-              << "\n用 tarvisk-cli --help 查看用法。\n";
+    std::cerr << program << "：" << TerminalText(FromUtf8(chineseMessage(error.what()))) << "\n用 " << invocation
+              << " --help 查看用法。\n";
     return kUsageError;
 }
 

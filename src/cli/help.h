@@ -16,9 +16,11 @@ void UseChineseHelp(CLI::App& app);
 /// Puts the commands of `app`, and theirs, under a Chinese heading. Call it once all commands are added.
 void NameCommandGroups(CLI::App& app);
 
-/// The usage error `error` in Chinese on stderr and the exit status kUsageError; --help and --version print what they
-/// print and give 0.
-int ExitForParseError(const CLI::App& app, const CLI::ParseError& error);
+/// The usage error `error` in Chinese on stderr, after the program's name (`program`) and followed by how its
+/// help is asked (`invocation` --help), and the exit status kUsageError; --help and --version print what they print
+/// and give 0.
+int ExitForParseError(const CLI::App& app, const CLI::ParseError& error, const std::string& program,
+                      const std::string& invocation);
 
 /// A whole number from `min` to `max`.
 CLI::Validator WholeNumberIn(long min, long max);

@@ -413,7 +413,7 @@ void AddShopCommand(CLI::App& app, const GlobalOptions& global, CommandRunner& r
     auto arguments = std::make_shared<ShopArguments>();
     CLI::App* shop = app.add_subcommand("shop", "列出店铺全部宝贝的ID和标题（有页面读不到时退出码为4）");
     shop->add_option("ADDRESS", arguments->address, "店铺地址，例如 shop123.taobao.com")->required();
-    shop->add_option("--csv", arguments->csv, "同时把列表写入这个 CSV 文件（UTF-8，带 BOM）");
+    shop->add_option("--csv", arguments->csv, "同时把列表写入这个 CSV 文件（UTF-8，带 BOM）")->type_name("FILE");
     shop->callback(
         [&runner, &global, arguments] { runner = [&global, arguments] { return runShop(*arguments, global); }; });
 }
@@ -427,16 +427,18 @@ void AddRankCommand(CLI::App& app, const GlobalOptions& global, CommandRunner& r
     CLI::Option* keywordsFile = rank->add_option("--keywords-file", arguments->keywordsFile,
                                                  "查这个文件里的每个关键字（每行一个，UTF-8），每个关键字输出一行："
                                                  "关键字、结果、上次结果（以制表符分隔）")
-                                    ->excludes(keyword);
-    rank->add_option("--pages", arguments->pages, "要查的结果页数，限于1到100（默认10）");
+                                    ->excludes(keyword)
+                                    ->type_name("FILE");
+    rank->add_option("--pages", arguments->pages, "要查的结果页数，限于1到100（默认10）")->type_name("N");
     CLI::Option_group* target = rank->add_option_group("目标", "要找什么（--item 和 --shop 二选一）");
     target->add_option("--item", arguments->item, "宝贝ID；粘贴的宝贝网址取其中的 id=（没有时取最后一串9到12位数字）")
         ->check(CheckItemId)
         ->type_name("ID");
-    CLI::Option* shop = target->add_option("--shop", arguments->shop, "找这个地址的店铺的全部宝贝");
+    CLI::Option* shop = target->add_option("--shop", arguments->shop, "找这个地址的店铺的全部宝贝")->type_name("HOST");
     target->require_option(1);
     rank->add_option("--csv", arguments->csv,
-                     "同时把结果表（用 --keywords-file 时为各关键字的结果）写入这个 CSV 文件（UTF-8，带 BOM）");
+                     "同时把结果表（用 --keywords-file 时为各关键字的结果）写入这个 CSV 文件（UTF-8，带 BOM）")
+        ->type_name("FILE");
     rank->callback([&runner, &global, arguments, shop, keyword, keywordsFile] {
         if (keyword->count() == 0 && keywordsFile->count() == 0) {
             throw CLI::RequiredError("KEYWORD 或 --keywords-file");
@@ -452,7 +454,7 @@ void AddTrackCommand(CLI::App& app, const GlobalOptions& global, CommandRunner& 
     auto csv = std::make_shared<std::string>();
     CLI::App* track = app.add_subcommand("track", "按排名窗口的设置（查询目标、页数和页间停顿）把“关键字跟踪”里的"
                                                   "每个关键字查一遍，输出同 rank --keywords-file；可用 cron 每天运行");
-    track->add_option("--csv", *csv, "同时把各关键字的结果写入这个 CSV 文件（UTF-8，带 BOM）");
+    track->add_option("--csv", *csv, "同时把各关键字的结果写入这个 CSV 文件（UTF-8，带 BOM）")->type_name("FILE");
     track->callback([&runner, &global, csv, pause = app.get_option("--pause")] {
         runner = [&global, csv, pause] { return runTrack(*csv, pause->count() > 0, global); };
     });

@@ -198,7 +198,7 @@ void AddListCommand(CLI::App& app, CommandRunner& runner) {
         ->required()
         ->check(checkListName);
     add->add_option("ACCOUNT", arguments->account, "账号名")->required()->check(checkAccount);
-    add->add_option("--note", arguments->note, "账号的备注（最多2000字）")->check(checkNote);
+    add->add_option("--note", arguments->note, "账号的备注（最多2000字）")->check(checkNote)->type_name("NOTE");
 
     CLI::App* remove = listSubcommand(*list, "remove", "把账号移出它所在的名单", runner, arguments, runListRemove);
     remove->add_option("ACCOUNT", arguments->account, "账号名")->required()->check(checkAccount);
@@ -225,7 +225,7 @@ CLI::App* AddHistoryCommand(CLI::App& app, CommandRunner& runner) {
     CLI::App* check = history->add_subcommand("check", "保存的信誉查询，最新的在前，每次一行 JSON");
     check->add_option("ACCOUNT", arguments->account, "只列这个账号的查询");
     check->add_option("--limit", arguments->limit, "最多列这么多次查询")->check(PositiveWholeNumber());
-    check->add_option("--csv", arguments->csv, "同时把查询写入这个 CSV 文件（UTF-8，带 BOM）");
+    check->add_option("--csv", arguments->csv, "同时把查询写入这个 CSV 文件（UTF-8，带 BOM）")->type_name("FILE");
     check->callback([&runner, arguments] { runner = [arguments] { return runHistoryCheck(*arguments); }; });
 
     auto rankArguments = std::make_shared<RankHistoryArguments>();
@@ -234,9 +234,9 @@ CLI::App* AddHistoryCommand(CLI::App& app, CommandRunner& runner) {
     rank->add_option("KEYWORD", rankArguments->keyword, "只列这个关键字的查询");
     CLI::Option* item =
         rank->add_option("--item", rankArguments->item, "只列找这个宝贝的查询")->check(CheckItemId)->type_name("ID");
-    rank->add_option("--shop", rankArguments->shop, "只列找这个店铺宝贝的查询")->excludes(item);
+    rank->add_option("--shop", rankArguments->shop, "只列找这个店铺宝贝的查询")->excludes(item)->type_name("HOST");
     rank->add_option("--limit", rankArguments->limit, "最多列这么多次查询")->check(PositiveWholeNumber());
-    rank->add_option("--csv", rankArguments->csv, "同时把查询写入这个 CSV 文件（UTF-8，带 BOM）");
+    rank->add_option("--csv", rankArguments->csv, "同时把查询写入这个 CSV 文件（UTF-8，带 BOM）")->type_name("FILE");
     rank->callback([&runner, rankArguments] { runner = [rankArguments] { return runHistoryRank(*rankArguments); }; });
     return history;
 }

@@ -67,17 +67,26 @@ class CheckSidePanelTest : public test::WindowTest {
     }
 
 private slots:
-    void theDataFolderComesFromTheCommandLine() {
-        const std::pair<QStringList, std::optional<QString>> cases[] = {
-            {{"tarvisk"}, std::nullopt},
-            {{"tarvisk", "--demo"}, std::nullopt},
-            {{"tarvisk", "--data-dir", "/tmp/数据"}, QStringLiteral("/tmp/数据")},
-            {{"tarvisk", "--demo", "--data-dir=/tmp/a b"}, QStringLiteral("/tmp/a b")},
-            {{"tarvisk", "--data-dir"}, QString()},
-            {{"--data-dir", "x"}, std::nullopt}, // the program's own name is never an option
+    void theProgramReadsItsOwnCommandLineAndRefusesTheRest() {
+        const struct {
+            QStringList arguments;
+            std::optional<QString> folder;
+            QString problem;
+        } cases[] = {
+            {{"tarvisk"}, std::nullopt, {}},
+            {{"tarvisk", "--demo"}, std::nullopt, {}},
+            {{"tarvisk", "--data-dir", "/tmp/数据"}, QStringLiteral("/tmp/数据"), {}},
+            {{"tarvisk", "--demo", "--data-dir=/tmp/a b"}, QStringLiteral("/tmp/a b"), {}},
+            {{"tarvisk", "--data-dir"}, QString(), QStringLiteral("--data-dir 缺少值")},
+            {{"tarvisk", "-platform", "offscreen", "--demo"}, std::nullopt, {}}, // Qt's own, passed on
+            {{"tarvisk", "--demi"}, std::nullopt, QStringLiteral("不认识的参数：--demi")},
+            {{"tarvisk", "账号"}, std::nullopt, QStringLiteral("不认识的参数：账号")},
+            {{"--data-dir", "x"}, std::nullopt, QStringLiteral("不认识的参数：x")}, // the program's name is no option
         };
-        for (const auto& [arguments, folder] : cases) {
-            QCOMPARE(DataFolderArgument(arguments), folder);
+        for (const auto& c : cases) {
+            const ProgramArguments parsed = ParseProgramArguments(c.arguments);
+            QCOMPARE(parsed.dataFolder, c.folder);
+            QCOMPARE(parsed.problem, c.problem);
         }
     }
 

@@ -115,4 +115,21 @@ printf 'not a certificate\n' >"$work/bad.pem"
 "$program" --no-window --trust-certificate "$work/bad.pem" --route "$route" shop demoshop1.taobao.com >/dev/null 2>"$work/err"
 [ $? -eq 2 ] || fail "a certificate file without a certificate is no usage error: $(cat "$work/err")"
 
+# The desktop program's own command line speaks Chinese and names itself; without a display it says what works.
+desktop() {
+    local name=$1 expected=$2 pattern=$3
+    shift 3
+    "$@" >"$work/out" 2>&1
+    local status=$?
+    [ "$status" -eq "$expected" ] || fail "$name: exit status $status, expected $expected: $(cat "$work/out")"
+    grep -q -- "$pattern" "$work/out" || fail "$name: $(cat "$work/out")"
+}
+desktop "help" 0 "^用法：tarvisk \[--demo\] \[--data-dir DIR\]$" "$program" --help
+desktop "an unknown option" 2 "^tarvisk：不认识的参数：--demi$" "$program" --demi
+desktop "no command" 2 "^用 tarvisk --no-window --help 查看用法。$" "$program" --no-window
+desktop "no display" 1 "^没有显示器时请用 tarvisk --no-window 命令" env -u DISPLAY -u WAYLAND_DISPLAY QT_QPA_PLATFORM= \
+    "$program" --demo
+"$program" --no-window --help rank >"$work/out" 2>&1
+! grep -q -E "文字|TEXT" "$work/out" || fail "placeholders: $(grep -E "文字|TEXT" "$work/out")"
+
 finish no_window

@@ -28,7 +28,7 @@ TEST(RunGuarded, TurnsEveryExceptionIntoOneLineAndStatusOne) {
     };
     for (const auto& c : cases) {
         std::ostringstream errors;
-        EXPECT_EQ(RunGuarded(c.body, errors), c.status);
+        EXPECT_EQ(RunGuarded(c.body, errors, "tarvisk-cli"), c.status);
         EXPECT_EQ(errors.str(), c.message);
     }
 }

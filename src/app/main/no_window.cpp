@@ -114,7 +114,7 @@ int runWithBrowser(const QString& caption, char* program, const Choices& choices
     global.advice = cli::WindowlessBrowserAdvice;
     int status = cli::kUnexpectedFailure;
     std::thread job([&] {
-        status = cli::RunGuarded(command, std::cerr);
+        status = cli::RunGuarded(command, std::cerr, caption.toLower().toStdString());
         QMetaObject::invokeMethod(&app, &QCoreApplication::quit, Qt::QueuedConnection);
     });
     QApplication::exec();
@@ -132,6 +132,7 @@ int RunWithoutWindow(int argc, char** argv, const QString& caption) {
     auto choices = std::make_shared<Choices>();
     cli::FrontEnd frontEnd;
     frontEnd.name = caption.toLower().toStdString();
+    frontEnd.invocation = frontEnd.name + " " + kNoWindow;
     frontEnd.description = "没有窗口的桌面程序：tarvisk-cli 的命令，页面通过程序的浏览器资料读取。";
     frontEnd.addOptions = [choices](CLI::App& app) {
         app.add_flag(kNoWindow, choices->noWindow, "不显示窗口运行（即这种方式）");
@@ -139,7 +140,8 @@ int RunWithoutWindow(int argc, char** argv, const QString& caption) {
                "--fetch", choices->fetch,
                "读取页面的方式：direct（程序自己的请求）、browser（通过浏览器和它的登录）、auto（能读时直接请求，之后"
                "改用浏览器；默认）")
-            ->check(checkFetchMode, "MODE");
+            ->check(checkFetchMode)
+            ->type_name("MODE");
         choices->demo = app.get_option("--demo");
         app.add_option("--trust-certificate", choices->certificateFile,
                        "https 信任这个 PEM 文件中的证书，用于它列出的主机（测试用）")
@@ -164,7 +166,7 @@ int RunWithoutWindow(int argc, char** argv, const QString& caption) {
         }
         return runWithBrowser(caption, argv[0], *choices, global, command);
     };
-    return cli::RunGuarded([&] { return cli::RunCli(argc, argv, frontEnd); }, std::cerr);
+    return cli::RunGuarded([&] { return cli::RunCli(argc, argv, frontEnd); }, std::cerr, frontEnd.name);
 }
 
 } // namespace tarvisk

@@ -1,10 +1,13 @@
 #include "app/main/program.h"
 
+#include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <exception>
 #include <filesystem>
 #include <memory>
 #include <optional>
+#include <utility>
 
 #include <QApplication>
 #include <QIcon>
@@ -32,13 +35,47 @@ namespace tarvisk {
 
 namespace {
 
-constexpr char kUsage[] = "usage: %s [--demo] [--data-dir DIR]\n"
-                          "       %s --no-window [OPTIONS] COMMAND ...   (%s --no-window --help tells more)\n"
-                          "  --demo          work on a demo marketplace started inside the program (log in as\n"
-                          "                  tarvisk_demo / demo1234)\n"
-                          "  --data-dir DIR  keep the check history and the buyer lists in DIR\n"
-                          "  --version       print the version and the commit and exit\n"
-                          "  --help          print this help and exit\n";
+constexpr char kUsage[] = "用法：%1 [--demo] [--data-dir DIR]\n"
+                          "      %1 --no-window [选项] 命令 ...（%1 --no-window --help 说明得更多）\n"
+                          "  --demo          在程序里启动一个演示市场，不用账号也不用上网（登录名 tarvisk_demo，\n"
+                          "                  密码 demo1234）\n"
+                          "  --data-dir DIR  把查询记录、排名记录和黑白名单保存在 DIR\n"
+                          "  --no-window     不显示窗口，运行 tarvisk-cli 的命令，页面通过程序的浏览器读取\n"
+                          "  --version       显示版本和构建它的提交，然后退出\n"
+                          "  -h, --help      显示这段说明并退出\n";
+
+/// The options Qt takes from the command line itself (the platform, the style, X11's display): passed on to it.
+constexpr std::pair<const char*, bool> kQtOptions[] = {
+    {"-platform", true},        {"-platformpluginpath", true},
+    {"-platformtheme", true},   {"-plugin", true},
+    {"-qwindowgeometry", true}, {"-qwindowicon", true},
+    {"-qwindowtitle", true},    {"-style", true},
+    {"-stylesheet", true},      {"-session", true},
+    {"-display", true},         {"-reverse", false},
+    {"-widgetcount", false},    {"-nograb", false},
+    {"-dograb", false},         {"-sync", false},
+};
+
+/// Until the window system answers: Qt ends the program when it reaches none (no display, a display that does not
+/// answer). The user reads why in Chinese, with what works without a display, instead of Qt's notes and an abort.
+QString& noDisplayCaption() {
+    static QString caption;
+    return caption;
+}
+
+void refuseWithoutDisplay(QtMsgType type, const QMessageLogContext&, const QString& message) {
+    if (type != QtFatalMsg) {
+        return;
+    }
+    const QByteArray name = noDisplayCaption().toLower().toUtf8();
+    std::fprintf(stderr,
+                 "%s：找不到可以显示窗口的图形界面（DISPLAY=%s），程序的窗口打不开。\n"
+                 "没有显示器时请用 %s --no-window 命令 …（%s --no-window --help 查看用法）。\n（%s）\n",
+                 name.constData(), qgetenv("DISPLAY").constData(), name.constData(), name.constData(),
+                 message.section(QLatin1Char('\n'), 0, 0).left(200).toUtf8().constData());
+    std::fflush(stderr);
+    std::_Exit(1);
+}
 
 // The demo marketplace serves this process; the browsers' flags are read once, so it starts before the
 // QApplication and the ports are known when the flags are written.
@@ -62,10 +99,6 @@ void speakChinese(QApplication& app) {
             delete translator;
         }
     }
-}
-
-bool hasFlag(const QStringList& arguments, const QString& flag) {
-    return arguments.mid(1).contains(flag);
 }
 
 // A program whose badge images are missing (an installation left incomplete, a program file copied out of its
@@ -95,21 +128,32 @@ int runWindows(Application& app) {
 
 } // namespace
 
-bool WantsDemo(const QStringList& arguments) {
-    return hasFlag(arguments, QStringLiteral("--demo"));
-}
-
-std::optional<QString> DataFolderArgument(const QStringList& arguments) {
-    const QString option = QStringLiteral("--data-dir");
-    for (qsizetype i = 1; i < arguments.size(); ++i) {
-        if (arguments[i] == option) {
-            return i + 1 < arguments.size() ? arguments[i + 1] : QString();
-        }
-        if (arguments[i].startsWith(option + QLatin1Char('='))) {
-            return arguments[i].mid(option.size() + 1);
+ProgramArguments ParseProgramArguments(const QStringList& arguments) {
+    ProgramArguments parsed;
+    const QString dataDir = QStringLiteral("--data-dir");
+    for (qsizetype i = 1; i < arguments.size() && parsed.problem.isEmpty(); ++i) {
+        const QString& argument = arguments[i];
+        const auto qtOption = std::ranges::find_if(
+            kQtOptions, [&argument](const auto& option) { return argument == QLatin1String(option.first); });
+        if (argument == QLatin1String("--demo")) {
+            parsed.demo = true;
+        } else if (argument == QLatin1String("--help") || argument == QLatin1String("-h")) {
+            parsed.help = true;
+        } else if (argument == QLatin1String("--version")) {
+            parsed.version = true;
+        } else if (argument == dataDir || argument.startsWith(dataDir + QLatin1Char('='))) {
+            parsed.dataFolder = argument == dataDir ? (i + 1 < arguments.size() ? arguments[++i] : QString())
+                                                    : argument.mid(dataDir.size() + 1);
+            if (parsed.dataFolder->isEmpty()) {
+                parsed.problem = QStringLiteral("--data-dir 缺少值");
+            }
+        } else if (qtOption != std::end(kQtOptions)) {
+            i += qtOption->second ? 1 : 0;
+        } else {
+            parsed.problem = QStringLiteral("不认识的参数：%1").arg(argument);
         }
     }
-    return std::nullopt;
+    return parsed;
 }
 
 void NameApplication(QApplication& app, const QString& caption) {
@@ -139,23 +183,24 @@ int RunProgram(int argc, char** argv, const QString& caption) {
     if (WantsNoWindow(arguments)) {
         return RunWithoutWindow(argc, argv, caption);
     }
+    const QByteArray name = caption.toLower().toUtf8();
+    const ProgramArguments parsed = ParseProgramArguments(arguments);
     // Answered before anything needs a display.
-    if (hasFlag(arguments, QStringLiteral("--version"))) {
-        std::printf("%s\n", VersionLine(caption.toLower().toStdString()).c_str());
-        return 0;
-    }
-    if (hasFlag(arguments, QStringLiteral("--help"))) {
-        const QByteArray name = caption.toLower().toLocal8Bit();
-        std::printf(kUsage, name.constData(), name.constData(), name.constData());
-        return 0;
-    }
-    const bool demo = WantsDemo(arguments);
-    const std::optional<QString> folder = DataFolderArgument(arguments);
-    if (folder && folder->isEmpty()) {
-        std::fprintf(stderr, "%s: --data-dir 需要一个文件夹 (--data-dir needs a folder)\n",
-                     caption.toLocal8Bit().constData());
+    if (!parsed.problem.isEmpty()) {
+        std::fprintf(stderr, "%s：%s\n用 %s --help 查看用法。\n", name.constData(), parsed.problem.toUtf8().constData(),
+                     name.constData());
         return 2;
     }
+    if (parsed.version) {
+        std::printf("%s\n", VersionLine(name.toStdString()).c_str());
+        return 0;
+    }
+    if (parsed.help) {
+        std::printf("%s", QString::fromUtf8(kUsage).arg(QString::fromUtf8(name)).toUtf8().constData());
+        return 0;
+    }
+    const bool demo = parsed.demo;
+    const std::optional<QString>& folder = parsed.dataFolder;
     SetDataFolder(StartDataFolder(folder.value_or(QString()).toStdU16String(), demo));
     warnOfMissingBadges(caption);
     std::unique_ptr<demo::DemoMarket> market;
@@ -171,7 +216,10 @@ int RunProgram(int argc, char** argv, const QString& caption) {
 
     QuietBrowserLog();
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+    noDisplayCaption() = caption;
+    const QtMessageHandler previous = qInstallMessageHandler(refuseWithoutDisplay);
     Application app(argc, argv);
+    qInstallMessageHandler(previous);
     SetUpApplication(app, caption);
     if (const std::optional<QString> problem = BrowserStartProblem()) {
         ShowMessageBox(nullptr, *problem + QStringLiteral("。"));

@@ -10,18 +10,25 @@
 // starts the demo marketplace in this process and sends the browsers and the requests to it, so every job works with
 // no account and no internet; what it stores goes to the subfolder "demo" of the user's data folder, never mixing
 // with the user's own history. --data-dir keeps the check and ranking history and the buyer lists in DIR instead.
-// --version and --help print and end before anything needs a display.
+// --version and --help print and end before anything needs a display; an option the program does not know ends it
+// with a usage error (exit 2), and a desktop without a display says so in Chinese (exit 1).
 
 class QApplication;
 
 namespace tarvisk {
 
-/// True when the command line asks for demo mode.
-bool WantsDemo(const QStringList& arguments);
-
-/// The folder after --data-dir (as "--data-dir DIR" or "--data-dir=DIR"); empty text when none follows, none
-/// without the option.
-std::optional<QString> DataFolderArgument(const QStringList& arguments);
+/// The desktop program's own command line (the options Qt takes itself pass through).
+struct ProgramArguments {
+    bool demo = false;
+    bool help = false;
+    bool version = false;
+    /// The folder after --data-dir (as "--data-dir DIR" or "--data-dir=DIR").
+    std::optional<QString> dataFolder;
+    /// What is wrong with it, in Chinese ("不认识的参数：--bogus"); empty when nothing is.
+    QString problem;
+};
+/// Reads `arguments` (the program's own name first).
+ProgramArguments ParseProgramArguments(const QStringList& arguments);
 
 /// Names the application as the program is named (its profile and data folders go by the name) and keeps the web
 /// engine's report of its settings off the terminal.
