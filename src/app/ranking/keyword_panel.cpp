@@ -92,10 +92,13 @@ KeywordPanel::KeywordPanel(SoPaiMing& window, StoreThread& store, QWidget* paren
     m_summaryView->setEditTriggers(QAbstractItemView::NoEditTriggers);
     m_summaryView->verticalHeader()->hide();
     m_summaryView->verticalHeader()->setDefaultSectionSize(m_summaryView->fontMetrics().height() + 6);
-    // Every column shows whole, the outcomes as wide as their texts; the keyword takes what is left.
+    // Every column stays in view, however long an outcome (a today page's place with its natural place): the keyword
+    // and the two outcomes share the width, cut short where they must, whole in their tooltips; the change shows
+    // whole.
     QHeaderView* header = m_summaryView->horizontalHeader();
-    header->setSectionResizeMode(QHeaderView::ResizeToContents);
-    header->setSectionResizeMode(KeywordColumn, QHeaderView::Stretch);
+    header->setSectionResizeMode(QHeaderView::Stretch);
+    header->setSectionResizeMode(ChangeColumn, QHeaderView::ResizeToContents);
+    m_summaryView->setTextElideMode(Qt::ElideMiddle);
     m_dailyTimer->setObjectName(QStringLiteral("DailyTimer"));
     m_saveTimer->setSingleShot(true);
     m_saveTimer->setInterval(kSaveDelayMs);
@@ -336,18 +339,22 @@ void KeywordPanel::record(std::size_t index, const TrackedWalk& walk, const Rank
         return;
     }
     const int row = static_cast<int>(index);
-    m_summary->item(row, OutcomeColumn)->setText(QtText(RankingOutcomeText(*run, false)));
+    const QString outcome = QtText(RankingOutcomeText(*run, false));
+    m_summary->item(row, OutcomeColumn)->setText(outcome);
     m_summary->item(row, OutcomeColumn)
-        ->setToolTip(PlainToolTip(run->outcome == RankingOutcome::Found
-                                      ? QtText(run->itemTitle + u"（" + run->itemId + u"）")
-                                      : QtText(RankingUnreadMessage(result))));
+        ->setToolTip(
+            PlainToolTip(outcome + QLatin1Char('\n') +
+                         (run->outcome == RankingOutcome::Found ? QtText(run->itemTitle + u"（" + run->itemId + u"）")
+                                                                : QtText(RankingUnreadMessage(result)))));
     // The previous run and the change show when the store has answered.
     m_store.ask(
         this, [run = *run](LocalStore& store) { return std::pair(run, RecordRankingRun(store, run)); },
         [this, row](const std::pair<RankingRun, RankingRunContext>& recorded) {
             const auto& [run, context] = recorded;
             if (row < m_summary->rowCount()) {
-                m_summary->item(row, PreviousColumn)->setText(QtText(PreviousOutcomeText(context.previous, false)));
+                const QString previous = QtText(PreviousOutcomeText(context.previous, false));
+                m_summary->item(row, PreviousColumn)->setText(previous);
+                m_summary->item(row, PreviousColumn)->setToolTip(PlainToolTip(previous));
                 m_summary->item(row, ChangeColumn)->setText(QtText(RankingChangeText(context.previous, run)));
             }
         });
@@ -425,7 +432,7 @@ void KeywordPanel::openHistoryAt(const std::vector<std::u16string>& keywords) {
     if (!m_history) {
         m_history = new RankingHistoryWindow(m_store, this);
         // Opened in the middle of the screen: beside the ranking window it could reach past the screen's edge.
-        CenterForm(*m_history);
+        FitOnScreen(*m_history);
     }
     m_history->showTarget(m_window.trackedWalk({}).target, keywords);
     m_history->show();

@@ -1,5 +1,6 @@
 #include "app/ranking/so_pai_ming.h"
 
+#include <algorithm>
 #include <utility>
 
 #include <QApplication>
@@ -11,6 +12,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScreen>
 #include <QSpinBox>
 #include <QStyleOptionViewItem>
 #include <QTableView>
@@ -343,9 +345,26 @@ void SoPaiMing::withShopListing(std::function<void(bool ready)> then) {
 void SoPaiMing::showKeywordPanel(bool shown) {
     m_keywordPanel->setVisible(shown);
     m_keywordButton->setText(shown ? QStringLiteral("« 收起关键字跟踪") : QStringLiteral("关键字跟踪 »"));
-    SetClientTwips(*this, kClientWidthTwips + (shown ? KeywordPanel::kWidthTwips : 0), kClientHeightTwips);
+    const int mainWidth = kClientWidthTwips / kTwipsPerPixel;
+    const int panelWidth = shown ? keywordPanelWidth() : 0;
+    m_keywordPanel->resize(panelWidth, m_keywordPanel->height());
+    setFixedSize(mainWidth + panelWidth, kClientHeightTwips / kTwipsPerPixel);
     KeywordPanel::rememberShown(shown);
     KeepOnScreen(*this);
+}
+
+int SoPaiMing::keywordPanelWidth() const {
+    // A screen too narrow for the window and the whole panel (a laptop's 1366 pixels) gives the panel what it leaves
+    // beside the window, down to what the panel's controls need. The frame is known once the window is shown.
+    constexpr int kAssumedFrameWidth = 16;
+    const int whole = KeywordPanel::kWidthTwips / kTwipsPerPixel;
+    const QScreen* shownOn = screen();
+    if (shownOn == nullptr) {
+        return whole;
+    }
+    const int frame = isVisible() ? frameGeometry().width() - width() : kAssumedFrameWidth;
+    const int room = shownOn->availableGeometry().width() - frame - kClientWidthTwips / kTwipsPerPixel;
+    return std::min(whole, std::max(room, m_keywordPanel->minimumSizeHint().width()));
 }
 
 SoShopGoods& SoPaiMing::shopWindow() {

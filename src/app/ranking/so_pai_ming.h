@@ -125,6 +125,8 @@ public slots:
     void FetchMode_Change();
     /// Shows or hides the keyword panel (the window grows to its right to hold it).
     void showKeywordPanel(bool shown);
+    /// The keyword panel's width: its own, or less on a screen too narrow for it beside the window.
+    int keywordPanelWidth() const;
 
 signals:
     void searchFinished();

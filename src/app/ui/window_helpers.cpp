@@ -150,13 +150,29 @@ void SetClientTwips(QWidget& window, int width, int height) {
     window.setFixedSize(width / kTwipsPerPixel, height / kTwipsPerPixel);
 }
 
+namespace {
+
+/// What a window manager puts around a window not shown yet (its frame is known once it is shown): a title bar and
+/// borders, generously.
+constexpr QSize kAssumedFrame{16, 40};
+
+QRect frameOf(const QWidget& window) {
+    return window.isVisible() ? window.frameGeometry() : QRect(window.pos(), window.size() + kAssumedFrame);
+}
+
+const QScreen* screenOf(const QWidget& window) {
+    return window.screen() != nullptr ? window.screen() : QGuiApplication::primaryScreen();
+}
+
+} // namespace
+
 void KeepOnScreen(QWidget& window) {
-    const QScreen* screen = window.screen() != nullptr ? window.screen() : QGuiApplication::primaryScreen();
+    const QScreen* screen = screenOf(window);
     if (screen == nullptr) {
         return;
     }
     const QRect area = screen->availableGeometry();
-    const QRect frame = window.frameGeometry();
+    const QRect frame = frameOf(window);
     const int left = std::max(area.left(), std::min(frame.left(), area.right() + 1 - frame.width()));
     const int top = std::max(area.top(), std::min(frame.top(), area.bottom() + 1 - frame.height()));
     if (left != frame.left() || top != frame.top()) {
@@ -164,8 +180,20 @@ void KeepOnScreen(QWidget& window) {
     }
 }
 
+void FitOnScreen(QWidget& window) {
+    const QScreen* screen = screenOf(window);
+    if (screen == nullptr) {
+        return;
+    }
+    const QRect area = screen->availableGeometry();
+    const QSize frame = frameOf(window).size() - window.size();
+    window.resize(window.size().boundedTo(area.size() - frame));
+    const QSize size = window.size() + frame;
+    window.move(area.x() + (area.width() - size.width()) / 2, area.y() + (area.height() - size.height()) / 2);
+}
+
 void CenterForm(QWidget& window) {
-    const QScreen* screen = window.screen() != nullptr ? window.screen() : QGuiApplication::primaryScreen();
+    const QScreen* screen = screenOf(window);
     if (screen == nullptr) {
         return;
     }

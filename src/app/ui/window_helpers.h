@@ -68,8 +68,13 @@ void SetClientTwips(QWidget& window, int width, int height);
 void CenterForm(QWidget& window);
 
 /// Moves a window left and up as far as needed for the whole of it to lie on its screen's free area (a window
-/// that grew to its right may reach past the screen's edge).
+/// that grew to its right may reach past the screen's edge). A window not shown yet is given room for the frame
+/// the window manager will put around it.
 void KeepOnScreen(QWidget& window);
+
+/// Puts a window of its own size (one the user may resize) in the middle of its screen's free area, made smaller
+/// first when it would not fit there with its frame (on a laptop's 1366×768 screen).
+void FitOnScreen(QWidget& window);
 
 /// Shows a window of the program over `over` and brings it to the front. The first time, the window is placed with
 /// its middle on the middle of `over` (within the screen); later it comes back where it was left.

@@ -1,24 +1,25 @@
 #!/usr/bin/env bash
 # Under a real window manager (openbox on Xvfb, at 1600×1000 and 1366×768): a walk and a shop read through the
-# browser show the seller no window. The page the browser reads in is never handed to the window manager, and no
-# window the window manager passes over stands on the screen.
-# Usage: hidden_page.sh PATH-TO-BROWSER-WALK-TEST
+# browser show the seller no window (the page the browser reads in is never handed to the window manager, and no
+# window the window manager passes over stands on the screen); and every window stands whole on the screen.
+# Usage: window_manager.sh PATH-TO-BROWSER-WALK-TEST PATH-TO-WINDOW-PLACEMENT-TEST
 set -u
 walk_test="$1"
+placement_test="$2"
 
 fail() {
     echo "FAIL: $*" >&2
     exit 1
 }
 
-if [ "${2:-}" != "--inside" ]; then
+if [ "${3:-}" != "--inside" ]; then
     for size in 1600x1000 1366x768; do
-        xvfb-run -a -s "-screen 0 ${size}x24" bash "$0" "$walk_test" --inside "$size" || exit 1
+        xvfb-run -a -s "-screen 0 ${size}x24" bash "$0" "$walk_test" "$placement_test" --inside "$size" || exit 1
     done
-    echo "hidden page: no window shown at 1600x1000 and 1366x768"
+    echo "window manager: no hidden page shown, every window on the screen, at 1600x1000 and 1366x768"
     exit 0
 fi
-size="$3"
+size="$4"
 width=${size%x*}
 height=${size#*x}
 
@@ -57,3 +58,6 @@ done
 wait "$walk" || fail "$size: the walks failed: $(grep -E 'FAIL|Loc' "$work/walk.log" | head -5)"
 seen=$(printf '%s\n' "$seen" | grep . | sort -u)
 [ -z "$seen" ] || fail "$size: windows shown during the walks: $(printf '%s\n' "$seen" | head -5)"
+
+QT_QPA_PLATFORM=xcb "$placement_test" everyWindowStandsWholeOnTheScreen >"$work/placement.log" 2>&1 ||
+    fail "$size: $(grep -E 'FAIL|Loc' "$work/placement.log" | head -5)"
