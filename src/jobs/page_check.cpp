@@ -150,9 +150,19 @@ FetchedPage DirectPageFetch(const std::u16string& url) {
     return {std::move(text), answer};
 }
 
-PageKind ClassifyPage(const FetchedPage& page, OwnTexts ownTexts) {
+std::optional<PageKind> UnreadByFetch(const FetchedPage& page) {
     if (page.sentOff) {
         return PageKind::Foreign;
+    }
+    if (page.skipped) {
+        return PageKind::SkippedByUser;
+    }
+    return std::nullopt;
+}
+
+PageKind ClassifyPage(const FetchedPage& page, OwnTexts ownTexts) {
+    if (const std::optional<PageKind> unread = UnreadByFetch(page)) {
+        return *unread;
     }
     if (!page.address.empty()) {
         const std::u16string host = AddressHost(page.address);
@@ -204,6 +214,8 @@ const char* PageKindName(PageKind kind) {
         return "foreign";
     case PageKind::TooLarge:
         return "too-large";
+    case PageKind::SkippedByUser:
+        return "skipped-by-user";
     case PageKind::Unrecognised:
         break;
     }
@@ -230,6 +242,8 @@ std::u16string PageKindReason(PageKind kind) {
         return u"页面被转到了淘宝以外的网站";
     case PageKind::TooLarge:
         return u"淘宝给这一页的数据超过了程序读取的上限，没有读取";
+    case PageKind::SkippedByUser:
+        return u"跳过了淘宝要求的登录或验证";
     case PageKind::Unrecognised:
         break;
     }
@@ -250,6 +264,7 @@ std::u16string PageKindAdvice(PageKind kind) {
     case PageKind::Skipped:
     case PageKind::Foreign:
     case PageKind::TooLarge:
+    case PageKind::SkippedByUser:
         break;
     }
     return u"请稍后重新查询。";

@@ -33,6 +33,9 @@ enum class PageKind {
     /// A page of another site: the marketplace's address sent the fetch off the marketplace (a redirect, a page's
     /// script or refresh), and the fetch did not follow (FetchedPage::sentOff).
     Foreign,
+    /// A login or verification page the user chose to skip while the job waited for it (FetchedPage::skipped): the
+    /// job goes on without it.
+    SkippedByUser,
     /// The data answer the page's reader needs came, but over the size the fetch keeps (FetchedPage::droppedAnswers):
     /// the page is not read from what else it holds.
     TooLarge,
@@ -71,6 +74,8 @@ struct FetchedPage {
     std::vector<DataAnswer> answers;
     /// Data answers the fetch did not keep for their size or number: their addresses only (text empty).
     std::vector<DataAnswer> droppedAnswers;
+    /// The user skipped the login or verification this page asked for while the job waited: nothing of it is read.
+    bool skipped = false;
     /// The fetch refused to follow the page off the marketplace (a redirect, a page's script or refresh to another
     /// site, at `address`): nothing of it was read.
     bool sentOff = false;
@@ -130,8 +135,12 @@ inline constexpr PageMarker kPageMarkers[] = {
 /// The texts by which a job knows its own page (plain, case-sensitive text).
 using OwnTexts = std::span<const std::u16string_view>;
 
-/// What `page` is to a job whose own texts are `ownTexts`, decided in this order: a page the fetch was sent off the
-/// marketplace with (Foreign); an address on a login host or a verification path; an error status (known, and neither
+/// The kind of a page its fetch did not read, whatever the page holds: Foreign when the fetch was sent off the
+/// marketplace with it, SkippedByUser when the user skipped it; none for a page the fetch gave as it came.
+std::optional<PageKind> UnreadByFetch(const FetchedPage& page);
+
+/// What `page` is to a job whose own texts are `ownTexts`, decided in this order: a page its fetch did not read
+/// (UnreadByFetch); an address on a login host or a verification path; an error status (known, and neither
 /// 2xx nor 3xx); an empty text (only blanks); a text holding one of `ownTexts` (Normal); a login or verification marker
 /// in the text; else Unrecognised. Every kind but Normal is a page the job could not read.
 PageKind ClassifyPage(const FetchedPage& page, OwnTexts ownTexts);

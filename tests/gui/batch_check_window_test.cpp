@@ -150,6 +150,39 @@ private slots:
         QVERIFY(m_scope->messages.messages().isEmpty());
     }
 
+    // A login that never holds (the rating page asks again after every login): after two the window says so, and
+    // 跳过 leaves that account unchecked for 接着查询 while the batch goes on with the next.
+    void aLoginThatNeverHoldsIsSkippedAndTheBatchGoesOn() {
+        LocalStore store(HistoryFilePath());
+        StoreThread storeThread(HistoryFilePath());
+        BatchCheckWindow window(storeThread, {}, m_programFolder.path());
+        control<QSpinBox>(window, "Pause")->setValue(0);
+        control<QPlainTextEdit>(window, "Accounts")->setPlainText(QStringLiteral("评价要登录\n刷单小号"));
+        QSignalSpy finished(&window, &BatchCheckWindow::batchFinished);
+        QTest::mouseClick(control<QPushButton>(window, "StartBatch"), Qt::LeftButton);
+        const VerificationPause& pause = window.verificationPause();
+        QTRY_VERIFY_WITH_TIMEOUT(pause.isWaiting() && pause.window()->isVisible(), 30000);
+        auto* line = control<QLabel>(*pause.window(), "VerificationLine");
+        for (int login = 0; login < 2; ++login) {
+            QTRY_VERIFY_WITH_TIMEOUT(test::documentHtml(*pause.view()).contains(QLatin1String("TPL_password")), 10000);
+            pause.view()->page()->runJavaScript(QStringLiteral(
+                "document.querySelector('[name=TPL_username]').value = 'tarvisk_demo';"
+                "document.querySelector('[name=TPL_password]').value = 'demo1234'; document.forms[0].submit();"));
+            QTRY_VERIFY_WITH_TIMEOUT(!test::documentHtml(*pause.view()).contains(QLatin1String("demo1234")), 10000);
+        }
+        QTRY_VERIFY_WITH_TIMEOUT(line->text().startsWith(QStringLiteral("已经登录了2次，淘宝仍然要求登录。")), 10000);
+        auto* skip = control<QPushButton>(*pause.window(), "VerificationSkip");
+        QCOMPARE(skip->text(), QStringLiteral("跳过这个账号"));
+        skip->click();
+        QVERIFY(finished.wait(60000));
+        const QStringList rows = tableTexts(window.results());
+        QVERIFY2(rows[0].startsWith(QStringLiteral("评价要登录|未完成|")) &&
+                     rows[0].contains(QStringLiteral("跳过了登录或验证，没有查询")),
+                 qPrintable(rows[0]));
+        QVERIFY2(rows[1].startsWith(QStringLiteral("刷单小号|不安全|")), qPrintable(rows[1]));
+        QCOMPARE(StoredChecks(store, {})->size(), 1u);
+    }
+
     void thePauseBetweenAccountsIsTheOneTheRankingWindowUses() {
         WriteSetting(u"Pause", u"7");
         LocalStore store(HistoryFilePath());

@@ -10,6 +10,7 @@
 #include <QRadioButton>
 #include <QSignalSpy>
 #include <QSpinBox>
+#include <QStandardItemModel>
 #include <QTableView>
 
 #include "app/browser/browser_view.h"
@@ -162,6 +163,38 @@ private slots:
         QCOMPARE(window.results().rowCount(), demo::kTodayPageItems);
         QCOMPARE(control<QLabel>(window, "Label1")->text(), QtText(kRankingCancelled));
         QCOMPARE(storedRuns(demo::kTodaySliderKeyword), std::size_t(0));
+    }
+
+    // 跳过 in the wait skips what the job waits for: a keyword of the list (the list goes on with the next one), a
+    // page of a shop (the listing ends incomplete with what it has). Before the slider is passed.
+    void theWaitsSkipAKeywordOrAShopPage() {
+        StoreThread store{HistoryFilePath()};
+        SoPaiMing window{&store};
+        readyToWalk(window, demo::kTodayKeyword, 5, FetchMode::Browser);
+        KeywordPanel& panel = window.keywordPanel();
+        control<QPlainTextEdit>(panel, "KeywordList")
+            ->setPlainText(QtText(demo::kTodaySliderKeyword) + QLatin1Char('\n') + QtText(demo::kTodayKeyword));
+        QSignalSpy listed(&panel, &KeywordPanel::runFinished);
+        panel.runKeywords();
+        waitForSlider(window);
+        auto* skip = control<QPushButton>(*window.verificationPause()->window(), "VerificationSkip");
+        QCOMPARE(skip->text(), QStringLiteral("跳过这个关键字"));
+        skip->click();
+        QVERIFY(listed.wait(60000));
+        QCOMPARE(panel.summary().item(0, 1)->text(), QtText(kRankingIncomplete));
+        QVERIFY2(panel.summary().item(1, 1)->text().startsWith(QStringLiteral("2页 第15个")),
+                 qPrintable(panel.summary().item(1, 1)->text()));
+
+        SoShopGoods& shop = window.shopWindow();
+        shop.setShopAddress(QStringLiteral("loginshop.taobao.com"));
+        QSignalSpy crawled(&shop, &SoShopGoods::crawlFinished);
+        shop.Command1_Click();
+        QTRY_VERIFY_WITH_TIMEOUT(window.verificationPause()->isWaiting(), 30000);
+        QCOMPARE(skip->text(), QStringLiteral("跳过这一页"));
+        skip->click();
+        QVERIFY(crawled.wait(60000));
+        QCOMPARE(crawled.first().first().toInt(), 20);
+        QVERIFY(!shop.listComplete());
     }
 
     void aSliderPausesTheWalkUntilItIsPassed() {

@@ -196,7 +196,7 @@ TEST(RankingChangeText, ComparesLikeWithLike) {
     EXPECT_EQ(RankingOutcomeText(todayRun(1, 3, true, 0)), u"2页 第3个（广告） (#47)");
     EXPECT_EQ(RankingOutcomeText(notFound), u"未找到");
     EXPECT_EQ(RankingOutcomeText(incomplete), u"结果不完整");
-    EXPECT_EQ(PreviousOutcomeText(incomplete), u"结果不完整");
+    EXPECT_EQ(PreviousOutcomeText(incomplete), u"无记录"); // no earlier run had an answer
     EXPECT_EQ(PreviousOutcomeText(std::nullopt), u"无记录");
 }
 
@@ -247,7 +247,7 @@ TEST_F(RankingHistoryTest, RunsOfAFileBeforeTodaysPagesAreOfTheOlderPage) {
     ASSERT_TRUE(stored);
     ASSERT_EQ(stored->size(), 2u);
     EXPECT_EQ(RankingOutcomeText((*stored)[1]), u"2页 2行 第3 (#51)");
-    EXPECT_EQ(RankingOutcomeText((*stored)[0], false), u"2页 第15个（自然排名第56）");
+    EXPECT_EQ(RankingOutcomeText((*stored)[0], OutcomeDetail::NaturalPlace), u"2页 第15个（自然排名第56）");
     EXPECT_TRUE(m_problems.empty());
 }
 

@@ -30,6 +30,7 @@ namespace {
 
 constexpr char16_t kWaiting[] = u"等待查询";
 constexpr char16_t kNotChecked[] = u"已停止，没有查询";
+constexpr char16_t kSkipped[] = u"跳过了登录或验证，没有查询";
 
 } // namespace
 
@@ -140,11 +141,11 @@ void BatchCheckWindow::run(std::vector<std::size_t> rows) {
 
     BatchCheckOptions options;
     // A login or slider page does not end the batch: it waits while the user passes the page in a window of the
-    // login browser, whose cookies the queries share, and goes on with the same account.
+    // login browser, whose cookies the queries share, and goes on with the same account; or, skipped, with the next.
     options.fetch = [this](const std::u16string& url) {
         return m_verification->fetch([&] { return m_fetch(url); },
                                      [](const FetchedPage& page) { return ClassifyPage(page, kProfileTexts); },
-                                     QStringLiteral("批量查询"), [this] { cancel(); });
+                                     QStringLiteral("批量查询"), QStringLiteral("跳过这个账号"), [this] { cancel(); });
     };
     options.cancel = m_job.cancelFlag();
     options.pauseSeconds = m_pause->value();
@@ -178,6 +179,11 @@ void BatchCheckWindow::record(std::size_t rowIndex, const ReputationOutcome& out
         row.checkedAt = UnixTimeNow();
         row.facts = outcome.facts;
         row.facts->rawRatingText.clear();
+    } else if (outcome.status == ReputationOutcome::Status::PageNotRead &&
+               outcome.unread.kind == PageKind::SkippedByUser) {
+        // Skipped, the account is left for 接着查询 as those the batch never reached.
+        row.message = kSkipped;
+        m_unchecked.push_back(rowIndex);
     } else {
         // A check without a report is not stored; the buyer's list still shows.
         row.message =

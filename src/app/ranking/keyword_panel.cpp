@@ -92,13 +92,12 @@ KeywordPanel::KeywordPanel(SoPaiMing& window, StoreThread& store, QWidget* paren
     m_summaryView->setEditTriggers(QAbstractItemView::NoEditTriggers);
     m_summaryView->verticalHeader()->hide();
     m_summaryView->verticalHeader()->setDefaultSectionSize(m_summaryView->fontMetrics().height() + 6);
-    // Every column stays in view, however long an outcome (a today page's place with its natural place): the keyword
-    // and the two outcomes share the width, cut short where they must, whole in their tooltips; the change shows
-    // whole.
+    // Every column shows whole, the outcomes as wide as their texts; the keyword takes what is left. The outcomes
+    // give the position alone (today's place among the unpaid items is in their tooltips), so that a long one
+    // does not push 上次 and 变化 out of view.
     QHeaderView* header = m_summaryView->horizontalHeader();
-    header->setSectionResizeMode(QHeaderView::Stretch);
-    header->setSectionResizeMode(ChangeColumn, QHeaderView::ResizeToContents);
-    m_summaryView->setTextElideMode(Qt::ElideMiddle);
+    header->setSectionResizeMode(QHeaderView::ResizeToContents);
+    header->setSectionResizeMode(KeywordColumn, QHeaderView::Stretch);
     m_dailyTimer->setObjectName(QStringLiteral("DailyTimer"));
     m_saveTimer->setSingleShot(true);
     m_saveTimer->setInterval(kSaveDelayMs);
@@ -302,7 +301,7 @@ void KeywordPanel::run(std::vector<std::u16string> keywords, bool scheduled) {
     }
 
     KeywordRankingOptions options;
-    options.fetch = m_window.walkFetch([this] { cancelRun(); });
+    options.fetch = m_window.walkFetch([this] { cancelRun(); }, QStringLiteral("跳过这个关键字"));
     options.pauseSeconds = m_window.pauseSeconds();
     options.cancel = m_job.cancelFlag();
     options.progress = [this, count = m_keywords.size()](std::size_t index, int page, int pages) {
@@ -339,11 +338,12 @@ void KeywordPanel::record(std::size_t index, const TrackedWalk& walk, const Rank
         return;
     }
     const int row = static_cast<int>(index);
-    const QString outcome = QtText(RankingOutcomeText(*run, false));
-    m_summary->item(row, OutcomeColumn)->setText(outcome);
+    const QString shown = QtText(RankingOutcomeText(*run, OutcomeDetail::Position));
+    const QString whole = QtText(RankingOutcomeText(*run, OutcomeDetail::NaturalPlace));
+    m_summary->item(row, OutcomeColumn)->setText(shown);
     m_summary->item(row, OutcomeColumn)
         ->setToolTip(
-            PlainToolTip(outcome + QLatin1Char('\n') +
+            PlainToolTip((whole != shown ? whole + QLatin1Char('\n') : QString()) +
                          (run->outcome == RankingOutcome::Found ? QtText(run->itemTitle + u"（" + run->itemId + u"）")
                                                                 : QtText(RankingUnreadMessage(result)))));
     // The previous run and the change show when the store has answered.
@@ -352,9 +352,11 @@ void KeywordPanel::record(std::size_t index, const TrackedWalk& walk, const Rank
         [this, row](const std::pair<RankingRun, RankingRunContext>& recorded) {
             const auto& [run, context] = recorded;
             if (row < m_summary->rowCount()) {
-                const QString previous = QtText(PreviousOutcomeText(context.previous, false));
-                m_summary->item(row, PreviousColumn)->setText(previous);
-                m_summary->item(row, PreviousColumn)->setToolTip(PlainToolTip(previous));
+                m_summary->item(row, PreviousColumn)
+                    ->setText(QtText(PreviousOutcomeText(context.previous, OutcomeDetail::Position)));
+                m_summary->item(row, PreviousColumn)
+                    ->setToolTip(
+                        PlainToolTip(QtText(PreviousOutcomeText(context.previous, OutcomeDetail::NaturalPlace))));
                 m_summary->item(row, ChangeColumn)->setText(QtText(RankingChangeText(context.previous, run)));
             }
         });

@@ -77,7 +77,8 @@ std::u16string unreadText(const RankingRun& run) {
 }
 
 std::u16string outcomeWithTime(const std::optional<RankingRun>& run) {
-    return run ? RankingOutcomeText(*run, false) + u"（" + FromUtf8(LocalTimeText(run->ranAt)).substr(5, 11) + u"）"
+    return run ? RankingOutcomeText(*run, OutcomeDetail::NaturalPlace) + u"（" +
+                     FromUtf8(LocalTimeText(run->ranAt)).substr(5, 11) + u"）"
                : std::u16string(u"—");
 }
 
@@ -253,7 +254,7 @@ void RankingHistoryWindow::showRunsOf(int keywordRow) {
         const RankingRun& run = runs[i];
         // Each run against the last run before it that gave an answer.
         const std::optional<RankingRun> before = ComparedRun(std::span(runs).subspan(i + 1));
-        QStandardItem* outcome = cell(RankingOutcomeText(run, false));
+        QStandardItem* outcome = cell(RankingOutcomeText(run, OutcomeDetail::NaturalPlace));
         if (run.outcome == RankingOutcome::Found) {
             outcome->setToolTip(PlainToolTip(QtText(run.itemTitle + u"（" + run.itemId + u"）")));
         }

@@ -251,15 +251,15 @@ BrowserPageFetch& SoPaiMing::browserFetch() {
     return *m_browser;
 }
 
-RankingPageFetch SoPaiMing::walkFetch(std::function<void()> cancelWalk) {
+RankingPageFetch SoPaiMing::walkFetch(std::function<void()> cancelWalk, const QString& skipText) {
     if (m_fetch || fetchMode() == FetchMode::Direct) {
         return m_fetch; // empty: the walk's own requests
     }
     BrowserPageFetch& browser = browserFetch();
-    RankingPageFetch throughBrowser = [&browser, pause = m_verification,
-                                       cancelWalk = std::move(cancelWalk)](std::u16string& url) {
+    RankingPageFetch throughBrowser = [&browser, pause = m_verification, cancelWalk = std::move(cancelWalk),
+                                       skipText](std::u16string& url) {
         return pause->fetch([&] { return browser.fetch(TodaySearchAddress(url), SearchAnswerCame); },
-                            ClassifySearchPage, QStringLiteral("排名查询"), cancelWalk);
+                            ClassifySearchPage, QStringLiteral("排名查询"), skipText, cancelWalk);
     };
     return ChooseFetch<std::u16string&>(fetchMode(), DirectRankingFetch, std::move(throughBrowser), SearchPageReadable);
 }
@@ -272,7 +272,7 @@ ShopPageFetch SoPaiMing::crawlFetch() {
     ShopPageFetch throughBrowser = [&browser, pause = m_verification, shop = m_shop](const std::u16string& url) {
         return pause->fetch([&] { return browser.fetch(url, ShopAnswerCame); },
                             [](const FetchedPage& page) { return ClassifyPage(page, kShopTexts); },
-                            QStringLiteral("店铺宝贝读取"),
+                            QStringLiteral("店铺宝贝读取"), QStringLiteral("跳过这一页"),
                             [shop] {
                                 if (shop) {
                                     shop->cancelCrawl();
@@ -364,7 +364,8 @@ int SoPaiMing::keywordPanelWidth() const {
     }
     const int frame = isVisible() ? frameGeometry().width() - width() : kAssumedFrameWidth;
     const int room = shownOn->availableGeometry().width() - frame - kClientWidthTwips / kTwipsPerPixel;
-    return std::min(whole, std::max(room, m_keywordPanel->minimumSizeHint().width()));
+    // A screen that cannot hold even the window and the narrowest panel gains nothing from a narrower one.
+    return room < m_keywordPanel->minimumSizeHint().width() ? whole : std::min(whole, room);
 }
 
 SoShopGoods& SoPaiMing::shopWindow() {
@@ -542,7 +543,7 @@ void SoPaiMing::startWalk() {
     walkTable->resetColumns(m_table.columns());
     auto result = std::make_shared<RankingResult>();
     RankingOptions options;
-    options.fetch = walkFetch([this] { cancelSearch(); });
+    options.fetch = walkFetch([this] { cancelSearch(); }, QStringLiteral("跳过这一页"));
     options.pauseSeconds = m_pause->value();
     options.cancel = m_job.cancelFlag();
     // While it walks, the label tells the page under way: a position shows only once the walk has its answer.

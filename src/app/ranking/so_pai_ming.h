@@ -66,8 +66,9 @@ public:
     FetchMode fetchMode() const;
     void setFetchMode(FetchMode mode);
     /// The page fetch of one walk: the one set, else by 读取方式: direct requests, or through the login browser,
-    /// where a login or slider page makes the walk wait for the user (`cancelWalk` runs when the user gives up).
-    RankingPageFetch walkFetch(std::function<void()> cancelWalk);
+    /// where a login or slider page makes the walk wait for the user (`cancelWalk` runs when the user gives up;
+    /// `skipText` is the wait's 跳过, naming what it skips).
+    RankingPageFetch walkFetch(std::function<void()> cancelWalk, const QString& skipText);
     /// Tells `text` about a page of `kind` at `address` that a walk, a list run or a read of the hidden shop window
     /// could not read, with the offer that helps: reading through the browser (true when taken: 读取方式 is now
     /// 通过浏览器, and the job is to run again), or the page in the login browser (loginBrowserRequested).

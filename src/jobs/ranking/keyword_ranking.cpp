@@ -22,6 +22,8 @@ std::size_t RunKeywordRankings(const RankingQuery& base, const std::vector<std::
         walk.fetch = options.fetch;
         walk.pauseSeconds = options.pauseSeconds;
         walk.cancel = options.cancel;
+        // Skipping a keyword's login or slider skips the keyword: the list goes on with the next one.
+        walk.endAtSkippedPage = true;
         if (options.progress) {
             walk.progress = [&options, i](int page, int pages) { options.progress(i, page, pages); };
         }

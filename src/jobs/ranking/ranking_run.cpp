@@ -90,15 +90,18 @@ int RankingOrdinal(const RankingRun& run) {
     return (run.row - 1) * 4 + run.column;
 }
 
-std::u16string RankingOutcomeText(const RankingRun& run, bool withNumber) {
+std::u16string RankingOutcomeText(const RankingRun& run, OutcomeDetail detail) {
     switch (run.outcome) {
     case RankingOutcome::Found: {
         const std::u16string position =
             run.positionKind == RankingPositionKind::Grid
                 ? PositionText(run.page, RankingOrdinal(run))
                 : PlacePositionText(run.page, RankingOrdinal(run)) + (run.paid ? kPaidMark : u"");
+        if (detail == OutcomeDetail::Position) {
+            return position;
+        }
         return FoundPositionText(position, run.positionKind, run.paid, run.naturalPlace) +
-               (withNumber ? u" (#" + NumberText(run.number) + u")" : u"");
+               (detail == OutcomeDetail::RowNumber ? u" (#" + NumberText(run.number) + u")" : u"");
     }
     case RankingOutcome::NotFound:
         return kRankingNotFound;
@@ -108,8 +111,9 @@ std::u16string RankingOutcomeText(const RankingRun& run, bool withNumber) {
     return kRankingIncomplete;
 }
 
-std::u16string PreviousOutcomeText(const std::optional<RankingRun>& previous, bool withNumber) {
-    return previous ? RankingOutcomeText(*previous, withNumber) : std::u16string(u"无记录");
+std::u16string PreviousOutcomeText(const std::optional<RankingRun>& previous, OutcomeDetail detail) {
+    return previous && previous->outcome != RankingOutcome::Incomplete ? RankingOutcomeText(*previous, detail)
+                                                                       : std::u16string(u"无记录");
 }
 
 int RankingPlace(const RankingRun& run) {

@@ -96,12 +96,20 @@ const char* PositionKindCode(RankingPositionKind kind);
 /// The place on its page of a found run's item (the row and column of the older page, the place of today's).
 int RankingOrdinal(const RankingRun& run);
 
-/// The outcome as the programs write it: the position and, after it with `withNumber`, the row number of the
-/// walk, u"2页 2行 第3 (#51)", u"2页 第15个（自然排名第56） (#63)"; u"未找到"; u"结果不完整". The windows leave the
-/// row number out (u"2页 2行 第3").
-std::u16string RankingOutcomeText(const RankingRun& run, bool withNumber = true);
-/// The outcome of the previous run of a keyword and target, u"无记录" without one.
-std::u16string PreviousOutcomeText(const std::optional<RankingRun>& previous, bool withNumber = true);
+/// How much of a found run's place its text says.
+enum class OutcomeDetail {
+    Position,     ///< the position alone: u"2页 第15个", u"1页 第3个（广告）" (a list short of room)
+    NaturalPlace, ///< and today's place among the unpaid items: u"2页 第15个（自然排名第56）" (the windows)
+    RowNumber,    ///< and the row number of the walk: u"2页 第15个（自然排名第56） (#63)" (the command line)
+};
+
+/// The outcome as the programs write it: u"2页 2行 第3 (#51)" and the other forms of OutcomeDetail; u"未找到";
+/// u"结果不完整".
+std::u16string RankingOutcomeText(const RankingRun& run, OutcomeDetail detail = OutcomeDetail::RowNumber);
+/// The outcome of the previous run of a keyword and target, u"无记录" without one, and when no earlier run gave an
+/// answer (ComparedRun gives an incomplete one then, to say the runs cannot be compared).
+std::u16string PreviousOutcomeText(const std::optional<RankingRun>& previous,
+                                   OutcomeDetail detail = OutcomeDetail::RowNumber);
 /// Where a found run's item stood on the result pages, counted as if every page before it had held its 44 items
 /// (today's page: 48): the 7th item of page 2 is 51, however many items the walk met before it. 0 for a run that
 /// did not find it.

@@ -130,11 +130,11 @@ RankingResult RunRankingSearch(const RankingQuery& query, ResultTable& table, co
         }
         ++result.pagesRead;
         // A page that is not a result page lists nothing the walk may count on. The walk goes past it, unless
-        // the marketplace wants the user: every later page would be the same.
+        // the marketplace wants the user (every later page would be the same) or the user skipped the walk's rest.
         SearchPageRead read = JudgeSearchPage(fetched);
         if (const PageKind kind = read.kind; kind != PageKind::Normal) {
             result.unreadPages.push_back({page, kind, ShownAddress(fetched, url)});
-            if (NeedsTheUser(kind)) {
+            if (NeedsTheUser(kind) || (kind == PageKind::SkippedByUser && options.endAtSkippedPage)) {
                 result.endedAtUnreadPage = true;
                 break;
             }

@@ -91,6 +91,9 @@ struct RankingOptions {
     /// When set, the walk runs inside a CancelScope on this flag: it fetches no further page once
     /// the flag is set, and a request under way gives up. Rows added so far stay.
     const std::atomic<bool>* cancel = nullptr;
+    /// A page the user skipped (SkippedByUser) ends the walk, as a keyword of a list is skipped whole; else the
+    /// walk goes past it as past any page it could not read.
+    bool endAtSkippedPage = false;
 };
 
 struct RankingResult {

@@ -48,7 +48,8 @@ RankingTrend RankingTrendOf(const std::vector<KeywordRuns>& keywords) {
                     continue;
                 }
                 if (run->outcome == RankingOutcome::Found) {
-                    line.points.push_back({run->ranAt, RankingPlace(*run), true, RankingOutcomeText(*run, false)});
+                    line.points.push_back(
+                        {run->ranAt, RankingPlace(*run), true, RankingOutcomeText(*run, OutcomeDetail::NaturalPlace)});
                 } else if (run->outcome == RankingOutcome::NotFound) {
                     // Not found says only that the item was not within the pages read.
                     line.points.push_back(

@@ -354,9 +354,9 @@ SearchPageRead ReadSearchPage(const FetchedPage& page) {
 }
 
 SearchPageRead JudgeSearchPage(const FetchedPage& page) {
-    // A page the fetch was sent off the marketplace with is no result page, whatever answers it gave before.
-    if (page.sentOff) {
-        return {SearchReader::None, PageKind::Foreign, {}, {}};
+    // A page the fetch was sent off the marketplace with, or one skipped, is no result page, whatever answers it gave.
+    if (const std::optional<PageKind> unread = UnreadByFetch(page)) {
+        return {SearchReader::None, *unread, {}, {}};
     }
     SearchPageRead read = ReadSearchPage(page);
     // The data decides: a listing of the endpoint is a result page, whatever words the page's scripts hold.

@@ -222,7 +222,8 @@ ReputationOutcome ReputationQuery::query(const std::u16string& account) {
     if (auto stop = ProfileStop(profilePage.text)) {
         return stopWith(std::move(*stop));
     }
-    if (const PageKind kind = ClassifyPage(profilePage, kProfileTexts); NeedsTheUser(kind)) {
+    if (const PageKind kind = ClassifyPage(profilePage, kProfileTexts);
+        NeedsTheUser(kind) || kind == PageKind::SkippedByUser) {
         return notRead(ReputationPage::Profile, kind, profilePage, profileUrl);
     }
     const ProfileFacts profile = ReadProfile(profilePage.text);

@@ -219,11 +219,11 @@ ShopPageRead ReadShopPage(const FetchedPage& page) {
 }
 
 ShopPageRead JudgeShopPage(const FetchedPage& page) {
-    // A page the fetch was sent off the marketplace with is no shop page, whatever answers it gave before.
-    if (page.sentOff) {
-        ShopPageRead foreign;
-        foreign.kind = PageKind::Foreign;
-        return foreign;
+    // A page the fetch was sent off the marketplace with, or one skipped, is no shop page, whatever answers it gave.
+    if (const std::optional<PageKind> unread = UnreadByFetch(page)) {
+        ShopPageRead refused;
+        refused.kind = *unread;
+        return refused;
     }
     ShopPageRead read = ReadShopPage(page);
     // The data decides: a list of the shop's endpoints is a shop page, whatever words the page's scripts hold.
