@@ -57,7 +57,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const tarvisk::RankingResult result = tarvisk::RunRankingSearch(query, table, options);
 
     // The rows the walk should have added: every listed item up to the first target or the first
-    // login or verification page; pages that are not result pages are unread.
+    // page that ends the run (a login or verification page, one only the browser reads); pages that are not result
+    // pages are unread.
     std::vector<std::u16string> positions;
     std::vector<std::u16string> ids;
     std::vector<int> unread;
@@ -67,7 +68,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         const tarvisk::SearchPageRead& read = parsed[page];
         if (read.kind != tarvisk::PageKind::Normal) {
             unread.push_back(static_cast<int>(page) + 1);
-            ended = tarvisk::NeedsTheUser(read.kind);
+            ended = tarvisk::EndsTheRun(read.kind);
             continue;
         }
         const auto position =
@@ -90,7 +91,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     for (const tarvisk::UnreadPage& page : result.unreadPages)
         named.push_back(page.number);
     Check(named == unread, "the walk names every page it could not read");
-    Check(result.endedAtUnreadPage == ended, "the walk ends at a login or verification page");
+    Check(result.endedAtUnreadPage == ended, "the walk ends at a page every later page would be like");
     const std::u16string notFound = unread.empty() ? tarvisk::kRankingNotFound : tarvisk::kRankingIncomplete;
     Check(found ? result.caption.starts_with(positions.back()) : result.caption == notFound,
           "the caption is the found position, the not-found text, or the incomplete text");

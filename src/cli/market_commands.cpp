@@ -61,6 +61,9 @@ std::u16string directAdvice(PageKind kind, std::u16string_view browser) {
         return u"程序自己的请求通不过验证：请改用 " + std::u16string(browser) +
                u"（通过浏览器读取页面），或用更长的 --pause 放慢速度后再查询。";
     }
+    if (kind == PageKind::BrowserOnly) {
+        return u"程序自己的请求读不到这样的页面：请改用 " + std::u16string(browser) + u"（通过浏览器读取页面）。";
+    }
     if (kind == PageKind::Unrecognised) {
         // Today's pages fetch their results with their own scripts: a request of the program gets them without.
         return u"页面的结果若由页面自己的脚本加载，程序自己的请求读不到：请改用 " + std::u16string(browser) +

@@ -216,6 +216,8 @@ const char* PageKindName(PageKind kind) {
         return "too-large";
     case PageKind::SkippedByUser:
         return "skipped-by-user";
+    case PageKind::BrowserOnly:
+        return "browser-only";
     case PageKind::Unrecognised:
         break;
     }
@@ -244,10 +246,12 @@ std::u16string PageKindReason(PageKind kind) {
         return u"淘宝给这一页的数据超过了程序读取的上限，没有读取";
     case PageKind::SkippedByUser:
         return u"跳过了淘宝要求的登录或验证";
+    case PageKind::BrowserOnly:
+        return u"页面的结果由它自己的脚本加载，只有通过浏览器才能读到";
     case PageKind::Unrecognised:
         break;
     }
-    return u"页面内容无法识别（淘宝的页面可能已改版）";
+    return u"页面内容无法识别，淘宝的页面可能已改版";
 }
 
 std::u16string PageKindAdvice(PageKind kind) {
@@ -256,6 +260,8 @@ std::u16string PageKindAdvice(PageKind kind) {
         return u"请先登录淘宝，再重新查询。";
     case PageKind::Verification:
         return u"请先在浏览器中通过验证，再重新查询。";
+    case PageKind::BrowserOnly:
+        return u"请把读取方式改为“通过浏览器”，再重新查询。";
     case PageKind::Normal:
     case PageKind::Empty:
     case PageKind::Unrecognised:
@@ -272,6 +278,17 @@ std::u16string PageKindAdvice(PageKind kind) {
 
 bool NeedsTheUser(PageKind kind) {
     return kind == PageKind::Login || kind == PageKind::Verification;
+}
+
+bool EndsTheRun(PageKind kind) {
+    return NeedsTheUser(kind) || kind == PageKind::BrowserOnly;
+}
+
+PageKind UnreadPageKind(const FetchedPage& page, std::span<const std::u16string_view> endpoints) {
+    const bool ownScripts = std::ranges::any_of(endpoints, [&page](std::u16string_view endpoint) {
+        return FindText(page.text, endpoint) != std::u16string::npos;
+    });
+    return ownScripts && !page.throughBrowser ? PageKind::BrowserOnly : PageKind::Unrecognised;
 }
 
 std::u16string UnreadPagesText(std::span<const UnreadPage> pages) {

@@ -36,6 +36,9 @@ enum class PageKind {
     /// A login or verification page the user chose to skip while the job waited for it (FetchedPage::skipped): the
     /// job goes on without it.
     SkippedByUser,
+    /// A page whose results its own scripts fetch (it names its data endpoint), fetched by a direct request: only the
+    /// browser page fetch reads it, and every later page of the run is the same.
+    BrowserOnly,
     /// The data answer the page's reader needs came, but over the size the fetch keeps (FetchedPage::droppedAnswers):
     /// the page is not read from what else it holds.
     TooLarge,
@@ -76,6 +79,8 @@ struct FetchedPage {
     std::vector<DataAnswer> droppedAnswers;
     /// The user skipped the login or verification this page asked for while the job waited: nothing of it is read.
     bool skipped = false;
+    /// Fetched through the browser (the page as rendered, with its scripts' answers), not by a direct request.
+    bool throughBrowser = false;
     /// The fetch refused to follow the page off the marketplace (a redirect, a page's script or refresh to another
     /// site, at `address`): nothing of it was read.
     bool sentOff = false;
@@ -170,6 +175,13 @@ using PageAdvice = std::u16string (*)(PageKind kind);
 
 /// True for the kinds a login or a verification passed by hand in the login browser can mend.
 bool NeedsTheUser(PageKind kind);
+/// True when every later page of a run would be as this one: the marketplace wants the user (NeedsTheUser), or only
+/// the browser reads the pages (BrowserOnly).
+bool EndsTheRun(PageKind kind);
+
+/// The kind of a page that no reader read: BrowserOnly when it names one of its data `endpoints` (its scripts
+/// fetch its results) and came by a direct request, else Unrecognised.
+PageKind UnreadPageKind(const FetchedPage& page, std::span<const std::u16string_view> endpoints);
 
 /// Every kind, as stored runs name them.
 inline constexpr PageKind kPageKinds[] = {PageKind::Normal,       PageKind::Empty,        PageKind::Login,

@@ -153,7 +153,10 @@ for args in "rank 今日好物 --item 46500000076 --pages 3" "rank 今日好物 
     # shellcheck disable=SC2086
     run "$args, direct" 4 --demo $args
     ! grep -q "^未找到$\|^共查到0个宝贝$" "$work/out" "$work/stderr" || fail "$args, direct: an answer: $out"
-    grep -q "请改用 tarvisk --no-window" "$work/stderr" || fail "$args, direct: stderr: $(cat "$work/stderr")"
+    grep -q "只有通过浏览器才能读到.*请改用 tarvisk --no-window" "$work/stderr" ||
+        fail "$args, direct: stderr: $(cat "$work/stderr")"
+    # Every later page would be the same: the run ends at the first.
+    ! grep -q "第2页" "$work/stderr" || fail "$args, direct: went on past page 1: $(cat "$work/stderr")"
 done
 
 run "no keyword" 2 rank --item 42054041382

@@ -213,17 +213,28 @@ private slots:
         QTRY_COMPARE(storedRuns(demo::kTodaySliderKeyword), std::size_t(1));
     }
 
-    // Passing a slider in the login browser does not help the walk's own requests: the message offers what does.
+    // Passing a slider in the login browser does not help the walk's own requests, nor do they read today's pages:
+    // the message offers what does, after the first page that every later one would be like.
+    void aSliderInDirectModeOffersTheBrowser_data() {
+        QTest::addColumn<QString>("keyword");
+        QTest::addColumn<QString>("said");
+        QTest::newRow("slider") << "限流宝贝"
+                                << "在登录窗口中登录或通过验证对它无效";
+        QTest::newRow("today's page") << QtText(demo::kTodayKeyword)
+                                      << "排名查询在第1页停止：页面的结果由它自己的脚本加载";
+    }
     void aSliderInDirectModeOffersTheBrowser() {
+        QFETCH(QString, keyword);
+        QFETCH(QString, said);
         SoPaiMing window;
-        readyToWalk(window, u"限流宝贝", 1, FetchMode::Direct);
+        readyToWalk(window, CoreText(keyword).c_str(), 1, FetchMode::Direct);
         m_scope->messages.takeOffers(true);
         QSignalSpy finished(&window, &SoPaiMing::searchFinished);
         window.Command1_Click();
         QVERIFY(finished.wait(30000));
         QCOMPARE(m_scope->messages.offers().size(), 1);
         const QString offer = m_scope->messages.offers().front();
-        QVERIFY2(offer.contains(QStringLiteral("改用“通过浏览器”读取")), qPrintable(offer));
+        QVERIFY2(offer.contains(QStringLiteral("改用“通过浏览器”读取")) && offer.contains(said), qPrintable(offer));
         QVERIFY2(!offer.contains(QStringLiteral("请先在浏览器中通过验证")), qPrintable(offer));
         // Taken, the walk runs again through the browser.
         QCOMPARE(window.fetchMode(), FetchMode::Browser);
@@ -249,11 +260,17 @@ private slots:
         QVERIFY(finished.wait(30000));
     }
 
+    void aLoginPageInDirectModeOffersTheBrowserToTheShopCrawl_data() {
+        QTest::addColumn<QString>("host");
+        QTest::newRow("login") << "loginshop.taobao.com";
+        QTest::newRow("today's shop") << QString::fromLatin1(demo::kTodayShopHost);
+    }
     void aLoginPageInDirectModeOffersTheBrowserToTheShopCrawl() {
+        QFETCH(QString, host);
         SoPaiMing window;
         window.setFetchMode(FetchMode::Direct);
         SoShopGoods& shop = window.shopWindow();
-        shop.setShopAddress(QStringLiteral("loginshop.taobao.com"));
+        shop.setShopAddress(host);
         shop.show();
         m_scope->messages.takeOffers(true);
         QSignalSpy finished(&shop, &SoShopGoods::crawlFinished);

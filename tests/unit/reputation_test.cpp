@@ -443,7 +443,7 @@ TEST(UnreadPageMessage, NamesThePageAndTheReason) {
               u"对不起，无法读取会员资料页：淘宝要求安全验证（滑块或访问受限）。本次查询没有结论。"
               u"请先在浏览器中通过验证，再重新查询。");
     EXPECT_EQ(UnreadPageMessage(ReputationPage::Rating, PageKind::Unrecognised),
-              u"对不起，无法读取信用评价页：页面内容无法识别（淘宝的页面可能已改版）。本次查询没有结论。"
+              u"对不起，无法读取信用评价页：页面内容无法识别，淘宝的页面可能已改版。本次查询没有结论。"
               u"请稍后重新查询。");
     EXPECT_STREQ(ReputationPageName(ReputationPage::Profile), "profile");
     EXPECT_STREQ(ReputationPageName(ReputationPage::Rating), "rating");

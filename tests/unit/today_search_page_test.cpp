@@ -258,6 +258,16 @@ TEST(JudgeSearchPage, TakesTheDataBeforeTheScriptsWords) {
              return page;
          }(),
          PageKind::Foreign},
+        {"today's page by a direct request: only the browser reads it",
+         FetchedPage(u"<html>" + antiBot + u"<script>api='" + kTodaySearchApi + u"'</script></html>"),
+         PageKind::BrowserOnly},
+        {"the same through the browser, its answer not come",
+         [&] {
+             FetchedPage page(u"<html>" + antiBot + u"<script>api='" + kTodaySearchApi + u"'</script></html>");
+             page.throughBrowser = true;
+             return page;
+         }(),
+         PageKind::Unrecognised},
         {"cards whose page's answer came too large to keep",
          [&] {
              FetchedPage page(antiBot + kCards);

@@ -311,6 +311,7 @@ std::u16string BrowserPageFetch::shownAddress() const {
 
 FetchedPage BrowserPageFetch::pageWithoutText() {
     FetchedPage fetched({}, shownAddress());
+    fetched.throughBrowser = true;
     fetched.answers = std::move(m_answers);
     fetched.droppedAnswers = std::move(m_dropped);
     forgetAnswers();

@@ -360,7 +360,7 @@ void KeywordPanel::record(std::size_t index, const TrackedWalk& walk, const Rank
                 m_summary->item(row, ChangeColumn)->setText(QtText(RankingChangeText(context.previous, run)));
             }
         });
-    if (result.endedAtUnreadPage && NeedsTheUser(result.unreadPages.back().kind)) {
+    if (result.endedAtUnreadPage && EndsTheRun(result.unreadPages.back().kind)) {
         m_blockedAt = result.unreadPages.back();
         m_blockedMessage = QtText(RankingUnreadMessage(result));
     }

@@ -631,7 +631,7 @@ void SoPaiMing::finishSearch(const RankingResult& result) {
 }
 
 bool SoPaiMing::canOfferBrowser(PageKind kind) const {
-    return !m_fetch && fetchMode() == FetchMode::Direct && NeedsTheUser(kind);
+    return !m_fetch && fetchMode() == FetchMode::Direct && EndsTheRun(kind);
 }
 
 bool SoPaiMing::tellUnreadPage(const QString& text, PageKind kind, const QString& address) {

@@ -17,9 +17,11 @@ bool AskToReadThroughBrowser(QWidget* parent, const QString& text, PageKind kind
     QString message = text;
     message.replace(QtText(PageKindAdvice(kind)), QString());
     message = message.trimmed();
-    message +=
-        QStringLiteral("\n\n“直接请求”是程序自己的请求，在登录窗口中登录或通过验证对它无效。改用“通过浏览器”读取："
-                       "网页在登录窗口的浏览器里打开，遇到登录或滑块时暂停，等您在弹出的窗口中完成后自动继续。");
+    message += kind == PageKind::BrowserOnly
+                   ? QStringLiteral("\n\n“直接请求”是程序自己的请求，读不到由页面自己的脚本加载结果的淘宝新版页面。")
+                   : QStringLiteral("\n\n“直接请求”是程序自己的请求，在登录窗口中登录或通过验证对它无效。");
+    message += QStringLiteral("改用“通过浏览器”读取：网页在登录窗口的浏览器里打开，遇到登录或滑块时暂停，"
+                              "等您在弹出的窗口中完成后自动继续。");
     return AskMessageBox(parent, message, QStringLiteral("改用浏览器继续"));
 }
 

@@ -38,8 +38,9 @@ std::size_t RunKeywordRankings(const RankingQuery& base, const std::vector<std::
             options.ranked(i, result);
         }
         ++told;
-        // The marketplace wants the user: every keyword after it would stop at the same page.
-        if (result.endedAtUnreadPage && NeedsTheUser(result.unreadPages.back().kind)) {
+        // The marketplace wants the user, or only the browser reads its pages: every keyword after it would stop at
+        // the same page.
+        if (result.endedAtUnreadPage && EndsTheRun(result.unreadPages.back().kind)) {
             break;
         }
     }

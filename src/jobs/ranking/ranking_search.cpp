@@ -19,6 +19,14 @@ namespace tarvisk {
 FetchedPage DirectRankingFetch(std::u16string& url) {
     HttpAnswer answer;
     std::u16string text = WinHttpFetch(url, {}, u"POST", {}, 0, 10, 0, {}, {}, answer);
+    // The marketplace serves its search over https only and sends plain http there: the walk goes along, once, to
+    // https on the same host (no other redirect is followed).
+    const bool moved = answer.status >= 300 && answer.status < 400;
+    if (moved && url.starts_with(u"http://") && answer.address.starts_with(u"https://") &&
+        AddressHost(answer.address) == AddressHost(url)) {
+        std::u16string secure = answer.address;
+        text = WinHttpFetch(secure, {}, u"POST", {}, 0, 10, 0, {}, {}, answer);
+    }
     return {std::move(text), answer};
 }
 
@@ -129,12 +137,13 @@ RankingResult RunRankingSearch(const RankingQuery& query, ResultTable& table, co
             break; // the request gave up: the page was never answered
         }
         ++result.pagesRead;
-        // A page that is not a result page lists nothing the walk may count on. The walk goes past it, unless
-        // the marketplace wants the user (every later page would be the same) or the user skipped the walk's rest.
+        // A page that is not a result page lists nothing the walk may count on. The walk goes past it, unless every
+        // later page would be the same (the marketplace wants the user, only the browser reads them) or the user
+        // skipped the walk's rest.
         SearchPageRead read = JudgeSearchPage(fetched);
         if (const PageKind kind = read.kind; kind != PageKind::Normal) {
             result.unreadPages.push_back({page, kind, ShownAddress(fetched, url)});
-            if (NeedsTheUser(kind) || (kind == PageKind::SkippedByUser && options.endAtSkippedPage)) {
+            if (EndsTheRun(kind) || (kind == PageKind::SkippedByUser && options.endAtSkippedPage)) {
                 result.endedAtUnreadPage = true;
                 break;
             }

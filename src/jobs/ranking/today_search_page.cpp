@@ -368,7 +368,8 @@ SearchPageRead JudgeSearchPage(const FetchedPage& page) {
         return {SearchReader::None, kind, {}, {}};
     }
     if (read.reader == SearchReader::None) {
-        read.kind = PageKind::Unrecognised;
+        constexpr std::u16string_view kEndpoints[] = {kTodaySearchApi};
+        read.kind = UnreadPageKind(page, kEndpoints);
     }
     return read;
 }

@@ -237,7 +237,8 @@ ShopPageRead JudgeShopPage(const FetchedPage& page) {
         return refused;
     }
     if (read.reader == ShopReader::None) {
-        read.kind = PageKind::Unrecognised;
+        constexpr std::u16string_view kEndpoints[] = {kShopItemApi, kShopListPath};
+        read.kind = UnreadPageKind(page, kEndpoints);
     }
     return read;
 }
