@@ -4,6 +4,7 @@
 #include <memory>
 #include <optional>
 #include <string_view>
+#include <iterator>
 
 #include "jobs/page_check.h"
 
@@ -16,8 +17,23 @@ namespace tarvisk {
 
 enum class FetchMode { Direct, Browser, Auto };
 
-/// The mode a name gives: "direct", "browser" or "auto"; none for any other text.
-std::optional<FetchMode> ParseFetchMode(std::string_view name);
+/// A mode's names: the word of the command line and the settings file, and the caption the windows show.
+struct FetchModeName {
+    FetchMode mode;
+    std::string_view word;
+    std::u16string_view caption;
+};
+/// Every mode, in the order the windows list them.
+inline constexpr FetchModeName kFetchModeNames[] = {
+    {FetchMode::Auto, "auto", u"自动"},
+    {FetchMode::Direct, "direct", u"直接请求"},
+    {FetchMode::Browser, "browser", u"通过浏览器"},
+};
+
+/// The mode a word gives: "direct", "browser" or "auto"; none for any other text.
+std::optional<FetchMode> ParseFetchMode(std::string_view word);
+/// The word of `mode`.
+std::string_view FetchModeWord(FetchMode mode);
 
 /// The page fetch of one run in `mode`. In Auto mode a page the direct fetch gave that `readable` refuses is asked
 /// again through the browser, and so is every page after it; `readable` is asked about direct pages only.

@@ -103,6 +103,13 @@ private slots:
         SoPaiMing window;
         QCOMPARE(window.fetchMode(), FetchMode::Browser);
         QCOMPARE(control<QComboBox>(window, "FetchMode")->currentText(), QStringLiteral("通过浏览器"));
+        // The shop window's 读取方式 is the same choice.
+        auto* shopMode = control<QComboBox>(window.shopWindow(), "FetchMode");
+        QCOMPARE(shopMode->currentText(), QStringLiteral("通过浏览器"));
+        shopMode->setCurrentIndex(shopMode->findText(QStringLiteral("直接请求")));
+        QCOMPARE(window.fetchMode(), FetchMode::Direct);
+        window.setFetchMode(FetchMode::Auto);
+        QCOMPARE(shopMode->currentText(), QStringLiteral("自动"));
     }
 
     void aTodayWalkFindsItsTargetOnPage2_data() {

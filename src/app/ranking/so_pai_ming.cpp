@@ -30,6 +30,7 @@
 #include "jobs/shop/today_shop_page.h"
 #include "app/ranking/result_table_model.h"
 #include "app/shop/so_shop_goods.h"
+#include "app/ui/fetch_mode_box.h"
 #include "app/ui/file_dialogs.h"
 #include "app/ui/job_progress.h"
 #include "app/ui/message_box.h"
@@ -37,9 +38,11 @@
 #include "app/ui/unread_page_box.h"
 #include "app/ui/window_font.h"
 #include "app/ui/window_helpers.h"
+#include "core/utf8.h"
 #include "net/endpoints.h"
 #include "store/exports.h"
 #include "store/local_store.h"
+#include "text/encoding.h"
 #include "text/numbers.h"
 #include "text/settings.h"
 #include "app/ui/qt_text.h"
@@ -56,18 +59,6 @@ const QString kWaitingText = QStringLiteral("等待完成验证");
 bool insertedAtOnce(const QString& before, const QString& after) {
     return after.size() > before.size() + 1;
 }
-
-/// 读取方式's choices, in the order the box lists them, with the names the settings keep.
-struct FetchChoice {
-    FetchMode mode;
-    const char16_t* caption;
-    const char16_t* name;
-};
-constexpr FetchChoice kFetchChoices[] = {
-    {FetchMode::Auto, u"自动", u"auto"},
-    {FetchMode::Direct, u"直接请求", u"direct"},
-    {FetchMode::Browser, u"通过浏览器", u"browser"},
-};
 
 } // namespace
 
@@ -132,12 +123,7 @@ SoPaiMing::SoPaiMing(StoreThread* store, QWidget* parent)
     m_op1->setChecked(true);
     m_picture1->setFrameShape(QFrame::NoFrame);
 
-    for (const FetchChoice& choice : kFetchChoices) {
-        m_fetchMode->addItem(QtText(choice.caption), static_cast<int>(choice.mode));
-    }
-    m_fetchMode->setToolTip(
-        QStringLiteral("直接请求：程序自己读取网页；通过浏览器：在登录窗口的浏览器里打开网页（带着登录），"
-                       "遇到滑块时暂停等您完成验证；自动：直接请求读不出时改用浏览器"));
+    FillFetchModeBox(*m_fetchMode);
 
     m_list0->setModel(m_model.get());
     m_list0->setSelectionBehavior(QAbstractItemView::SelectRows);
@@ -220,7 +206,7 @@ SoPaiMing::~SoPaiMing() {
 }
 
 FetchMode SoPaiMing::fetchMode() const {
-    return static_cast<FetchMode>(m_fetchMode->currentData().toInt());
+    return FetchModeShown(*m_fetchMode);
 }
 
 void SoPaiMing::setFetchMode(FetchMode mode) {
@@ -228,10 +214,9 @@ void SoPaiMing::setFetchMode(FetchMode mode) {
 }
 
 void SoPaiMing::FetchMode_Change() {
-    for (const FetchChoice& choice : kFetchChoices) {
-        if (choice.mode == fetchMode()) {
-            WriteSetting(u"FetchMode", choice.name);
-        }
+    WriteSetting(u"FetchMode", FromUtf8(std::string(FetchModeWord(fetchMode()))));
+    if (m_shop) {
+        m_shop->showFetchMode(fetchMode());
     }
 }
 
@@ -385,6 +370,9 @@ SoShopGoods& SoPaiMing::shopWindow() {
         connect(m_shop, &SoShopGoods::loginBrowserRequested, this, &SoPaiMing::loginBrowserRequested);
         m_shop->setBrowserOffer([this](PageKind kind) { return canOfferBrowser(kind); });
         connect(m_shop, &SoShopGoods::browserChosen, this, [this] { setFetchMode(FetchMode::Browser); });
+        // One 读取方式 for both windows: a choice in either is the other's too.
+        m_shop->showFetchMode(fetchMode());
+        connect(m_shop, &SoShopGoods::fetchModeChosen, this, &SoPaiMing::setFetchMode);
     }
     return *m_shop;
 }
@@ -404,11 +392,8 @@ void SoPaiMing::Form_Load() {
     m_surl->setText(QtText(ReadSetting(kShopAddressKey)));
     m_pages->setText(QtText(ReadSetting(kPagesKey)));
     m_pause->setValue(StoredPauseSeconds());
-    const std::u16string fetchName = ReadSetting(u"FetchMode");
-    for (const FetchChoice& choice : kFetchChoices) {
-        if (choice.name == fetchName) {
-            setFetchMode(choice.mode);
-        }
+    if (const std::optional<FetchMode> stored = ParseFetchMode(ToUtf8(ReadSetting(u"FetchMode")))) {
+        setFetchMode(*stored);
     }
     boundPages();
     const double op = LeadingNumber(ReadSetting(kTargetKindKey));

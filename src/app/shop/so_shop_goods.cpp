@@ -6,6 +6,7 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QCloseEvent>
+#include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -14,6 +15,7 @@
 #include <QScrollBar>
 #include <QTimer>
 
+#include "app/ui/fetch_mode_box.h"
 #include "app/ui/file_dialogs.h"
 #include "app/ui/job_progress.h"
 #include "app/ui/message_box.h"
@@ -29,13 +31,13 @@ namespace tarvisk {
 namespace {
 
 // Label3's place in the layout, how far right it may grow for a longer status (up to Label2's left edge), and the
-// room a status of two lines has: from below the result text down to the window's bottom edge.
+// room a status of two lines has: from below the result text down to a margin above the window's bottom edge.
 constexpr int kLabel3TopTwips = 5880;
 constexpr int kLabel3WidthTwips = 1935;
 constexpr int kLabel3HeightTwips = 255;
 constexpr int kLabel3RightLimitTwips = 6240 - 60;
 constexpr int kStatusRoomTopTwips = 840 + 4935 + 15;
-constexpr int kStatusRoomBottomTwips = 6525;
+constexpr int kStatusRoomBottomTwips = 6525 - 90;
 
 /// The id list and the title list show one item per row: they scroll and select together, the ids' own
 /// scroll bar left out (the titles' serves both), so an id never stands beside another item's title.
@@ -71,17 +73,25 @@ SoShopGoods::SoShopGoods(QWidget* parent)
     : QWidget(parent, Qt::Window), m_label1(new QLabel(QStringLiteral("C店地址："), this)), m_surl(new QLineEdit(this)),
       m_command1(new QPushButton(QStringLiteral("查询"), this)), m_text1(new QPlainTextEdit(this)),
       m_label2(new QLabel(QStringLiteral("双击我复制信息"), this)), m_label3(new QLabel(this)),
-      m_list1(new QListWidget(this)), m_list2(new QListWidget(this)), m_progress(new JobProgress(this)) {
+      m_list1(new QListWidget(this)), m_list2(new QListWidget(this)), m_progress(new JobProgress(this)),
+      m_label4(new QLabel(QStringLiteral("读取方式："), this)), m_fetchMode(new QComboBox(this)) {
     setObjectName(QStringLiteral("SoShopGoods"));
     setWindowTitle(QStringLiteral("查询淘宝店铺宝贝"));
     setFont(WindowFont(9));
     SetClientTwips(*this, 9600, 6525);
 
     const ControlPlace layout[] = {
-        {m_label1, "Label1", 240, 360, 1455, 495, 0},     {m_surl, "SURL", 1560, 240, 6855, 375, 1},
-        {m_command1, "Command1", 8520, 240, 855, 375, 2}, {m_text1, "Text1", 1560, 840, 6855, 4935, 3},
-        {m_label2, "Label2", 6240, 5880, 2055, 375, 4},   {m_label3, "Label3", 1560, 5880, 1935, 255, 5},
-        {m_list1, "List1", 1560, 840, 1455, 4920, 6},     {m_list2, "List2", 3000, 840, 5415, 4920, 7},
+        {m_label1, "Label1", 240, 360, 1455, 495, 0},
+        {m_surl, "SURL", 1560, 240, 6855, 375, 1},
+        {m_command1, "Command1", 8520, 240, 855, 375, 2},
+        {m_text1, "Text1", 1560, 840, 6855, 4935, 3},
+        {m_label2, "Label2", 6240, 5880, 2055, 375, 4},
+        {m_label3, "Label3", 1560, 5880, 1935, 255, 5},
+        {m_list1, "List1", 1560, 840, 1455, 4920, 6},
+        {m_list2, "List2", 3000, 840, 5415, 4920, 7},
+        // 读取方式 in the free column below the address's caption.
+        {m_label4, "Label4", 240, 960, 1215, 255, -1},
+        {m_fetchMode, "FetchMode", 120, 1260, 1395, 330, 8},
     };
     LayOutControls(layout);
     // The progress strip covers the status line while a crawl runs.
@@ -97,6 +107,9 @@ SoShopGoods::SoShopGoods(QWidget* parent)
     m_list1->raise();
     m_list2->raise();
     moveTogether(*m_list1, *m_list2);
+    FillFetchModeBox(*m_fetchMode);
+    connect(m_fetchMode, &QComboBox::currentIndexChanged, this,
+            [this] { emit fetchModeChosen(FetchModeShown(*m_fetchMode)); });
 
     connect(m_surl, &QLineEdit::textChanged, this, &SoShopGoods::SURL_Change);
     // Enter in the address reads the shop.
@@ -131,6 +144,10 @@ std::vector<ShopItem> SoShopGoods::listedItems() const {
         items.push_back({CoreText(m_list1->item(i)->text()), title != nullptr ? CoreText(title->text()) : u""});
     }
     return items;
+}
+
+void SoShopGoods::showFetchMode(FetchMode mode) {
+    ShowFetchMode(*m_fetchMode, mode);
 }
 
 void SoShopGoods::setShopAddress(const QString& address) {
@@ -216,9 +233,10 @@ QString SoShopGoods::unreadMessage() const {
 void SoShopGoods::showStatus(const QString& status) {
     m_label3->setText(status);
     // One line as wide as it needs, up to Label2; a longer status (one that says why the listing is partial) wraps,
-    // in the room below the result text.
+    // a size smaller, in the room below the result text.
     const int widest = kLabel3RightLimitTwips / kTwipsPerPixel - m_label3->x();
     m_label3->setWordWrap(false);
+    m_label3->setFont(WindowFont(12));
     if (m_label3->sizeHint().width() <= widest) {
         m_label3->setGeometry(m_label3->x(), kLabel3TopTwips / kTwipsPerPixel,
                               std::max(m_label3->sizeHint().width(), kLabel3WidthTwips / kTwipsPerPixel),
@@ -226,6 +244,7 @@ void SoShopGoods::showStatus(const QString& status) {
         return;
     }
     m_label3->setWordWrap(true);
+    m_label3->setFont(WindowFont(10.5));
     const int bottom = kStatusRoomBottomTwips / kTwipsPerPixel;
     const int height = std::min(m_label3->heightForWidth(widest), bottom - kStatusRoomTopTwips / kTwipsPerPixel);
     m_label3->setGeometry(m_label3->x(), bottom - height, widest, height);

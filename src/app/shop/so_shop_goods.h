@@ -4,9 +4,11 @@
 
 #include <QWidget>
 
+#include "jobs/fetch_mode.h"
 #include "jobs/shop/shop_crawl.h"
 #include "app/ui/background_job.h"
 
+class QComboBox;
 class QLabel;
 class QLineEdit;
 class QListWidget;
@@ -57,6 +59,8 @@ public:
     /// it (the crawl made its own requests); then the window offers that instead of the login browser, and on yes
     /// emits browserChosen and crawls again.
     void setBrowserOffer(std::function<bool(PageKind)> canOffer) { m_canOfferBrowser = std::move(canOffer); }
+    /// Shows `mode` in 读取方式 (the ranking window's choice, which the crawls use), without fetchModeChosen.
+    void showFetchMode(FetchMode mode);
     /// Seconds the crawl waits (give or take 30%) before every page after the first; 0: none.
     void setPauseSeconds(double seconds) { m_pauseSeconds = seconds; }
 
@@ -86,6 +90,8 @@ signals:
     void crawlFinished(int count, bool cancelled);
     /// The user chose to read the shop's pages through the browser (读取方式 通过浏览器); the crawl starts again.
     void browserChosen();
+    /// The user chose a mode in 读取方式.
+    void fetchModeChosen(FetchMode mode);
     /// The user wants to see `address` in the login browser (to log in or pass a verification there).
     void loginBrowserRequested(const QString& address);
 
@@ -107,6 +113,8 @@ private:
     QListWidget* m_list1;
     QListWidget* m_list2;
     JobProgress* m_progress;
+    QLabel* m_label4;
+    QComboBox* m_fetchMode;
     std::function<bool(PageKind)> m_canOfferBrowser;
     std::function<ShopPageFetch()> m_makeFetch;
     double m_pauseSeconds = 0;
