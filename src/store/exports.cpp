@@ -61,10 +61,14 @@ std::string ChecksCsv(const std::vector<CheckRow>& rows) {
     return bytes;
 }
 
-std::string ResultTableCsv(const ResultTable& table, std::u16string_view idColumn) {
+std::string ResultTableCsv(const ResultTable& table, std::u16string_view idColumn,
+                           std::span<const std::pair<std::u16string, std::u16string>> leading) {
     std::string bytes = kUtf8Bom;
     for (int row = 0; row <= table.rowCount(); ++row) {
         CsvRecordWriter record;
+        for (const auto& [title, value] : leading) {
+            record.text(row == 0 ? title : value);
+        }
         for (int column = 0; column < table.columnCount(); ++column) {
             const std::u16string& title = table.columns()[static_cast<std::size_t>(column)].title;
             if (row == 0) {

@@ -3,7 +3,9 @@
 #include <cstdint>
 #include <filesystem>
 #include <optional>
+#include <span>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "jobs/reputation/reputation.h"
@@ -28,8 +30,10 @@ std::string ChecksCsvRecord(const CheckRow& row);
 std::string ChecksCsv(const std::vector<CheckRow>& rows);
 
 /// A result table with its column titles as the header (in Chinese where the window's are not: No. is 序号, id is
-/// 宝贝ID); the column titled `idColumn` holds ids.
-std::string ResultTableCsv(const ResultTable& table, std::u16string_view idColumn);
+/// 宝贝ID); the column titled `idColumn` holds ids. The `leading` columns (title, value) come first, the same value
+/// on every row (the walk's keyword and time).
+std::string ResultTableCsv(const ResultTable& table, std::u16string_view idColumn,
+                           std::span<const std::pair<std::u16string, std::u16string>> leading = {});
 
 /// Ranking runs with the header 查询时间, 关键字, 目标类型 (宝贝 or 店铺), 目标, 结果 (as RankingOutcomeText writes
 /// it), 页, 行, 列, 名次, 宝贝ID, 宝贝标题, 要查页数, 已查页数, 未读页 ("第3页：淘宝要求登录", several separated by

@@ -591,9 +591,20 @@ private slots:
         QVERIFY(bytes.startsWith("\xEF\xBB\xBF"));
         const QStringList lines = QString::fromUtf8(bytes).split(QStringLiteral("\r\n"));
         QCOMPARE(lines.size(), 5); // the header, three rows, nothing after the last line end
-        QCOMPARE(lines[0], QStringLiteral("序号,宝贝名,位置,宝贝ID,图片,销售量"));
-        QCOMPARE(lines[3],
-                 QStringLiteral("3,宝贝1-3,1页 1行 第3,\"=\"\"%1\"\"\",http://127.0.0.1:9/p1_3,9").arg(itemId(1, 3)));
+        // Every row names the walk's keyword and time; the end is told.
+        QCOMPARE(lines[0], QStringLiteral("关键字,查询时间,序号,宝贝名,位置,宝贝ID,图片,销售量"));
+        const QString keyword = control<QLineEdit>(window, "KeyWord")->text();
+        QVERIFY2(
+            lines[3].startsWith(keyword + QLatin1Char(',')) &&
+                lines[3].endsWith(QStringLiteral(",3,宝贝1-3,1页 1行 第3,\"=\"\"%1\"\"\",http://127.0.0.1:9/p1_3,9")
+                                      .arg(itemId(1, 3))),
+            qPrintable(lines[3]));
+        QVERIFY(m_scope->messages.messages().last().first.startsWith(QStringLiteral("已导出 3 行到：")));
+        // 复制ID copies the id of the row chosen.
+        auto* list0 = control<QTableView>(window, "List0");
+        list0->setCurrentIndex(list0->model()->index(2, 0));
+        list0->findChild<QAction*>(QStringLiteral("CopyId"))->trigger();
+        QCOMPARE(QApplication::clipboard()->text(), itemId(1, 3));
     }
 
     void cellToolTipsShowPageTextsAsTheyAre() {

@@ -71,6 +71,12 @@ TEST(ResultTableCsv, WritesTheTableAsShownWithItsIdsKept) {
     EXPECT_EQ(ResultTableCsv(table, u"id"),
               "\xEF\xBB\xBF序号,宝贝名,位置,宝贝ID,图片,销售量\r\n"
               "1,\"软件开发, \"\"定制\"\"\",1页 1行 第1,\"=\"\"1234567890123456789\"\"\",//img.example/a.jpg,300\r\n");
+    // The walk's keyword and time lead every row.
+    const std::pair<std::u16string, std::u16string> walk[] = {{u"关键字", u"连衣裙"},
+                                                              {u"查询时间", u"2026-12-08 17:20"}};
+    EXPECT_TRUE(ResultTableCsv(table, u"id", walk)
+                    .starts_with("\xEF\xBB\xBF关键字,查询时间,序号,宝贝名,位置,宝贝ID,图片,销售量\r\n"
+                                 "连衣裙,2026-12-08 17:20,1,"));
 }
 
 TEST(ShopListingCsv, WritesIdsAndTitles) {

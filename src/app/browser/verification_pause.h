@@ -78,7 +78,7 @@ private:
     QString m_skipText;
     int m_passes = 0;
     int m_loads = 0;
-    int m_lastAskingLoad = 0; ///< the latest of those loads that asked again (the first shows the page)
+    int m_lastAskingLoad = 0;     ///< the latest of those loads that asked again (the first shows the page)
     std::shared_ptr<Wait> m_wait; ///< the job's wait under way (window thread)
     std::function<void()> m_cancelJob;
 };

@@ -302,8 +302,8 @@ void BuyerListEditor::exportShown() {
         ShowMessageBox(this, QStringLiteral("%1中没有账号可以导出").arg(shown));
         return;
     }
-    if (!ExportCsv(this, (only ? shown : QStringLiteral("买家名单")) + QStringLiteral(".csv"),
-                   ListCsv(m_entries, true))) {
+    if (!ExportCsv(this, (only ? shown : QStringLiteral("买家名单")) + QStringLiteral(".csv"), ListCsv(m_entries, true),
+                   -1)) {
         return;
     }
     const auto count = static_cast<qsizetype>(m_entries.size());

@@ -37,7 +37,7 @@ void CheckTableView::exportCsv(const QString& suggestedName, const QString& noth
         return;
     }
     if (const std::optional<std::string> bytes = csv()) {
-        ExportCsv(this, suggestedName, *bytes);
+        ExportCsv(this, suggestedName, *bytes, m_model.rowCount());
     }
 }
 

@@ -289,7 +289,7 @@ void RankingHistoryWindow::exportRuns() {
     std::ranges::sort(runs, [](const RankingRun& a, const RankingRun& b) {
         return a.ranAt != b.ranAt ? a.ranAt > b.ranAt : a.id > b.id;
     });
-    ExportCsv(this, QStringLiteral("排名记录.csv"), RankingRunsCsv(runs));
+    ExportCsv(this, QStringLiteral("排名记录.csv"), RankingRunsCsv(runs), static_cast<int>(runs.size()));
 }
 
 } // namespace tarvisk

@@ -3,7 +3,9 @@
 #include <algorithm>
 #include <utility>
 
+#include <QAction>
 #include <QApplication>
+#include <QClipboard>
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QFrame>
@@ -38,6 +40,7 @@
 #include "app/ui/unread_page_box.h"
 #include "app/ui/window_font.h"
 #include "app/ui/window_helpers.h"
+#include "core/date.h"
 #include "core/utf8.h"
 #include "net/endpoints.h"
 #include "store/exports.h"
@@ -174,7 +177,23 @@ SoPaiMing::SoPaiMing(StoreThread* store, QWidget* parent)
     connect(m_command4, &QPushButton::clicked, this, &SoPaiMing::Command4_Click);
     connect(m_progress, &JobProgress::cancelRequested, this, &SoPaiMing::cancelSearch);
     OnDoubleClick(*m_keyWord, [this] { KeyWord_DblClick(); });
-    AddCsvExportAction(*m_list0, QStringLiteral("宝贝排名.csv"), [this] { return ResultTableCsv(m_table, u"id"); });
+    // The row's id to the clipboard, and the table as a CSV file that names the walk's keyword and time.
+    auto* copyId = new QAction(QStringLiteral("复制ID"), m_list0);
+    copyId->setObjectName(QStringLiteral("CopyId"));
+    connect(copyId, &QAction::triggered, this, [this] {
+        if (const QModelIndex current = m_list0->currentIndex(); current.isValid()) {
+            QApplication::clipboard()->setText(QtText(ListViewGetCell(m_table, u"id", current.row() + 1)));
+        }
+    });
+    m_list0->addAction(copyId);
+    AddCsvExportAction(
+        *m_list0, QStringLiteral("宝贝排名.csv"),
+        [this] {
+            const std::pair<std::u16string, std::u16string> walk[] = {
+                {u"关键字", m_walkKeyword}, {u"查询时间", FromUtf8(LocalTimeText(m_walkStarted))}};
+            return ResultTableCsv(m_table, u"id", walk);
+        },
+        [this] { return m_table.rowCount(); });
     PressButtonsOnEnter(*this);
 
     // The keyword panel lies right of the controls; its button sits in the free corner below the picture view.
@@ -516,6 +535,10 @@ void SoPaiMing::Command1_Click() {
 
 void SoPaiMing::startWalk() {
     const TrackedWalk walk = trackedWalk(CoreText(m_keyWord->text()));
+    m_walkKeyword = walk.query.keyword;
+    m_walkStarted = UnixTimeNow();
+    // The pictures of the walk before are no longer the table's.
+    m_w1->Navigate(QStringLiteral("about:blank"));
     showLabel1({}, false);
     m_label1->setToolTip({});
     m_foundRow = 0;

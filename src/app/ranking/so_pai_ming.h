@@ -208,6 +208,9 @@ private:
     RankingPageFetch m_fetch;
     ShopReader m_shopReader = ShopReader::None;
     std::function<void(bool ready)> m_afterShopRead;
+    // The keyword and the start of the walk the table shows.
+    std::u16string m_walkKeyword;
+    std::int64_t m_walkStarted = 0;
     int m_foundRow = 0; // the row of the item the last walk found (from 1), marked in the pictures; 0: none
     QString m_text2Now; // Text2 as its latest change left it, to tell a paste from a typed key
     FocusKeeper m_focus;

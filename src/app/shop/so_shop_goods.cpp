@@ -120,7 +120,9 @@ SoShopGoods::SoShopGoods(QWidget* parent)
     OnDoubleClick(*m_text1->viewport(), [this] { Text1_DblClick(); });
     OnClick(*m_label2, [this] { Label2_Click(); });
     for (QListWidget* list : {m_list1, m_list2}) {
-        AddCsvExportAction(*list, QStringLiteral("店铺宝贝.csv"), [this] { return ShopListingCsv(listedItems()); });
+        AddCsvExportAction(
+            *list, QStringLiteral("店铺宝贝.csv"), [this] { return ShopListingCsv(listedItems()); },
+            [this] { return m_list1->count(); });
     }
     PressButtonsOnEnter(*this);
 

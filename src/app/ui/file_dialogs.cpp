@@ -48,7 +48,7 @@ void SetFileDialogHook(FileDialogHook hook) {
     hookStore() = std::move(hook);
 }
 
-bool ExportCsv(QWidget* parent, const QString& suggestedName, const std::string& bytes) {
+bool ExportCsv(QWidget* parent, const QString& suggestedName, const std::string& bytes, int rows) {
     const QString file = AskSaveCsvFile(parent, QStringLiteral("导出CSV"), suggestedName);
     if (file.isEmpty()) {
         return false;
@@ -64,14 +64,19 @@ bool ExportCsv(QWidget* parent, const QString& suggestedName, const std::string&
         ShowMessageBox(parent, QStringLiteral("无法写入文件：\n%1").arg(QDir::toNativeSeparators(file)));
         return false;
     }
+    if (rows >= 0) {
+        ShowMessageBox(parent, QStringLiteral("已导出 %1 行到：\n%2").arg(rows).arg(QDir::toNativeSeparators(file)));
+    }
     return true;
 }
 
-void AddCsvExportAction(QWidget& view, const QString& suggestedName, std::function<std::string()> csv) {
+void AddCsvExportAction(QWidget& view, const QString& suggestedName, std::function<std::string()> csv,
+                        std::function<int()> rows) {
     auto* action = new QAction(QStringLiteral("导出CSV…"), &view);
     action->setObjectName(QStringLiteral("ExportCsv"));
-    QObject::connect(action, &QAction::triggered, &view,
-                     [&view, suggestedName, csv = std::move(csv)] { ExportCsv(&view, suggestedName, csv()); });
+    QObject::connect(action, &QAction::triggered, &view, [&view, suggestedName, csv = std::move(csv), rows] {
+        ExportCsv(&view, suggestedName, csv(), rows());
+    });
     view.addAction(action);
     view.setContextMenuPolicy(Qt::ActionsContextMenu);
 }

@@ -26,10 +26,12 @@ using FileDialogHook = std::function<QString(FileDialogKind kind, const QString&
 void SetFileDialogHook(FileDialogHook hook);
 
 /// Asks for a file and writes the CSV table `bytes` to it, asking first when the file is read-only; a failure is
-/// told in a message box. False when nothing was written (cancelled, declined or failed).
-bool ExportCsv(QWidget* parent, const QString& suggestedName, const std::string& bytes);
+/// told in a message box, and so is the end, with the `rows` written and the file (unless `rows` is negative: the
+/// caller says it). False when nothing was written (cancelled, declined or failed).
+bool ExportCsv(QWidget* parent, const QString& suggestedName, const std::string& bytes, int rows);
 
-/// Gives `view` a context menu entry "导出CSV…" that exports the table `csv` gives at that moment.
-void AddCsvExportAction(QWidget& view, const QString& suggestedName, std::function<std::string()> csv);
+/// Gives `view` a context menu entry "导出CSV…" that exports the table `csv` gives at that moment, of `rows` rows.
+void AddCsvExportAction(QWidget& view, const QString& suggestedName, std::function<std::string()> csv,
+                        std::function<int()> rows);
 
 } // namespace tarvisk
