@@ -161,6 +161,13 @@ private:
     }
 
 private slots:
+    void aChartOfNoRunSaysSo() {
+        StoreThread store(HistoryFilePath());
+        RankingHistoryWindow history(store);
+        history.reload();
+        QTRY_COMPARE(history.chart().chart()->title(), QStringLiteral("暂无记录"));
+    }
+
     void theButtonOpensThePanelBesideTheUnchangedControls() {
         Setup setup;
         SoPaiMing& window = setup.window;
@@ -230,7 +237,10 @@ private slots:
                  (QList<QPointF>{{qreal(dress[0]), 51}, {qreal(dress[1]), 48}}));
         QCOMPARE(seriesPoints(chart, QStringLiteral("phone case")),
                  (QList<QPointF>{{qreal(phone[0]), 3}, {qreal(phone[1]), 80}}));
-        QCOMPARE(seriesPoints(chart, QStringLiteral("未找到")), (QList<QPointF>{{qreal(phone[1]), 80}}));
+        // A keyword's not-found runs in its line's colour, apart from another keyword's.
+        QCOMPARE(seriesPoints(chart, QStringLiteral("phone case：未找到")), (QList<QPointF>{{qreal(phone[1]), 80}}));
+        QCOMPARE(seriesPoints(chart, QStringLiteral("连衣裙：未找到")), QList<QPointF>{});
+        QVERIFY(chart.chart()->title().isEmpty());
         const auto axes = chart.chart()->axes(Qt::Vertical);
         QCOMPARE(axes.size(), 1);
         QVERIFY(axes.constFirst()->isReverse());

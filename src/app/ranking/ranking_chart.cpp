@@ -4,6 +4,7 @@
 #include <cmath>
 #include <limits>
 #include <utility>
+#include <vector>
 
 #include <QAreaSeries>
 #include <QCursor>
@@ -84,9 +85,11 @@ void RankingChart::showTrend(const RankingTrend& trend) {
 
     qint64 first = std::numeric_limits<qint64>::max();
     qint64 last = std::numeric_limits<qint64>::min();
-    QScatterSeries* notFound = nullptr;
-    QStringList notFoundTexts;
+    // Each keyword's not-found runs are squares in its line's colour, in the band.
+    std::vector<std::pair<QScatterSeries*, QStringList>> notFoundSeries;
     for (const TrendLine& line : trend.lines) {
+        QScatterSeries* notFound = nullptr;
+        QStringList notFoundTexts;
         auto* series = new QLineSeries;
         series->setName(PlainMarkup(QtText(line.keyword)));
         series->setPointsVisible(true);
@@ -103,10 +106,9 @@ void RankingChart::showTrend(const RankingTrend& trend) {
             if (!point.found) {
                 if (notFound == nullptr) {
                     notFound = new QScatterSeries;
-                    notFound->setName(QStringLiteral("未找到"));
+                    notFound->setName(PlainMarkup(QtText(line.keyword)) + QStringLiteral("：未找到"));
                     notFound->setMarkerShape(QScatterSeries::MarkerShapeRectangle);
                     notFound->setMarkerSize(9);
-                    notFound->setColor(Qt::darkGray);
                 }
                 notFound->append(msOf(point.ranAt), point.place);
                 notFoundTexts << text;
@@ -114,7 +116,13 @@ void RankingChart::showTrend(const RankingTrend& trend) {
         }
         chart.addSeries(series);
         m_pointTexts.insert(series, texts);
+        if (notFound != nullptr) {
+            notFound->setColor(series->color());
+            notFoundSeries.emplace_back(notFound, notFoundTexts);
+        }
     }
+    // A chart of no run says so.
+    chart.setTitle(first > last ? QStringLiteral("暂无记录") : QString());
 
     if (first > last) {
         const qint64 now = QDateTime::currentMSecsSinceEpoch();
@@ -135,9 +143,9 @@ void RankingChart::showTrend(const RankingTrend& trend) {
     band->setBorderColor(Qt::lightGray);
     chart.addSeries(band);
     chart.legend()->markers(band).constFirst()->setVisible(false);
-    if (notFound != nullptr) {
+    for (const auto& [notFound, texts] : notFoundSeries) {
         chart.addSeries(notFound);
-        m_pointTexts.insert(notFound, notFoundTexts);
+        m_pointTexts.insert(notFound, texts);
     }
     for (QAbstractSeries* series : chart.series()) {
         series->attachAxis(time);

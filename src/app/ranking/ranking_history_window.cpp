@@ -121,10 +121,11 @@ RankingHistoryWindow::RankingHistoryWindow(StoreThread& store, QWidget* parent)
     layout->addLayout(top);
     layout->addLayout(middle, 3);
     layout->addWidget(m_runView, 2);
-    layout->addWidget(
-        new QLabel(QStringLiteral("排名按宝贝在搜索结果中的位置计（每页44个，第1页第1个为1）。“结果不完整”的查询有"
-                                  "页面没读到，不画在图上；“未找到”画在图最下方的灰色带里。鼠标停在点上可看那次查询。"),
-                   this));
+    layout->addWidget(new QLabel(
+        QStringLiteral(
+            "排名按宝贝在搜索结果中的位置计（旧版页面每页44个，新版页面每页48个，第1页第1个为1）。“结果不完整”的查询有"
+            "页面没读到，不画在图上；“未找到”画在图最下方的灰色带里。鼠标停在点上可看那次查询。"),
+        this));
 
     connect(m_target, &QComboBox::currentIndexChanged, this, [this] {
         m_ticked.clear();
