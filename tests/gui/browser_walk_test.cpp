@@ -24,6 +24,7 @@
 #include "demo/today_pages.h"
 #include "store/ranking_history.h"
 #include "window_test_support.h"
+#include "x11_support.h"
 
 using namespace tarvisk;
 using namespace tarvisk::test;
@@ -202,6 +203,28 @@ private slots:
         QVERIFY(crawled.wait(60000));
         QCOMPARE(crawled.first().first().toInt(), 20);
         QVERIFY(!shop.listComplete());
+    }
+
+    // A click on the window whose job waits does not bury the wait window (window_manager.sh runs this under openbox).
+    void thePauseWindowStaysAboveTheWindowWhoseJobItHolds() {
+        if (QGuiApplication::platformName() != QStringLiteral("xcb")) {
+            QSKIP("needs a window manager");
+        }
+        SliderWalk walk;
+        walk.window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&walk.window));
+        walk.start();
+        QWidget* pause = walk.window.verificationPause()->window();
+        QVERIFY(QTest::qWaitForWindowExposed(pause));
+        walk.window.activateWindow();
+        walk.window.raise();
+        QTRY_VERIFY(walk.window.isActiveWindow());
+        QTest::qWait(300); // the window manager restacks after the activation
+        const QList<xcb_window_t> stacked = stackedWindows();
+        QVERIFY(stacked.indexOf(static_cast<xcb_window_t>(pause->winId())) >
+                stacked.indexOf(static_cast<xcb_window_t>(walk.window.winId())));
+        QTest::keyClick(pause, Qt::Key_Escape);
+        QVERIFY(walk.finished.wait(30000));
     }
 
     void aSliderPausesTheWalkUntilItIsPassed() {

@@ -4,6 +4,7 @@
 #include <mutex>
 
 #include <QCheckBox>
+#include <QComboBox>
 #include <QDateTime>
 #include <QHeaderView>
 #include <QLineEdit>
@@ -66,7 +67,8 @@ public:
             std::vector<test::SearchItem> items;
             for (int k = 1; k <= 44; ++k) {
                 const bool target = number == (page - 1) * 44 + k;
-                items.push_back({CoreText(target ? kTarget : QString::number(5300000000LL + page * 100 + k))});
+                items.push_back(target ? test::SearchItem{CoreText(kTarget), u"夏季连衣裙"}
+                                       : test::SearchItem{CoreText(QString::number(5300000000LL + page * 100 + k))});
             }
             return FetchedPage(test::SearchPage(items), u"");
         };
@@ -223,6 +225,9 @@ private slots:
         QVERIFY(history->isVisible());
         // The keyword table shows its rows (its view, not only its model, knows them), the latest run's keyword first.
         auto* keywordView = control<QTableView>(*history, "HistoryKeywords");
+        // The target shows with its item's title.
+        QTRY_COMPARE(control<QComboBox>(*history, "HistoryTarget")->currentText(),
+                     QStringLiteral("宝贝 ") + kTarget + QStringLiteral("  夏季连衣裙"));
         QTRY_COMPARE(keywordView->verticalHeader()->count(), 2);
         history->reload();
         QTRY_VERIFY(!control<QLabel>(*history, "HistoryRunCount")->text().startsWith(QStringLiteral("正在读取")));

@@ -59,5 +59,7 @@ wait "$walk" || fail "$size: the walks failed: $(grep -E 'FAIL|Loc' "$work/walk.
 seen=$(printf '%s\n' "$seen" | grep . | sort -u)
 [ -z "$seen" ] || fail "$size: windows shown during the walks: $(printf '%s\n' "$seen" | head -5)"
 
+QT_QPA_PLATFORM=xcb "$walk_test" thePauseWindowStaysAboveTheWindowWhoseJobItHolds >"$work/pause.log" 2>&1 ||
+    fail "$size: $(grep -E 'FAIL|Loc' "$work/pause.log" | head -5)"
 QT_QPA_PLATFORM=xcb "$placement_test" everyWindowStandsWholeOnTheScreen >"$work/placement.log" 2>&1 ||
     fail "$size: $(grep -E 'FAIL|Loc' "$work/placement.log" | head -5)"

@@ -2,16 +2,11 @@
 // title a window manager draws is the _NET_WM_NAME property of the window, which the platform may build from more
 // than the window's own caption.
 
-#include <cstring>
-#include <memory>
-
 #include <QApplication>
 #include <QGuiApplication>
 #include <QMessageBox>
 #include <QTest>
 #include <QTimer>
-
-#include <xcb/xcb.h>
 
 #include "app/browser/browser_profile.h"
 #include "app/browser/browser_view.h"
@@ -22,36 +17,19 @@
 #include "app/shop/so_shop_goods.h"
 #include "app/ui/message_box.h"
 #include "window_test_support.h"
+#include "x11_support.h"
 
 using namespace tarvisk;
 
 namespace {
 
-xcb_atom_t atom(xcb_connection_t* connection, const char* name) {
-    const xcb_intern_atom_cookie_t cookie =
-        xcb_intern_atom(connection, 0, static_cast<std::uint16_t>(std::strlen(name)), name);
-    const std::unique_ptr<xcb_intern_atom_reply_t, decltype(&std::free)> reply(
-        xcb_intern_atom_reply(connection, cookie, nullptr), &std::free);
-    return reply ? reply->atom : xcb_atom_t{XCB_ATOM_NONE};
-}
-
 /// The title the X server holds for the window of `widget`: its _NET_WM_NAME (UTF-8).
 QString shownTitle(QWidget& widget) {
-    auto* x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
-    if (x11 == nullptr) {
+    if (test::x11Connection() == nullptr) {
         return QStringLiteral("<not on X11>");
     }
-    xcb_connection_t* connection = x11->connection();
-    const xcb_get_property_cookie_t cookie =
-        xcb_get_property(connection, 0, static_cast<xcb_window_t>(widget.winId()), atom(connection, "_NET_WM_NAME"),
-                         atom(connection, "UTF8_STRING"), 0, 1024);
-    const std::unique_ptr<xcb_get_property_reply_t, decltype(&std::free)> reply(
-        xcb_get_property_reply(connection, cookie, nullptr), &std::free);
-    if (!reply) {
-        return {};
-    }
-    return QString::fromUtf8(static_cast<const char*>(xcb_get_property_value(reply.get())),
-                             xcb_get_property_value_length(reply.get()));
+    return QString::fromUtf8(
+        test::windowProperty(static_cast<xcb_window_t>(widget.winId()), "_NET_WM_NAME", "UTF8_STRING"));
 }
 
 /// Shows `window` and returns the title the X server holds for it.

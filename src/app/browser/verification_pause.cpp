@@ -117,7 +117,8 @@ FetchedPage VerificationPause::fetch(const std::function<FetchedPage()>& fetchOn
 }
 
 void VerificationPause::makeWindow() {
-    m_window = new QWidget(&m_owner, Qt::Window);
+    // A dialog of the window whose job waits: window managers keep it above that window, whichever is clicked.
+    m_window = new QWidget(&m_owner, Qt::Dialog | Qt::WindowMinMaxButtonsHint | Qt::WindowCloseButtonHint);
     m_window->setObjectName(QStringLiteral("VerificationWindow"));
     m_window->resize(800, 480);
     m_line = new QLabel(m_window);

@@ -76,6 +76,12 @@ std::u16string unreadText(const RankingRun& run) {
     return text;
 }
 
+/// A title cut to what a list of targets has room for.
+QString elidedTitle(const QString& title) {
+    constexpr qsizetype kLongest = 24;
+    return title.size() > kLongest ? title.left(kLongest) + QStringLiteral("…") : title;
+}
+
 std::u16string outcomeWithTime(const std::optional<RankingRun>& run) {
     return run ? RankingOutcomeText(*run, OutcomeDetail::NaturalPlace) + u"（" +
                      FromUtf8(LocalTimeText(run->ranAt)).substr(5, 11) + u"）"
@@ -171,6 +177,16 @@ void RankingHistoryWindow::reload() {
             if (shown && std::ranges::find(read.targets, *shown) == read.targets.end()) {
                 read.targets.insert(read.targets.begin(), *shown);
             }
+            for (const TrackedTarget& target : read.targets) {
+                std::u16string title;
+                if (target.kind == RankingTarget::OneItem) {
+                    const auto runs = StoredRankingRuns(store, u"", target).value_or(std::vector<RankingRun>());
+                    const auto found =
+                        std::ranges::find_if(runs, [](const RankingRun& run) { return !run.itemTitle.empty(); });
+                    title = found != runs.end() ? found->itemTitle : u"";
+                }
+                read.titles.push_back(std::move(title));
+            }
             const auto at = shown ? std::ranges::find(read.targets, *shown) : read.targets.end();
             read.shown = at == read.targets.end() ? (read.targets.empty() ? -1 : 0)
                                                   : static_cast<int>(at - read.targets.begin());
@@ -192,8 +208,11 @@ void RankingHistoryWindow::showRead(Read read) {
     {
         const QSignalBlocker blocker(m_target);
         m_target->clear();
-        for (const TrackedTarget& target : m_targets) {
-            m_target->addItem(QtText(TrackedTargetText(target)));
+        // An item shows with its title, so that a seller knows it without its id.
+        for (std::size_t i = 0; i < m_targets.size(); ++i) {
+            const QString title = QtText(read.titles[i]);
+            m_target->addItem(QtText(TrackedTargetText(m_targets[i])) +
+                              (title.isEmpty() ? QString() : QStringLiteral("  ") + elidedTitle(title)));
         }
         m_target->setCurrentIndex(read.shown);
     }

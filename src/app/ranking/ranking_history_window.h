@@ -51,6 +51,8 @@ private:
     /// What one reload reads: the targets, the one shown (its place among them) and its runs.
     struct Read {
         std::vector<TrackedTarget> targets;
+        /// Of each target, an item's title as its newest run that found it gave (empty for a shop, or unknown).
+        std::vector<std::u16string> titles;
         int shown = -1;
         std::optional<std::vector<RankingRun>> runs;
     };
