@@ -175,6 +175,20 @@ std::optional<std::vector<TrackedTarget>> RankedTargets(LocalStore& store) {
     return read ? std::optional(std::move(targets)) : std::nullopt;
 }
 
+std::u16string NewestItemTitle(LocalStore& store, const TrackedTarget& target) {
+    std::u16string title;
+    const RunFilter filter = runFilter(u"", target);
+    store.read([&](SQLite::Database& db) {
+        SQLite::Statement query(db, "SELECT item_title FROM ranking_runs" + filter.where +
+                                        " AND item_title <> '' ORDER BY ran_at DESC, id DESC LIMIT 1");
+        bindAll(query, filter.parameters);
+        if (query.executeStep()) {
+            title = FromUtf8(query.getColumn(0).getString());
+        }
+    });
+    return title;
+}
+
 std::optional<RankingRun> PreviousRankingRun(LocalStore& store, const std::u16string& keyword,
                                              const TrackedTarget& target) {
     const auto runs = StoredRankingRuns(store, keyword, target);

@@ -24,6 +24,9 @@ std::optional<std::vector<RankingRun>> StoredRankingRuns(LocalStore& store, cons
                                                          std::size_t limit = 0);
 /// The targets with stored runs, the one run most recently first. None when the database cannot be read.
 std::optional<std::vector<TrackedTarget>> RankedTargets(LocalStore& store);
+/// The item title the newest run of `target` that found its item gave; empty when none did, or the database cannot
+/// be read.
+std::u16string NewestItemTitle(LocalStore& store, const TrackedTarget& target);
 
 /// The run a new walk of `keyword` for `target` is compared with: ComparedRun of the stored runs. None without
 /// one, or when the database cannot be read.

@@ -178,14 +178,7 @@ void RankingHistoryWindow::reload() {
                 read.targets.insert(read.targets.begin(), *shown);
             }
             for (const TrackedTarget& target : read.targets) {
-                std::u16string title;
-                if (target.kind == RankingTarget::OneItem) {
-                    const auto runs = StoredRankingRuns(store, u"", target).value_or(std::vector<RankingRun>());
-                    const auto found =
-                        std::ranges::find_if(runs, [](const RankingRun& run) { return !run.itemTitle.empty(); });
-                    title = found != runs.end() ? found->itemTitle : u"";
-                }
-                read.titles.push_back(std::move(title));
+                read.titles.push_back(target.kind == RankingTarget::OneItem ? NewestItemTitle(store, target) : u"");
             }
             const auto at = shown ? std::ranges::find(read.targets, *shown) : read.targets.end();
             read.shown = at == read.targets.end() ? (read.targets.empty() ? -1 : 0)
