@@ -17,7 +17,9 @@
 #include "app/browser/verification_pause.h"
 #include "app/ranking/keyword_panel.h"
 #include "app/shop/so_shop_goods.h"
+#include "app/main/ranking_desk.h"
 #include "app/ranking/so_pai_ming.h"
+#include "app/session/ranking_session.h"
 #include "app/ui/qt_text.h"
 #include "app/ui/store_thread.h"
 #include "demo/market_pages.h"
@@ -36,20 +38,21 @@ QString todayItem(int number) {
 }
 
 /// Sets the window up for a walk of `keyword` to the today shop's item `item` over three pages, without a pause.
-void readyToWalk(SoPaiMing& window, const char16_t* keyword, int item, FetchMode mode) {
+void readyToWalk(RankingDesk& desk, const char16_t* keyword, int item, FetchMode mode) {
+    SoPaiMing& window = desk.ranking();
     control<QLineEdit>(window, "KeyWord")->setText(QtText(keyword));
     control<QLineEdit>(window, "Text2")->setText(todayItem(item));
     control<QLineEdit>(window, "Pages")->setText(QStringLiteral("3"));
     control<QSpinBox>(window, "Pause")->setValue(0);
-    window.setFetchMode(mode);
+    desk.session().setFetchMode(mode);
 }
 
 /// The one offer made: it names what helps, not the login browser, and switches 读取方式 when taken.
-void expectBrowserOffered(const SoPaiMing& window, const QStringList& offers) {
+void expectBrowserOffered(RankingDesk& desk, const QStringList& offers) {
     QCOMPARE(offers.size(), 1);
     QVERIFY2(offers.front().contains(QStringLiteral("改用“通过浏览器”读取")), qPrintable(offers.front()));
     QVERIFY2(!offers.front().contains(QStringLiteral("请先在浏览器中")), qPrintable(offers.front()));
-    QCOMPARE(window.fetchMode(), FetchMode::Browser);
+    QCOMPARE(desk.session().fetchMode(), FetchMode::Browser);
 }
 
 /// True when `label` has room for all of its text.
@@ -65,26 +68,28 @@ std::size_t storedRuns(const char16_t* keyword) {
 }
 
 /// Waits until the walk of `window` waits for the user at the slider it shows.
-void waitForSlider(SoPaiMing& window) {
-    QTRY_VERIFY_WITH_TIMEOUT(window.verificationPause() && window.verificationPause()->isWaiting(), 30000);
-    QWidget* shown = window.verificationPause()->window();
+void waitForSlider(RankingDesk& desk) {
+    QTRY_VERIFY_WITH_TIMEOUT(desk.session().verificationPause() && desk.session().verificationPause()->isWaiting(),
+                             30000);
+    QWidget* shown = desk.session().verificationPause()->window();
     QVERIFY(shown->isVisible());
     QCOMPARE(control<QLabel>(*shown, "VerificationLine")->text(),
              QStringLiteral("请在这个窗口中拖动滑块完成验证，完成后排名查询会自动继续"));
-    QTRY_VERIFY_WITH_TIMEOUT(documentHtml(*window.verificationPause()->view()).contains(QLatin1String("nc_1_n1z")),
-                             10000);
+    QTRY_VERIFY_WITH_TIMEOUT(
+        documentHtml(*desk.session().verificationPause()->view()).contains(QLatin1String("nc_1_n1z")), 10000);
 }
 
 /// A walk of the slider keyword through the browser, waiting at the slider once started.
 struct SliderWalk {
     StoreThread store{HistoryFilePath()};
-    SoPaiMing window{&store};
+    RankingDesk desk{&store};
+    SoPaiMing& window = desk.ranking();
     QSignalSpy finished{&window, &SoPaiMing::searchFinished};
 
     void start() {
-        readyToWalk(window, demo::kTodaySliderKeyword, 7, FetchMode::Browser);
+        readyToWalk(desk, demo::kTodaySliderKeyword, 7, FetchMode::Browser);
         window.Command1_Click();
-        waitForSlider(window);
+        waitForSlider(desk);
         QCOMPARE(storedRuns(demo::kTodaySliderKeyword), std::size_t(0));
     }
 };
@@ -97,19 +102,20 @@ class BrowserWalkTest : public WindowTest {
 private slots:
     void theFetchModeIsKeptInTheSettings() {
         {
-            SoPaiMing window;
-            QCOMPARE(window.fetchMode(), FetchMode::Auto);
-            window.setFetchMode(FetchMode::Browser);
+            RankingDesk desk;
+            QCOMPARE(desk.session().fetchMode(), FetchMode::Auto);
+            desk.session().setFetchMode(FetchMode::Browser);
         }
-        SoPaiMing window;
-        QCOMPARE(window.fetchMode(), FetchMode::Browser);
+        RankingDesk desk;
+        SoPaiMing& window = desk.ranking();
+        QCOMPARE(desk.session().fetchMode(), FetchMode::Browser);
         QCOMPARE(control<QComboBox>(window, "FetchMode")->currentText(), QStringLiteral("通过浏览器"));
         // The shop window's 读取方式 is the same choice.
-        auto* shopMode = control<QComboBox>(window.shopWindow(), "FetchMode");
+        auto* shopMode = control<QComboBox>(desk.shop(), "FetchMode");
         QCOMPARE(shopMode->currentText(), QStringLiteral("通过浏览器"));
         shopMode->setCurrentIndex(shopMode->findText(QStringLiteral("直接请求")));
-        QCOMPARE(window.fetchMode(), FetchMode::Direct);
-        window.setFetchMode(FetchMode::Auto);
+        QCOMPARE(desk.session().fetchMode(), FetchMode::Direct);
+        desk.session().setFetchMode(FetchMode::Auto);
         QCOMPARE(shopMode->currentText(), QStringLiteral("自动"));
     }
 
@@ -120,8 +126,9 @@ private slots:
     }
     void aTodayWalkFindsItsTargetOnPage2() {
         QFETCH(FetchMode, mode);
-        SoPaiMing window;
-        readyToWalk(window, demo::kTodayKeyword, 5, mode);
+        RankingDesk desk;
+        SoPaiMing& window = desk.ranking();
+        readyToWalk(desk, demo::kTodayKeyword, 5, mode);
         QSignalSpy finished(&window, &SoPaiMing::searchFinished);
         window.Command1_Click();
         QVERIFY(finished.wait(60000));
@@ -144,10 +151,11 @@ private slots:
     }
     void theShopWindowListsATodayShopThroughTheBrowser() {
         QFETCH(QString, host);
-        SoPaiMing window;
+        RankingDesk desk;
+        SoPaiMing& window = desk.ranking();
         control<QSpinBox>(window, "Pause")->setValue(0);
-        window.setFetchMode(FetchMode::Browser);
-        SoShopGoods& shop = window.shopWindow();
+        desk.session().setFetchMode(FetchMode::Browser);
+        SoShopGoods& shop = desk.shop();
         shop.setShopAddress(host);
         QSignalSpy finished(&shop, &SoShopGoods::crawlFinished);
         shop.Command1_Click();
@@ -162,12 +170,12 @@ private slots:
     void cancelWhileWaitingKeepsTheRowsAndStoresNothing() {
         SliderWalk walk;
         walk.start();
-        auto& [store, window, finished] = walk;
+        auto& [store, desk, window, finished] = walk;
         Q_UNUSED(store);
         // Esc is 取消.
-        QTest::keyClick(window.verificationPause()->window(), Qt::Key_Escape);
+        QTest::keyClick(desk.session().verificationPause()->window(), Qt::Key_Escape);
         QVERIFY(finished.wait(30000));
-        QVERIFY(!window.verificationPause()->window()->isVisible());
+        QVERIFY(!desk.session().verificationPause()->window()->isVisible());
         QCOMPARE(window.results().rowCount(), demo::kTodayPageItems);
         QCOMPARE(control<QLabel>(window, "Label1")->text(), QtText(kRankingCancelled));
         QCOMPARE(storedRuns(demo::kTodaySliderKeyword), std::size_t(0));
@@ -177,15 +185,19 @@ private slots:
     // page of a shop (the listing ends incomplete with what it has). Before the slider is passed.
     void theWaitsSkipAKeywordOrAShopPage() {
         StoreThread store{HistoryFilePath()};
-        SoPaiMing window{&store};
-        readyToWalk(window, demo::kTodayKeyword, 5, FetchMode::Browser);
+        RankingDesk desk{&store};
+        SoPaiMing& window = desk.ranking();
+        readyToWalk(desk, demo::kTodayKeyword, 5, FetchMode::Browser);
         KeywordPanel& panel = window.keywordPanel();
         control<QPlainTextEdit>(panel, "KeywordList")
             ->setPlainText(QtText(demo::kTodaySliderKeyword) + QLatin1Char('\n') + QtText(demo::kTodayKeyword));
         QSignalSpy listed(&panel, &KeywordPanel::runFinished);
         panel.runKeywords();
-        waitForSlider(window);
-        auto* skip = control<QPushButton>(*window.verificationPause()->window(), "VerificationSkip");
+        waitForSlider(desk);
+        // Each wait stands above the window whose job it holds: here the ranking window, then the shop window.
+        QWidget* pause = desk.session().verificationPause()->window();
+        QCOMPARE(pause->parentWidget(), &window);
+        auto* skip = control<QPushButton>(*pause, "VerificationSkip");
         QCOMPARE(skip->text(), QStringLiteral("跳过这个关键字"));
         skip->click();
         QVERIFY(listed.wait(60000));
@@ -193,11 +205,12 @@ private slots:
         QVERIFY2(panel.summary().item(1, 1)->text().startsWith(QStringLiteral("2页 第15个")),
                  qPrintable(panel.summary().item(1, 1)->text()));
 
-        SoShopGoods& shop = window.shopWindow();
+        SoShopGoods& shop = desk.shop();
         shop.setShopAddress(QStringLiteral("loginshop.taobao.com"));
         QSignalSpy crawled(&shop, &SoShopGoods::crawlFinished);
         shop.Command1_Click();
-        QTRY_VERIFY_WITH_TIMEOUT(window.verificationPause()->isWaiting(), 30000);
+        QTRY_VERIFY_WITH_TIMEOUT(desk.session().verificationPause()->isWaiting(), 30000);
+        QCOMPARE(pause->parentWidget(), &shop);
         QCOMPARE(skip->text(), QStringLiteral("跳过这一页"));
         skip->click();
         QVERIFY(crawled.wait(60000));
@@ -214,7 +227,7 @@ private slots:
         walk.window.show();
         QVERIFY(QTest::qWaitForWindowExposed(&walk.window));
         walk.start();
-        QWidget* pause = walk.window.verificationPause()->window();
+        QWidget* pause = walk.desk.session().verificationPause()->window();
         QVERIFY(QTest::qWaitForWindowExposed(pause));
         walk.window.activateWindow();
         walk.window.raise();
@@ -230,13 +243,13 @@ private slots:
     void aSliderPausesTheWalkUntilItIsPassed() {
         SliderWalk walk;
         walk.start();
-        auto& [store, window, finished] = walk;
+        auto& [store, desk, window, finished] = walk;
         Q_UNUSED(store);
         QCOMPARE(control<QLabel>(window, "Label1")->text(), QStringLiteral("等待完成验证"));
-        window.verificationPause()->view()->page()->runJavaScript(
+        desk.session().verificationPause()->view()->page()->runJavaScript(
             QStringLiteral("document.getElementById('nc_1_n1z').click()"));
         QVERIFY(finished.wait(60000));
-        QVERIFY(!window.verificationPause()->window()->isVisible());
+        QVERIFY(!desk.session().verificationPause()->window()->isVisible());
         QVERIFY2(control<QLabel>(window, "Label1")->text().startsWith(QStringLiteral("3页 第6个")),
                  qPrintable(control<QLabel>(window, "Label1")->text()));
         QCOMPARE(window.results().rowCount(), 2 * demo::kTodayPageItems + 6);
@@ -256,8 +269,9 @@ private slots:
     void aSliderInDirectModeOffersTheBrowser() {
         QFETCH(QString, keyword);
         QFETCH(QString, said);
-        SoPaiMing window;
-        readyToWalk(window, CoreText(keyword).c_str(), 1, FetchMode::Direct);
+        RankingDesk desk;
+        SoPaiMing& window = desk.ranking();
+        readyToWalk(desk, CoreText(keyword).c_str(), 1, FetchMode::Direct);
         m_scope->messages.takeOffers(true);
         QSignalSpy finished(&window, &SoPaiMing::searchFinished);
         window.Command1_Click();
@@ -267,23 +281,24 @@ private slots:
         QVERIFY2(offer.contains(QStringLiteral("改用“通过浏览器”读取")) && offer.contains(said), qPrintable(offer));
         QVERIFY2(!offer.contains(QStringLiteral("请先在浏览器中通过验证")), qPrintable(offer));
         // Taken, the walk runs again through the browser.
-        QCOMPARE(window.fetchMode(), FetchMode::Browser);
-        QTRY_VERIFY(window.isSearching());
+        QCOMPARE(desk.session().fetchMode(), FetchMode::Browser);
+        QTRY_VERIFY(desk.session().isBusy());
         window.cancelSearch();
         QVERIFY(finished.wait(30000));
     }
 
     void aSliderInDirectModeOffersTheBrowserToTheKeywordRun() {
         StoreThread store{HistoryFilePath()};
-        SoPaiMing window{&store};
-        readyToWalk(window, u"限流宝贝", 1, FetchMode::Direct);
+        RankingDesk desk{&store};
+        SoPaiMing& window = desk.ranking();
+        readyToWalk(desk, u"限流宝贝", 1, FetchMode::Direct);
         KeywordPanel& panel = window.keywordPanel();
         control<QPlainTextEdit>(panel, "KeywordList")->setPlainText(QStringLiteral("限流宝贝"));
         m_scope->messages.takeOffers(true);
         QSignalSpy finished(&panel, &KeywordPanel::runFinished);
         panel.runKeywords();
         QVERIFY(finished.wait(30000));
-        expectBrowserOffered(window, m_scope->messages.offers());
+        expectBrowserOffered(desk, m_scope->messages.offers());
         // Taken, the run starts again through the browser.
         QTRY_VERIFY(panel.isRunning());
         panel.cancelRun();
@@ -297,16 +312,16 @@ private slots:
     }
     void aLoginPageInDirectModeOffersTheBrowserToTheShopCrawl() {
         QFETCH(QString, host);
-        SoPaiMing window;
-        window.setFetchMode(FetchMode::Direct);
-        SoShopGoods& shop = window.shopWindow();
+        RankingDesk desk;
+        desk.session().setFetchMode(FetchMode::Direct);
+        SoShopGoods& shop = desk.shop();
         shop.setShopAddress(host);
         shop.show();
         m_scope->messages.takeOffers(true);
         QSignalSpy finished(&shop, &SoShopGoods::crawlFinished);
         shop.Command1_Click();
         QVERIFY(finished.wait(30000));
-        expectBrowserOffered(window, m_scope->messages.offers());
+        expectBrowserOffered(desk, m_scope->messages.offers());
         QTRY_VERIFY(shop.isCrawling());
         shop.cancelCrawl();
         QVERIFY(finished.wait(30000));
@@ -320,16 +335,17 @@ private slots:
     }
     void aLoginPageInDirectModeOffersTheBrowserToAHiddenShopRead() {
         QFETCH(bool, walk);
-        SoPaiMing window;
-        readyToWalk(window, u"连衣裙", 1, FetchMode::Direct);
+        RankingDesk desk;
+        SoPaiMing& window = desk.ranking();
+        readyToWalk(desk, u"连衣裙", 1, FetchMode::Direct);
         control<QRadioButton>(window, "Op2")->setChecked(true);
         control<QLineEdit>(window, "SURL")->setText(QStringLiteral("loginshop.taobao.com"));
         m_scope->messages.takeOffers(true);
-        QSignalSpy finished(&window.shopWindow(), &SoShopGoods::crawlFinished);
+        QSignalSpy finished(&desk.shop(), &SoShopGoods::crawlFinished);
         walk ? window.Command1_Click() : window.Command3_Click();
         QVERIFY(finished.wait(30000));
-        expectBrowserOffered(window, m_scope->messages.offers());
-        QTRY_VERIFY(window.shopWindow().isCrawling());
+        expectBrowserOffered(desk, m_scope->messages.offers());
+        QTRY_VERIFY(desk.shop().isCrawling());
         window.cancelSearch();
         QVERIFY(finished.wait(30000));
     }

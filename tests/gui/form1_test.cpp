@@ -29,7 +29,9 @@
 #include "app/main/form1.h"
 #include "jobs/reputation/login_keeper.h"
 #include "jobs/startup/startup.h"
+#include "app/main/ranking_desk.h"
 #include "app/ranking/so_pai_ming.h"
+#include "app/session/ranking_session.h"
 #include "app/ui/message_box.h"
 #include "app/ui/qt_hooks.h"
 #include "app/ui/unread_page_box.h"
@@ -530,11 +532,11 @@ private slots:
         QVERIFY(qobject_cast<SoPaiMing*>(ranking) != nullptr && ranking->isWindow() && ranking->isVisible());
         // A page the ranking window could not read opens in this window's login browser.
         const QString punish = QStringLiteral("https://s.taobao.com//search/_____tmd_____/punish?x5secdata=1");
-        emit qobject_cast<SoPaiMing*>(ranking)->loginBrowserRequested(punish);
+        emit form->rankingDesk()->session().loginBrowserRequested(punish);
         QTRY_COMPARE(control<BrowserView>(*form, "W1")->url().toString(), punish);
         // An address off the marketplace is not opened: a message says where it pointed.
         const QString offHost = QStringLiteral("http://127.0.0.1:9/punish");
-        emit qobject_cast<SoPaiMing*>(ranking)->loginBrowserRequested(offHost);
+        emit form->rankingDesk()->session().loginBrowserRequested(offHost);
         QCOMPARE(m_messages.messages().size(), 1);
         QVERIFY(m_messages.messages().constFirst().first.contains(offHost));
         QTest::qWait(200);

@@ -28,7 +28,9 @@
 #include "app/ranking/keyword_panel.h"
 #include "app/ranking/ranking_chart.h"
 #include "app/ranking/ranking_history_window.h"
+#include "app/main/ranking_desk.h"
 #include "app/ranking/so_pai_ming.h"
+#include "app/session/ranking_session.h"
 #include "app/shop/so_shop_goods.h"
 #include "app/ui/qt_text.h"
 #include "core/cancel.h"
@@ -122,12 +124,13 @@ private:
     struct Setup {
         LocalStore store{HistoryFilePath()};
         StoreThread storeThread{HistoryFilePath()};
-        SoPaiMing window{&storeThread};
+        RankingDesk desk{&storeThread};
+        SoPaiMing& window = desk.ranking();
         PlacedSearch search;
         KeywordPanel& panel = window.keywordPanel();
 
         Setup() {
-            window.setPageFetch(search.fetch());
+            desk.session().setWalkFetch(search.fetch());
             control<QLineEdit>(window, "Pages")->setText(QStringLiteral("2"));
             control<QLineEdit>(window, "Text2")->setText(kTarget);
             control<QPlainTextEdit>(window, "KeywordList")
@@ -289,7 +292,7 @@ private slots:
         // The second keyword's walk waits until it is cancelled.
         std::atomic<bool> second = false;
         const RankingPageFetch fetch = setup.search.fetch();
-        setup.window.setPageFetch([&second, fetch](std::u16string& url) {
+        setup.desk.session().setWalkFetch([&second, fetch](std::u16string& url) {
             if (url.find(u"phone") != std::u16string::npos) {
                 second = true;
                 while (!CancelRequested()) {
@@ -302,7 +305,7 @@ private slots:
         QSignalSpy finished(&panel, &KeywordPanel::runFinished);
         panel.runKeywords();
         QVERIFY(panel.isRunning());
-        QVERIFY(setup.window.isBusy());
+        QVERIFY(setup.desk.session().isBusy());
         QVERIFY(!control<QPushButton>(setup.window, "Command1")->isEnabled());
         QTRY_VERIFY(second);
         panel.cancelRun();
@@ -321,7 +324,7 @@ private slots:
         setup.search.place(QStringLiteral("连衣裙"), 2);
         setup.search.place(QStringLiteral("phone case"), 3);
         const RankingPageFetch fetch = setup.search.fetch();
-        setup.window.setPageFetch([&panel, fetch](std::u16string& url) {
+        setup.desk.session().setWalkFetch([&panel, fetch](std::u16string& url) {
             if (url.find(u"phone") != std::u16string::npos) {
                 panel.cancelRun(); // pressed as the second keyword's only page arrives
             }
@@ -461,7 +464,7 @@ private slots:
         // Started afresh in the shop mode: no listing is held.
         QTest::mouseClick(control<QRadioButton>(setup.window, "Op2"), Qt::LeftButton);
         control<QLineEdit>(setup.window, "SURL")->setText(QStringLiteral("shop9.taobao.com"));
-        setup.window.shopWindow().setPageFetch([](const std::u16string& url) -> FetchedPage {
+        setup.desk.session().setCrawlFetch([](const std::u16string& url) -> FetchedPage {
             if (!url.ends_with(u"pageNo=1")) {
                 return FetchedPage(test::kShopEndPage);
             }

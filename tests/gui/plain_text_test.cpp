@@ -17,7 +17,9 @@
 #include "app/ranking/keyword_panel.h"
 #include "app/ranking/ranking_chart.h"
 #include "app/ranking/ranking_history_window.h"
+#include "app/main/ranking_desk.h"
 #include "app/ranking/so_pai_ming.h"
+#include "app/session/ranking_session.h"
 #include "app/ui/plain_text.h"
 #include "app/ui/qt_text.h"
 #include "app/ui/store_thread.h"
@@ -71,10 +73,11 @@ private slots:
         StoreThread storeThread{HistoryFilePath()};
 
         // The ranking window walks a keyword of markup and finds an item whose title is markup.
-        SoPaiMing window{&storeThread};
+        RankingDesk desk{&storeThread};
+        SoPaiMing& window = desk.ranking();
         test::RequestLog requests;
         requests.hold(true);
-        window.setPageFetch([&requests](std::u16string& url) {
+        desk.session().setWalkFetch([&requests](std::u16string& url) {
             requests.enter(QtText(url));
             return FetchedPage(test::SearchPage({{u"5300000001"}, {CoreText(kItemId), CoreText(kMarkup)}}), u"");
         });

@@ -26,7 +26,9 @@
 
 #include "app/browser/browser_profile.h"
 #include "app/browser/browser_view.h"
+#include "app/main/ranking_desk.h"
 #include "app/ranking/so_pai_ming.h"
+#include "app/session/ranking_session.h"
 #include "app/shop/so_shop_goods.h"
 #include "app/ui/message_box.h"
 #include "app/ui/store_thread.h"
@@ -157,7 +159,8 @@ private slots:
     }
 
     void controlsHaveTheirNamesKindsCaptionsAndPlaces() {
-        SoPaiMing window;
+        RankingDesk desk;
+        SoPaiMing& window = desk.ranking();
         QCOMPARE(window.windowTitle(), QStringLiteral("淘宝宝贝排名查询"));
         // The controls' area, and a row below it for the pause between pages.
         QCOMPARE(window.size(), QSize(16080 / 15, 10950 / 15));
@@ -217,7 +220,8 @@ private slots:
     }
 
     void firstStartWithoutSettingsFile() {
-        SoPaiMing window;
+        RankingDesk desk;
+        SoPaiMing& window = desk.ranking();
         QCOMPARE(control<QLineEdit>(window, "KeyWord")->text(), QString());
         QCOMPARE(control<QLineEdit>(window, "Text2")->text(), QString());
         QCOMPARE(control<QLineEdit>(window, "Pages")->text(), QStringLiteral("1"));
@@ -238,7 +242,8 @@ private slots:
         QVERIFY(WriteSetting(u"SURL", u"//shop1.taobao.com/"));
         QVERIFY(WriteSetting(u"Pages", u"5"));
         QVERIFY(WriteSetting(u"op", u"2"));
-        SoPaiMing window;
+        RankingDesk desk;
+        SoPaiMing& window = desk.ranking();
         QCOMPARE(control<QLineEdit>(window, "KeyWord")->text(), QStringLiteral("连衣裙 夏"));
         QCOMPARE(control<QLineEdit>(window, "Text2")->text(), QStringLiteral("42054041382"));
         QCOMPARE(control<QLineEdit>(window, "SURL")->text(), QStringLiteral("//shop1.taobao.com/"));
@@ -252,7 +257,8 @@ private slots:
         QVERIFY(WriteSetting(u"Pages", u"150"));
         QVERIFY(WriteSetting(u"Goods", u"http://item.taobao.com/item.htm?id=42054041382&spm=1"));
         QVERIFY(WriteSetting(u"op", u"7"));
-        SoPaiMing window;
+        RankingDesk desk;
+        SoPaiMing& window = desk.ranking();
         QCOMPARE(control<QLineEdit>(window, "Pages")->text(), QStringLiteral("100"));
         QCOMPARE(ReadSetting(u"Pages"), u"100");
         QCOMPARE(control<QLineEdit>(window, "Text2")->text(), QStringLiteral("42054041382"));
@@ -274,7 +280,8 @@ private slots:
     void pagesKeepWhatIsTypedAndAreBoundedWhenEditingEnds() {
         QFETCH(QString, typed);
         QFETCH(QString, bounded);
-        SoPaiMing window;
+        RankingDesk desk;
+        SoPaiMing& window = desk.ranking();
         window.show();
         QVERIFY(QTest::qWaitForWindowActive(&window));
         QLineEdit* pages = emptiedBox(window, "Pages");
@@ -291,9 +298,10 @@ private slots:
 
     void theWalkBoundsThePageCountItStartsWith() {
         FakeSearch search;
-        SoPaiMing window;
+        RankingDesk desk;
+        SoPaiMing& window = desk.ranking();
         readyToWalk(window);
-        window.setPageFetch(search.fetch());
+        desk.session().setWalkFetch(search.fetch());
         control<QLineEdit>(window, "Text2")->setText(QStringLiteral("999999999999"));
         auto* pages = control<QLineEdit>(window, "Pages");
         pages->setText(QStringLiteral("0"));
@@ -305,7 +313,8 @@ private slots:
     }
 
     void itemIdsCanBeTypedDigitByDigit() {
-        SoPaiMing window;
+        RankingDesk desk;
+        SoPaiMing& window = desk.ranking();
         window.show();
         QVERIFY(QTest::qWaitForWindowActive(&window));
         QLineEdit* text2 = emptiedBox(window, "Text2");
@@ -350,7 +359,8 @@ private slots:
     void aPastedTextLeavesOnlyTheItemId() {
         QFETCH(QString, pasted);
         QFETCH(QString, shown);
-        SoPaiMing window;
+        RankingDesk desk;
+        SoPaiMing& window = desk.ranking();
         window.show();
         QVERIFY(QTest::qWaitForWindowActive(&window));
         auto* text2 = control<QLineEdit>(window, "Text2");
@@ -363,7 +373,8 @@ private slots:
     }
 
     void keywordIsStoredOnEveryChangeAndSelectedByDoubleClick() {
-        SoPaiMing window;
+        RankingDesk desk;
+        SoPaiMing& window = desk.ranking();
         window.show();
         QVERIFY(QTest::qWaitForWindowExposed(&window));
         auto* keyWord = control<QLineEdit>(window, "KeyWord");
@@ -374,33 +385,36 @@ private slots:
     }
 
     void optionsSwitchTheTargetMode() {
-        SoPaiMing window;
+        RankingDesk desk;
+        SoPaiMing& window = desk.ranking();
         auto* command1 = control<QPushButton>(window, "Command1");
         QTest::mouseClick(control<QRadioButton>(window, "Op2"), Qt::LeftButton);
         QCOMPARE(ReadSetting(u"op"), u"2");
         QVERIFY(command1->isEnabled());
 
         QTest::mouseClick(control<QPushButton>(window, "Command4"), Qt::LeftButton);
-        QVERIFY(window.shopWindow().isVisible());
+        QVERIFY(desk.shop().isVisible());
         QTest::mouseClick(control<QRadioButton>(window, "Op1"), Qt::LeftButton);
         QCOMPARE(ReadSetting(u"op"), u"1");
         QVERIFY(command1->isEnabled());
-        QVERIFY(window.shopWindow().isHidden());
+        QVERIFY(desk.shop().isHidden());
     }
 
     void enterPressesTheFocusedButton() {
-        SoPaiMing window;
+        RankingDesk desk;
+        SoPaiMing& window = desk.ranking();
         window.show();
         QVERIFY(QTest::qWaitForWindowActive(&window));
         auto* command4 = control<QPushButton>(window, "Command4");
         command4->setFocus();
         QTest::keyClick(command4, Qt::Key_Return);
-        QVERIFY(window.shopWindow().isVisible());
+        QVERIFY(desk.shop().isVisible());
     }
 
     void readingTheShopListTellsTheCount() {
-        SoPaiMing window;
-        window.shopWindow().setPageFetch(shopFetch(25));
+        RankingDesk desk;
+        SoPaiMing& window = desk.ranking();
+        desk.session().setCrawlFetch(shopFetch(25));
         QTest::mouseClick(control<QRadioButton>(window, "Op2"), Qt::LeftButton);
         control<QLineEdit>(window, "SURL")->setText(QStringLiteral("Shop9.Taobao.com"));
         QTest::mouseClick(control<QPushButton>(window, "Command3"), Qt::LeftButton);
@@ -411,14 +425,15 @@ private slots:
         QVERIFY(control<QPushButton>(window, "Command1")->isEnabled());
         QVERIFY(control<QPushButton>(window, "Command3")->isEnabled());
         // The shop window ran hidden and stored the address, as typed, under the shared key.
-        QVERIFY(window.shopWindow().isHidden());
+        QVERIFY(desk.shop().isHidden());
         QCOMPARE(ReadSetting(u"SURL"), u"Shop9.Taobao.com");
     }
 
     void readingTheShopListShowsProgressHoldsTheWalkAndCanBeCancelled() {
         HeldShop shop;
-        SoPaiMing window;
-        window.shopWindow().setPageFetch(shop.fetch());
+        RankingDesk desk;
+        SoPaiMing& window = desk.ranking();
+        desk.session().setCrawlFetch(shop.fetch());
         auto* command1 = control<QPushButton>(window, "Command1");
         auto* command3 = control<QPushButton>(window, "Command3");
         auto* progress = control<QWidget>(window, "JobProgress");
@@ -454,9 +469,10 @@ private slots:
 
     void aCrawlStartedInTheShopWindowHoldsTheWalkToo() {
         HeldShop shop;
-        SoPaiMing window;
-        SoShopGoods& shopWindow = window.shopWindow();
-        shopWindow.setPageFetch(shop.fetch());
+        RankingDesk desk;
+        SoPaiMing& window = desk.ranking();
+        SoShopGoods& shopWindow = desk.shop();
+        desk.session().setCrawlFetch(shop.fetch());
         shopWindow.setShopAddress(QStringLiteral("shop9.taobao.com"));
         shop.hold(true);
         QSignalSpy finished(&shopWindow, &SoShopGoods::crawlFinished);
@@ -471,12 +487,43 @@ private slots:
         QCOMPARE(m_scope->messages.messages().size(), 0);
     }
 
+    // The other way round: a crawl asked while a walk runs is refused, saying which job runs, and never shares the
+    // walk's browser page or its wait.
+    void aCrawlAskedWhileAWalkRunsIsRefused() {
+        FakeSearch search;
+        RankingDesk desk;
+        SoPaiMing& window = desk.ranking();
+        readyToWalk(window);
+        desk.session().setWalkFetch(search.fetch());
+        desk.session().setCrawlFetch(shopFetch(5));
+        search.hold(true);
+        QSignalSpy walked(&window, &SoPaiMing::searchFinished);
+        window.Command1_Click();
+        QTRY_COMPARE(search.urls().size(), 1);
+        SoShopGoods& shopWindow = desk.shop();
+        shopWindow.setShopAddress(QStringLiteral("shop9.taobao.com"));
+        QVERIFY(!control<QPushButton>(shopWindow, "Command1")->isEnabled());
+        shopWindow.Command1_Click();
+        QCOMPARE(control<QLabel>(shopWindow, "Label3")->text(), QStringLiteral("正在查询排名，请等它结束或取消"));
+        QVERIFY(!shopWindow.isCrawling());
+        QVERIFY(!desk.session().crawlShop(shopWindow, shopWindow.shopAddress(), {}, [] {}));
+        search.hold(false);
+        QVERIFY(walked.wait(60000));
+        // Once the walk is over, the crawl runs.
+        QVERIFY(control<QPushButton>(shopWindow, "Command1")->isEnabled());
+        QSignalSpy crawled(&shopWindow, &SoShopGoods::crawlFinished);
+        shopWindow.Command1_Click();
+        QVERIFY(crawled.wait(10000));
+        QCOMPARE(shopWindow.itemIds().size(), 5);
+    }
+
     void aShopListingWithoutItemsIsNotWalked() {
         FakeSearch search;
-        SoPaiMing window;
+        RankingDesk desk;
+        SoPaiMing& window = desk.ranking();
         readyToWalk(window);
-        window.setPageFetch(search.fetch());
-        window.shopWindow().setPageFetch(shopFetch(0));
+        desk.session().setWalkFetch(search.fetch());
+        desk.session().setCrawlFetch(shopFetch(0));
         QTest::mouseClick(control<QRadioButton>(window, "Op2"), Qt::LeftButton);
         control<QLineEdit>(window, "SURL")->setText(QStringLiteral("shop9.taobao.com"));
         window.Command1_Click();
@@ -491,21 +538,23 @@ private slots:
     }
 
     void aWalkThatThrowsEndsWithAMessageAndAUsableWindow() {
-        SoPaiMing window;
+        RankingDesk desk;
+        SoPaiMing& window = desk.ranking();
         readyToWalk(window);
-        window.setPageFetch([](std::u16string&) -> std::u16string { throw std::runtime_error("page store broken"); });
+        desk.session().setWalkFetch(
+            [](std::u16string&) -> std::u16string { throw std::runtime_error("page store broken"); });
         control<QLineEdit>(window, "Pages")->setText(QStringLiteral("3"));
         QSignalSpy finished(&window, &SoPaiMing::searchFinished);
         QTest::mouseClick(control<QPushButton>(window, "Command1"), Qt::LeftButton);
         QVERIFY(finished.wait(10000));
         QTRY_COMPARE(m_scope->messages.messages().size(), 1);
         QVERIFY(m_scope->messages.messages().first().first.contains(QStringLiteral("page store broken")));
-        QVERIFY(!window.isSearching());
+        QVERIFY(!desk.session().isBusy());
         QVERIFY(!control<QWidget>(window, "JobProgress")->isVisible());
 
         // The window goes on: the next walk runs normally.
         FakeSearch search;
-        window.setPageFetch(search.fetch());
+        desk.session().setWalkFetch(search.fetch());
         control<QLineEdit>(window, "Text2")->setText(itemId(1, 2));
         QTest::mouseClick(control<QPushButton>(window, "Command1"), Qt::LeftButton);
         QVERIFY(finished.wait(10000));
@@ -515,8 +564,9 @@ private slots:
 
     void rankingFindsOneItemAndDrawsThePictures() {
         FakeSearch search;
-        SoPaiMing window;
-        window.setPageFetch(search.fetch());
+        RankingDesk desk;
+        SoPaiMing& window = desk.ranking();
+        desk.session().setWalkFetch(search.fetch());
         control<QLineEdit>(window, "KeyWord")->setText(QStringLiteral("手机"));
         control<QLineEdit>(window, "Pages")->setText(QStringLiteral("3"));
         control<QLineEdit>(window, "Text2")->setText(itemId(2, 7));
@@ -572,9 +622,10 @@ private slots:
 
     void theResultTableExportsToCsvAsShown() {
         FakeSearch search;
-        SoPaiMing window;
+        RankingDesk desk;
+        SoPaiMing& window = desk.ranking();
         readyToWalk(window);
-        window.setPageFetch(search.fetch());
+        desk.session().setWalkFetch(search.fetch());
         control<QLineEdit>(window, "Pages")->setText(QStringLiteral("1"));
         control<QLineEdit>(window, "Text2")->setText(itemId(1, 3));
         QSignalSpy finished(&window, &SoPaiMing::searchFinished);
@@ -610,9 +661,10 @@ private slots:
     void cellToolTipsShowPageTextsAsTheyAre() {
         // A title that Qt would take for markup: as rich text its picture would be loaded, a local file at that.
         const QString markup = QStringLiteral("<img src=tooltip-probe.png width=20000 height=20000> 手机");
-        SoPaiMing window;
+        RankingDesk desk;
+        SoPaiMing& window = desk.ranking();
         readyToWalk(window);
-        window.setPageFetch([markup](std::u16string&) -> std::u16string {
+        desk.session().setWalkFetch([markup](std::u16string&) -> std::u16string {
             return test::SearchPage({{CoreText(itemId(1, 1)), CoreText(markup)}, {CoreText(itemId(1, 2)), u"宝贝"}});
         });
         control<QLineEdit>(window, "Pages")->setText(QStringLiteral("1"));
@@ -667,7 +719,8 @@ private slots:
             }
         });
         closer.start();
-        SoPaiMing window;
+        RankingDesk desk;
+        SoPaiMing& window = desk.ranking();
         ShowMessageBox(&window, markup);
         QVERIFY(!AskMessageBox(&window, markup, QStringLiteral("打开")));
         const QString plain = QString::number(Qt::PlainText) + " " + markup;
@@ -676,9 +729,10 @@ private slots:
 
     void rankingWithoutTheTargetSaysNotFound() {
         FakeSearch search;
-        SoPaiMing window;
+        RankingDesk desk;
+        SoPaiMing& window = desk.ranking();
         readyToWalk(window);
-        window.setPageFetch(search.fetch());
+        desk.session().setWalkFetch(search.fetch());
         control<QLineEdit>(window, "Pages")->setText(QStringLiteral("2"));
         control<QLineEdit>(window, "Text2")->setText(QStringLiteral("999999999999"));
         QSignalSpy finished(&window, &SoPaiMing::searchFinished);
@@ -693,9 +747,10 @@ private slots:
 
     void aRunningWalkShowsProgressAndCanBeCancelled() {
         FakeSearch search;
-        SoPaiMing window;
+        RankingDesk desk;
+        SoPaiMing& window = desk.ranking();
         readyToWalk(window);
-        window.setPageFetch(search.fetch());
+        desk.session().setWalkFetch(search.fetch());
         control<QLineEdit>(window, "Pages")->setText(QStringLiteral("3"));
         auto* command1 = control<QPushButton>(window, "Command1");
         search.hold(true);
@@ -730,9 +785,10 @@ private slots:
 
     void aWalkStoppedLaterSaysHowFarItGot() {
         FakeSearch search;
-        SoPaiMing window;
+        RankingDesk desk;
+        SoPaiMing& window = desk.ranking();
         readyToWalk(window);
-        window.setPageFetch([&search, inner = search.fetch()](std::u16string& url) {
+        desk.session().setWalkFetch([&search, inner = search.fetch()](std::u16string& url) {
             // Pages 1 and 2 come at once, page 3 waits until the walk is cancelled.
             search.hold(url.ends_with(u"&s=88"));
             return inner(url);
@@ -754,11 +810,12 @@ private slots:
 
     void aReadingOfTheShopStoppedBeforeTheWalkWalksNothing() {
         FakeSearch search;
-        SoPaiMing window;
+        RankingDesk desk;
+        SoPaiMing& window = desk.ranking();
         readyToWalk(window);
-        window.setPageFetch(search.fetch());
+        desk.session().setWalkFetch(search.fetch());
         // The shop's second page waits until the reading is cancelled.
-        window.shopWindow().setPageFetch([](const std::u16string& url) -> FetchedPage {
+        desk.session().setCrawlFetch([](const std::u16string& url) -> FetchedPage {
             while (!url.ends_with(u"pageNo=1") && !CancelRequested()) {
                 QThread::msleep(5);
             }
@@ -782,11 +839,12 @@ private slots:
         FakeSearch search;
         LocalStore store(HistoryFilePath());
         StoreThread storeThread(HistoryFilePath());
-        SoPaiMing window(&storeThread);
+        RankingDesk desk{&storeThread};
+        SoPaiMing& window = desk.ranking();
         readyToWalk(window);
-        window.setPageFetch(search.fetch());
+        desk.session().setWalkFetch(search.fetch());
         // Shop 1 lists the 3rd item of page 1 first, shop 2 its 10th.
-        window.shopWindow().setPageFetch([](const std::u16string& url) -> FetchedPage {
+        desk.session().setCrawlFetch([](const std::u16string& url) -> FetchedPage {
             return shopFetch(5, {url.starts_with(u"http://shop2.") ? itemId(1, 10) : itemId(1, 3)})(url);
         });
         QTest::mouseClick(control<QRadioButton>(window, "Op2"), Qt::LeftButton);
@@ -802,7 +860,7 @@ private slots:
         window.Command1_Click();
         QVERIFY(finished.wait(10000));
         QCOMPARE(control<QLabel>(window, "Label1")->text(), QStringLiteral("1页 3行 第2"));
-        QCOMPARE(window.shopWindow().listedAddress(), QStringLiteral("http://Shop2.taobao.com/"));
+        QCOMPARE(desk.shop().listedAddress(), QStringLiteral("http://Shop2.taobao.com/"));
         // Stored from the store's thread.
         QTRY_COMPARE(StoredRankingRuns(store, {}, std::nullopt).value_or(std::vector<RankingRun>()).size(), 1u);
         const auto runs = StoredRankingRuns(store, {}, std::nullopt);
@@ -841,9 +899,10 @@ private slots:
         FakeSearch search;
         LocalStore store(HistoryFilePath());
         StoreThread storeThread(HistoryFilePath());
-        SoPaiMing window(&storeThread);
-        window.setPageFetch(search.fetch());
-        window.shopWindow().setPageFetch(shopFetch(5));
+        RankingDesk desk{&storeThread};
+        SoPaiMing& window = desk.ranking();
+        desk.session().setWalkFetch(search.fetch());
+        desk.session().setCrawlFetch(shopFetch(5));
         control<QLineEdit>(window, "KeyWord")->setText(keyword);
         control<QLineEdit>(window, "Text2")->setText(item);
         if (shopMode) {
@@ -856,10 +915,10 @@ private slots:
         QCOMPARE(marked->placeholderText(), hint);
         QVERIFY(!marked->styleSheet().isEmpty());
         QCOMPARE(QApplication::focusWidget(), marked);
-        QVERIFY(!window.isBusy());
+        QVERIFY(!desk.session().isBusy());
         QTest::qWait(100);
         QVERIFY(search.urls().isEmpty());
-        QVERIFY(window.shopWindow().listedAddress().isEmpty());
+        QVERIFY(desk.shop().listedAddress().isEmpty());
         QCOMPARE(StoredRankingRuns(store, {}, std::nullopt)->size(), 0u);
         // Typing takes the mark away.
         QTest::keyClicks(marked, QStringLiteral("x"));
@@ -868,10 +927,11 @@ private slots:
 
     void aWalkInProgressShowsProgressAndItsAnswerOnlyAtTheEnd() {
         FakeSearch search;
-        SoPaiMing window;
+        RankingDesk desk;
+        SoPaiMing& window = desk.ranking();
         readyToWalk(window);
         // Page 2 waits until it is let go.
-        window.setPageFetch([&search, inner = search.fetch()](std::u16string& url) {
+        desk.session().setWalkFetch([&search, inner = search.fetch()](std::u16string& url) {
             search.hold(url.ends_with(u"&s=44"));
             return inner(url);
         });
@@ -891,9 +951,10 @@ private slots:
 
     void theNumberColumnAndTheStripLeaveNothingCutOff() {
         FakeSearch search(100);
-        SoPaiMing window;
+        RankingDesk desk;
+        SoPaiMing& window = desk.ranking();
         readyToWalk(window);
-        window.setPageFetch(search.fetch());
+        desk.session().setWalkFetch(search.fetch());
         window.show();
         QVERIFY(QTest::qWaitForWindowExposed(&window));
         control<QLineEdit>(window, "Pages")->setText(QStringLiteral("100"));
@@ -921,10 +982,11 @@ private slots:
 
     void enterInTheKeywordStartsTheWalkAndInTheShopAddressTheReading() {
         FakeSearch search;
-        SoPaiMing window;
+        RankingDesk desk;
+        SoPaiMing& window = desk.ranking();
         readyToWalk(window);
-        window.setPageFetch(search.fetch());
-        window.shopWindow().setPageFetch(shopFetch(25));
+        desk.session().setWalkFetch(search.fetch());
+        desk.session().setCrawlFetch(shopFetch(25));
         window.show();
         QVERIFY(QTest::qWaitForWindowActive(&window));
         control<QLineEdit>(window, "Pages")->setText(QStringLiteral("1"));
@@ -957,23 +1019,27 @@ private slots:
 
     void thePauseBetweenPagesIsStoredAndKept() {
         {
-            SoPaiMing window;
+            RankingDesk desk;
+            SoPaiMing& window = desk.ranking();
             control<QSpinBox>(window, "Pause")->setValue(2);
             QCOMPARE(ReadSetting(u"Pause"), u"2");
         }
-        SoPaiMing again;
+        RankingDesk againDesk;
+        SoPaiMing& again = againDesk.ranking();
         QCOMPARE(control<QSpinBox>(again, "Pause")->value(), 2);
         QCOMPARE(control<QSpinBox>(again, "Pause")->text(), QStringLiteral("2 秒"));
         WriteSetting(u"Pause", u"9999");
-        SoPaiMing bounded;
+        RankingDesk boundedDesk;
+        SoPaiMing& bounded = boundedDesk.ranking();
         QCOMPARE(control<QSpinBox>(bounded, "Pause")->value(), SoPaiMing::kMaxPauseSeconds);
     }
 
     void theWalkPausesBetweenPages() {
         FakeSearch search;
-        SoPaiMing window;
+        RankingDesk desk;
+        SoPaiMing& window = desk.ranking();
         readyToWalk(window);
-        window.setPageFetch(search.fetch());
+        desk.session().setWalkFetch(search.fetch());
         control<QLineEdit>(window, "Pages")->setText(QStringLiteral("2"));
         control<QLineEdit>(window, "Text2")->setText(QStringLiteral("999999999999"));
         control<QSpinBox>(window, "Pause")->setValue(1);
@@ -989,10 +1055,11 @@ private slots:
     void aVerificationPageEndsTheWalkAndOffersTheLoginBrowser() {
         const QString punish = QStringLiteral("https://s.taobao.com//search/_____tmd_____/punish?x5secdata=1");
         FakeSearch search;
-        SoPaiMing window;
+        RankingDesk desk;
+        SoPaiMing& window = desk.ranking();
         readyToWalk(window);
         // Page 2 redirects to the verification page.
-        window.setPageFetch([inner = search.fetch(), punish](std::u16string& url) -> FetchedPage {
+        desk.session().setWalkFetch([inner = search.fetch(), punish](std::u16string& url) -> FetchedPage {
             if (url.ends_with(u"&s=44")) {
                 return {u"", CoreText(punish)};
             }
@@ -1001,7 +1068,7 @@ private slots:
         control<QLineEdit>(window, "Pages")->setText(QStringLiteral("5"));
         control<QLineEdit>(window, "Text2")->setText(QStringLiteral("999999999999"));
         QSignalSpy finished(&window, &SoPaiMing::searchFinished);
-        QSignalSpy opened(&window, &SoPaiMing::loginBrowserRequested);
+        QSignalSpy opened(&desk.session(), &RankingSession::loginBrowserRequested);
         const QString message =
             QStringLiteral("排名查询在第2页停止：淘宝要求安全验证（滑块或访问受限），没有找到目标宝贝。"
                            "之前各页的宝贝已列出。请先在浏览器中通过验证，再重新查询。");
@@ -1023,9 +1090,10 @@ private slots:
 
     void anEmptyPageMakesNotFoundIncomplete() {
         FakeSearch search;
-        SoPaiMing window;
+        RankingDesk desk;
+        SoPaiMing& window = desk.ranking();
         readyToWalk(window);
-        window.setPageFetch([inner = search.fetch()](std::u16string& url) -> FetchedPage {
+        desk.session().setWalkFetch([inner = search.fetch()](std::u16string& url) -> FetchedPage {
             return url.ends_with(u"&s=0") ? FetchedPage() : inner(url);
         });
         control<QLineEdit>(window, "Pages")->setText(QStringLiteral("2"));
@@ -1043,11 +1111,12 @@ private slots:
 
     void anIncompleteShopListIsToldWithTheCount() {
         const QString login = QStringLiteral("https://login.taobao.com/member/login.jhtml?redirectURL=x");
-        SoPaiMing window;
-        window.shopWindow().setPageFetch([inner = shopFetch(20), login](const std::u16string& url) -> FetchedPage {
+        RankingDesk desk;
+        SoPaiMing& window = desk.ranking();
+        desk.session().setCrawlFetch([inner = shopFetch(20), login](const std::u16string& url) -> FetchedPage {
             return url.ends_with(u"pageNo=2") ? FetchedPage(u"<html></html>", CoreText(login)) : inner(url);
         });
-        QSignalSpy opened(&window, &SoPaiMing::loginBrowserRequested);
+        QSignalSpy opened(&desk.session(), &RankingSession::loginBrowserRequested);
         m_scope->messages.takeOffers(true);
         control<QLineEdit>(window, "SURL")->setText(QStringLiteral("shop9.taobao.com"));
         QTest::mouseClick(control<QRadioButton>(window, "Op2"), Qt::LeftButton);
@@ -1059,12 +1128,12 @@ private slots:
                                        "第2页时淘宝要求登录，只列出了之前各页的20个宝贝。请先登录淘宝，再重新查询。")});
         QCOMPARE(opened.size(), 1);
         QCOMPARE(opened.first().first().toString(), login);
-        QCOMPARE(window.shopWindow().itemIds().size(), 20);
+        QCOMPARE(desk.shop().itemIds().size(), 20);
 
         // The walk refuses the incomplete listing: it reads the shop again, and says why it walks nothing.
         FakeSearch search;
         readyToWalk(window);
-        window.setPageFetch(search.fetch());
+        desk.session().setWalkFetch(search.fetch());
         window.Command1_Click();
         QTRY_COMPARE(m_scope->messages.messages().size(), 2);
         QVERIFY(m_scope->messages.offers().last().startsWith(
@@ -1078,7 +1147,8 @@ private slots:
         demo::DemoMarket market;
         endpoints::SetRoute(market.hostPort());
         const auto unroute = qScopeGuard([] { endpoints::SetRoute({}); });
-        SoPaiMing window;
+        RankingDesk desk;
+        SoPaiMing& window = desk.ranking();
         control<QLineEdit>(window, "KeyWord")->setText(QStringLiteral("软件开发"));
         control<QLineEdit>(window, "Pages")->setText(QStringLiteral("3"));
         control<QLineEdit>(window, "Text2")->setText(QStringLiteral("42054041382"));
@@ -1094,7 +1164,7 @@ private slots:
         window.Command3_Click();
         QTRY_COMPARE_WITH_TIMEOUT(m_scope->messages.messages().size(), 1, 60000);
         QCOMPARE(m_scope->messages.messages().first().first, QStringLiteral("共查到25款宝贝"));
-        QVERIFY(window.shopWindow().itemIds().contains(QStringLiteral("42054041382")));
+        QVERIFY(desk.shop().itemIds().contains(QStringLiteral("42054041382")));
         window.Command1_Click();
         QVERIFY(finished.wait(60000));
         QCOMPARE(control<QLabel>(window, "Label1")->toolTip(), QStringLiteral("已找到"));
@@ -1105,13 +1175,14 @@ private slots:
     void closingTheRankingWindowClosesEveryWindow() {
         QWidget mainWindow;
         mainWindow.show();
-        SoPaiMing window;
+        RankingDesk desk;
+        SoPaiMing& window = desk.ranking();
         window.show();
         QTest::mouseClick(control<QPushButton>(window, "Command4"), Qt::LeftButton);
-        QVERIFY(window.shopWindow().isVisible());
+        QVERIFY(desk.shop().isVisible());
         QVERIFY(window.close());
         QVERIFY(!mainWindow.isVisible());
-        QVERIFY(!window.shopWindow().isVisible());
+        QVERIFY(!desk.shop().isVisible());
     }
 };
 

@@ -13,6 +13,7 @@
 #include "app/browser/browser_window.h"
 #include "app/main/form1.h"
 #include "app/main/program.h"
+#include "app/main/ranking_desk.h"
 #include "app/ranking/so_pai_ming.h"
 #include "app/shop/so_shop_goods.h"
 #include "app/ui/message_box.h"
@@ -85,9 +86,9 @@ private slots:
         environment.fetchNotice = [] { return std::u16string(); };
         Form1 form(environment);
         QCOMPARE(titleWhenShown(form), caption);
-        SoPaiMing ranking;
-        QCOMPARE(titleWhenShown(ranking), QStringLiteral("淘宝宝贝排名查询"));
-        QCOMPARE(titleWhenShown(ranking.shopWindow()), QStringLiteral("查询淘宝店铺宝贝"));
+        RankingDesk desk;
+        QCOMPARE(titleWhenShown(desk.ranking()), QStringLiteral("淘宝宝贝排名查询"));
+        QCOMPARE(titleWhenShown(desk.shop()), QStringLiteral("查询淘宝店铺宝贝"));
         BrowserWindow pageWindow(BrowserProfile(), true, form);
         pageWindow.view()->setHtml(QStringLiteral("<title>我的淘宝</title>"));
         QTRY_COMPARE(pageWindow.windowTitle(), QStringLiteral("我的淘宝"));

@@ -3,8 +3,9 @@
 
 Each folder of src/ says in its README.md which folders its files may include, on a line "May include: a, b, c"
 ("nothing" for none); a folder may always include its own files. A sub-folder of src/jobs is a layer of its own
-(src/jobs/ranking); any other sub-folder belongs to its top folder (src/app/main is app). The core library's
-source list names no file of the windows."""
+(src/jobs/ranking); any other sub-folder belongs to its top folder (src/app/main is app). A README may also say
+"Kept apart: a/x, a/y": sub-folders whose files never include each other (views of one model talk to it, not to
+one another). The core library's source list names no file of the windows."""
 
 import pathlib
 import re
@@ -33,8 +34,22 @@ def allowed_uses():
     return rules
 
 
+def kept_apart():
+    groups = []
+    for readme in sorted(src.rglob("README.md")):
+        found = re.search(r"^Kept apart: (.+)$", readme.read_text(encoding="utf-8"), re.M)
+        if found:
+            groups.append({n.strip().strip("`") for n in found.group(1).strip().rstrip(".").split(",")})
+    return groups
+
+
+def sub_folder(path):
+    return "/".join(pathlib.PurePosixPath(path).parts[:2])
+
+
 def main():
     rules = allowed_uses()
+    apart = kept_apart()
     files = {p.relative_to(src).as_posix(): p for p in src.rglob("*") if p.suffix in (".h", ".cpp")}
     graph, faults = {}, []
     for name, path in sorted(files.items()):
@@ -52,6 +67,9 @@ def main():
             used = folder_of(target)
             if used != own and used not in rules[own]:
                 faults.append(f"src/{name} includes {target}: {own} may not include {used}")
+            mine, theirs = sub_folder(name), sub_folder(target)
+            if mine != theirs and any(mine in group and theirs in group for group in apart):
+                faults.append(f"src/{name} includes {target}: src/{mine} and src/{theirs} are kept apart")
 
     # Tarjan's strongly connected components over the file graph: any with more than one file is a cycle.
     index, low, stack, on_stack, counter = {}, {}, [], set(), [0]

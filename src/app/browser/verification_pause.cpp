@@ -66,7 +66,7 @@ struct VerificationPause::Wait {
     }
 };
 
-VerificationPause::VerificationPause(QWidget& owner) : QObject(&owner), m_owner(owner) {}
+VerificationPause::VerificationPause(QWidget& owner, QObject* parent) : QObject(parent), m_owner(&owner) {}
 
 VerificationPause::~VerificationPause() {
     delete m_window;
@@ -116,9 +116,16 @@ FetchedPage VerificationPause::fetch(const std::function<FetchedPage()>& fetchOn
     }
 }
 
+void VerificationPause::setOwner(QWidget& owner) {
+    m_owner = &owner;
+    if (m_window && m_window->parentWidget() != &owner && !isWaiting()) {
+        m_window->setParent(&owner, m_window->windowFlags());
+    }
+}
+
 void VerificationPause::makeWindow() {
     // A dialog of the window whose job waits: window managers keep it above that window, whichever is clicked.
-    m_window = new QWidget(&m_owner, Qt::Dialog | Qt::WindowMinMaxButtonsHint | Qt::WindowCloseButtonHint);
+    m_window = new QWidget(m_owner, Qt::Dialog | Qt::WindowMinMaxButtonsHint | Qt::WindowCloseButtonHint);
     m_window->setObjectName(QStringLiteral("VerificationWindow"));
     m_window->resize(800, 480);
     m_line = new QLabel(m_window);

@@ -32,8 +32,8 @@ using PageJudge = std::function<PageKind(const FetchedPage&)>;
 class VerificationPause : public QObject {
     Q_OBJECT
 public:
-    /// The window opens in front of `owner`.
-    explicit VerificationPause(QWidget& owner);
+    /// The window opens in front of `owner`, as its dialog.
+    VerificationPause(QWidget& owner, QObject* parent);
     ~VerificationPause() override;
 
     /// `fetchOnce()` on the job's thread, asked again after each wait while `judge` finds a page that needs the
@@ -42,6 +42,9 @@ public:
     /// the window's line, `skipText` the 跳过 button (what it skips: "跳过这个账号").
     FetchedPage fetch(const std::function<FetchedPage()>& fetchOnce, const PageJudge& judge, const QString& jobName,
                       const QString& skipText, const std::function<void()>& cancelJob);
+
+    /// The window whose job the next wait holds: the pause window stands above it.
+    void setOwner(QWidget& owner);
 
     /// The window showing the page to pass; null until the first wait.
     QWidget* window() const { return m_window; }
@@ -65,7 +68,7 @@ private:
     void makeWindow();
     bool eventFilter(QObject* watched, QEvent* event) override;
 
-    QWidget& m_owner;
+    QPointer<QWidget> m_owner;
     QPointer<QWidget> m_window;
     BrowserView* m_view = nullptr;
     QLabel* m_line = nullptr;

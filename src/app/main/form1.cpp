@@ -20,10 +20,12 @@
 #include "app/main/buyer_list_editor.h"
 #include "app/main/check_history_window.h"
 #include "app/main/check_side_panel.h"
+#include "app/main/ranking_desk.h"
 #include "jobs/reputation/report.h"
 #include "jobs/startup/startup.h"
 #include "app/ranking/keyword_panel.h"
 #include "app/ranking/so_pai_ming.h"
+#include "app/session/ranking_session.h"
 #include "app/ui/job_progress.h"
 #include "app/ui/message_box.h"
 #include "app/ui/unread_page_box.h"
@@ -150,7 +152,7 @@ Form1::Form1(Environment environment, QWidget* parent)
 }
 
 Form1::~Form1() {
-    delete m_ranking.data();
+    m_desk.reset();
     delete m_batch.data();
     delete m_lists.data();
     delete m_history.data();
@@ -320,11 +322,11 @@ void Form1::cancelQuery() {
 
 QWidget* Form1::rankingWindowMade() {
     if (m_ranking == nullptr) {
-        auto* ranking = new SoPaiMing(&m_store);
-        connect(ranking, &SoPaiMing::loginBrowserRequested, this, &Form1::openInLoginBrowser);
+        m_desk = std::make_unique<RankingDesk>(&m_store);
+        connect(&m_desk->session(), &RankingSession::loginBrowserRequested, this, &Form1::openInLoginBrowser);
         // Closing it ends the program, as closing this window does: it asks first while a job runs.
-        ranking->installEventFilter(this);
-        m_ranking = ranking;
+        m_desk->ranking().installEventFilter(this);
+        m_ranking = &m_desk->ranking();
     }
     return m_ranking;
 }
@@ -430,8 +432,9 @@ QStringList Form1::runningJobs() const {
     if (const auto* batch = qobject_cast<const BatchCheckWindow*>(m_batch.data()); batch && batch->isChecking()) {
         jobs << QStringLiteral("批量查询");
     }
-    if (const auto* ranking = qobject_cast<const SoPaiMing*>(m_ranking.data()); ranking && ranking->isBusy()) {
-        jobs << (ranking->isSearching() ? QStringLiteral("宝贝排名查询") : QStringLiteral("店铺宝贝读取"));
+    if (m_desk && m_desk->session().isBusy()) {
+        jobs << (m_desk->session().runningJob() == RankingJob::ShopCrawl ? QStringLiteral("店铺宝贝读取")
+                                                                         : QStringLiteral("宝贝排名查询"));
     }
     return jobs;
 }

@@ -2,6 +2,7 @@
 
 #include <atomic>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 
@@ -27,6 +28,7 @@ namespace tarvisk {
 class BrowserView;
 class CheckSidePanel;
 class JobProgress;
+class RankingDesk;
 
 /// The main window: the login browser W1 on the left; the account box ww, the query button Command1 and the
 /// report browser W2 on the right; the keep-alive switch Check1 with its timer Timer1; Command2 opens the
@@ -55,6 +57,8 @@ public:
 
     /// The ranking window (a SoPaiMing), once Command2 has opened it.
     QWidget* rankingWindow() const { return m_ranking; }
+    /// The ranking tools, once the ranking window was opened.
+    RankingDesk* rankingDesk() const { return m_desk.get(); }
     /// The windows beside the check, once opened: the batch check, the buyer lists, the check history.
     QWidget* batchCheckWindow() const { return m_batch; }
     QWidget* buyerListWindow() const { return m_lists; }
@@ -117,6 +121,7 @@ private:
     std::atomic<bool> m_closing{false};
     // Set by cancelQuery and by closing the window: the running query gives up.
     std::atomic<bool> m_stopQuery{false};
+    std::unique_ptr<RankingDesk> m_desk;
     QPointer<QWidget> m_ranking;
 
     QTimer* m_timer1;

@@ -17,7 +17,8 @@
 
 #include "jobs/ranking/keyword_ranking.h"
 #include "app/ranking/ranking_history_window.h"
-#include "app/ranking/so_pai_ming.h"
+#include "app/session/ranking_session.h"
+#include "app/session/unread_page_offer.h"
 #include "app/ui/job_progress.h"
 #include "app/ui/message_box.h"
 #include "app/ui/qt_text.h"
@@ -60,8 +61,8 @@ QStandardItem* cell(const QString& text) {
 
 } // namespace
 
-KeywordPanel::KeywordPanel(SoPaiMing& window, StoreThread& store, QWidget* parent)
-    : QWidget(parent), m_window(window), m_store(store), m_list(new QPlainTextEdit(this)),
+KeywordPanel::KeywordPanel(RankingSession& session, StoreThread& store, QWidget* parent)
+    : QWidget(parent), m_session(session), m_store(store), m_list(new QPlainTextEdit(this)),
       m_run(MakeButton(QStringLiteral("逐个查询"), "RunKeywords", this)),
       m_openHistory(MakeButton(QStringLiteral("排名走势…"), "OpenRankingHistory", this)),
       m_daily(new QCheckBox(QStringLiteral("每天自动查询，时间："), this)), m_dailyTime(new QTimeEdit(this)),
@@ -157,6 +158,7 @@ KeywordPanel::KeywordPanel(SoPaiMing& window, StoreThread& store, QWidget* paren
     connect(m_summaryView, &QTableView::doubleClicked, this, [this](const QModelIndex& index) {
         openHistoryAt({CoreText(m_summary->item(index.row(), KeywordColumn)->text())});
     });
+    connect(&m_session, &RankingSession::walkFinished, this, &KeywordPanel::recordWalk);
     connect(m_dailyTimer, &QTimer::timeout, this, &KeywordPanel::DailyTimer_Timer);
     m_dailyTimer->start(kDailyCheckMs);
     showScheduleStatus();
@@ -166,6 +168,10 @@ KeywordPanel::~KeywordPanel() {
     if (m_saveTimer->isActive()) {
         saveKeywords();
     }
+}
+
+bool KeywordPanel::isRunning() const {
+    return m_session.runningJob() == RankingJob::KeywordRun || m_storing;
 }
 
 RankingHistoryWindow* KeywordPanel::historyWindow() const {
@@ -231,7 +237,7 @@ void KeywordPanel::DailyTimer_Timer() {
         showScheduleStatus();
         return;
     }
-    if (m_window.isBusy()) {
+    if (m_session.isBusy()) {
         // The moment last looked at stays: a time slept through is still due at the next tick.
         m_dailyStatus->setText(QStringLiteral("今天的自动查询等正在进行的查询结束后开始"));
         return;
@@ -261,30 +267,43 @@ void KeywordPanel::runKeywords() {
 }
 
 QString KeywordPanel::start(bool scheduled) {
-    if (m_window.isBusy()) {
-        return QStringLiteral("正在查询排名，请等它结束");
+    if (m_session.isBusy()) {
+        return m_session.busyText();
     }
     std::vector<std::u16string> keywords = DistinctLines(CoreText(m_list->toPlainText()));
     if (keywords.empty()) {
         return QStringLiteral("请先在关键字列表里输入要查询的关键字，每行一个");
     }
-    if (const QString missing = m_window.markMissingTarget(); !missing.isEmpty()) {
+    if (const QString missing = m_session.checkTarget(); !missing.isEmpty()) {
         return missing;
     }
     saveKeywords();
-    // The items of the shop named in the window are read first (on the day, for the daily run).
-    m_window.withShopListing([this, scheduled, keywords = std::move(keywords)](bool ready) mutable {
-        if (ready) {
-            run(std::move(keywords), scheduled);
-        } else if (scheduled) {
-            showScheduleStatus(QStringLiteral("今天的自动查询没有进行：店铺的宝贝列表没有读全"));
-        }
-    });
+    // The items of the shop the target names are read first (on the day, for the daily run).
+    m_progress->begin();
+    m_session.withShopListing(
+        *window(),
+        [this](int page, int pages) {
+            m_progress->setStatus(QStringLiteral("正在读取店铺宝贝列表，第 %1 / %2 页").arg(page).arg(pages));
+        },
+        [this, scheduled, keywords = std::move(keywords)](bool ready) mutable {
+            if (ready) {
+                run(std::move(keywords), scheduled);
+                return;
+            }
+            m_progress->end();
+            if (scheduled) {
+                showScheduleStatus(QStringLiteral("今天的自动查询没有进行：店铺的宝贝列表没有读全"));
+            }
+            if (m_session.shopListing() && !m_session.shopListing()->crawl.cancelled &&
+                TellShopListingProblem(this, m_session)) {
+                QTimer::singleShot(0, this, &KeywordPanel::runKeywords);
+            }
+        });
     return {};
 }
 
 void KeywordPanel::run(std::vector<std::u16string> keywords, bool scheduled) {
-    const TrackedWalk walk = m_window.trackedWalk({});
+    const TrackedWalk walk = m_session.trackedWalk({});
     m_keywords = std::move(keywords);
     m_summary->removeRows(0, m_summary->rowCount());
     for (const std::u16string& keyword : m_keywords) {
@@ -301,11 +320,8 @@ void KeywordPanel::run(std::vector<std::u16string> keywords, bool scheduled) {
     }
 
     KeywordRankingOptions options;
-    options.fetch = m_window.walkFetch([this] { cancelRun(); }, QStringLiteral("跳过这个关键字"));
-    options.pauseSeconds = m_window.pauseSeconds();
-    options.cancel = m_job.cancelFlag();
     options.progress = [this, count = m_keywords.size()](std::size_t index, int page, int pages) {
-        m_job.post([this, index, count, page, pages] {
+        RankingSession::post(*this, [this, index, count, page, pages] {
             m_progress->setStatus(QStringLiteral("关键字 %1 / %2：%3，第 %4 / %5 页")
                                       .arg(index + 1)
                                       .arg(count)
@@ -316,17 +332,16 @@ void KeywordPanel::run(std::vector<std::u16string> keywords, bool scheduled) {
         });
     };
     options.ranked = [this, walk](std::size_t index, const RankingResult& result) {
-        m_job.post([this, index, walk, result] { record(index, walk, result); });
+        RankingSession::post(*this, [this, index, walk, result] { record(index, walk, result); });
     };
     // The run ends once the store has answered for every keyword (its calls run in the order asked).
-    m_job.start([query = walk.query, keywords = m_keywords, options] { RunKeywordRankings(query, keywords, options); },
-                [this, scheduled] {
-                    m_storing = true;
-                    m_store.afterAll(this, [this, scheduled] {
-                        m_storing = false;
-                        finish(scheduled);
-                    });
-                });
+    m_storing = true;
+    m_session.runKeywords(*window(), walk.query, m_keywords, std::move(options), [this, scheduled] {
+        m_store.afterAll(this, [this, scheduled] {
+            m_storing = false;
+            finish(scheduled);
+        });
+    });
     emit runningChanged();
 }
 
@@ -402,7 +417,7 @@ void KeywordPanel::finish(bool scheduled) {
     emit runningChanged();
     if (const std::optional<UnreadPage> blocked = std::exchange(m_blockedAt, std::nullopt)) {
         const QString message = m_blockedMessage + QStringLiteral("\n\n后面的关键字没有查询。");
-        if (m_window.tellUnreadPage(message, blocked->kind, QtText(blocked->address))) {
+        if (OfferUnreadPageHelp(this, m_session, message, blocked->kind, QtText(blocked->address))) {
             QTimer::singleShot(0, this, &KeywordPanel::runKeywords);
         }
     }
@@ -410,7 +425,9 @@ void KeywordPanel::finish(bool scheduled) {
 }
 
 void KeywordPanel::cancelRun() {
-    m_job.cancel();
+    if (m_session.runningJob() == RankingJob::KeywordRun) {
+        m_session.cancel();
+    }
 }
 
 void KeywordPanel::recordWalk(const TrackedWalk& walk, const RankingResult& result) {
@@ -436,7 +453,7 @@ void KeywordPanel::openHistoryAt(const std::vector<std::u16string>& keywords) {
         // Opened in the middle of the screen: beside the ranking window it could reach past the screen's edge.
         FitOnScreen(*m_history);
     }
-    m_history->showTarget(m_window.trackedWalk({}).target, keywords);
+    m_history->showTarget(m_session.trackedWalk({}).target, keywords);
     m_history->show();
     m_history->raise();
     m_history->activateWindow();

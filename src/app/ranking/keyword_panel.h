@@ -9,7 +9,6 @@
 #include <QWidget>
 
 #include "jobs/ranking/daily_schedule.h"
-#include "app/ui/background_job.h"
 #include "store/ranking_history.h"
 
 class QCheckBox;
@@ -26,13 +25,13 @@ namespace tarvisk {
 class JobProgress;
 class StoreThread;
 class RankingHistoryWindow;
-class SoPaiMing;
+class RankingSession;
 
 /// The keyword panel of the ranking window ("关键字跟踪"): a list of keywords (one a line; blank lines and repeats
 /// are dropped; kept in the database), walked one after another with the window's page count, target and pause
-/// by "逐个查询", with progress and cancel, into a summary table (keyword, outcome, the previous outcome, the change
-/// since). Every walk with an answer goes into the ranking history; "排名走势…" opens its window with the chart.
-/// "每天自动查询" walks the list once a day at the time set, while the program is open.
+/// by "逐个查询" as a job of the ranking session, with progress and cancel, into a summary table (keyword, outcome, the
+/// previous outcome, the change since). Every walk with an answer goes into the ranking history; "排名走势…" opens its
+/// window with the chart. "每天自动查询" walks the list once a day at the time set, while the program is open.
 class KeywordPanel : public QWidget {
     Q_OBJECT
 public:
@@ -41,17 +40,16 @@ public:
     /// How often the daily run looks at the clock.
     static constexpr int kDailyCheckMs = 30 * 1000;
 
-    KeywordPanel(SoPaiMing& window, StoreThread& store, QWidget* parent);
+    /// A view of `session`: its runs are the session's, with the session's target and pause.
+    KeywordPanel(RankingSession& session, StoreThread& store, QWidget* parent);
     ~KeywordPanel() override;
 
-    bool isRunning() const { return m_job.isRunning() || m_storing; }
+    /// True while its run walks, or its walks are being stored.
+    bool isRunning() const;
     /// The summary of the last run: one row a keyword (关键字, 结果, 上次, 变化).
     const QStandardItemModel& summary() const { return *m_summary; }
     /// The ranking history window, once opened.
     RankingHistoryWindow* historyWindow() const;
-
-    /// Keeps a walk of the ranking window in the history (a walk stopped before its answer is not kept).
-    void recordWalk(const TrackedWalk& walk, const RankingResult& result);
 
     /// The daily run as the settings file holds it.
     static DailySchedule storedSchedule();
@@ -83,6 +81,8 @@ private:
     void run(std::vector<std::u16string> keywords, bool scheduled);
     void record(std::size_t index, const TrackedWalk& walk, const RankingResult& result);
     void finish(bool scheduled);
+    /// Keeps a walk of the ranking window in the history (a walk stopped before its answer is not kept).
+    void recordWalk(const TrackedWalk& walk, const RankingResult& result);
     void historyChanged();
     void saveKeywords();
     void storeSchedule();
@@ -90,7 +90,7 @@ private:
     void showScheduleStatus(const QString& note = {});
     void openHistoryAt(const std::vector<std::u16string>& keywords);
 
-    SoPaiMing& m_window;
+    RankingSession& m_session;
     StoreThread& m_store;
     bool m_storing = false; // the run has ended; its runs are still being stored
     QPlainTextEdit* m_list;
@@ -112,7 +112,6 @@ private:
     std::optional<DayMinute> m_lastLooked; ///< when the daily run last looked at the clock
     QString m_dailyNote;                   ///< what the daily run did on the day m_dailyNoteDay
     std::optional<Date> m_dailyNoteDay;
-    BackgroundJob m_job; // last: stopped before the members a running run reports into
 };
 
 } // namespace tarvisk

@@ -20,24 +20,19 @@
 #include <QTableView>
 #include <QTimer>
 
-#include "app/browser/browser_profile.h"
 #include "app/browser/browser_view.h"
-#include "app/browser/page_fetch.h"
-#include "app/browser/verification_pause.h"
 #include "app/ranking/keyword_panel.h"
 #include "jobs/ranking/picture_view.h"
-#include "jobs/ranking/today_search_page.h"
+#include "jobs/ranking/ranking_run.h"
 #include "jobs/ranking/stored_walk.h"
-#include "jobs/shop/shop_page.h"
-#include "jobs/shop/today_shop_page.h"
 #include "app/ranking/result_table_model.h"
-#include "app/shop/so_shop_goods.h"
+#include "app/session/ranking_session.h"
+#include "app/session/unread_page_offer.h"
 #include "app/ui/fetch_mode_box.h"
 #include "app/ui/file_dialogs.h"
 #include "app/ui/job_progress.h"
 #include "app/ui/message_box.h"
 #include "app/ui/store_thread.h"
-#include "app/ui/unread_page_box.h"
 #include "app/ui/window_font.h"
 #include "app/ui/window_helpers.h"
 #include "core/date.h"
@@ -65,7 +60,7 @@ bool insertedAtOnce(const QString& before, const QString& after) {
 
 } // namespace
 
-SoPaiMing::SoPaiMing(StoreThread* store, QWidget* parent)
+SoPaiMing::SoPaiMing(RankingSession& session, StoreThread* store, QWidget* parent)
     : QWidget(parent, Qt::Window), m_model(std::make_unique<ResultTableModel>(m_table)),
       m_label4(new QLabel(QStringLiteral("1.关键字："), this)),
       m_keyWord(new QLineEdit(QStringLiteral("软件开发"), this)), m_label2(new QLabel(QStringLiteral("查询前"), this)),
@@ -81,7 +76,7 @@ SoPaiMing::SoPaiMing(StoreThread* store, QWidget* parent)
       m_label5(new QLabel(QStringLiteral("页间停顿："), this)), m_pause(MakePauseBox(this)),
       m_label6(new QLabel(QStringLiteral("每读完一页稍等片刻（前后随机浮动三成），可减少淘宝的安全验证"), this)),
       m_label7(new QLabel(QStringLiteral("读取方式："), this)), m_fetchMode(new QComboBox(this)),
-      m_progress(new JobProgress(this)),
+      m_progress(new JobProgress(this)), m_session(session),
       m_ownStore(store != nullptr ? nullptr : std::make_unique<StoreThread>(HistoryFilePath())),
       m_store(store != nullptr ? store : m_ownStore.get()),
       m_keywordButton(MakeButton(QStringLiteral("关键字跟踪 »"), "KeywordPanelButton", this)) {
@@ -150,6 +145,23 @@ SoPaiMing::SoPaiMing(StoreThread* store, QWidget* parent)
     connect(m_model.get(), &QAbstractItemModel::dataChanged, this,
             [this](const QModelIndex& from, const QModelIndex& to) { fitColumns(from.row(), to.row(), true); });
 
+    // The session's state in the boxes, and its jobs in the commands and the status line.
+    connect(&m_session, &RankingSession::fetchModeChanged, this,
+            [this](FetchMode mode) { ShowFetchMode(*m_fetchMode, mode); });
+    connect(&m_session, &RankingSession::targetMissing, this, [this](RankingTarget target, const QString& hint) {
+        MarkMissingInput(target == RankingTarget::OneItem ? *m_text2 : *m_surl, hint);
+    });
+    connect(&m_session, &RankingSession::jobChanged, this, &SoPaiMing::jobChanged);
+    connect(&m_session, &RankingSession::crawlStarted, this, &SoPaiMing::shopCrawlStarted);
+    connect(&m_session, &RankingSession::waitingChanged, this, [this](bool waiting) {
+        // The wait of this window's own job shows here: a walk, or a crawl it asked for.
+        const bool own = m_session.runningJob() == RankingJob::Walk || m_shopReader != ShopReader::None;
+        if (waiting && own) {
+            showLabel1(kWaitingText, false);
+        } else if (!waiting && m_label1->text() == kWaitingText) {
+            showLabel1({}, false);
+        }
+    });
     connect(m_keyWord, &QLineEdit::textChanged, this, &SoPaiMing::KeyWord_Change);
     connect(m_fetchMode, &QComboBox::currentIndexChanged, this, &SoPaiMing::FetchMode_Change);
     connect(m_pages, &QLineEdit::textChanged, this, &SoPaiMing::Pages_Change);
@@ -168,8 +180,19 @@ SoPaiMing::SoPaiMing(StoreThread* store, QWidget* parent)
         connect(field, &QLineEdit::returnPressed, m_command1, &QPushButton::click);
     }
     connect(m_surl, &QLineEdit::returnPressed, m_command3, &QPushButton::click);
-    connect(m_op1, &QRadioButton::clicked, this, &SoPaiMing::Op1_Click);
-    connect(m_op2, &QRadioButton::clicked, this, &SoPaiMing::Op2_Click);
+    connect(m_surl, &QLineEdit::textChanged, this,
+            [this](const QString& text) { m_session.setShopAddress(CoreText(text)); });
+    // The target follows the options however they change (a click, a key, the program).
+    connect(m_op1, &QRadioButton::toggled, this, [this](bool checked) {
+        if (checked) {
+            Op1_Click();
+        }
+    });
+    connect(m_op2, &QRadioButton::toggled, this, [this](bool checked) {
+        if (checked) {
+            Op2_Click();
+        }
+    });
     connect(m_pause, &QSpinBox::valueChanged, this, &SoPaiMing::Pause_Change);
     connect(m_command1, &QPushButton::clicked, this, &SoPaiMing::Command1_Click);
     connect(m_command2, &QPushButton::clicked, this, &SoPaiMing::Command2_Click);
@@ -197,19 +220,10 @@ SoPaiMing::SoPaiMing(StoreThread* store, QWidget* parent)
     PressButtonsOnEnter(*this);
 
     // The keyword panel lies right of the controls; its button sits in the free corner below the picture view.
-    m_keywordPanel = new KeywordPanel(*this, *m_store, this);
+    m_keywordPanel = new KeywordPanel(m_session, *m_store, this);
     PlaceTwips(*m_keywordPanel, kClientWidthTwips, 0, KeywordPanel::kWidthTwips, kClientHeightTwips);
     PlaceTwips(*m_keywordButton, 13320, 10545, 2655, 330);
     connect(m_keywordButton, &QPushButton::clicked, this, [this] { showKeywordPanel(m_keywordPanel->isHidden()); });
-    connect(m_keywordPanel, &KeywordPanel::runningChanged, this, [this] {
-        // A list run shows its progress in the panel: the label and the strip keep nothing of an earlier walk.
-        if (m_keywordPanel->isRunning()) {
-            showLabel1({}, true);
-            m_label1->setToolTip({});
-            m_progress->end();
-        }
-        refreshCommands();
-    });
     showKeywordPanel(KeywordPanel::wasShown());
 
     Form_Load();
@@ -219,131 +233,14 @@ SoPaiMing::~SoPaiMing() {
     // The boxes end their editing as the window goes: their handlers must not run on a half-destroyed window.
     m_pages->disconnect(this);
     m_text2->disconnect(this);
-    // Their jobs may fetch through the browser: they end before it goes.
-    delete m_shop;
+    // A job this window or its panel asked for reports into them: it ends before they go.
+    m_session.disconnect(this);
+    m_session.stopJob();
     delete m_keywordPanel;
 }
 
-FetchMode SoPaiMing::fetchMode() const {
-    return FetchModeShown(*m_fetchMode);
-}
-
-void SoPaiMing::setFetchMode(FetchMode mode) {
-    m_fetchMode->setCurrentIndex(m_fetchMode->findData(static_cast<int>(mode)));
-}
-
 void SoPaiMing::FetchMode_Change() {
-    WriteSetting(u"FetchMode", FromUtf8(std::string(FetchModeWord(fetchMode()))));
-    if (m_shop) {
-        m_shop->showFetchMode(fetchMode());
-    }
-}
-
-BrowserPageFetch& SoPaiMing::browserFetch() {
-    if (!m_browser) {
-        m_browser = std::make_unique<BrowserPageFetch>(BrowserProfile());
-        m_verification = new VerificationPause(*this);
-        connect(m_verification, &VerificationPause::waitingChanged, this, [this](bool waiting) {
-            if (waiting) {
-                showLabel1(kWaitingText, false);
-            } else if (m_label1->text() == kWaitingText) {
-                // The wait is over (passed, or given up with 取消): the line no longer says it waits.
-                showLabel1({}, false);
-            }
-        });
-    }
-    return *m_browser;
-}
-
-RankingPageFetch SoPaiMing::walkFetch(std::function<void()> cancelWalk, const QString& skipText) {
-    if (m_fetch || fetchMode() == FetchMode::Direct) {
-        return m_fetch; // empty: the walk's own requests
-    }
-    BrowserPageFetch& browser = browserFetch();
-    RankingPageFetch throughBrowser = [&browser, pause = m_verification, cancelWalk = std::move(cancelWalk),
-                                       skipText](std::u16string& url) {
-        return pause->fetch([&] { return browser.fetch(TodaySearchAddress(url), SearchAnswerCame); },
-                            ClassifySearchPage, QStringLiteral("排名查询"), skipText, cancelWalk);
-    };
-    return ChooseFetch<std::u16string&>(fetchMode(), DirectRankingFetch, std::move(throughBrowser), SearchPageReadable);
-}
-
-ShopPageFetch SoPaiMing::crawlFetch() {
-    if (fetchMode() == FetchMode::Direct) {
-        return {};
-    }
-    BrowserPageFetch& browser = browserFetch();
-    ShopPageFetch throughBrowser = [&browser, pause = m_verification, shop = m_shop](const std::u16string& url) {
-        return pause->fetch([&] { return browser.fetch(url, ShopAnswerCame); },
-                            [](const FetchedPage& page) { return ClassifyPage(page, kShopTexts); },
-                            QStringLiteral("店铺宝贝读取"), QStringLiteral("跳过这一页"),
-                            [shop] {
-                                if (shop) {
-                                    shop->cancelCrawl();
-                                }
-                            });
-    };
-    return ChooseFetch<const std::u16string&>(fetchMode(), DirectPageFetch, std::move(throughBrowser),
-                                              ShopPageReadable);
-}
-
-bool SoPaiMing::isSearching() const {
-    return m_job.isRunning() || m_keywordPanel->isRunning();
-}
-
-int SoPaiMing::pauseSeconds() const {
-    return m_pause->value();
-}
-
-TrackedWalk SoPaiMing::trackedWalk(const std::u16string& keyword) const {
-    TrackedWalk walk;
-    RankingQuery& query = walk.query;
-    query.keyword = WalkedKeyword(keyword);
-    // The count the box is held to: it may be under editing (empty, or 0) when the daily run reads it.
-    query.pages = LeadingNumber(BoundedPagesText(CoreText(m_pages->text())));
-    query.target = m_op1->isChecked() ? RankingTarget::OneItem : RankingTarget::ShopItems;
-    if (query.target == RankingTarget::OneItem) {
-        query.itemId = ItemIdFromText(CoreText(m_text2->text()));
-        walk.target = ItemTarget(query.itemId);
-        return walk;
-    }
-    // The shop named in SURL, with the ids the shop window listed of it.
-    walk.target = ShopTarget(CoreText(m_surl->text()));
-    if (shopListReady()) {
-        for (const QString& id : m_shop->itemIds()) {
-            query.shopItemIds.push_back(CoreText(id));
-        }
-    }
-    return walk;
-}
-
-QString SoPaiMing::markMissingTarget() {
-    keepItemIdOnly();
-    if (m_op1->isChecked() && m_text2->text().isEmpty()) {
-        const QString hint = QStringLiteral("请输入宝贝id，或粘贴宝贝地址");
-        MarkMissingInput(*m_text2, hint);
-        return hint;
-    }
-    if (m_op2->isChecked() && m_surl->text().trimmed().isEmpty()) {
-        const QString hint = QStringLiteral("请输入店铺地址");
-        MarkMissingInput(*m_surl, hint);
-        return hint;
-    }
-    return {};
-}
-
-bool SoPaiMing::shopListReady() const {
-    return m_shop && m_shop->listComplete() && !m_shop->itemIds().isEmpty() &&
-           ShopTarget(CoreText(m_shop->listedAddress())) == ShopTarget(CoreText(m_surl->text()));
-}
-
-void SoPaiMing::withShopListing(std::function<void(bool ready)> then) {
-    if (m_op1->isChecked() || shopListReady()) {
-        then(true);
-        return;
-    }
-    m_afterShopRead = std::move(then);
-    readShop(ShopReader::Continuation);
+    m_session.setFetchMode(FetchModeShown(*m_fetchMode));
 }
 
 void SoPaiMing::showKeywordPanel(bool shown) {
@@ -372,57 +269,22 @@ int SoPaiMing::keywordPanelWidth() const {
     return room < m_keywordPanel->minimumSizeHint().width() ? whole : std::min(whole, room);
 }
 
-SoShopGoods& SoPaiMing::shopWindow() {
-    if (!m_shop) {
-        m_shop = new SoShopGoods(this);
-        m_shop->setPauseSeconds(m_pause->value());
-        m_shop->setPageFetchMaker([this] { return crawlFetch(); });
-        // Whoever starts it, a crawl fills the list the shop mode reads: no walk and no second crawl starts
-        // until it has ended. The progress of the crawl Command3 started shows here, with its cancel button.
-        connect(m_shop, &SoShopGoods::crawlStarted, this, &SoPaiMing::shopCrawlStarted);
-        connect(m_shop, &SoShopGoods::crawlProgress, this, [this](int page, int pages) {
-            if (m_shopReader != ShopReader::None) {
-                m_progress->setPage(page, pages);
-            }
-        });
-        connect(m_shop, &SoShopGoods::crawlFinished, this, &SoPaiMing::finishShopRead);
-        connect(m_shop, &SoShopGoods::loginBrowserRequested, this, &SoPaiMing::loginBrowserRequested);
-        m_shop->setBrowserOffer([this](PageKind kind) { return canOfferBrowser(kind); });
-        connect(m_shop, &SoShopGoods::browserChosen, this, [this] { setFetchMode(FetchMode::Browser); });
-        // One 读取方式 for both windows: a choice in either is the other's too.
-        m_shop->showFetchMode(fetchMode());
-        connect(m_shop, &SoShopGoods::fetchModeChosen, this, &SoPaiMing::setFetchMode);
-    }
-    return *m_shop;
-}
-
-bool SoPaiMing::isBusy() const {
-    return isSearching() || (m_shop && m_shop->isCrawling());
-}
-
 void SoPaiMing::Form_Load() {
     CenterForm(*this);
     m_w1->Navigate(QStringLiteral("about:blank"));
     ListViewSetColumns(m_table, kRankingColumnTitles, kRankingColumnWidths);
-    // Each assignment runs the field's change handler when it changes the text, as a user's change would.
+    // The boxes show what the session holds: the settings file's walk.
+    const StoredWalk& walk = m_session.storedWalk();
     m_keyWord->setText(ReadControlSetting(*m_keyWord));
-    m_text2->setText(QtText(ReadSetting(kItemIdKey)));
-    keepItemIdOnly();
-    m_surl->setText(QtText(ReadSetting(kShopAddressKey)));
-    m_pages->setText(QtText(ReadSetting(kPagesKey)));
-    m_pause->setValue(StoredPauseSeconds());
-    if (const std::optional<FetchMode> stored = ParseFetchMode(ToUtf8(ReadSetting(u"FetchMode")))) {
-        setFetchMode(*stored);
-    }
-    boundPages();
-    const double op = LeadingNumber(ReadSetting(kTargetKindKey));
-    if (op == 1 && !m_op1->isChecked()) {
-        m_op1->setChecked(true);
-        Op1_Click();
-    } else if (op == 2 && !m_op2->isChecked()) {
-        m_op2->setChecked(true);
-        Op2_Click();
-    }
+    m_text2->setText(QtText(walk.itemId));
+    m_surl->setText(QtText(walk.shopAddress));
+    m_pages->setText(QString::number(walk.pages));
+    m_pause->setValue(walk.pauseSeconds);
+    ShowFetchMode(*m_fetchMode, m_session.fetchMode());
+    (walk.target == RankingTarget::OneItem ? m_op1 : m_op2)->setChecked(true);
+    // What the boxes' rules corrected is kept so.
+    Text2_Change();
+    Pages_Change();
 }
 
 int SoPaiMing::presetWidth(int column) const {
@@ -463,9 +325,9 @@ void SoPaiMing::KeyWord_DblClick() {
 }
 
 void SoPaiMing::Pages_Change() {
-    // The box keeps what is typed (clearing it to type 20 must not give 1, then 12); the stored count is held
+    // The box keeps what is typed (clearing it to type 20 must not give 1, then 12); the count kept is held
     // between 1 and 100 at once.
-    WriteSetting(kPagesKey, BoundedPagesText(CoreText(m_pages->text())));
+    m_session.setPages(CoreText(m_pages->text()));
 }
 
 void SoPaiMing::boundPages() {
@@ -477,8 +339,7 @@ void SoPaiMing::boundPages() {
 
 void SoPaiMing::Text2_Change() {
     m_text2Now = m_text2->text();
-    // Typed digits stay while the id is being typed; what is stored is always an id (or nothing).
-    WriteSetting(kItemIdKey, ItemIdFromText(CoreText(m_text2->text())));
+    m_session.setItemId(CoreText(m_text2->text()));
 }
 
 void SoPaiMing::keepItemIdOnly() {
@@ -489,52 +350,90 @@ void SoPaiMing::keepItemIdOnly() {
 }
 
 void SoPaiMing::Op1_Click() {
-    if (m_op1->isChecked() && m_shop) {
-        m_shop->hide();
-    }
-    WriteSetting(kTargetKindKey, u"1");
+    m_session.setTargetKind(RankingTarget::OneItem);
 }
 
 void SoPaiMing::Op2_Click() {
-    WriteSetting(kTargetKindKey, u"2");
+    m_session.setTargetKind(RankingTarget::ShopItems);
 }
 
 void SoPaiMing::Pause_Change() {
-    StorePauseSeconds(m_pause->value());
-    if (m_shop) {
-        m_shop->setPauseSeconds(m_pause->value());
-    }
+    m_session.setPauseSeconds(m_pause->value());
 }
 
 void SoPaiMing::refreshCommands() {
-    const bool idle = !isBusy();
+    const bool idle = !m_session.isBusy();
     m_command1->setEnabled(idle);
     m_command3->setEnabled(idle);
 }
 
+void SoPaiMing::jobChanged() {
+    refreshCommands();
+    switch (m_session.runningJob()) {
+    case RankingJob::KeywordRun:
+        // A list run shows its progress in the panel: the label and the strip keep nothing of an earlier walk.
+        showLabel1({}, true);
+        m_label1->setToolTip({});
+        m_progress->end();
+        break;
+    case RankingJob::None:
+        // A wait that ended with its job (given up with 取消) is no longer said.
+        if (m_label1->text() == kWaitingText) {
+            showLabel1({}, false);
+        }
+        break;
+    case RankingJob::Walk:
+    case RankingJob::ShopCrawl:
+        break;
+    }
+}
+
 void SoPaiMing::Command1_Click() {
-    if (isBusy()) {
+    if (m_session.isBusy()) {
         return;
     }
     // The fields' rules apply when their editing ends, and the walk ends it. Input the walk cannot use is said
     // where it is typed, and nothing is walked.
     boundPages();
+    keepItemIdOnly();
     if (IsBlankKeyword(CoreText(m_keyWord->text()))) {
         MarkMissingInput(*m_keyWord, QStringLiteral("请输入要查询的关键字"));
         return;
     }
-    if (!markMissingTarget().isEmpty()) {
+    if (!m_session.checkTarget().isEmpty()) {
         return;
     }
-    withShopListing([this](bool ready) {
-        if (ready) {
-            startWalk();
-        }
-    });
+    m_shopReader = ShopReader::Continuation;
+    m_session.withShopListing(
+        *this, [this](int page, int pages) { m_progress->setPage(page, pages); },
+        [this](bool ready) {
+            const bool crawled = m_shopReader == ShopReader::Continuation && m_session.shopListing();
+            m_shopReader = ShopReader::None;
+            if (ready) {
+                if (crawled) {
+                    m_progress->end();
+                }
+                startWalk();
+                return;
+            }
+            m_focus.giveBack();
+            const ShopCrawlResult& crawl = m_session.shopListing()->crawl;
+            if (crawl.cancelled) {
+                showLabel1(QtText(kRankingCancelled), true);
+                m_progress->end(QStringLiteral("已取消：已列出%1款宝贝，店铺宝贝列表不完整").arg(crawl.count()));
+                return;
+            }
+            m_progress->end();
+            showLabel1(QStringLiteral("没有查询排名"), true);
+            // The shop is read again through the browser when the user chose it, and the walk goes on after it.
+            if (TellShopListingProblem(this, m_session)) {
+                QTimer::singleShot(0, this, &SoPaiMing::Command1_Click);
+            }
+        });
 }
 
 void SoPaiMing::startWalk() {
-    const TrackedWalk walk = trackedWalk(CoreText(m_keyWord->text()));
+    const TrackedWalk walk = m_session.trackedWalk(CoreText(m_keyWord->text()));
     m_walkKeyword = walk.query.keyword;
     m_walkStarted = UnixTimeNow();
     // The pictures of the walk before are no longer the table's.
@@ -549,14 +448,10 @@ void SoPaiMing::startWalk() {
     // The walk fills a table of its own on the worker thread; each finished row is copied into List0 here.
     auto walkTable = std::make_shared<ResultTable>();
     walkTable->resetColumns(m_table.columns());
-    auto result = std::make_shared<RankingResult>();
     RankingOptions options;
-    options.fetch = walkFetch([this] { cancelSearch(); }, QStringLiteral("跳过这一页"));
-    options.pauseSeconds = m_pause->value();
-    options.cancel = m_job.cancelFlag();
     // While it walks, the label tells the page under way: a position shows only once the walk has its answer.
     options.progress = [this](int page, int pages) {
-        m_job.post([this, page, pages] {
+        RankingSession::post(*this, [this, page, pages] {
             m_progress->setPage(page, pages);
             showLabel1(QStringLiteral("正在读第%1页").arg(page), false);
         });
@@ -566,20 +461,15 @@ void SoPaiMing::startWalk() {
         for (int column = 1; column < walkTable->columnCount(); ++column) {
             cells.push_back(walkTable->text(row.number, column));
         }
-        m_job.post([this, cells = std::move(cells)]() mutable {
+        RankingSession::post(*this, [this, cells = std::move(cells)]() mutable {
             const int added = m_table.addRow();
             for (std::size_t i = 0; i < cells.size(); ++i) {
                 m_table.setText(added, static_cast<int>(i) + 1, std::move(cells[i]));
             }
         });
     };
-    m_job.start(
-        [query = walk.query, walkTable, result, options] { *result = RunRankingSearch(query, *walkTable, options); },
-        [this, result, walk] {
-            m_keywordPanel->recordWalk(walk, *result);
-            finishSearch(*result);
-        });
-    refreshCommands();
+    m_session.walk(*this, walk, walkTable, std::move(options),
+                   [this](const RankingResult& result) { finishSearch(result); });
 }
 
 void SoPaiMing::showLabel1(const QString& text, bool result) {
@@ -614,7 +504,6 @@ void SoPaiMing::showLabel1(const QString& text, bool result) {
 void SoPaiMing::finishSearch(const RankingResult& result) {
     showLabel1(QtText(result.caption), true);
     m_label1->setToolTip(QtText(result.toolTip));
-    refreshCommands();
     m_focus.giveBack();
     m_progress->end(result.cancelled ? QtText(RankingCancelledText(result.pagesRead)) : QString());
     // The found item: its row chosen and in view, its picture marked.
@@ -631,38 +520,17 @@ void SoPaiMing::finishSearch(const RankingResult& result) {
     if (!result.conclusive() && !result.cancelled) {
         const UnreadPage& last = result.unreadPages.back();
         const PageKind kind = result.endedAtUnreadPage ? last.kind : PageKind::Empty;
-        if (tellUnreadPage(QtText(RankingUnreadMessage(result)), kind, QtText(last.address))) {
+        if (OfferUnreadPageHelp(this, m_session, QtText(RankingUnreadMessage(result)), kind, QtText(last.address))) {
             QTimer::singleShot(0, this, &SoPaiMing::Command1_Click);
         }
     }
     emit searchFinished();
 }
 
-bool SoPaiMing::canOfferBrowser(PageKind kind) const {
-    return !m_fetch && fetchMode() == FetchMode::Direct && EndsTheRun(kind);
-}
-
-bool SoPaiMing::tellUnreadPage(const QString& text, PageKind kind, const QString& address) {
-    // The jobs' own requests carry no login and pass no slider, whatever the login browser has passed: for them
-    // only reading through the browser helps.
-    switch (TellUnreadPage(this, text, kind, address, canOfferBrowser(kind))) {
-    case UnreadPageAnswer::OpenInLoginBrowser:
-        emit loginBrowserRequested(address);
-        return false;
-    case UnreadPageAnswer::ReadThroughBrowser:
-        setFetchMode(FetchMode::Browser);
-        return true;
-    case UnreadPageAnswer::Nothing:
-        break;
-    }
-    return false;
-}
-
 void SoPaiMing::cancelSearch() {
-    if (m_job.isRunning()) {
-        m_job.cancel();
-    } else if (m_shopReader != ShopReader::None && m_shop) {
-        m_shop->cancelCrawl();
+    // The strip's 取消 stops this window's own job: a walk, or a crawl it asked for.
+    if (m_session.runningJob() == RankingJob::Walk || m_shopReader != ShopReader::None) {
+        m_session.cancel();
     }
 }
 
@@ -675,108 +543,69 @@ void SoPaiMing::Command2_Click() {
 }
 
 void SoPaiMing::Command3_Click() {
-    shopWindow();
-    if (isBusy()) {
+    if (m_session.isBusy()) {
         return;
     }
     if (m_surl->text().trimmed().isEmpty()) {
         MarkMissingInput(*m_surl, QStringLiteral("请输入店铺地址"));
         return;
     }
-    readShop(ShopReader::CountMessage);
-}
-
-void SoPaiMing::readShop(ShopReader reader) {
-    SoShopGoods& shop = shopWindow();
-    shop.setShopAddress(m_surl->text());
-    m_shopReader = reader;
-    shop.Command1_Click();
+    m_shopReader = ShopReader::CountMessage;
+    ShopCrawlOptions options;
+    options.progress = [this](int page, int pages) {
+        RankingSession::post(*this, [this, page, pages] { m_progress->setPage(page, pages); });
+    };
+    m_session.crawlShop(*this, m_surl->text(), std::move(options), [this] { tellShopCount(); });
 }
 
 void SoPaiMing::shopCrawlStarted() {
-    if (m_shopReader != ShopReader::None) {
-        m_progress->begin();
-        m_focus.park(*m_progress);
+    if (m_shopReader == ShopReader::None) {
+        return;
     }
+    m_progress->begin();
+    m_focus.park(*m_progress);
     if (m_shopReader == ShopReader::Continuation) {
         showLabel1(QStringLiteral("正在读取店铺宝贝列表"), false);
         m_label1->setToolTip({});
     }
-    refreshCommands();
 }
 
-void SoPaiMing::finishShopRead(int count, bool cancelled) {
-    const ShopReader reader = std::exchange(m_shopReader, ShopReader::None);
-    const std::function<void(bool)> then = std::exchange(m_afterShopRead, {});
-    refreshCommands();
-    if (reader == ShopReader::None) {
-        return;
-    }
+void SoPaiMing::tellShopCount() {
+    m_shopReader = ShopReader::None;
     m_focus.giveBack();
-    const ShopCrawlResult& crawl = m_shop->lastCrawl();
-    const std::optional<UnreadPage>& unread = crawl.unreadPage;
-    if (cancelled) {
-        const QString stopped = QStringLiteral("已取消：已列出%1款宝贝，店铺宝贝列表不完整").arg(count);
-        if (reader == ShopReader::CountMessage) {
-            m_progress->end();
-            ShowMessageBox(this, stopped);
-        } else {
-            showLabel1(QtText(kRankingCancelled), true);
-            m_progress->end(stopped);
-            then(false);
-        }
-        return;
-    }
     m_progress->end();
-    if (reader == ShopReader::CountMessage) {
-        const QString reason = QtText(ShopPartialReason(crawl));
-        const QString counted = QStringLiteral("共查到%1款宝贝").arg(count) +
-                                (reason.isEmpty() ? QString() : QStringLiteral("（%1）").arg(reason));
-        // An incomplete listing is told with the count, unless the shop window, in view, has told it already.
-        if (unread && !m_shop->isVisible()) {
-            if (tellUnreadPage(counted + QStringLiteral("\r\n\r\n") + m_shop->unreadMessage(), unread->kind,
-                               QtText(unread->address))) {
-                QTimer::singleShot(0, this, [this] { readShop(ShopReader::CountMessage); });
-            }
-        } else {
-            ShowMessageBox(this, counted);
+    const ShopCrawlResult& crawl = m_session.shopListing()->crawl;
+    const int count = crawl.count();
+    if (crawl.cancelled) {
+        ShowMessageBox(this, QStringLiteral("已取消：已列出%1款宝贝，店铺宝贝列表不完整").arg(count));
+        return;
+    }
+    const QString reason = QtText(ShopPartialReason(crawl));
+    const QString counted = QStringLiteral("共查到%1款宝贝").arg(count) +
+                            (reason.isEmpty() ? QString() : QStringLiteral("（%1）").arg(reason));
+    // An incomplete listing is told with the count, with what helps.
+    if (const std::optional<UnreadPage>& unread = crawl.unreadPage) {
+        if (OfferUnreadPageHelp(this, m_session,
+                                counted + QStringLiteral("\r\n\r\n") + QtText(ShopUnreadMessage(crawl)), unread->kind,
+                                QtText(unread->address))) {
+            QTimer::singleShot(0, this, &SoPaiMing::Command3_Click);
         }
         return;
     }
-    const QString problem = QtText(ShopTargetProblem(crawl, CoreText(m_shop->listedAddress())));
-    if (problem.isEmpty()) {
-        then(true);
-        return;
-    }
-    showLabel1(QStringLiteral("没有查询排名"), true);
-    // What helps with an unread page is offered once: by the shop window when it is in view.
-    if (unread && !m_shop->isVisible()) {
-        if (tellUnreadPage(problem, unread->kind, QtText(unread->address))) {
-            // The shop is read again through the browser, and what waited for it goes on after it.
-            QTimer::singleShot(0, this, [this, then] {
-                m_afterShopRead = then;
-                readShop(ShopReader::Continuation);
-            });
-            return;
-        }
-    } else {
-        ShowMessageBox(this, problem);
-    }
-    then(false);
+    ShowMessageBox(this, counted);
 }
 
 void SoPaiMing::Command4_Click() {
-    SoShopGoods& shop = shopWindow();
-    shop.show();
-    shop.raise();
-    shop.activateWindow();
+    emit shopWindowRequested();
 }
 
 void SoPaiMing::closeEvent(QCloseEvent* event) {
-    m_job.cancel();
-    if (m_shop) {
-        m_shop->cancelCrawl();
-        m_shop->hide();
+    m_session.cancel();
+    // Its own windows (the shop window keeps itself open on a close) go with it.
+    for (QWidget* child : findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+        if (child->isWindow()) {
+            child->hide();
+        }
     }
     event->accept();
     // Closing the ranking window ends the program: every other window closes too.

@@ -15,11 +15,12 @@
 #include <QScrollBar>
 #include <QTimer>
 
+#include "app/session/ranking_session.h"
+#include "app/session/unread_page_offer.h"
 #include "app/ui/fetch_mode_box.h"
 #include "app/ui/file_dialogs.h"
 #include "app/ui/job_progress.h"
 #include "app/ui/message_box.h"
-#include "app/ui/unread_page_box.h"
 #include "app/ui/window_font.h"
 #include "app/ui/window_helpers.h"
 #include "app/ui/qt_text.h"
@@ -69,12 +70,12 @@ void moveTogether(QListWidget& ids, QListWidget& titles) {
 
 } // namespace
 
-SoShopGoods::SoShopGoods(QWidget* parent)
+SoShopGoods::SoShopGoods(RankingSession& session, QWidget* parent)
     : QWidget(parent, Qt::Window), m_label1(new QLabel(QStringLiteral("C店地址："), this)), m_surl(new QLineEdit(this)),
       m_command1(new QPushButton(QStringLiteral("查询"), this)), m_text1(new QPlainTextEdit(this)),
       m_label2(new QLabel(QStringLiteral("双击我复制信息"), this)), m_label3(new QLabel(this)),
       m_list1(new QListWidget(this)), m_list2(new QListWidget(this)), m_progress(new JobProgress(this)),
-      m_label4(new QLabel(QStringLiteral("读取方式："), this)), m_fetchMode(new QComboBox(this)) {
+      m_label4(new QLabel(QStringLiteral("读取方式："), this)), m_fetchMode(new QComboBox(this)), m_session(session) {
     setObjectName(QStringLiteral("SoShopGoods"));
     setWindowTitle(QStringLiteral("查询淘宝店铺宝贝"));
     setFont(WindowFont(9));
@@ -107,9 +108,27 @@ SoShopGoods::SoShopGoods(QWidget* parent)
     m_list1->raise();
     m_list2->raise();
     moveTogether(*m_list1, *m_list2);
+    // One 读取方式 for every job of the session: a choice here is the ranking window's too.
     FillFetchModeBox(*m_fetchMode);
+    ShowFetchMode(*m_fetchMode, m_session.fetchMode());
     connect(m_fetchMode, &QComboBox::currentIndexChanged, this,
-            [this] { emit fetchModeChosen(FetchModeShown(*m_fetchMode)); });
+            [this] { m_session.setFetchMode(FetchModeShown(*m_fetchMode)); });
+    connect(&m_session, &RankingSession::fetchModeChanged, this,
+            [this](FetchMode mode) { ShowFetchMode(*m_fetchMode, mode); });
+    // Whichever window asked for it, a crawl fills these lists; the one-item target has no use for them in view.
+    connect(&m_session, &RankingSession::crawlStarted, this, &SoShopGoods::showCrawlStarted);
+    connect(&m_session, &RankingSession::crawlProgress, m_progress, &JobProgress::setPage);
+    connect(&m_session, &RankingSession::itemListed, this, [this](const QString& id, const QString& title) {
+        m_list1->addItem(id);
+        m_list2->addItem(title);
+    });
+    connect(&m_session, &RankingSession::crawlFinished, this, &SoShopGoods::showCrawlFinished);
+    connect(&m_session, &RankingSession::jobChanged, this, [this] { m_command1->setEnabled(!m_session.isBusy()); });
+    connect(&m_session, &RankingSession::targetKindChanged, this, [this](RankingTarget target) {
+        if (target == RankingTarget::OneItem) {
+            hide();
+        }
+    });
 
     connect(m_surl, &QLineEdit::textChanged, this, &SoShopGoods::SURL_Change);
     // Enter in the address reads the shop.
@@ -127,29 +146,47 @@ SoShopGoods::SoShopGoods(QWidget* parent)
     PressButtonsOnEnter(*this);
 
     Form_Load();
+    // Made after a crawl, or during one: it shows what the session holds.
+    if (m_session.shopListing()) {
+        showListing();
+    }
+    if (m_session.isBusy()) {
+        m_command1->setEnabled(false);
+    }
 }
 
 SoShopGoods::~SoShopGoods() = default;
 
+bool SoShopGoods::isCrawling() const {
+    return m_session.runningJob() == RankingJob::ShopCrawl;
+}
+
 QStringList SoShopGoods::itemIds() const {
     QStringList ids;
-    for (int i = 0; i < m_list1->count(); ++i) {
-        ids.append(m_list1->item(i)->text());
+    for (const ShopItem& item : listedItems()) {
+        ids.append(QtText(item.id));
     }
     return ids;
 }
 
 std::vector<ShopItem> SoShopGoods::listedItems() const {
-    std::vector<ShopItem> items;
-    for (int i = 0; i < m_list1->count(); ++i) {
-        const QListWidgetItem* title = m_list2->item(i);
-        items.push_back({CoreText(m_list1->item(i)->text()), title != nullptr ? CoreText(title->text()) : u""});
-    }
-    return items;
+    const std::optional<ShopListing>& listing = m_session.shopListing();
+    return listing ? listing->crawl.items : std::vector<ShopItem>{};
 }
 
-void SoShopGoods::showFetchMode(FetchMode mode) {
-    ShowFetchMode(*m_fetchMode, mode);
+bool SoShopGoods::listComplete() const {
+    const std::optional<ShopListing>& listing = m_session.shopListing();
+    return !listing || listing->complete();
+}
+
+QString SoShopGoods::listedAddress() const {
+    const std::optional<ShopListing>& listing = m_session.shopListing();
+    return listing ? listing->address : QString();
+}
+
+std::optional<UnreadPage> SoShopGoods::unreadPage() const {
+    const std::optional<ShopListing>& listing = m_session.shopListing();
+    return listing ? listing->crawl.unreadPage : std::nullopt;
 }
 
 void SoShopGoods::setShopAddress(const QString& address) {
@@ -166,70 +203,57 @@ void SoShopGoods::Form_Load() {
 }
 
 void SoShopGoods::Command1_Click() {
-    if (isCrawling()) {
+    if (m_session.isBusy()) {
+        showStatus(m_session.busyText());
         return;
     }
     // The address stays in the field as typed; the crawl reads its normalised form.
-    m_listedAddress = m_surl->text();
-    std::u16string address = CoreText(m_listedAddress);
-
-    m_list1->clear();
-    m_list2->clear();
-    m_listComplete = false;
-    m_command1->setEnabled(false);
-    m_progress->begin();
-
-    auto result = std::make_shared<ShopCrawlResult>();
-    ShopCrawlOptions options;
-    if (m_makeFetch) {
-        options.fetch = m_makeFetch();
-    }
-    options.pauseSeconds = m_pauseSeconds;
-    options.cancel = m_job.cancelFlag();
-    options.progress = [this](int page, int pages) {
-        m_job.post([this, page, pages] {
-            m_progress->setPage(page, pages);
-            emit crawlProgress(page, pages);
-        });
-    };
-    options.itemListed = [this](const ShopItem& item) {
-        m_job.post([this, id = QtText(item.id), title = QtText(item.title)] {
-            m_list1->addItem(id);
-            m_list2->addItem(title);
-        });
-    };
-    m_job.start([result, address, options]() mutable { *result = CrawlShop(address, options); },
-                [this, result] { finishCrawl(*result); });
-    emit crawlStarted();
+    m_session.crawlShop(*this, m_surl->text(), {}, [this] { tellUnreadPage(); });
 }
 
-void SoShopGoods::finishCrawl(const ShopCrawlResult& result) {
-    m_crawl = result;
-    m_listComplete = !result.cancelled;
-    showStatus(QtText(result.status));
-    m_text1->setPlainText(QtText(result.text));
-    m_progress->end();
-    m_command1->setEnabled(true);
-    // Shown here when the user watches this window; a crawl run for the hidden window is reported by its caller.
-    if (const std::optional<UnreadPage>& unread = m_crawl.unreadPage; unread && isVisible()) {
-        switch (TellUnreadPage(this, unreadMessage(), unread->kind, QtText(unread->address),
-                               m_canOfferBrowser && m_canOfferBrowser(unread->kind))) {
-        case UnreadPageAnswer::OpenInLoginBrowser:
-            emit loginBrowserRequested(QtText(unread->address));
-            break;
-        case UnreadPageAnswer::ReadThroughBrowser:
-            emit browserChosen();
-            QTimer::singleShot(0, this, &SoShopGoods::Command1_Click);
-            break;
-        case UnreadPageAnswer::Nothing:
-            break;
+void SoShopGoods::showCrawlStarted(const QString& address) {
+    if (address != m_surl->text()) {
+        m_surl->setText(address);
+    }
+    m_list1->clear();
+    m_list2->clear();
+    m_text1->clear();
+    showStatus({});
+    m_progress->begin();
+}
+
+void SoShopGoods::showListing() {
+    const ShopCrawlResult& crawl = m_session.shopListing()->crawl;
+    // Lists that missed items (made during the crawl) show the listing whole.
+    if (m_list1->count() != static_cast<int>(crawl.items.size())) {
+        m_list1->clear();
+        m_list2->clear();
+        for (const ShopItem& item : crawl.items) {
+            m_list1->addItem(QtText(item.id));
+            m_list2->addItem(QtText(item.title));
         }
     }
-    emit crawlFinished(result.count(), result.cancelled);
+    showStatus(QtText(crawl.status));
+    m_text1->setPlainText(QtText(crawl.text));
+}
+
+void SoShopGoods::showCrawlFinished() {
+    const ShopCrawlResult& crawl = m_session.shopListing()->crawl;
+    showListing();
+    m_progress->end();
+    emit crawlFinished(crawl.count(), crawl.cancelled);
+}
+
+void SoShopGoods::tellUnreadPage() {
+    const std::optional<UnreadPage> unread = unreadPage();
+    if (unread && OfferUnreadPageHelp(this, m_session, unreadMessage(), unread->kind, QtText(unread->address))) {
+        QTimer::singleShot(0, this, &SoShopGoods::Command1_Click);
+    }
 }
 
 QString SoShopGoods::unreadMessage() const {
-    return QtText(ShopUnreadMessage(m_crawl));
+    const std::optional<ShopListing>& listing = m_session.shopListing();
+    return listing ? QtText(ShopUnreadMessage(listing->crawl)) : QString();
 }
 
 void SoShopGoods::showStatus(const QString& status) {
@@ -253,7 +277,9 @@ void SoShopGoods::showStatus(const QString& status) {
 }
 
 void SoShopGoods::cancelCrawl() {
-    m_job.cancel();
+    if (isCrawling()) {
+        m_session.cancel();
+    }
 }
 
 void SoShopGoods::SURL_Change() {
@@ -269,13 +295,14 @@ void SoShopGoods::Text1_DblClick() {
 }
 
 void SoShopGoods::Label2_Click() {
+    // The copy is the last crawl's result text, its lines ended with CR LF.
+    const std::optional<ShopListing>& listing = m_session.shopListing();
     QClipboard* clipboard = QApplication::clipboard();
     clipboard->clear();
-    // The box keeps its lines apart with "\n"; the result text's lines end with CR LF, and so does the copy.
-    clipboard->setText(m_text1->toPlainText().replace(QLatin1Char('\n'), QStringLiteral("\r\n")));
+    clipboard->setText(listing ? QtText(listing->crawl.text) : QString());
     // A partial listing says so with the copy: the status line of a crawl stopped by the user does not.
     QString note = m_label3->text();
-    if (m_crawl.cancelled) {
+    if (listing && listing->crawl.cancelled) {
         note += QStringLiteral("，店铺宝贝列表不完整");
     }
     ShowMessageBox(this, listComplete() ? QStringLiteral("复制成功") : QStringLiteral("复制成功\n\n") + note);

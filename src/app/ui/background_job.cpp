@@ -45,6 +45,12 @@ void BackgroundJob::start(std::function<void()> work, std::function<void()> done
     m_thread->start();
 }
 
+void BackgroundJob::waitForEnd() {
+    if (m_thread != nullptr) {
+        m_thread->wait();
+    }
+}
+
 void BackgroundJob::post(std::function<void()> task) {
     QMetaObject::invokeMethod(this, std::move(task), Qt::QueuedConnection);
 }

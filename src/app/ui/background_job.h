@@ -29,6 +29,9 @@ public:
 
     /// Asks the running job to stop; its requests give up at once.
     void cancel() { m_cancel = true; }
+    /// Waits until the running job's thread has ended (its completion handler still runs later, on this object's
+    /// thread); at once when none runs.
+    void waitForEnd();
     /// The flag the job's CancelScope watches.
     const std::atomic<bool>* cancelFlag() const { return &m_cancel; }
 
