@@ -36,11 +36,12 @@ std::optional<FetchMode> ParseFetchMode(std::string_view word);
 std::string_view FetchModeWord(FetchMode mode);
 
 /// The page fetch of one run in `mode`. In Auto mode a page the direct fetch gave that `readable` refuses is asked
-/// again through the browser, and so is every page after it; `readable` is asked about direct pages only.
+/// again through the browser, and so is every page after it; `readable` is asked about direct pages only, and the
+/// read it keeps on the page (JudgedOnce) goes on with it.
 template <typename Address>
 std::function<FetchedPage(Address)> ChooseFetch(FetchMode mode, std::function<FetchedPage(Address)> direct,
                                                 std::function<FetchedPage(Address)> browser,
-                                                std::function<bool(const FetchedPage&)> readable) {
+                                                std::function<bool(FetchedPage&)> readable) {
     switch (mode) {
     case FetchMode::Direct:
         return direct;

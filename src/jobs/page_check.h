@@ -1,9 +1,11 @@
 #pragma once
 
+#include <memory>
 #include <optional>
 #include <span>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "net/endpoints.h"
@@ -84,7 +86,25 @@ struct FetchedPage {
     /// The fetch refused to follow the page off the marketplace (a redirect, a page's script or refresh to another
     /// site, at `address`): nothing of it was read.
     bool sentOff = false;
+    /// What a job's judge made of the page on its way (JudgedOnce), handed on with it so that the pause, the choice
+    /// of fetch and the job's reader take that read and do not judge the page again; `readBy` tells which judge.
+    /// Whoever changes the page drops its read.
+    std::shared_ptr<const void> read;
+    const void* readBy = nullptr;
 };
+
+/// The mark of the judge whose reads are of type `Read`.
+template <typename Read> inline constexpr char kReadMark = 0;
+
+/// The read `judge` makes of `page`, judged once: the read the page carries is taken when `judge`'s kind made it,
+/// else `judge` reads the page and the page keeps the read for whoever takes it next.
+template <typename Read, typename Judge> const Read& JudgedOnce(FetchedPage& page, const Judge& judge) {
+    if (page.read == nullptr || page.readBy != &kReadMark<Read>) {
+        page.read = std::make_shared<const Read>(judge(std::as_const(page)));
+        page.readBy = &kReadMark<Read>;
+    }
+    return *static_cast<const Read*>(page.read.get());
+}
 
 /// A page by the program's own direct request: XmlHttpRequest(url, empty body, mode 0, no time limit), with the
 /// status and address of its answer. The jobs' page fetch when none is given.

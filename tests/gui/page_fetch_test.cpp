@@ -160,8 +160,7 @@ private slots:
 
     void aSliderIsThePageTheFetchEndsAt() {
         BrowserPageFetch fetch(BrowserProfile());
-        const FetchedPage page =
-            fetchOnJobThread(fetch, searchAddress(demo::kTodaySliderKeyword, demo::kTodaySliderPage));
+        FetchedPage page = fetchOnJobThread(fetch, searchAddress(demo::kTodaySliderKeyword, demo::kTodaySliderPage));
         QCOMPARE(ClassifyPage(page, kRankingTexts), PageKind::Verification);
         QVERIFY(page.text.find(u"nc_1_n1z") != std::u16string::npos);
         // The refusal that sent the page there belongs to the document it left: only the slider's own count.
@@ -248,8 +247,7 @@ private slots:
     void aPageNeverLeavesTheMarketplace() {
         BrowserPageFetch fetch(BrowserProfile());
         for (const char16_t* away : {u"redirect-away", u"script-away", u"refresh-away"}) {
-            const FetchedPage page =
-                fetchOnJobThread(fetch, u"http://shop.example.com/test/capture/" + std::u16string(away));
+            FetchedPage page = fetchOnJobThread(fetch, u"http://shop.example.com/test/capture/" + std::u16string(away));
             QCOMPARE(QtText(page.address), QStringLiteral("http://evil.example/test/capture/calm"));
             QVERIFY(page.text.empty());
             QCOMPARE(ClassifySearchPage(page), PageKind::Foreign);

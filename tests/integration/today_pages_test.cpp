@@ -67,7 +67,7 @@ TEST_F(TodayPagesTest, APlainRequestSeesPagesWithoutAnythingToRead) {
          {u"http://s.taobao.com/search?q=" + UrlEncodeUtf8(demo::kTodayKeyword) + u"&page=1&tab=all",
           u"https://s.taobao.com/search?q=" + UrlEncodeUtf8(demo::kTodayKeyword) + u"&page=2&tab=all",
           u"http://s.taobao.com/search?q=" + UrlEncodeUtf8(demo::kTodayKeyword) + u"&s=44"}) {
-        const FetchedPage page(XmlHttpRequest(address, u"", 0, 10));
+        FetchedPage page(XmlHttpRequest(address, u"", 0, 10));
         EXPECT_NE(page.text.find(u"content_items_wrapper"), std::u16string::npos) << ToUtf8(address);
         // It names its data endpoint: only the browser reads it.
         EXPECT_EQ(ClassifySearchPage(page), PageKind::BrowserOnly) << ToUtf8(address);

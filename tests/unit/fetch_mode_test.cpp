@@ -7,6 +7,7 @@
 
 #include "jobs/ranking/today_search_page.h"
 #include "jobs/shop/today_shop_page.h"
+#include "core/utf8.h"
 #include "support/fake_pages.h"
 
 namespace tarvisk {
@@ -57,14 +58,46 @@ TEST(PageReadable, WhatAReaderReadsOrTheClassifierKnows) {
                          u"mtopjsonp1({\"ret\":[\"SUCCESS::调用成功\"],\"data\":{\"itemsArray\":[]}})"}};
     const FetchedPage script(u"<html><div id=\"content_items_wrapper\"></div><script src=\"x.js\"></script></html>");
     const FetchedPage login(test::SearchPage({{u"42054041382"}}), u"https://login.taobao.com/member/login.jhtml");
-    EXPECT_TRUE(SearchPageReadable(FetchedPage(test::SearchPage({{u"42054041382"}}))));
-    EXPECT_TRUE(SearchPageReadable(answered));
-    EXPECT_FALSE(SearchPageReadable(script));
-    EXPECT_FALSE(SearchPageReadable(login));
-    EXPECT_FALSE(SearchPageReadable(FetchedPage(u"")));
-    EXPECT_TRUE(ShopPageReadable(FetchedPage(test::ShopPage({{u"42054041382", u"t"}}))));
-    EXPECT_TRUE(ShopPageReadable(FetchedPage(test::kShopEndPage)));
-    EXPECT_FALSE(ShopPageReadable(script));
+    const struct {
+        bool (*readable)(FetchedPage&);
+        FetchedPage page;
+        bool expected;
+    } cases[] = {
+        {SearchPageReadable, FetchedPage(test::SearchPage({{u"42054041382"}})), true},
+        {SearchPageReadable, answered, true},
+        {SearchPageReadable, script, false},
+        {SearchPageReadable, login, false},
+        {SearchPageReadable, FetchedPage(u""), false},
+        {ShopPageReadable, FetchedPage(test::ShopPage({{u"42054041382", u"t"}})), true},
+        {ShopPageReadable, FetchedPage(test::kShopEndPage), true},
+        {ShopPageReadable, script, false},
+    };
+    for (const auto& c : cases) {
+        FetchedPage page = c.page;
+        EXPECT_EQ(c.readable(page), c.expected) << ToUtf8(page.text);
+    }
+}
+
+// A page is judged once on its way: the choice of fetch, the pause and the reader take the read it carries.
+TEST(JudgedOnce, TakesTheReadThePageCarries) {
+    int judged = 0;
+    const auto judge = [&judged](const FetchedPage& page) {
+        ++judged;
+        return page.text.size();
+    };
+    const auto direct = [](const std::u16string&) { return FetchedPage(u"ok"); };
+    const auto fetch = ChooseFetch<const std::u16string&>(
+        FetchMode::Auto, direct, direct, [&](FetchedPage& page) { return JudgedOnce<std::size_t>(page, judge) > 0; });
+    FetchedPage page = fetch(u"http://x/");
+    EXPECT_EQ(JudgedOnce<std::size_t>(page, judge), 2u);
+    EXPECT_EQ(JudgedOnce<std::size_t>(page, judge), 2u);
+    EXPECT_EQ(judged, 1);
+    // A read of another judge is not this one's; a page whose read was dropped is judged anew.
+    EXPECT_EQ(JudgedOnce<int>(page, [](const FetchedPage&) { return 7; }), 7);
+    EXPECT_EQ(JudgedOnce<std::size_t>(page, judge), 2u);
+    page.read.reset();
+    EXPECT_EQ(JudgedOnce<std::size_t>(page, judge), 2u);
+    EXPECT_EQ(judged, 3);
 }
 
 } // namespace

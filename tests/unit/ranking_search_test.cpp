@@ -242,6 +242,25 @@ TEST(RunRankingSearch, WalksEveryPageWithoutATarget) {
     EXPECT_EQ(result.toolTip, u"");
 }
 
+// The walk reads the page its fetch judged on the way (through the pause, the choice of fetch) from that read.
+TEST(RunRankingSearch, ReadsThePageFromTheReadItsFetchHandsOn) {
+    ResultTable table = rankingTable();
+    RankingOptions options;
+    options.fetch = [](std::u16string&) {
+        FetchedPage page(u"<html>nothing the readers know</html>");
+        SearchPageRead read;
+        read.reader = SearchReader::Answer;
+        read.kind = PageKind::Normal;
+        read.items = {{{u"42054041382", u"//img/1.jpg", u"标题", u"5"}, u"9.90", u"店", u"", false}};
+        JudgedOnce<SearchPageRead>(page, [&read](const FetchedPage&) { return read; });
+        return page;
+    };
+    const RankingResult result =
+        RunRankingSearch(RankingQuery{u"k", 1, RankingTarget::OneItem, u"42054041382", {}}, table, options);
+    EXPECT_TRUE(result.found);
+    EXPECT_EQ(result.caption, u"1页 第1个（自然排名第1）");
+}
+
 TEST(RunRankingSearch, StopsAtTheTarget) {
     struct Case {
         const char* name;

@@ -110,7 +110,9 @@ FetchedPage VerificationPause::fetch(const std::function<FetchedPage()>& fetchOn
         }
         if (wait->skipped) {
             endWait();
+            // Skipped, the page is read as nothing: the read it carries is no longer its own.
             page.skipped = true;
+            page.read.reset();
             return page;
         }
     }
@@ -226,7 +228,8 @@ void VerificationPause::lookAtShownPage() {
         if (!waiting || waiting != m_wait) {
             return;
         }
-        const PageKind kind = waiting->judge(FetchedPage(CoreText(html)));
+        FetchedPage shown(CoreText(html));
+        const PageKind kind = waiting->judge(shown);
         if (kind != PageKind::Empty && !NeedsTheUser(kind)) {
             waiting->end(false);
             return;

@@ -17,8 +17,9 @@ namespace tarvisk {
 
 class BrowserView;
 
-/// How a job takes a page it fetched: a login or verification kind (NeedsTheUser) makes the fetch pause.
-using PageJudge = std::function<PageKind(const FetchedPage&)>;
+/// How a job takes a page it fetched: a login or verification kind (NeedsTheUser) makes the fetch pause. The judge
+/// may keep its read on the page (JudgedOnce), which then goes on to the job with it.
+using PageJudge = std::function<PageKind(FetchedPage&)>;
 
 /// Lets a job's fetch (through the browser, or by requests that carry its cookies) wait for the user instead of
 /// ending at a login or slider page: the page is shown in a window of the login browser's profile with one line

@@ -171,8 +171,7 @@ ShopPageFetch RankingSession::crawlFetch(QWidget& owner) {
     }
     BrowserPageFetch& browser = browserFetch(owner);
     ShopPageFetch throughBrowser = [this, &browser, pause = m_pause](const std::u16string& url) {
-        return pause->fetch([&] { return browser.fetch(url, ShopAnswerCame); },
-                            [](const FetchedPage& page) { return ClassifyPage(page, kShopTexts); },
+        return pause->fetch([&] { return browser.fetch(url, ShopAnswerCame); }, ClassifyShopPage,
                             QStringLiteral("店铺宝贝读取"), QStringLiteral("跳过这一页"), [this] { cancel(); });
     };
     return ChooseFetch<const std::u16string&>(m_fetchMode, DirectPageFetch, std::move(throughBrowser),

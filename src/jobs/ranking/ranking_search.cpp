@@ -131,7 +131,7 @@ RankingResult RunRankingSearch(const RankingQuery& query, ResultTable& table, co
             break; // stopped during the pause before the page
         }
         SetPageOffset(url, page);
-        const FetchedPage fetched = fetch(url);
+        FetchedPage fetched = fetch(url);
         ++result.pagesFetched;
         if (job.stopped() && fetched.text.empty()) {
             break; // the request gave up: the page was never answered
@@ -140,7 +140,7 @@ RankingResult RunRankingSearch(const RankingQuery& query, ResultTable& table, co
         // A page that is not a result page lists nothing the walk may count on. The walk goes past it, unless every
         // later page would be the same (the marketplace wants the user, only the browser reads them) or the user
         // skipped the walk's rest.
-        SearchPageRead read = JudgeSearchPage(fetched);
+        SearchPageRead read = SearchPageOf(fetched);
         if (const PageKind kind = read.kind; kind != PageKind::Normal) {
             result.unreadPages.push_back({page, kind, ShownAddress(fetched, url)});
             if (EndsTheRun(kind) || (kind == PageKind::SkippedByUser && options.endAtSkippedPage)) {

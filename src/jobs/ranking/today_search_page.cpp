@@ -374,11 +374,15 @@ SearchPageRead JudgeSearchPage(const FetchedPage& page) {
     return read;
 }
 
-PageKind ClassifySearchPage(const FetchedPage& page) {
-    return JudgeSearchPage(page).kind;
+const SearchPageRead& SearchPageOf(FetchedPage& page) {
+    return JudgedOnce<SearchPageRead>(page, JudgeSearchPage);
 }
 
-bool SearchPageReadable(const FetchedPage& page) {
+PageKind ClassifySearchPage(FetchedPage& page) {
+    return SearchPageOf(page).kind;
+}
+
+bool SearchPageReadable(FetchedPage& page) {
     return ClassifySearchPage(page) == PageKind::Normal;
 }
 

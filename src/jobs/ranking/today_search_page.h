@@ -87,11 +87,13 @@ SearchPageRead ReadSearchPage(const FetchedPage& page);
 /// address rule, the older page's texts) where that says the page is not a result page; a page no reader reads is
 /// Unrecognised, and an answer that refused gives its own kind.
 SearchPageRead JudgeSearchPage(const FetchedPage& page);
-/// JudgeSearchPage's kind.
-PageKind ClassifySearchPage(const FetchedPage& page);
+/// JudgeSearchPage's read of `page`, judged once (JudgedOnce): the page keeps it for the next who asks.
+const SearchPageRead& SearchPageOf(FetchedPage& page);
+/// Its kind.
+PageKind ClassifySearchPage(FetchedPage& page);
 
 /// True when the walk can read the page: ClassifySearchPage finds it a result page.
-bool SearchPageReadable(const FetchedPage& page);
+bool SearchPageReadable(FetchedPage& page);
 
 /// True when the answers of a page (its text aside) hold the listing its reader takes, with results: a fetch
 /// through the browser can end there.

@@ -111,13 +111,13 @@ ShopCrawlResult CrawlShop(std::u16string& address, const ShopCrawlOptions& optio
             break; // stopped during the pause before the page
         }
         const std::u16string url = ShopPageUrl(shopName, page);
-        const FetchedPage fetched = fetch(url);
+        FetchedPage fetched = fetch(url);
         ++result.pagesFetched;
         if (job.stopped() && fetched.text.empty()) {
             break; // the request gave up: the page was never answered
         }
         // A page that is not the shop's search page tells nothing of the items after it.
-        ShopPageRead read = JudgeShopPage(fetched);
+        const ShopPageRead& read = ShopPageOf(fetched);
         if (read.kind != PageKind::Normal) {
             const std::u16string& verify = read.list.verifyAddress;
             result.unreadPage = UnreadPage{page, read.kind, verify.empty() ? ShownAddress(fetched, url) : verify};
@@ -154,13 +154,13 @@ ShopCrawlResult CrawlShop(std::u16string& address, const ShopCrawlOptions& optio
             }
             ended = next == 0;
         }
-        for (ShopItem& item : read.list.items) {
+        for (const ShopItem& item : read.list.items) {
             listed.insert(item.id);
             result.text.append(item.id).append(u" ").append(item.title).append(u"\r\n");
             if (options.itemListed) {
                 options.itemListed(item);
             }
-            result.items.push_back(std::move(item));
+            result.items.push_back(item);
         }
         // A page that still goes on at the last page the crawl may fetch leaves the pages after it unread.
         result.pageLimitReached = !ended && result.pagesFetched == kShopMaxPages;

@@ -243,8 +243,16 @@ ShopPageRead JudgeShopPage(const FetchedPage& page) {
     return read;
 }
 
-bool ShopPageReadable(const FetchedPage& page) {
-    return JudgeShopPage(page).kind == PageKind::Normal;
+const ShopPageRead& ShopPageOf(FetchedPage& page) {
+    return JudgedOnce<ShopPageRead>(page, JudgeShopPage);
+}
+
+PageKind ClassifyShopPage(FetchedPage& page) {
+    return ShopPageOf(page).kind;
+}
+
+bool ShopPageReadable(FetchedPage& page) {
+    return ClassifyShopPage(page) == PageKind::Normal;
 }
 
 bool ShopAnswerCame(const FetchedPage& page) {

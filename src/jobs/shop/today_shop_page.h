@@ -88,8 +88,13 @@ ShopPageRead ReadShopPage(const FetchedPage& page);
 /// ReadShopPage; a page no reader reads is Unrecognised, and a refusal of the gateway gives its own kind.
 ShopPageRead JudgeShopPage(const FetchedPage& page);
 
+/// JudgeShopPage's read of `page`, judged once (JudgedOnce): the page keeps it for the next who asks.
+const ShopPageRead& ShopPageOf(FetchedPage& page);
+/// Its kind.
+PageKind ClassifyShopPage(FetchedPage& page);
+
 /// True when the crawl can read the page: JudgeShopPage finds it a shop page.
-bool ShopPageReadable(const FetchedPage& page);
+bool ShopPageReadable(FetchedPage& page);
 
 /// True when the answers of a page (its text aside) hold a list of the shop's endpoints with items: a fetch
 /// through the browser can end there.
