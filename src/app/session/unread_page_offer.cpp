@@ -13,7 +13,7 @@ bool OfferUnreadPageHelp(QWidget* parent, RankingSession& session, const QString
     // only reading through the browser helps.
     switch (TellUnreadPage(parent, text, kind, address, session.canOfferBrowser(kind))) {
     case UnreadPageAnswer::OpenInLoginBrowser:
-        emit session.loginBrowserRequested(address);
+        session.openInLoginBrowser(address);
         return false;
     case UnreadPageAnswer::ReadThroughBrowser:
         session.setFetchMode(FetchMode::Browser);
