@@ -9,6 +9,11 @@
 //       stdout: "KEYWORD<TAB>outcome<TAB>previous outcome" per keyword (see RankingOutcomeText; the previous
 //       outcome is that of the keyword's last stored run with an answer for the same target, "无记录" without one;
 //       a keyword left after a login or verification page ended the run is "未查询")
+//   tarvisk-cli rank --keywords-file FILE ... --alert-drop N [--notify URL], tarvisk-cli track ... (the same)
+//       after the keyword lines, "提醒<TAB>KEYWORD<TAB>text" per keyword whose run calls for an alert
+//       (RankingAlertText: N places lower, fallen out of the pages walked, a login or verification page); with
+//       --notify, those lines in one message to a chat group's bot (a message that does not go out is said on stderr
+//       and changes nothing else)
 //   tarvisk-cli track [--csv FILE]
 //       as rank --keywords-file, for the keywords the ranking window tracks, with the window's target, pages and
 //       pause (what its daily run walks; --pause replaces the window's pause, a window without one leaves the
@@ -34,15 +39,19 @@
 #include <unistd.h>
 
 #include "jobs/ranking/keyword_ranking.h"
+#include "jobs/ranking/ranking_alert.h"
 #include "jobs/ranking/ranking_search.h"
 #include "jobs/ranking/stored_walk.h"
 #include "jobs/shop/shop_crawl.h"
 #include "cli/commands.h"
+#include "cli/help.h"
 #include "cli/input_files.h"
 #include "cli/interrupt.h"
 #include "cli/terminal_text.h"
 #include "cli/output.h"
+#include "core/cancel.h"
 #include "core/date.h"
+#include "net/webhook.h"
 #include "store/exports.h"
 #include "store/local_store.h"
 #include "store/ranking_history.h"
@@ -179,6 +188,51 @@ void printTable(const ResultTable& table) {
     }
 }
 
+/// When a keyword list's runs raise alerts, and where they go besides stdout.
+struct AlertOptions {
+    int drop = 0;       ///< the places a rank must drop by to raise one; 0: no alerts
+    std::string notify; ///< the chat group bot's webhook address; empty: none
+};
+
+/// The check of a --notify address: empty when a message may go there, else why not.
+std::string checkNotifyAddress(const std::string& text) {
+    return ToUtf8(WebhookAddressProblem(FromUtf8(text)));
+}
+
+/// --alert-drop and --notify for a command that walks a keyword list; returns --alert-drop.
+CLI::Option* addAlertOptions(CLI::App& command, AlertOptions& alerts) {
+    CLI::Option* drop = command
+                            .add_option("--alert-drop", alerts.drop,
+                                        "关键字的排名比上次下降 N 位或更多、跌出所查的页、或因淘宝要求登录或验证而"
+                                        "没有查完时，在各关键字的结果之后输出一行提醒")
+                            ->check(PositiveWholeNumber())
+                            ->type_name("N");
+    command
+        .add_option("--notify", alerts.notify,
+                    "有提醒时把全部提醒发到这个群机器人的 webhook 地址（企业微信、钉钉、飞书；只限 https）")
+        ->check(checkNotifyAddress)
+        ->needs(drop)
+        ->type_name("URL");
+    return drop;
+}
+
+/// Sends the alert lines of a run to the group bot of `alerts`, saying on stderr when the message did not go out.
+void notifyAlerts(const AlertOptions& alerts, const std::vector<std::string>& lines) {
+    if (alerts.notify.empty() || lines.empty()) {
+        return;
+    }
+    std::u16string message = kRankingAlertTitle;
+    for (const std::string& line : lines) {
+        message += u"\n" + FromUtf8(line);
+    }
+    const std::u16string url = FromUtf8(alerts.notify);
+    const CancelScope cancel(InterruptScope::flag());
+    if (const std::u16string problem = PostWebhook(url, message); !problem.empty()) {
+        std::cerr << "提醒没有发出：" << TerminalText(WebhookShownAddress(url)) << "：" << TerminalText(problem)
+                  << '\n';
+    }
+}
+
 struct RankArguments {
     std::string keyword;
     std::string keywordsFile;
@@ -187,6 +241,7 @@ struct RankArguments {
     std::string shop;
     bool byShop = false;
     std::string csv;
+    AlertOptions alerts;
 };
 
 /// What a rank command looks for, read before its walks: the item, or the listed items of the shop.
@@ -302,6 +357,7 @@ int rankKeywords(const std::string& command, const std::vector<std::u16string>& 
 
     LocalStore store(HistoryFilePath());
     std::vector<RankingRun> runs;
+    std::vector<std::string> alertLines;
     bool allRead = true;
     KeywordRankingOptions options;
     options.fetch = global.rankingFetch;
@@ -319,6 +375,11 @@ int rankKeywords(const std::string& command, const std::vector<std::u16string>& 
         }
         const RankingRunContext context = RecordRankingRun(store, *run);
         printOutcomeLine(run->keyword, RankingOutcomeText(*run), PreviousOutcomeText(context.previous));
+        if (arguments.alerts.drop > 0) {
+            if (const auto alert = RankingAlertText(context.previous, *run, arguments.alerts.drop)) {
+                alertLines.push_back("提醒\t" + tableCell(run->keyword) + '\t' + tableCell(*alert));
+            }
+        }
         if (!result.conclusive()) {
             allRead = false;
             for (const UnreadPage& page : result.unreadPages) {
@@ -344,6 +405,10 @@ int rankKeywords(const std::string& command, const std::vector<std::u16string>& 
         printOutcomeLine(keywords[i], u"未查询",
                          PreviousOutcomeText(PreviousRankingRun(store, keywords[i], target.walk.target)));
     }
+    for (const std::string& line : alertLines) {
+        std::cout << line << std::endl;
+    }
+    notifyAlerts(arguments.alerts, alertLines);
     if (!arguments.csv.empty() && !WriteCsvOutput(command, arguments.csv, RankingRunsCsv(runs))) {
         return kFailure;
     }
@@ -371,7 +436,7 @@ int runKeywordList(const RankArguments& arguments, const GlobalOptions& global) 
 
 /// The keywords tracked in the ranking window, walked as its daily run walks them: its target, pages and pause (a
 /// --pause given on the command line takes the place of the window's; without either, the front end's own).
-int runTrack(const std::string& csv, bool pauseGiven, const GlobalOptions& global) {
+int runTrack(const std::string& csv, const AlertOptions& alerts, bool pauseGiven, const GlobalOptions& global) {
     std::optional<std::vector<std::u16string>> keywords;
     {
         LocalStore store(HistoryFilePath());
@@ -399,6 +464,7 @@ int runTrack(const std::string& csv, bool pauseGiven, const GlobalOptions& globa
     arguments.item = ToUtf8(stored.itemId);
     arguments.shop = ToUtf8(stored.shopAddress);
     arguments.csv = csv;
+    arguments.alerts = alerts;
     GlobalOptions options = global;
     if (!pauseGiven && stored.pauseSeconds > 0) {
         options.pauseSeconds = stored.pauseSeconds;
@@ -442,6 +508,7 @@ void AddRankCommand(CLI::App& app, const GlobalOptions& global, CommandRunner& r
     rank->add_option("--csv", arguments->csv,
                      "同时把结果表（用 --keywords-file 时为各关键字的结果）写入这个 CSV 文件（UTF-8，带 BOM）")
         ->type_name("FILE");
+    addAlertOptions(*rank, arguments->alerts)->needs(keywordsFile);
     rank->callback([&runner, &global, arguments, shop, keyword, keywordsFile] {
         if (keyword->count() == 0 && keywordsFile->count() == 0) {
             throw CLI::RequiredError("KEYWORD 或 --keywords-file");
@@ -455,11 +522,13 @@ void AddRankCommand(CLI::App& app, const GlobalOptions& global, CommandRunner& r
 
 void AddTrackCommand(CLI::App& app, const GlobalOptions& global, CommandRunner& runner) {
     auto csv = std::make_shared<std::string>();
+    auto alerts = std::make_shared<AlertOptions>();
     CLI::App* track = app.add_subcommand("track", "按排名窗口的设置（查询目标、页数和页间停顿）把“关键字跟踪”里的"
                                                   "每个关键字查一遍，输出同 rank --keywords-file；可用 cron 每天运行");
     track->add_option("--csv", *csv, "同时把各关键字的结果写入这个 CSV 文件（UTF-8，带 BOM）")->type_name("FILE");
-    track->callback([&runner, &global, csv, pause = app.get_option("--pause")] {
-        runner = [&global, csv, pause] { return runTrack(*csv, pause->count() > 0, global); };
+    addAlertOptions(*track, *alerts);
+    track->callback([&runner, &global, csv, alerts, pause = app.get_option("--pause")] {
+        runner = [&global, csv, alerts, pause] { return runTrack(*csv, *alerts, pause->count() > 0, global); };
     });
 }
 

@@ -164,6 +164,28 @@ std::string RequestUrl(const std::u16string& url) {
     return encoded;
 }
 
+UrlOrigin UrlOriginOf(const std::u16string& url) {
+    initCurl();
+    UrlOrigin origin;
+    CURLU* parsed = curl_url();
+    if (parsed == nullptr)
+        return origin;
+    char* scheme = nullptr;
+    char* host = nullptr;
+    if (curl_url_set(parsed, CURLUPART_URL, RequestUrl(url).c_str(), 0) == CURLUE_OK &&
+        curl_url_get(parsed, CURLUPART_SCHEME, &scheme, 0) == CURLUE_OK &&
+        curl_url_get(parsed, CURLUPART_HOST, &host, 0) == CURLUE_OK) {
+        origin.scheme = LowerAscii(std::string(scheme));
+        origin.host = LowerAscii(std::string(host));
+    }
+    curl_free(scheme);
+    curl_free(host);
+    curl_url_cleanup(parsed);
+    if (origin.scheme != "http" && origin.scheme != "https")
+        return {};
+    return origin;
+}
+
 struct CookieShare::Impl {
     ShareMutexes shareMutexes;
     CURLSH* share = nullptr;
@@ -377,6 +399,13 @@ void CurlRequest::setProxy(const std::string& server) {
 
 void CurlRequest::setTimeout(std::chrono::milliseconds limit) {
     curl_easy_setopt(m_impl->easy, CURLOPT_TIMEOUT_MS, static_cast<long>(limit.count()));
+}
+
+void CurlRequest::goDirect() {
+    CURL* easy = m_impl->easy;
+    curl_easy_setopt(easy, CURLOPT_CONNECT_TO, nullptr);
+    curl_easy_setopt(easy, CURLOPT_PROXY, nullptr);
+    curl_easy_setopt(easy, CURLOPT_CAINFO_BLOB, nullptr);
 }
 
 void CurlRequest::followRedirects(int most) {

@@ -68,6 +68,16 @@ StallLimits CurrentStallLimits();
 /// percent-encoded (callers normally pass addresses that are encoded already).
 std::string RequestUrl(const std::u16string& url);
 
+/// The scheme and the host of an address as libcurl reads it, lower-cased, which is where a request to it goes: an
+/// IPv6 host in brackets (u"[::1]"), user names and ports left out, so u"http://127.0.0.1@example.com:8/" gives
+/// "http" and "example.com". Both empty for an address libcurl does not take (no scheme, another scheme than http
+/// or https, a malformed host).
+struct UrlOrigin {
+    std::string scheme;
+    std::string host;
+};
+UrlOrigin UrlOriginOf(const std::u16string& url);
+
 /// Closes the connections this thread keeps open (none while one of its requests is under way).
 /// A server about to stop need not wait for them.
 void CloseIdleConnections();
@@ -120,6 +130,9 @@ public:
     void setProxy(const std::string& server);
     /// The most the whole transfer may take, connecting included.
     void setTimeout(std::chrono::milliseconds limit);
+    /// Sends the request to the host of its address, whatever the routes, proxies from the environment and the
+    /// system's certificate authorities as any program's request: for addresses off the marketplace.
+    void goDirect();
     /// Follows up to `most` redirects (the answer to the last one is the result).
     void followRedirects(int most);
     /// Accepts self-signed, expired and mismatched certificates.

@@ -34,11 +34,12 @@ settings 'op=2' 'SURL=demoshop2.taobao.com' 'Pages=3'
 run "shop" 0 --demo --data-dir "$work/d" track
 expect_line "shop" 2 $'连衣裙\t1页 3行 第2 \\(#10\\)\t无记录'
 
-# A verification page ends the run, as it ends rank --keywords-file's.
+# A verification page ends the run, as it ends rank --keywords-file's, and raises an alert after the keyword lines.
 "$writer" "$work/d/history.sqlite3" --track 限流宝贝 软件开发 || fail "history writer"
 settings 'op=1' 'Goods=42054041382' 'Pages=5'
-run "unread page" 4 --demo --data-dir "$work/d" track
+run "unread page" 4 --demo --data-dir "$work/d" track --alert-drop 5
 expect_line "unread page" 2 $'软件开发\t未查询\t未找到'
+expect_line "unread page" 3 $'提醒\t限流宝贝\t没有读完：淘宝要求安全验证（滑块或访问受限）'
 grep -q '^track：限流宝贝：第3页：' "$work/stderr" || fail "unread page: $(cat "$work/stderr")"
 
 settings 'op=1' 'Pages=2'

@@ -133,30 +133,53 @@ std::optional<RankingRun> ComparedRun(std::span<const RankingRun> earlier) {
     return earlier.empty() ? std::nullopt : std::optional(earlier.front());
 }
 
-std::u16string RankingChangeText(const std::optional<RankingRun>& previous, const RankingRun& run) {
+RankingChange CompareRankingRuns(const std::optional<RankingRun>& previous, const RankingRun& run) {
     if (!previous) {
-        return u"首次查询";
+        return {RankingMove::FirstRun};
     }
     if (previous->outcome == RankingOutcome::Incomplete || run.outcome == RankingOutcome::Incomplete ||
         previous->positionKind != run.positionKind) {
-        return u"无法比较";
+        return {RankingMove::Incomparable};
     }
     const bool foundBefore = previous->outcome == RankingOutcome::Found;
     const bool foundNow = run.outcome == RankingOutcome::Found;
     if (!foundNow) {
         if (!foundBefore) {
-            return u"仍未找到";
+            return {RankingMove::StillNotFound};
         }
-        return previous->page <= run.pagesAsked ? u"跌出" : u"无法比较";
+        return {previous->page <= run.pagesAsked ? RankingMove::FellOut : RankingMove::Incomparable};
     }
     if (!foundBefore) {
-        return run.page <= previous->pagesAsked ? u"新上榜" : u"无法比较";
+        return {run.page <= previous->pagesAsked ? RankingMove::NewlyFound : RankingMove::Incomparable};
     }
     const int higher = RankingPlace(*previous) - RankingPlace(run);
     if (higher == 0) {
-        return u"持平";
+        return {RankingMove::Same};
     }
-    return (higher > 0 ? u"↑" : u"↓") + NumberText(higher > 0 ? higher : -higher);
+    return higher > 0 ? RankingChange{RankingMove::Higher, higher} : RankingChange{RankingMove::Lower, -higher};
+}
+
+std::u16string RankingChangeText(const std::optional<RankingRun>& previous, const RankingRun& run) {
+    const RankingChange change = CompareRankingRuns(previous, run);
+    switch (change.move) {
+    case RankingMove::FirstRun:
+        return u"首次查询";
+    case RankingMove::Incomparable:
+        return u"无法比较";
+    case RankingMove::Same:
+        return u"持平";
+    case RankingMove::Higher:
+        return u"↑" + NumberText(change.places);
+    case RankingMove::Lower:
+        return u"↓" + NumberText(change.places);
+    case RankingMove::NewlyFound:
+        return u"新上榜";
+    case RankingMove::FellOut:
+        return u"跌出";
+    case RankingMove::StillNotFound:
+        break;
+    }
+    return u"仍未找到";
 }
 
 } // namespace tarvisk

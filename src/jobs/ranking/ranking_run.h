@@ -119,12 +119,31 @@ int RankingPlace(const RankingRun& run);
 /// newest that gave an answer (found or not found), else the newest; none when `earlier` is empty.
 std::optional<RankingRun> ComparedRun(std::span<const RankingRun> earlier);
 
+/// How a run stands against the previous run of the same keyword and target.
+enum class RankingMove {
+    FirstRun,      ///< no previous run
+    Incomparable,  ///< either run has no answer, they place items differently, or not found within fewer pages
+    Same,          ///< the same place
+    Higher,        ///< a higher place (nearer page 1)
+    Lower,         ///< a lower place
+    NewlyFound,    ///< found, not found before
+    FellOut,       ///< not found, found before within the pages this run read
+    StillNotFound, ///< not found, as before
+};
+
+struct RankingChange {
+    RankingMove move = RankingMove::FirstRun;
+    int places = 0; ///< Higher, Lower: by how many places (RankingPlace); else 0
+};
+
 /// What changed from the `previous` run of the same keyword and target (see ComparedRun) to `run`, by their places
-/// on the result pages (RankingPlace): u"↑3" (three places higher), u"↓5", u"持平"; u"新上榜" (found, not found
-/// before), u"跌出" (not found, found before), u"仍未找到". A run that did not find the item says only that it is
-/// not within the pages it read: against a run that found it on a later page the change is u"无法比较", as it is
-/// when either run has no answer, and when the runs read pages that place their items differently (the older page
-/// and today's). u"首次查询" without a previous run.
+/// on the result pages (RankingPlace). A run that did not find the item says only that it is not within the pages
+/// it read: against a run that found it on a later page the runs cannot be compared, nor when either run has no
+/// answer, nor when the runs read pages that place their items differently (the older page and today's).
+RankingChange CompareRankingRuns(const std::optional<RankingRun>& previous, const RankingRun& run);
+
+/// The change (CompareRankingRuns) as the programs write it: u"↑3" (three places higher), u"↓5", u"持平";
+/// u"新上榜", u"跌出", u"仍未找到"; u"无法比较"; u"首次查询" without a previous run.
 std::u16string RankingChangeText(const std::optional<RankingRun>& previous, const RankingRun& run);
 
 } // namespace tarvisk
