@@ -285,6 +285,30 @@ private slots:
         QVERIFY(!history->isVisible());
     }
 
+    // A drop of the set places or more raises an alert and marks the keyword's row until it is chosen; a smaller
+    // drop does not.
+    void aDropRaisesAnAlertAndMarksTheRow() {
+        Setup setup;
+        KeywordPanel& panel = setup.panel;
+        control<QSpinBox>(setup.window, "AlertDrop")->setValue(6);
+        setup.search.place(QStringLiteral("连衣裙"), 3);
+        setup.search.place(QStringLiteral("phone case"), 3);
+        QVERIFY(runAndWait(panel));
+        QCOMPARE(panel.alerts(), QStringList());
+        setup.search.place(QStringLiteral("连衣裙"), 11);
+        setup.search.place(QStringLiteral("phone case"), 7);
+        QSignalSpy raised(&panel, &KeywordPanel::alertsRaised);
+        QVERIFY(runAndWait(panel));
+        QCOMPARE(raised.size(), 1);
+        QCOMPARE(panel.alerts(), QStringList{QStringLiteral("连衣裙：下降8位：1页 1行 第3 → 1页 3行 第3")});
+        const QStandardItemModel& summary = panel.summary();
+        QVERIFY(summary.item(0, 0)->data(Qt::BackgroundRole).isValid());
+        QVERIFY(!summary.item(1, 0)->data(Qt::BackgroundRole).isValid());
+        control<QTableView>(setup.window, "KeywordSummary")->setCurrentIndex(summary.index(0, 1));
+        QVERIFY(!summary.item(0, 0)->data(Qt::BackgroundRole).isValid());
+        QCOMPARE(ReadSetting(u"AlertDrop"), u"6");
+    }
+
     void aCancelledRunKeepsTheKeywordsDone() {
         Setup setup;
         setup.search.place(QStringLiteral("连衣裙"), 2);

@@ -1,21 +1,29 @@
 #include "app/ranking/keyword_panel.h"
 
+#include <algorithm>
 #include <memory>
+#include <string>
 #include <utility>
 
 #include <QCheckBox>
+#include <QColor>
 #include <QHBoxLayout>
 #include <QHeaderView>
+#include <QItemSelectionModel>
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QSpinBox>
+#include <QStyle>
 #include <QStandardItemModel>
+#include <QSystemTrayIcon>
 #include <QTableView>
 #include <QTimeEdit>
 #include <QTimer>
 #include <QVBoxLayout>
 
 #include "jobs/ranking/keyword_ranking.h"
+#include "jobs/ranking/ranking_alert.h"
 #include "app/ranking/ranking_history_window.h"
 #include "app/session/ranking_session.h"
 #include "app/session/unread_page_offer.h"
@@ -27,8 +35,10 @@
 #include "app/ui/plain_text.h"
 #include "core/date.h"
 #include "core/hooks.h"
+#include "core/utf8.h"
 #include "store/local_store.h"
 #include "text/encoding.h"
+#include "text/numbers.h"
 #include "text/settings.h"
 #include "text/text_ops.h"
 
@@ -41,6 +51,10 @@ constexpr char16_t kShownKey[] = u"KeywordPanel";
 constexpr char16_t kDailyKey[] = u"DailyRun";
 constexpr char16_t kDailyTimeKey[] = u"DailyTime";
 constexpr char16_t kDailyDateKey[] = u"DailyRunDate";
+constexpr char16_t kAlertDropKey[] = u"AlertDrop";
+
+// An alert fires for a drop of this many places, unless the user set another.
+constexpr int kDefaultAlertDrop = 5;
 
 // Summary cells of keywords not walked (yet).
 constexpr char16_t kWaiting[] = u"等待查询";
@@ -66,9 +80,9 @@ KeywordPanel::KeywordPanel(RankingSession& session, StoreThread& store, QWidget*
       m_run(MakeButton(QStringLiteral("逐个查询"), "RunKeywords", this)),
       m_openHistory(MakeButton(QStringLiteral("排名走势…"), "OpenRankingHistory", this)),
       m_daily(new QCheckBox(QStringLiteral("每天自动查询，时间："), this)), m_dailyTime(new QTimeEdit(this)),
-      m_dailyStatus(new QLabel(this)), m_progress(new JobProgress(this)), m_summary(new QStandardItemModel(this)),
-      m_summaryView(new QTableView(this)), m_summaryLine(new QLabel(this)), m_saveTimer(new QTimer(this)),
-      m_dailyTimer(new QTimer(this)) {
+      m_dailyStatus(new QLabel(this)), m_alertDrop(new QSpinBox(this)), m_progress(new JobProgress(this)),
+      m_summary(new QStandardItemModel(this)), m_summaryView(new QTableView(this)), m_summaryLine(new QLabel(this)),
+      m_saveTimer(new QTimer(this)), m_dailyTimer(new QTimer(this)) {
     setObjectName(QStringLiteral("KeywordPanel"));
     m_list->setObjectName(QStringLiteral("KeywordList"));
     m_list->setPlaceholderText(QStringLiteral("软件开发\n连衣裙\n…"));
@@ -78,6 +92,9 @@ KeywordPanel::KeywordPanel(RankingSession& session, StoreThread& store, QWidget*
     m_dailyTime->setDisplayFormat(QStringLiteral("HH:mm"));
     m_dailyStatus->setObjectName(QStringLiteral("DailyStatus"));
     m_dailyStatus->setWordWrap(true);
+    m_alertDrop->setObjectName(QStringLiteral("AlertDrop"));
+    m_alertDrop->setRange(1, 100);
+    m_alertDrop->setValue(alertDrop());
     // The strip's parts are named apart from those of the ranking walk's strip in the same window.
     m_progress->setObjectName(QStringLiteral("KeywordProgress"));
     m_progress->findChild<QLabel*>(QStringLiteral("JobProgressText"))
@@ -116,6 +133,12 @@ KeywordPanel::KeywordPanel(RankingSession& session, StoreThread& store, QWidget*
     layout->addWidget(m_list);
     layout->addLayout(buttons);
     layout->addLayout(daily);
+    auto* alert = new QHBoxLayout;
+    alert->addWidget(new QLabel(QStringLiteral("提醒：下降"), this));
+    alert->addWidget(m_alertDrop);
+    alert->addWidget(new QLabel(QStringLiteral("位以上、跌出或读不到时"), this));
+    alert->addStretch(1);
+    layout->addLayout(alert);
     layout->addWidget(m_dailyStatus);
     layout->addWidget(m_progress);
     layout->addWidget(m_summaryLine);
@@ -159,6 +182,17 @@ KeywordPanel::KeywordPanel(RankingSession& session, StoreThread& store, QWidget*
         openHistoryAt({CoreText(m_summary->item(index.row(), KeywordColumn)->text())});
     });
     connect(&m_session, &RankingSession::walkFinished, this, &KeywordPanel::recordWalk);
+    connect(m_alertDrop, &QSpinBox::valueChanged, this,
+            [](int places) { WriteSetting(kAlertDropKey, FromUtf8(std::to_string(places))); });
+    // A row marked for its alert is looked at once it is chosen.
+    connect(m_summaryView->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
+            [this](const QModelIndex& current) {
+                if (current.isValid()) {
+                    for (int column = 0; column < m_summary->columnCount(); ++column) {
+                        m_summary->item(current.row(), column)->setData({}, Qt::BackgroundRole);
+                    }
+                }
+            });
     connect(m_dailyTimer, &QTimer::timeout, this, &KeywordPanel::DailyTimer_Timer);
     m_dailyTimer->start(kDailyCheckMs);
     showScheduleStatus();
@@ -168,6 +202,11 @@ KeywordPanel::~KeywordPanel() {
     if (m_saveTimer->isActive()) {
         saveKeywords();
     }
+}
+
+int KeywordPanel::alertDrop() const {
+    const double stored = LeadingNumber(ReadSetting(kAlertDropKey));
+    return stored >= 1 ? static_cast<int>(std::min(stored, 100.0)) : kDefaultAlertDrop;
 }
 
 bool KeywordPanel::isRunning() const {
@@ -310,6 +349,7 @@ void KeywordPanel::run(std::vector<std::u16string> keywords, bool scheduled) {
         m_summary->appendRow({cell(QtText(keyword)), cell(QtText(kWaiting)), cell({}), cell({})});
     }
     m_summaryLine->clear();
+    m_alerts.clear();
     m_blockedAt.reset();
     m_blockedMessage.clear();
     m_run->setEnabled(false);
@@ -373,12 +413,43 @@ void KeywordPanel::record(std::size_t index, const TrackedWalk& walk, const Rank
                     ->setToolTip(
                         PlainToolTip(QtText(PreviousOutcomeText(context.previous, OutcomeDetail::NaturalPlace))));
                 m_summary->item(row, ChangeColumn)->setText(QtText(RankingChangeText(context.previous, run)));
+                markAlert(row, context.previous, run);
             }
         });
     if (result.endedAtUnreadPage && EndsTheRun(result.unreadPages.back().kind)) {
         m_blockedAt = result.unreadPages.back();
         m_blockedMessage = QtText(RankingUnreadMessage(result));
     }
+}
+
+void KeywordPanel::markAlert(int row, const std::optional<RankingRun>& previous, const RankingRun& run) {
+    const std::optional<std::u16string> alert = RankingAlertText(previous, run, m_alertDrop->value());
+    if (!alert) {
+        return;
+    }
+    const QString keyword = m_summary->item(row, KeywordColumn)->text();
+    m_alerts << keyword + QStringLiteral("：") + QtText(*alert);
+    // The row stays marked until it is looked at.
+    for (int column = 0; column < m_summary->columnCount(); ++column) {
+        m_summary->item(row, column)->setBackground(QColor(0xff, 0xe0, 0xe0));
+    }
+    m_summary->item(row, ChangeColumn)->setToolTip(PlainToolTip(QtText(*alert)));
+}
+
+void KeywordPanel::tellAlerts() {
+    if (m_alerts.isEmpty()) {
+        return;
+    }
+    emit alertsRaised(m_alerts);
+    if (!QSystemTrayIcon::isSystemTrayAvailable()) {
+        return;
+    }
+    if (m_tray == nullptr) {
+        m_tray = new QSystemTrayIcon(style()->standardIcon(QStyle::SP_MessageBoxWarning), this);
+        m_tray->setToolTip(QStringLiteral("淘宝宝贝排名查询"));
+    }
+    m_tray->show();
+    m_tray->showMessage(QtText(kRankingAlertTitle), m_alerts.join(QLatin1Char('\n')), QSystemTrayIcon::Warning);
 }
 
 void KeywordPanel::finish(bool scheduled) {
@@ -414,6 +485,7 @@ void KeywordPanel::finish(bool scheduled) {
         showScheduleStatus(QStringLiteral("今天的自动查询已完成"));
     }
     historyChanged();
+    tellAlerts();
     emit runningChanged();
     if (const std::optional<UnreadPage> blocked = std::exchange(m_blockedAt, std::nullopt)) {
         const QString message = m_blockedMessage + QStringLiteral("\n\n后面的关键字没有查询。");

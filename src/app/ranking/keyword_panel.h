@@ -15,7 +15,9 @@ class QCheckBox;
 class QLabel;
 class QPlainTextEdit;
 class QPushButton;
+class QSpinBox;
 class QStandardItemModel;
+class QSystemTrayIcon;
 class QTableView;
 class QTimeEdit;
 class QTimer;
@@ -69,10 +71,17 @@ public slots:
     /// through is due on waking) and no walk runs (else waits for the next), once this program has marked the day.
     void DailyTimer_Timer();
 
+    /// The alerts of the last run, one line a keyword ("关键字：下降8位：1页 第3个 → 1页 第11个").
+    const QStringList& alerts() const { return m_alerts; }
+    /// How many places a keyword must drop for an alert (提醒), kept in the settings file.
+    int alertDrop() const;
+
 signals:
     /// A run started or ended.
     void runningChanged();
     void runFinished();
+    /// A run ended with `alerts` (shown in a tray notice where the desktop has a tray).
+    void alertsRaised(const QStringList& alerts);
 
 private:
     /// Starts the run (the daily one when `scheduled`); the reason it cannot start, empty when it started.
@@ -80,6 +89,10 @@ private:
     /// Walks `keywords` with the window's target.
     void run(std::vector<std::u16string> keywords, bool scheduled);
     void record(std::size_t index, const TrackedWalk& walk, const RankingResult& result);
+    /// Marks the summary's row `row` and keeps its alert when `run` calls for one against `previous`.
+    void markAlert(int row, const std::optional<RankingRun>& previous, const RankingRun& run);
+    /// The run's alerts: alertsRaised, and a tray notice.
+    void tellAlerts();
     void finish(bool scheduled);
     /// Keeps a walk of the ranking window in the history (a walk stopped before its answer is not kept).
     void recordWalk(const TrackedWalk& walk, const RankingResult& result);
@@ -99,6 +112,9 @@ private:
     QCheckBox* m_daily;
     QTimeEdit* m_dailyTime;
     QLabel* m_dailyStatus;
+    QSpinBox* m_alertDrop;
+    QStringList m_alerts;
+    QSystemTrayIcon* m_tray = nullptr;
     JobProgress* m_progress;
     QStandardItemModel* m_summary;
     QTableView* m_summaryView;
