@@ -1,7 +1,10 @@
 #include "text/settings.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
+#include <condition_variable>
+#include <cstdint>
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
@@ -11,6 +14,7 @@
 #include <vector>
 
 #include <fcntl.h>
+#include <pthread.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -47,6 +51,10 @@ constexpr std::u16string_view kProfileBlanks = u" \t\r\v\f";
 
 std::u16string trimmed(std::u16string_view text) {
     return TrimBlanks(text, kProfileBlanks);
+}
+
+std::u16string sectionOrDefault(const std::u16string& section) {
+    return section.empty() ? std::u16string(kSettingsSection) : trimmed(section);
 }
 
 bool hasLineBreak(std::u16string_view text) {
@@ -142,18 +150,18 @@ Document splitLines(const std::string& bytes) {
     return doc;
 }
 
-fs::path settingsFile() {
-    return SettingsFolder() / fs::path(ToUtf8(kSettingsFileName));
+fs::path settingsFileIn(const fs::path& folder) {
+    return folder / fs::path(ToUtf8(kSettingsFileName));
 }
 
-/// Setting.ini of the per-user configuration folder, where the settings go when the file of the settings folder
-/// cannot be read; none when that is the settings folder itself.
-std::optional<fs::path> fallbackFile() {
-    const fs::path folder = UserConfigFolder();
-    if (folder == SettingsFolder()) {
+/// Setting.ini of the per-user configuration folder, where the settings of `folder` go when its file cannot be
+/// read; none when that is `folder` itself.
+std::optional<fs::path> fallbackFile(const fs::path& folder) {
+    const fs::path userFolder = UserConfigFolder();
+    if (userFolder == folder) {
         return std::nullopt;
     }
-    return folder / fs::path(ToUtf8(kSettingsFileName));
+    return settingsFileIn(userFolder);
 }
 
 /// A settings file as found on disk.
@@ -310,10 +318,10 @@ std::u16string valueIn(const LoadedFile& loaded, const std::u16string& section, 
     return place.keyLine ? limitValue(parseLine(doc.lines[*place.keyLine]).value) : std::u16string();
 }
 
-/// The bytes of a file as loaded (missing or read) with the key's line stored.
-std::string withKey(const LoadedFile& loaded, const std::u16string& section, const std::u16string& name,
+/// The bytes of a file with the key's line stored.
+std::string withKey(const std::string& bytes, const std::u16string& section, const std::u16string& name,
                     const std::u16string& value) {
-    Document doc = splitLines(loaded.bytes);
+    Document doc = splitLines(bytes);
     const std::string keyLine = EncodeGbk(name + u"=" + storedValue(value));
     const KeyPlace place = findKey(doc, section, name);
     if (place.keyLine) {
@@ -329,11 +337,11 @@ std::string withKey(const LoadedFile& loaded, const std::u16string& section, con
         doc.lines.push_back(EncodeGbk(u"[" + section + u"]") + doc.eol);
         doc.lines.push_back(keyLine + doc.eol);
     }
-    std::string bytes;
+    std::string changed;
     for (const std::string& line : doc.lines) {
-        bytes += line;
+        changed += line;
     }
-    return bytes;
+    return changed;
 }
 
 /// Makes the folder of `file`: false when it cannot be made.
@@ -341,6 +349,255 @@ bool makeFolder(const fs::path& file) {
     std::error_code error;
     fs::create_directories(file.parent_path(), error);
     return !error;
+}
+
+/// The file the settings of `folder` are written to, with its folder made: the folder's Setting.ini, or the per-user
+/// one while that cannot be read (the user's file may hold settings the program cannot read: it stays as it is).
+/// None when the folder cannot be made.
+std::optional<fs::path> writtenFile(const fs::path& folder) {
+    const fs::path file = settingsFileIn(folder);
+    const std::optional<fs::path> fallback = fallbackFile(folder);
+    const fs::path used = loadFile(file).state == LoadedFile::State::Unreadable && fallback ? *fallback : file;
+    return makeFolder(used) ? std::optional(used) : std::nullopt;
+}
+
+/// A change WriteSetting kept that is not in its file yet.
+struct PendingChange {
+    fs::path folder;
+    std::u16string section;
+    std::u16string key;
+    std::u16string value;
+    // Unique in the process: a change made while an older value of its key was being written is told from it.
+    std::uint64_t version = 0;
+};
+
+class PendingSettings;
+PendingSettings& pendingSettings();
+
+/// The changes not yet written, and the thread that writes them once they stop coming for the write delay.
+class PendingSettings {
+public:
+    PendingSettings() {
+        // The last changes are written as the process ends, reading the file: the decoder's table, made before this
+        // object, is destroyed after it.
+        fromCodePage({});
+        ::pthread_atfork([] { pendingSettings().beforeFork(); }, [] { pendingSettings().afterForkInParent(); },
+                         [] { pendingSettings().afterForkInChild(); });
+    }
+
+    ~PendingSettings() {
+        {
+            std::lock_guard lock(m_mutex);
+            m_stopping = true;
+        }
+        m_wake.notify_all();
+        if (m_writer.joinable()) {
+            m_writer.join(); // after it has written what is left
+        }
+    }
+
+    PendingSettings(const PendingSettings&) = delete;
+    PendingSettings& operator=(const PendingSettings&) = delete;
+
+    /// The value of the key's change not yet written in `folder`, if there is one.
+    std::optional<std::u16string> valueOf(const fs::path& folder, std::u16string_view section,
+                                          std::u16string_view key) {
+        std::lock_guard lock(m_mutex);
+        const auto change = find(folder, section, key);
+        return change != m_changes.end() ? std::optional(change->value) : std::nullopt;
+    }
+
+    bool holds(const fs::path& folder) {
+        std::lock_guard lock(m_mutex);
+        return std::ranges::any_of(m_changes,
+                                   [&folder](const PendingChange& change) { return change.folder == folder; });
+    }
+
+    void put(const fs::path& folder, const std::u16string& section, const std::u16string& key,
+             const std::u16string& value) {
+        {
+            std::lock_guard lock(m_mutex);
+            // A key keeps its place: keys new to the file are added to it in the order they were first changed.
+            const auto change = find(folder, section, key);
+            if (change != m_changes.end()) {
+                change->key = key; // written as last spelled, as a rewrite of its line would
+                change->value = value;
+                change->version = ++m_versions;
+            } else {
+                m_changes.push_back({folder, section, key, value, ++m_versions});
+            }
+            m_lastChange = std::chrono::steady_clock::now();
+            startWriter();
+        }
+        m_wake.notify_all();
+    }
+
+    void setDelay(std::chrono::milliseconds delay) {
+        {
+            std::lock_guard lock(m_mutex);
+            m_delay = delay;
+        }
+        m_wake.notify_all();
+    }
+
+    /// Writes the changes of every folder but `except`; false when some could not be written.
+    bool flush(const std::optional<fs::path>& except = std::nullopt) {
+        bool written = true;
+        for (const fs::path& folder : folders()) {
+            if (folder != except) {
+                written = rewrite(folder) && written;
+            }
+        }
+        return written;
+    }
+
+    /// Replaces the file of `folder` by one with its changes not yet written stored, and then what `more` makes of
+    /// the document (true when it changed it), under the folder's lock. False, the changes still waiting, when the
+    /// file could not be written.
+    bool rewrite(const fs::path& folder, const std::function<bool(LoadedFile&)>& more = {}) {
+        std::lock_guard fileLock(m_fileMutex);
+        const std::vector<PendingChange> changes = changesOf(folder);
+        const std::optional<fs::path> used = writtenFile(folder);
+        if (!used) {
+            return false;
+        }
+        const FolderLock folderLock(*used);
+        LoadedFile loaded = loadFile(*used);
+        if (loaded.state == LoadedFile::State::Unreadable) {
+            return false;
+        }
+        loaded.state = LoadedFile::State::Read; // a missing file is an empty one
+        for (const PendingChange& change : changes) {
+            loaded.bytes = withKey(loaded.bytes, change.section, change.key, change.value);
+        }
+        const bool changedMore = more && more(loaded);
+        if (changes.empty() && !changedMore) {
+            return true;
+        }
+        if (!ReplaceFile(*used, loaded.bytes)) {
+            return false;
+        }
+        retire(changes);
+        return true;
+    }
+
+private:
+    std::vector<PendingChange>::iterator find(const fs::path& folder, std::u16string_view section,
+                                              std::u16string_view key) {
+        return std::ranges::find_if(m_changes, [&](const PendingChange& change) {
+            return change.folder == folder && EqualsIgnoringCase(change.section, section) &&
+                   EqualsIgnoringCase(change.key, key);
+        });
+    }
+
+    std::vector<fs::path> folders() {
+        std::lock_guard lock(m_mutex);
+        std::vector<fs::path> found;
+        for (const PendingChange& change : m_changes) {
+            if (std::ranges::find(found, change.folder) == found.end()) {
+                found.push_back(change.folder);
+            }
+        }
+        return found;
+    }
+
+    std::vector<PendingChange> changesOf(const fs::path& folder) {
+        std::lock_guard lock(m_mutex);
+        std::vector<PendingChange> found;
+        std::ranges::copy_if(m_changes, std::back_inserter(found),
+                             [&folder](const PendingChange& change) { return change.folder == folder; });
+        return found;
+    }
+
+    /// Drops the changes that are in the file now; a key changed again meanwhile keeps its newer change.
+    void retire(const std::vector<PendingChange>& written) {
+        std::lock_guard lock(m_mutex);
+        std::erase_if(m_changes, [&written](const PendingChange& change) {
+            return std::ranges::any_of(written,
+                                       [&change](const PendingChange& w) { return w.version == change.version; });
+        });
+    }
+
+    /// With m_mutex held.
+    void startWriter() {
+        if (!m_writer.joinable() && !m_forking) {
+            m_writer = std::thread([this] { writeWhenQuiet(); });
+        }
+    }
+
+    // A child made by fork() has no copy of the parent's other threads, and one that waited on or held what they
+    // share would leave it unusable there: the writer ends before the fork and no thread is inside the locks. The
+    // parent then starts the writer again; the child starts one of its own at its first change.
+    void beforeFork() {
+        std::thread writer;
+        {
+            std::lock_guard lock(m_mutex);
+            m_forking = true;
+            writer = std::move(m_writer);
+        }
+        m_wake.notify_all();
+        if (writer.joinable()) {
+            writer.join();
+        }
+        m_fileMutex.lock();
+        m_mutex.lock();
+    }
+
+    void afterForkInChild() {
+        m_forking = false;
+        m_mutex.unlock();
+        m_fileMutex.unlock();
+    }
+
+    void afterForkInParent() {
+        m_forking = false;
+        if (m_lastChange) {
+            startWriter();
+        }
+        m_mutex.unlock();
+        m_fileMutex.unlock();
+    }
+
+    void writeWhenQuiet() {
+        std::unique_lock lock(m_mutex);
+        while (!m_stopping && !m_forking) {
+            if (!m_lastChange) {
+                m_wake.wait(lock);
+                continue;
+            }
+            const auto due = *m_lastChange + m_delay;
+            if (std::chrono::steady_clock::now() < due) {
+                m_wake.wait_until(lock, due);
+                continue;
+            }
+            // A change that cannot be written now waits for the next change or the next flush.
+            m_lastChange.reset();
+            lock.unlock();
+            flush();
+            lock.lock();
+        }
+        if (m_stopping) {
+            lock.unlock();
+            // What is left as the process ends, written on this thread, whose own encoder lives until it returns.
+            flush();
+        }
+    }
+
+    std::mutex m_fileMutex; // one rewrite at a time in the process; the folder's lock orders the processes
+    std::mutex m_mutex;     // guards what follows, never held while a file is read or written
+    std::condition_variable m_wake;
+    std::vector<PendingChange> m_changes;
+    std::uint64_t m_versions = 0;
+    std::chrono::milliseconds m_delay = kSettingsWriteDelay;
+    std::optional<std::chrono::steady_clock::time_point> m_lastChange; // none: nothing for the writer to wait for
+    bool m_stopping = false;
+    bool m_forking = false;
+    std::thread m_writer;
+};
+
+PendingSettings& pendingSettings() {
+    static PendingSettings pending;
+    return pending;
 }
 
 } // namespace
@@ -375,6 +632,8 @@ fs::path ProgramFolder() {
 }
 
 void SetSettingsFolder(const fs::path& folder) {
+    // A failed write stays waiting; its change belongs to the folder it was made for, whatever the folder now.
+    pendingSettings().flush();
     std::lock_guard lock(settingsMutex());
     folderOverride() = folder.empty() ? std::nullopt : std::optional<fs::path>(folder);
 }
@@ -391,43 +650,68 @@ fs::path SettingsFolder() {
 }
 
 std::u16string ReadSetting(const std::u16string& key, const std::u16string& section) {
-    const fs::path file = settingsFile();
-    const std::optional<fs::path> fallback = fallbackFile();
-    std::lock_guard lock(settingsMutex());
-    LoadedFile loaded = loadFile(file);
-    if (loaded.state == LoadedFile::State::Unreadable && fallback) {
+    const std::u16string name = trimmed(key);
+    const std::u16string wantedSection = sectionOrDefault(section);
+    const fs::path folder = SettingsFolder();
+    PendingSettings& pending = pendingSettings();
+    if (const std::optional<std::u16string> value = pending.valueOf(folder, wantedSection, name)) {
+        // As the file will hold it: quoted, line breaks as blanks, cut as a read of the file cuts it.
+        return valueIn({LoadedFile::State::Read, withKey({}, wantedSection, name, *value)}, wantedSection, name);
+    }
+    // The changes of another folder may be bound for the file read here (the per-user one).
+    pending.flush(folder);
+    LoadedFile loaded = loadFile(settingsFileIn(folder));
+    if (const std::optional<fs::path> fallback = fallbackFile(folder);
+        loaded.state == LoadedFile::State::Unreadable && fallback) {
         loaded = loadFile(*fallback);
     }
-    return valueIn(loaded, section.empty() ? std::u16string(kSettingsSection) : trimmed(section), trimmed(key));
+    return valueIn(loaded, wantedSection, name);
 }
 
 bool WriteSetting(const std::u16string& key, const std::u16string& value, const std::u16string& section) {
-    return ChangeSetting(
-        key, [&value](const std::u16string&) { return std::optional(value); }, section);
+    const std::u16string name = trimmed(key);
+    const std::u16string wantedSection = sectionOrDefault(section);
+    if (!validKey(name) || !validSection(wantedSection)) {
+        return false;
+    }
+    const fs::path folder = SettingsFolder();
+    PendingSettings& pending = pendingSettings();
+    // The first change since the folder's file was written finds out whether it can be written at all, so that the
+    // caller hears of a folder that cannot be made and of files that cannot be read; the next ones only wait.
+    if (!pending.holds(folder)) {
+        const std::optional<fs::path> used = writtenFile(folder);
+        if (!used || loadFile(*used).state == LoadedFile::State::Unreadable) {
+            return false;
+        }
+    }
+    pending.put(folder, wantedSection, name, value);
+    return true;
+}
+
+bool FlushSettings() {
+    return pendingSettings().flush();
+}
+
+void SetSettingsWriteDelay(std::chrono::milliseconds delay) {
+    pendingSettings().setDelay(delay);
 }
 
 bool ChangeSetting(const std::u16string& key, const SettingChange& change, const std::u16string& section) {
     const std::u16string name = trimmed(key);
-    const std::u16string wantedSection = section.empty() ? std::u16string(kSettingsSection) : trimmed(section);
+    const std::u16string wantedSection = sectionOrDefault(section);
     if (!validKey(name) || !validSection(wantedSection)) {
         return false;
     }
-    const fs::path file = settingsFile();
-    const std::optional<fs::path> fallback = fallbackFile();
-    std::lock_guard lock(settingsMutex());
-    // The user's file may hold settings the program cannot read: it stays as it is, and the settings live on in the
-    // per-user folder. The value is read from the file it is written to.
-    const fs::path used = loadFile(file).state == LoadedFile::State::Unreadable && fallback ? *fallback : file;
-    if (!makeFolder(used)) {
-        return false;
-    }
-    const FolderLock folderLock(used);
-    const LoadedFile loaded = loadFile(used);
-    if (loaded.state == LoadedFile::State::Unreadable) {
-        return false;
-    }
-    const std::optional<std::u16string> value = change(valueIn(loaded, wantedSection, name));
-    return value && ReplaceFile(used, withKey(loaded, wantedSection, name, *value));
+    bool changed = false;
+    const bool written = pendingSettings().rewrite(SettingsFolder(), [&](LoadedFile& loaded) {
+        const std::optional<std::u16string> value = change(valueIn(loaded, wantedSection, name));
+        if (value) {
+            loaded.bytes = withKey(loaded.bytes, wantedSection, name, *value);
+        }
+        changed = value.has_value();
+        return changed;
+    });
+    return written && changed;
 }
 
 } // namespace tarvisk

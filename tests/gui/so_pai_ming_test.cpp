@@ -141,6 +141,8 @@ void typeKeys(QWidget* box, const QString& text) {
 }
 
 QString settingsText(const test::ScratchSettings& settings) {
+    // What the windows changed is in the file once the changes are written.
+    FlushSettings();
     QFile file(settings.filePath());
     return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
 }

@@ -44,6 +44,15 @@ protected:
 // "[配置]" in code page 936.
 const std::string kSection = EncodeGbk(u"[配置]");
 
+/// Holds the writer thread back for the life of the object: only a flush writes the file then.
+class HeldWrites {
+public:
+    HeldWrites() { SetSettingsWriteDelay(std::chrono::hours(1)); }
+    ~HeldWrites() { SetSettingsWriteDelay(kSettingsWriteDelay); }
+    HeldWrites(const HeldWrites&) = delete;
+    HeldWrites& operator=(const HeldWrites&) = delete;
+};
+
 TEST_F(SettingsFile, ValuesReadBackExactlyAsWritten) {
     const struct {
         const char* what;
@@ -68,6 +77,7 @@ TEST_F(SettingsFile, ValuesReadBackExactlyAsWritten) {
 
 TEST_F(SettingsFile, StoresTextInCodePage936) {
     ASSERT_TRUE(WriteSetting(u"KeyWord", u"中文"));
+    ASSERT_TRUE(FlushSettings());
     EXPECT_EQ(fileBytes(), kSection + "\r\n" + "KeyWord=\xD6\xD0\xCE\xC4\r\n");
 }
 
@@ -142,6 +152,7 @@ TEST_F(SettingsFile, WritesChangeOnlyTheKeysLine) {
             putFile(c.before);
         }
         ASSERT_TRUE(WriteSetting(c.key, c.value));
+        ASSERT_TRUE(FlushSettings());
         EXPECT_EQ(fileBytes(), c.after);
     }
 }
@@ -171,7 +182,7 @@ TEST_F(SettingsFile, LongValuesAreCutTo1023BytesWithoutSplittingACharacter) {
 bool KeysGoToTheUserFileAndTheUnreadableFileStays(const fs::path& file, const fs::path& userFile) {
     std::error_code error;
     const auto before = fs::last_write_time(file, error);
-    const bool written = WriteSetting(u"Pages", u"3") && WriteSetting(u"op", u"2");
+    const bool written = WriteSetting(u"Pages", u"3") && WriteSetting(u"op", u"2") && FlushSettings();
     const bool read = ReadSetting(u"Pages") == u"3" && ReadSetting(u"op") == u"2";
     std::ifstream in(userFile, std::ios::binary);
     const std::string user((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
@@ -255,6 +266,7 @@ TEST_F(SettingsFile, UndecodableBytesInOtherLinesSurviveAWrite) {
     const std::string content = kSection + "\r\nnote=\xFF\xFF\x81\r\n";
     putFile(content);
     ASSERT_TRUE(WriteSetting(u"op", u"2"));
+    ASSERT_TRUE(FlushSettings());
     EXPECT_EQ(fileBytes(), kSection + "\r\nnote=\xFF\xFF\x81\r\nop=2\r\n");
 }
 
@@ -278,6 +290,7 @@ TEST_F(SettingsFile, ReplacesTheFileAtomicallyWithOwnerOnlyMode) {
     putFile(kSection + "\r\nop=1\r\n");
     fs::permissions(file(), fs::perms::all);
     ASSERT_TRUE(WriteSetting(u"op", u"2"));
+    ASSERT_TRUE(FlushSettings());
     struct stat info {};
     ASSERT_EQ(::stat(file().c_str(), &info), 0);
     EXPECT_EQ(info.st_mode & 07777, 0600u);
@@ -292,6 +305,7 @@ TEST_F(SettingsFile, ShopAddressIsOneKeyForBothWindows) {
     ASSERT_TRUE(WriteSetting(u"SURL", u"//shop1.taobao.com/"));
     ASSERT_TRUE(WriteSetting(u"surl", u"//shop2.taobao.com/"));
     EXPECT_EQ(ReadSetting(u"SURL"), u"//shop2.taobao.com/");
+    ASSERT_TRUE(FlushSettings());
     EXPECT_EQ(fileBytes(), kSection + "\r\nsurl=//shop2.taobao.com/\r\n");
 }
 
@@ -305,8 +319,72 @@ TEST_F(SettingsFile, WriteIntoAFolderThatCannotBeCreatedFailsQuietly) {
 TEST_F(SettingsFile, CreatesTheSettingsFolderOnFirstWrite) {
     SetSettingsFolder(m_folder / "config" / "Tarvisk");
     ASSERT_TRUE(WriteSetting(u"op", u"1"));
+    ASSERT_TRUE(FlushSettings());
     EXPECT_TRUE(fs::exists(m_folder / "config" / "Tarvisk" / "Setting.ini"));
     EXPECT_EQ(ReadSetting(u"op"), u"1");
+}
+
+TEST_F(SettingsFile, ABurstOfWritesToOneKeyReachesTheFileOnceItEnds) {
+    const HeldWrites held;
+    ASSERT_TRUE(WriteSetting(u"KeyWord", u"0"));
+    ASSERT_TRUE(FlushSettings());
+    for (int i = 1; i <= 50; ++i) {
+        ASSERT_TRUE(WriteSetting(u"KeyWord", FromUtf8(std::to_string(i))));
+    }
+    EXPECT_EQ(fileBytes(), kSection + "\r\nKeyWord=0\r\n") << "a write of the burst rewrote the file";
+    // Let go, the writer thread writes the last value of the burst.
+    SetSettingsWriteDelay(std::chrono::milliseconds(1));
+    const std::string last = kSection + "\r\nKeyWord=50\r\n";
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (fileBytes() != last && std::chrono::steady_clock::now() < deadline) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    EXPECT_EQ(fileBytes(), last);
+}
+
+TEST_F(SettingsFile, AWriteReadsBackAtOnceBeforeItReachesTheFile) {
+    const HeldWrites held;
+    putFile(kSection + "\r\nKeyWord=old\r\n");
+    ASSERT_TRUE(WriteSetting(u"keyword", u" new "));
+    EXPECT_EQ(ReadSetting(u"KeyWord"), u" new ");
+    EXPECT_EQ(fileBytes(), kSection + "\r\nKeyWord=old\r\n");
+}
+
+TEST_F(SettingsFile, PendingWritesReachTheirFolderAtAFlushOrASwitchOfFolder) {
+    const HeldWrites held;
+    ASSERT_TRUE(WriteSetting(u"op", u"1"));
+    SetSettingsFolder(m_folder / "other");
+    EXPECT_EQ(fileBytes(), kSection + "\r\nop=1\r\n");
+    ASSERT_TRUE(WriteSetting(u"op", u"2"));
+    EXPECT_TRUE(FlushSettings());
+    EXPECT_EQ(ReadFileBytes(m_folder / "other" / "Setting.ini", 1024), kSection + "\r\nop=2\r\n");
+}
+
+TEST_F(SettingsFile, ChangeSettingSeesAndKeepsPendingWrites) {
+    const HeldWrites held;
+    ASSERT_TRUE(WriteSetting(u"DailyRunDate", u"2024-05-01"));
+    ASSERT_TRUE(WriteSetting(u"op", u"2"));
+    std::u16string seen;
+    EXPECT_TRUE(ChangeSetting(u"DailyRunDate", [&seen](const std::u16string& stored) {
+        seen = stored;
+        return std::optional<std::u16string>(u"2024-05-02");
+    }));
+    EXPECT_EQ(seen, u"2024-05-01");
+    EXPECT_EQ(fileBytes(), kSection + "\r\nDailyRunDate=2024-05-02\r\nop=2\r\n");
+    EXPECT_EQ(ReadSetting(u"DailyRunDate"), u"2024-05-02");
+}
+
+TEST_F(SettingsFile, AWriteThatFailsWaitsForTheNextFlush) {
+    const HeldWrites held;
+    ASSERT_TRUE(WriteSetting(u"op", u"1"));
+    // Folders in the places of both files: neither can be read, so neither is written.
+    fs::create_directory(file());
+    fs::create_directories(userFile());
+    EXPECT_FALSE(FlushSettings());
+    EXPECT_EQ(ReadSetting(u"op"), u"1");
+    fs::remove(file());
+    EXPECT_TRUE(FlushSettings());
+    EXPECT_EQ(fileBytes(), kSection + "\r\nop=1\r\n");
 }
 
 TEST_F(SettingsFile, ProgramFolderIsUsedOnlyWhenWritable) {
