@@ -37,8 +37,8 @@ constexpr char16_t kSkipped[] = u"跳过了登录或验证，没有查询";
 BatchCheckWindow::BatchCheckWindow(StoreThread& store, ReputationQuery::PageFetch fetch, QString resourceFolder,
                                    QWidget* parent)
     : QWidget(parent, Qt::Window), m_store(store), m_fetch(fetch ? std::move(fetch) : DirectPageFetch),
-      m_verification(new VerificationPause(*this, this)), m_accounts(new QPlainTextEdit(this)), m_pause(MakePauseBox(this)),
-      m_start(MakeButton(QStringLiteral("开始查询"), "StartBatch", this)),
+      m_verification(new VerificationPause(*this, this)), m_accounts(new QPlainTextEdit(this)),
+      m_pause(MakePauseBox(this)), m_start(MakeButton(QStringLiteral("开始查询"), "StartBatch", this)),
       m_export(MakeButton(QStringLiteral("导出CSV…"), "ExportBatch", this)), m_summary(new QLabel(this)),
       m_progress(new JobProgress(this)), m_checks(false),
       m_table(new CheckTableView(m_checks, std::move(resourceFolder), this)) {
