@@ -123,6 +123,34 @@ std::string RankingRunsCsv(const std::vector<RankingRun>& runs) {
     return bytes;
 }
 
+std::string CompetitorsCsv(const std::vector<Competitor>& competitors, RankingPositionKind kind) {
+    CsvRecordWriter header;
+    for (const char16_t* title : {u"名次", u"页", u"位置", u"宝贝ID", u"宝贝标题", u"店铺", u"价格", u"销量", u"广告",
+                                  u"变化", u"原销量", u"原价格"}) {
+        header.text(title);
+    }
+    std::string bytes = std::string(kUtf8Bom) + header.line();
+    int number = 0;
+    for (const Competitor& competitor : competitors) {
+        const RunItem& item = competitor.item;
+        CsvRecordWriter record;
+        record.text(NumberText(++number))
+            .text(NumberText(item.page))
+            .text(item.position)
+            .id(item.id)
+            .pageText(item.title)
+            .pageText(item.shop)
+            .pageText(item.price)
+            .text(item.sales)
+            .text(item.paid ? u"是" : u"")
+            .text(CompetitorChangeText(competitor, kind))
+            .text(competitor.before ? competitor.before->sales : u"")
+            .pageText(competitor.before ? competitor.before->price : u"");
+        bytes += record.line();
+    }
+    return bytes;
+}
+
 std::string ShopListingCsv(const std::vector<ShopItem>& items) {
     std::string bytes = std::string(kUtf8Bom) + CsvRecordWriter().text(u"宝贝ID").text(u"宝贝标题").line();
     for (const ShopItem& item : items) {

@@ -41,6 +41,11 @@ std::string ResultTableCsv(const ResultTable& table, std::u16string_view idColum
 /// times in local time; ids as ids.
 std::string RankingRunsCsv(const std::vector<RankingRun>& runs);
 
+/// The competitors of a run of `kind` (CompetitorView) with the header 名次 (1, 2, … in their order), 页, 位置 (as
+/// the walk showed it), 宝贝ID, 宝贝标题, 店铺, 价格, 销量, 广告 (是 or empty), 变化 (CompetitorChangeText), 原销量,
+/// 原价格 (of the run compared with; empty for a new one); ids as ids.
+std::string CompetitorsCsv(const std::vector<Competitor>& competitors, RankingPositionKind kind);
+
 /// A shop listing with the header 宝贝ID, 宝贝标题.
 std::string ShopListingCsv(const std::vector<ShopItem>& items);
 

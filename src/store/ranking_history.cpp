@@ -1,6 +1,7 @@
 #include "store/ranking_history.h"
 
-#include <set>
+#include <algorithm>
+#include <iterator>
 
 #include <SQLiteCpp/Database.h>
 #include <SQLiteCpp/Statement.h>
@@ -129,6 +130,24 @@ bool StoreRankingRun(LocalStore& store, const RankingRun& run) {
             page.exec();
             page.reset();
         }
+        // A walk of 100 pages lists 4,400 items: one statement, bound again for each.
+        SQLite::Statement item(db, "INSERT INTO ranking_run_items (run_id, number, page, place, position, item_id, "
+                                   "title, shop, price, sales, paid) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)");
+        for (const RunItem& listed : run.items) {
+            item.bind(1, static_cast<int64_t>(id));
+            item.bind(2, listed.number);
+            item.bind(3, listed.page);
+            item.bind(4, listed.place);
+            item.bind(5, ToUtf8(listed.position));
+            item.bind(6, ToUtf8(listed.id));
+            item.bind(7, ToUtf8(listed.title));
+            item.bind(8, ToUtf8(listed.shop));
+            item.bind(9, ToUtf8(listed.price));
+            item.bind(10, ToUtf8(listed.sales));
+            item.bind(11, listed.paid ? 1 : 0);
+            item.exec();
+            item.reset();
+        }
     });
 }
 
@@ -195,40 +214,76 @@ std::optional<RankingRun> PreviousRankingRun(LocalStore& store, const std::u16st
     return runs ? ComparedRun(*runs) : std::nullopt;
 }
 
+std::optional<std::vector<RunItem>> StoredRunItems(LocalStore& store, std::int64_t runId) {
+    std::vector<RunItem> items;
+    const bool read = store.read([&](SQLite::Database& db) {
+        SQLite::Statement query(db, "SELECT number, page, place, position, item_id, title, shop, price, sales, paid "
+                                    "FROM ranking_run_items WHERE run_id = ? ORDER BY number");
+        query.bind(1, static_cast<int64_t>(runId));
+        while (query.executeStep()) {
+            items.push_back({query.getColumn(0).getInt(), query.getColumn(1).getInt(), query.getColumn(2).getInt(),
+                             FromUtf8(query.getColumn(3).getString()), FromUtf8(query.getColumn(4).getString()),
+                             FromUtf8(query.getColumn(5).getString()), FromUtf8(query.getColumn(6).getString()),
+                             FromUtf8(query.getColumn(7).getString()), FromUtf8(query.getColumn(8).getString()),
+                             query.getColumn(9).getInt() != 0});
+        }
+    });
+    return read ? std::optional(std::move(items)) : std::nullopt;
+}
+
+std::optional<CompetitorView> StoredCompetitors(LocalStore& store, const std::u16string& keyword,
+                                                const TrackedTarget& target) {
+    const auto runs = StoredRankingRuns(store, keyword, target);
+    if (!runs) {
+        return std::nullopt;
+    }
+    const auto answered = [](const RankingRun& run) { return run.outcome != RankingOutcome::Incomplete; };
+    CompetitorView view;
+    const auto newest = std::ranges::find_if(*runs, answered);
+    if (newest == runs->end()) {
+        return view;
+    }
+    // A run of the other page places its items differently: it is passed over, not compared.
+    const auto previous = std::find_if(std::next(newest), runs->end(), [&](const RankingRun& run) {
+        return answered(run) && run.positionKind == newest->positionKind;
+    });
+    view.run = *newest;
+    auto items = StoredRunItems(store, newest->id);
+    if (!items) {
+        return std::nullopt;
+    }
+    view.run->items = std::move(*items);
+    if (previous != runs->end()) {
+        items = StoredRunItems(store, previous->id);
+        if (!items) {
+            return std::nullopt;
+        }
+        // A run stored before the history kept items cannot tell who stood above the target then.
+        if (!items->empty()) {
+            view.previous = *previous;
+            view.previous->items = std::move(*items);
+        }
+    }
+    view.competitors = CompareCompetitors(*view.run, view.previous);
+    return view;
+}
+
+std::optional<std::int64_t> PruneRankingRuns(LocalStore& store, std::int64_t before) {
+    std::int64_t deleted = 0;
+    // Their unread pages and items go with them (ON DELETE CASCADE, the store turns foreign keys on).
+    const bool written = store.write([&](SQLite::Database& db) {
+        SQLite::Statement remove(db, "DELETE FROM ranking_runs WHERE ran_at < ?");
+        remove.bind(1, static_cast<int64_t>(before));
+        deleted = remove.exec();
+    });
+    return written ? std::optional(deleted) : std::nullopt;
+}
+
 RankingRunContext RecordRankingRun(LocalStore& store, const RankingRun& run) {
     RankingRunContext context;
     context.previous = PreviousRankingRun(store, run.keyword, run.target);
     context.saved = StoreRankingRun(store, run);
     return context;
-}
-
-std::optional<std::vector<std::u16string>> TrackedKeywords(LocalStore& store) {
-    std::vector<std::u16string> keywords;
-    const bool read = store.read([&](SQLite::Database& db) {
-        SQLite::Statement query(db, "SELECT keyword FROM tracked_keywords ORDER BY position");
-        while (query.executeStep()) {
-            keywords.push_back(FromUtf8(query.getColumn(0).getString()));
-        }
-    });
-    return read ? std::optional(std::move(keywords)) : std::nullopt;
-}
-
-bool SetTrackedKeywords(LocalStore& store, const std::vector<std::u16string>& keywords) {
-    return store.write([&](SQLite::Database& db) {
-        db.exec("DELETE FROM tracked_keywords");
-        SQLite::Statement insert(db, "INSERT INTO tracked_keywords (position, keyword) VALUES (?, ?)");
-        std::set<std::u16string> seen;
-        int position = 0;
-        for (const std::u16string& keyword : keywords) {
-            if (!seen.insert(keyword).second) {
-                continue;
-            }
-            insert.bind(1, ++position);
-            insert.bind(2, ToUtf8(keyword));
-            insert.exec();
-            insert.reset();
-        }
-    });
 }
 
 } // namespace tarvisk

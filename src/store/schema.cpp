@@ -86,6 +86,44 @@ ALTER TABLE ranking_runs ADD COLUMN position_kind TEXT NOT NULL DEFAULT 'grid'
 ALTER TABLE ranking_runs ADD COLUMN found_paid INTEGER NOT NULL DEFAULT 0;
 ALTER TABLE ranking_runs ADD COLUMN natural_place INTEGER NOT NULL DEFAULT 0;
 )sql"},
+    // Version 4: every item a ranking walk listed, in walk order, with what its page said of it, so that the items
+    // above the target can be compared from run to run; and the runs by time, for pruning.
+    {4, R"sql(
+CREATE TABLE ranking_run_items (
+    run_id INTEGER NOT NULL REFERENCES ranking_runs (id) ON DELETE CASCADE,
+    number INTEGER NOT NULL,              -- the row number of the walk, from 1
+    page INTEGER NOT NULL,
+    place INTEGER NOT NULL,               -- on its page, from 1
+    position TEXT NOT NULL,               -- as shown: 2页 第15个, 1页 第2个（广告）, 2页 2行 第3
+    item_id TEXT NOT NULL,
+    title TEXT NOT NULL,
+    shop TEXT NOT NULL,                   -- empty where the page does not say, as price
+    price TEXT NOT NULL,
+    sales TEXT NOT NULL,
+    paid INTEGER NOT NULL,                -- 0 or 1
+    PRIMARY KEY (run_id, number)
+) WITHOUT ROWID;
+CREATE INDEX ranking_runs_by_time ON ranking_runs (ran_at);
+)sql"},
+    // Version 5: a tracked keyword belongs to a target of its own (several items and shops, each with its keywords)
+    // and carries its alert rule. Keywords tracked before take the ranking window's target once, when the programs
+    // first read them (target kind 'window' until then).
+    {5, R"sql(
+CREATE TABLE tracked_keywords_by_target (
+    position INTEGER PRIMARY KEY,
+    keyword TEXT NOT NULL,
+    target_kind TEXT NOT NULL CHECK (target_kind IN ('item', 'shop', 'window')),
+    target TEXT NOT NULL,                 -- the item id, or the shop's host; empty for 'window'
+    alert_drop INTEGER NOT NULL DEFAULT 5, -- an alert for a drop of this many places or more; 0: none
+    alert_fell_out INTEGER NOT NULL DEFAULT 1,
+    alert_unread INTEGER NOT NULL DEFAULT 1,
+    UNIQUE (keyword, target_kind, target)
+);
+INSERT INTO tracked_keywords_by_target (position, keyword, target_kind, target)
+    SELECT position, keyword, 'window', '' FROM tracked_keywords;
+DROP TABLE tracked_keywords;
+ALTER TABLE tracked_keywords_by_target RENAME TO tracked_keywords;
+)sql"},
 };
 
 } // namespace

@@ -7,7 +7,7 @@
 //   opens the database and reads it, as a program that has it open does, makes the file READY, and keeps the
 //   database open until the file STOP exists;
 // usage: history_writer FILE --track KEYWORD...
-//   makes the keywords the ranking window tracks KEYWORD..., as its keyword list stores them.
+//   makes the tracked keywords KEYWORD..., as the keyword list kept them before keywords had targets of their own.
 
 #include <chrono>
 #include <cstdio>
@@ -16,6 +16,9 @@
 #include <string>
 #include <thread>
 #include <vector>
+
+#include <SQLiteCpp/Database.h>
+#include <SQLiteCpp/Statement.h>
 
 #include "core/date.h"
 #include "store/buyer_lists.h"
@@ -58,11 +61,19 @@ int main(int argc, char** argv) {
     }
     tarvisk::LocalStore store(argv[1], options());
     if (track) {
-        std::vector<std::u16string> keywords;
-        for (int i = 3; i < argc; ++i) {
-            keywords.push_back(tarvisk::FromUtf8(argv[i]));
-        }
-        return tarvisk::SetTrackedKeywords(store, keywords) ? 0 : 1;
+        return store.write([&](SQLite::Database& db) {
+            db.exec("DELETE FROM tracked_keywords");
+            SQLite::Statement insert(db, "INSERT INTO tracked_keywords (position, keyword, target_kind, target) "
+                                         "VALUES (?, ?, 'window', '')");
+            for (int i = 3; i < argc; ++i) {
+                insert.bind(1, i);
+                insert.bind(2, argv[i]);
+                insert.exec();
+                insert.reset();
+            }
+        })
+                   ? 0
+                   : 1;
     }
     if (argc == 5) {
         return hold(store, argv[3], argv[4]);

@@ -62,9 +62,29 @@ TEST(RankingAlertText, FiresForADropOfTheThresholdAFallOutAndAPageThatWantsTheUs
         {"no previous run", std::nullopt, foundAt(3, 40), 1, std::nullopt},
     };
     for (const auto& c : cases) {
-        const std::optional<std::u16string> alert = RankingAlertText(c.previous, c.run, c.drop);
+        const std::optional<std::u16string> alert = RankingAlertText(c.previous, c.run, DropAlertRule(c.drop));
         EXPECT_EQ(alert, c.alert) << c.name << ": " << (alert ? ToUtf8(*alert) : "none");
     }
+}
+
+TEST(RankingAlertText, ARuleRaisesOnlyTheAlertsItAsksFor) {
+    const struct {
+        const char* name;
+        AlertRule rule;
+        std::optional<RankingRun> previous;
+        RankingRun run;
+        bool alert;
+    } cases[] = {
+        {"no drop alerts", {0, true, true}, foundAt(1, 3), foundAt(2, 40), false},
+        {"no fall-out alerts", {5, false, true}, foundAt(2, 5), notFoundWithin(3), false},
+        {"no unread alerts", {5, true, false}, foundAt(1, 3), endedAt(PageKind::Login), false},
+        {"fall-out alone still fires", {0, true, false}, foundAt(2, 5), notFoundWithin(3), true},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(RankingAlertText(c.previous, c.run, c.rule).has_value(), c.alert) << c.name;
+    }
+    EXPECT_EQ(AlertRuleText({5, true, true}), u"下降5位以上、跌出、读不到");
+    EXPECT_EQ(AlertRuleText({0, false, false}), u"不提醒");
 }
 
 } // namespace

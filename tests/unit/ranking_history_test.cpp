@@ -97,7 +97,8 @@ TEST(FinishedRun, GivesWhereTheTargetStoodOrWhetherTheWalkHasAnAnswer) {
     RankingResult found;
     found.found = true;
     found.pagesFetched = 2;
-    found.foundRow = RankingRow{51, u"2页 2行 第3", {u"42054041382", u"", u"标题", u""}, 2, 7};
+    found.foundRow = RankingRow{
+        51, u"2页 2行 第3", {u"42054041382", u"", u"标题", u""}, 2, 7, RankingPositionKind::Grid, false, 0, {}, {}};
     const auto run = FinishedRun(walk, found, 1714543402);
     ASSERT_TRUE(run);
     EXPECT_EQ(run->outcome, RankingOutcome::Found);
@@ -303,18 +304,6 @@ TEST_F(RankingHistoryTest, RecordingARunTellsThePreviousRunOfItsKeywordAndTarget
     ASSERT_TRUE(context.previous);
     EXPECT_EQ(context.previous->number, 51);
     EXPECT_EQ(RankingChangeText(context.previous, foundRun(u"a", 200, 48)), u"↑3");
-}
-
-TEST_F(RankingHistoryTest, TrackedKeywordsKeepTheUsersOrderWithoutRepeats) {
-    LocalStore store(m_file, recorded());
-    EXPECT_EQ(TrackedKeywords(store), std::vector<std::u16string>{});
-    ASSERT_TRUE(SetTrackedKeywords(store, {u"连衣裙", u"a", u"连衣裙", u"b"}));
-    EXPECT_EQ(TrackedKeywords(store), (std::vector<std::u16string>{u"连衣裙", u"a", u"b"}));
-    ASSERT_TRUE(SetTrackedKeywords(store, {u"b"}));
-    EXPECT_EQ(TrackedKeywords(store), (std::vector<std::u16string>{u"b"}));
-    // Another program opening the same file sees them.
-    LocalStore other(m_file, recorded());
-    EXPECT_EQ(TrackedKeywords(other), (std::vector<std::u16string>{u"b"}));
 }
 
 TEST_F(RankingHistoryTest, RunsExportWithFoundOnlyCellsEmptyForTheOthers) {

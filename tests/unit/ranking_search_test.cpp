@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include "core/hooks.h"
+#include "jobs/ranking/ranking_run.h"
 #include "jobs/ranking/today_search_page.h"
 #include "support/fake_pages.h"
 #include "text/encoding.h"
@@ -305,12 +306,14 @@ TEST(RunRankingSearch, StopsAtTheTarget) {
     }
 }
 
-// Today's page: a captured answer of the search endpoint, items given as id and whether paid.
+// Today's page: a captured answer of the search endpoint, items given as id and whether paid (item 101 costs 101.00
+// in the shop 店101).
 FetchedPage todayPage(const std::vector<std::pair<std::u16string, bool>>& items) {
     std::u16string entries;
     for (const auto& [id, paid] : items) {
         entries += std::u16string(entries.empty() ? u"" : u",") + u"{\"item_id\":\"" + id + u"\",\"title\":\"t\"," +
-                   u"\"isP4p\":\"" + (paid ? u"true" : u"false") + u"\"}";
+                   u"\"price\":\"" + id + u".00\",\"nick\":\"店" + id + u"\",\"isP4p\":\"" +
+                   (paid ? u"true" : u"false") + u"\"}";
     }
     FetchedPage page(u"<div id=\"content_items_wrapper\"></div>");
     page.answers.push_back(
@@ -352,6 +355,25 @@ TEST(RunRankingSearch, TodaysPageCountsEveryItemMarksAdsAndGivesTheNaturalPlace)
         shown.resize(static_cast<std::size_t>(table.rowCount()));
         EXPECT_EQ(column(table, u"位置"), shown) << c.name;
     }
+}
+
+TEST(RunRankingSearch, KeepsEveryRowItListedForTheHistory) {
+    const std::vector<FetchedPage> pages = {todayPage({{u"101", true}, {u"102", false}}),
+                                            todayPage({{u"201", false}, {u"202", false}})};
+    RankingOptions options;
+    std::size_t fetched = 0;
+    options.fetch = [&](std::u16string&) { return pages[fetched++]; };
+    TrackedWalk walk{{u"k", 2, RankingTarget::OneItem, u"201", {}}, ItemTarget(u"201")};
+    ResultTable table = rankingTable();
+    const RankingResult result = RunRankingSearch(walk.query, table, options);
+    EXPECT_TRUE(result.found);
+    const auto run = FinishedRun(walk, result, 5);
+    ASSERT_TRUE(run);
+    EXPECT_EQ(run->items, (std::vector<RunItem>{
+                              {1, 1, 1, u"1页 第1个（广告）", u"101", u"t", u"店101", u"101.00", u"", true},
+                              {2, 1, 2, u"1页 第2个", u"102", u"t", u"店102", u"102.00", u"", false},
+                              {3, 2, 1, u"2页 第1个", u"201", u"t", u"店201", u"201.00", u"", false},
+                          }));
 }
 
 // A gateway that answers page 1 whatever page is asked: the walk did not advance, and has no answer.

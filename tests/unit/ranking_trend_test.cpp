@@ -1,5 +1,6 @@
 #include "jobs/ranking/ranking_trend.h"
 
+#include <algorithm>
 #include <atomic>
 #include <string>
 #include <vector>
@@ -217,7 +218,7 @@ TEST(RunKeywordRankings, WalksEachKeywordWithTheSameTargetAndTellsEachResult) {
         EXPECT_EQ(pages, 1);
         progress.push_back(index);
     };
-    EXPECT_EQ(RunKeywordRankings(base, {u"aa", u"bb"}, options), 2u);
+    EXPECT_EQ(RunKeywordRankings(KeywordQueries(base, {u"aa", u"bb"}), options), 2u);
     EXPECT_EQ(told, (std::vector<std::pair<std::size_t, bool>>{{0, true}, {1, false}}));
     EXPECT_EQ(progress, (std::vector<std::size_t>{0, 1}));
     EXPECT_EQ(search.asked.size(), 2u);
@@ -236,7 +237,7 @@ TEST(RunKeywordRankings, ALoginPageOrTheUsersCancelEndsTheRun) {
         EXPECT_TRUE(result.endedAtUnreadPage);
         told.push_back(index);
     };
-    EXPECT_EQ(RunKeywordRankings(base, {u"aa", u"bb"}, options), 1u);
+    EXPECT_EQ(RunKeywordRankings(KeywordQueries(base, {u"aa", u"bb"}), options), 1u);
     EXPECT_EQ(told, std::vector<std::size_t>{0});
     EXPECT_EQ(search.asked.size(), 1u);
 
@@ -255,8 +256,40 @@ TEST(RunKeywordRankings, ALoginPageOrTheUsersCancelEndsTheRun) {
         }
     };
     base.pages = 1;
-    EXPECT_EQ(RunKeywordRankings(base, {u"aa", u"bb", u"cc"}, options), 1u);
+    EXPECT_EQ(RunKeywordRankings(KeywordQueries(base, {u"aa", u"bb", u"cc"}), options), 1u);
     EXPECT_EQ(told, std::vector<std::size_t>{0});
+}
+
+TEST(RunKeywordRankings, ARunNobodyWatchesGoesPastOneBlockedKeywordAndEndsAtTwoInARow) {
+    const FetchedPage login(u"", u"https://login.taobao.com/member/login.jhtml");
+    const FetchedPage found(pageWith({u"420540413820"}), u"");
+    // Each case: which of the keywords a, b, c, d meet a login page, and which are told.
+    const struct {
+        const char* name;
+        std::vector<std::u16string> blocked;
+        std::vector<std::size_t> told;
+    } cases[] = {
+        {"none", {}, {0, 1, 2, 3}},
+        {"one, then read", {u"a"}, {0, 1, 2, 3}},
+        {"apart", {u"a", u"c"}, {0, 1, 2, 3}},
+        {"two in a row", {u"b", u"c"}, {0, 1, 2}},
+    };
+    for (const auto& c : cases) {
+        KeywordSearch search;
+        for (const std::u16string keyword : {u"a", u"b", u"c", u"d"}) {
+            const bool blocked = std::ranges::find(c.blocked, keyword) != c.blocked.end();
+            search.answers.emplace_back(u"q=" + keyword + u"&", blocked ? login : found);
+        }
+        RankingQuery base;
+        base.pages = 1;
+        base.itemId = u"420540413820";
+        KeywordRankingOptions options = search.options();
+        options.unattendedWait = 0;
+        std::vector<std::size_t> told;
+        options.ranked = [&](std::size_t index, const RankingResult&) { told.push_back(index); };
+        EXPECT_EQ(RunKeywordRankings(KeywordQueries(base, {u"a", u"b", u"c", u"d"}), options), c.told.size()) << c.name;
+        EXPECT_EQ(told, c.told) << c.name;
+    }
 }
 
 } // namespace

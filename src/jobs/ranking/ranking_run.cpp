@@ -66,6 +66,10 @@ std::optional<RankingRun> FinishedRun(const TrackedWalk& walk, const RankingResu
     run.pagesWalked = result.pagesFetched;
     run.unreadPages = result.unreadPages;
     run.positionKind = result.positionKind;
+    for (const RankingRow& row : result.rows) {
+        run.items.push_back({row.number, row.page, row.ordinal, row.position, row.item.id, row.item.title, row.shop,
+                             row.price, row.item.sales, row.paid});
+    }
     if (const std::optional<RankingRow>& found = result.foundRow) {
         run.outcome = RankingOutcome::Found;
         run.page = found->page;
@@ -120,8 +124,12 @@ int RankingPlace(const RankingRun& run) {
     if (run.outcome != RankingOutcome::Found) {
         return 0;
     }
-    const int perPage = run.positionKind == RankingPositionKind::Grid ? kRankingItemsPerPage : kTodayItemsPerPage;
-    return (run.page - 1) * perPage + RankingOrdinal(run);
+    return PlaceFromFirstPage(run.positionKind, run.page, RankingOrdinal(run));
+}
+
+int PlaceFromFirstPage(RankingPositionKind kind, int page, int place) {
+    const int perPage = kind == RankingPositionKind::Grid ? kRankingItemsPerPage : kTodayItemsPerPage;
+    return (page - 1) * perPage + place;
 }
 
 std::optional<RankingRun> ComparedRun(std::span<const RankingRun> earlier) {

@@ -47,6 +47,22 @@ enum class RankingOutcome {
 /// "found", "not_found" or "incomplete".
 const char* RankingOutcomeCode(RankingOutcome outcome);
 
+/// One item a walk listed, as the history keeps it: where it stood and what its page said of it.
+struct RunItem {
+    int number = 0; ///< the walk's row number "No.", from 1
+    int page = 0;   ///< the result page, from 1
+    int place = 0;  ///< its place on the page, from 1
+    /// As the walk showed it: u"2页 第15个", u"1页 第2个（广告）", u"2页 2行 第3".
+    std::u16string position;
+    std::u16string id;
+    std::u16string title;
+    std::u16string shop;  ///< the shop's name; empty where the page does not say (the older page)
+    std::u16string price; ///< as the page writes it, e.g. u"59.00"; empty where the page does not say
+    std::u16string sales; ///< digits, as RankingItem has them
+    bool paid = false;    ///< a paid placement (today's page)
+    friend bool operator==(const RunItem&, const RunItem&) = default;
+};
+
 /// One walk as the history keeps it.
 struct RankingRun {
     std::int64_t id = 0;
@@ -70,6 +86,9 @@ struct RankingRun {
     int pagesAsked = 0;                  ///< the pages the walk was to read
     int pagesWalked = 0;                 ///< the pages it fetched
     std::vector<UnreadPage> unreadPages; ///< the pages it could not read, in walk order
+    /// Every item it listed, in walk order, the found one last. StoredRankingRuns leaves them out (StoredRunItems
+    /// reads them); runs stored before the history kept items have none.
+    std::vector<RunItem> items;
     friend bool operator==(const RankingRun&, const RankingRun&) = default;
 };
 
@@ -114,6 +133,9 @@ std::u16string PreviousOutcomeText(const std::optional<RankingRun>& previous,
 /// (today's page: 48): the 7th item of page 2 is 51, however many items the walk met before it. 0 for a run that
 /// did not find it.
 int RankingPlace(const RankingRun& run);
+/// Where the `place`-th item (from 1) of result page `page` stands, counted as RankingPlace counts: page 2, place 7
+/// gives 51 on the older page (44 a page), 55 on today's (48 a page).
+int PlaceFromFirstPage(RankingPositionKind kind, int page, int place);
 
 /// The run that a later run of the same keyword and target is compared with, of `earlier` (newest first): the
 /// newest that gave an answer (found or not found), else the newest; none when `earlier` is empty.

@@ -181,7 +181,16 @@ RankingResult RunRankingSearch(const RankingQuery& query, ResultTable& table, co
                                                 : PlacePositionText(page, k) + (paid ? kPaidMark : u"");
             const int natural =
                 kind == RankingPositionKind::Place && !paid && result.unreadPages.empty() ? naturalCount : 0;
-            RankingRow row{table.rowCount() + 1, position, std::move(shown.item), page, k, kind, paid, natural};
+            RankingRow row{table.rowCount() + 1,
+                           position,
+                           std::move(shown.item),
+                           page,
+                           k,
+                           kind,
+                           paid,
+                           natural,
+                           std::move(shown.price),
+                           std::move(shown.shop)};
             ListViewAddRow(table, u"No.", row.number);
             ListViewSetCell(table, u"id", 0, row.item.id);
             ListViewSetCell(table, u"图片", 0, row.item.picture);
@@ -191,11 +200,12 @@ RankingResult RunRankingSearch(const RankingQuery& query, ResultTable& table, co
             if (options.rowAdded) {
                 options.rowAdded(row);
             }
-            if (isTarget(row.item.id)) {
+            result.rows.push_back(std::move(row));
+            if (const RankingRow& added = result.rows.back(); isTarget(added.item.id)) {
                 result.found = true;
-                result.caption = FoundPositionText(row.position, kind, paid, natural);
+                result.caption = FoundPositionText(added.position, kind, paid, natural);
                 result.toolTip = kRankingFound;
-                result.foundRow = std::move(row);
+                result.foundRow = added;
                 break;
             }
         }

@@ -56,6 +56,8 @@ struct RankingRow {
     /// Today's page: the item's place among the unpaid items from the first page on (from 1); 0 for a paid
     /// placement, on the older page, and when a page before it could not be read.
     int naturalPlace = 0;
+    std::u16string price; ///< as today's page writes it (u"59.00"); empty on the older page
+    std::u16string shop;  ///< the shop's name, as today's page gives it; empty on the older page
 };
 
 enum class RankingTarget {
@@ -112,6 +114,8 @@ struct RankingResult {
     bool endedAtUnreadPage = false;
     /// The row of the target, when found (the last row of the table).
     std::optional<RankingRow> foundRow;
+    /// Every row the walk added, in order (the found one last): what the table shows, kept for the history.
+    std::vector<RankingRow> rows;
     /// How the pages the walk read place their items (the last page read).
     RankingPositionKind positionKind = RankingPositionKind::Grid;
     /// True when the answer holds: the target was found, or every page asked for was read.

@@ -12,6 +12,10 @@ bool StoredWalk::hasTarget() const {
     return target == RankingTarget::OneItem ? !itemId.empty() : !TrimBlanks(shopAddress, u" \t\u3000").empty();
 }
 
+TrackedTarget StoredTarget(const StoredWalk& walk) {
+    return walk.target == RankingTarget::OneItem ? ItemTarget(walk.itemId) : ShopTarget(walk.shopAddress);
+}
+
 StoredWalk ReadStoredWalk() {
     StoredWalk walk;
     if (LeadingNumber(ReadSetting(kTargetKindKey)) == 2) {

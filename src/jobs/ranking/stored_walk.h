@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "jobs/ranking/ranking_run.h"
 #include "jobs/ranking/ranking_search.h"
 
 // What the ranking window walks, as it keeps it in the settings file while the user changes its boxes: the target
@@ -29,6 +30,9 @@ struct StoredWalk {
     /// True when the target it names is set (an item id, or a shop address).
     bool hasTarget() const;
 };
+
+/// The target `walk` names, as the history names it (its item id or the host of its shop).
+TrackedTarget StoredTarget(const StoredWalk& walk);
 
 /// The walk the ranking window keeps in the settings file; an item target when none was chosen, as the window
 /// starts.
