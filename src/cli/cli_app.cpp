@@ -4,7 +4,6 @@
 
 #include <algorithm>
 #include <cctype>
-#include <charconv>
 #include <chrono>
 #include <cstdio>
 #include <iostream>
@@ -64,18 +63,6 @@ std::string checkHostPort(const std::string& value) {
     return number >= 1 && number <= 65535 ? std::string() : error;
 }
 
-/// A pause in seconds: a number from 0 to the longest pause a job takes.
-std::string checkPause(const std::string& value) {
-    double seconds = -1;
-    const auto [end, failure] = std::from_chars(value.data(), value.data() + value.size(), seconds);
-    if (failure != std::errc() || end != value.data() + value.size() ||
-        !(seconds >= 0 && seconds <= tarvisk::kMaxPauseSeconds)) {
-        return "应为 0 到 " + std::to_string(static_cast<int>(tarvisk::kMaxPauseSeconds)) + " 之间的秒数，而不是“" +
-               value + "”";
-    }
-    return {};
-}
-
 } // namespace
 
 namespace tarvisk::cli {
@@ -100,7 +87,7 @@ int RunCli(int argc, char** argv, const FrontEnd& frontEnd) {
     tarvisk::cli::GlobalOptions global;
     app.add_option("--pause", global.pauseSeconds,
                    "排名或店铺的每两页之间、批量查询的每两个账号之间等待 SECONDS 秒（上下浮动30%，默认0）")
-        ->check(checkPause)
+        ->check(tarvisk::cli::CheckPauseSeconds)
         ->type_name("SECONDS");
     app.add_option("--data-dir", dataFolder,
                    "把查询记录、排名记录和黑白名单保存在这个文件夹（默认 $XDG_DATA_HOME/Tarvisk，否则 "

@@ -54,8 +54,10 @@ std::string CheckItemId(const std::string& text);
 void AddCheckCommand(CLI::App& app, const GlobalOptions& global, CommandRunner& runner);
 void AddShopCommand(CLI::App& app, const GlobalOptions& global, CommandRunner& runner);
 void AddRankCommand(CLI::App& app, const GlobalOptions& global, CommandRunner& runner);
-/// `track`: the keywords the ranking window tracks, walked once with the window's target, pages and pause.
+/// `track`: the tracked keywords, each walked once for its own target with the window's pages and pause.
 void AddTrackCommand(CLI::App& app, const GlobalOptions& global, CommandRunner& runner);
+/// `track add`, `track remove` and `track list`: the tracked keywords themselves.
+void AddTrackSubcommands(CLI::App& track, CommandRunner& runner);
 void AddListCommand(CLI::App& app, CommandRunner& runner);
 /// The `history` command and its `check` subcommand; returns `history`, so that other kinds of history join it.
 CLI::App* AddHistoryCommand(CLI::App& app, CommandRunner& runner);

@@ -10,6 +10,7 @@
 
 #include "cli/commands.h"
 #include "cli/terminal_text.h"
+#include "core/job.h"
 #include "text/encoding.h"
 
 namespace tarvisk::cli {
@@ -157,6 +158,16 @@ CLI::Validator WholeNumberIn(long min, long max) {
 
 CLI::Validator PositiveWholeNumber() {
     return wholeNumber(1, std::numeric_limits<long>::max(), "正整数");
+}
+
+std::string CheckPauseSeconds(const std::string& value) {
+    double seconds = -1;
+    const auto [end, failure] = std::from_chars(value.data(), value.data() + value.size(), seconds);
+    if (failure != std::errc() || end != value.data() + value.size() ||
+        !(seconds >= 0 && seconds <= kMaxPauseSeconds)) {
+        return "应为 0 到 " + std::to_string(static_cast<int>(kMaxPauseSeconds)) + " 之间的秒数，而不是“" + value + "”";
+    }
+    return {};
 }
 
 } // namespace tarvisk::cli

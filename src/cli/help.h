@@ -26,5 +26,7 @@ int ExitForParseError(const CLI::App& app, const CLI::ParseError& error, const s
 CLI::Validator WholeNumberIn(long min, long max);
 /// A whole number from 1 up.
 CLI::Validator PositiveWholeNumber();
+/// The check of a pause in seconds: empty for a number from 0 to the longest pause a job takes, else why not.
+std::string CheckPauseSeconds(const std::string& value);
 
 } // namespace tarvisk::cli

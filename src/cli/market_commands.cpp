@@ -32,6 +32,7 @@
 // With --csv the listing, the result table or the keywords' runs are also written to a CSV file (exit status 1
 // when it cannot be written); a stopped job writes none (the file, if any, stays as it was).
 
+#include <algorithm>
 #include <iostream>
 #include <memory>
 #include <string>
@@ -55,6 +56,7 @@
 #include "store/exports.h"
 #include "store/local_store.h"
 #include "store/ranking_history.h"
+#include "store/tracked_keywords.h"
 #include "table/result_table.h"
 #include "text/encoding.h"
 #include "text/numbers.h"
@@ -199,33 +201,39 @@ std::string checkNotifyAddress(const std::string& text) {
     return ToUtf8(WebhookAddressProblem(FromUtf8(text)));
 }
 
-/// --alert-drop and --notify for a command that walks a keyword list; returns --alert-drop.
-CLI::Option* addAlertOptions(CLI::App& command, AlertOptions& alerts) {
-    CLI::Option* drop = command
-                            .add_option("--alert-drop", alerts.drop,
-                                        "关键字的排名比上次下降 N 位或更多、跌出所查的页、或因淘宝要求登录或验证而"
-                                        "没有查完时，在各关键字的结果之后输出一行提醒")
-                            ->check(PositiveWholeNumber())
-                            ->type_name("N");
+/// --alert-drop and --notify for a command that walks a keyword list, whose alerts come from `rules` ("by the
+/// rule of each tracked keyword" for track; for a list, only with --alert-drop); returns --alert-drop.
+CLI::Option* addAlertOptions(CLI::App& command, AlertOptions& alerts, const char* rules) {
+    CLI::Option* drop =
+        command
+            .add_option("--alert-drop", alerts.drop,
+                        std::string("关键字的排名比上次下降 N 位或更多、跌出所查的页、或因淘宝要求登录或"
+                                    "验证而没有查完时，在各关键字的结果之后输出一行提醒（") +
+                            rules + "）")
+            ->check(PositiveWholeNumber())
+            ->type_name("N");
     command
         .add_option("--notify", alerts.notify,
                     "有提醒时把全部提醒发到这个群机器人的 webhook 地址（企业微信、钉钉、飞书；只限 https）")
         ->check(checkNotifyAddress)
-        ->needs(drop)
         ->type_name("URL");
     return drop;
 }
 
-/// Sends the alert lines of a run to the group bot of `alerts`, saying on stderr when the message did not go out.
-void notifyAlerts(const AlertOptions& alerts, const std::vector<std::string>& lines) {
-    if (alerts.notify.empty() || lines.empty()) {
+/// Sends the alert lines of a run to the group bot at `notify` (none when empty), saying on stderr when the message
+/// did not go out; `advice` adds what to do about a page that wants the user.
+void notifyAlerts(const std::string& notify, const std::vector<std::string>& lines, bool advice) {
+    if (notify.empty() || lines.empty()) {
         return;
     }
     std::u16string message = kRankingAlertTitle;
     for (const std::string& line : lines) {
         message += u"\n" + FromUtf8(line);
     }
-    const std::u16string url = FromUtf8(alerts.notify);
+    if (advice) {
+        message += u"\n" + std::u16string(kUnreadAlertAdvice);
+    }
+    const std::u16string url = FromUtf8(notify);
     const CancelScope cancel(InterruptScope::flag());
     if (const std::u16string problem = PostWebhook(url, message); !problem.empty()) {
         std::cerr << "提醒没有发出：" << TerminalText(WebhookShownAddress(url)) << "：" << TerminalText(problem)
@@ -344,41 +352,77 @@ void printOutcomeLine(const std::u16string& keyword, const std::u16string& outco
     std::cout << tableCell(keyword) << '\t' << tableCell(outcome) << '\t' << tableCell(previous) << std::endl;
 }
 
-/// Walks `arguments`' target for each of `keywords` (not empty), as `command`: one outcome line per keyword, each
-/// run kept in the history.
-int rankKeywords(const std::string& command, const std::vector<std::u16string>& keywords,
-                 const RankArguments& arguments, const GlobalOptions& global) {
+/// Keywords walked for one target, each with the alert rule its run is held to.
+struct KeywordGroup {
+    RankArguments target; ///< its item or shop (and pages)
+    std::vector<std::u16string> keywords;
+    std::vector<AlertRule> rules; ///< of each keyword
+};
+
+/// How a keyword list's walks are made beyond their targets.
+struct KeywordRun {
+    std::string csv;
+    std::string notify;                   ///< the chat group bot's webhook address; empty: none
+    std::optional<double> unattendedWait; ///< set for a run nobody watches (see KeywordRankingOptions)
+};
+
+/// Walks each group's target for each of its keywords, as `command`: one outcome line per keyword, each run kept
+/// in the history, then the alert lines. A shop whose listing cannot be walked leaves its keywords 未查询.
+int rankKeywords(const std::string& command, const std::vector<KeywordGroup>& groups, const KeywordRun& settings,
+                 const GlobalOptions& global) {
     const InterruptScope interrupt;
-    const RankTarget target = rankTarget(command, arguments, global);
-    if (target.refusal != 0) {
-        SkipCsvOutput(command, arguments.csv);
-        return target.refusal;
+    LocalStore store(HistoryFilePath());
+    // The walks in order, with the target of each as the history names it.
+    std::vector<RankingQuery> walks;
+    std::vector<TrackedTarget> targets;
+    std::vector<AlertRule> rules;
+    std::vector<std::pair<std::u16string, TrackedTarget>> refused;
+    int refusal = 0;
+    for (const KeywordGroup& group : groups) {
+        const RankTarget target = rankTarget(command, group.target, global);
+        if (target.refusal == kInterrupted) {
+            SkipCsvOutput(command, settings.csv);
+            return kInterrupted;
+        }
+        for (std::size_t i = 0; i < group.keywords.size(); ++i) {
+            if (target.refusal != 0) {
+                refused.emplace_back(group.keywords[i], target.walk.target);
+                continue;
+            }
+            walks.push_back(walkFor(target, group.keywords[i]).query);
+            targets.push_back(target.walk.target);
+            rules.push_back(group.rules[i]);
+        }
+        refusal = std::max(refusal, target.refusal);
+    }
+    if (walks.empty() && refusal != 0) {
+        SkipCsvOutput(command, settings.csv);
+        return refusal;
     }
 
-    LocalStore store(HistoryFilePath());
     std::vector<RankingRun> runs;
     std::vector<std::string> alertLines;
-    bool allRead = true;
+    bool allRead = refused.empty();
+    bool wantsTheUser = false;
     KeywordRankingOptions options;
     options.fetch = global.rankingFetch;
     options.pauseSeconds = global.pauseSeconds;
     options.cancel = &InterruptScope::flag();
+    options.unattendedWait = settings.unattendedWait;
     const ProgressSink progress = terminalProgress();
     if (progress) {
         options.progress = [&progress](std::size_t, int page, int pages) { progress(page, pages); };
     }
     options.ranked = [&](std::size_t index, const RankingResult& result) {
         clearProgress();
-        const std::optional<RankingRun> run = FinishedRun(walkFor(target, keywords[index]), result, UnixTimeNow());
+        const std::optional<RankingRun> run = FinishedRun({walks[index], targets[index]}, result, UnixTimeNow());
         if (!run) {
             return; // stopped before it found its target: no answer to print or keep
         }
         const RankingRunContext context = RecordRankingRun(store, *run);
         printOutcomeLine(run->keyword, RankingOutcomeText(*run), PreviousOutcomeText(context.previous));
-        if (arguments.alerts.drop > 0) {
-            if (const auto alert = RankingAlertText(context.previous, *run, arguments.alerts.drop)) {
-                alertLines.push_back("提醒\t" + tableCell(run->keyword) + '\t' + tableCell(*alert));
-            }
+        if (const auto alert = RankingAlertText(context.previous, *run, rules[index])) {
+            alertLines.push_back("提醒\t" + tableCell(run->keyword) + '\t' + tableCell(*alert));
         }
         if (!result.conclusive()) {
             allRead = false;
@@ -387,29 +431,35 @@ int rankKeywords(const std::string& command, const std::vector<std::u16string>& 
             }
         }
         if (result.endedAtUnreadPage) {
+            wantsTheUser = wantsTheUser || NeedsTheUser(result.unreadPages.back().kind);
             std::cerr << TerminalText(RankingUnreadMessage(result, global.advice)) << '\n';
         }
         runs.push_back(*run);
     };
-    const std::size_t walked = RunKeywordRankings(target.walk.query, keywords, options);
+    const std::size_t walked = RunKeywordRankings(walks, options);
     clearProgress();
     if (interrupt.interrupted()) {
-        SkipCsvOutput(command, arguments.csv);
+        SkipCsvOutput(command, settings.csv);
         // The keyword under way was given up: nothing of it was printed or kept.
         std::cerr << "已取消：已查完" << walked << "个关键字\n";
         return kInterrupted;
     }
     // A login or verification page ended the run: the keywords after it were not walked.
-    for (std::size_t i = walked; i < keywords.size(); ++i) {
+    for (std::size_t i = walked; i < walks.size(); ++i) {
+        refused.emplace_back(walks[i].keyword, targets[i]);
+    }
+    for (const auto& [keyword, target] : refused) {
         allRead = false;
-        printOutcomeLine(keywords[i], u"未查询",
-                         PreviousOutcomeText(PreviousRankingRun(store, keywords[i], target.walk.target)));
+        printOutcomeLine(keyword, u"未查询", PreviousOutcomeText(PreviousRankingRun(store, keyword, target)));
     }
     for (const std::string& line : alertLines) {
         std::cout << line << std::endl;
     }
-    notifyAlerts(arguments.alerts, alertLines);
-    if (!arguments.csv.empty() && !WriteCsvOutput(command, arguments.csv, RankingRunsCsv(runs))) {
+    if (wantsTheUser && settings.unattendedWait) {
+        std::cerr << command << "：" << TerminalText(kUnreadAlertAdvice) << "，或稍后再运行 " << command << '\n';
+    }
+    notifyAlerts(settings.notify, alertLines, wantsTheUser && settings.unattendedWait);
+    if (!settings.csv.empty() && !WriteCsvOutput(command, settings.csv, RankingRunsCsv(runs))) {
         return kFailure;
     }
     return allRead ? 0 : kPageNotRead;
@@ -431,45 +481,78 @@ int runKeywordList(const RankArguments& arguments, const GlobalOptions& global) 
         std::cerr << "rank：" << arguments.keywordsFile << " 里没有关键字（每行一个）\n";
         return kUsageError;
     }
-    return rankKeywords("rank", keywords, arguments, global);
+    // Without --alert-drop a list raises no alerts.
+    const AlertRule rule =
+        arguments.alerts.drop > 0 ? DropAlertRule(arguments.alerts.drop) : AlertRule{0, false, false};
+    const KeywordGroup group{arguments, keywords, std::vector<AlertRule>(keywords.size(), rule)};
+    return rankKeywords("rank", {group}, {arguments.csv, arguments.alerts.notify, std::nullopt}, global);
 }
 
-/// The keywords tracked in the ranking window, walked as its daily run walks them: its target, pages and pause (a
-/// --pause given on the command line takes the place of the window's; without either, the front end's own).
-int runTrack(const std::string& csv, const AlertOptions& alerts, bool pauseGiven, const GlobalOptions& global) {
-    std::optional<std::vector<std::u16string>> keywords;
+/// The arguments of a `track` run.
+struct TrackArguments {
+    std::string csv;
+    AlertOptions alerts;
+    double blockedWait = kUnattendedWaitSeconds;
+};
+
+/// The tracked keywords, each walked for its own target with the ranking window's pages and pause (a --pause
+/// given on the command line takes the place of the window's; without either, the front end's own), as nobody
+/// watches: a login or slider page leaves its keyword incomplete and the run goes on (KeywordRankingOptions).
+/// Keywords tracked before keywords had targets take the window's target first, once.
+int runTrack(const TrackArguments& arguments, bool pauseGiven, const GlobalOptions& global) {
+    const StoredWalk stored = ReadStoredWalk();
+    std::optional<std::vector<TrackedKeyword>> keywords;
     {
         LocalStore store(HistoryFilePath());
         keywords = TrackedKeywords(store);
+        if (keywords && stored.hasTarget() &&
+            std::ranges::any_of(*keywords, [](const TrackedKeyword& keyword) { return !keyword.hasTarget(); }) &&
+            AdoptWindowTarget(store, StoredTarget(stored))) {
+            keywords = TrackedKeywords(store);
+        }
     }
     if (!keywords) {
         std::cerr << "track：无法读取排名记录中的关键字列表：" << HistoryFilePath().string() << '\n';
         return kFailure;
     }
     if (keywords->empty()) {
-        std::cerr << "track：还没有要跟踪的关键字：请先在 tarvisk 排名窗口的“关键字跟踪”中输入关键字（每行一个）\n";
+        std::cerr << "track：还没有要跟踪的关键字：请用 track add 关键字 --item 宝贝ID（或 --shop 店铺地址）加入，"
+                     "或在 tarvisk 排名窗口的“关键字跟踪”中输入\n";
         return kUsageError;
     }
-    const StoredWalk stored = ReadStoredWalk();
-    if (!stored.hasTarget()) {
-        std::cerr << (stored.target == RankingTarget::OneItem
-                          ? "track：还没有设置要查的宝贝：请先在 tarvisk 的排名窗口中输入宝贝id"
-                          : "track：还没有设置要查的店铺：请先在 tarvisk 的排名窗口中输入店铺地址")
-                  << '\n';
+    std::u16string waiting;
+    for (const TrackedKeyword& keyword : *keywords) {
+        if (!keyword.hasTarget()) {
+            waiting += (waiting.empty() ? u"" : u"、") + keyword.keyword;
+        }
+    }
+    if (!waiting.empty()) {
+        std::cerr << "track：这些关键字还没有查询目标，没有查询：" << TerminalText(waiting)
+                  << "（请在 tarvisk 的排名窗口中输入宝贝id或店铺地址，或用 track add 为它们加上目标）\n";
+    }
+    std::vector<KeywordGroup> groups;
+    for (const TrackedTarget& target : TrackedTargets(*keywords)) {
+        KeywordGroup group;
+        group.target.pages = std::to_string(stored.pages);
+        group.target.byShop = target.kind == RankingTarget::ShopItems;
+        (group.target.byShop ? group.target.shop : group.target.item) = ToUtf8(target.value);
+        for (const TrackedKeyword& keyword : *keywords) {
+            if (keyword.target == target) {
+                group.keywords.push_back(keyword.keyword);
+                // --alert-drop holds every keyword to one rule.
+                group.rules.push_back(arguments.alerts.drop > 0 ? DropAlertRule(arguments.alerts.drop) : keyword.alert);
+            }
+        }
+        groups.push_back(std::move(group));
+    }
+    if (groups.empty()) {
         return kUsageError;
     }
-    RankArguments arguments;
-    arguments.pages = std::to_string(stored.pages);
-    arguments.byShop = stored.target == RankingTarget::ShopItems;
-    arguments.item = ToUtf8(stored.itemId);
-    arguments.shop = ToUtf8(stored.shopAddress);
-    arguments.csv = csv;
-    arguments.alerts = alerts;
     GlobalOptions options = global;
     if (!pauseGiven && stored.pauseSeconds > 0) {
         options.pauseSeconds = stored.pauseSeconds;
     }
-    return rankKeywords("track", *keywords, arguments, options);
+    return rankKeywords("track", groups, {arguments.csv, arguments.alerts.notify, arguments.blockedWait}, options);
 }
 
 } // namespace
@@ -508,7 +591,8 @@ void AddRankCommand(CLI::App& app, const GlobalOptions& global, CommandRunner& r
     rank->add_option("--csv", arguments->csv,
                      "同时把结果表（用 --keywords-file 时为各关键字的结果）写入这个 CSV 文件（UTF-8，带 BOM）")
         ->type_name("FILE");
-    addAlertOptions(*rank, arguments->alerts)->needs(keywordsFile);
+    CLI::Option* alertDrop = addAlertOptions(*rank, arguments->alerts, "不给时不提醒")->needs(keywordsFile);
+    rank->get_option("--notify")->needs(alertDrop);
     rank->callback([&runner, &global, arguments, shop, keyword, keywordsFile] {
         if (keyword->count() == 0 && keywordsFile->count() == 0) {
             throw CLI::RequiredError("KEYWORD 或 --keywords-file");
@@ -521,14 +605,25 @@ void AddRankCommand(CLI::App& app, const GlobalOptions& global, CommandRunner& r
 }
 
 void AddTrackCommand(CLI::App& app, const GlobalOptions& global, CommandRunner& runner) {
-    auto csv = std::make_shared<std::string>();
-    auto alerts = std::make_shared<AlertOptions>();
-    CLI::App* track = app.add_subcommand("track", "按排名窗口的设置（查询目标、页数和页间停顿）把“关键字跟踪”里的"
-                                                  "每个关键字查一遍，输出同 rank --keywords-file；可用 cron 每天运行");
-    track->add_option("--csv", *csv, "同时把各关键字的结果写入这个 CSV 文件（UTF-8，带 BOM）")->type_name("FILE");
-    addAlertOptions(*track, *alerts);
-    track->callback([&runner, &global, csv, alerts, pause = app.get_option("--pause")] {
-        runner = [&global, csv, alerts, pause] { return runTrack(*csv, *alerts, pause->count() > 0, global); };
+    auto arguments = std::make_shared<TrackArguments>();
+    CLI::App* track = app.add_subcommand(
+        "track", "把跟踪的每个关键字按它自己的查询目标查一遍（页数和页间停顿按排名窗口的设置），输出同 rank "
+                 "--keywords-file；遇到登录或滑块页面时不等人，标为结果不完整后接着查，连续两个时停止；可用 cron "
+                 "每天运行。track add / remove / list 管理跟踪的关键字");
+    track->add_option("--csv", arguments->csv, "同时把各关键字的结果写入这个 CSV 文件（UTF-8，带 BOM）")
+        ->type_name("FILE");
+    addAlertOptions(*track, arguments->alerts, "不给时按每个关键字自己的提醒规则");
+    track
+        ->add_option("--blocked-wait", arguments->blockedWait,
+                     "遇到登录或滑块页面后，等这么多秒（上下浮动30%）再查下一个关键字（默认60）")
+        ->check(CheckPauseSeconds)
+        ->type_name("SECONDS");
+    AddTrackSubcommands(*track, runner);
+    track->callback([&runner, &global, arguments, track, pause = app.get_option("--pause")] {
+        if (!track->get_subcommands().empty()) {
+            return; // add, remove or list
+        }
+        runner = [&global, arguments, pause] { return runTrack(*arguments, pause->count() > 0, global); };
     });
 }
 

@@ -10,6 +10,10 @@
 //                                                            written as they are read (a history of any size)
 //   tarvisk-cli history rank [KEYWORD] [--item ID | --shop ADDRESS] [--limit N] [--csv FILE]
 //                                                            the stored ranking runs, newest first, as JSON lines
+//   tarvisk-cli history rank KEYWORD (--item ID | --shop ADDRESS) --competitors [--csv FILE]
+//                                                            the items above the target in the newest answered run,
+//                                                            each with how it moved since the run before, as JSON lines
+//   tarvisk-cli history prune --older-than DAYS              deletes the ranking runs older than DAYS days
 //
 // block and allow name the lists as well as 黑名单 and 白名单. Every command exits with 1 when the database cannot be
 // read or written (the store says why on stderr). Texts from the database or a file are cleaned for the terminal.
@@ -25,6 +29,7 @@
 #include "cli/help.h"
 #include "cli/output.h"
 #include "cli/terminal_text.h"
+#include "core/date.h"
 #include "store/buyer_lists.h"
 #include "store/check_history.h"
 #include "store/csv.h"
@@ -154,18 +159,85 @@ struct RankHistoryArguments {
     std::string shop;
     std::size_t limit = 0;
     std::string csv;
+    bool competitors = false;
+
+    /// The keyword as the history keeps it (empty: any).
+    std::u16string storedKeyword() const { return TrimBlanks(FromUtf8(keyword), u" \t"); }
+    /// The target asked for, none when neither --item nor --shop was given.
+    std::optional<TrackedTarget> target() const {
+        if (!item.empty()) {
+            return ItemTarget(FromUtf8(item));
+        }
+        if (!shop.empty()) {
+            return ShopTarget(FromUtf8(shop));
+        }
+        return std::nullopt;
+    }
 };
 
-int runHistoryRank(const RankHistoryArguments& arguments) {
-    LocalStore store(HistoryFilePath());
-    std::optional<TrackedTarget> target;
-    if (!arguments.item.empty()) {
-        target = ItemTarget(FromUtf8(arguments.item));
-    } else if (!arguments.shop.empty()) {
-        target = ShopTarget(FromUtf8(arguments.shop));
+/// A competitor as one JSON line: its number in the view and where it stood, what its page said of it, how it moved
+/// and, unless it is new above the target, its sales and price in the run compared with.
+nlohmann::ordered_json competitorJson(int number, const Competitor& competitor, RankingPositionKind kind) {
+    const RunItem& item = competitor.item;
+    nlohmann::ordered_json json;
+    json["number"] = number;
+    json["page"] = item.page;
+    json["place"] = ToUtf8(item.position);
+    json["item_id"] = ToUtf8(item.id);
+    json["title"] = ToUtf8(item.title);
+    json["shop"] = ToUtf8(item.shop);
+    json["price"] = ToUtf8(item.price);
+    json["sales"] = ToUtf8(item.sales);
+    json["paid"] = item.paid;
+    json["change"] = ToUtf8(CompetitorChangeText(competitor, kind));
+    json["sales_before"] = competitor.before ? nlohmann::ordered_json(ToUtf8(competitor.before->sales)) : nullptr;
+    json["price_before"] = competitor.before ? nlohmann::ordered_json(ToUtf8(competitor.before->price)) : nullptr;
+    return json;
+}
+
+/// Why a competitor view lists no item, said on stderr; nothing when it lists some.
+void explainEmptyView(const CompetitorView& view, const std::u16string& keyword, const TrackedTarget& target) {
+    const std::string asked = "关键字“" + TerminalText(keyword) + "”找" + TerminalText(TrackedTargetText(target));
+    if (!view.run) {
+        std::cerr << "history rank：没有" << asked << " 的排名记录（结果不完整的查询不算）\n";
+    } else if (view.run->items.empty()) {
+        std::cerr << "history rank：" << asked << " 最近一次有结果的查询（" << LocalTimeText(view.run->ranAt)
+                  << "）是旧版本存的，没有记下列出的宝贝；再查一次后即可查看竞品\n";
+    } else if (view.competitors.empty()) {
+        std::cerr << "history rank：" << asked << " 最近一次有结果的查询（" << LocalTimeText(view.run->ranAt) << "）"
+                  << (view.run->outcome == RankingOutcome::Found ? "中目标排在第一位，前面没有别的宝贝"
+                                                                 : "没有列出任何宝贝")
+                  << '\n';
     }
-    const auto runs =
-        StoredRankingRuns(store, TrimBlanks(FromUtf8(arguments.keyword), u" \t"), target, arguments.limit);
+}
+
+int runHistoryCompetitors(const RankHistoryArguments& arguments) {
+    LocalStore store(HistoryFilePath());
+    const std::u16string keyword = arguments.storedKeyword();
+    const TrackedTarget target = *arguments.target();
+    const std::optional<CompetitorView> view = StoredCompetitors(store, keyword, target);
+    if (!view) {
+        return kFailure;
+    }
+    explainEmptyView(*view, keyword, target);
+    const RankingPositionKind kind = view->run ? view->run->positionKind : RankingPositionKind::Grid;
+    int number = 0;
+    for (const Competitor& competitor : view->competitors) {
+        PrintJsonLine(competitorJson(++number, competitor, kind));
+    }
+    std::cout.flush();
+    return arguments.csv.empty() ||
+                   WriteCsvOutput("history rank", arguments.csv, CompetitorsCsv(view->competitors, kind))
+               ? 0
+               : kFailure;
+}
+
+int runHistoryRank(const RankHistoryArguments& arguments) {
+    if (arguments.competitors) {
+        return runHistoryCompetitors(arguments);
+    }
+    LocalStore store(HistoryFilePath());
+    const auto runs = StoredRankingRuns(store, arguments.storedKeyword(), arguments.target(), arguments.limit);
     if (!runs) {
         return kFailure;
     }
@@ -174,6 +246,23 @@ int runHistoryRank(const RankHistoryArguments& arguments) {
     }
     std::cout.flush();
     return arguments.csv.empty() || WriteCsvOutput("history rank", arguments.csv, RankingRunsCsv(*runs)) ? 0 : kFailure;
+}
+
+/// The moment `days` whole days before `now`; 1970-01-01 at the earliest.
+std::int64_t daysBefore(std::int64_t now, long days) {
+    constexpr std::int64_t kDay = 24 * 60 * 60;
+    return days < now / kDay ? now - days * kDay : 0;
+}
+
+int runHistoryPrune(long days) {
+    LocalStore store(HistoryFilePath());
+    const std::int64_t before = daysBefore(UnixTimeNow(), days);
+    const std::optional<std::int64_t> deleted = PruneRankingRuns(store, before);
+    if (!deleted) {
+        return kFailure;
+    }
+    std::cout << "已删除 " << *deleted << " 次排名查询（早于 " << LocalTimeText(before) << "）" << std::endl;
+    return 0;
 }
 
 /// Adds a list subcommand that runs `run` with the shared arguments.
@@ -235,9 +324,32 @@ CLI::App* AddHistoryCommand(CLI::App& app, CommandRunner& runner) {
     CLI::Option* item =
         rank->add_option("--item", rankArguments->item, "只列找这个宝贝的查询")->check(CheckItemId)->type_name("ID");
     rank->add_option("--shop", rankArguments->shop, "只列找这个店铺宝贝的查询")->excludes(item)->type_name("HOST");
-    rank->add_option("--limit", rankArguments->limit, "最多列这么多次查询")->check(PositiveWholeNumber());
-    rank->add_option("--csv", rankArguments->csv, "同时把查询写入这个 CSV 文件（UTF-8，带 BOM）")->type_name("FILE");
-    rank->callback([&runner, rankArguments] { runner = [rankArguments] { return runHistoryRank(*rankArguments); }; });
+    CLI::Option* limit =
+        rank->add_option("--limit", rankArguments->limit, "最多列这么多次查询")->check(PositiveWholeNumber());
+    rank->add_flag("--competitors", rankArguments->competitors,
+                   "改为列出竞品：这个关键字最近一次有结果的查询中排在目标前面的宝贝（没找到时为前20个），每个一行 "
+                   "JSON，带上它与上一次同类查询相比的名次变化（新上榜、↑3、↓2、=）及上次的销量和价格；需要 KEYWORD "
+                   "和 --item 或 --shop")
+        ->excludes(limit);
+    rank->add_option("--csv", rankArguments->csv,
+                     "同时把查询（用 --competitors 时为竞品）写入这个 CSV 文件（UTF-8，带 BOM）")
+        ->type_name("FILE");
+    rank->callback([&runner, rankArguments] {
+        if (rankArguments->competitors && (rankArguments->storedKeyword().empty() || !rankArguments->target())) {
+            throw CLI::ValidationError("--competitors", "要同时给出 KEYWORD 和 --item 或 --shop");
+        }
+        runner = [rankArguments] { return runHistoryRank(*rankArguments); };
+    });
+
+    auto days = std::make_shared<long>(0);
+    CLI::App* prune = history->add_subcommand(
+        "prune",
+        "删除早于若干天前的排名查询记录（连同其未读页和列出的宝贝），并说明删了多少；信誉查询记录和黑白名单不变");
+    prune->add_option("--older-than", *days, "删除 DAYS 天以前（从现在往前算，整数，至少为1）的排名查询")
+        ->required()
+        ->check(PositiveWholeNumber())
+        ->type_name("DAYS");
+    prune->callback([&runner, days] { runner = [days] { return runHistoryPrune(*days); }; });
     return history;
 }
 

@@ -7,8 +7,8 @@ cli="$1"
 page="$2"
 source "$(dirname "$0")/cli_lib.bash"
 
-# help_lines COMMAND...: "COMMAND --option" for each option of the command, then "COMMAND" when it is a leaf,
-# recursing into its subcommands.
+# help_lines COMMAND...: "COMMAND --option" for each option of the command, then "COMMAND" when it runs by itself
+# (a leaf, or one whose subcommands may be left out: "[命令]" in its usage), recursing into its subcommands.
 help_lines() {
     local help
     help=$("$cli" "$@" --help) || {
@@ -20,10 +20,10 @@ help_lines() {
         sed "s/^/${path:+$path }/"
     local subcommands
     subcommands=$(printf '%s\n' "$help" | sed -n '/^命令:/,/^$/s/^  \([a-z][a-z]*\) .*/\1/p')
-    if [ -z "$subcommands" ]; then
+    if [ -z "$subcommands" ] || printf '%s\n' "$help" | grep -q '^用法:.*\[命令\]$'; then
         [ -n "$path" ] && echo "$path"
-        return
     fi
+    [ -z "$subcommands" ] && return
     local sub
     for sub in $subcommands; do
         help_lines "$@" "$sub"
