@@ -1,6 +1,7 @@
 #include <algorithm>
 #include <atomic>
 #include <map>
+#include <set>
 #include <mutex>
 
 #include <QCheckBox>
@@ -14,6 +15,7 @@
 #include <QSpinBox>
 #include <QRadioButton>
 #include <QScatterSeries>
+#include <QSet>
 #include <QSignalSpy>
 #include <QStandardItemModel>
 #include <QTableView>
@@ -55,6 +57,15 @@ public:
         const std::lock_guard lock(m_mutex);
         m_numbers[keyword] = number;
     }
+    /// The search of `keyword` meets a login page, until unblock().
+    void block(const QString& keyword) {
+        const std::lock_guard lock(m_mutex);
+        m_blocked.insert(keyword);
+    }
+    void unblock() {
+        const std::lock_guard lock(m_mutex);
+        m_blocked.clear();
+    }
 
     RankingPageFetch fetch() {
         return [this](std::u16string& url) {
@@ -64,6 +75,9 @@ public:
             int number = 0;
             {
                 const std::lock_guard lock(m_mutex);
+                if (m_blocked.contains(keyword)) {
+                    return FetchedPage(u"", u"https://login.taobao.com/member/login.jhtml");
+                }
                 number = m_numbers.value(keyword);
             }
             std::vector<test::SearchItem> items;
@@ -79,7 +93,16 @@ public:
 private:
     std::mutex m_mutex;
     QMap<QString, int> m_numbers;
+    QSet<QString> m_blocked;
 };
+
+QStringList summaryColumn(const QStandardItemModel& summary, int column) {
+    QStringList cells;
+    for (int row = 0; row < summary.rowCount(); ++row) {
+        cells << summary.item(row, column)->text();
+    }
+    return cells;
+}
 
 QStringList summaryRow(const QStandardItemModel& summary, int row) {
     QStringList cells;
@@ -188,7 +211,11 @@ private slots:
         button->click();
         QCOMPARE(window.size(), closed);
         // The list is kept in the database as it is typed.
-        QTRY_COMPARE(TrackedKeywords(setup.store), (std::vector<std::u16string>{u"连衣裙", u"phone case"}));
+        const auto tracked = [&setup] {
+            const auto keywords = TrackedKeywords(setup.store);
+            return keywords ? KeywordsOf(*keywords, ItemTarget(CoreText(kTarget))) : std::vector<std::u16string>{};
+        };
+        QTRY_COMPARE(tracked(), (std::vector<std::u16string>{u"连衣裙", u"phone case"}));
     }
 
     void twoKeywordsTwiceGiveTheSummaryAndTheChart() {
@@ -306,7 +333,7 @@ private slots:
         QVERIFY(!summary.item(1, 0)->data(Qt::BackgroundRole).isValid());
         control<QTableView>(setup.window, "KeywordSummary")->setCurrentIndex(summary.index(0, 1));
         QVERIFY(!summary.item(0, 0)->data(Qt::BackgroundRole).isValid());
-        QCOMPARE(ReadSetting(u"AlertDrop"), u"6");
+        QCOMPARE(TrackedKeywords(setup.store)->front().alert, (AlertRule{6, true, true}));
     }
 
     void aCancelledRunKeepsTheKeywordsDone() {
@@ -483,11 +510,24 @@ private slots:
         QCOMPARE(setup.stored(), 4u);
     }
 
-    void theDailyRunOfAShopReadsTheShopOnTheDay() {
+    // Each target walks its own keywords, read for it on the day (a shop's listing too), whatever the window's boxes
+    // say by then.
+    void theDailyRunWalksEveryTargetsKeywordsForItsOwnTarget() {
         DailySetup setup;
-        // Started afresh in the shop mode: no listing is held.
+        auto* targets = control<QComboBox>(setup.window, "TrackTarget");
+        auto* list = control<QPlainTextEdit>(setup.window, "KeywordList");
+        // The item's keywords are kept; the shop the window names next is offered as the window's target.
         QTest::mouseClick(control<QRadioButton>(setup.window, "Op2"), Qt::LeftButton);
         control<QLineEdit>(setup.window, "SURL")->setText(QStringLiteral("shop9.taobao.com"));
+        QTRY_COMPARE(targets->count(), 2);
+        QCOMPARE(targets->itemText(1), QStringLiteral("窗口中的目标：店铺 shop9.taobao.com"));
+        targets->setCurrentIndex(1);
+        emit targets->activated(1);
+        QCOMPARE(list->toPlainText(), QString());
+        list->setPlainText(QStringLiteral("连衣裙"));
+        // An ad-hoc target typed later moves none of them.
+        QTest::mouseClick(control<QRadioButton>(setup.window, "Op1"), Qt::LeftButton);
+        control<QLineEdit>(setup.window, "Text2")->setText(QStringLiteral("530000000099"));
         setup.desk.session().setCrawlFetch([](const std::u16string& url) -> FetchedPage {
             if (!url.ends_with(u"pageNo=1")) {
                 return FetchedPage(test::kShopEndPage);
@@ -499,11 +539,54 @@ private slots:
         setup.minute = 9 * 60;
         QVERIFY(finished.wait(20000));
         const auto runs = StoredRankingRuns(setup.store, {}, std::nullopt);
-        QCOMPARE(runs->size(), 2u);
-        QCOMPARE(runs->back().target, ShopTarget(u"shop9.taobao.com"));
-        QCOMPARE(runs->back().outcome, RankingOutcome::Found);
+        std::set<std::pair<std::u16string, std::u16string>> walked;
+        for (const RankingRun& run : *runs) {
+            walked.emplace(run.keyword, TrackedTargetText(run.target));
+        }
+        const std::u16string item = TrackedTargetText(ItemTarget(CoreText(kTarget)));
+        QCOMPARE(walked, (std::set<std::pair<std::u16string, std::u16string>>{
+                             {u"连衣裙", item}, {u"phone case", item}, {u"连衣裙", u"店铺 shop9.taobao.com"}}));
+        QCOMPARE(runs->front().outcome, RankingOutcome::Found);
         QCOMPARE(control<QLabel>(setup.window, "DailyStatus")->text(),
                  QStringLiteral("今天的自动查询已完成；下次自动查询：明天 09:00"));
+    }
+
+    // Nobody waits at a daily run: a slider leaves its keyword incomplete and the run goes on, two in a row end it,
+    // it does not say it is done, and 重新查询未完成的 walks those keywords again.
+    void aDailyRunGoesPastASliderAndStopsAtTwoInARow() {
+        DailySetup setup;
+        KeywordPanel::setUnattendedWait(0);
+        const auto restore = qScopeGuard([] { KeywordPanel::setUnattendedWait(kUnattendedWaitSeconds); });
+        control<QPlainTextEdit>(setup.window, "KeywordList")->setPlainText(QStringLiteral("a\nb\nc\nd\ne"));
+        for (const QString& keyword : {QStringLiteral("a"), QStringLiteral("b"), QStringLiteral("c"),
+                                       QStringLiteral("d"), QStringLiteral("e")}) {
+            setup.search.place(keyword, 5);
+        }
+        setup.search.block(QStringLiteral("a"));
+        setup.search.block(QStringLiteral("c"));
+        setup.search.block(QStringLiteral("d"));
+        QSignalSpy finished(&setup.panel, &KeywordPanel::runFinished);
+        QString statusAtEnd;
+        auto* status = control<QLabel>(setup.window, "DailyStatus");
+        connect(&setup.panel, &KeywordPanel::runFinished, status,
+                [&statusAtEnd, status] { statusAtEnd = status->text(); });
+        setup.minute = 9 * 60;
+        QVERIFY(finished.wait(20000));
+        QCOMPARE(summaryColumn(setup.panel.summary(), 1),
+                 (QStringList{"结果不完整", "1页 2行 第1", "结果不完整", "结果不完整", "未查询"}));
+        QVERIFY(
+            statusAtEnd.startsWith(QStringLiteral("今天的自动查询没有完成：4 个关键字没有结果（淘宝要求登录或验证）")));
+        QVERIFY(setup.panel.alerts().contains(QStringLiteral("a：没有读完：淘宝要求登录")));
+
+        setup.search.unblock();
+        auto* again = control<QPushButton>(setup.window, "RunUnfinished");
+        QVERIFY(again->isEnabled());
+        again->click();
+        QVERIFY(finished.wait(20000));
+        QCOMPARE(summaryColumn(setup.panel.summary(), 0), (QStringList{"a", "c", "d", "e"}));
+        QCOMPARE(summaryColumn(setup.panel.summary(), 1),
+                 (QStringList{"1页 2行 第1", "1页 2行 第1", "1页 2行 第1", "1页 2行 第1"}));
+        QVERIFY(!again->isEnabled());
     }
 };
 

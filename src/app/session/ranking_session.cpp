@@ -50,17 +50,20 @@ void RankingSession::setTargetKind(RankingTarget target) {
     m_walk.target = target;
     WriteSetting(kTargetKindKey, target == RankingTarget::OneItem ? u"1" : u"2");
     emit targetKindChanged(target);
+    emit targetChanged();
 }
 
 void RankingSession::setItemId(const std::u16string& text) {
     // Typed digits stay in the box while the id is being typed; what is kept is always an id (or nothing).
     m_walk.itemId = ItemIdFromText(text);
     WriteSetting(kItemIdKey, m_walk.itemId);
+    emit targetChanged();
 }
 
 void RankingSession::setShopAddress(const std::u16string& address) {
     m_walk.shopAddress = address;
     WriteSetting(kShopAddressKey, address);
+    emit targetChanged();
 }
 
 void RankingSession::setPages(const std::u16string& text) {
@@ -74,24 +77,32 @@ bool RankingSession::canOfferBrowser(PageKind kind) const {
 }
 
 TrackedWalk RankingSession::trackedWalk(const std::u16string& keyword) const {
+    // The shop the target names, with the ids its listing holds.
+    return walkOf(StoredTarget(m_walk), keyword);
+}
+
+TrackedWalk RankingSession::walkOf(const TrackedTarget& target, const std::u16string& keyword) const {
     TrackedWalk walk;
+    walk.target = target;
     RankingQuery& query = walk.query;
     query.keyword = WalkedKeyword(keyword);
     query.pages = m_walk.pages;
-    query.target = m_walk.target;
-    if (query.target == RankingTarget::OneItem) {
-        query.itemId = m_walk.itemId;
-        walk.target = ItemTarget(query.itemId);
-        return walk;
-    }
-    // The shop the target names, with the ids its listing holds.
-    walk.target = ShopTarget(m_walk.shopAddress);
-    if (shopListReady()) {
+    query.target = target.kind;
+    if (target.kind == RankingTarget::OneItem) {
+        query.itemId = target.value;
+    } else if (listingReadyFor(target)) {
         for (const ShopItem& item : m_listing->crawl.items) {
             query.shopItemIds.push_back(item.id);
         }
     }
     return walk;
+}
+
+std::optional<TrackedTarget> RankingSession::windowTarget() const {
+    if (!m_walk.hasTarget()) {
+        return std::nullopt;
+    }
+    return StoredTarget(m_walk);
 }
 
 QString RankingSession::checkTarget() {
@@ -105,8 +116,13 @@ QString RankingSession::checkTarget() {
 }
 
 bool RankingSession::shopListReady() const {
-    return m_listing && m_listing->complete() && !m_listing->crawl.items.empty() &&
-           ShopTarget(CoreText(m_listing->address)) == ShopTarget(m_walk.shopAddress);
+    return listingReadyFor(ShopTarget(m_walk.shopAddress));
+}
+
+bool RankingSession::listingReadyFor(const TrackedTarget& target) const {
+    return target.kind == RankingTarget::OneItem ||
+           (m_listing && m_listing->complete() && !m_listing->crawl.items.empty() &&
+            ShopTarget(CoreText(m_listing->address)) == target);
 }
 
 QString RankingSession::busyText() const {
@@ -153,14 +169,17 @@ BrowserPageFetch& RankingSession::browserFetch(QWidget& owner) {
     return *m_browser;
 }
 
-RankingPageFetch RankingSession::walkFetch(QWidget& owner, const QString& skipText) {
+RankingPageFetch RankingSession::walkFetch(QWidget& owner, const QString& skipText, bool unattended) {
     if (m_walkFetch || m_fetchMode == FetchMode::Direct) {
         return m_walkFetch; // empty: the walk's own requests
     }
     BrowserPageFetch& browser = browserFetch(owner);
-    RankingPageFetch throughBrowser = [this, &browser, pause = m_pause, skipText](std::u16string& url) {
-        return pause->fetch([&] { return browser.fetch(TodaySearchAddress(url), SearchAnswerCame); },
-                            ClassifySearchPage, QStringLiteral("排名查询"), skipText, [this] { cancel(); });
+    RankingPageFetch throughBrowser = [this, &browser, pause = m_pause, skipText, unattended](std::u16string& url) {
+        const auto fetch = [&] { return browser.fetch(TodaySearchAddress(url), SearchAnswerCame); };
+        if (unattended) {
+            return fetch();
+        }
+        return pause->fetch(fetch, ClassifySearchPage, QStringLiteral("排名查询"), skipText, [this] { cancel(); });
     };
     return ChooseFetch<std::u16string&>(m_fetchMode, DirectRankingFetch, std::move(throughBrowser), SearchPageReadable);
 }
@@ -196,17 +215,16 @@ bool RankingSession::walk(QWidget& owner, const TrackedWalk& walk, std::shared_p
         });
 }
 
-bool RankingSession::runKeywords(QWidget& owner, const RankingQuery& query, std::vector<std::u16string> keywords,
-                                 KeywordRankingOptions options, std::function<void()> done) {
+bool RankingSession::runKeywords(QWidget& owner, std::vector<RankingQuery> walks, KeywordRankingOptions options,
+                                 std::function<void()> done) {
     if (isBusy()) {
         return false;
     }
-    options.fetch = walkFetch(owner, QStringLiteral("跳过这个关键字"));
+    options.fetch = walkFetch(owner, QStringLiteral("跳过这个关键字"), options.unattendedWait.has_value());
     options.pauseSeconds = m_walk.pauseSeconds;
     options.cancel = m_job.cancelFlag();
     return start(
-        RankingJob::KeywordRun, owner,
-        [query, keywords = std::move(keywords), options] { RunKeywordRankings(query, keywords, options); },
+        RankingJob::KeywordRun, owner, [walks = std::move(walks), options] { RunKeywordRankings(walks, options); },
         std::move(done));
 }
 
@@ -250,11 +268,24 @@ void RankingSession::withShopListing(QWidget& owner, std::function<void(int page
         then(true);
         return;
     }
+    withListingFor(owner, ShopTarget(m_walk.shopAddress), std::move(progress), std::move(then));
+}
+
+void RankingSession::withListingFor(QWidget& owner, const TrackedTarget& target,
+                                    std::function<void(int page, int pages)> progress,
+                                    std::function<void(bool ready)> then) {
+    if (listingReadyFor(target)) {
+        then(true);
+        return;
+    }
     ShopCrawlOptions options;
     options.progress = [context = &owner, progress = std::move(progress)](int page, int pages) {
         post(*context, [progress, page, pages] { progress(page, pages); });
     };
-    if (!crawlShop(owner, QtText(m_walk.shopAddress), std::move(options), [this, then] { then(shopListReady()); })) {
+    // The window's shop is crawled at the address as typed; a tracked shop at its host.
+    const QString address =
+        target == ShopTarget(m_walk.shopAddress) ? QtText(m_walk.shopAddress) : QtText(target.value);
+    if (!crawlShop(owner, address, std::move(options), [this, then, target] { then(listingReadyFor(target)); })) {
         then(false);
     }
 }

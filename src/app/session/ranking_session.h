@@ -85,6 +85,11 @@ public:
     void setPages(const std::u16string& text);
     /// The walk of `keyword` for the target: in the shop mode with the ids the listing holds of the shop.
     TrackedWalk trackedWalk(const std::u16string& keyword) const;
+    /// The walk of `keyword` for a target of its own (a tracked keyword's) with the window's page count: a shop's
+    /// with the ids the listing holds of that shop.
+    TrackedWalk walkOf(const TrackedTarget& target, const std::u16string& keyword) const;
+    /// The target the window's boxes name; none while they lack one.
+    std::optional<TrackedTarget> windowTarget() const;
     /// What the target lacks (an item id, a shop address), told by targetMissing; empty when it is given.
     QString checkTarget();
 
@@ -94,6 +99,8 @@ public:
     const std::optional<ShopListing>& shopListing() const { return m_listing; }
     /// True when the listing is whole, with items, and of the shop the target names.
     bool shopListReady() const;
+    /// True when `target` needs no listing (an item), or the listing is whole, with items, and of its shop.
+    bool listingReadyFor(const TrackedTarget& target) const;
 
     // The jobs.
 
@@ -106,9 +113,10 @@ public:
     /// nothing, while a job runs.
     bool walk(QWidget& owner, const TrackedWalk& walk, std::shared_ptr<ResultTable> table, RankingOptions options,
               std::function<void(const RankingResult&)> done);
-    /// Walks `keywords` one after another as `query` asks; `done` runs when the last has ended.
-    bool runKeywords(QWidget& owner, const RankingQuery& query, std::vector<std::u16string> keywords,
-                     KeywordRankingOptions options, std::function<void()> done);
+    /// Makes `walks` one after another; `done` runs when the last has ended. A run nobody watches (the options'
+    /// unattendedWait set) reads through the browser without waiting for the user at a login or slider page.
+    bool runKeywords(QWidget& owner, std::vector<RankingQuery> walks, KeywordRankingOptions options,
+                     std::function<void()> done);
     /// Reads the shop at `address` (as typed); the listing then holds it, and `done` runs.
     bool crawlShop(QWidget& owner, const QString& address, ShopCrawlOptions options, std::function<void()> done);
     /// Runs `then` once the listing holds the shop the target names: at once in the one-item mode or when it does,
@@ -116,6 +124,9 @@ public:
     /// not, the crawl was stopped or shopListing() says why.
     void withShopListing(QWidget& owner, std::function<void(int page, int pages)> progress,
                          std::function<void(bool ready)> then);
+    /// As withShopListing, for `target` rather than the window's.
+    void withListingFor(QWidget& owner, const TrackedTarget& target, std::function<void(int page, int pages)> progress,
+                        std::function<void(bool ready)> then);
     /// Stops the running job; what it found so far stays.
     void cancel();
     /// Stops the running job and waits until its thread has ended: a view that goes away first calls it, so that
@@ -134,6 +145,8 @@ signals:
     void waitingChanged(bool waiting);
     void fetchModeChanged(FetchMode mode);
     void targetKindChanged(RankingTarget target);
+    /// The target the window's boxes name changed (its kind, item id or shop address).
+    void targetChanged();
     /// checkTarget found the target lacking: `hint` says what to type.
     void targetMissing(RankingTarget target, const QString& hint);
     /// A crawl of the shop at `address` (as typed) started; its pages and items follow, then crawlFinished.
@@ -152,7 +165,8 @@ private:
     bool start(RankingJob job, QWidget& owner, std::function<void()> work, std::function<void()> done);
     /// The fetch through the login browser, made on first use, and its pause for the user.
     BrowserPageFetch& browserFetch(QWidget& owner);
-    RankingPageFetch walkFetch(QWidget& owner, const QString& skipText);
+    /// Through the browser, a walk waits for the user at a login or slider page, unless `unattended`.
+    RankingPageFetch walkFetch(QWidget& owner, const QString& skipText, bool unattended = false);
     ShopPageFetch crawlFetch(QWidget& owner);
 
     FetchMode m_fetchMode = FetchMode::Auto;

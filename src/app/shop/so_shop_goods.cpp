@@ -25,11 +25,26 @@
 #include "app/ui/window_helpers.h"
 #include "app/ui/qt_text.h"
 #include "app/ui/plain_text.h"
+#include "jobs/ranking/stored_walk.h"
 #include "store/exports.h"
+#include "text/settings.h"
 
 namespace tarvisk {
 
 namespace {
+
+// The shop window's address is its own, apart from the ranking window's shop box (SURL), which it shared before: it
+// takes that one once, on its first start with a key of its own (marked so by kAddressMovedKey).
+constexpr char16_t kAddressKey[] = u"ShopListURL";
+constexpr char16_t kAddressMovedKey[] = u"ShopListURLMoved";
+
+QString storedAddress() {
+    if (ReadSetting(kAddressMovedKey) != u"1") {
+        WriteSetting(kAddressKey, ReadSetting(kShopAddressKey));
+        WriteSetting(kAddressMovedKey, u"1");
+    }
+    return QtText(ReadSetting(kAddressKey));
+}
 
 // Label3's place in the layout, how far right it may grow for a longer status (up to Label2's left edge), and the
 // room a status of two lines has: from below the result text down to a margin above the window's bottom edge.
@@ -199,7 +214,7 @@ QString SoShopGoods::shopAddress() const {
 
 void SoShopGoods::Form_Load() {
     CenterForm(*this);
-    m_surl->setText(ReadControlSetting(*m_surl));
+    m_surl->setText(storedAddress());
 }
 
 void SoShopGoods::Command1_Click() {
@@ -283,7 +298,7 @@ void SoShopGoods::cancelCrawl() {
 }
 
 void SoShopGoods::SURL_Change() {
-    WriteControlSetting(*m_surl);
+    WriteControlSetting(*m_surl, QtText(kAddressKey));
 }
 
 void SoShopGoods::SURL_DblClick() {
