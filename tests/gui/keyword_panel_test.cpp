@@ -19,6 +19,8 @@
 #include <QSignalSpy>
 #include <QStandardItemModel>
 #include <QTableView>
+#include <QTcpServer>
+#include <QTcpSocket>
 #include <QTest>
 #include <QTimeEdit>
 #include <QTimer>
@@ -334,6 +336,49 @@ private slots:
         control<QTableView>(setup.window, "KeywordSummary")->setCurrentIndex(summary.index(0, 1));
         QVERIFY(!summary.item(0, 0)->data(Qt::BackgroundRole).isValid());
         QCOMPARE(TrackedKeywords(setup.store)->front().alert, (AlertRule{6, true, true}));
+    }
+
+    // A run's alerts go to the group bot at 提醒网址 in one message; a bot's refusal is said under the summary.
+    void theAlertsGoToTheGroupBotAtTheAlertAddress() {
+        const struct {
+            const char* name;
+            QByteArray answer;
+            bool taken;
+        } bots[] = {{"taken", "{\"errcode\":0,\"errmsg\":\"ok\"}", true},
+                    {"refused", "{\"errcode\":93000,\"errmsg\":\"invalid webhook url\"}", false}};
+        for (const auto& bot : bots) {
+            Setup setup;
+            QTcpServer server;
+            QVERIFY(server.listen(QHostAddress::LocalHost));
+            QByteArray received;
+            connect(&server, &QTcpServer::newConnection, &server, [&] {
+                QTcpSocket* socket = server.nextPendingConnection();
+                connect(socket, &QTcpSocket::readyRead, socket, [&, socket] {
+                    received += socket->readAll();
+                    if (received.contains("\r\n\r\n") && received.endsWith('}')) {
+                        socket->write("HTTP/1.1 200 OK\r\nContent-Type: application/json\r\nContent-Length: " +
+                                      QByteArray::number(bot.answer.size()) + "\r\n\r\n" + bot.answer);
+                        socket->disconnectFromHost();
+                    }
+                });
+            });
+            control<QLineEdit>(setup.window, "AlertWebhook")
+                ->setText(
+                    QStringLiteral("http://127.0.0.1:%1/cgi-bin/webhook/send?key=secret").arg(server.serverPort()));
+            setup.search.place(QStringLiteral("连衣裙"), 3);
+            QVERIFY(runAndWait(setup.panel));
+            setup.search.place(QStringLiteral("连衣裙"), 11);
+            QSignalSpy posted(&setup.panel, &KeywordPanel::alertsPosted);
+            QVERIFY(runAndWait(setup.panel));
+            QVERIFY(posted.wait(15000));
+            QCOMPARE(posted.constFirst().constFirst().toString().isEmpty(), bot.taken);
+            const QByteArray message =
+                "{\"msgtype\":\"text\",\"text\":{\"content\":\"Tarvisk 排名提醒\\n连衣裙：下降8位：";
+            QVERIFY2(received.contains(message), received.constData());
+            const QString line = control<QLabel>(setup.window, "KeywordSummaryLine")->text();
+            QCOMPARE(line.contains(QStringLiteral("提醒没有发出：http://127.0.0.1/…")), !bot.taken);
+            QVERIFY2(!line.contains(QStringLiteral("secret")), bot.name);
+        }
     }
 
     void aCancelledRunKeepsTheKeywordsDone() {

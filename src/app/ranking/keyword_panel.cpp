@@ -270,6 +270,8 @@ AlertRule KeywordPanel::shownRule() const {
 }
 
 void KeywordPanel::reloadTracked(std::optional<TrackedTarget> select) {
+    // An answer read before a later change of the list is not shown: the change's own reload follows.
+    const int edits = m_edits;
     m_store.ask(
         this,
         [window = m_session.windowTarget()](LocalStore& store) {
@@ -291,7 +293,10 @@ void KeywordPanel::reloadTracked(std::optional<TrackedTarget> select) {
             }
             return read;
         },
-        [this, select, placeholder = QStringLiteral("软件开发\n连衣裙\n…")](const TrackedRead& read) {
+        [this, select, edits, placeholder = QStringLiteral("软件开发\n连衣裙\n…")](const TrackedRead& read) {
+            if (edits != m_edits) {
+                return;
+            }
             m_list->setPlaceholderText(placeholder);
             m_list->setReadOnly(isRunning());
             if (read.keywords) {
@@ -399,6 +404,7 @@ void KeywordPanel::saveKeywords() {
         return;
     }
     const std::vector<std::u16string> keywords = DistinctLines(CoreText(m_list->toPlainText()));
+    ++m_edits;
     std::erase_if(m_tracked, [&target](const TrackedKeyword& k) { return k.target == target; });
     for (const std::u16string& keyword : keywords) {
         m_tracked.push_back({keyword, target, shownRule()});
@@ -416,8 +422,10 @@ void KeywordPanel::saveRule() {
             keyword.alert = shownRule();
         }
     }
+    ++m_edits;
     m_store.ask(
-        this, [target, rule = shownRule()](LocalStore& store) { SetTargetAlertRule(store, target, rule); }, [] {});
+        this, [target, rule = shownRule()](LocalStore& store) { SetTargetAlertRule(store, target, rule); },
+        [this, target] { reloadTracked(target); });
 }
 
 void KeywordPanel::storeSchedule() {

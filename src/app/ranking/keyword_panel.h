@@ -161,7 +161,8 @@ private:
     QTimer* m_saveTimer;
     QTimer* m_dailyTimer;
     QPointer<RankingHistoryWindow> m_history;
-    std::vector<TrackedKeyword> m_tracked;     ///< as the database holds them
+    std::vector<TrackedKeyword> m_tracked;     ///< as the database holds them, with the changes asked of it
+    int m_edits = 0;                           ///< changes of m_tracked asked of the database so far
     std::vector<TrackedTarget> m_targets;      ///< of 跟踪目标's entries; the last is the window's when not tracked
     std::vector<Planned> m_planned;            ///< of the running or last run
     std::shared_ptr<std::vector<int>> m_rows;  ///< the summary row of each walk of the running run
